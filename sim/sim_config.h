@@ -1,0 +1,28 @@
+#pragma once
+
+#include "sim/sim_types.h"
+
+#include <QList>
+#include <QString>
+
+// What the simulated installation is made of, and its timings.
+struct SimConfig {
+    struct ModuleSpec {
+        ModuleKind kind;
+        quint8 address;
+    };
+    QList<ModuleSpec> modules;
+    int bench = -1; // module answering the address read; -1: the first light module
+    QString password = QStringLiteral("418273");
+    quint16 subnet = 1;
+    QByteArray factorySettings; // 28-byte gateway settings block; empty: built from subnet
+    int irLearnMs = 3000;       // 0: learning ends only on the learn-done control command
+    int irDeleteAllMs = 2000;
+    int restoreMs = 5000;
+
+    static QList<ModuleSpec> defaultModules()
+    {
+        return {{ModuleKind::Light, 1}, {ModuleKind::Light, 2}, {ModuleKind::Curtain, 3},
+                {ModuleKind::Ir, 4},    {ModuleKind::Input, 5}, {ModuleKind::Timer, 6}};
+    }
+};

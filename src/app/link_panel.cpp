@@ -1,0 +1,221 @@
+#include "app/link_panel.h"
+
+#include "commands/form_builder.h"
+#include "commands/key_filter.h"
+#include "commands/prompt_service.h"
+#include "link/bus.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+
+namespace {
+const QString kCreate = QStringLiteral("Create");
+const QString kClose = QStringLiteral("Close");
+
+// A port text as the transport takes it: digits only, and something there.
+bool portValue(const QString& text, quint16* port)
+{
+    bool ok = false;
+    const uint value = text.toUInt(&ok);
+    *port = quint16(value);
+    return ok;
+}
+} // namespace
+
+LinkPanel::LinkPanel(PromptService& prompts, QWidget* parent)
+    : QGroupBox(QStringLiteral("Communication Settings"), parent), m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("GroupBox4"));
+    setFixedHeight(117);
+    auto* grid = new QGridLayout(this);
+    buildSerialRow(grid);
+    buildNetworkRow(grid);
+    grid->setColumnStretch(16, 1);
+
+    auto* modes = new QButtonGroup(this);
+    modes->addButton(m_serialMode);
+    modes->addButton(m_networkMode);
+}
+
+void LinkPanel::fillLocalIp()
+{
+    m_localIp->setText(localAddress());
+}
+
+void LinkPanel::buildSerialRow(QGridLayout* grid)
+{
+    m_com = form::combo(this, QStringLiteral("ComboBox5"), TComm::portNames(), 0);
+    m_baud = form::combo(this, QStringLiteral("ComboBox1"),
+                         {"1200", "2400", "4800", "9600", "14400", "19200", "38400", "56000",
+                          "115200", "128000"},
+                         3);
+    m_byteSize = form::combo(this, QStringLiteral("ComboBox2"), {"5", "6", "7", "8"}, 3);
+    m_parity = form::combo(this, QStringLiteral("ComboBox3"),
+                           {"Even", "Mark", "None", "Odd", "Space"}, 2);
+    m_stopBits = form::combo(this, QStringLiteral("ComboBox4"), {"1", "1.5", "2"}, 0);
+    m_serialButton = form::button(this, QStringLiteral("Button10"), kCreate);
+    m_serialMode = form::radio(this, QStringLiteral("RadioButton2"), QStringLiteral("Com"), true);
+    m_extension = form::check(this, QStringLiteral("CheckBox13"), QStringLiteral("分机通道"));
+    m_extension->hide();
+
+    form::row(grid, 0, 0, QStringLiteral("Label1"), QStringLiteral("Com"), m_com);
+    form::row(grid, 0, 2, QStringLiteral("Label2"), QStringLiteral("Baud Rate"), m_baud);
+    form::row(grid, 0, 4, QStringLiteral("Label3"), QStringLiteral("Byte Size"), m_byteSize);
+    form::row(grid, 0, 6, QStringLiteral("Label4"), QStringLiteral("Parity"), m_parity);
+    form::row(grid, 0, 8, QStringLiteral("Label5"), QStringLiteral("Stop Bits"), m_stopBits);
+    grid->addWidget(m_serialButton, 0, 12);
+    grid->addWidget(m_serialMode, 0, 13);
+    grid->addWidget(m_extension, 0, 14);
+    connect(m_serialButton, &QPushButton::clicked, this, &LinkPanel::Button10Click);
+}
+
+void LinkPanel::buildNetworkRow(QGridLayout* grid)
+{
+    m_localIp = form::edit(this, QStringLiteral("Edit3"));
+    m_localIp->setReadOnly(true);
+    m_localPort = form::edit(this, QStringLiteral("Edit6"), 5, QStringLiteral("2002"));
+    m_remoteIp = form::edit(this, QStringLiteral("Edit4"), 15, QString::fromLatin1(kDefaultRemoteIp));
+    m_remotePort = form::edit(this, QStringLiteral("Edit5"), 5, QStringLiteral("2001"));
+    m_subnet = form::spin(this, QStringLiteral("SpinEdit7"), 0, 65535, 1);
+    m_password = form::edit(this, QStringLiteral("Edit18"), 16, QStringLiteral("418273"));
+    m_networkButton = form::button(this, QStringLiteral("Button32"), kCreate);
+    m_networkMode = form::radio(this, QStringLiteral("RadioButton1"), QStringLiteral("TCP/IP "));
+    m_masked = form::check(this, QStringLiteral("chk1"), QStringLiteral("公开版"), true);
+    m_masked->hide();
+
+    KeyFilter::install(m_remoteIp, KeyFilter::Edit4KeyPress);
+    KeyFilter::install(m_remotePort, KeyFilter::Edit5KeyPress);
+    KeyFilter::install(m_localPort, KeyFilter::Edit6KeyPress);
+
+    form::row(grid, 1, 0, QStringLiteral("Label6"), QStringLiteral("Local IP"), m_localIp);
+    form::row(grid, 1, 2, QStringLiteral("Label7"), QStringLiteral("Local Port"), m_localPort);
+    form::row(grid, 1, 4, QStringLiteral("Label9"), QStringLiteral("Remote IP"), m_remoteIp);
+    form::row(grid, 1, 6, QStringLiteral("Label10"), QStringLiteral("Remote Port"), m_remotePort);
+    form::row(grid, 1, 8, QStringLiteral("Label11"), QStringLiteral("Subnet ID"), m_subnet);
+    form::row(grid, 1, 10, QStringLiteral("Label12"), QStringLiteral("Password"), m_password);
+    grid->addWidget(m_networkButton, 1, 12);
+    grid->addWidget(m_networkMode, 1, 13);
+    grid->addWidget(m_masked, 1, 14);
+    connect(m_networkButton, &QPushButton::clicked, this, &LinkPanel::Button32Click);
+}
+
+bool LinkPanel::networkMode() const { return m_networkMode->isChecked(); }
+bool LinkPanel::extensionChannel() const { return m_extension->isChecked(); }
+bool LinkPanel::maskedLog() const { return m_masked->isChecked(); }
+QString LinkPanel::password() const { return m_password->text(); }
+quint16 LinkPanel::subnetId() const { return quint16(m_subnet->value()); }
+QString LinkPanel::remotePortText() const { return m_remotePort->text(); }
+
+void LinkPanel::Button10Click()
+{
+    TComm& comm = m_bus->comm();
+    if (m_serialButton->text() == kCreate) {
+        comm.CommName = m_com->currentText();
+        comm.BaudRate = m_baud->currentText().toInt();
+        comm.ByteSize = TComm::TByteSize(m_byteSize->currentIndex());
+        // The list is in alphabetical order; the driver's parity codes are not.
+        static const TComm::TParity parities[] = {TComm::TParity::Even, TComm::TParity::Mark,
+                                                  TComm::TParity::None, TComm::TParity::Odd,
+                                                  TComm::TParity::Space};
+        comm.Parity = parities[qBound(0, m_parity->currentIndex(), 4)];
+        comm.StopBits = TComm::TStopBits(m_stopBits->currentIndex());
+        try {
+            comm.OpenPort();
+        } catch (const ECommsError&) {
+            m_prompts.message(QStringLiteral("Error!"));
+            return;
+        }
+        setStatus(QStringLiteral("Com is running!"));
+        m_serialButton->setText(kClose);
+        setSerialControlsEnabled(false);
+    } else {
+        comm.ClosePort();
+        setStatus(QString());
+        m_serialButton->setText(kCreate);
+        setSerialControlsEnabled(true);
+    }
+}
+
+void LinkPanel::Button32Click()
+{
+    UdpTransport& udp = m_bus->udp();
+    if (m_networkButton->text() == kCreate) {
+        quint16 remotePort = 0;
+        quint16 localPort = 0;
+        udp.remoteHost = m_remoteIp->text();
+        if (!portValue(m_remotePort->text(), &remotePort) ||
+            !portValue(m_localPort->text(), &localPort)) {
+            udp.close();
+            m_prompts.message(QStringLiteral("Error!"));
+            return;
+        }
+        udp.remotePort = remotePort;
+        udp.localPort = localPort;
+        if (!udp.open()) {
+            udp.close();
+            m_prompts.message(QStringLiteral("Error!"));
+            return;
+        }
+        m_networkButton->setText(kClose);
+        setNetworkControlsEnabled(false);
+        setStatus(QStringLiteral("UDP is running!"));
+    } else {
+        setStatus(QString());
+        udp.close();
+        m_networkButton->setText(kCreate);
+        setNetworkControlsEnabled(true);
+    }
+}
+
+void LinkPanel::setSerialControlsEnabled(bool enabled)
+{
+    for (QWidget* w : {static_cast<QWidget*>(m_baud), static_cast<QWidget*>(m_byteSize),
+                       static_cast<QWidget*>(m_parity), static_cast<QWidget*>(m_stopBits),
+                       static_cast<QWidget*>(m_com), static_cast<QWidget*>(m_serialMode)})
+        w->setEnabled(enabled);
+}
+
+void LinkPanel::setNetworkControlsEnabled(bool enabled)
+{
+    for (QWidget* w : {static_cast<QWidget*>(m_localIp), static_cast<QWidget*>(m_remoteIp),
+                       static_cast<QWidget*>(m_remotePort), static_cast<QWidget*>(m_localPort),
+                       static_cast<QWidget*>(m_subnet), static_cast<QWidget*>(m_networkMode)})
+        w->setEnabled(enabled);
+}
+
+void LinkPanel::setStatus(const QString& text)
+{
+    if (m_status)
+        m_status->setText(text);
+}
+
+QString LinkPanel::localAddress()
+{
+    const QString host = QHostInfo::localHostName();
+    if (host.isEmpty())
+        return QStringLiteral("0.0.0.0");
+    if (!host.at(0).isDigit()) {
+        const QHostInfo info = QHostInfo::fromName(host);
+        for (const QHostAddress& a : info.addresses()) {
+            if (a.protocol() == QAbstractSocket::IPv4Protocol) {
+                const quint32 v = a.toIPv4Address();
+                return QStringLiteral("%1.%2.%3.%4")
+                    .arg(v >> 24).arg((v >> 16) & 0xFF).arg((v >> 8) & 0xFF).arg(v & 0xFF);
+            }
+        }
+        return QString();
+    }
+    QHostAddress address;
+    if (address.setAddress(host) && address.protocol() == QAbstractSocket::IPv4Protocol)
+        return host;
+    return QString();
+}

@@ -1,0 +1,14 @@
+#include "app/main_window.h"
+#include "app/message_prompts.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    MessagePrompts prompts;
+    TForm1 window(prompts);
+    prompts.setParent(&window);
+    window.showMaximized();
+    return app.exec();
+}

@@ -1,0 +1,148 @@
+#include "app/main_window.h"
+
+#include "app/link_panel.h"
+#include "app/processing_dialog.h"
+#include "commands/form_builder.h"
+#include "commands/prompt_service.h"
+#include "link/bus.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace {
+struct PageInfo {
+    const char* name;
+    const char* caption;
+};
+const PageInfo kPages[] = {
+    {"TabSheet1", "Module Settings"},  {"TabSheet2", "Scene Settings"},
+    {"TabSheet3", "Light Control"},    {"TabSheet4", "Curtain Control"},
+    {"TabSheet5", "IR Control"},       {"TabSheet6", "Input Module Settings"},
+    {"TabSheet7", "Timer Settings"},   {"TabSheet8", "Monitor Bindings"},
+};
+} // namespace
+
+TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(prompts)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QString::fromLatin1(kCaption));
+    setGeometry(385, 38, 1354, 739);
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 4);
+    m_linkPanel = new LinkPanel(prompts, central);
+    layout->addWidget(m_linkPanel);
+
+    auto* splitter = new QSplitter(Qt::Vertical, central);
+    splitter->setObjectName(QStringLiteral("Splitter1"));
+    m_pages = new QTabWidget(splitter);
+    m_pages->setObjectName(QStringLiteral("PageControl1"));
+    buildPages();
+    splitter->addWidget(m_pages);
+    splitter->addWidget(buildLogBand());
+    splitter->setStretchFactor(0, 3);
+    splitter->setStretchFactor(1, 1);
+    layout->addWidget(splitter, 1);
+    setCentralWidget(central);
+
+    m_bus = std::make_unique<Bus>(*m_linkPanel);
+    m_linkPanel->attach(m_bus.get());
+    m_linkPanel->setStatusLabel(m_status);
+    m_form2 = new TForm2(this);
+    m_bus->setProcessingView(m_form2);
+    connect(m_form2, &TForm2::cancelled, m_bus.get(), &Bus::cancelSequence);
+    connect(m_bus.get(), &Bus::logLine, this, &TForm1::appendLog);
+    connect(m_bus.get(), &Bus::message, this, [this](const QString& text) { m_prompts.message(text); });
+
+    m_context = std::make_unique<FamilyContext>(FamilyContext{*m_bus, m_records, prompts, m_pages});
+    createFamilies();
+    FormCreate(databaseFile);
+}
+
+TForm1::~TForm1()
+{
+    // The families hold widgets of this window and references to the bus: let them go first.
+    m_families.clear();
+}
+
+void TForm1::buildPages()
+{
+    for (const PageInfo& p : kPages) {
+        auto* page = new QWidget(m_pages);
+        page->setObjectName(QString::fromLatin1(p.name));
+        auto* row = new QHBoxLayout(page);
+        row->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        m_pages->addTab(page, QString::fromLatin1(p.caption));
+    }
+    m_pages->setCurrentIndex(0);
+}
+
+QWidget* TForm1::buildLogBand()
+{
+    auto* band = form::group(nullptr, QStringLiteral("GroupBox9"),
+                             QStringLiteral("Communication Data"));
+    m_memo = new QPlainTextEdit(band);
+    m_memo->setObjectName(QStringLiteral("Memo1"));
+    m_memo->setReadOnly(true);
+    m_memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+
+    auto* panel = new QWidget(band);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    auto* clear = form::button(panel, QStringLiteral("Button40"), QStringLiteral("Clear"));
+    auto* panelLayout = new QVBoxLayout(panel);
+    panelLayout->addWidget(clear);
+    panelLayout->addStretch();
+    connect(clear, &QPushButton::clicked, this, &TForm1::Button40Click);
+
+    auto* statusBar = new QStatusBar(band);
+    statusBar->setObjectName(QStringLiteral("StatusBar1"));
+    statusBar->setSizeGripEnabled(false);
+    m_status = new QLabel(statusBar);
+    m_status->setObjectName(QStringLiteral("StatusPanel"));
+    m_status->setMinimumWidth(50);
+    statusBar->addWidget(m_status);
+
+    auto* grid = new QGridLayout(band);
+    grid->addWidget(m_memo, 0, 0);
+    grid->addWidget(panel, 0, 1);
+    grid->addWidget(statusBar, 1, 0, 1, 2);
+    return band;
+}
+
+void TForm1::FormCreate(const QString& databaseFile)
+{
+    // 1. The six tables, one after the other; a table that cannot be opened is reported and
+    //    the window still comes up.
+    for (const QString& message : m_records.openAll(databaseFile))
+        m_prompts.message(message);
+    // 2-6 follow in startUp() of the families and the panel.
+    startUpFields();
+}
+
+void TForm1::Button40Click()
+{
+    m_memo->clear();
+}
+
+void TForm1::appendLog(const QString& line)
+{
+    m_memo->appendPlainText(line);
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    m_bus->comm().ClosePort();
+    m_bus->udp().close();
+    event->accept();
+}

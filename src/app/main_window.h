@@ -1,0 +1,60 @@
+#pragma once
+
+#include "commands/family_context.h"
+#include "records/record_store.h"
+
+#include <QMainWindow>
+
+#include <memory>
+#include <vector>
+
+class Bus;
+class LinkPanel;
+class PromptService;
+class QLabel;
+class QPlainTextEdit;
+class QTabWidget;
+class TForm2;
+
+// The main window: the settings band, the eight tab sheets, the traffic log. It owns the
+// link, the record tables and the command families for the whole run.
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr const char* kCaption = "VELM V08 2014.08.18";
+
+    // Start-up runs here; its messages go through `prompts`.
+    TForm1(PromptService& prompts, const QString& databaseFile = QStringLiteral("VELM.mdb"));
+    ~TForm1() override;
+
+    Bus& bus() { return *m_bus; }
+    RecordStore& records() { return m_records; }
+    LinkPanel& linkPanel() { return *m_linkPanel; }
+    TForm2& processingDialog() { return *m_form2; }
+    QTabWidget* pages() const { return m_pages; }
+
+    void Button40Click(); // "Clear"
+
+protected:
+    void closeEvent(class QCloseEvent* event) override; // FormClose
+
+private:
+    void buildPages();
+    QWidget* buildLogBand();
+    void FormCreate(const QString& databaseFile);
+    void createFamilies();
+    void startUpFields();
+    void appendLog(const QString& line);
+
+    PromptService& m_prompts;
+    RecordStore m_records;
+    LinkPanel* m_linkPanel = nullptr;
+    std::unique_ptr<Bus> m_bus;
+    QTabWidget* m_pages = nullptr;
+    QPlainTextEdit* m_memo = nullptr;
+    QLabel* m_status = nullptr;
+    TForm2* m_form2 = nullptr;
+    std::unique_ptr<FamilyContext> m_context;
+    std::vector<std::shared_ptr<void>> m_families;
+    std::shared_ptr<void> m_timers;
+};

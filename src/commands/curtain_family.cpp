@@ -1,0 +1,157 @@
+#include "commands/curtain_family.h"
+
+#include "commands/form_builder.h"
+#include "commands/light_family.h"
+#include "link/bus.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace curtain {
+
+namespace {
+constexpr quint8 kCurtain = 0x01;
+constexpr quint8 kAll = 0xFF;
+constexpr quint8 kFixed = 0xFF; // fixed parameter byte after the channel
+
+Request single(int module, quint8 subCommand, int channel) {
+    return {quint8(module), kCurtain, subCommand, {quint8(channel - 1), kFixed}};
+}
+
+Request everyModule(quint8 subCommand) {
+    return {kAll, kCurtain, subCommand, {kAll, kFixed}};
+}
+} // namespace
+
+Request open(int module, int channel) {
+    return single(module, 0x01, channel);
+}
+Request close(int module, int channel) {
+    return single(module, 0x02, channel);
+}
+Request stop(int module, int channel) {
+    return single(module, 0x03, channel);
+}
+Request allOpen() {
+    return everyModule(0x04);
+}
+Request allClose() {
+    return everyModule(0x05);
+}
+Request allStop() {
+    return everyModule(0x06);
+}
+
+Request travelTime(int module, int channel, int tenths) {
+    const int ms = tenths * 100;
+    return {quint8(module), kCurtain, 0x00, {quint8(channel - 1), (ms >> 8) & 0xFF, ms & 0xFF}};
+}
+
+Request readStatus(int module) {
+    return light::readStatus(module);
+}
+
+} // namespace curtain
+
+CurtainFamily::CurtainFamily(FamilyContext& ctx) : m_ctx(ctx) {
+    QWidget* page = ctx.page(QStringLiteral("TabSheet4"));
+    buildControlGroup(page);
+    buildStatusGroup(page);
+}
+
+void CurtainFamily::buildControlGroup(QWidget* page) {
+    auto* box = form::group(page, QStringLiteral("GroupBox6"), QStringLiteral("Curtain Control"));
+    m_module = form::spin(box, QStringLiteral("SpinEdit9"), 1, 32, 1);
+    m_channel = form::spin(box, QStringLiteral("SpinEdit10"), 1, 4, 1);
+    m_travelTime = form::spin(box, QStringLiteral("SpinEdit8"), 0, 601, 200);
+
+    auto* grid = new QGridLayout(box);
+    form::row(grid, 0, 0, QStringLiteral("CurtainModuleLabel"), QStringLiteral("Module Addr. :"),
+              m_module);
+    form::row(grid, 1, 0, QStringLiteral("CurtainChannelLabel"), QStringLiteral("Channel No. :"),
+              m_channel);
+    form::row(grid, 3, 0, QStringLiteral("CurtainTimeLabel"),
+              QStringLiteral("Opening/Closing Time :"), m_travelTime);
+    grid->addWidget(
+        form::label(box, QStringLiteral("CurtainTimeUnit"), QStringLiteral("x 0.1S (0~60.0S)")), 3,
+        2);
+
+    struct Item {
+        const char* name;
+        const char* caption;
+        void (CurtainFamily::*click)();
+        int row;
+        int col;
+    };
+    const Item items[] = {
+        {"Button14", "Open", &CurtainFamily::Button14Click, 0, 2},
+        {"Button15", "Close", &CurtainFamily::Button15Click, 1, 2},
+        {"Button16", "Stop", &CurtainFamily::Button16Click, 2, 2},
+        {"Button18", "All Open", &CurtainFamily::Button18Click, 0, 3},
+        {"Button20", "All Close", &CurtainFamily::Button20Click, 1, 3},
+        {"Button17", "All Stop", &CurtainFamily::Button17Click, 2, 3},
+        {"Button21", "Set", &CurtainFamily::Button21Click, 3, 3},
+    };
+    for (const Item& item : items) {
+        auto* b =
+            form::button(box, QString::fromLatin1(item.name), QString::fromLatin1(item.caption));
+        grid->addWidget(b, item.row, item.col);
+        connect(b, &QPushButton::clicked, this, item.click);
+    }
+    grid->setRowStretch(4, 1);
+    page->layout()->addWidget(box);
+}
+
+void CurtainFamily::buildStatusGroup(QWidget* page) {
+    auto* box = form::group(page, QStringLiteral("GroupBox7"), QStringLiteral("Curtain Status"));
+    auto* grid = new QGridLayout(box);
+    // Outputs of the status read only: ticking one by hand changes nothing on the bus.
+    for (int i = 0; i < 4; ++i)
+        grid->addWidget(form::check(box, QStringLiteral("CheckBox%1").arg(9 + i),
+                                    QStringLiteral("Curtain%1").arg(i + 1)),
+                        i, 0);
+    auto* read = form::button(box, QStringLiteral("Button19"), QStringLiteral("Read"));
+    grid->addWidget(read, 4, 0);
+    grid->setRowStretch(5, 1);
+    connect(read, &QPushButton::clicked, this, &CurtainFamily::Button19Click);
+    page->layout()->addWidget(box);
+}
+
+int CurtainFamily::module() const {
+    return form::value(m_module);
+}
+int CurtainFamily::channel() const {
+    return form::value(m_channel);
+}
+
+void CurtainFamily::Button14Click() {
+    m_ctx.bus.send(curtain::open(module(), channel()));
+}
+void CurtainFamily::Button15Click() {
+    m_ctx.bus.send(curtain::close(module(), channel()));
+}
+void CurtainFamily::Button16Click() {
+    m_ctx.bus.send(curtain::stop(module(), channel()));
+}
+void CurtainFamily::Button18Click() {
+    m_ctx.bus.send(curtain::allOpen());
+}
+void CurtainFamily::Button20Click() {
+    m_ctx.bus.send(curtain::allClose());
+}
+void CurtainFamily::Button17Click() {
+    m_ctx.bus.send(curtain::allStop());
+}
+
+void CurtainFamily::Button21Click() {
+    m_ctx.bus.send(curtain::travelTime(module(), channel(), form::value(m_travelTime)));
+}
+
+void CurtainFamily::Button19Click() {
+    m_ctx.bus.send(curtain::readStatus(module()));
+}

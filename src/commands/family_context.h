@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class Bus;
+class PromptService;
+class QTabWidget;
+class QWidget;
+class RecordStore;
+
+// What a command family gets when the main window creates it: the link, the record tables,
+// the prompt service and the page control whose tab sheets it fills.
+struct FamilyContext {
+    Bus& bus;
+    RecordStore& records;
+    PromptService& prompts;
+    QTabWidget* pages; // "PageControl1"
+
+    // The tab sheet with this objectName ("TabSheet3"); it has a layout to add groups to.
+    QWidget* page(const QString& name) const;
+};

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QWidget;
+
+// Small helpers that create the tool's controls with their designer names as objectName,
+// their captions, ranges and defaults.
+namespace form {
+
+QGroupBox* group(QWidget* parent, const QString& name, const QString& caption);
+QLabel* label(QWidget* parent, const QString& name, const QString& caption);
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption);
+QSpinBox* spin(QWidget* parent, const QString& name, int min, int max, int value);
+// A pick-list: the user chooses among the items and cannot type.
+QComboBox* combo(QWidget* parent, const QString& name, const QStringList& items, int current = 0);
+QLineEdit* edit(QWidget* parent, const QString& name, int maxLength = 32767,
+                const QString& text = QString());
+QCheckBox* check(QWidget* parent, const QString& name, const QString& caption,
+                 bool checked = false);
+QRadioButton* radio(QWidget* parent, const QString& name, const QString& caption,
+                    bool checked = false);
+
+// Adds "caption" in column `col` and the field in `col + 1` of a grid row; returns the label.
+QLabel* row(QGridLayout* grid, int r, int col, const QString& labelName, const QString& caption,
+            QWidget* field);
+
+// The value of a spin edit as the request bytes see it.
+int value(const QSpinBox* spin);
+
+} // namespace form

@@ -1,0 +1,204 @@
+#include "commands/light_family.h"
+
+#include "commands/form_builder.h"
+#include "link/bus.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+
+namespace light {
+
+namespace {
+constexpr quint8 kLight = 0x02;
+constexpr quint8 kModule = 0x00;
+constexpr quint8 kAll = 0xFF;
+constexpr quint8 kFixed = 0xFF; // fixed parameter byte after the channel
+
+quint8 wireChannel(int channel) {
+    return quint8(channel - 1);
+}
+} // namespace
+
+Request on(int module, int channel) {
+    return {quint8(module), kLight, 0x01, {wireChannel(channel), kFixed}};
+}
+
+Request off(int module, int channel) {
+    return {quint8(module), kLight, 0x02, {wireChannel(channel), kFixed}};
+}
+
+Request toggle(int module, int channel) {
+    return {quint8(module), kLight, 0x03, {wireChannel(channel), kFixed}};
+}
+
+Request allOn() {
+    return {kAll, kLight, 0x04, {kAll, kFixed}};
+}
+
+Request allOff() {
+    return {kAll, kLight, 0x05, {kAll, kFixed}};
+}
+
+Request onDuration(int module, int channel, int seconds) {
+    return {quint8(module),
+            kLight,
+            0x00,
+            {wireChannel(channel), (seconds >> 8) & 0xFF, seconds & 0xFF}};
+}
+
+Request readStatus(int module) {
+    return {quint8(module), kModule, 0x08};
+}
+
+int relayDelayCount(int microseconds) {
+    return microseconds * 3 / 2;
+}
+
+Request relayDelay(int microseconds) {
+    const int count = relayDelayCount(microseconds);
+    return {kAll, kModule, 0x0D, {0, (count >> 8) & 0xFF, count & 0xFF}};
+}
+
+} // namespace light
+
+namespace {
+constexpr int kLightBoxes = 8;
+constexpr int kCurtainBoxes = 4;
+constexpr int kFirstCurtainBox = 9;
+constexpr int kFirstStateByte = 8;
+} // namespace
+
+LightFamily::LightFamily(FamilyContext& ctx) : m_ctx(ctx) {
+    QWidget* page = ctx.page(QStringLiteral("TabSheet3"));
+    buildControlGroup(page);
+    buildStatusGroup(page);
+    ctx.bus.registerReply(0x80, 0x08, [this](const Reply& r) { statusReply(r); });
+}
+
+void LightFamily::buildControlGroup(QWidget* page) {
+    auto* box = form::group(page, QStringLiteral("GroupBox3"), QStringLiteral("Light Control"));
+    m_module = form::spin(box, QStringLiteral("SpinEdit2"), 1, 32, 1);
+    m_channel = form::spin(box, QStringLiteral("SpinEdit3"), 1, 8, 1);
+    m_duration = form::spin(box, QStringLiteral("SpinEdit11"), 0, 65001, 0);
+    m_relayDelay = form::spin(box, QStringLiteral("SpinEdit29"), 0, 20000, 0);
+
+    auto* grid = new QGridLayout(box);
+    form::row(grid, 0, 0, QStringLiteral("LightModuleLabel"), QStringLiteral("Module Addr. :"),
+              m_module);
+    form::row(grid, 1, 0, QStringLiteral("LightChannelLabel"), QStringLiteral("Channel No. :"),
+              m_channel);
+    form::row(grid, 3, 0, QStringLiteral("LightDurationLabel"),
+              QStringLiteral("On-State Duration :"), m_duration);
+    grid->addWidget(
+        form::label(box, QStringLiteral("LightDurationUnit"), QStringLiteral("S (0~65000S)")), 3,
+        2);
+    form::row(grid, 4, 0, QStringLiteral("Label85"), QStringLiteral("继电器延时 :"), m_relayDelay);
+    grid->addWidget(form::label(box, QStringLiteral("Label84"), QStringLiteral("uS (0~20000uS)")),
+                    4, 2);
+
+    struct Item {
+        const char* name;
+        const char* caption;
+        void (LightFamily::*click)();
+        int row;
+        int col;
+    };
+    const Item items[] = {
+        {"Button2", "On", &LightFamily::Button2Click, 0, 2},
+        {"Button3", "Off", &LightFamily::Button3Click, 1, 2},
+        {"Button4", "Toggle", &LightFamily::Button4Click, 2, 2},
+        {"Button5", "All On", &LightFamily::Button5Click, 0, 3},
+        {"Button6", "All Off", &LightFamily::Button6Click, 1, 3},
+        {"Button30", "Set", &LightFamily::Button30Click, 3, 3},
+        {"Button41", "设置", &LightFamily::Button41Click, 4, 3},
+    };
+    for (const Item& item : items) {
+        auto* b =
+            form::button(box, QString::fromLatin1(item.name), QString::fromUtf8(item.caption));
+        grid->addWidget(b, item.row, item.col);
+        connect(b, &QPushButton::clicked, this, item.click);
+    }
+    grid->setRowStretch(5, 1);
+    page->layout()->addWidget(box);
+}
+
+void LightFamily::buildStatusGroup(QWidget* page) {
+    auto* box = form::group(page, QStringLiteral("GroupBox1"), QStringLiteral("Light Status"));
+    auto* grid = new QGridLayout(box);
+    // Outputs of the status read only: ticking one by hand changes nothing on the bus.
+    for (int i = 0; i < kLightBoxes; ++i)
+        grid->addWidget(form::check(box, QStringLiteral("CheckBox%1").arg(i + 1),
+                                    QStringLiteral("Light%1").arg(i + 1)),
+                        i % 4, i / 4);
+    auto* read = form::button(box, QStringLiteral("Button11"), QStringLiteral("Read"));
+    grid->addWidget(read, 4, 0, 1, 2);
+    grid->setRowStretch(5, 1);
+    connect(read, &QPushButton::clicked, this, &LightFamily::Button11Click);
+    page->layout()->addWidget(box);
+}
+
+int LightFamily::module() const {
+    return form::value(m_module);
+}
+int LightFamily::channel() const {
+    return form::value(m_channel);
+}
+
+void LightFamily::Button2Click() {
+    m_ctx.bus.send(light::on(module(), channel()));
+}
+void LightFamily::Button3Click() {
+    m_ctx.bus.send(light::off(module(), channel()));
+}
+void LightFamily::Button4Click() {
+    m_ctx.bus.send(light::toggle(module(), channel()));
+}
+void LightFamily::Button5Click() {
+    m_ctx.bus.send(light::allOn());
+}
+void LightFamily::Button6Click() {
+    m_ctx.bus.send(light::allOff());
+}
+
+void LightFamily::Button30Click() {
+    m_ctx.bus.send(light::onDuration(module(), channel(), form::value(m_duration)));
+}
+
+void LightFamily::Button41Click() {
+    m_ctx.bus.send(light::relayDelay(form::value(m_relayDelay)));
+}
+
+void LightFamily::Button11Click() {
+    m_ctx.bus.send(light::readStatus(module()));
+}
+
+QCheckBox* LightFamily::statusBox(const QString& pageName, int number) const {
+    QWidget* page = m_ctx.page(pageName);
+    return page ? page->findChild<QCheckBox*>(QStringLiteral("CheckBox%1").arg(number)) : nullptr;
+}
+
+void LightFamily::statusReply(const Reply& reply) {
+    if (reply[7] != 1)
+        return;
+    // The state bytes sit between reply byte 7 and the checksum; a short length means none.
+    const int count = int(reply[2]) - 10;
+    // The reply carries no hint of who asked: the tab shown decides, looked at for every
+    // byte, because setting a box can run code that changes the page.
+    for (int i = 0; i < count && kFirstStateByte + i < FrameBuffer::kAreaSize; ++i) {
+        const QWidget* current = m_ctx.pages->currentWidget();
+        const QString pageName = current ? current->objectName() : QString();
+        QCheckBox* box = nullptr;
+        if (pageName == QLatin1String("TabSheet3") && i < kLightBoxes)
+            box = statusBox(pageName, i + 1);
+        else if (pageName == QLatin1String("TabSheet4") && i < kCurtainBoxes)
+            box = statusBox(pageName, kFirstCurtainBox + i);
+        if (box)
+            box->setChecked((reply[kFirstStateByte + i] & 0x01) != 0);
+    }
+}

@@ -1,0 +1,180 @@
+#include "commands/module_admin_family.h"
+
+#include "commands/form_builder.h"
+#include "commands/prompt_service.h"
+#include "link/bus.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include <algorithm>
+
+namespace moduleadmin {
+
+namespace {
+constexpr quint8 kModule = 0x00;
+constexpr quint8 kAll = 0xFF;
+constexpr int kFirstData = 7;
+} // namespace
+
+Request readAddress() {
+    return {kAll, kModule, 0x05};
+}
+Request setAddress(int newAddress) {
+    return {kAll, kModule, 0x00, {quint8(newAddress)}};
+}
+Request test(int module) {
+    return {quint8(module), kModule, 0x09};
+}
+Request readType(int module) {
+    return {quint8(module), kModule, 0x06};
+}
+Request readVersion(int module) {
+    return {quint8(module), kModule, 0x07};
+}
+Request restore(int module) {
+    return {quint8(module), kModule, 0x0A};
+}
+
+QString typeText(const Reply& reply) {
+    return QStringLiteral("%1%2")
+        .arg(reply[7], 2, 16, QLatin1Char('0'))
+        .arg(reply[8], 2, 16, QLatin1Char('0'))
+        .toUpper();
+}
+
+QString versionText(const Reply& reply) {
+    // Every data byte of the reply; the length byte is the device's word, so the text
+    // never reaches past the reply area.
+    const int count = std::min(int(reply[2]) - 9, FrameBuffer::kAreaSize - kFirstData);
+    if (count <= 0)
+        return QString();
+    const auto* data = reinterpret_cast<const char*>(reply.buffer.replyArea() + kFirstData);
+    return QString::fromLatin1(data, count);
+}
+
+} // namespace moduleadmin
+
+ModuleAdminFamily::ModuleAdminFamily(FamilyContext& ctx) : m_ctx(ctx) {
+    QWidget* page = ctx.page(QStringLiteral("TabSheet1"));
+    buildModuleGroup(page);
+    ensureBusSwitchFields(page);
+
+    ctx.bus.registerReply(0x80, 0x05, [this](const Reply& r) {
+        if (!r.busSwitchReply)
+            addressReply(r);
+        else if (m_busSwitchSettings)
+            m_busSwitchSettings(r);
+    });
+    ctx.bus.registerReply(0x80, 0x06, [this](const Reply& r) { typeReply(r); });
+    ctx.bus.registerReply(0x80, 0x07, [this](const Reply& r) { versionReply(r); });
+}
+
+void ModuleAdminFamily::buildModuleGroup(QWidget* page) {
+    auto* box = form::group(page, QStringLiteral("grp1"), QStringLiteral("Subnet Module Settings"));
+    m_address = form::spin(box, QStringLiteral("SpinEdit1"), 0, 33, 1);
+    auto* type = form::edit(box, QStringLiteral("Edit1"));
+    auto* version = form::edit(box, QStringLiteral("Edit2"));
+
+    auto* grid = new QGridLayout(box);
+    form::row(grid, 0, 0, QStringLiteral("Label8"), QStringLiteral("Module Addr. :"), m_address);
+
+    struct Item {
+        const char* name;
+        const char* caption;
+        void (ModuleAdminFamily::*click)();
+        int row;
+        int col;
+    };
+    const Item items[] = {
+        {"Button22", "Read", &ModuleAdminFamily::Button22Click, 1, 0},
+        {"Button23", "Test", &ModuleAdminFamily::Button23Click, 1, 1},
+        {"Button1", "Set", &ModuleAdminFamily::Button1Click, 1, 2},
+        {"Button12", "Read Module Type", &ModuleAdminFamily::Button12Click, 2, 0},
+        {"Button29", "Read Software Version", &ModuleAdminFamily::Button29Click, 3, 0},
+        {"Button31", "Restore", &ModuleAdminFamily::Button31Click, 4, 0},
+    };
+    for (const Item& item : items) {
+        auto* b =
+            form::button(box, QString::fromLatin1(item.name), QString::fromLatin1(item.caption));
+        grid->addWidget(b, item.row, item.col);
+        connect(b, &QPushButton::clicked, this, item.click);
+    }
+    grid->addWidget(type, 2, 1, 1, 2);
+    grid->addWidget(version, 3, 1, 1, 2);
+    grid->setRowStretch(5, 1);
+    page->layout()->addWidget(box);
+}
+
+void ModuleAdminFamily::ensureBusSwitchFields(QWidget* page) {
+    // The type and version replies of the bus switch need their fields even before the
+    // full "Bus Switch Settings" group is there; its own unit builds it when it exists.
+    if (page->findChild<QWidget*>(QStringLiteral("GroupBox5")))
+        return;
+    auto* box =
+        form::group(page, QStringLiteral("GroupBox5"), QStringLiteral("Bus Switch Settings"));
+    auto* grid = new QGridLayout(box);
+    form::row(grid, 0, 0, QStringLiteral("BusSwitchTypeLabel"), QStringLiteral("Module Type :"),
+              form::edit(box, QStringLiteral("Edit13")));
+    form::row(grid, 1, 0, QStringLiteral("BusSwitchVersionLabel"),
+              QStringLiteral("Software Version :"), form::edit(box, QStringLiteral("Edit14")));
+    grid->setRowStretch(2, 1);
+    page->layout()->addWidget(box);
+}
+
+void ModuleAdminFamily::setBusSwitchSettingsReply(std::function<void(const Reply&)> handler) {
+    m_busSwitchSettings = std::move(handler);
+}
+
+int ModuleAdminFamily::module() const {
+    return form::value(m_address);
+}
+
+void ModuleAdminFamily::Button22Click() {
+    m_ctx.bus.send(moduleadmin::readAddress());
+}
+void ModuleAdminFamily::Button23Click() {
+    m_ctx.bus.send(moduleadmin::test(module()));
+}
+void ModuleAdminFamily::Button1Click() {
+    m_ctx.bus.send(moduleadmin::setAddress(module()));
+}
+void ModuleAdminFamily::Button12Click() {
+    m_ctx.bus.send(moduleadmin::readType(module()));
+}
+void ModuleAdminFamily::Button29Click() {
+    m_ctx.bus.send(moduleadmin::readVersion(module()));
+}
+
+void ModuleAdminFamily::Button31Click() {
+    if (!m_ctx.prompts.confirm(QStringLiteral("Are you sure?")))
+        return;
+    m_ctx.bus.send(moduleadmin::restore(module()));
+}
+
+void ModuleAdminFamily::addressReply(const Reply& reply) {
+    // The spin edit keeps the shown value inside 0..33.
+    m_address->setValue(reply[7]);
+}
+
+QLineEdit* ModuleAdminFamily::resultField(const Reply& reply, const char* moduleField,
+                                          const char* busSwitchField) const {
+    const char* name = reply[3] == 0xFF ? busSwitchField : moduleField;
+    QWidget* page = m_ctx.page(QStringLiteral("TabSheet1"));
+    return page ? page->findChild<QLineEdit*>(QString::fromLatin1(name)) : nullptr;
+}
+
+void ModuleAdminFamily::typeReply(const Reply& reply) {
+    if (QLineEdit* field = resultField(reply, "Edit1", "Edit13"))
+        field->setText(moduleadmin::typeText(reply));
+}
+
+void ModuleAdminFamily::versionReply(const Reply& reply) {
+    if (QLineEdit* field = resultField(reply, "Edit2", "Edit14"))
+        field->setText(moduleadmin::versionText(reply));
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "commands/family_context.h"
+#include "link/request_layout.h"
+
+#include <QObject>
+
+#include <functional>
+
+class QLineEdit;
+class QSpinBox;
+struct Reply;
+
+// Requests of module administration (command 0), numbered in the short layout.
+namespace moduleadmin {
+
+// Read and Set go to every module (0xFF); only the module in addressing mode answers.
+Request readAddress();
+Request setAddress(int newAddress);
+Request test(int module);
+Request readType(int module);
+Request readVersion(int module);
+Request restore(int module);
+
+// Reply decoding, as the fields show it.
+// Type code: reply bytes 7 and 8 as four upper-case hexadecimal digits.
+QString typeText(const Reply& reply);
+// Version: the data bytes (reply byte 2 - 9 of them from reply byte 7) as 8-bit characters.
+QString versionText(const Reply& reply);
+
+} // namespace moduleadmin
+
+// "Subnet Module Settings" on the "Module Settings" tab: read, set and test a module's
+// address, read its type and software version, restore it. Also the home of the type and
+// version replies of the bus switch, whose fields sit in "Bus Switch Settings".
+class ModuleAdminFamily : public QObject {
+    Q_OBJECT
+public:
+    explicit ModuleAdminFamily(FamilyContext& ctx);
+
+    void Button22Click(); // "Read"
+    void Button23Click(); // "Test"
+    void Button1Click();  // "Set"
+    void Button12Click(); // "Read Module Type"
+    void Button29Click(); // "Read Software Version"
+    void Button31Click(); // "Restore"
+
+    // 0x80/0x05 from the bus switch carries its network settings, not a module address.
+    // The bus switch settings handler plugs in here; without one those replies are ignored.
+    void setBusSwitchSettingsReply(std::function<void(const Reply&)> handler);
+
+    void addressReply(const Reply& reply); // 0x80/0x05 from a module
+    void typeReply(const Reply& reply);    // 0x80/0x06
+    void versionReply(const Reply& reply); // 0x80/0x07
+
+private:
+    void buildModuleGroup(QWidget* page);
+    void ensureBusSwitchFields(QWidget* page);
+    int module() const;
+    // Reply byte 3 = 0xFF: the bus switch answered, its own field takes the text.
+    QLineEdit* resultField(const Reply& reply, const char* moduleField,
+                           const char* busSwitchField) const;
+
+    FamilyContext& m_ctx;
+    QSpinBox* m_address = nullptr;
+    std::function<void(const Reply&)> m_busSwitchSettings;
+};

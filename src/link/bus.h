@@ -1,0 +1,101 @@
+#pragma once
+
+#include "link/frame_buffer.h"
+#include "link/link_settings.h"
+#include "link/request_layout.h"
+#include "link/run_state.h"
+#include "link/tcomm.h"
+#include "link/udp_transport.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+#include <stdexcept>
+
+class ProcessingView;
+
+// A reply as the handlers see it: the reply area, plus whether it came from the bus switch.
+struct Reply {
+    const FrameBuffer& buffer;
+    bool busSwitchReply = false;
+    quint8 operator[](int n) const { return buffer.reply(n); }
+};
+
+// A handler that cannot do its work (a record table that cannot be written) throws this;
+// the send path reports it as "Communication Error！", the serial intake by its text.
+class HandlerError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The bus link: the frame buffer, the run state, both transports, the send path, the reply
+// intake, the dispatcher and the sequence watchdog. It never shows a window: it reports
+// log lines and messages by signals.
+class Bus : public QObject {
+    Q_OBJECT
+public:
+    using ReplyHandler = std::function<void(const Reply&)>;
+
+    explicit Bus(const LinkSettings& settings, QObject* parent = nullptr);
+    ~Bus() override;
+
+    FrameBuffer& buffer() { return m_buffer; }
+    RunState& state() { return m_state; }
+    TComm& comm() { return m_comm; }
+    UdpTransport& udp() { return m_udp; }
+    QTimer& readTimer() { return m_readTimer; }
+    const LinkSettings& settings() const { return m_settings; }
+
+    void setProcessingView(ProcessingView* view) { m_processing = view; }
+    ProcessingView* processingView() const { return m_processing; }
+    bool processingVisible() const;
+
+    // Long when network mode is selected or the extension channel is on.
+    RequestLayout layout() const;
+    // Writes the request in the current layout (or the given one) and sends it.
+    void send(const Request& request);
+    void send(const Request& request, const RequestLayout& layout);
+
+    void SendDataDeal();
+    void SendBindDataDeal();
+    void ReceiveDeal(const QByteArray& datagram);
+    void Comm1ReceiveData(const quint8* buffer, quint16 length);
+    void receiveDataDeal();
+
+    // Dispatch table: reply bytes 4 and 5 to a handler; the bind-test replies apart.
+    void registerReply(quint8 command, quint8 subCommand, ReplyHandler handler);
+    void registerBindReply(ReplyHandler handler);
+
+    // Ends of a sequence: the watchdog ("Timeout！"), Cancel, an error reply.
+    void readTimerTimer();
+    void cancelSequence();
+    void errorReplyReset();
+
+    // Starts / restarts the 5000 ms watchdog.
+    void restartReadTimer();
+
+signals:
+    void logLine(const QString& line);
+    // A message box the tool shows: "Communication Error！", "Timeout！", a handler's error.
+    void message(const QString& text);
+
+private:
+    // Where a reply came from decides how the subnet ID is handled.
+    enum class IntakeKind { Network, SerialPlain, SerialExtension };
+    void takeReply(const quint8* input, int count, IntakeKind kind);
+    void transmit(const QByteArray& frame, int timeoutMs);
+    void resetUdpIfActive();
+    void clearSequenceState();
+
+    const LinkSettings& m_settings;
+    FrameBuffer m_buffer;
+    RunState m_state;
+    TComm m_comm;
+    UdpTransport m_udp;
+    QTimer m_readTimer;
+    ProcessingView* m_processing = nullptr;
+    std::map<int, ReplyHandler> m_handlers;
+    ReplyHandler m_bindHandler;
+};

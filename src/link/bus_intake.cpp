@@ -1,0 +1,130 @@
+// Reply intake and dispatch of the bus link: what comes back from the bus becomes one
+// validated reply in the reply area, one log line, and at most one handler call.
+#include "link/bus.h"
+
+#include "link/frames.h"
+
+#include <algorithm>
+#include <array>
+
+namespace {
+
+// The shortest reply that still carries address, command, sub-command and status. A
+// shorter frame would leave the dispatcher reading the previous reply's command and status
+// out of the reply area and run that reply's handler a second time.
+constexpr int kMinShortReply = 9;
+constexpr int kMinLongReply = kMinShortReply + 2;
+constexpr int kMinBindFrame = 4;
+
+bool allFF(const quint8* bytes)
+{
+    return bytes[3] == 0xFF && bytes[4] == 0xFF && bytes[5] == 0xFF;
+}
+
+} // namespace
+
+void Bus::ReceiveDeal(const QByteArray& datagram)
+{
+    if (datagram.size() > frames::kMaxFrame)
+        return;
+    takeReply(reinterpret_cast<const quint8*>(datagram.constData()), int(datagram.size()),
+              IntakeKind::Network);
+}
+
+void Bus::Comm1ReceiveData(const quint8* block, quint16 length)
+{
+    if (length > frames::kMaxFrame)
+        return;
+    takeReply(block, length,
+              m_settings.extensionChannel() ? IntakeKind::SerialExtension
+                                            : IntakeKind::SerialPlain);
+}
+
+void Bus::takeReply(const quint8* input, int count, IntakeKind kind)
+{
+    // Work on a zero-filled copy: every index below stays inside these 200 bytes, whatever
+    // the length byte claims.
+    std::array<quint8, frames::kMaxFrame> work{};
+    if (input && count > 0)
+        std::copy_n(input, count, work.begin());
+
+    const bool busFrame = work[0] == 0x55 || work[1] == 0xAA;
+    const bool bindFrame = !busFrame && (work[0] == 0xAE || work[1] == 0xD0);
+    if (!busFrame && !bindFrame)
+        return;
+
+    int length = work[2];
+    if (length > frames::kMaxReplyLength) {
+        work[2] = quint8(frames::kMaxReplyLength);
+        length = frames::kMaxReplyLength;
+    }
+    if (length > count)
+        return; // the frame did not arrive whole
+
+    quint8* reply = m_buffer.replyArea();
+    QString status;
+    bool busSwitch = false;
+    if (busFrame) {
+        const bool longForm = kind != IntakeKind::SerialPlain;
+        if (length < (longForm ? kMinLongReply : kMinShortReply))
+            return;
+        if (!frames::busChecksumOk(work.data(), length))
+            return;
+        if (kind == IntakeKind::SerialPlain) {
+            // Without the extension channel the whole block lands in the reply area, bytes
+            // that followed the frame included.
+            std::copy_n(work.begin(), count, reply);
+        } else {
+            // Drop the subnet ID. The network takes the frame up to its checksum; the
+            // extension channel takes the block up to its last two bytes.
+            const int end = kind == IntakeKind::Network ? length - 2 : count - 2;
+            std::copy(work.begin() + 5, work.begin() + std::max(5, end), reply + 3);
+            reply[0] = work[0];
+            reply[1] = work[1];
+            reply[2] = quint8(length - 2);
+            busSwitch = allFF(work.data());
+        }
+        status = frames::statusText(reply[6]);
+        if (reply[6] != 1)
+            errorReplyReset();
+    } else {
+        if (length < kMinBindFrame || !frames::bindChecksumOk(work.data(), length))
+            return;
+        std::copy_n(work.begin(), length, reply);
+        status = QStringLiteral("OK!");
+        busSwitch = kind == IntakeKind::Network && allFF(work.data());
+    }
+
+    if (m_settings.maskedLog())
+        emit logLine(QStringLiteral("Read ：X  ") + status);
+    else
+        emit logLine(QStringLiteral("Read ：") + frames::hexText(work.data(), length) +
+                     QStringLiteral("  ") + status);
+
+    m_state.BusSwitchReply = busSwitch ? 1 : 0;
+    receiveDataDeal();
+}
+
+void Bus::receiveDataDeal()
+{
+    // This reply's own value: a nested exchange started by a handler sets its own.
+    const bool busSwitch = m_state.BusSwitchReply != 0;
+    m_state.BusSwitchReply = 0;
+    const Reply reply{m_buffer, busSwitch};
+
+    if (reply[0] == 0xAE && reply[1] == 0xD0) {
+        if (m_bindHandler) {
+            const ReplyHandler handler = m_bindHandler;
+            handler(reply);
+        }
+        return;
+    }
+    if (reply[6] != 1)
+        return;
+    const auto it = m_handlers.find((int(reply[4]) << 8) | reply[5]);
+    if (it == m_handlers.end())
+        return;
+    // A copy: the handler may register or replace handlers while it runs.
+    const ReplyHandler handler = it->second;
+    handler(reply);
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+
+#include <atomic>
+#include <memory>
+
+class QTimer;
+
+// The line settings as the port understands them (TComm translates its properties).
+struct CommLineSettings {
+    qint32 baudRate = 9600;
+    QSerialPort::DataBits dataBits = QSerialPort::Data8;
+    QSerialPort::Parity parity = QSerialPort::NoParity;
+    QSerialPort::StopBits stopBits = QSerialPort::OneStop;
+    QSerialPort::FlowControl flow = QSerialPort::NoFlowControl;
+    bool dtr = true;
+    bool rts = true; // left to the driver under hardware flow control
+};
+
+// State the main thread and the worker both touch; only the latest values matter.
+struct CommShared {
+    std::atomic<int> queuedBlocks{0};  // blocks handed to the worker and not yet on the line
+    std::atomic<bool> writerAlive{false}; // false once the device is gone or the port is closed
+};
+
+// Owns the QSerialPort on the port's own thread: collects received bytes into blocks ended by
+// a quiet interval or by the block size, writes the queued blocks, and watches for the device
+// disappearing. Everything it reports leaves as a signal (queued to the main thread).
+class CommWorker : public QObject {
+    Q_OBJECT
+public:
+    enum class OpenResult { Opened, OpenFailed, NotACommDevice, BufferFailed, WriterFailed };
+    static constexpr int kMaxBlock = 2048;
+    // Windows line-error flag for "an I/O error occurred with the device".
+    static constexpr quint32 kIoErrorFlag = 0x0400;
+    static constexpr quint32 kCarrierChanged = 8;
+    static constexpr quint32 kRing = 4;
+
+    explicit CommWorker(std::shared_ptr<CommShared> shared);
+    ~CommWorker() override;
+
+    // All of these run on the worker's thread.
+    OpenResult open(const QString& path, const CommLineSettings& settings, quint32 quietMs);
+    void applyLineSettings(const CommLineSettings& settings);
+    void setQuietInterval(quint32 quietMs);
+    void write(const QByteArray& block);
+    void stop();
+
+signals:
+    void blockReceived(const QByteArray& block);
+    void receiveError(quint32 eventMask);
+    void modemStateChanged(quint32 modemEvent);
+    void hangupRequested();
+    void sendQueueEmptied();
+
+private:
+    void onReadyRead();
+    void onQuiet();
+    void onBytesWritten();
+    void onError(QSerialPort::SerialPortError error);
+    void pollModemLines();
+    void deviceGone();
+    void closePort();
+    void setLines(const CommLineSettings& settings);
+
+    std::shared_ptr<CommShared> m_shared;
+    QSerialPort* m_port = nullptr;
+    QTimer* m_quiet = nullptr;
+    QTimer* m_modemPoll = nullptr;
+    QByteArray m_block;
+    bool m_quietEnabled = true;
+    int m_acceptedBlocks = 0; // written into the port since the output last drained
+    bool m_noticeDue = true;
+    int m_readErrors = 0;
+    bool m_gone = false;
+    bool m_ignoreErrors = false; // while configuring: a setting a device lacks is not a failure
+    QSerialPort::PinoutSignals m_pins;
+};

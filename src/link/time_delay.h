@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QtGlobal>
+
+// Waits on the main thread while still handling events (replies, timer ticks, clicks).
+void TimeDelay(quint32 milliseconds);

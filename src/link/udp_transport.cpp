@@ -1,0 +1,138 @@
+#include "link/udp_transport.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QUdpSocket>
+
+#include <algorithm>
+
+namespace {
+
+constexpr qint64 kReceiveBufferSize = 8192;
+
+// A dotted address is taken as it is; anything else is looked up at every send, so that a
+// host name follows the name service. The first IPv4 address wins.
+QHostAddress resolve(const QString& host)
+{
+    QHostAddress address;
+    if (address.setAddress(host))
+        return address;
+    if (host.trimmed().isEmpty())
+        return {};
+    const QHostInfo info = QHostInfo::fromName(host);
+    if (info.error() != QHostInfo::NoError)
+        return {};
+    for (const QHostAddress& candidate : info.addresses()) {
+        if (candidate.protocol() == QAbstractSocket::IPv4Protocol)
+            return candidate;
+    }
+    return {};
+}
+
+} // namespace
+
+UdpTransport::UdpTransport() = default;
+UdpTransport::~UdpTransport() = default;
+
+bool UdpTransport::open()
+{
+    close();
+    auto socket = std::make_unique<QUdpSocket>();
+    // No ShareAddress (and no SO_REUSEADDR either): a local port that another socket holds
+    // must fail here rather than split the gateway's answers between two programs.
+    if (!socket->bind(QHostAddress::AnyIPv4, localPort, QAbstractSocket::DontShareAddress))
+        return false;
+    m_socket = std::move(socket);
+    m_bound = true;
+    return true;
+}
+
+void UdpTransport::close()
+{
+    m_socket.reset();
+    m_bound = false;
+}
+
+void UdpTransport::reset()
+{
+    if (!m_socket)
+        return;
+    close();
+    // Unbound: the system picks a port at the next send. Whatever waited on the old socket
+    // is gone with it.
+    m_socket = std::make_unique<QUdpSocket>();
+}
+
+bool UdpTransport::isActive() const
+{
+    return m_socket != nullptr;
+}
+
+quint16 UdpTransport::boundPort() const
+{
+    if (!m_socket || m_socket->state() != QAbstractSocket::BoundState)
+        return 0;
+    return m_socket->localPort();
+}
+
+bool UdpTransport::send(const QByteArray& datagram)
+{
+    if (!m_socket)
+        return false;
+    const QHostAddress address = resolve(remoteHost);
+    if (address.isNull())
+        return false;
+    return m_socket->writeDatagram(datagram, address, remotePort) == datagram.size();
+}
+
+bool UdpTransport::sendBroadcast(const QByteArray& datagram, quint16 port)
+{
+    if (!m_socket)
+        return false;
+    return m_socket->writeDatagram(datagram, QHostAddress::Broadcast, port) == datagram.size();
+}
+
+QByteArray UdpTransport::receive(int timeoutMs, bool* ok)
+{
+    if (ok)
+        *ok = true;
+    if (!m_socket) {
+        if (ok)
+            *ok = false;
+        return {};
+    }
+    // A socket that has never sent (just reset) has no port yet: nothing can arrive on it.
+    if (m_socket->state() != QAbstractSocket::BoundState)
+        return {};
+
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_socket->hasPendingDatagrams()) {
+        const qint64 remaining = qint64(timeoutMs) - clock.elapsed();
+        if (remaining <= 0)
+            return {};
+        if (!m_socket->waitForReadyRead(int(remaining))) {
+            if (m_socket->error() == QAbstractSocket::SocketTimeoutError &&
+                m_socket->state() == QAbstractSocket::BoundState)
+                continue; // the loop head decides whether time is left
+            if (m_socket->hasPendingDatagrams())
+                break;
+            if (ok)
+                *ok = false;
+            return {};
+        }
+        // A readiness without a datagram (an ICMP error, say) keeps us waiting.
+    }
+
+    const qint64 pending = m_socket->pendingDatagramSize();
+    QByteArray datagram(int(std::clamp<qint64>(pending, 0, kReceiveBufferSize)), '\0');
+    const qint64 got = m_socket->readDatagram(datagram.data(), datagram.size());
+    if (got < 0) {
+        if (ok)
+            *ok = false;
+        return {};
+    }
+    datagram.truncate(int(got));
+    return datagram;
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <stdexcept>
+
+class QAbstractTableModel;
+
+// A failure of the record database (table not open, a write refused, the disk full).
+class RecordError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// One table of the record database with a cursor, in the manner of a data-access table
+// object: first / next / eof, locate, append / edit / set field / post, refresh, delete the
+// current row, a sort expression and a filter expression. Every post is committed at once.
+// The grid shows model(); the grid's current row and the cursor are the same thing.
+//
+// The table keeps the rows the filter lets through, in sort order, in memory. A posted edit
+// changes its row in place and an appended row stays at the end until the next refresh, sort
+// or filter change (which re-reads the rows). Setting a field on a row that is not being
+// edited starts editing it; moving the cursor, refreshing, sorting or filtering posts a
+// pending change first. A failed post throws, leaves the file as it was and drops the pending
+// change, so the rows in memory always match the file. Every operation on a closed table
+// throws RecordError, except the read-only queries that views use (rowCount, currentRow...).
+class RecordTable : public QObject {
+    Q_OBJECT
+public:
+    enum class OpenMode {
+        Auto,     // read-only when the file is not writable for this process, else read-write
+        ReadOnly, // reads only; every post or delete fails with RecordError
+    };
+    enum class State { Browse, Edit, Insert };
+
+    RecordTable(const QString& tableName, QObject* parent = nullptr);
+    ~RecordTable() override;
+
+    QString tableName() const;
+    // Opens the table in the database file and moves to its first row; throws RecordError
+    // when it cannot (missing file, not a database, no such table or a column missing). The
+    // file is never created.
+    void open(const QString& databaseFile);
+    void open(const QString& databaseFile, OpenMode mode);
+    void close();
+    bool isOpen() const;
+    bool isReadOnly() const;
+    State state() const;
+
+    // Cursor over the rows that the filter lets through, in sort order.
+    void first();
+    void next();
+    void last();
+    bool eof() const;       // past the last row (always true for no rows)
+    int rowCount() const;   // visible rows
+    int currentRow() const; // -1 at eof
+    void setCurrentRow(int row);
+    bool locate(const QString& column, const QVariant& value); // exact match; moves on success
+
+    QVariant field(const QString& column) const;
+    int fieldInt(const QString& column) const;
+    QString fieldText(const QString& column) const;
+
+    void append(); // a new row at the end, in edit mode
+    void edit();   // edit mode on the current row
+    void setField(const QString& column, int value);
+    void setField(const QString& column, const QString& value);
+    void post();   // writes and commits the edited or appended row
+    void cancel(); // drops a pending edit
+    void refresh();
+    void deleteCurrent();
+
+    // "Scene_No ASC,Module_Addr ASC" or empty for the table's own order.
+    void setSort(const QString& expression);
+    QString sort() const;
+    // "Timer_Order='3'", "Input_addr='2'", "Device_Type like *Light*", or empty.
+    void setFilter(const QString& expression);
+    QString filter() const;
+    void setFiltered(bool on);
+    bool filtered() const;
+
+    QStringList columns() const;      // the visible columns in grid order (not the key)
+    QStringList columnTitles() const; // the grid titles; a column without one shows its name
+    bool isIntegerColumn(int column) const;
+    QVariant valueAt(int row, int column) const; // a visible row's value; invalid out of range
+    // Writes one cell through the cursor: move, edit, set field, post. Integer columns take
+    // numbers only. Throws RecordError.
+    void setCell(int row, int column, const QVariant& value);
+
+    // Which columns the grid lets the user edit (none at start).
+    void setEditableColumns(const QList<int>& columns);
+    bool isEditableColumn(int column) const;
+
+    QAbstractTableModel* model() const;
+
+signals:
+    void currentRowChanged(int row); // -1 at eof
+    // A write from the grid (model setData) failed; the grid shows the message.
+    void writeFailed(const QString& message);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};

@@ -1,0 +1,242 @@
+// The "Communication Settings" band: Create/Close on both links, their captions and enabled
+// states, "Error!" on bad input, and the key filters.
+#include "app/link_panel.h"
+#include "app/main_window.h"
+#include "commands/key_filter.h"
+#include "commands/prompt_service.h"
+#include "link/bus.h"
+#include "support/pty_pair.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QUdpSocket>
+
+namespace {
+template <class T> T* child(QWidget& w, const char* name)
+{
+    auto* c = w.findChild<T*>(QString::fromLatin1(name));
+    if (!c)
+        qFatal("no control %s", name);
+    return c;
+}
+
+quint16 freeUdpPort()
+{
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    return probe.localPort();
+}
+} // namespace
+
+class TestLinkPanel : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+    std::unique_ptr<TForm1> m_window;
+
+    QString status() { return child<QLabel>(*m_window, "StatusPanel")->text(); }
+
+private slots:
+    void init()
+    {
+        m_prompts = std::make_unique<ScriptedPrompts>();
+        m_window = std::make_unique<TForm1>(*m_prompts, QStringLiteral("/nonexistent/VELM.mdb"));
+        m_prompts->messages.clear();
+        // Never talk to the factory address of the bus switch from a test.
+        child<QLineEdit>(*m_window, "Edit4")->setText(QStringLiteral("127.0.0.1"));
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        qunsetenv("VELM_COM1");
+        qunsetenv("VELM_COM5");
+    }
+
+    void defaults()
+    {
+        QCOMPARE(child<QComboBox>(*m_window, "ComboBox5")->currentText(), QStringLiteral("COM1"));
+        QStringList five;
+        auto* com = child<QComboBox>(*m_window, "ComboBox5");
+        for (int i = 0; i < 5; ++i)
+            five << com->itemText(i);
+        QCOMPARE(five, QStringList({"COM1", "COM2", "COM3", "COM4", "COM5"}));
+        QCOMPARE(child<QComboBox>(*m_window, "ComboBox1")->currentText(), QStringLiteral("9600"));
+        QCOMPARE(child<QComboBox>(*m_window, "ComboBox2")->currentText(), QStringLiteral("8"));
+        QCOMPARE(child<QComboBox>(*m_window, "ComboBox3")->currentText(), QStringLiteral("None"));
+        QCOMPARE(child<QComboBox>(*m_window, "ComboBox4")->currentText(), QStringLiteral("1"));
+        QCOMPARE(child<QLineEdit>(*m_window, "Edit6")->text(), QStringLiteral("2002"));
+        QCOMPARE(child<QLineEdit>(*m_window, "Edit5")->text(), QStringLiteral("2001"));
+        QCOMPARE(child<QLineEdit>(*m_window, "Edit18")->text(), QStringLiteral("418273"));
+        QCOMPARE(child<QSpinBox>(*m_window, "SpinEdit7")->value(), 1);
+        QVERIFY(child<QRadioButton>(*m_window, "RadioButton2")->isChecked());
+        QVERIFY(!child<QRadioButton>(*m_window, "RadioButton1")->isChecked());
+        QVERIFY(child<QLineEdit>(*m_window, "Edit3")->isReadOnly());
+        // The factory "Remote IP" is a private address (a fresh window, before init() changed it).
+        ScriptedPrompts p;
+        TForm1 fresh(p, QStringLiteral("/nonexistent/VELM.mdb"));
+        QCOMPARE(child<QLineEdit>(fresh, "Edit4")->text(), QString::fromLatin1(LinkPanel::kDefaultRemoteIp));
+    }
+
+    void serialCreateAndClose()
+    {
+        PtyPair pty;
+        QVERIFY(pty.ok());
+        qputenv("VELM_COM1", pty.slavePath().toLocal8Bit());
+        auto* button = child<QPushButton>(*m_window, "Button10");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(m_prompts->messages, QStringList());
+        QCOMPARE(button->text(), QStringLiteral("Close"));
+        QCOMPARE(status(), QStringLiteral("Com is running!"));
+        for (const char* name : {"ComboBox1", "ComboBox2", "ComboBox3", "ComboBox4", "ComboBox5",
+                                 "RadioButton2"})
+            QVERIFY2(!child<QWidget>(*m_window, name)->isEnabled(), name);
+        QVERIFY(m_window->bus().comm().isOpen());
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(button->text(), QStringLiteral("Create"));
+        QCOMPARE(status(), QString());
+        QVERIFY(!m_window->bus().comm().isOpen());
+        for (const char* name : {"ComboBox1", "ComboBox5", "RadioButton2"})
+            QVERIFY2(child<QWidget>(*m_window, name)->isEnabled(), name);
+    }
+
+    void serialCreateFails_data()
+    {
+        QTest::addColumn<QString>("device");
+        QTest::newRow("missing device") << QStringLiteral("/dev/velm-no-such-port");
+        QTest::newRow("not a serial device") << QStringLiteral("/dev/null");
+    }
+
+    void serialCreateFails()
+    {
+        QFETCH(QString, device);
+        qputenv("VELM_COM5", device.toLocal8Bit());
+        child<QComboBox>(*m_window, "ComboBox5")->setCurrentIndex(4);
+        auto* button = child<QPushButton>(*m_window, "Button10");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(m_prompts->messages, QStringList{"Error!"});
+        QCOMPARE(button->text(), QStringLiteral("Create"));
+        QVERIFY(child<QWidget>(*m_window, "ComboBox5")->isEnabled());
+        QVERIFY(!m_window->bus().comm().isOpen());
+    }
+
+    void networkCreateAndClose()
+    {
+        child<QLineEdit>(*m_window, "Edit6")->setText(QString::number(freeUdpPort()));
+        auto* button = child<QPushButton>(*m_window, "Button32");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(m_prompts->messages, QStringList());
+        QCOMPARE(button->text(), QStringLiteral("Close"));
+        QCOMPARE(status(), QStringLiteral("UDP is running!"));
+        QVERIFY(m_window->bus().udp().isActive());
+        for (const char* name : {"Edit3", "Edit4", "Edit5", "Edit6", "SpinEdit7", "RadioButton1"})
+            QVERIFY2(!child<QWidget>(*m_window, name)->isEnabled(), name);
+        QVERIFY(child<QWidget>(*m_window, "Edit18")->isEnabled());
+
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(button->text(), QStringLiteral("Create"));
+        QCOMPARE(status(), QString());
+        QVERIFY(!m_window->bus().udp().isActive());
+        for (const char* name : {"Edit3", "Edit4", "Edit5", "Edit6", "SpinEdit7", "RadioButton1"})
+            QVERIFY2(child<QWidget>(*m_window, name)->isEnabled(), name);
+    }
+
+    void networkCreateFails_data()
+    {
+        QTest::addColumn<QString>("remotePort");
+        QTest::addColumn<QString>("localPort");
+        QTest::newRow("empty remote port") << QString() << QString::number(freeUdpPort());
+        QTest::newRow("empty local port") << QStringLiteral("2001") << QString();
+        QTest::newRow("local port in use") << QStringLiteral("2001") << QStringLiteral("IN_USE");
+    }
+
+    void networkCreateFails()
+    {
+        QFETCH(QString, remotePort);
+        QFETCH(QString, localPort);
+        QUdpSocket holder;
+        if (localPort == QLatin1String("IN_USE")) {
+            QVERIFY(holder.bind(QHostAddress::AnyIPv4, 0));
+            localPort = QString::number(holder.localPort());
+        }
+        child<QLineEdit>(*m_window, "Edit5")->setText(remotePort);
+        child<QLineEdit>(*m_window, "Edit6")->setText(localPort);
+        auto* button = child<QPushButton>(*m_window, "Button32");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(m_prompts->messages, QStringList{"Error!"});
+        QCOMPARE(button->text(), QStringLiteral("Create"));
+        QVERIFY(!m_window->bus().udp().isActive());
+        QVERIFY(child<QWidget>(*m_window, "Edit6")->isEnabled());
+    }
+
+    void bothLinksAtOnce()
+    {
+        PtyPair pty;
+        qputenv("VELM_COM1", pty.slavePath().toLocal8Bit());
+        child<QLineEdit>(*m_window, "Edit6")->setText(QString::number(freeUdpPort()));
+        QTest::mouseClick(child<QPushButton>(*m_window, "Button10"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(*m_window, "Button32"), Qt::LeftButton);
+        QVERIFY(m_window->bus().comm().isOpen());
+        QVERIFY(m_window->bus().udp().isActive());
+        QCOMPARE(m_prompts->messages, QStringList());
+    }
+
+    void keyFiltersOnTheBand_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("local port drops letters") << "Edit6" << "2a0b0c3" << "2003";
+        QTest::newRow("remote port drops dots") << "Edit5" << "20.01" << "2001";
+        QTest::newRow("remote ip takes dots") << "Edit4" << "10.0.x0.1" << "10.0.0.1";
+        QTest::newRow("local port limit") << "Edit6" << "1234567" << "12345";
+    }
+
+    void keyFiltersOnTheBand()
+    {
+        QFETCH(QString, edit);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        auto* e = child<QLineEdit>(*m_window, edit.toLatin1().constData());
+        e->clear();
+        QTest::keyClicks(e, typed);
+        QCOMPARE(e->text(), shown);
+        QTest::keyClick(e, Qt::Key_Backspace);
+        QCOMPARE(e->text(), shown.left(shown.size() - 1));
+    }
+
+    void keyFilterKinds_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QString>("accepted");
+        QTest::addColumn<QString>("refused");
+        QTest::newRow("Edit4") << int(KeyFilter::Edit4KeyPress) << "0123456789." << "aZ-/ ";
+        QTest::newRow("Edit5") << int(KeyFilter::Edit5KeyPress) << "0123456789" << ".a ";
+        QTest::newRow("Edit6") << int(KeyFilter::Edit6KeyPress) << "0123456789" << ".a ";
+        QTest::newRow("Edit7") << int(KeyFilter::Edit7KeyPress) << "0123456789abcdefABCDEF"
+                               << "gG.xz ";
+        QTest::newRow("Edit9") << int(KeyFilter::Edit9KeyPress) << "0123456789" << ".aF";
+    }
+
+    void keyFilterKinds()
+    {
+        QFETCH(int, kind);
+        QFETCH(QString, accepted);
+        QFETCH(QString, refused);
+        const auto k = KeyFilter::Kind(kind);
+        for (QChar c : accepted)
+            QVERIFY2(KeyFilter::accepts(k, c), qPrintable(QString(c)));
+        for (QChar c : refused)
+            QVERIFY2(!KeyFilter::accepts(k, c), qPrintable(QString(c)));
+        QVERIFY(KeyFilter::accepts(k, QChar('\b')));
+    }
+};
+
+QTEST_MAIN(TestLinkPanel)
+#include "test_app_link_panel.moc"

@@ -1,0 +1,164 @@
+// The main window at start-up: the six table messages, the outline, the run state resets.
+#include "app/main_window.h"
+#include "app/processing_dialog.h"
+#include "commands/prompt_service.h"
+#include "link/bus.h"
+#include "link/time_delay.h"
+
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+
+private:
+    static QString makeDatabase(const QTemporaryDir& dir)
+    {
+        const QString file = dir.filePath(QStringLiteral("VELM.mdb"));
+        QProcess initdb;
+        initdb.start(QStringLiteral(VELM_BIN_DIR "/velm-initdb"), {file});
+        initdb.waitForFinished(30000);
+        return initdb.exitCode() == 0 ? file : QString();
+    }
+
+private slots:
+    void sixMessagesInTableOrderWithoutDatabase()
+    {
+        QTemporaryDir dir;
+        ScriptedPrompts prompts;
+        TForm1 window(prompts, dir.filePath(QStringLiteral("VELM.mdb")));
+        QCOMPARE(prompts.messages,
+                 QStringList({"Can not find Scene Records database",
+                              "Can not find IR Records database",
+                              "Can not find Timer Records database",
+                              "Can not find Event Records database",
+                              "Can not find Bind Records database",
+                              "Can not find Monitor Bind Records database"}));
+        // The window still works: the log can be cleared, the pages are there.
+        QCOMPARE(window.pages()->count(), 8);
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("VELM.mdb"))));
+    }
+
+    void noMessageWithInitialisedDatabase()
+    {
+        QTemporaryDir dir;
+        const QString file = makeDatabase(dir);
+        QVERIFY(!file.isEmpty());
+        ScriptedPrompts prompts;
+        TForm1 window(prompts, file);
+        QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join('|')));
+        QCOMPARE(window.records().monitor().rowCount(), 224);
+    }
+
+    void outline()
+    {
+        ScriptedPrompts prompts;
+        TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("VELM V08 2014.08.18"));
+        const QStringList captions = {"Module Settings", "Scene Settings", "Light Control",
+                                      "Curtain Control", "IR Control", "Input Module Settings",
+                                      "Timer Settings", "Monitor Bindings"};
+        for (int i = 0; i < captions.size(); ++i) {
+            QCOMPARE(window.pages()->tabText(i), captions[i]);
+            QCOMPARE(window.pages()->widget(i)->objectName(), QStringLiteral("TabSheet%1").arg(i + 1));
+        }
+        QCOMPARE(window.pages()->currentIndex(), 0);
+        for (const char* name : {"GroupBox4", "GroupBox9", "Splitter1", "Memo1", "StatusBar1",
+                                 "Button40", "Edit3"})
+            QVERIFY2(window.findChild<QWidget*>(QString::fromLatin1(name)), name);
+        QVERIFY(!window.processingDialog().isVisible());
+        QVERIFY(!window.bus().readTimer().isActive());
+        QCOMPARE(window.bus().readTimer().interval(), 5000);
+    }
+
+    void clearEmptiesTheLog()
+    {
+        ScriptedPrompts prompts;
+        TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
+        auto* memo = window.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
+        window.bus().SendDataDeal(); // serial mode, port closed: the log line stands
+        QVERIFY(memo->toPlainText().startsWith(QStringLiteral("Send ：X")));
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Button40")), Qt::LeftButton);
+        QVERIFY(memo->toPlainText().isEmpty());
+    }
+
+    void watchdogAndCancelEndTheSequence_data()
+    {
+        QTest::addColumn<bool>("watchdog");
+        QTest::newRow("watchdog") << true;
+        QTest::newRow("cancel") << false;
+    }
+
+    void watchdogAndCancelEndTheSequence()
+    {
+        QFETCH(bool, watchdog);
+        ScriptedPrompts prompts;
+        TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
+        prompts.messages.clear();
+        Bus& bus = window.bus();
+        RunState& s = bus.state();
+        s.TimerIndex = 5;
+        s.EventIndex = 6;
+        s.ControlDataIndex = 7;
+        s.MonitorBindIndex = 8;
+        s.DeletingTimers = s.DeletingEvents = s.DeletingControlData = 1;
+        bus.readTimer().start();
+        window.processingDialog().showProcessing();
+
+        if (watchdog)
+            bus.readTimerTimer();
+        else
+            QTest::mouseClick(window.processingDialog().findChild<QPushButton*>(QStringLiteral("Button1")),
+                              Qt::LeftButton);
+
+        QVERIFY(!bus.readTimer().isActive());
+        QVERIFY(!window.processingDialog().isVisible());
+        QCOMPARE(s.TimerIndex, 0);
+        QCOMPARE(s.EventIndex, 0);
+        QCOMPARE(s.ControlDataIndex, 0);
+        QCOMPARE(s.MonitorBindIndex, 8); // only an error reply clears the monitor slot
+        QCOMPARE(s.DeletingTimers + s.DeletingEvents + s.DeletingControlData, 0);
+        QCOMPARE(prompts.messages, watchdog ? QStringList{"Timeout！"} : QStringList{});
+        QVERIFY(!bus.udp().isActive()); // closed transports stay closed
+    }
+
+    void watchdogFiresAfterFiveSeconds()
+    {
+        ScriptedPrompts prompts;
+        TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
+        prompts.messages.clear();
+        window.processingDialog().showProcessing();
+        QElapsedTimer clock;
+        clock.start();
+        window.bus().restartReadTimer();
+        QTRY_COMPARE_WITH_TIMEOUT(prompts.messages, QStringList{"Timeout！"}, 15000);
+        QVERIFY(clock.elapsed() >= 4900);
+        QVERIFY(!window.processingDialog().isVisible());
+    }
+
+    void timeDelayKeepsHandlingEvents()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        TimeDelay(0);
+        QVERIFY(clock.elapsed() < 50);
+
+        bool fired = false;
+        QTimer::singleShot(20, [&] { fired = true; });
+        clock.restart();
+        TimeDelay(100);
+        QVERIFY(clock.elapsed() >= 100);
+        QVERIFY(fired);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_app_main_window.moc"

@@ -1,0 +1,207 @@
+// Frames on the wire, byte for byte: the send path's BusFrame (with and without the
+// password block, short and long layouts), the bind-test frame, the length caps, and the
+// text the traffic log shows for them.
+#include "link/bus.h"
+#include "link/frames.h"
+#include "support/link_probe.h"
+
+#include <QtTest>
+
+class TestLinkFrames : public QObject {
+    Q_OBJECT
+private slots:
+    void sendDataDealFrames_data();
+    void sendDataDealFrames();
+    void skipPasswordClearedInBothModes_data();
+    void skipPasswordClearedInBothModes();
+    void maskedLog();
+    void busFrameCapsAt200();
+    void bindFrames_data();
+    void bindFrames();
+    void bindFrameCapsLength();
+    void passwordBlock_data();
+    void passwordBlock();
+    void hexTextFormat();
+};
+
+void TestLinkFrames::sendDataDealFrames_data()
+{
+    QTest::addColumn<bool>("network");
+    QTest::addColumn<bool>("skipPassword");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("longLayout");
+    QTest::addColumn<int>("subnet");
+    QTest::addColumn<QByteArray>("request"); // module, command, sub-command, parameters
+    QTest::addColumn<QByteArray>("frame");
+
+    QTest::newRow("module read, short") << false << false << "418273" << false << 0
+                                        << bytesOf("FF 00 05") << bytesOf("55 AA 08 FF 00 05 57 A1");
+    QTest::newRow("module read, long, no password")
+        << true << true << "418273" << true << 1 << bytesOf("FF 00 05")
+        << bytesOf("55 AA 0A 00 01 FF 00 05 57 A4");
+    QTest::newRow("light on, long, subnet high byte first")
+        << false << false << "" << true << 0x1234 << bytesOf("03 02 01 00 FF")
+        << bytesOf("55 AA 0C 12 34 03 02 01 00 FF 57 FC");
+    QTest::newRow("bus switch read")
+        << true << true << "418273" << true << 0xFFFF << bytesOf("FF 00 05")
+        << bytesOf("55 AA 0A FF FF FF 00 05 51 A1");
+    QTest::newRow("three-character password")
+        << true << false << "abc" << true << 1 << bytesOf("FF 00 05")
+        << bytesOf("55 AA 1A 61 62 63 FF FF FF FF FF FF FF FF FF FF FF FF FF 00 01 FF 00 05 45 9D");
+    QTest::newRow("17-character password cut to 16")
+        << true << false << "0123456789ABCDEFG" << true << 1 << bytesOf("FF 00 05")
+        << bytesOf("55 AA 1A 30 31 32 33 34 35 36 37 38 39 41 42 43 44 45 46 00 01 FF 00 05 50 6A");
+    QTest::newRow("empty password")
+        << true << false << "" << true << 1 << bytesOf("FF 00 05")
+        << bytesOf("55 AA 1A FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF 00 01 FF 00 05 47 A4");
+    QTest::newRow("serial mode never sends a password")
+        << false << false << "abc" << false << 0 << bytesOf("FF 00 05")
+        << bytesOf("55 AA 08 FF 00 05 57 A1");
+}
+
+// The unmasked log shows the whole frame, so it is the frame the transport got. In
+// network mode without a transport the exchange fails after the log line.
+void TestLinkFrames::sendDataDealFrames()
+{
+    QFETCH(bool, network);
+    QFETCH(bool, skipPassword);
+    QFETCH(QString, password);
+    QFETCH(bool, longLayout);
+    QFETCH(int, subnet);
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, frame);
+
+    PlainLinkSettings settings;
+    settings.network = network;
+    settings.masked = false;
+    settings.pass = password;
+    Bus bus(settings);
+    LinkProbe probe(bus);
+    bus.state().SkipPasswordOnce = skipPassword ? 1 : 0;
+    const Request r(quint8(request[0]), quint8(request[1]), quint8(request[2]), request.mid(3));
+    bus.send(r, longLayout ? RequestLayout::longForm(quint16(subnet))
+                           : RequestLayout::shortForm());
+
+    QCOMPARE(probe.log, QStringList{QStringLiteral("Send ：") + frames::hexText(frame)});
+    QCOMPARE(bus.state().SkipPasswordOnce, quint8(0));
+    QCOMPARE(probe.messages,
+             network ? QStringList{QStringLiteral("Communication Error！")} : QStringList{});
+}
+
+void TestLinkFrames::skipPasswordClearedInBothModes_data()
+{
+    QTest::addColumn<bool>("network");
+    QTest::newRow("serial") << false;
+    QTest::newRow("network") << true;
+}
+
+void TestLinkFrames::skipPasswordClearedInBothModes()
+{
+    QFETCH(bool, network);
+    PlainLinkSettings settings;
+    settings.network = network;
+    settings.masked = false;
+    Bus bus(settings);
+    LinkProbe probe(bus);
+    bus.state().SkipPasswordOnce = 1;
+    bus.send(Request(0xFF, 0, 5));
+    bus.send(Request(0xFF, 0, 5));
+    QCOMPARE(bus.state().SkipPasswordOnce, quint8(0));
+    QCOMPARE(probe.log.size(), 2);
+    // Only the second of two network requests carries the block again.
+    QCOMPARE(probe.log[1].size() - probe.log[0].size(), network ? 16 * 3 : 0);
+}
+
+void TestLinkFrames::maskedLog()
+{
+    PlainLinkSettings settings;
+    Bus bus(settings);
+    LinkProbe probe(bus);
+    bus.send(Request(0xFF, 0, 5));
+    bus.buffer().request(2) = 7;
+    bus.SendBindDataDeal();
+    QCOMPARE(probe.log, (QStringList{QStringLiteral("Send ：X"), QStringLiteral("Send ：X")}));
+}
+
+void TestLinkFrames::busFrameCapsAt200()
+{
+    FrameBuffer buffer;
+    for (int i = 3; i < FrameBuffer::kAreaSize; ++i)
+        buffer.request(i) = quint8(i);
+    buffer.request(2) = 190; // 206 with the password block
+
+    const QByteArray frame = frames::BusFrame(buffer.requestArea(), true, QStringLiteral("pw"));
+    QCOMPARE(frame.size(), 200);
+    QCOMPARE(quint8(frame[2]), quint8(200));
+    QCOMPARE(quint8(frame[19]), quint8(3));
+    QCOMPARE(quint8(frame[197]), quint8(181)); // the payload stops before the checksum
+    QVERIFY(frames::busChecksumOk(reinterpret_cast<const quint8*>(frame.constData()), 200));
+}
+
+void TestLinkFrames::bindFrames_data()
+{
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QByteArray>("frame");
+    QTest::newRow("N=7") << bytesOf("01 01 03") << bytesOf("AE D0 07 01 01 03 8A");
+    QTest::newRow("light On, room 1, device 1")
+        << bytesOf("02 01 00 00 01") << bytesOf("AE D0 09 02 01 00 00 01 8B");
+}
+
+void TestLinkFrames::bindFrames()
+{
+    QFETCH(QByteArray, payload);
+    QFETCH(QByteArray, frame);
+
+    PlainLinkSettings settings;
+    settings.masked = false;
+    Bus bus(settings);
+    LinkProbe probe(bus);
+    bus.buffer().request(2) = quint8(payload.size() + 4);
+    for (int i = 0; i < payload.size(); ++i)
+        bus.buffer().request(3 + i) = quint8(payload[i]);
+    bus.SendBindDataDeal();
+
+    QCOMPARE(probe.log, QStringList{QStringLiteral("Send ：") + frames::hexText(frame)});
+    // The bind frame is completed in place, in the request area.
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(bus.buffer().requestArea()),
+                        int(frame.size())),
+             frame);
+    QCOMPARE(frames::bindFrameFromPayload(payload), frame);
+}
+
+void TestLinkFrames::bindFrameCapsLength()
+{
+    FrameBuffer buffer;
+    buffer.request(2) = 250;
+    const QByteArray frame = frames::BindFrame(buffer.requestArea());
+    QCOMPARE(frame.size(), 200);
+    QCOMPARE(buffer.request(2), quint8(200));
+    QVERIFY(frames::bindChecksumOk(buffer.requestArea(), 200));
+}
+
+void TestLinkFrames::passwordBlock_data()
+{
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QByteArray>("block");
+    QTest::newRow("default") << "418273"
+                             << bytesOf("34 31 38 32 37 33 FF FF FF FF FF FF FF FF FF FF");
+    QTest::newRow("empty") << "" << QByteArray(16, char(0xFF));
+    QTest::newRow("sixteen") << "ABCDEFGHIJKLMNOP" << QByteArray("ABCDEFGHIJKLMNOP");
+    QTest::newRow("seventeen") << "ABCDEFGHIJKLMNOPQ" << QByteArray("ABCDEFGHIJKLMNOP");
+}
+
+void TestLinkFrames::passwordBlock()
+{
+    QFETCH(QString, password);
+    QFETCH(QByteArray, block);
+    QCOMPARE(frames::PasswordBlock(password), block);
+}
+
+void TestLinkFrames::hexTextFormat()
+{
+    QCOMPARE(frames::hexText(bytesOf("55 AA 08 0f")), QStringLiteral("55 AA 08 0F "));
+    QCOMPARE(frames::hexText(QByteArray()), QString());
+}
+
+QTEST_GUILESS_MAIN(TestLinkFrames)
+#include "test_link_frames.moc"

@@ -1,0 +1,378 @@
+// Reply intake and dispatch: what a datagram or a serial block turns into (reply area, log
+// line, BusSwitchReply, sequence reset, handler call), and that bad input changes nothing.
+#include "link/bus.h"
+#include "link/frames.h"
+#include "support/link_probe.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct Call {
+    int key; // reply bytes 4 and 5, or -1 for the bind handler
+    bool busSwitch;
+    QByteArray reply; // reply bytes 0..19 when the handler ran
+};
+
+// A Bus with handlers on the keys the cases use, each recording its calls.
+struct Rig {
+    PlainLinkSettings settings;
+    Bus bus{settings};
+    LinkProbe probe{bus};
+    FakeProcessing view;
+    QList<Call> calls;
+
+    Rig()
+    {
+        bus.setProcessingView(&view);
+        for (int key : {0x0201, 0x8005, 0x8008, 0x8006}) {
+            bus.registerReply(quint8(key >> 8), quint8(key), [this, key](const Reply& r) {
+                calls << Call{key, r.busSwitchReply, replyBytes(bus.buffer(), 0, 19)};
+            });
+        }
+        bus.registerBindReply([this](const Reply& r) {
+            calls << Call{-1, r.busSwitchReply, replyBytes(bus.buffer(), 0, 19)};
+        });
+    }
+    void serial(const QByteArray& block)
+    {
+        bus.comm().OnReceiveData(&bus.comm(), reinterpret_cast<const quint8*>(block.constData()),
+                                 quint16(block.size()));
+    }
+    void feed(bool network, const QByteArray& input)
+    {
+        if (network)
+            bus.ReceiveDeal(input);
+        else
+            serial(input);
+    }
+};
+
+// The worked example of a network reply: subnet 1, module 5, command 2, sub-command 1, OK.
+const QByteArray kNetworkReply = bytesOf("55 AA 0C 00 01 05 02 01 01 33 54 E2");
+
+QByteArray padded(QByteArray frame, int size)
+{
+    frame.append(QByteArray(size - int(frame.size()), char(0x11)));
+    return frame;
+}
+
+} // namespace
+
+class TestLinkIntake : public QObject {
+    Q_OBJECT
+private slots:
+    void networkReplyLosesSubnet();
+    void busSwitchReplyOnlyForThatDispatch();
+    void datagramSizeLimit_data();
+    void datagramSizeLimit();
+    void lengthByteCappedAt78();
+    void statusTexts_data();
+    void statusTexts();
+    void bindReplyCopiedUnchanged();
+    void bindReplyNeverTriesBusRows();
+    void badInputChangesNothing_data();
+    void badInputChangesNothing();
+    void logText_data();
+    void logText();
+    void serialTwoRepliesInOneBlock();
+    void serialExtensionChannel();
+    void dispatcherRouting();
+    void serialHandlerFailureReported();
+};
+
+void TestLinkIntake::networkReplyLosesSubnet()
+{
+    Rig rig;
+    rig.bus.ReceiveDeal(kNetworkReply);
+    QCOMPARE(replyBytes(rig.bus.buffer(), 0, 7), bytesOf("55 AA 0A 05 02 01 01 33"));
+    QCOMPARE(rig.calls.size(), 1);
+    QCOMPARE(rig.calls[0].key, 0x0201);
+    QCOMPARE(rig.calls[0].busSwitch, false);
+    QVERIFY(rig.probe.log.value(0).endsWith(QStringLiteral("OK!")));
+}
+
+void TestLinkIntake::busSwitchReplyOnlyForThatDispatch()
+{
+    Rig rig;
+    rig.bus.ReceiveDeal(frames::busReply(bytesOf("FF FF FF 80 05 01 0A")));
+    rig.bus.ReceiveDeal(frames::busReply(bytesOf("00 01 03 80 05 01 03")));
+    QCOMPARE(rig.calls.size(), 2);
+    QCOMPARE(rig.calls[0].busSwitch, true);
+    QCOMPARE(rig.calls[1].busSwitch, false);
+    QCOMPARE(rig.bus.state().BusSwitchReply, quint8(0));
+}
+
+void TestLinkIntake::datagramSizeLimit_data()
+{
+    QTest::addColumn<bool>("network");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("network 200") << true << 200 << true;
+    QTest::newRow("network 201") << true << 201 << false;
+    QTest::newRow("serial 200") << false << 200 << true;
+    QTest::newRow("serial 201") << false << 201 << false;
+    QTest::newRow("serial 2048") << false << 2048 << false;
+}
+
+void TestLinkIntake::datagramSizeLimit()
+{
+    QFETCH(bool, network);
+    QFETCH(int, size);
+    QFETCH(bool, taken);
+    Rig rig;
+    rig.feed(network, padded(kNetworkReply, size));
+    QCOMPARE(rig.probe.log.size(), taken ? 1 : 0);
+    QCOMPARE(rig.calls.size(), taken ? 1 : 0);
+}
+
+void TestLinkIntake::lengthByteCappedAt78()
+{
+    // Announcing 100 bytes: checked as 78, so a checksum at 98-99 does not count...
+    QByteArray body(95, char(0x01));
+    body[0] = 0;
+    body[1] = 1;
+    body[2] = 5;
+    body[3] = char(0x80);
+    body[4] = 5;
+    QByteArray frame = frames::busReply(body);
+    QCOMPARE(quint8(frame[2]), quint8(100));
+    Rig rig;
+    rig.settings.masked = false;
+    rig.bus.ReceiveDeal(frame);
+    QVERIFY(rig.probe.log.isEmpty());
+
+    // ...while one at 76-77 does, and the log shows the capped length.
+    QByteArray capped = frames::busReply(body.left(73));
+    QCOMPARE(capped.size(), 78);
+    capped[2] = char(100);
+    const QByteArray sum = frames::busChecksum(
+        reinterpret_cast<const quint8*>(frames::busReply(body.left(73)).constData()), 76);
+    capped[76] = sum[0];
+    capped[77] = sum[1];
+    rig.bus.ReceiveDeal(padded(capped, 100));
+    QCOMPARE(rig.probe.log.size(), 1);
+    QVERIFY(rig.probe.log[0].startsWith(QStringLiteral("Read ：55 AA 4E 00 01 05 80 05 ")));
+    QCOMPARE(rig.bus.buffer().reply(2), quint8(76));
+    QCOMPARE(rig.calls.size(), 1);
+}
+
+void TestLinkIntake::statusTexts_data()
+{
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("1") << 1 << "OK!";
+    QTest::newRow("2") << 2 << "Module Address Error!";
+    QTest::newRow("3") << 3 << "Module Channel No. Error!";
+    QTest::newRow("4") << 4 << "Memory Error!";
+    QTest::newRow("5") << 5 << "Parameter Error!";
+    QTest::newRow("6") << 6 << "Command Error!";
+    QTest::newRow("7") << 7 << "Module Address Occupied!";
+    QTest::newRow("8") << 8 << "IR Error";
+    QTest::newRow("9") << 9 << "Response Error!";
+    QTest::newRow("0") << 0 << "Response Error!";
+    QTest::newRow("255") << 255 << "Response Error!";
+}
+
+// An error status ends a running sequence; the reply is dispatched but runs no handler.
+void TestLinkIntake::statusTexts()
+{
+    QFETCH(int, status);
+    QFETCH(QString, text);
+    for (bool network : {true, false}) {
+        Rig rig;
+        RunState& s = rig.bus.state();
+        s.TimerIndex = s.EventIndex = s.ControlDataIndex = s.MonitorBindIndex = 4;
+        s.DeletingTimers = s.DeletingEvents = s.DeletingControlData = 1;
+        rig.view.visible = true;
+        rig.bus.restartReadTimer();
+
+        QByteArray body = bytesOf("03 80 05");
+        body.append(char(status)).append(char(0x07));
+        rig.feed(network, frames::busReply(network ? bytesOf("00 01") + body : body));
+
+        QCOMPARE(rig.probe.log, QStringList{QStringLiteral("Read ：X  ") + text});
+        const bool ok = status == 1;
+        QCOMPARE(rig.calls.size(), ok ? 1 : 0);
+        QCOMPARE(rig.view.visible, ok);
+        QCOMPARE(rig.bus.readTimer().isActive(), ok);
+        QCOMPARE(s.TimerIndex + s.EventIndex + s.ControlDataIndex + s.MonitorBindIndex,
+                 ok ? 16 : 0);
+        QCOMPARE(s.DeletingTimers + s.DeletingEvents + s.DeletingControlData, ok ? 3 : 0);
+    }
+}
+
+void TestLinkIntake::bindReplyCopiedUnchanged()
+{
+    const QByteArray frame = frames::bindFrameFromPayload(bytesOf("82 00 00 00 01"));
+    QCOMPARE(frame, bytesOf("AE D0 09 82 00 00 00 01 8C"));
+    for (bool network : {true, false}) {
+        Rig rig;
+        rig.feed(network, frame);
+        QCOMPARE(replyBytes(rig.bus.buffer(), 0, 8), frame);
+        QCOMPARE(rig.probe.log, QStringList{QStringLiteral("Read ：X  OK!")});
+        QCOMPARE(rig.calls.size(), 1);
+        QCOMPARE(rig.calls[0].key, -1);
+    }
+}
+
+void TestLinkIntake::bindReplyNeverTriesBusRows()
+{
+    // Bytes 4-6 look like a successful 0x80/0x08 reply; it is a bind reply all the same.
+    Rig rig;
+    rig.bus.ReceiveDeal(frames::bindFrameFromPayload(bytesOf("82 80 08 01 02")));
+    QCOMPARE(rig.calls.size(), 1);
+    QCOMPARE(rig.calls[0].key, -1);
+}
+
+void TestLinkIntake::badInputChangesNothing_data()
+{
+    QTest::addColumn<bool>("network");
+    QTest::addColumn<QByteArray>("input");
+
+    QByteArray wrongSum = kNetworkReply;
+    wrongSum[11] = char(0xE3);
+    QByteArray badBind = frames::bindFrameFromPayload(bytesOf("82 00 00 00 01"));
+    badBind[8] = char(badBind[8] + 1);
+    QByteArray longClaim = padded(kNetworkReply, 90);
+    longClaim[2] = char(100);
+
+    for (bool network : {true, false}) {
+        const char* n = network ? "network" : "serial";
+        auto row = [&](const char* what) { return QTest::addRow("%s: %s", n, what); };
+        row("wrong checksum") << network << wrongSum;
+        row("truncated") << network << kNetworkReply.left(11);
+        row("length byte 4") << network << bytesOf("55 AA 04 FF 00 05 57 A1");
+        row("length byte 0") << network << bytesOf("55 AA 00 00 00");
+        row("length byte 255") << network << padded(bytesOf("55 AA FF"), 60);
+        row("claims 100, checked as 78") << network << longClaim;
+        row("no status byte") << network << bytesOf("55 AA 08 FF 00 05 57 A1");
+        row("bind wrong sum") << network << badBind;
+        row("bind length 3") << network << bytesOf("AE D0 03 81");
+        row("unknown header") << network << bytesOf("12 34 0C 00 01 05 02 01 01 33 54 E2");
+        row("one byte") << network << bytesOf("55");
+        row("201 bytes") << network << padded(kNetworkReply, 201);
+    }
+    // Long form needs two more bytes than a status-less short frame.
+    QTest::newRow("network: short-form reply")
+        << true << frames::busReply(bytesOf("03 80 05 01"));
+    QTest::newRow("serial: empty block") << false << QByteArray();
+}
+
+void TestLinkIntake::badInputChangesNothing()
+{
+    QFETCH(bool, network);
+    QFETCH(QByteArray, input);
+    Rig rig;
+    // A first reply fills the reply area with something to keep.
+    rig.bus.ReceiveDeal(padded(frames::busReply(bytesOf("00 01 03 80 08 01 01 02 03")), 200));
+    rig.serial(padded(frames::busReply(bytesOf("03 80 06 01 AA BB")), 200));
+    const QByteArray before = replyBytes(rig.bus.buffer(), 0, 199);
+    rig.probe.clear();
+    rig.calls.clear();
+
+    rig.feed(network, input);
+    QVERIFY(rig.probe.log.isEmpty());
+    QVERIFY(rig.calls.isEmpty());
+    QCOMPARE(replyBytes(rig.bus.buffer(), 0, 199), before);
+}
+
+void TestLinkIntake::logText_data()
+{
+    QTest::addColumn<bool>("masked");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("masked") << true << QStringLiteral("Read ：X  OK!");
+    QTest::newRow("unmasked")
+        << false << QStringLiteral("Read ：55 AA 0C 00 01 05 02 01 01 33 54 E2   OK!");
+}
+
+void TestLinkIntake::logText()
+{
+    QFETCH(bool, masked);
+    QFETCH(QString, line);
+    Rig rig;
+    rig.settings.masked = masked;
+    rig.bus.ReceiveDeal(kNetworkReply);
+    QCOMPARE(rig.probe.log, QStringList{line});
+}
+
+void TestLinkIntake::serialTwoRepliesInOneBlock()
+{
+    const QByteArray first = frames::busReply(bytesOf("FF 80 05 01 07"));
+    const QByteArray second = frames::busReply(bytesOf("04 80 05 01 09"));
+    Rig rig;
+    rig.serial(first + second);
+    QCOMPARE(rig.calls.size(), 1);
+    QCOMPARE(rig.calls[0].busSwitch, false); // without the extension channel, never
+    QCOMPARE(replyBytes(rig.bus.buffer(), 0, 19), first + second);
+}
+
+void TestLinkIntake::serialExtensionChannel()
+{
+    Rig rig;
+    rig.settings.extension = true;
+    const QByteArray own = frames::busReply(bytesOf("FF FF FF 80 05 01 0A"));
+    rig.serial(own);
+    QCOMPARE(replyBytes(rig.bus.buffer(), 0, 7), bytesOf("55 AA 0A FF 80 05 01 0A"));
+    QCOMPARE(rig.calls.value(0).busSwitch, true);
+
+    // The copy runs to the block's end less two bytes, past a first frame's checksum.
+    const QByteArray first = frames::busReply(bytesOf("00 01 03 80 05 01 07"));
+    const QByteArray second = frames::busReply(bytesOf("00 01 04 80 05 01 09"));
+    const QByteArray block = first + second;
+    rig.serial(block);
+    QCOMPARE(rig.calls.size(), 2);
+    QCOMPARE(rig.calls[1].busSwitch, false);
+    QCOMPARE(rig.bus.buffer().reply(2), quint8(10));
+    QCOMPARE(replyBytes(rig.bus.buffer(), 3, 3 + int(block.size()) - 8),
+             block.mid(5, block.size() - 7));
+}
+
+void TestLinkIntake::dispatcherRouting()
+{
+    Rig rig;
+    FrameBuffer& b = rig.bus.buffer();
+    quint8 seenDuring = 0xAA;
+    rig.bus.registerReply(0x84, 0x03, [&](const Reply& r) {
+        seenDuring = rig.bus.state().BusSwitchReply;
+        rig.calls << Call{0x8403, r.busSwitchReply, {}};
+    });
+    auto dispatch = [&](std::initializer_list<int> bytes, quint8 busSwitch) {
+        int i = 0;
+        for (int v : bytes)
+            b.reply(i++) = quint8(v);
+        rig.bus.state().BusSwitchReply = busSwitch;
+        rig.bus.receiveDataDeal();
+    };
+
+    dispatch({0x55, 0xAA, 0x0A, 0x03, 0x84, 0x03, 0x01}, 1);
+    QCOMPARE(rig.calls.size(), 1);
+    QCOMPARE(rig.calls[0].busSwitch, true);
+    QCOMPARE(seenDuring, quint8(0)); // cleared before the handler runs
+    QCOMPARE(rig.bus.state().BusSwitchReply, quint8(0));
+
+    dispatch({0x55, 0xAA, 0x0A, 0x03, 0x84, 0x03, 0x02}, 0); // error status
+    dispatch({0x55, 0xAA, 0x0A, 0x03, 0x84, 0x7F, 0x01}, 0); // no row
+    QCOMPARE(rig.calls.size(), 1);
+
+    // A success reply with a bind header goes to the bind handler only.
+    dispatch({0xAE, 0xD0, 0x0A, 0x03, 0x84, 0x03, 0x01}, 0);
+    QCOMPARE(rig.calls.size(), 2);
+    QCOMPARE(rig.calls[1].key, -1);
+}
+
+void TestLinkIntake::serialHandlerFailureReported()
+{
+    Rig rig;
+    rig.bus.registerReply(0x80, 0x05, [](const Reply&) {
+        throw HandlerError("Timer Records cannot be written");
+    });
+    rig.serial(frames::busReply(bytesOf("03 80 05 01 07")));
+    QCOMPARE(rig.probe.messages, QStringList{QStringLiteral("Timer Records cannot be written")});
+    QCOMPARE(rig.probe.log.size(), 1);
+}
+
+QTEST_GUILESS_MAIN(TestLinkIntake)
+#include "test_link_intake.moc"

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages VELM needs to build, run and test, when they are missing.
+# As root it installs them itself; as anyone else it prints the one command that does and stops.
+set -euo pipefail
+packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libgl-dev
+          xvfb xauth clang libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+cmd="apt-get update && DEBIAN_FRONTEND=noninteractive apt-get install -y ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+  echo "VELM needs these packages: ${missing[*]}" >&2
+  echo "Install them as root with:" >&2
+  echo "  sudo sh -c '$cmd'" >&2
+  exit 1
+fi
+echo "Installing: ${missing[*]}"
+sh -c "$cmd"
