@@ -78,7 +78,7 @@ void TestLinkFrames::sendDataDealFrames()
     Bus bus(settings);
     LinkProbe probe(bus);
     bus.state().SkipPasswordOnce = skipPassword ? 1 : 0;
-    const Request r(quint8(request[0]), quint8(request[1]), quint8(request[2]), request.mid(3));
+    const Request r{quint8(request[0]), quint8(request[1]), quint8(request[2]), request.mid(3)};
     bus.send(r, longLayout ? RequestLayout::longForm(quint16(subnet))
                            : RequestLayout::shortForm());
 

@@ -241,7 +241,7 @@ void TestLinkIntake::badInputChangesNothing_data()
 
     for (bool network : {true, false}) {
         const char* n = network ? "network" : "serial";
-        auto row = [&](const char* what) { return QTest::addRow("%s: %s", n, what); };
+        auto row = [&](const char* what) -> QTestData& { return QTest::addRow("%s: %s", n, what); };
         row("wrong checksum") << network << wrongSum;
         row("truncated") << network << kNetworkReply.left(11);
         row("length byte 4") << network << bytesOf("55 AA 04 FF 00 05 57 A1");

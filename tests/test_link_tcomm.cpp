@@ -19,8 +19,7 @@ struct Line {
     int hangups = 0;
     int emptyNotices = 0;
 
-    Line()
-    {
+    Line() {
         clock.start();
         comm.OnReceiveData = [this](TComm*, const quint8* buffer, quint16 length) {
             blocks << QByteArray(reinterpret_cast<const char*>(buffer), length);
@@ -29,24 +28,21 @@ struct Line {
         comm.OnRequestHangup = [this](TComm*) { ++hangups; };
         comm.OnSendDataEmpty = [this](TComm*) { ++emptyNotices; };
     }
-    void open()
-    {
+    void open() {
         comm.CommName = pty.slavePath();
         comm.OpenPort();
     }
     QByteArray received() const { return blocks.join(); }
 };
 
-QByteArray pattern(int size, int seed = 0)
-{
+QByteArray pattern(int size, int seed = 0) {
     QByteArray bytes(size, Qt::Uninitialized);
     for (int i = 0; i < size; ++i)
         bytes[i] = char((i + seed) % 251);
     return bytes;
 }
 
-QString openError(TComm& comm)
-{
+QString openError(TComm& comm) {
     try {
         comm.OpenPort();
     } catch (const ECommsError& e) {
@@ -65,6 +61,7 @@ private slots:
     void burstsSplitByQuiet();
     void longStreamComesInFullBlocks();
     void blocksSurviveBusyMainThread();
+    void staleBytesBeforeOpenAreDropped();
     void queueWriteNeedsOpenPortAndBytes();
     void queueWriteReachesLine();
     void openErrors_data();
@@ -79,8 +76,7 @@ private slots:
     void portNames();
 };
 
-void TestLinkTComm::burstIsOneBlockAfterQuiet()
-{
+void TestLinkTComm::burstIsOneBlockAfterQuiet() {
     Line line;
     QVERIFY(line.pty.ok());
     line.open();
@@ -95,8 +91,7 @@ void TestLinkTComm::burstIsOneBlockAfterQuiet()
     QCOMPARE(line.blocks.size(), 1);
 }
 
-void TestLinkTComm::burstsSplitByQuiet_data()
-{
+void TestLinkTComm::burstsSplitByQuiet_data() {
     QTest::addColumn<quint32>("quietMs");
     QTest::addColumn<int>("gapMs");
     QTest::addColumn<int>("expectedBlocks");
@@ -105,8 +100,7 @@ void TestLinkTComm::burstsSplitByQuiet_data()
     QTest::newRow("quiet raised to 700 ms while open") << 700u << 300 << 1;
 }
 
-void TestLinkTComm::burstsSplitByQuiet()
-{
+void TestLinkTComm::burstsSplitByQuiet() {
     QFETCH(quint32, quietMs);
     QFETCH(int, gapMs);
     QFETCH(int, expectedBlocks);
@@ -127,8 +121,7 @@ void TestLinkTComm::burstsSplitByQuiet()
     QCOMPARE(line.received(), first + second);
 }
 
-void TestLinkTComm::longStreamComesInFullBlocks()
-{
+void TestLinkTComm::longStreamComesInFullBlocks() {
     Line line;
     line.open();
     const QByteArray stream = pattern(5000);
@@ -142,8 +135,7 @@ void TestLinkTComm::longStreamComesInFullBlocks()
     QCOMPARE(line.received(), stream);
 }
 
-void TestLinkTComm::blocksSurviveBusyMainThread()
-{
+void TestLinkTComm::blocksSurviveBusyMainThread() {
     // The quiet is measured on the port's thread: two bursts 250 ms apart stay two blocks even
     // when the main thread sleeps through both of them.
     Line line;
@@ -158,8 +150,17 @@ void TestLinkTComm::blocksSurviveBusyMainThread()
     QCOMPARE(line.blocks[1], second);
 }
 
-void TestLinkTComm::queueWriteNeedsOpenPortAndBytes()
-{
+void TestLinkTComm::staleBytesBeforeOpenAreDropped() {
+    Line line;
+    QVERIFY(line.pty.write("stale"));
+    QThread::msleep(20);
+    line.open();
+    QVERIFY(line.pty.write("fresh"));
+    QTRY_COMPARE_WITH_TIMEOUT(line.blocks.size(), 1, 3000);
+    QCOMPARE(line.received(), QByteArray("fresh"));
+}
+
+void TestLinkTComm::queueWriteNeedsOpenPortAndBytes() {
     Line line;
     const quint8 bytes[] = {0x55, 0xAA};
     QVERIFY(!line.comm.QueueWrite(bytes, 2));
@@ -171,8 +172,7 @@ void TestLinkTComm::queueWriteNeedsOpenPortAndBytes()
     QVERIFY(line.comm.sendQueueEmpty());
 }
 
-void TestLinkTComm::queueWriteReachesLine()
-{
+void TestLinkTComm::queueWriteReachesLine() {
     Line line;
     line.open();
     const QByteArray frame = QByteArray::fromHex("55aa08ff000557a1");
@@ -192,17 +192,18 @@ void TestLinkTComm::queueWriteReachesLine()
     QTRY_VERIFY_WITH_TIMEOUT(line.emptyNotices >= 2, 3000);
 }
 
-void TestLinkTComm::openErrors_data()
-{
+void TestLinkTComm::openErrors_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing device") << "/dev/velm-no-such-port" << "Error opening serial port";
-    QTest::newRow("regular file") << "<temp>" << "File handle is not a comm handle ";
-    QTest::newRow("/dev/null") << "/dev/null" << "File handle is not a comm handle ";
+    QTest::newRow("missing device") << "/dev/velm-no-such-port"
+                                    << "Error opening serial port";
+    QTest::newRow("regular file") << "<temp>"
+                                  << "File handle is not a comm handle ";
+    QTest::newRow("/dev/null") << "/dev/null"
+                               << "File handle is not a comm handle ";
 }
 
-void TestLinkTComm::openErrors()
-{
+void TestLinkTComm::openErrors() {
     QFETCH(QString, path);
     QFETCH(QString, message);
     QTemporaryFile file;
@@ -221,8 +222,7 @@ void TestLinkTComm::openErrors()
     QTRY_COMPARE_WITH_TIMEOUT(line.received(), QByteArray("ok"), 3000);
 }
 
-void TestLinkTComm::openTwice()
-{
+void TestLinkTComm::openTwice() {
     Line line;
     line.open();
     QCOMPARE(openError(line.comm), QString("This serial port already opened"));
@@ -239,8 +239,7 @@ void TestLinkTComm::openTwice()
     QTRY_COMPARE_WITH_TIMEOUT(line.received(), QByteArray("abc"), 3000);
 }
 
-void TestLinkTComm::closeAbandonsPendingWrite()
-{
+void TestLinkTComm::closeAbandonsPendingWrite() {
     Line line;
     line.open();
     // Nobody reads the master, so the line backs up after a few kilobytes.
@@ -260,8 +259,7 @@ void TestLinkTComm::closeAbandonsPendingWrite()
     QVERIFY(line.pty.read(300).size() < block.size() * count);
 }
 
-void TestLinkTComm::closeFromDataEvent()
-{
+void TestLinkTComm::closeFromDataEvent() {
     Line line;
     line.comm.OnReceiveData = [&line](TComm* sender, const quint8*, quint16) {
         sender->ClosePort();
@@ -273,8 +271,7 @@ void TestLinkTComm::closeFromDataEvent()
     QCOMPARE(line.hangups, 1);
 }
 
-void TestLinkTComm::peerVanishes()
-{
+void TestLinkTComm::peerVanishes() {
     Line line;
     line.open();
     QVERIFY(line.pty.write("last"));
@@ -290,8 +287,7 @@ void TestLinkTComm::peerVanishes()
     QVERIFY(!line.comm.isOpen());
 }
 
-void TestLinkTComm::closeWhenClosedDoesNothing()
-{
+void TestLinkTComm::closeWhenClosedDoesNothing() {
     Line line;
     line.comm.ClosePort();
     QVERIFY(!line.comm.isOpen());
@@ -302,25 +298,37 @@ void TestLinkTComm::closeWhenClosedDoesNothing()
     QCOMPARE(line.hangups, 0);
 }
 
-void TestLinkTComm::devicePath_data()
-{
+void TestLinkTComm::devicePath_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("override"); // value of VELM_COM1, empty: unset
     QTest::addColumn<QString>("expected");
 #if defined(Q_OS_LINUX)
-    QTest::newRow("COM1") << "COM1" << "" << "/dev/ttyUSB0";
-    QTest::newRow("COM5") << "COM5" << "" << "/dev/ttyUSB4";
-    QTest::newRow("path stays") << "/dev/ttyS0" << "" << "/dev/ttyS0";
-    QTest::newRow("env override") << "COM1" << "/dev/pts/9" << "/dev/pts/9";
-    QTest::newRow("override is per name") << "COM2" << "/dev/pts/9" << "/dev/ttyUSB1";
-    QTest::newRow("bare device name") << "ttyACM0" << "" << "/dev/ttyACM0";
+    QTest::newRow("COM1") << "COM1"
+                          << ""
+                          << "/dev/ttyUSB0";
+    QTest::newRow("COM5") << "COM5"
+                          << ""
+                          << "/dev/ttyUSB4";
+    QTest::newRow("path stays") << "/dev/ttyS0"
+                                << ""
+                                << "/dev/ttyS0";
+    QTest::newRow("env override") << "COM1"
+                                  << "/dev/pts/9"
+                                  << "/dev/pts/9";
+    QTest::newRow("override is per name") << "COM2"
+                                          << "/dev/pts/9"
+                                          << "/dev/ttyUSB1";
+    QTest::newRow("bare device name") << "ttyACM0"
+                                      << ""
+                                      << "/dev/ttyACM0";
 #elif defined(Q_OS_WIN)
-    QTest::newRow("COM1") << "COM1" << "/dev/pts/9" << "COM1";
+    QTest::newRow("COM1") << "COM1"
+                          << "/dev/pts/9"
+                          << "COM1";
 #endif
 }
 
-void TestLinkTComm::devicePath()
-{
+void TestLinkTComm::devicePath() {
     QFETCH(QString, name);
     QFETCH(QString, override);
     QFETCH(QString, expected);
@@ -333,8 +341,7 @@ void TestLinkTComm::devicePath()
     QCOMPARE(path, expected);
 }
 
-void TestLinkTComm::portNames()
-{
+void TestLinkTComm::portNames() {
     const QStringList names = TComm::portNames();
     QCOMPARE(names.mid(0, 5), (QStringList{"COM1", "COM2", "COM3", "COM4", "COM5"}));
     QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());

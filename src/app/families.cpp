@@ -18,13 +18,13 @@
 #include "commands/curtain_family.h"
 #define VELM_HAVE_CURTAIN 1
 #endif
-#if __has_include("commands/timer_family.h")
+#if __has_include("commands/timer_family.h") && __has_include("commands/event_family.h") && __has_include("commands/sequencer.h")
 #include "commands/sequencer.h"
 #include "commands/timer_family.h"
 #include "commands/event_family.h"
 #define VELM_HAVE_TIMERS 1
 #endif
-#if __has_include("app/record_pages.h")
+#if __has_include("commands/record_grid.h")
 #include "app/record_pages.h"
 #define VELM_HAVE_RECORD_PAGES 1
 #endif

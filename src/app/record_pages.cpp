@@ -1,3 +1,4 @@
+#if __has_include("commands/record_grid.h")
 #include "app/record_pages.h"
 
 #include "commands/family_context.h"
@@ -135,3 +136,4 @@ void RecordPages::SpinEdit38Change()
     if (table.isOpen())
         table.locate(QStringLiteral("Order"), m_slot->value());
 }
+#endif

@@ -15,13 +15,11 @@ constexpr quint8 kReadEvent = 0x05;
 constexpr quint8 kNone = 0xFF;
 
 // The decimal digits of a number read as hexadecimal: 25 -> 0x25, 2014 -> 0x2014.
-int bcdOf(int decimal)
-{
+int bcdOf(int decimal) {
     return QString::number(decimal).toInt(nullptr, 16);
 }
 
-bool isDigit(QChar c)
-{
+bool isDigit(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
@@ -38,8 +36,7 @@ constexpr int kSceneControl = 6;
 constexpr int kIrControl = 7;
 } // namespace
 
-QString weekdayName(int weekday)
-{
+QString weekdayName(int weekday) {
     static const char* const names[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                         "Thursday", "Friday", "Saturday"};
     if (weekday < 0 || weekday > 6)
@@ -47,18 +44,15 @@ QString weekdayName(int weekday)
     return QString::fromLatin1(names[weekday]);
 }
 
-int weekdayOf(const QDate& date)
-{
+int weekdayOf(const QDate& date) {
     return date.dayOfWeek() % 7; // Qt counts Monday 1 .. Sunday 7
 }
 
-QString hexByte(quint8 value)
-{
+QString hexByte(quint8 value) {
     return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
 }
 
-std::optional<quint8> timeField(const QString& timeText, int first)
-{
+std::optional<quint8> timeField(const QString& timeText, int first) {
     if (first < 0 || first + 1 >= timeText.size())
         return std::nullopt;
     const QChar high = timeText.at(first);
@@ -68,13 +62,11 @@ std::optional<quint8> timeField(const QString& timeText, int first)
     return quint8((high.unicode() - '0') * 16 + (low.unicode() - '0'));
 }
 
-QString conversionError(const QString& timeText)
-{
+QString conversionError(const QString& timeText) {
     return QStringLiteral("'%1' is not a valid time").arg(timeText);
 }
 
-std::optional<QByteArray> clockBytes(const QDate& date, const QString& timeText)
-{
+std::optional<QByteArray> clockBytes(const QDate& date, const QString& timeText) {
     const auto hours = timeField(timeText, 0);
     const auto minutes = timeField(timeText, 3);
     const auto seconds = timeField(timeText, 6);
@@ -89,27 +81,23 @@ std::optional<QByteArray> clockBytes(const QDate& date, const QString& timeText)
 
 namespace clock {
 
-Request read(int module)
-{
+Request read(int module) {
     return {quint8(module), kCommand, kReadTime};
 }
 
-std::optional<Request> setTime(int module, const QDate& date, const QString& timeText)
-{
+std::optional<Request> setTime(int module, const QDate& date, const QString& timeText) {
     const auto bytes = clockBytes(date, timeText);
     if (!bytes)
         return std::nullopt;
     return Request(quint8(module), kCommand, kSetTime, *bytes);
 }
 
-QString dateText(quint8 day, quint8 month, quint8 year)
-{
+QString dateText(quint8 day, quint8 month, quint8 year) {
     return QStringLiteral("20") + hexByte(year) + QLatin1Char('-') + hexByte(month) +
            QLatin1Char('-') + hexByte(day);
 }
 
-QString timeText(quint8 hours, quint8 minutes, quint8 seconds)
-{
+QString timeText(quint8 hours, quint8 minutes, quint8 seconds) {
     return hexByte(hours) + QLatin1Char(':') + hexByte(minutes) + QLatin1Char(':') +
            hexByte(seconds);
 }
@@ -118,8 +106,7 @@ QString timeText(quint8 hours, quint8 minutes, quint8 seconds)
 
 namespace timer {
 
-const QStringList& modeItems()
-{
+const QStringList& modeItems() {
     static const QStringList items = {
         QStringLiteral("Once"),         QStringLiteral("Minute(repeat)"),
         QStringLiteral("Hour(repeat)"), QStringLiteral("Day(repeat)"),
@@ -129,8 +116,7 @@ const QStringList& modeItems()
 }
 
 std::optional<Request> set(int module, int timerNo, int modeIndex, const QDate& date,
-                           const QString& timeText)
-{
+                           const QString& timeText) {
     const auto bytes = clockBytes(date, timeText);
     if (!bytes)
         return std::nullopt;
@@ -140,28 +126,25 @@ std::optional<Request> set(int module, int timerNo, int modeIndex, const QDate& 
     return Request(quint8(module), kCommand, kSetTimer, params);
 }
 
-Request read(int module, int index)
-{
+Request read(int module, int index) {
     return {quint8(module), kCommand, kReadTimer, {index & 0xFF}};
 }
 
-Request remove(int module, int index)
-{
+Request remove(int module, int index) {
     return {quint8(module), kCommand, kSetTimer, {index & 0xFF, kInvalidWire, 1, 1, 1, 1, 1, 1, 1}};
 }
 
-ReadRow readRow(quint8 mode, const quint8 t[7])
-{
+ReadRow readRow(quint8 mode, const quint8 t[7]) {
     // t: seconds, minutes, hours, day, weekday, month, year.
     ReadRow row;
-    row.time = clock::dateText(t[3], t[5], t[6]) + QLatin1Char(' ') +
-               clock::timeText(t[2], t[1], t[0]);
+    row.time =
+        clock::dateText(t[3], t[5], t[6]) + QLatin1Char(' ') + clock::timeText(t[2], t[1], t[0]);
     const QString day = weekdayName(t[4]);
     if (!day.isEmpty())
         row.time += QLatin1Char(' ') + day;
     // A read spells two modes differently from the list a Set writes.
-    static const char* const words[] = {"Once",         "Minute(repeat)", "Hour(repeat)",
-                                        "Day(repeat)",  "Week(repeat)",   "Month(repeat)",
+    static const char* const words[] = {"Once",        "Minute(repeat)", "Hour(repeat)",
+                                        "Day(repeat)", "Week(repeat)",   "Month(repeat)",
                                         "Year(repeat)"};
     if (mode <= 6) {
         row.mode = QString::fromLatin1(words[mode]);
@@ -176,8 +159,7 @@ ReadRow readRow(quint8 mode, const quint8 t[7])
 
 namespace event {
 
-const QStringList& actionItems()
-{
+const QStringList& actionItems() {
     static const QStringList items = {
         QStringLiteral("Light On"),      QStringLiteral("Light Off"),
         QStringLiteral("Light Toggle"),  QStringLiteral("Curtain Open"),
@@ -187,26 +169,21 @@ const QStringList& actionItems()
     return items;
 }
 
-QString actionText(quint8 command, quint8 subCommand)
-{
+QString actionText(quint8 command, quint8 subCommand) {
     for (int i = 0; i < kInvalidAction; ++i)
         if (kActions[i].command == command && kActions[i].subCommand == subCommand)
             return actionItems().at(i);
     return actionItems().at(kInvalidAction);
 }
 
-Request set(int module, const Settings& s)
-{
-    const int action = s.actionIndex >= 0 && s.actionIndex <= kInvalidAction ? s.actionIndex
-                                                                               : kInvalidAction;
-    quint8 p[7] = {quint8(s.timerNo - 1),
-                   quint8(s.eventNo - 1),
-                   kActions[action].command,
-                   kActions[action].subCommand,
-                   quint8(s.controlledModule),
-                   quint8(s.controlledChannel - 1),
+Request set(int module, const Settings& s) {
+    const int action =
+        s.actionIndex >= 0 && s.actionIndex <= kInvalidAction ? s.actionIndex : kInvalidAction;
+    quint8 p[7] = {quint8(s.timerNo - 1),      quint8(s.eventNo - 1),
+                   kActions[action].command,   kActions[action].subCommand,
+                   quint8(s.controlledModule), quint8(s.controlledChannel - 1),
                    quint8(s.sceneOrIr)};
-    // A scene is called on the whole bus, and an IR code goes out on the module's one emitter.
+    // Target bytes that an action does not use go out fixed.
     if (action == kInvalidAction) {
         for (int i = 2; i < 7; ++i)
             p[i] = kNone;
@@ -220,14 +197,14 @@ Request set(int module, const Settings& s)
                    QByteArray(reinterpret_cast<const char*>(p), 7));
 }
 
-Request read(int module, int timerItem, int index)
-{
+Request read(int module, int timerItem, int index) {
     return {quint8(module), kCommand, kReadEvent, {(timerItem - 1) & 0xFF, index & 0xFF}};
 }
 
-Request remove(int module, int timerItem, int index)
-{
-    return {quint8(module), kCommand, kSetEvent,
+Request remove(int module, int timerItem, int index) {
+    return {quint8(module),
+            kCommand,
+            kSetEvent,
             {(timerItem - 1) & 0xFF, index & 0xFF, kNone, kNone, kNone, kNone, kNone}};
 }
 

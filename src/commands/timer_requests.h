@@ -40,8 +40,8 @@ QString timeText(quint8 hours, quint8 minutes, quint8 seconds);
 } // namespace clock
 
 namespace timer {
-inline constexpr int kCount = 32;       // a sequence covers timers 1..32
-inline constexpr int kInvalidMode = 7;  // "Invalid" in the mode list
+inline constexpr int kCount = 32;      // a sequence covers timers 1..32
+inline constexpr int kInvalidMode = 7; // "Invalid" in the mode list
 inline constexpr quint8 kInvalidWire = 0xFF;
 
 // The mode list in item order; a Set writes these texts.

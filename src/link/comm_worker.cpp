@@ -18,14 +18,12 @@ constexpr int kModemPollMs = 100;
 
 CommWorker::CommWorker(std::shared_ptr<CommShared> shared) : m_shared(std::move(shared)) {}
 
-CommWorker::~CommWorker()
-{
+CommWorker::~CommWorker() {
     closePort();
 }
 
 CommWorker::OpenResult CommWorker::open(const QString& path, const CommLineSettings& settings,
-                                        quint32 quietMs)
-{
+                                        quint32 quietMs) {
     m_port = new QSerialPort(this);
     m_port->setPortName(path);
     if (!m_port->open(QIODevice::ReadWrite)) {
@@ -85,8 +83,7 @@ CommWorker::OpenResult CommWorker::open(const QString& path, const CommLineSetti
     return OpenResult::Opened;
 }
 
-void CommWorker::applyLineSettings(const CommLineSettings& settings)
-{
+void CommWorker::applyLineSettings(const CommLineSettings& settings) {
     if (!m_port || !m_port->isOpen() || m_gone)
         return;
     m_ignoreErrors = true;
@@ -95,8 +92,7 @@ void CommWorker::applyLineSettings(const CommLineSettings& settings)
     m_ignoreErrors = false;
 }
 
-void CommWorker::setLines(const CommLineSettings& settings)
-{
+void CommWorker::setLines(const CommLineSettings& settings) {
     // Failures are not reported: a pty, for one, has no DTR or RTS line.
     m_port->setBaudRate(settings.baudRate);
     m_port->setDataBits(settings.dataBits);
@@ -108,20 +104,18 @@ void CommWorker::setLines(const CommLineSettings& settings)
         m_port->setRequestToSend(settings.rts);
 }
 
-void CommWorker::setQuietInterval(quint32 quietMs)
-{
+void CommWorker::setQuietInterval(quint32 quietMs) {
     // As with the Windows interval time-out: 0 means no interval limit (a block then ends only
     // when it is full), the all-ones value means "deliver what is there at once".
     m_quietEnabled = quietMs != 0;
     if (!m_quiet)
         return;
     const quint32 limit = quint32(std::numeric_limits<int>::max());
-    m_quiet->setInterval(quietMs == std::numeric_limits<quint32>::max() ? 0
-                                                                         : int(std::min(quietMs, limit)));
+    m_quiet->setInterval(
+        quietMs == std::numeric_limits<quint32>::max() ? 0 : int(std::min(quietMs, limit)));
 }
 
-void CommWorker::onReadyRead()
-{
+void CommWorker::onReadyRead() {
     m_readErrors = 0;
     m_block.append(m_port->readAll());
     while (m_block.size() >= kMaxBlock) {
@@ -134,16 +128,14 @@ void CommWorker::onReadyRead()
         m_quiet->stop();
 }
 
-void CommWorker::onQuiet()
-{
+void CommWorker::onQuiet() {
     if (m_block.isEmpty())
         return;
     emit blockReceived(m_block);
     m_block.clear();
 }
 
-void CommWorker::write(const QByteArray& block)
-{
+void CommWorker::write(const QByteArray& block) {
     if (m_gone || !m_port || !m_port->isOpen()) {
         --m_shared->queuedBlocks; // dropped: nobody will put it on the line
         return;
@@ -153,8 +145,7 @@ void CommWorker::write(const QByteArray& block)
     m_noticeDue = true;
 }
 
-void CommWorker::onBytesWritten()
-{
+void CommWorker::onBytesWritten() {
     if (m_port->bytesToWrite() != 0)
         return;
     m_shared->queuedBlocks -= m_acceptedBlocks;
@@ -166,8 +157,7 @@ void CommWorker::onBytesWritten()
     }
 }
 
-void CommWorker::onError(QSerialPort::SerialPortError error)
-{
+void CommWorker::onError(QSerialPort::SerialPortError error) {
     if (m_ignoreErrors || m_gone)
         return;
     switch (error) {
@@ -176,18 +166,16 @@ void CommWorker::onError(QSerialPort::SerialPortError error)
         deviceGone();
         break;
     case QSerialPort::ReadError:
+        // A pty whose master closed fails every read from then on; Qt keeps reporting it.
         if (++m_readErrors >= kReadErrorsUntilGone)
             deviceGone();
-        else
-            emit receiveError(kIoErrorFlag);
         break;
     default:
         break;
     }
 }
 
-void CommWorker::pollModemLines()
-{
+void CommWorker::pollModemLines() {
     if (m_gone || !m_port)
         return;
     m_ignoreErrors = true;
@@ -207,8 +195,7 @@ void CommWorker::pollModemLines()
         emit modemStateChanged(event);
 }
 
-void CommWorker::deviceGone()
-{
+void CommWorker::deviceGone() {
     m_gone = true;
     m_shared->writerAlive = false;
     m_shared->queuedBlocks -= m_acceptedBlocks;
@@ -224,8 +211,7 @@ void CommWorker::deviceGone()
     QTimer::singleShot(0, this, &CommWorker::closePort);
 }
 
-void CommWorker::stop()
-{
+void CommWorker::stop() {
     m_shared->writerAlive = false;
     if (m_quiet)
         m_quiet->stop();
@@ -235,8 +221,7 @@ void CommWorker::stop()
     closePort();
 }
 
-void CommWorker::closePort()
-{
+void CommWorker::closePort() {
     if (!m_port)
         return;
     m_ignoreErrors = true;

@@ -23,7 +23,7 @@ struct CommLineSettings {
 
 // State the main thread and the worker both touch; only the latest values matter.
 struct CommShared {
-    std::atomic<int> queuedBlocks{0};  // blocks handed to the worker and not yet on the line
+    std::atomic<int> queuedBlocks{0};     // blocks handed to the worker and not yet on the line
     std::atomic<bool> writerAlive{false}; // false once the device is gone or the port is closed
 };
 
@@ -35,8 +35,6 @@ class CommWorker : public QObject {
 public:
     enum class OpenResult { Opened, OpenFailed, NotACommDevice, BufferFailed, WriterFailed };
     static constexpr int kMaxBlock = 2048;
-    // Windows line-error flag for "an I/O error occurred with the device".
-    static constexpr quint32 kIoErrorFlag = 0x0400;
     static constexpr quint32 kCarrierChanged = 8;
     static constexpr quint32 kRing = 4;
 
@@ -52,6 +50,8 @@ public:
 
 signals:
     void blockReceived(const QByteArray& block);
+    // Carries the Windows line-error flags; Qt reports no parity, framing or overrun errors,
+    // so nothing raises it here yet.
     void receiveError(quint32 eventMask);
     void modemStateChanged(quint32 modemEvent);
     void hangupRequested();

@@ -13,22 +13,37 @@ constexpr int kJoinMs = 10000;
 constexpr int kFirstComNumber = 1;
 constexpr int kLastComNumber = 5;
 
-CommLineSettings lineSettingsOf(const TComm& comm)
-{
+CommLineSettings lineSettingsOf(const TComm& comm) {
     CommLineSettings s;
     s.baudRate = comm.BaudRate;
     s.dataBits = QSerialPort::DataBits(5 + int(comm.ByteSize));
     switch (comm.Parity) {
-    case TComm::TParity::None: s.parity = QSerialPort::NoParity; break;
-    case TComm::TParity::Odd: s.parity = QSerialPort::OddParity; break;
-    case TComm::TParity::Even: s.parity = QSerialPort::EvenParity; break;
-    case TComm::TParity::Mark: s.parity = QSerialPort::MarkParity; break;
-    case TComm::TParity::Space: s.parity = QSerialPort::SpaceParity; break;
+    case TComm::TParity::None:
+        s.parity = QSerialPort::NoParity;
+        break;
+    case TComm::TParity::Odd:
+        s.parity = QSerialPort::OddParity;
+        break;
+    case TComm::TParity::Even:
+        s.parity = QSerialPort::EvenParity;
+        break;
+    case TComm::TParity::Mark:
+        s.parity = QSerialPort::MarkParity;
+        break;
+    case TComm::TParity::Space:
+        s.parity = QSerialPort::SpaceParity;
+        break;
     }
     switch (comm.StopBits) {
-    case TComm::TStopBits::_1: s.stopBits = QSerialPort::OneStop; break;
-    case TComm::TStopBits::_1_5: s.stopBits = QSerialPort::OneAndHalfStop; break;
-    case TComm::TStopBits::_2: s.stopBits = QSerialPort::TwoStop; break;
+    case TComm::TStopBits::_1:
+        s.stopBits = QSerialPort::OneStop;
+        break;
+    case TComm::TStopBits::_1_5:
+        s.stopBits = QSerialPort::OneAndHalfStop;
+        break;
+    case TComm::TStopBits::_2:
+        s.stopBits = QSerialPort::TwoStop;
+        break;
     }
     // The port knows one flow control at a time: the CTS/RTS handshake wins over XON/XOFF.
     if (comm.Outx_CtsFlow || comm.RtsControl == TComm::TRtsControl::RtsHandshake)
@@ -45,8 +60,7 @@ CommLineSettings lineSettingsOf(const TComm& comm)
 
 // Stops the worker on its own thread, then ends and joins the thread (bounded).
 // Returns false when the thread would not end; it must then be left alone, not deleted.
-bool stopWorkerThread(QThread& thread, CommWorker* worker)
-{
+bool stopWorkerThread(QThread& thread, CommWorker* worker) {
     QMetaObject::invokeMethod(
         worker,
         [worker] {
@@ -67,8 +81,7 @@ struct TComm::Private {
     CommWorker* worker = nullptr; // lives on `thread`, deleted there when it finishes
     std::shared_ptr<CommShared> shared = std::make_shared<CommShared>();
 
-    void releaseThread()
-    {
+    void releaseThread() {
         if (thread && !stopWorkerThread(*thread, worker))
             (void)thread.release(); // still running: deleting it would abort the program
         thread.reset();
@@ -80,13 +93,11 @@ struct TComm::Private {
 
 TComm::TComm(QObject* parent) : QObject(parent), d(std::make_unique<Private>()) {}
 
-TComm::~TComm()
-{
+TComm::~TComm() {
     ClosePort();
 }
 
-void TComm::OpenPort()
-{
+void TComm::OpenPort() {
     if (d->thread)
         throw ECommsError(QStringLiteral("This serial port already opened"));
 
@@ -155,16 +166,14 @@ void TComm::OpenPort()
     }
 }
 
-void TComm::ClosePort()
-{
+void TComm::ClosePort() {
     if (!d->thread)
         return;
     // The worker purges both directions before it closes: a write still pending is abandoned.
     d->releaseThread();
 }
 
-bool TComm::QueueWrite(const quint8* data, quint16 size)
-{
+bool TComm::QueueWrite(const quint8* data, quint16 size) {
     if (!d->worker || size == 0 || !data || !d->shared->writerAlive)
         return false;
     QByteArray block(reinterpret_cast<const char*>(data), size);
@@ -179,18 +188,15 @@ bool TComm::QueueWrite(const quint8* data, quint16 size)
     return posted;
 }
 
-bool TComm::isOpen() const
-{
+bool TComm::isOpen() const {
     return d->thread != nullptr;
 }
 
-bool TComm::sendQueueEmpty() const
-{
+bool TComm::sendQueueEmpty() const {
     return d->shared->queuedBlocks.load() <= 0;
 }
 
-void TComm::applyLineSettings()
-{
+void TComm::applyLineSettings() {
     if (!d->worker)
         return;
     CommWorker* worker = d->worker;
@@ -199,8 +205,7 @@ void TComm::applyLineSettings()
         worker, [worker, settings] { worker->applyLineSettings(settings); }, Qt::QueuedConnection);
 }
 
-void TComm::applyTimeouts()
-{
+void TComm::applyTimeouts() {
     if (!d->worker)
         return;
     CommWorker* worker = d->worker;
@@ -215,8 +220,7 @@ void TComm::applyTimeouts()
 //    when set; a name starting with "/" is already a path; "COMn" is the n-th USB serial
 //    adapter: Linux /dev/ttyUSB<n-1>, macOS /dev/cu.usbserial (COM1) and
 //    /dev/cu.usbserial<n>; any other name is taken as a device under /dev.
-QString TComm::devicePath(const QString& commName)
-{
+QString TComm::devicePath(const QString& commName) {
 #ifdef Q_OS_WIN
     return commName;
 #else
@@ -245,8 +249,7 @@ QString TComm::devicePath(const QString& commName)
 #endif
 }
 
-QStringList TComm::portNames()
-{
+QStringList TComm::portNames() {
     QStringList names;
     for (int n = kFirstComNumber; n <= kLastComNumber; ++n)
         names << QStringLiteral("COM%1").arg(n);

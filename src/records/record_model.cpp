@@ -4,18 +4,15 @@
 
 RecordModel::RecordModel(RecordTable& table) : QAbstractTableModel(&table), m_table(table) {}
 
-int RecordModel::rowCount(const QModelIndex& parent) const
-{
+int RecordModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_table.rowCount();
 }
 
-int RecordModel::columnCount(const QModelIndex& parent) const
-{
+int RecordModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : int(m_table.columns().size());
 }
 
-QVariant RecordModel::data(const QModelIndex& index, int role) const
-{
+QVariant RecordModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
     switch (role) {
@@ -29,8 +26,7 @@ QVariant RecordModel::data(const QModelIndex& index, int role) const
     }
 }
 
-QVariant RecordModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant RecordModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal)
         return QAbstractTableModel::headerData(section, orientation, role);
     if (role == Qt::DisplayRole) {
@@ -42,8 +38,7 @@ QVariant RecordModel::headerData(int section, Qt::Orientation orientation, int r
     return {};
 }
 
-Qt::ItemFlags RecordModel::flags(const QModelIndex& index) const
-{
+Qt::ItemFlags RecordModel::flags(const QModelIndex& index) const {
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
@@ -52,8 +47,7 @@ Qt::ItemFlags RecordModel::flags(const QModelIndex& index) const
     return f;
 }
 
-bool RecordModel::setData(const QModelIndex& index, const QVariant& value, int role)
-{
+bool RecordModel::setData(const QModelIndex& index, const QVariant& value, int role) {
     if (!index.isValid() || role != Qt::EditRole || !m_table.isEditableColumn(index.column()))
         return false;
     try {
@@ -65,15 +59,13 @@ bool RecordModel::setData(const QModelIndex& index, const QVariant& value, int r
     }
 }
 
-void RecordModel::rowChanged(int row)
-{
+void RecordModel::rowChanged(int row) {
     if (row < 0 || row >= rowCount())
         return;
     emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
-void RecordModel::flagsChanged()
-{
+void RecordModel::flagsChanged() {
     if (rowCount() > 0 && columnCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }

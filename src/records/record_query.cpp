@@ -8,14 +8,12 @@ namespace record_query {
 
 namespace {
 
-[[noreturn]] void fail(const QString& text)
-{
+[[noreturn]] void fail(const QString& text) {
     throw RecordError(text.toStdString());
 }
 
 const QueryColumn& findColumn(const QString& name, const QList<QueryColumn>& columns,
-                              const QString& expression)
-{
+                              const QString& expression) {
     for (const QueryColumn& c : columns) {
         if (c.name.compare(name, Qt::CaseInsensitive) == 0)
             return c;
@@ -28,14 +26,12 @@ class FilterLexer {
 public:
     explicit FilterLexer(const QString& text) : m_text(text) {}
 
-    bool atEnd()
-    {
+    bool atEnd() {
         skipSpace();
         return m_pos >= m_text.size();
     }
 
-    QString name()
-    {
+    QString name() {
         skipSpace();
         if (m_pos < m_text.size() && m_text[m_pos] == u'[') {
             const qsizetype close = m_text.indexOf(u']', m_pos);
@@ -56,8 +52,7 @@ public:
     }
 
     // One of = <> != < > <= >= or the word LIKE; returned in SQL spelling.
-    QString op()
-    {
+    QString op() {
         skipSpace();
         static const char* const symbols[] = {"<>", "!=", "<=", ">=", "=", "<", ">"};
         for (const char* s : symbols) {
@@ -71,11 +66,11 @@ public:
         const QString word = bareWord();
         if (word.compare(QLatin1StringView("like"), Qt::CaseInsensitive) == 0)
             return QStringLiteral("LIKE");
-        fail(QStringLiteral("Comparison expected at position %1 in '%2'").arg(save + 1).arg(m_text));
+        fail(
+            QStringLiteral("Comparison expected at position %1 in '%2'").arg(save + 1).arg(m_text));
     }
 
-    QString value()
-    {
+    QString value() {
         skipSpace();
         if (m_pos >= m_text.size())
             fail(QStringLiteral("Value expected at the end of '%1'").arg(m_text));
@@ -99,12 +94,12 @@ public:
         }
         const QString v = bareWord();
         if (v.isEmpty())
-            fail(QStringLiteral("Value expected at position %1 in '%2'").arg(m_pos + 1).arg(m_text));
+            fail(
+                QStringLiteral("Value expected at position %1 in '%2'").arg(m_pos + 1).arg(m_text));
         return v;
     }
 
-    QString connector()
-    {
+    QString connector() {
         const qsizetype save = m_pos;
         const QString word = bareWord().toUpper();
         if (word == QLatin1StringView("AND") || word == QLatin1StringView("OR"))
@@ -113,14 +108,12 @@ public:
     }
 
 private:
-    void skipSpace()
-    {
+    void skipSpace() {
         while (m_pos < m_text.size() && m_text[m_pos].isSpace())
             ++m_pos;
     }
 
-    QString bareWord()
-    {
+    QString bareWord() {
         skipSpace();
         const qsizetype start = m_pos;
         while (m_pos < m_text.size() && !m_text[m_pos].isSpace())
@@ -133,8 +126,7 @@ private:
 };
 
 // '*' and '%' match any text; everything else, '_' included, matches itself.
-QString likePattern(const QString& value)
-{
+QString likePattern(const QString& value) {
     QString out;
     for (const QChar c : value) {
         if (c == u'*' || c == u'%')
@@ -149,15 +141,13 @@ QString likePattern(const QString& value)
 
 } // namespace
 
-QString quoteIdentifier(const QString& name)
-{
+QString quoteIdentifier(const QString& name) {
     QString q = name;
     q.replace(u'"', QStringLiteral("\"\""));
     return u'"' + q + u'"';
 }
 
-QString orderBy(const QString& expression, const QList<QueryColumn>& columns)
-{
+QString orderBy(const QString& expression, const QList<QueryColumn>& columns) {
     QStringList parts;
     for (const QString& item : expression.split(u',')) {
         const QStringList words = item.simplified().split(u' ', Qt::SkipEmptyParts);
@@ -180,8 +170,7 @@ QString orderBy(const QString& expression, const QList<QueryColumn>& columns)
     return parts.join(u',');
 }
 
-SqlClause where(const QString& expression, const QList<QueryColumn>& columns)
-{
+SqlClause where(const QString& expression, const QList<QueryColumn>& columns) {
     SqlClause clause;
     FilterLexer lex(expression);
     bool first = true;

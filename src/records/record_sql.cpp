@@ -11,13 +11,11 @@
 
 namespace {
 
-[[noreturn]] void fail(const QString& text)
-{
+[[noreturn]] void fail(const QString& text) {
     throw RecordError(text.toStdString());
 }
 
-QString nextConnectionName()
-{
+QString nextConnectionName() {
     static std::atomic<int> counter{0};
     return QStringLiteral("velm-records-%1").arg(++counter);
 }
@@ -28,8 +26,7 @@ struct ColumnInfo {
     int pk;
 };
 
-const ColumnInfo* findInfo(const QList<ColumnInfo>& infos, const QString& name)
-{
+const ColumnInfo* findInfo(const QList<ColumnInfo>& infos, const QString& name) {
     for (const ColumnInfo& i : infos) {
         if (i.name.compare(name, Qt::CaseInsensitive) == 0)
             return &i;
@@ -41,12 +38,15 @@ const ColumnInfo* findInfo(const QList<ColumnInfo>& infos, const QString& name)
 
 RecordSql::RecordSql(const QString& tableName) : m_tableName(tableName) {}
 
-RecordSql::~RecordSql() { close(); }
+RecordSql::~RecordSql() {
+    close();
+}
 
-QString RecordSql::quotedTable() const { return record_query::quoteIdentifier(m_tableName); }
+QString RecordSql::quotedTable() const {
+    return record_query::quoteIdentifier(m_tableName);
+}
 
-void RecordSql::open(const QString& databaseFile, bool readOnly)
-{
+void RecordSql::open(const QString& databaseFile, bool readOnly) {
     close();
     const QString name = nextConnectionName();
     {
@@ -59,8 +59,8 @@ void RecordSql::open(const QString& databaseFile, bool readOnly)
             const QString error = db.lastError().text();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(name);
-            fail(QStringLiteral("Can not open %1 for %2: %3")
-                     .arg(databaseFile, m_tableName, error));
+            fail(
+                QStringLiteral("Can not open %1 for %2: %3").arg(databaseFile, m_tableName, error));
         }
     }
     m_connection = name;
@@ -80,8 +80,7 @@ void RecordSql::open(const QString& databaseFile, bool readOnly)
     }
 }
 
-void RecordSql::close()
-{
+void RecordSql::close() {
     if (m_connection.isEmpty())
         return;
     QSqlDatabase::database(m_connection, false).close();
@@ -89,8 +88,7 @@ void RecordSql::close()
     m_connection.clear();
 }
 
-void RecordSql::readColumns()
-{
+void RecordSql::readColumns() {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quotedTable())))
         fail(QStringLiteral("Can not read %1: %2").arg(m_tableName, q.lastError().text()));
@@ -134,8 +132,7 @@ void RecordSql::readColumns()
     }
 }
 
-int RecordSql::column(const QString& name) const
-{
+int RecordSql::column(const QString& name) const {
     for (int i = 0; i < m_columns.size(); ++i) {
         if (m_columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return i;
@@ -143,16 +140,15 @@ int RecordSql::column(const QString& name) const
     fail(QStringLiteral("The table %1 has no column %2").arg(m_tableName, name));
 }
 
-QList<StoredRow> RecordSql::select(const SqlClause& where, const QString& orderBy) const
-{
+QList<StoredRow> RecordSql::select(const SqlClause& where, const QString& orderBy) const {
     QStringList cols{m_key};
     for (const QueryColumn& c : m_columns)
         cols << record_query::quoteIdentifier(c.name);
     QString sql = QStringLiteral("SELECT %1 FROM %2").arg(cols.join(u','), quotedTable());
     if (!where.sql.isEmpty())
         sql += QStringLiteral(" WHERE ") + where.sql;
-    sql += QStringLiteral(" ORDER BY ") + (orderBy.isEmpty() ? QString() : orderBy + u',') +
-           m_key + QStringLiteral(" ASC");
+    sql += QStringLiteral(" ORDER BY ") + (orderBy.isEmpty() ? QString() : orderBy + u',') + m_key +
+           QStringLiteral(" ASC");
 
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.setForwardOnly(true);
@@ -175,13 +171,11 @@ QList<StoredRow> RecordSql::select(const SqlClause& where, const QString& orderB
     return rows;
 }
 
-QList<StoredRow> RecordSql::selectKey(qint64 key) const
-{
+QList<StoredRow> RecordSql::selectKey(qint64 key) const {
     return select(SqlClause{m_key + QStringLiteral("=?"), {key}}, QString());
 }
 
-qint64 RecordSql::insert(const QVariantList& values)
-{
+qint64 RecordSql::insert(const QVariantList& values) {
     QStringList names, marks;
     for (const QueryColumn& c : m_columns) {
         names << record_query::quoteIdentifier(c.name);
@@ -194,25 +188,22 @@ qint64 RecordSql::insert(const QVariantList& values)
     return key;
 }
 
-void RecordSql::update(qint64 key, const QList<int>& columns, const QVariantList& values)
-{
+void RecordSql::update(qint64 key, const QList<int>& columns, const QVariantList& values) {
     QStringList sets;
     for (int c : columns)
         sets << record_query::quoteIdentifier(m_columns[c].name) + QStringLiteral("=?");
-    const int changed = write(QStringLiteral("UPDATE %1 SET %2 WHERE %3=?")
-                                  .arg(quotedTable(), sets.join(u','), m_key),
-                              QVariantList(values) << key);
+    const int changed = write(
+        QStringLiteral("UPDATE %1 SET %2 WHERE %3=?").arg(quotedTable(), sets.join(u','), m_key),
+        QVariantList(values) << key);
     if (changed == 0)
         fail(QStringLiteral("The record of %1 is no longer in the database").arg(m_tableName));
 }
 
-void RecordSql::remove(qint64 key)
-{
+void RecordSql::remove(qint64 key) {
     write(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(quotedTable(), m_key), {key});
 }
 
-int RecordSql::write(const QString& sql, const QVariantList& values, qint64* insertedKey)
-{
+int RecordSql::write(const QString& sql, const QVariantList& values, qint64* insertedKey) {
     if (m_connection.isEmpty())
         fail(QStringLiteral("The table %1 is not open").arg(m_tableName));
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);

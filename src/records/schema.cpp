@@ -15,18 +15,15 @@ namespace schema {
 
 namespace {
 
-ColumnDef integer(const QString& name, const QString& title = {}, int width = 0)
-{
+ColumnDef integer(const QString& name, const QString& title = {}, int width = 0) {
     return {name, true, title, width};
 }
 
-ColumnDef text(const QString& name, const QString& title = {}, int width = 0)
-{
+ColumnDef text(const QString& name, const QString& title = {}, int width = 0) {
     return {name, false, title, width};
 }
 
-QList<TableDef> buildTables()
-{
+QList<TableDef> buildTables() {
     TableDef scenes{QStringLiteral("Scene Records"),
                     {integer("Scene_No", "Scene No."), text("Information", "Scene Name", 100),
                      integer("Module_Addr", "Module Addr.", 70), text("CH1", {}, 60)}};
@@ -39,16 +36,17 @@ QList<TableDef> buildTables()
     const TableDef timers{QStringLiteral("Timer Records"),
                           {integer("Timer_Order", "Timer No."), text("Time", {}, 150),
                            text("Timer_Mode", "Timer Mode", 100)}};
-    const TableDef events{
-        QStringLiteral("Event Records"),
-        {integer("Timer_Order", "Timer No."), integer("Event_Order", "Event No."),
-         integer("Address", "Controlled Module", 100), integer("Channel", "Controlled Channel", 100),
-         integer("Parameter", "Scene No./IR No.", 110), text("Action", "Function", 95)}};
+    const TableDef events{QStringLiteral("Event Records"),
+                          {integer("Timer_Order", "Timer No."), integer("Event_Order", "Event No."),
+                           integer("Address", "Controlled Module", 100),
+                           integer("Channel", "Controlled Channel", 100),
+                           integer("Parameter", "Scene No./IR No.", 110),
+                           text("Action", "Function", 95)}};
     const TableDef binds{
         QStringLiteral("Bind Records"),
         {integer("Input_Addr", "Input Module Addr.", 96),
-         integer("Input_Channel", "Input Channel No.", 90), text("Trigger_Mode", "Control Mode", 68),
-         integer("Trigger_Delay", "Delay Time", 58),
+         integer("Input_Channel", "Input Channel No.", 90),
+         text("Trigger_Mode", "Control Mode", 68), integer("Trigger_Delay", "Delay Time", 58),
          integer("Output_Addr", "Binding Module Addr.", 104),
          integer("Output_Channel", "Binding Channel No.", 100), text("Action", "Function", 80),
          integer("Parameter", "Scene No./IR No.", 100)}};
@@ -61,29 +59,26 @@ QList<TableDef> buildTables()
     return {scenes, ir, timers, events, binds, monitor};
 }
 
-[[noreturn]] void fail(const QString& text)
-{
+[[noreturn]] void fail(const QString& text) {
     throw RecordError(text.toStdString());
 }
 
-void exec(QSqlQuery& q, const QString& sql)
-{
+void exec(QSqlQuery& q, const QString& sql) {
     if (!q.exec(sql))
         fail(QStringLiteral("%1: %2").arg(sql, q.lastError().text()));
 }
 
-void fillMonitorSlots(QSqlDatabase& db)
-{
+void fillMonitorSlots(QSqlDatabase& db) {
     QSqlQuery q(db);
-    const QString sql = QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6, %7) "
-                                       "VALUES (?, ?, ?, ?, 0, 0)")
-                            .arg(record_query::quoteIdentifier("Monitor Bind Records"),
-                                 record_query::quoteIdentifier("Order"),
-                                 record_query::quoteIdentifier("Room_No"),
-                                 record_query::quoteIdentifier("Device_No"),
-                                 record_query::quoteIdentifier("Device_Type"),
-                                 record_query::quoteIdentifier("Address"),
-                                 record_query::quoteIdentifier("Channel"));
+    const QString sql =
+        QStringLiteral("INSERT INTO %1 (%2, %3, %4, %5, %6, %7) "
+                       "VALUES (?, ?, ?, ?, 0, 0)")
+            .arg(record_query::quoteIdentifier("Monitor Bind Records"),
+                 record_query::quoteIdentifier("Order"), record_query::quoteIdentifier("Room_No"),
+                 record_query::quoteIdentifier("Device_No"),
+                 record_query::quoteIdentifier("Device_Type"),
+                 record_query::quoteIdentifier("Address"),
+                 record_query::quoteIdentifier("Channel"));
     if (!q.prepare(sql))
         fail(q.lastError().text());
     for (int order = 1; order <= monitorSlotCount; ++order) {
@@ -98,8 +93,7 @@ void fillMonitorSlots(QSqlDatabase& db)
 }
 
 // Builds the whole database in `path` inside one transaction.
-void build(const QString& path, const QString& connection)
-{
+void build(const QString& path, const QString& connection) {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
     db.setDatabaseName(path);
     if (!db.open())
@@ -121,22 +115,19 @@ void build(const QString& path, const QString& connection)
     db.close();
 }
 
-void removeWithCompanions(const QString& path)
-{
+void removeWithCompanions(const QString& path) {
     for (const char* suffix : {"", "-wal", "-shm", "-journal"})
         QFile::remove(path + QLatin1StringView(suffix));
 }
 
 } // namespace
 
-const QList<TableDef>& tables()
-{
+const QList<TableDef>& tables() {
     static const QList<TableDef> all = buildTables();
     return all;
 }
 
-const TableDef* findTable(const QString& name)
-{
+const TableDef* findTable(const QString& name) {
     for (const TableDef& t : tables()) {
         if (t.name == name)
             return &t;
@@ -149,8 +140,7 @@ const TableDef* findTable(const QString& name)
 // slot's place in the group is the low bits of the device byte on the wire), 32 devices, two
 // to a room (rooms 1..16, devices 1..2). Rooms and devices stay within the ranges the binding
 // test group offers (rooms 1..20, devices 1..16).
-MonitorSlot monitorSlot(int order)
-{
+MonitorSlot monitorSlot(int order) {
     if (order <= 64)
         return {order, (order - 1) / 4 + 1, (order - 1) % 4 + 1, QStringLiteral("Light")};
     if (order <= 96) {
@@ -161,8 +151,7 @@ MonitorSlot monitorSlot(int order)
     return {order, device / 2 + 1, device % 2 + 1, QStringLiteral("AC")};
 }
 
-QString createStatement(const TableDef& table)
-{
+QString createStatement(const TableDef& table) {
     QStringList cols{record_query::quoteIdentifier(QLatin1StringView(keyColumn)) +
                      QStringLiteral(" INTEGER PRIMARY KEY")};
     for (const ColumnDef& c : table.columns)
@@ -172,8 +161,7 @@ QString createStatement(const TableDef& table)
         .arg(record_query::quoteIdentifier(table.name), cols.join(QStringLiteral(", ")));
 }
 
-void createDatabase(const QString& file)
-{
+void createDatabase(const QString& file) {
     if (QFileInfo::exists(file) || QFileInfo(file).isSymLink())
         fail(QStringLiteral("%1 already exists").arg(file));
     const QFileInfo target(file);

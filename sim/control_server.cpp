@@ -1,0 +1,73 @@
+#include "sim/control_server.h"
+
+#include "sim/control_interface.h"
+#include "sim/traffic_log.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+
+#include <cerrno>
+#include <unistd.h>
+
+ControlServer::ControlServer(ControlInterface& control, QObject* parent)
+    : QObject(parent), m_control(control)
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &ControlServer::onConnection);
+}
+
+void ControlServer::readStdin()
+{
+    m_stdin = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+    connect(m_stdin.get(), &QSocketNotifier::activated, this, &ControlServer::onStdin);
+}
+
+bool ControlServer::listen(quint16 port, QString* error)
+{
+    if (!m_server.listen(QHostAddress::LocalHost, port)) {
+        *error = m_server.errorString();
+        return false;
+    }
+    return true;
+}
+
+QString ControlServer::run(const QString& line)
+{
+    const QString answer = m_control.execute(line);
+    if (m_control.quitRequested())
+        emit quitRequested();
+    return answer;
+}
+
+void ControlServer::onStdin()
+{
+    char buf[1024];
+    const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+    if (n <= 0) {
+        if (n == 0 || (errno != EAGAIN && errno != EINTR))
+            m_stdin->setEnabled(false); // stdin closed: keep running, other ways still work
+        return;
+    }
+    m_stdinBuffer.append(buf, qsizetype(n));
+    qsizetype end;
+    while ((end = m_stdinBuffer.indexOf('\n')) >= 0) {
+        const QString line = QString::fromUtf8(m_stdinBuffer.left(end));
+        m_stdinBuffer.remove(0, end + 1);
+        const QString answer = run(line);
+        if (!answer.isEmpty())
+            TrafficLog::toStdout(answer);
+    }
+}
+
+void ControlServer::onConnection()
+{
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
+            while (socket->canReadLine()) {
+                const QString answer = run(QString::fromUtf8(socket->readLine()));
+                if (!answer.isEmpty())
+                    socket->write(answer.toUtf8() + '\n');
+            }
+        });
+    }
+}

@@ -1,0 +1,76 @@
+// velm-sim: the simulated installation, reached on loopback UDP and on a pseudo-terminal.
+#include "sim/control_interface.h"
+#include "sim/control_server.h"
+#include "sim/fault_injector.h"
+#include "sim/installation.h"
+#include "sim/serial_endpoint.h"
+#include "sim/sim_options.h"
+#include "sim/traffic_log.h"
+#include "sim/udp_endpoint.h"
+
+#include <QCoreApplication>
+#include <QHostAddress>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velm-sim"));
+    std::signal(SIGPIPE, SIG_IGN);
+
+    SimOptions options;
+    QString message;
+    bool help = false;
+    if (!SimOptions::parse(app.arguments(), &options, &message, &help)) {
+        std::fprintf(help ? stdout : stderr, "%s\n", qPrintable(message));
+        return help ? 0 : 2;
+    }
+
+    const TrafficLog log;
+    FaultInjector faults;
+    Installation installation(options.config);
+    QObject::connect(&installation, &Installation::busFrame, &installation,
+                     [&log](const QByteArray& frame) { log.frame(QStringLiteral("bus"),
+                                                                 QStringLiteral("module"), frame); });
+
+    std::unique_ptr<UdpEndpoint> udp;
+    if (options.udp) {
+        udp = std::make_unique<UdpEndpoint>(installation, faults, log);
+        if (!udp->listen(QHostAddress(options.udpHost), quint16(options.udpPort), &message)) {
+            std::fprintf(stderr, "udp: %s\n", qPrintable(message));
+            return 1;
+        }
+        log.line(QStringLiteral("udp: %1:%2").arg(udp->address().toString()).arg(udp->port()));
+    }
+    std::unique_ptr<SerialEndpoint> serial;
+    if (options.serial || !options.serialDevice.isEmpty()) {
+        serial = std::make_unique<SerialEndpoint>(installation, faults, log, options.longSerial,
+                                                  options.baud);
+        const bool ok = options.serialDevice.isEmpty()
+                            ? serial->openPty(&message)
+                            : serial->openDevice(options.serialDevice, &message);
+        if (!ok) {
+            std::fprintf(stderr, "serial: %s\n", qPrintable(message));
+            return 1;
+        }
+        log.line(QStringLiteral("serial: %1").arg(serial->path()));
+    }
+
+    ControlInterface control(installation, faults);
+    ControlServer server(control);
+    QObject::connect(&server, &ControlServer::quitRequested, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    server.readStdin();
+    if (options.controlPort > 0) {
+        if (!server.listen(quint16(options.controlPort), &message)) {
+            std::fprintf(stderr, "control: %s\n", qPrintable(message));
+            return 1;
+        }
+        log.line(QStringLiteral("control: 127.0.0.1:%1").arg(server.port()));
+    }
+    log.line(QStringLiteral("ready"));
+    return app.exec();
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "sim/sim_types.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QUdpSocket>
+
+class FaultInjector;
+class Installation;
+class TrafficLog;
+
+// The gateway's network side: takes datagrams on a loopback address, answers each sender in
+// the long form.
+class UdpEndpoint : public QObject {
+    Q_OBJECT
+public:
+    UdpEndpoint(Installation& installation, FaultInjector& faults, const TrafficLog& log,
+                QObject* parent = nullptr);
+
+    // Only loopback addresses are accepted: the simulator never talks to a real network.
+    bool listen(const QHostAddress& host, quint16 port, QString* error);
+    QHostAddress address() const { return m_socket.localAddress(); }
+    quint16 port() const { return m_socket.localPort(); }
+
+    // One datagram as if it had arrived from `from`:`port`.
+    void handleDatagram(const QByteArray& datagram, const QHostAddress& from, quint16 port);
+
+private:
+    void readPending();
+    void send(SimReply reply, const QHostAddress& to, quint16 port);
+    void transmit(const QByteArray& frame, const QHostAddress& to, quint16 port);
+
+    Installation& m_installation;
+    FaultInjector& m_faults;
+    const TrafficLog& m_log;
+    QUdpSocket m_socket;
+};

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "commands/family_context.h"
+#include "commands/sequencer.h"
+
+#include <QObject>
+
+class QComboBox;
+class QGroupBox;
+class QSpinBox;
+struct Reply;
+
+// The event group of the "Timer Settings" tab: set one event of a timer, and read or delete
+// the 16 events of one timer in a sequence into "Event Records", which the "Timer No. :" list
+// below the grid filters. The module addressed is the clock group's "Module Addr. :".
+class EventFamily : public QObject {
+    Q_OBJECT
+public:
+    EventFamily(FamilyContext& ctx, Sequencer& sequencer);
+
+    void Button54Click(); // "Set"
+    void Button45Click(); // "Read All Events", also each next step of its sequence
+    void Button46Click(); // "Delete All Events", also each next step of its sequence
+    void ComboBox18Change();
+
+    // 0x84/0x04: a Set event acknowledged, or one delete step.
+    void eventAck(const Reply& reply);
+    // 0x84/0x05: one event record of a read sequence.
+    void eventRead(const Reply& reply);
+
+private:
+    QGroupBox* buildGroup(QWidget* parent);
+    int module() const;
+    // True when a timer is chosen; otherwise "Please select timer!".
+    bool timerChosen();
+    void writeSetRow();
+    void writeDeleteStep();
+
+    FamilyContext& m_ctx;
+    Sequencer& m_sequencer;
+    SequenceFamily m_sequence;
+
+    QSpinBox* m_module = nullptr;     // SpinEdit30 of the clock group
+    QSpinBox* m_timerNo = nullptr;    // SpinEdit36
+    QSpinBox* m_eventNo = nullptr;    // SpinEdit32
+    QSpinBox* m_target = nullptr;     // SpinEdit33
+    QSpinBox* m_channel = nullptr;    // SpinEdit34
+    QComboBox* m_action = nullptr;    // ComboBox17
+    QSpinBox* m_parameter = nullptr;  // SpinEdit35
+    QComboBox* m_timerList = nullptr; // ComboBox18
+};

@@ -1,0 +1,298 @@
+#include "commands/timer_family.h"
+
+#include "commands/click_guard.h"
+#include "commands/form_builder.h"
+#include "commands/grid_placement.h"
+#include "commands/prompt_service.h"
+#include "commands/timer_requests.h"
+#include "link/bus.h"
+#include "records/record_store.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDateTime>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLayout>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace {
+const QString kOrder = QStringLiteral("Timer_Order");
+const QString kTime = QStringLiteral("Time");
+const QString kMode = QStringLiteral("Timer_Mode");
+const QString kNoTime = QStringLiteral("------");
+const QString kInvalid = QStringLiteral("Invalid");
+
+QDateEdit* datePicker(QWidget* parent, const QString& name) {
+    auto* picker = new QDateEdit(parent);
+    picker->setObjectName(name);
+    picker->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    picker->setCalendarPopup(true);
+    return picker;
+}
+
+QLineEdit* timeEdit(QWidget* parent, const QString& name) {
+    auto* edit = form::edit(parent, name, 8);
+    edit->setInputMask(QStringLiteral("90:00:00;_"));
+    return edit;
+}
+
+QLineEdit* readOnly(QLineEdit* edit) {
+    edit->setReadOnly(true);
+    return edit;
+}
+
+// A row of fields that share one caption.
+QWidget* fieldRow(QWidget* parent, std::initializer_list<QWidget*> fields) {
+    auto* box = new QWidget(parent);
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* f : fields) {
+        f->setParent(box);
+        row->addWidget(f);
+    }
+    return box;
+}
+} // namespace
+
+TimerFamily::TimerFamily(FamilyContext& ctx, Sequencer& sequencer)
+    : m_ctx(ctx), m_sequencer(sequencer) {
+    RunState& state = ctx.bus.state();
+    m_sequence.name = "timers";
+    m_sequence.index = &state.TimerIndex;
+    m_sequence.limit = [] { return timing::timer::kCount - 1; };
+    m_sequence.table = &ctx.records.timers();
+    m_sequence.nextStep = [this] { Button44Click(); };
+    m_sequence.deleting = &state.DeletingTimers;
+
+    QWidget* page = ctx.page(QStringLiteral("TabSheet7"));
+    auto* column = new QWidget(page);
+    column->setObjectName(QStringLiteral("TimerColumn"));
+    auto* stack = new QVBoxLayout(column);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->addWidget(buildClockGroup(column));
+    stack->addWidget(buildTimerGroup(column), 1);
+    page->layout()->addWidget(column);
+
+    connectControls();
+    registerReplies();
+}
+
+QGroupBox* TimerFamily::buildClockGroup(QWidget* parent) {
+    auto* group =
+        form::group(parent, QStringLiteral("GroupBox14"), QStringLiteral("Sytem Time Settings"));
+    m_module = form::spin(group, QStringLiteral("SpinEdit30"), 0, 33, 1);
+    m_clockDate = datePicker(group, QStringLiteral("DateTimePicker2"));
+    m_clockTime = timeEdit(group, QStringLiteral("MaskEdit2"));
+    m_clockWeekday = readOnly(form::edit(group, QStringLiteral("Edit20")));
+    m_readDate = readOnly(form::edit(group, QStringLiteral("Edit38")));
+    m_readWeekday = form::edit(group, QStringLiteral("Edit37"));
+    m_readTime = readOnly(form::edit(group, QStringLiteral("Edit39")));
+    auto* set = form::button(group, QStringLiteral("Button43"), QStringLiteral("Set"));
+    auto* read = form::button(group, QStringLiteral("Button42"), QStringLiteral("Read"));
+
+    auto* grid = new QGridLayout(group);
+    form::row(grid, 0, 0, QStringLiteral("LabelSpinEdit30"), QStringLiteral("Module Addr. :"),
+              m_module);
+    form::row(grid, 1, 0, QStringLiteral("LabelDateTimePicker2"), QStringLiteral("Time(set) :"),
+              fieldRow(group, {m_clockDate, m_clockTime, m_clockWeekday}));
+    grid->addWidget(set, 1, 2);
+    form::row(grid, 2, 0, QStringLiteral("LabelEdit38"), QStringLiteral("Time(Read) :"),
+              fieldRow(group, {m_readDate, m_readWeekday, m_readTime}));
+    grid->addWidget(read, 2, 2);
+
+    connect(set, &QPushButton::clicked, this,
+            [this] { runClick(m_ctx.prompts, [this] { Button43Click(); }); });
+    connect(read, &QPushButton::clicked, this,
+            [this] { runClick(m_ctx.prompts, [this] { Button42Click(); }); });
+    return group;
+}
+
+QGroupBox* TimerFamily::buildTimerGroup(QWidget* parent) {
+    auto* group =
+        form::group(parent, QStringLiteral("GroupBox16"), QStringLiteral("Timer Settings"));
+    m_timerNo = form::spin(group, QStringLiteral("SpinEdit31"), 1, 33, 1);
+    m_mode = form::combo(group, QStringLiteral("ComboBox14"), timing::timer::modeItems());
+    m_timerDate = datePicker(group, QStringLiteral("DateTimePicker1"));
+    m_timerTime = timeEdit(group, QStringLiteral("MaskEdit1"));
+    m_timerWeekday = readOnly(form::edit(group, QStringLiteral("Edit19")));
+    auto* set = form::button(group, QStringLiteral("Button49"), QStringLiteral("Set"));
+    auto* readAll =
+        form::button(group, QStringLiteral("Button44"), QStringLiteral("Read All Timers"));
+    auto* deleteAll =
+        form::button(group, QStringLiteral("Button47"), QStringLiteral("Delete All Timers"));
+
+    auto* grid = new QGridLayout(group);
+    form::row(grid, 0, 0, QStringLiteral("LabelSpinEdit31"), QStringLiteral("Timer No. :"),
+              m_timerNo);
+    form::row(grid, 1, 0, QStringLiteral("LabelComboBox14"), QStringLiteral("Timer Mode :"),
+              m_mode);
+    form::row(grid, 2, 0, QStringLiteral("LabelDateTimePicker1"), QStringLiteral("Time :"),
+              fieldRow(group, {m_timerDate, m_timerTime, m_timerWeekday}));
+    grid->addWidget(fieldRow(group, {set, readAll, deleteAll}), 3, 0, 1, 2);
+    grid->addWidget(placeRecordGrid(m_ctx, RecordStore::Timers, QStringLiteral("DBGrid3"), group),
+                    4, 0, 1, 2);
+    grid->setRowStretch(4, 1);
+
+    connect(set, &QPushButton::clicked, this,
+            [this] { runClick(m_ctx.prompts, [this] { Button49Click(); }); });
+    connect(readAll, &QPushButton::clicked, this,
+            [this] { runClick(m_ctx.prompts, [this] { Button44Click(); }); });
+    connect(deleteAll, &QPushButton::clicked, this,
+            [this] { runClick(m_ctx.prompts, [this] { Button47Click(); }); });
+    return group;
+}
+
+void TimerFamily::connectControls() {
+    connect(m_clockDate, &QDateEdit::dateChanged, this, &TimerFamily::DateTimePicker2Change);
+    connect(m_timerDate, &QDateEdit::dateChanged, this, &TimerFamily::DateTimePicker1Change);
+}
+
+void TimerFamily::registerReplies() {
+    Bus& bus = m_ctx.bus;
+    bus.registerReply(0x84, 0x01, [this](const Reply& r) { clockReply(r); });
+    bus.registerReply(0x84, 0x02, [this](const Reply& r) { timerAck(r); });
+    bus.registerReply(0x84, 0x03, [this](const Reply& r) { timerRead(r); });
+}
+
+void TimerFamily::initialiseClockFields(const QDateTime& now) {
+    m_clockDate->setDate(now.date());
+    m_timerDate->setDate(now.date());
+    m_clockWeekday->setText(timing::weekdayName(timing::weekdayOf(now.date())));
+    m_timerWeekday->setText(m_clockWeekday->text());
+    const QString time = now.toString(QStringLiteral("hh:mm:ss"));
+    m_clockTime->setText(time);
+    m_timerTime->setText(time);
+}
+
+int TimerFamily::module() const {
+    return form::value(m_module);
+}
+
+void TimerFamily::DateTimePicker1Change() {
+    m_timerWeekday->setText(timing::weekdayName(timing::weekdayOf(m_timerDate->date())));
+}
+
+void TimerFamily::DateTimePicker2Change() {
+    m_clockWeekday->setText(timing::weekdayName(timing::weekdayOf(m_clockDate->date())));
+}
+
+void TimerFamily::Button43Click() {
+    const QString text = m_clockTime->text();
+    const auto request = timing::clock::setTime(module(), m_clockDate->date(), text);
+    if (!request) {
+        m_ctx.prompts.message(timing::conversionError(text));
+        return;
+    }
+    m_ctx.bus.send(*request);
+}
+
+void TimerFamily::Button42Click() {
+    m_ctx.bus.send(timing::clock::read(module()));
+}
+
+void TimerFamily::Button49Click() {
+    const QString text = m_timerTime->text();
+    const auto request = timing::timer::set(module(), form::value(m_timerNo),
+                                            m_mode->currentIndex(), m_timerDate->date(), text);
+    if (!request) {
+        m_ctx.prompts.message(timing::conversionError(text));
+        return;
+    }
+    m_ctx.bus.send(*request);
+}
+
+void TimerFamily::Button44Click() {
+    m_sequencer.start(m_sequence);
+    m_ctx.bus.send(timing::timer::read(module(), m_ctx.bus.state().TimerIndex));
+}
+
+void TimerFamily::Button47Click() {
+    m_sequencer.start(m_sequence);
+    m_ctx.bus.state().DeletingTimers = 1;
+    m_ctx.bus.send(timing::timer::remove(module(), m_ctx.bus.state().TimerIndex));
+}
+
+void TimerFamily::clockReply(const Reply& r) {
+    m_readDate->setText(timing::clock::dateText(r[10], r[12], r[13]));
+    const QString weekday = timing::weekdayName(r[11]);
+    if (!weekday.isEmpty())
+        m_readWeekday->setText(weekday);
+    m_readTime->setText(timing::clock::timeText(r[9], r[8], r[7]));
+}
+
+void TimerFamily::timerAck(const Reply&) {
+    const RunState& state = m_ctx.bus.state();
+    if (state.DeletingTimers != 0 && m_sequencer.running(m_sequence)) {
+        writeDeleteStep();
+        return;
+    }
+    // A Set answered while some sequence runs: recording it would overwrite the sequence's
+    // current row, and taking it for a delete step would clear timers nobody asked to clear.
+    if (m_sequencer.active())
+        return;
+    writeSetRow();
+}
+
+void TimerFamily::timerRead(const Reply& r) {
+    // After Cancel or the watchdog a late record belongs to no sequence.
+    if (!m_sequencer.running(m_sequence))
+        return;
+    // Taken now: the next request of the sequence reuses the reply area.
+    const quint8 mode = r[7];
+    const quint8 time[7] = {r[8], r[9], r[10], r[11], r[12], r[13], r[14]};
+    const timing::timer::ReadRow row = timing::timer::readRow(mode, time);
+    m_sequencer.record(
+        m_sequence,
+        [this, &row](RecordTable& t) {
+            t.setField(kOrder, m_ctx.bus.state().TimerIndex + 1);
+            if (row.mode)
+                t.setField(kMode, *row.mode);
+            t.setField(kTime, row.time);
+        },
+        [this] { Button44Click(); });
+}
+
+void TimerFamily::writeDeleteStep() {
+    m_sequencer.record(
+        m_sequence,
+        [this](RecordTable& t) {
+            t.setField(kOrder, m_ctx.bus.state().TimerIndex + 1);
+            t.setField(kTime, kNoTime);
+            t.setField(kMode, kInvalid);
+        },
+        [this] { Button47Click(); });
+}
+
+void TimerFamily::writeSetRow() {
+    RecordTable& t = m_ctx.records.timers();
+    const int timerNo = form::value(m_timerNo);
+    t.first();
+    while (!t.eof() && t.fieldInt(kOrder) != timerNo)
+        t.next();
+    try {
+        if (t.eof()) {
+            t.append();
+            t.setField(kOrder, timerNo);
+        }
+        const QString mode = m_mode->currentText();
+        t.setField(kMode, mode);
+        if (mode == kInvalid)
+            t.setField(kTime, kNoTime);
+        else
+            t.setField(kTime,
+                       QLocale::system().toString(m_timerDate->date(), QLocale::ShortFormat) +
+                           QLatin1Char(' ') + m_timerTime->text() + QLatin1Char(' ') +
+                           m_timerWeekday->text());
+        t.post();
+    } catch (...) {
+        t.cancel();
+        throw;
+    }
+    t.refresh();
+}

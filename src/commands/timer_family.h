@@ -1,0 +1,69 @@
+#pragma once
+
+#include "commands/family_context.h"
+#include "commands/sequencer.h"
+
+#include <QObject>
+
+class QComboBox;
+class QDateEdit;
+class QDateTime;
+class QGroupBox;
+class QLineEdit;
+class QSpinBox;
+struct Reply;
+
+// The clock and timer groups of the "Timer Settings" tab: set and read a module's clock,
+// set one timer, and read or delete all 32 timers in a sequence into "Timer Records".
+class TimerFamily : public QObject {
+    Q_OBJECT
+public:
+    TimerFamily(FamilyContext& ctx, Sequencer& sequencer);
+
+    // Start-up: both dates and both times to now, and the weekday names beside them.
+    void initialiseClockFields(const QDateTime& now);
+
+    void Button43Click(); // clock "Set"
+    void Button42Click(); // clock "Read"
+    void Button49Click(); // timer "Set"
+    void Button44Click(); // "Read All Timers", also each next step of its sequence
+    void Button47Click(); // "Delete All Timers", also each next step of its sequence
+    void DateTimePicker1Change();
+    void DateTimePicker2Change();
+
+    // 0x84/0x01: the clock read back.
+    void clockReply(const Reply& reply);
+    // 0x84/0x02: a Set timer acknowledged, or one delete step.
+    void timerAck(const Reply& reply);
+    // 0x84/0x03: one timer record of a read sequence.
+    void timerRead(const Reply& reply);
+
+    // The "Module Addr. :" of the clock group, which the event group uses too.
+    int module() const;
+
+private:
+    QGroupBox* buildClockGroup(QWidget* parent);
+    QGroupBox* buildTimerGroup(QWidget* parent);
+    void connectControls();
+    void registerReplies();
+    // Finds or appends the row of the timer in "Timer No. :" and writes it from the controls.
+    void writeSetRow();
+    void writeDeleteStep();
+
+    FamilyContext& m_ctx;
+    Sequencer& m_sequencer;
+    SequenceFamily m_sequence;
+
+    QSpinBox* m_module = nullptr;        // SpinEdit30
+    QDateEdit* m_clockDate = nullptr;    // DateTimePicker2
+    QLineEdit* m_clockTime = nullptr;    // MaskEdit2
+    QLineEdit* m_clockWeekday = nullptr; // Edit20
+    QLineEdit* m_readDate = nullptr;     // Edit38
+    QLineEdit* m_readWeekday = nullptr;  // Edit37
+    QLineEdit* m_readTime = nullptr;     // Edit39
+    QSpinBox* m_timerNo = nullptr;       // SpinEdit31
+    QComboBox* m_mode = nullptr;         // ComboBox14
+    QDateEdit* m_timerDate = nullptr;    // DateTimePicker1
+    QLineEdit* m_timerTime = nullptr;    // MaskEdit1
+    QLineEdit* m_timerWeekday = nullptr; // Edit19
+};

@@ -1,0 +1,119 @@
+// The serial road on a pseudo-terminal: the frame goes out on the line, replies come back
+// as blocks ended by 100 ms of quiet, and only whole, valid first frames are dispatched.
+#include "link/bus.h"
+#include "link/frames.h"
+#include "support/link_probe.h"
+#include "support/pty_pair.h"
+
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct SerialRig {
+    PtyPair pty;
+    PlainLinkSettings settings;
+    Bus bus{settings};
+    LinkProbe probe{bus};
+    QList<int> modules; // reply byte 3 of every 0x80/0x05 reply handled
+
+    SerialRig()
+    {
+        settings.masked = false;
+        bus.registerReply(0x80, 0x05, [this](const Reply& r) { modules << r[3]; });
+    }
+    bool open()
+    {
+        if (!pty.ok())
+            return false;
+        bus.comm().CommName = pty.slavePath();
+        try {
+            bus.comm().OpenPort();
+        } catch (const ECommsError&) {
+            return false;
+        }
+        return true;
+    }
+};
+
+QByteArray addressReply(int module)
+{
+    return frames::busReply(QByteArray(1, char(module)) + bytesOf("80 05 01") + char(module));
+}
+
+} // namespace
+
+class TestLinkSerialRoad : public QObject {
+    Q_OBJECT
+private slots:
+    void requestOnTheLine();
+    void replyDispatched();
+    void twoRepliesInOneBlock();
+    void replySplitByPause();
+    void closedPortSendsNothing();
+};
+
+void TestLinkSerialRoad::requestOnTheLine()
+{
+    SerialRig rig;
+    QVERIFY(rig.open());
+    rig.bus.send(Request(0xFF, 0, 5));
+    QCOMPARE(rig.pty.read(3000), bytesOf("55 AA 08 FF 00 05 57 A1"));
+    QCOMPARE(rig.probe.log, QStringList{QStringLiteral("Send ：55 AA 08 FF 00 05 57 A1 ")});
+}
+
+void TestLinkSerialRoad::replyDispatched()
+{
+    SerialRig rig;
+    QVERIFY(rig.open());
+    QVERIFY(rig.pty.write(addressReply(6)));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.modules, QList<int>{6}, 5000);
+    QCOMPARE(rig.probe.log.size(), 1);
+    QVERIFY(rig.probe.log[0].endsWith(QStringLiteral("   OK!")));
+}
+
+void TestLinkSerialRoad::twoRepliesInOneBlock()
+{
+    SerialRig rig;
+    QVERIFY(rig.open());
+    const QByteArray first = addressReply(6);
+    const QByteArray second = addressReply(7);
+    QVERIFY(rig.pty.write(first + second));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.modules, QList<int>{6}, 5000);
+    QTest::qWait(400); // nothing more comes of the second reply
+    QCOMPARE(rig.modules, QList<int>{6});
+    QCOMPARE(replyBytes(rig.bus.buffer(), 0, int(first.size() + second.size()) - 1),
+             first + second);
+}
+
+void TestLinkSerialRoad::replySplitByPause()
+{
+    SerialRig rig;
+    QVERIFY(rig.open());
+    const QByteArray reply = addressReply(6);
+    QVERIFY(rig.pty.write(reply.left(5)));
+    QTest::qWait(300);
+    QVERIFY(rig.pty.write(reply.mid(5)));
+    QTest::qWait(600);
+    QVERIFY(rig.modules.isEmpty());
+    QVERIFY(rig.probe.log.isEmpty());
+
+    // The line is still good for a whole reply.
+    QVERIFY(rig.pty.write(reply));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.modules, QList<int>{6}, 5000);
+}
+
+void TestLinkSerialRoad::closedPortSendsNothing()
+{
+    SerialRig rig;
+    QVERIFY(rig.open());
+    rig.bus.comm().ClosePort();
+    rig.bus.send(Request(0xFF, 0, 5));
+    QCOMPARE(rig.probe.log.size(), 1); // the log line stands
+    QVERIFY(rig.probe.messages.isEmpty());
+    QVERIFY(rig.pty.read(300).isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestLinkSerialRoad)
+#include "test_link_serial_road.moc"

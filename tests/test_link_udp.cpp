@@ -1,0 +1,334 @@
+// The network road on loopback: the Bus sends a datagram to a peer on 127.0.0.1, the peer
+// (on its own thread, since the exchange blocks the main thread) answers, and the answer is
+// handled before SendDataDeal returns.
+#include "link/bus.h"
+#include "link/frames.h"
+#include "support/link_probe.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <thread>
+
+namespace {
+
+// A device on 127.0.0.1 with a plain socket. serve() answers a script on a thread of its
+// own: for each expected request, the datagrams to send back to its sender.
+class Peer {
+public:
+    Peer()
+    {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+    }
+    ~Peer()
+    {
+        join();
+        ::close(m_fd);
+    }
+    quint16 port() const { return m_port; }
+
+    void serve(QList<QList<QByteArray>> script, int delayMs = 0)
+    {
+        m_thread = std::thread([this, script, delayMs] {
+            for (const QList<QByteArray>& answers : script) {
+                sockaddr_in from{};
+                const QByteArray request = take(3000, &from);
+                if (request.isNull())
+                    return;
+                m_requests << request;
+                if (delayMs > 0)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+                for (const QByteArray& answer : answers)
+                    sendTo(from, answer);
+            }
+        });
+    }
+    // What the peer was sent, once its script has run.
+    QList<QByteArray> requests()
+    {
+        join();
+        return m_requests;
+    }
+    // A datagram within timeoutMs, or a null array.
+    QByteArray take(int timeoutMs, sockaddr_in* from = nullptr)
+    {
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) <= 0)
+            return {};
+        QByteArray data(9000, '\0');
+        sockaddr_in source{};
+        socklen_t len = sizeof source;
+        const ssize_t n = ::recvfrom(m_fd, data.data(), size_t(data.size()), 0,
+                                     reinterpret_cast<sockaddr*>(&source), &len);
+        if (from)
+            *from = source;
+        return n < 0 ? QByteArray() : data.left(int(n));
+    }
+    void sendToPort(quint16 port, const QByteArray& data)
+    {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(port);
+        sendTo(a, data);
+    }
+
+private:
+    void sendTo(const sockaddr_in& to, const QByteArray& data)
+    {
+        ::sendto(m_fd, data.constData(), size_t(data.size()), 0,
+                 reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    }
+    void join()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    int m_fd = -1;
+    quint16 m_port = 0;
+    std::thread m_thread;
+    QList<QByteArray> m_requests;
+};
+
+// A Bus in network mode aimed at the peer, with recording handlers on 0x80/0x05 and bind.
+struct NetRig {
+    Peer peer;
+    PlainLinkSettings settings;
+    Bus bus{settings};
+    LinkProbe probe{bus};
+    QList<int> modules; // reply byte 3 of every 0x80/0x05 reply handled
+
+    explicit NetRig(bool open = true)
+    {
+        settings.network = true;
+        bus.udp().remoteHost = QStringLiteral("127.0.0.1");
+        bus.udp().remotePort = peer.port();
+        bus.udp().localPort = 0; // any free port
+        if (open)
+            bus.udp().open();
+        bus.registerReply(0x80, 0x05, [this](const Reply& r) { modules << r[3]; });
+    }
+    qint64 timedSend()
+    {
+        QElapsedTimer clock;
+        clock.start();
+        bus.send(Request(0xFF, 0, 5));
+        return clock.elapsed();
+    }
+};
+
+QByteArray addressReply(int module)
+{
+    return frames::busReply(QByteArray::fromHex("0001") + char(module) +
+                            QByteArray::fromHex("800501") + char(module));
+}
+
+const QString kSent = QStringLiteral("Send ：X");
+const QString kCommError = QStringLiteral("Communication Error！");
+
+} // namespace
+
+class TestLinkUdp : public QObject {
+    Q_OBJECT
+private slots:
+    void exchange_data();
+    void exchange();
+    void bindExchange();
+    void missingReply_data();
+    void missingReply();
+    void oversizeAnswerIgnored();
+    void transportNotCreated();
+    void localPortInUse();
+    void resetDiscardsQueued();
+    void queuedAnswersTakenByNextExchange_data();
+    void queuedAnswersTakenByNextExchange();
+    void handlerFailure();
+    void nestedExchanges();
+};
+
+void TestLinkUdp::exchange_data()
+{
+    QTest::addColumn<QString>("host");
+    QTest::newRow("dotted") << "127.0.0.1";
+    QTest::newRow("host name") << "localhost";
+}
+
+void TestLinkUdp::exchange()
+{
+    QFETCH(QString, host);
+    NetRig rig;
+    rig.bus.udp().remoteHost = host;
+    rig.peer.serve({{addressReply(3)}});
+    rig.bus.send(Request(0xFF, 0, 5));
+    QCOMPARE(rig.modules, QList<int>{3}); // handled before the send returned
+    QCOMPARE(rig.peer.requests(), QList<QByteArray>{bytesOf(
+                                      "55 AA 1A 34 31 38 32 37 33 FF FF FF FF FF FF FF FF FF FF "
+                                      "00 01 FF 00 05 58 E7")});
+    QCOMPARE(rig.probe.log, (QStringList{kSent, QStringLiteral("Read ：X  OK!")}));
+    QVERIFY(rig.probe.messages.isEmpty());
+}
+
+void TestLinkUdp::bindExchange()
+{
+    NetRig rig;
+    int bindReplies = 0;
+    rig.bus.registerBindReply([&](const Reply& r) { bindReplies += r[3] == 0x82; });
+    rig.peer.serve({{bytesOf("AE D0 09 82 00 00 00 01 8C")}});
+    const QByteArray request = bytesOf("00 00 09 02 01 00 00 01");
+    std::copy(request.begin(), request.end(), rig.bus.buffer().requestArea());
+    rig.bus.SendBindDataDeal();
+    QCOMPARE(bindReplies, 1);
+    QCOMPARE(rig.peer.requests(), QList<QByteArray>{bytesOf("AE D0 09 02 01 00 00 01 8B")});
+}
+
+void TestLinkUdp::missingReply_data()
+{
+    QTest::addColumn<bool>("longWait");
+    QTest::addColumn<bool>("restoreWait");
+    QTest::addColumn<int>("atLeastMs");
+    QTest::addColumn<int>("belowMs");
+    QTest::newRow("plain") << false << false << 900 << 3000;
+    QTest::newRow("long") << true << false << 3900 << 7500;
+    QTest::newRow("long before restore") << true << true << 3900 << 7500;
+}
+
+void TestLinkUdp::missingReply()
+{
+    QFETCH(bool, longWait);
+    QFETCH(bool, restoreWait);
+    QFETCH(int, atLeastMs);
+    QFETCH(int, belowMs);
+    NetRig rig;
+    rig.bus.state().LongReplyWait = longWait;
+    rig.bus.state().RestoreReplyWait = restoreWait;
+    const qint64 ms = rig.timedSend();
+    QVERIFY2(ms >= atLeastMs && ms < belowMs, qPrintable(QString::number(ms)));
+    QCOMPARE(rig.probe.log, QStringList{kSent});
+    QVERIFY(rig.probe.messages.isEmpty());
+}
+
+void TestLinkUdp::oversizeAnswerIgnored()
+{
+    NetRig rig;
+    QByteArray oversize = addressReply(3);
+    oversize.append(QByteArray(201 - oversize.size(), '\0'));
+    rig.peer.serve({{oversize}});
+    QVERIFY(rig.timedSend() < 900); // the datagram came; it was just not taken in
+    QVERIFY(rig.modules.isEmpty());
+    QCOMPARE(rig.probe.log, QStringList{kSent});
+    QVERIFY(rig.probe.messages.isEmpty());
+}
+
+void TestLinkUdp::transportNotCreated()
+{
+    NetRig rig(false);
+    rig.bus.send(Request(0xFF, 0, 5));
+    QCOMPARE(rig.probe.messages, QStringList{kCommError});
+    QCOMPARE(rig.probe.log, QStringList{kSent});
+    QVERIFY(rig.peer.take(300).isNull());
+
+    // Nothing is left broken: once created, the link works.
+    QVERIFY(rig.bus.udp().open());
+    rig.peer.serve({{addressReply(5)}});
+    rig.bus.send(Request(0xFF, 0, 5));
+    QCOMPARE(rig.modules, QList<int>{5});
+    QCOMPARE(rig.probe.messages.size(), 1);
+}
+
+void TestLinkUdp::localPortInUse()
+{
+    Peer holder; // holds a port on 127.0.0.1 without sharing it
+    UdpTransport udp;
+    udp.localPort = holder.port();
+    QVERIFY(!udp.open());
+    QVERIFY(!udp.isActive());
+    udp.localPort = 0;
+    QVERIFY(udp.open());
+    QVERIFY(udp.boundPort() != 0);
+}
+
+void TestLinkUdp::resetDiscardsQueued()
+{
+    NetRig rig;
+    rig.peer.sendToPort(rig.bus.udp().boundPort(), addressReply(7));
+    QTest::qWait(50);
+    rig.bus.udp().reset();
+    QVERIFY(rig.bus.udp().isActive());
+    QCOMPARE(rig.bus.udp().boundPort(), quint16(0));
+
+    rig.peer.serve({{}}); // takes the request, answers nothing
+    rig.timedSend();
+    QVERIFY(rig.modules.isEmpty());
+    QCOMPARE(rig.peer.requests().size(), 1); // sent from the new, system-chosen port
+    QVERIFY(rig.probe.messages.isEmpty());
+}
+
+void TestLinkUdp::queuedAnswersTakenByNextExchange_data()
+{
+    QTest::addColumn<int>("delayMs");
+    QTest::newRow("two devices answer") << 0;
+    QTest::newRow("answer after the time-out") << 1300;
+}
+
+void TestLinkUdp::queuedAnswersTakenByNextExchange()
+{
+    QFETCH(int, delayMs);
+    NetRig rig;
+    const QList<QByteArray> answers =
+        delayMs ? QList<QByteArray>{addressReply(3)} : QList<QByteArray>{addressReply(3), addressReply(4)};
+    rig.peer.serve({answers}, delayMs);
+    rig.bus.send(Request(0xFF, 0, 5));
+    if (delayMs)
+        QTest::qWait(delayMs); // the answer arrives while nobody waits for it
+    rig.bus.send(Request(0xFF, 0, 5));
+    QCOMPARE(rig.modules, delayMs ? QList<int>{3} : (QList<int>{3, 4}));
+}
+
+void TestLinkUdp::handlerFailure()
+{
+    NetRig rig;
+    rig.bus.registerReply(0x80, 0x05, [](const Reply&) {
+        throw std::runtime_error("Scene Records cannot be written");
+    });
+    rig.peer.serve({{addressReply(3)}});
+    rig.bus.send(Request(0xFF, 0, 5));
+    QCOMPARE(rig.probe.messages, QStringList{kCommError});
+    QCOMPARE(rig.probe.log.size(), 2); // the reply was taken in before its handler failed
+}
+
+// A handler that sends the next request re-enters the send path; each level of the nesting
+// sees its own reply and its own BusSwitchReply.
+void TestLinkUdp::nestedExchanges()
+{
+    NetRig rig;
+    QList<bool> busSwitch;
+    rig.bus.registerReply(0x84, 0x03, [&](const Reply& r) {
+        busSwitch << r.busSwitchReply;
+        if (++rig.bus.state().TimerIndex < 3)
+            rig.bus.send(Request(0x03, 0x04, 0x03, {rig.bus.state().TimerIndex}));
+    });
+    rig.peer.serve({{frames::busReply(bytesOf("FF FF FF 84 03 01 00"))},
+                    {frames::busReply(bytesOf("00 01 03 84 03 01 01"))},
+                    {frames::busReply(bytesOf("FF FF FF 84 03 01 02"))}});
+    rig.bus.send(Request(0x03, 0x04, 0x03, {0}));
+    QCOMPARE(busSwitch, (QList<bool>{true, false, true}));
+    QCOMPARE(rig.peer.requests().size(), 3);
+    QCOMPARE(rig.probe.log.size(), 6);
+}
+
+QTEST_GUILESS_MAIN(TestLinkUdp)
+#include "test_link_udp.moc"
