@@ -19,13 +19,10 @@ private slots:
     void bindFrames_data();
     void bindFrames();
     void bindFrameCapsLength();
-    void passwordBlock_data();
-    void passwordBlock();
     void hexTextFormat();
 };
 
-void TestLinkFrames::sendDataDealFrames_data()
-{
+void TestLinkFrames::sendDataDealFrames_data() {
     QTest::addColumn<bool>("network");
     QTest::addColumn<bool>("skipPassword");
     QTest::addColumn<QString>("password");
@@ -34,8 +31,9 @@ void TestLinkFrames::sendDataDealFrames_data()
     QTest::addColumn<QByteArray>("request"); // module, command, sub-command, parameters
     QTest::addColumn<QByteArray>("frame");
 
-    QTest::newRow("module read, short") << false << false << "418273" << false << 0
-                                        << bytesOf("FF 00 05") << bytesOf("55 AA 08 FF 00 05 57 A1");
+    QTest::newRow("module read, short")
+        << false << false << "418273" << false << 0 << bytesOf("FF 00 05")
+        << bytesOf("55 AA 08 FF 00 05 57 A1");
     QTest::newRow("module read, long, no password")
         << true << true << "418273" << true << 1 << bytesOf("FF 00 05")
         << bytesOf("55 AA 0A 00 01 FF 00 05 57 A4");
@@ -61,8 +59,7 @@ void TestLinkFrames::sendDataDealFrames_data()
 
 // The unmasked log shows the whole frame, so it is the frame the transport got. In
 // network mode without a transport the exchange fails after the log line.
-void TestLinkFrames::sendDataDealFrames()
-{
+void TestLinkFrames::sendDataDealFrames() {
     QFETCH(bool, network);
     QFETCH(bool, skipPassword);
     QFETCH(QString, password);
@@ -79,8 +76,7 @@ void TestLinkFrames::sendDataDealFrames()
     LinkProbe probe(bus);
     bus.state().SkipPasswordOnce = skipPassword ? 1 : 0;
     const Request r{quint8(request[0]), quint8(request[1]), quint8(request[2]), request.mid(3)};
-    bus.send(r, longLayout ? RequestLayout::longForm(quint16(subnet))
-                           : RequestLayout::shortForm());
+    bus.send(r, longLayout ? RequestLayout::longForm(quint16(subnet)) : RequestLayout::shortForm());
 
     QCOMPARE(probe.log, QStringList{QStringLiteral("Send ：") + frames::hexText(frame)});
     QCOMPARE(bus.state().SkipPasswordOnce, quint8(0));
@@ -88,15 +84,13 @@ void TestLinkFrames::sendDataDealFrames()
              network ? QStringList{QStringLiteral("Communication Error！")} : QStringList{});
 }
 
-void TestLinkFrames::skipPasswordClearedInBothModes_data()
-{
+void TestLinkFrames::skipPasswordClearedInBothModes_data() {
     QTest::addColumn<bool>("network");
     QTest::newRow("serial") << false;
     QTest::newRow("network") << true;
 }
 
-void TestLinkFrames::skipPasswordClearedInBothModes()
-{
+void TestLinkFrames::skipPasswordClearedInBothModes() {
     QFETCH(bool, network);
     PlainLinkSettings settings;
     settings.network = network;
@@ -112,8 +106,7 @@ void TestLinkFrames::skipPasswordClearedInBothModes()
     QCOMPARE(probe.log[1].size() - probe.log[0].size(), network ? 16 * 3 : 0);
 }
 
-void TestLinkFrames::maskedLog()
-{
+void TestLinkFrames::maskedLog() {
     PlainLinkSettings settings;
     Bus bus(settings);
     LinkProbe probe(bus);
@@ -123,8 +116,7 @@ void TestLinkFrames::maskedLog()
     QCOMPARE(probe.log, (QStringList{QStringLiteral("Send ：X"), QStringLiteral("Send ：X")}));
 }
 
-void TestLinkFrames::busFrameCapsAt200()
-{
+void TestLinkFrames::busFrameCapsAt200() {
     FrameBuffer buffer;
     for (int i = 3; i < FrameBuffer::kAreaSize; ++i)
         buffer.request(i) = quint8(i);
@@ -138,8 +130,7 @@ void TestLinkFrames::busFrameCapsAt200()
     QVERIFY(frames::busChecksumOk(reinterpret_cast<const quint8*>(frame.constData()), 200));
 }
 
-void TestLinkFrames::bindFrames_data()
-{
+void TestLinkFrames::bindFrames_data() {
     QTest::addColumn<QByteArray>("payload");
     QTest::addColumn<QByteArray>("frame");
     QTest::newRow("N=7") << bytesOf("01 01 03") << bytesOf("AE D0 07 01 01 03 8A");
@@ -147,8 +138,7 @@ void TestLinkFrames::bindFrames_data()
         << bytesOf("02 01 00 00 01") << bytesOf("AE D0 09 02 01 00 00 01 8B");
 }
 
-void TestLinkFrames::bindFrames()
-{
+void TestLinkFrames::bindFrames() {
     QFETCH(QByteArray, payload);
     QFETCH(QByteArray, frame);
 
@@ -163,14 +153,13 @@ void TestLinkFrames::bindFrames()
 
     QCOMPARE(probe.log, QStringList{QStringLiteral("Send ：") + frames::hexText(frame)});
     // The bind frame is completed in place, in the request area.
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(bus.buffer().requestArea()),
-                        int(frame.size())),
-             frame);
+    QCOMPARE(
+        QByteArray(reinterpret_cast<const char*>(bus.buffer().requestArea()), int(frame.size())),
+        frame);
     QCOMPARE(frames::bindFrameFromPayload(payload), frame);
 }
 
-void TestLinkFrames::bindFrameCapsLength()
-{
+void TestLinkFrames::bindFrameCapsLength() {
     FrameBuffer buffer;
     buffer.request(2) = 250;
     const QByteArray frame = frames::BindFrame(buffer.requestArea());
@@ -179,26 +168,7 @@ void TestLinkFrames::bindFrameCapsLength()
     QVERIFY(frames::bindChecksumOk(buffer.requestArea(), 200));
 }
 
-void TestLinkFrames::passwordBlock_data()
-{
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QByteArray>("block");
-    QTest::newRow("default") << "418273"
-                             << bytesOf("34 31 38 32 37 33 FF FF FF FF FF FF FF FF FF FF");
-    QTest::newRow("empty") << "" << QByteArray(16, char(0xFF));
-    QTest::newRow("sixteen") << "ABCDEFGHIJKLMNOP" << QByteArray("ABCDEFGHIJKLMNOP");
-    QTest::newRow("seventeen") << "ABCDEFGHIJKLMNOPQ" << QByteArray("ABCDEFGHIJKLMNOP");
-}
-
-void TestLinkFrames::passwordBlock()
-{
-    QFETCH(QString, password);
-    QFETCH(QByteArray, block);
-    QCOMPARE(frames::PasswordBlock(password), block);
-}
-
-void TestLinkFrames::hexTextFormat()
-{
+void TestLinkFrames::hexTextFormat() {
     QCOMPARE(frames::hexText(bytesOf("55 AA 08 0f")), QStringLiteral("55 AA 08 0F "));
     QCOMPARE(frames::hexText(QByteArray()), QString());
 }

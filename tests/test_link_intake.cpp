@@ -24,8 +24,7 @@ struct Rig {
     FakeProcessing view;
     QList<Call> calls;
 
-    Rig()
-    {
+    Rig() {
         bus.setProcessingView(&view);
         for (int key : {0x0201, 0x8005, 0x8008, 0x8006}) {
             bus.registerReply(quint8(key >> 8), quint8(key), [this, key](const Reply& r) {
@@ -36,13 +35,11 @@ struct Rig {
             calls << Call{-1, r.busSwitchReply, replyBytes(bus.buffer(), 0, 19)};
         });
     }
-    void serial(const QByteArray& block)
-    {
+    void serial(const QByteArray& block) {
         bus.comm().OnReceiveData(&bus.comm(), reinterpret_cast<const quint8*>(block.constData()),
                                  quint16(block.size()));
     }
-    void feed(bool network, const QByteArray& input)
-    {
+    void feed(bool network, const QByteArray& input) {
         if (network)
             bus.ReceiveDeal(input);
         else
@@ -53,8 +50,7 @@ struct Rig {
 // The worked example of a network reply: subnet 1, module 5, command 2, sub-command 1, OK.
 const QByteArray kNetworkReply = bytesOf("55 AA 0C 00 01 05 02 01 01 33 54 E2");
 
-QByteArray padded(QByteArray frame, int size)
-{
+QByteArray padded(QByteArray frame, int size) {
     frame.append(QByteArray(size - int(frame.size()), char(0x11)));
     return frame;
 }
@@ -81,10 +77,11 @@ private slots:
     void serialExtensionChannel();
     void dispatcherRouting();
     void serialHandlerFailureReported();
+    void sequenceEnds_data();
+    void sequenceEnds();
 };
 
-void TestLinkIntake::networkReplyLosesSubnet()
-{
+void TestLinkIntake::networkReplyLosesSubnet() {
     Rig rig;
     rig.bus.ReceiveDeal(kNetworkReply);
     QCOMPARE(replyBytes(rig.bus.buffer(), 0, 7), bytesOf("55 AA 0A 05 02 01 01 33"));
@@ -94,8 +91,7 @@ void TestLinkIntake::networkReplyLosesSubnet()
     QVERIFY(rig.probe.log.value(0).endsWith(QStringLiteral("OK!")));
 }
 
-void TestLinkIntake::busSwitchReplyOnlyForThatDispatch()
-{
+void TestLinkIntake::busSwitchReplyOnlyForThatDispatch() {
     Rig rig;
     rig.bus.ReceiveDeal(frames::busReply(bytesOf("FF FF FF 80 05 01 0A")));
     rig.bus.ReceiveDeal(frames::busReply(bytesOf("00 01 03 80 05 01 03")));
@@ -105,8 +101,7 @@ void TestLinkIntake::busSwitchReplyOnlyForThatDispatch()
     QCOMPARE(rig.bus.state().BusSwitchReply, quint8(0));
 }
 
-void TestLinkIntake::datagramSizeLimit_data()
-{
+void TestLinkIntake::datagramSizeLimit_data() {
     QTest::addColumn<bool>("network");
     QTest::addColumn<int>("size");
     QTest::addColumn<bool>("taken");
@@ -117,19 +112,19 @@ void TestLinkIntake::datagramSizeLimit_data()
     QTest::newRow("serial 2048") << false << 2048 << false;
 }
 
-void TestLinkIntake::datagramSizeLimit()
-{
+void TestLinkIntake::datagramSizeLimit() {
     QFETCH(bool, network);
     QFETCH(int, size);
     QFETCH(bool, taken);
     Rig rig;
-    rig.feed(network, padded(kNetworkReply, size));
+    // Serial mode without the extension channel takes the short form.
+    const QByteArray frame = network ? kNetworkReply : frames::busReply(bytesOf("05 02 01 01 33"));
+    rig.feed(network, padded(frame, size));
     QCOMPARE(rig.probe.log.size(), taken ? 1 : 0);
     QCOMPARE(rig.calls.size(), taken ? 1 : 0);
 }
 
-void TestLinkIntake::lengthByteCappedAt78()
-{
+void TestLinkIntake::lengthByteCappedAt78() {
     // Announcing 100 bytes: checked as 78, so a checksum at 98-99 does not count...
     QByteArray body(95, char(0x01));
     body[0] = 0;
@@ -159,8 +154,7 @@ void TestLinkIntake::lengthByteCappedAt78()
     QCOMPARE(rig.calls.size(), 1);
 }
 
-void TestLinkIntake::statusTexts_data()
-{
+void TestLinkIntake::statusTexts_data() {
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("text");
     QTest::newRow("1") << 1 << "OK!";
@@ -177,8 +171,7 @@ void TestLinkIntake::statusTexts_data()
 }
 
 // An error status ends a running sequence; the reply is dispatched but runs no handler.
-void TestLinkIntake::statusTexts()
-{
+void TestLinkIntake::statusTexts() {
     QFETCH(int, status);
     QFETCH(QString, text);
     for (bool network : {true, false}) {
@@ -204,10 +197,9 @@ void TestLinkIntake::statusTexts()
     }
 }
 
-void TestLinkIntake::bindReplyCopiedUnchanged()
-{
+void TestLinkIntake::bindReplyCopiedUnchanged() {
     const QByteArray frame = frames::bindFrameFromPayload(bytesOf("82 00 00 00 01"));
-    QCOMPARE(frame, bytesOf("AE D0 09 82 00 00 00 01 8C"));
+    QCOMPARE(frame, bytesOf("AE D0 09 82 00 00 00 01 0A"));
     for (bool network : {true, false}) {
         Rig rig;
         rig.feed(network, frame);
@@ -218,8 +210,7 @@ void TestLinkIntake::bindReplyCopiedUnchanged()
     }
 }
 
-void TestLinkIntake::bindReplyNeverTriesBusRows()
-{
+void TestLinkIntake::bindReplyNeverTriesBusRows() {
     // Bytes 4-6 look like a successful 0x80/0x08 reply; it is a bind reply all the same.
     Rig rig;
     rig.bus.ReceiveDeal(frames::bindFrameFromPayload(bytesOf("82 80 08 01 02")));
@@ -227,8 +218,7 @@ void TestLinkIntake::bindReplyNeverTriesBusRows()
     QCOMPARE(rig.calls[0].key, -1);
 }
 
-void TestLinkIntake::badInputChangesNothing_data()
-{
+void TestLinkIntake::badInputChangesNothing_data() {
     QTest::addColumn<bool>("network");
     QTest::addColumn<QByteArray>("input");
 
@@ -256,13 +246,11 @@ void TestLinkIntake::badInputChangesNothing_data()
         row("201 bytes") << network << padded(kNetworkReply, 201);
     }
     // Long form needs two more bytes than a status-less short frame.
-    QTest::newRow("network: short-form reply")
-        << true << frames::busReply(bytesOf("03 80 05 01"));
+    QTest::newRow("network: short-form reply") << true << frames::busReply(bytesOf("03 80 05 01"));
     QTest::newRow("serial: empty block") << false << QByteArray();
 }
 
-void TestLinkIntake::badInputChangesNothing()
-{
+void TestLinkIntake::badInputChangesNothing() {
     QFETCH(bool, network);
     QFETCH(QByteArray, input);
     Rig rig;
@@ -279,17 +267,15 @@ void TestLinkIntake::badInputChangesNothing()
     QCOMPARE(replyBytes(rig.bus.buffer(), 0, 199), before);
 }
 
-void TestLinkIntake::logText_data()
-{
+void TestLinkIntake::logText_data() {
     QTest::addColumn<bool>("masked");
     QTest::addColumn<QString>("line");
     QTest::newRow("masked") << true << QStringLiteral("Read ：X  OK!");
-    QTest::newRow("unmasked")
-        << false << QStringLiteral("Read ：55 AA 0C 00 01 05 02 01 01 33 54 E2   OK!");
+    QTest::newRow("unmasked") << false
+                              << QStringLiteral("Read ：55 AA 0C 00 01 05 02 01 01 33 54 E2   OK!");
 }
 
-void TestLinkIntake::logText()
-{
+void TestLinkIntake::logText() {
     QFETCH(bool, masked);
     QFETCH(QString, line);
     Rig rig;
@@ -298,8 +284,7 @@ void TestLinkIntake::logText()
     QCOMPARE(rig.probe.log, QStringList{line});
 }
 
-void TestLinkIntake::serialTwoRepliesInOneBlock()
-{
+void TestLinkIntake::serialTwoRepliesInOneBlock() {
     const QByteArray first = frames::busReply(bytesOf("FF 80 05 01 07"));
     const QByteArray second = frames::busReply(bytesOf("04 80 05 01 09"));
     Rig rig;
@@ -309,8 +294,7 @@ void TestLinkIntake::serialTwoRepliesInOneBlock()
     QCOMPARE(replyBytes(rig.bus.buffer(), 0, 19), first + second);
 }
 
-void TestLinkIntake::serialExtensionChannel()
-{
+void TestLinkIntake::serialExtensionChannel() {
     Rig rig;
     rig.settings.extension = true;
     const QByteArray own = frames::busReply(bytesOf("FF FF FF 80 05 01 0A"));
@@ -330,8 +314,7 @@ void TestLinkIntake::serialExtensionChannel()
              block.mid(5, block.size() - 7));
 }
 
-void TestLinkIntake::dispatcherRouting()
-{
+void TestLinkIntake::dispatcherRouting() {
     Rig rig;
     FrameBuffer& b = rig.bus.buffer();
     quint8 seenDuring = 0xAA;
@@ -363,15 +346,59 @@ void TestLinkIntake::dispatcherRouting()
     QCOMPARE(rig.calls[1].key, -1);
 }
 
-void TestLinkIntake::serialHandlerFailureReported()
-{
+void TestLinkIntake::serialHandlerFailureReported() {
     Rig rig;
-    rig.bus.registerReply(0x80, 0x05, [](const Reply&) {
-        throw HandlerError("Timer Records cannot be written");
-    });
+    rig.bus.registerReply(
+        0x80, 0x05, [](const Reply&) { throw HandlerError("Timer Records cannot be written"); });
     rig.serial(frames::busReply(bytesOf("03 80 05 01 07")));
     QCOMPARE(rig.probe.messages, QStringList{QStringLiteral("Timer Records cannot be written")});
     QCOMPARE(rig.probe.log.size(), 1);
+}
+
+void TestLinkIntake::sequenceEnds_data() {
+    QTest::addColumn<bool>("watchdog");
+    QTest::addColumn<bool>("udpOpen");
+    QTest::newRow("watchdog, transport open") << true << true;
+    QTest::newRow("watchdog, transport closed") << true << false;
+    QTest::newRow("cancel, transport open") << false << true;
+    QTest::newRow("cancel, transport closed") << false << false;
+}
+
+// The watchdog and Cancel end a sequence alike; the binding read-all index is left alone
+// and an open transport is reset (unbound), a closed one left closed.
+void TestLinkIntake::sequenceEnds() {
+    QFETCH(bool, watchdog);
+    QFETCH(bool, udpOpen);
+    Rig rig;
+    RunState& s = rig.bus.state();
+    s.TimerIndex = s.EventIndex = s.ControlDataIndex = s.MonitorBindIndex = 4;
+    s.DeletingTimers = s.DeletingEvents = s.DeletingControlData = 1;
+    rig.view.visible = true;
+    if (udpOpen) {
+        rig.bus.udp().localPort = 0;
+        QVERIFY(rig.bus.udp().open());
+        QVERIFY(rig.bus.udp().boundPort() != 0);
+    }
+
+    if (watchdog) {
+        QCOMPARE(rig.bus.readTimer().interval(), 5000);
+        rig.bus.readTimer().setInterval(20);
+        rig.bus.restartReadTimer();
+        QTRY_VERIFY(!rig.probe.messages.isEmpty());
+    } else {
+        rig.bus.restartReadTimer();
+        rig.bus.cancelSequence();
+    }
+
+    QCOMPARE(rig.probe.messages,
+             watchdog ? QStringList{QStringLiteral("Timeout！")} : QStringList{});
+    QVERIFY(!rig.bus.readTimer().isActive());
+    QVERIFY(!rig.view.visible);
+    QCOMPARE(s.TimerIndex + s.EventIndex + s.ControlDataIndex, 0);
+    QCOMPARE(s.MonitorBindIndex, 4);
+    QCOMPARE(s.DeletingTimers + s.DeletingEvents + s.DeletingControlData, 0);
+    QCOMPARE(rig.bus.udp().isActive(), udpOpen);
+    QCOMPARE(rig.bus.udp().boundPort(), quint16(0));
 }
 
 QTEST_GUILESS_MAIN(TestLinkIntake)

@@ -18,13 +18,11 @@ struct SerialRig {
     LinkProbe probe{bus};
     QList<int> modules; // reply byte 3 of every 0x80/0x05 reply handled
 
-    SerialRig()
-    {
+    SerialRig() {
         settings.masked = false;
         bus.registerReply(0x80, 0x05, [this](const Reply& r) { modules << r[3]; });
     }
-    bool open()
-    {
+    bool open() {
         if (!pty.ok())
             return false;
         bus.comm().CommName = pty.slavePath();
@@ -37,8 +35,7 @@ struct SerialRig {
     }
 };
 
-QByteArray addressReply(int module)
-{
+QByteArray addressReply(int module) {
     return frames::busReply(QByteArray(1, char(module)) + bytesOf("80 05 01") + char(module));
 }
 
@@ -54,8 +51,7 @@ private slots:
     void closedPortSendsNothing();
 };
 
-void TestLinkSerialRoad::requestOnTheLine()
-{
+void TestLinkSerialRoad::requestOnTheLine() {
     SerialRig rig;
     QVERIFY(rig.open());
     rig.bus.send(Request(0xFF, 0, 5));
@@ -63,8 +59,7 @@ void TestLinkSerialRoad::requestOnTheLine()
     QCOMPARE(rig.probe.log, QStringList{QStringLiteral("Send ：55 AA 08 FF 00 05 57 A1 ")});
 }
 
-void TestLinkSerialRoad::replyDispatched()
-{
+void TestLinkSerialRoad::replyDispatched() {
     SerialRig rig;
     QVERIFY(rig.open());
     QVERIFY(rig.pty.write(addressReply(6)));
@@ -73,8 +68,7 @@ void TestLinkSerialRoad::replyDispatched()
     QVERIFY(rig.probe.log[0].endsWith(QStringLiteral("   OK!")));
 }
 
-void TestLinkSerialRoad::twoRepliesInOneBlock()
-{
+void TestLinkSerialRoad::twoRepliesInOneBlock() {
     SerialRig rig;
     QVERIFY(rig.open());
     const QByteArray first = addressReply(6);
@@ -87,8 +81,7 @@ void TestLinkSerialRoad::twoRepliesInOneBlock()
              first + second);
 }
 
-void TestLinkSerialRoad::replySplitByPause()
-{
+void TestLinkSerialRoad::replySplitByPause() {
     SerialRig rig;
     QVERIFY(rig.open());
     const QByteArray reply = addressReply(6);
@@ -104,8 +97,7 @@ void TestLinkSerialRoad::replySplitByPause()
     QTRY_COMPARE_WITH_TIMEOUT(rig.modules, QList<int>{6}, 5000);
 }
 
-void TestLinkSerialRoad::closedPortSendsNothing()
-{
+void TestLinkSerialRoad::closedPortSendsNothing() {
     SerialRig rig;
     QVERIFY(rig.open());
     rig.bus.comm().ClosePort();

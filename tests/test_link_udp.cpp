@@ -22,9 +22,12 @@ namespace {
 // own: for each expected request, the datagrams to send back to its sender.
 class Peer {
 public:
-    Peer()
-    {
+    // `shareable`: the port may be shared with sockets that ask for it (SO_REUSEADDR), as
+    // another program's socket often allows.
+    explicit Peer(bool shareable = false) {
         m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        const int on = shareable ? 1 : 0;
+        ::setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -33,15 +36,13 @@ public:
         ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
         m_port = ntohs(a.sin_port);
     }
-    ~Peer()
-    {
+    ~Peer() {
         join();
         ::close(m_fd);
     }
     quint16 port() const { return m_port; }
 
-    void serve(QList<QList<QByteArray>> script, int delayMs = 0)
-    {
+    void serve(QList<QList<QByteArray>> script, int delayMs = 0) {
         m_thread = std::thread([this, script, delayMs] {
             for (const QList<QByteArray>& answers : script) {
                 sockaddr_in from{};
@@ -57,14 +58,12 @@ public:
         });
     }
     // What the peer was sent, once its script has run.
-    QList<QByteArray> requests()
-    {
+    QList<QByteArray> requests() {
         join();
         return m_requests;
     }
     // A datagram within timeoutMs, or a null array.
-    QByteArray take(int timeoutMs, sockaddr_in* from = nullptr)
-    {
+    QByteArray take(int timeoutMs, sockaddr_in* from = nullptr) {
         pollfd p{m_fd, POLLIN, 0};
         if (::poll(&p, 1, timeoutMs) <= 0)
             return {};
@@ -77,8 +76,7 @@ public:
             *from = source;
         return n < 0 ? QByteArray() : data.left(int(n));
     }
-    void sendToPort(quint16 port, const QByteArray& data)
-    {
+    void sendToPort(quint16 port, const QByteArray& data) {
         sockaddr_in a{};
         a.sin_family = AF_INET;
         a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -87,13 +85,11 @@ public:
     }
 
 private:
-    void sendTo(const sockaddr_in& to, const QByteArray& data)
-    {
+    void sendTo(const sockaddr_in& to, const QByteArray& data) {
         ::sendto(m_fd, data.constData(), size_t(data.size()), 0,
                  reinterpret_cast<const sockaddr*>(&to), sizeof to);
     }
-    void join()
-    {
+    void join() {
         if (m_thread.joinable())
             m_thread.join();
     }
@@ -112,8 +108,7 @@ struct NetRig {
     LinkProbe probe{bus};
     QList<int> modules; // reply byte 3 of every 0x80/0x05 reply handled
 
-    explicit NetRig(bool open = true)
-    {
+    explicit NetRig(bool open = true) {
         settings.network = true;
         bus.udp().remoteHost = QStringLiteral("127.0.0.1");
         bus.udp().remotePort = peer.port();
@@ -122,8 +117,7 @@ struct NetRig {
             bus.udp().open();
         bus.registerReply(0x80, 0x05, [this](const Reply& r) { modules << r[3]; });
     }
-    qint64 timedSend()
-    {
+    qint64 timedSend() {
         QElapsedTimer clock;
         clock.start();
         bus.send(Request(0xFF, 0, 5));
@@ -131,8 +125,7 @@ struct NetRig {
     }
 };
 
-QByteArray addressReply(int module)
-{
+QByteArray addressReply(int module) {
     return frames::busReply(QByteArray::fromHex("0001") + char(module) +
                             QByteArray::fromHex("800501") + char(module));
 }
@@ -160,34 +153,31 @@ private slots:
     void nestedExchanges();
 };
 
-void TestLinkUdp::exchange_data()
-{
+void TestLinkUdp::exchange_data() {
     QTest::addColumn<QString>("host");
     QTest::newRow("dotted") << "127.0.0.1";
     QTest::newRow("host name") << "localhost";
 }
 
-void TestLinkUdp::exchange()
-{
+void TestLinkUdp::exchange() {
     QFETCH(QString, host);
     NetRig rig;
     rig.bus.udp().remoteHost = host;
     rig.peer.serve({{addressReply(3)}});
     rig.bus.send(Request(0xFF, 0, 5));
     QCOMPARE(rig.modules, QList<int>{3}); // handled before the send returned
-    QCOMPARE(rig.peer.requests(), QList<QByteArray>{bytesOf(
-                                      "55 AA 1A 34 31 38 32 37 33 FF FF FF FF FF FF FF FF FF FF "
-                                      "00 01 FF 00 05 58 E7")});
+    QCOMPARE(rig.peer.requests(),
+             QList<QByteArray>{bytesOf("55 AA 1A 34 31 38 32 37 33 FF FF FF FF FF FF FF FF FF FF "
+                                       "00 01 FF 00 05 58 E7")});
     QCOMPARE(rig.probe.log, (QStringList{kSent, QStringLiteral("Read ：X  OK!")}));
     QVERIFY(rig.probe.messages.isEmpty());
 }
 
-void TestLinkUdp::bindExchange()
-{
+void TestLinkUdp::bindExchange() {
     NetRig rig;
     int bindReplies = 0;
     rig.bus.registerBindReply([&](const Reply& r) { bindReplies += r[3] == 0x82; });
-    rig.peer.serve({{bytesOf("AE D0 09 82 00 00 00 01 8C")}});
+    rig.peer.serve({{bytesOf("AE D0 09 82 00 00 00 01 0A")}});
     const QByteArray request = bytesOf("00 00 09 02 01 00 00 01");
     std::copy(request.begin(), request.end(), rig.bus.buffer().requestArea());
     rig.bus.SendBindDataDeal();
@@ -195,8 +185,7 @@ void TestLinkUdp::bindExchange()
     QCOMPARE(rig.peer.requests(), QList<QByteArray>{bytesOf("AE D0 09 02 01 00 00 01 8B")});
 }
 
-void TestLinkUdp::missingReply_data()
-{
+void TestLinkUdp::missingReply_data() {
     QTest::addColumn<bool>("longWait");
     QTest::addColumn<bool>("restoreWait");
     QTest::addColumn<int>("atLeastMs");
@@ -206,8 +195,7 @@ void TestLinkUdp::missingReply_data()
     QTest::newRow("long before restore") << true << true << 3900 << 7500;
 }
 
-void TestLinkUdp::missingReply()
-{
+void TestLinkUdp::missingReply() {
     QFETCH(bool, longWait);
     QFETCH(bool, restoreWait);
     QFETCH(int, atLeastMs);
@@ -221,8 +209,7 @@ void TestLinkUdp::missingReply()
     QVERIFY(rig.probe.messages.isEmpty());
 }
 
-void TestLinkUdp::oversizeAnswerIgnored()
-{
+void TestLinkUdp::oversizeAnswerIgnored() {
     NetRig rig;
     QByteArray oversize = addressReply(3);
     oversize.append(QByteArray(201 - oversize.size(), '\0'));
@@ -233,8 +220,7 @@ void TestLinkUdp::oversizeAnswerIgnored()
     QVERIFY(rig.probe.messages.isEmpty());
 }
 
-void TestLinkUdp::transportNotCreated()
-{
+void TestLinkUdp::transportNotCreated() {
     NetRig rig(false);
     rig.bus.send(Request(0xFF, 0, 5));
     QCOMPARE(rig.probe.messages, QStringList{kCommError});
@@ -249,20 +235,22 @@ void TestLinkUdp::transportNotCreated()
     QCOMPARE(rig.probe.messages.size(), 1);
 }
 
-void TestLinkUdp::localPortInUse()
-{
-    Peer holder; // holds a port on 127.0.0.1 without sharing it
+void TestLinkUdp::localPortInUse() {
+    // Even a holder that would share its port keeps it: the transport never asks to share.
+    for (bool shareable : {false, true}) {
+        Peer holder(shareable);
+        UdpTransport udp;
+        udp.localPort = holder.port();
+        QVERIFY(!udp.open());
+        QVERIFY(!udp.isActive());
+    }
     UdpTransport udp;
-    udp.localPort = holder.port();
-    QVERIFY(!udp.open());
-    QVERIFY(!udp.isActive());
     udp.localPort = 0;
     QVERIFY(udp.open());
     QVERIFY(udp.boundPort() != 0);
 }
 
-void TestLinkUdp::resetDiscardsQueued()
-{
+void TestLinkUdp::resetDiscardsQueued() {
     NetRig rig;
     rig.peer.sendToPort(rig.bus.udp().boundPort(), addressReply(7));
     QTest::qWait(50);
@@ -277,19 +265,17 @@ void TestLinkUdp::resetDiscardsQueued()
     QVERIFY(rig.probe.messages.isEmpty());
 }
 
-void TestLinkUdp::queuedAnswersTakenByNextExchange_data()
-{
+void TestLinkUdp::queuedAnswersTakenByNextExchange_data() {
     QTest::addColumn<int>("delayMs");
     QTest::newRow("two devices answer") << 0;
     QTest::newRow("answer after the time-out") << 1300;
 }
 
-void TestLinkUdp::queuedAnswersTakenByNextExchange()
-{
+void TestLinkUdp::queuedAnswersTakenByNextExchange() {
     QFETCH(int, delayMs);
     NetRig rig;
-    const QList<QByteArray> answers =
-        delayMs ? QList<QByteArray>{addressReply(3)} : QList<QByteArray>{addressReply(3), addressReply(4)};
+    const QList<QByteArray> answers = delayMs ? QList<QByteArray>{addressReply(3)}
+                                              : QList<QByteArray>{addressReply(3), addressReply(4)};
     rig.peer.serve({answers}, delayMs);
     rig.bus.send(Request(0xFF, 0, 5));
     if (delayMs)
@@ -298,8 +284,7 @@ void TestLinkUdp::queuedAnswersTakenByNextExchange()
     QCOMPARE(rig.modules, delayMs ? QList<int>{3} : (QList<int>{3, 4}));
 }
 
-void TestLinkUdp::handlerFailure()
-{
+void TestLinkUdp::handlerFailure() {
     NetRig rig;
     rig.bus.registerReply(0x80, 0x05, [](const Reply&) {
         throw std::runtime_error("Scene Records cannot be written");
@@ -312,8 +297,7 @@ void TestLinkUdp::handlerFailure()
 
 // A handler that sends the next request re-enters the send path; each level of the nesting
 // sees its own reply and its own BusSwitchReply.
-void TestLinkUdp::nestedExchanges()
-{
+void TestLinkUdp::nestedExchanges() {
     NetRig rig;
     QList<bool> busSwitch;
     rig.bus.registerReply(0x84, 0x03, [&](const Reply& r) {

@@ -15,8 +15,7 @@ constexpr int kRestoreReplyWaitMs = 8000;
 
 } // namespace
 
-Bus::Bus(const LinkSettings& settings, QObject* parent) : QObject(parent), m_settings(settings)
-{
+Bus::Bus(const LinkSettings& settings, QObject* parent) : QObject(parent), m_settings(settings) {
     // Comm1 differs from the component's defaults in its software flow control: the bus
     // carries binary frames in which 0x11 and 0x13 are ordinary bytes.
     m_comm.Outx_XonXoffFlow = false;
@@ -37,36 +36,30 @@ Bus::Bus(const LinkSettings& settings, QObject* parent) : QObject(parent), m_set
     connect(&m_readTimer, &QTimer::timeout, this, &Bus::readTimerTimer);
 }
 
-Bus::~Bus()
-{
+Bus::~Bus() {
     m_comm.OnReceiveData = nullptr;
 }
 
-bool Bus::processingVisible() const
-{
+bool Bus::processingVisible() const {
     return m_processing && m_processing->processingVisible();
 }
 
-RequestLayout Bus::layout() const
-{
+RequestLayout Bus::layout() const {
     if (m_settings.networkMode() || m_settings.extensionChannel())
         return RequestLayout::longForm(m_settings.subnetId());
     return RequestLayout::shortForm();
 }
 
-void Bus::send(const Request& request)
-{
+void Bus::send(const Request& request) {
     send(request, layout());
 }
 
-void Bus::send(const Request& request, const RequestLayout& layout)
-{
+void Bus::send(const Request& request, const RequestLayout& layout) {
     layout.write(m_buffer, request);
     SendDataDeal();
 }
 
-void Bus::SendDataDeal()
-{
+void Bus::SendDataDeal() {
     const bool network = m_settings.networkMode();
     const bool withPassword = network && m_state.SkipPasswordOnce == 0;
     const QByteArray frame =
@@ -92,8 +85,7 @@ void Bus::SendDataDeal()
     }
 }
 
-void Bus::SendBindDataDeal()
-{
+void Bus::SendBindDataDeal() {
     const QByteArray frame = frames::BindFrame(m_buffer.requestArea());
 
     if (m_settings.maskedLog())
@@ -108,8 +100,7 @@ void Bus::SendBindDataDeal()
                           quint16(frame.size()));
 }
 
-void Bus::transmit(const QByteArray& frame, int timeoutMs)
-{
+void Bus::transmit(const QByteArray& frame, int timeoutMs) {
     // One send, one bounded receive, and the handling of the reply: any failure of the three
     // is one "Communication Error！". No reply in time is not a failure.
     try {
@@ -139,24 +130,20 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs)
     }
 }
 
-void Bus::registerReply(quint8 command, quint8 subCommand, ReplyHandler handler)
-{
+void Bus::registerReply(quint8 command, quint8 subCommand, ReplyHandler handler) {
     m_handlers[(int(command) << 8) | subCommand] = std::move(handler);
 }
 
-void Bus::registerBindReply(ReplyHandler handler)
-{
+void Bus::registerBindReply(ReplyHandler handler) {
     m_bindHandler = std::move(handler);
 }
 
-void Bus::restartReadTimer()
-{
+void Bus::restartReadTimer() {
     m_readTimer.stop();
     m_readTimer.start();
 }
 
-void Bus::clearSequenceState()
-{
+void Bus::clearSequenceState() {
     m_readTimer.stop();
     m_state.TimerIndex = 0;
     m_state.EventIndex = 0;
@@ -168,27 +155,23 @@ void Bus::clearSequenceState()
         m_processing->hideProcessing();
 }
 
-void Bus::resetUdpIfActive()
-{
+void Bus::resetUdpIfActive() {
     if (m_udp.isActive())
         m_udp.reset();
 }
 
-void Bus::cancelSequence()
-{
+void Bus::cancelSequence() {
     clearSequenceState();
     resetUdpIfActive();
 }
 
-void Bus::readTimerTimer()
-{
+void Bus::readTimerTimer() {
     clearSequenceState();
     resetUdpIfActive();
     emit message(kTimeout);
 }
 
-void Bus::errorReplyReset()
-{
+void Bus::errorReplyReset() {
     // An error reply also forgets where a binding read-all stood; the transport is kept.
     clearSequenceState();
     m_state.MonitorBindIndex = 0;

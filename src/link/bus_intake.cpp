@@ -16,23 +16,20 @@ constexpr int kMinShortReply = 9;
 constexpr int kMinLongReply = kMinShortReply + 2;
 constexpr int kMinBindFrame = 4;
 
-bool allFF(const quint8* bytes)
-{
+bool allFF(const quint8* bytes) {
     return bytes[3] == 0xFF && bytes[4] == 0xFF && bytes[5] == 0xFF;
 }
 
 } // namespace
 
-void Bus::ReceiveDeal(const QByteArray& datagram)
-{
+void Bus::ReceiveDeal(const QByteArray& datagram) {
     if (datagram.size() > frames::kMaxFrame)
         return;
     takeReply(reinterpret_cast<const quint8*>(datagram.constData()), int(datagram.size()),
               IntakeKind::Network);
 }
 
-void Bus::Comm1ReceiveData(const quint8* block, quint16 length)
-{
+void Bus::Comm1ReceiveData(const quint8* block, quint16 length) {
     if (length > frames::kMaxFrame)
         return;
     takeReply(block, length,
@@ -40,8 +37,7 @@ void Bus::Comm1ReceiveData(const quint8* block, quint16 length)
                                             : IntakeKind::SerialPlain);
 }
 
-void Bus::takeReply(const quint8* input, int count, IntakeKind kind)
-{
+void Bus::takeReply(const quint8* input, int count, IntakeKind kind) {
     // Work on a zero-filled copy: every index below stays inside these 200 bytes, whatever
     // the length byte claims.
     std::array<quint8, frames::kMaxFrame> work{};
@@ -105,8 +101,7 @@ void Bus::takeReply(const quint8* input, int count, IntakeKind kind)
     receiveDataDeal();
 }
 
-void Bus::receiveDataDeal()
-{
+void Bus::receiveDataDeal() {
     // This reply's own value: a nested exchange started by a handler sets its own.
     const bool busSwitch = m_state.BusSwitchReply != 0;
     m_state.BusSwitchReply = 0;

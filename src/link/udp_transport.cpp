@@ -13,8 +13,7 @@ constexpr qint64 kReceiveBufferSize = 8192;
 
 // A dotted address is taken as it is; anything else is looked up at every send, so that a
 // host name follows the name service. The first IPv4 address wins.
-QHostAddress resolve(const QString& host)
-{
+QHostAddress resolve(const QString& host) {
     QHostAddress address;
     if (address.setAddress(host))
         return address;
@@ -35,8 +34,7 @@ QHostAddress resolve(const QString& host)
 UdpTransport::UdpTransport() = default;
 UdpTransport::~UdpTransport() = default;
 
-bool UdpTransport::open()
-{
+bool UdpTransport::open() {
     close();
     auto socket = std::make_unique<QUdpSocket>();
     // No ShareAddress (and no SO_REUSEADDR either): a local port that another socket holds
@@ -48,14 +46,12 @@ bool UdpTransport::open()
     return true;
 }
 
-void UdpTransport::close()
-{
+void UdpTransport::close() {
     m_socket.reset();
     m_bound = false;
 }
 
-void UdpTransport::reset()
-{
+void UdpTransport::reset() {
     if (!m_socket)
         return;
     close();
@@ -64,20 +60,17 @@ void UdpTransport::reset()
     m_socket = std::make_unique<QUdpSocket>();
 }
 
-bool UdpTransport::isActive() const
-{
+bool UdpTransport::isActive() const {
     return m_socket != nullptr;
 }
 
-quint16 UdpTransport::boundPort() const
-{
+quint16 UdpTransport::boundPort() const {
     if (!m_socket || m_socket->state() != QAbstractSocket::BoundState)
         return 0;
     return m_socket->localPort();
 }
 
-bool UdpTransport::send(const QByteArray& datagram)
-{
+bool UdpTransport::send(const QByteArray& datagram) {
     if (!m_socket)
         return false;
     const QHostAddress address = resolve(remoteHost);
@@ -86,15 +79,13 @@ bool UdpTransport::send(const QByteArray& datagram)
     return m_socket->writeDatagram(datagram, address, remotePort) == datagram.size();
 }
 
-bool UdpTransport::sendBroadcast(const QByteArray& datagram, quint16 port)
-{
+bool UdpTransport::sendBroadcast(const QByteArray& datagram, quint16 port) {
     if (!m_socket)
         return false;
     return m_socket->writeDatagram(datagram, QHostAddress::Broadcast, port) == datagram.size();
 }
 
-QByteArray UdpTransport::receive(int timeoutMs, bool* ok)
-{
+QByteArray UdpTransport::receive(int timeoutMs, bool* ok) {
     if (ok)
         *ok = true;
     if (!m_socket) {

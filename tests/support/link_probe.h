@@ -13,13 +13,11 @@ struct LinkProbe {
     QStringList log;
     QStringList messages;
 
-    explicit LinkProbe(Bus& bus)
-    {
+    explicit LinkProbe(Bus& bus) {
         QObject::connect(&bus, &Bus::logLine, &bus, [this](const QString& l) { log << l; });
         QObject::connect(&bus, &Bus::message, &bus, [this](const QString& m) { messages << m; });
     }
-    void clear()
-    {
+    void clear() {
         log.clear();
         messages.clear();
     }
@@ -34,14 +32,11 @@ struct FakeProcessing : ProcessingView {
 };
 
 // "55 AA 08" -> bytes.
-inline QByteArray bytesOf(const char* hex)
-{
+inline QByteArray bytesOf(const char* hex) {
     return QByteArray::fromHex(QByteArray(hex).replace(' ', ""));
 }
 
 // The reply area's bytes first..last as a byte string.
-inline QByteArray replyBytes(const FrameBuffer& buffer, int first, int last)
-{
-    return QByteArray(reinterpret_cast<const char*>(buffer.replyArea()) + first,
-                      last - first + 1);
+inline QByteArray replyBytes(const FrameBuffer& buffer, int first, int last) {
+    return QByteArray(reinterpret_cast<const char*>(buffer.replyArea()) + first, last - first + 1);
 }
