@@ -9,8 +9,7 @@ constexpr quint8 kMovingBit = 0x02;
 
 ChannelBank::ChannelBank(bool curtain, int count, QObject* parent)
     : QObject(parent), m_curtain(curtain), m_states(size_t(count), 0),
-      m_setting(size_t(count), curtain ? kDefaultTravelMs : 0)
-{
+      m_setting(size_t(count), curtain ? kDefaultTravelMs : 0) {
     for (int i = 0; i < count; ++i) {
         auto timer = std::make_unique<QTimer>();
         timer->setSingleShot(true);
@@ -24,8 +23,7 @@ ChannelBank::ChannelBank(bool curtain, int count, QObject* parent)
     }
 }
 
-void ChannelBank::reset()
-{
+void ChannelBank::reset() {
     for (size_t i = 0; i < m_states.size(); ++i) {
         m_timers[i]->stop();
         m_states[i] = 0;
@@ -33,8 +31,7 @@ void ChannelBank::reset()
     }
 }
 
-quint8 ChannelBank::handle(quint8 sub, const QByteArray& params)
-{
+quint8 ChannelBank::handle(quint8 sub, const QByteArray& params) {
     const int lastSub = m_curtain ? 6 : 5;
     if (sub > lastSub)
         return status::kCommandError;
@@ -79,14 +76,12 @@ quint8 ChannelBank::handle(quint8 sub, const QByteArray& params)
     return status::kOk;
 }
 
-void ChannelBank::setAll(bool on)
-{
+void ChannelBank::setAll(bool on) {
     for (int i = 0; i < count(); ++i)
         applyTarget(i, on ? 1 : 0);
 }
 
-void ChannelBank::setLight(int channel, bool on)
-{
+void ChannelBank::setLight(int channel, bool on) {
     const size_t i = size_t(channel);
     m_states[i] = on ? 1 : 0;
     m_timers[i]->stop();
@@ -94,8 +89,7 @@ void ChannelBank::setLight(int channel, bool on)
         m_timers[i]->start(m_setting[i] * 1000);
 }
 
-void ChannelBank::moveCurtain(int channel, bool open)
-{
+void ChannelBank::moveCurtain(int channel, bool open) {
     const size_t i = size_t(channel);
     m_states[i] = quint8((open ? kOpenBit : 0) | (m_setting[i] > 0 ? kMovingBit : 0));
     m_timers[i]->stop();
@@ -103,15 +97,13 @@ void ChannelBank::moveCurtain(int channel, bool open)
         m_timers[i]->start(m_setting[i]);
 }
 
-void ChannelBank::stopCurtain(int channel)
-{
+void ChannelBank::stopCurtain(int channel) {
     const size_t i = size_t(channel);
     m_timers[i]->stop();
     m_states[i] &= quint8(~kMovingBit);
 }
 
-void ChannelBank::applyTarget(int channel, quint8 target)
-{
+void ChannelBank::applyTarget(int channel, quint8 target) {
     if (channel < 0 || channel >= count() || target == kNoValue)
         return;
     if (m_curtain)
@@ -120,18 +112,15 @@ void ChannelBank::applyTarget(int channel, quint8 target)
         setLight(channel, target != 0);
 }
 
-bool ChannelBank::isOn(int channel) const
-{
+bool ChannelBank::isOn(int channel) const {
     return channel >= 0 && channel < count() && (m_states[size_t(channel)] & kOpenBit);
 }
 
-QByteArray ChannelBank::stateBytes() const
-{
+QByteArray ChannelBank::stateBytes() const {
     return QByteArray(reinterpret_cast<const char*>(m_states.data()), qsizetype(m_states.size()));
 }
 
-QJsonObject ChannelBank::toJson() const
-{
+QJsonObject ChannelBank::toJson() const {
     QJsonArray states;
     QJsonArray settings;
     for (size_t i = 0; i < m_states.size(); ++i) {

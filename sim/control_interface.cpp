@@ -6,19 +6,15 @@
 #include <QJsonDocument>
 
 namespace {
-QString result(const QString& error)
-{
+QString result(const QString& error) {
     return error.isEmpty() ? QStringLiteral("ok") : QStringLiteral("error: ") + error;
 }
 } // namespace
 
 ControlInterface::ControlInterface(Installation& installation, FaultInjector& faults)
-    : m_installation(installation), m_faults(faults)
-{
-}
+    : m_installation(installation), m_faults(faults) {}
 
-QString ControlInterface::helpText()
-{
+QString ControlInterface::helpText() {
     return QStringLiteral(
         "Control commands (one per line, on stdin or the control port):\n"
         "  dump [pretty]          the whole state as JSON (one line unless pretty)\n"
@@ -35,8 +31,7 @@ QString ControlInterface::helpText()
         "  quit                   stop the simulator\n");
 }
 
-QString ControlInterface::execute(const QString& line)
-{
+QString ControlInterface::execute(const QString& line) {
     const QStringList words = line.simplified().split(' ', Qt::SkipEmptyParts);
     if (words.isEmpty())
         return {};
@@ -52,9 +47,9 @@ QString ControlInterface::execute(const QString& line)
     const auto need = [&](int n) { return args.size() >= n; };
     if (cmd == QLatin1String("dump")) {
         const bool pretty = words.size() > 1 && words[1] == QLatin1String("pretty");
-        return QString::fromUtf8(QJsonDocument(m_installation.toJson())
-                                     .toJson(pretty ? QJsonDocument::Indented
-                                                    : QJsonDocument::Compact))
+        return QString::fromUtf8(
+                   QJsonDocument(m_installation.toJson())
+                       .toJson(pretty ? QJsonDocument::Indented : QJsonDocument::Compact))
             .trimmed();
     }
     if (cmd == QLatin1String("trigger") && need(2))

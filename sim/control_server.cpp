@@ -10,19 +10,16 @@
 #include <unistd.h>
 
 ControlServer::ControlServer(ControlInterface& control, QObject* parent)
-    : QObject(parent), m_control(control)
-{
+    : QObject(parent), m_control(control) {
     connect(&m_server, &QTcpServer::newConnection, this, &ControlServer::onConnection);
 }
 
-void ControlServer::readStdin()
-{
+void ControlServer::readStdin() {
     m_stdin = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
     connect(m_stdin.get(), &QSocketNotifier::activated, this, &ControlServer::onStdin);
 }
 
-bool ControlServer::listen(quint16 port, QString* error)
-{
+bool ControlServer::listen(quint16 port, QString* error) {
     if (!m_server.listen(QHostAddress::LocalHost, port)) {
         *error = m_server.errorString();
         return false;
@@ -30,16 +27,14 @@ bool ControlServer::listen(quint16 port, QString* error)
     return true;
 }
 
-QString ControlServer::run(const QString& line)
-{
+QString ControlServer::run(const QString& line) {
     const QString answer = m_control.execute(line);
     if (m_control.quitRequested())
         emit quitRequested();
     return answer;
 }
 
-void ControlServer::onStdin()
-{
+void ControlServer::onStdin() {
     char buf[1024];
     const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
     if (n <= 0) {
@@ -58,8 +53,7 @@ void ControlServer::onStdin()
     }
 }
 
-void ControlServer::onConnection()
-{
+void ControlServer::onConnection() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {

@@ -1,7 +1,6 @@
 #include "sim/fault_injector.h"
 
-FaultInjector::Plan FaultInjector::take(SimReply& reply, bool serial)
-{
+FaultInjector::Plan FaultInjector::take(SimReply& reply, bool serial) {
     Plan plan;
     plan.delayMs = m_delayMs;
     if (m_drop > 0) {
@@ -23,14 +22,12 @@ FaultInjector::Plan FaultInjector::take(SimReply& reply, bool serial)
     return plan;
 }
 
-void FaultInjector::corrupt(QByteArray& frame)
-{
+void FaultInjector::corrupt(QByteArray& frame) {
     if (!frame.isEmpty())
         frame[frame.size() - 1] = char(quint8(frame[frame.size() - 1]) ^ 0x5A);
 }
 
-QString FaultInjector::describe() const
-{
+QString FaultInjector::describe() const {
     return QStringLiteral("drop=%1 delay=%2 error=%3 corrupt=%4 split=%5")
         .arg(m_drop)
         .arg(m_delayMs)

@@ -4,8 +4,7 @@
 
 namespace {
 
-int headerAt(const QByteArray& b, int from)
-{
+int headerAt(const QByteArray& b, int from) {
     for (int i = from; i + 1 < b.size(); ++i) {
         const quint8 a = quint8(b[i]);
         const quint8 c = quint8(b[i + 1]);
@@ -17,8 +16,7 @@ int headerAt(const QByteArray& b, int from)
 
 } // namespace
 
-QList<FrameScanner::Item> FrameScanner::feed(const QByteArray& data)
-{
+QList<FrameScanner::Item> FrameScanner::feed(const QByteArray& data) {
     QList<Item> out;
     m_buffer.append(data);
     for (;;) {
@@ -62,8 +60,7 @@ QList<FrameScanner::Item> FrameScanner::feed(const QByteArray& data)
     }
 }
 
-QByteArray FrameScanner::takePartial()
-{
+QByteArray FrameScanner::takePartial() {
     QByteArray partial = m_buffer;
     m_buffer.clear();
     return partial;

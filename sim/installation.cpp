@@ -8,12 +8,17 @@
 
 namespace {
 
-QByteArray defaultSettings(quint16 subnet)
-{
+QByteArray defaultSettings(quint16 subnet) {
     // Subnet, gateway 127.0.0.1:2001, mask 255.0.0.0, gateway and server on loopback, server
     // port 2002, a locally administered MAC address.
-    QByteArray s = QByteArray::fromHex("0000" "7F000001" "07D1" "FF000000" "7F000001"
-                                       "7F000001" "07D2" "020000000001");
+    QByteArray s = QByteArray::fromHex("0000"
+                                       "7F000001"
+                                       "07D1"
+                                       "FF000000"
+                                       "7F000001"
+                                       "7F000001"
+                                       "07D2"
+                                       "020000000001");
     s[0] = char(subnet >> 8);
     s[1] = char(subnet & 0xFF);
     return s;
@@ -25,10 +30,9 @@ Installation::Installation(const SimConfig& config, QObject* parent)
     : QObject(parent), m_config(config),
       m_busSwitch(config.factorySettings.isEmpty() ? defaultSettings(config.subnet)
                                                    : config.factorySettings,
-                  config.password)
-{
-    for (const SimConfig::ModuleSpec& spec : config.modules)
-        m_modules.push_back(std::make_unique<SimModule>(spec.kind, spec.address));
+                  config.password) {
+    for (const SimConfig::ModuleEntry& entry : config.modules)
+        m_modules.push_back(std::make_unique<SimModule>(entry.kind, entry.address));
     std::sort(m_modules.begin(), m_modules.end(),
               [](const auto& a, const auto& b) { return a->address() < b->address(); });
     m_bench = config.bench >= 0 ? module(quint8(config.bench)) : nullptr;
@@ -44,21 +48,18 @@ Installation::Installation(const SimConfig& config, QObject* parent)
 
 Installation::~Installation() = default;
 
-SimModule* Installation::module(quint8 address) const
-{
+SimModule* Installation::module(quint8 address) const {
     for (const auto& m : m_modules)
         if (m->address() == address)
             return m.get();
     return nullptr;
 }
 
-quint8 Installation::benchAddress() const
-{
+quint8 Installation::benchAddress() const {
     return m_bench ? m_bench->address() : kNoValue;
 }
 
-bool Installation::acceptsSubnet(const SimRequest& r) const
-{
+bool Installation::acceptsSubnet(const SimRequest& r) const {
     if (!r.hasSubnet || r.subnet == subnet())
         return true;
     // The gateway's settings are read and set on subnet FFFF, whatever its own subnet is.
@@ -66,8 +67,7 @@ bool Installation::acceptsSubnet(const SimRequest& r) const
            (r.sub == 0x00 || r.sub == 0x05);
 }
 
-void Installation::deliver(const ReplySink& sink, const SimReply& reply, int delayMs)
-{
+void Installation::deliver(const ReplySink& sink, const SimReply& reply, int delayMs) {
     if (!sink)
         return;
     if (delayMs <= 0) {
@@ -77,22 +77,19 @@ void Installation::deliver(const ReplySink& sink, const SimReply& reply, int del
     QTimer::singleShot(delayMs, this, [sink, reply] { sink(reply); });
 }
 
-QList<SimReply> Installation::request(const SimRequest& r)
-{
+QList<SimReply> Installation::request(const SimRequest& r) {
     QList<SimReply> out;
     handleRequest(r, [&out](const SimReply& reply) { out.append(reply); });
     return out;
 }
 
-QList<SimReply> Installation::bindTest(const QByteArray& payload)
-{
+QList<SimReply> Installation::bindTest(const QByteArray& payload) {
     QList<SimReply> out;
     handleBindTest(payload, [&out](const SimReply& reply) { out.append(reply); });
     return out;
 }
 
-void Installation::handleRequest(const SimRequest& r, const ReplySink& sink)
-{
+void Installation::handleRequest(const SimRequest& r, const ReplySink& sink) {
     if (BusSwitch::handles(r)) {
         const SimReply reply = m_busSwitch.handle(r);
         // A restore restarts the gateway: its answer comes when it is back.
@@ -109,8 +106,7 @@ void Installation::handleRequest(const SimRequest& r, const ReplySink& sink)
         handleModule(m, r, sink);
 }
 
-void Installation::handleModule(SimModule* m, const SimRequest& r, const ReplySink& sink)
-{
+void Installation::handleModule(SimModule* m, const SimRequest& r, const ReplySink& sink) {
     const bool wasLearning = m->learningIr() >= 0;
     const SimReply reply = m->handle(r);
     const bool ok = reply.status == status::kOk;
@@ -132,8 +128,7 @@ void Installation::handleModule(SimModule* m, const SimRequest& r, const ReplySi
     deliver(sink, reply, delay);
 }
 
-void Installation::finishLearningOf(SimModule* m, int generation)
-{
+void Installation::finishLearningOf(SimModule* m, int generation) {
     const auto it = m_learning.find(m);
     if (it == m_learning.end() || it->generation != generation || m->learningIr() < 0)
         return;
@@ -147,8 +142,7 @@ void Installation::finishLearningOf(SimModule* m, int generation)
                                QByteArray(1, char(0x00)) + char(code)));
 }
 
-QString Installation::finishLearning(int address)
-{
+QString Installation::finishLearning(int address) {
     for (const auto& m : m_modules) {
         if ((address >= 0 && m->address() != address) || m->learningIr() < 0)
             continue;
@@ -158,13 +152,12 @@ QString Installation::finishLearning(int address)
     return QStringLiteral("no module is learning");
 }
 
-void Installation::setAddress(const SimRequest& r, const ReplySink& sink)
-{
+void Installation::setAddress(const SimRequest& r, const ReplySink& sink) {
     if (!m_bench)
         return;
     const quint8 wanted = r.param(0);
     quint8 st = status::kOk;
-    if (r.params.isEmpty() || wanted == kBroadcast)
+    if (r.params.size() != 1 || wanted == kBroadcast)
         st = status::kParameterError;
     else if (wanted != m_bench->address() && module(wanted))
         st = status::kAddressOccupied;
@@ -177,8 +170,7 @@ void Installation::setAddress(const SimRequest& r, const ReplySink& sink)
 
 // Requests to every module. Every module of the kind concerned acts on them; only the one
 // with the lowest address answers, so the tool sees one reply.
-void Installation::handleBroadcast(const SimRequest& r, const ReplySink& sink)
-{
+void Installation::handleBroadcast(const SimRequest& r, const ReplySink& sink) {
     if (r.command == 0x00 && r.sub == 0x05) { // module address read: the bench module answers
         if (m_bench)
             deliver(sink, SimReply::to(r, m_bench->address(), status::kOk,
@@ -209,8 +201,7 @@ void Installation::handleBroadcast(const SimRequest& r, const ReplySink& sink)
         deliver(sink, *first);
 }
 
-void Installation::handleBindTest(const QByteArray& p, const ReplySink& sink)
-{
+void Installation::handleBindTest(const QByteArray& p, const ReplySink& sink) {
     if (p.size() < 3)
         return;
     const quint8 kind = quint8(p[0]);
@@ -225,8 +216,8 @@ void Installation::handleBindTest(const QByteArray& p, const ReplySink& sink)
     const int type = (kind & 0x7F) == 0x02 ? 1 : (kind & 0x7F) == 0x03 ? 2 : kind == 0x04 ? 3 : 0;
     quint8 address = 0;
     quint8 channel = 0;
-    if (type == 0 || !m_busSwitch.monitor().lookup(type, quint8(p[2]), quint8(p[3]), &address,
-                                                   &channel))
+    if (type == 0 ||
+        !m_busSwitch.monitor().lookup(type, quint8(p[2]), quint8(p[3]), &address, &channel))
         return; // an unbound device: nobody answers
     SimModule* target = module(address);
     if (!target)
@@ -238,8 +229,8 @@ void Installation::handleBindTest(const QByteArray& p, const ReplySink& sink)
         reply.payload = p.left(4) + char(target->channels()->isOn(channel) ? 1 : 0);
     } else if (type == 3) {
         m_busSwitch.noteAirConditioner(p.mid(4));
-        handleRequest(SimRequest{false, 0, address, 0x03, 0x04, QByteArray(1, char(0)) + char(channel)},
-                      {});
+        handleRequest(
+            SimRequest{false, 0, address, 0x03, 0x04, QByteArray(1, char(0)) + char(channel)}, {});
     } else {
         const quint8 value = p.size() > 4 ? quint8(p[4]) : 0;
         const quint8 sub = value == 1 ? 1 : value == 0 ? 2 : 3;
@@ -252,8 +243,7 @@ void Installation::handleBindTest(const QByteArray& p, const ReplySink& sink)
     deliver(sink, reply);
 }
 
-void Installation::performAction(quint8 from, const Action& a)
-{
+void Installation::performAction(quint8 from, const Action& a) {
     SimRequest r;
     r.command = a.command;
     r.sub = a.sub;
@@ -271,14 +261,13 @@ void Installation::performAction(quint8 from, const Action& a)
     } else {
         r.params = QByteArray(1, char(a.channel)) + char(0xFF);
     }
-    emit busFrame(frames::busReply(QByteArray(1, char(r.address)) + char(r.command) +
-                                   char(r.sub) + r.params));
+    emit busFrame(frames::busReply(QByteArray(1, char(r.address)) + char(r.command) + char(r.sub) +
+                                   r.params));
     if (a.command != 0x05)
         handleRequest(r, {});
 }
 
-QString Installation::triggerInput(quint8 address, int channel)
-{
+QString Installation::triggerInput(quint8 address, int channel) {
     SimModule* m = module(address);
     if (!m || m->kind() != ModuleKind::Input)
         return QStringLiteral("no input module at %1").arg(address);
@@ -295,8 +284,7 @@ QString Installation::triggerInput(quint8 address, int channel)
     return {};
 }
 
-QString Installation::fireTimer(quint8 address, int timer)
-{
+QString Installation::fireTimer(quint8 address, int timer) {
     SimModule* m = module(address);
     if (!m || m->kind() != ModuleKind::Timer)
         return QStringLiteral("no timer module at %1").arg(address);
@@ -307,8 +295,7 @@ QString Installation::fireTimer(quint8 address, int timer)
     return {};
 }
 
-void Installation::checkTimers()
-{
+void Installation::checkTimers() {
     for (const auto& m : m_modules) {
         if (m->kind() != ModuleKind::Timer)
             continue;
@@ -322,8 +309,7 @@ void Installation::checkTimers()
     }
 }
 
-QJsonObject Installation::toJson() const
-{
+QJsonObject Installation::toJson() const {
     QJsonArray modules;
     for (const auto& m : m_modules)
         modules.append(m->toJson());

@@ -2,13 +2,11 @@
 
 #include "sim/bcd.h"
 
-ModuleClock::ModuleClock()
-{
+ModuleClock::ModuleClock() {
     setNow(QDateTime::currentDateTime());
 }
 
-bool ModuleClock::set(const QByteArray& sevenBytes)
-{
+bool ModuleClock::set(const QByteArray& sevenBytes) {
     const QDateTime at = decode(sevenBytes);
     if (!at.isValid())
         return false;
@@ -16,26 +14,22 @@ bool ModuleClock::set(const QByteArray& sevenBytes)
     return true;
 }
 
-void ModuleClock::setNow(const QDateTime& now)
-{
+void ModuleClock::setNow(const QDateTime& now) {
     // Whole seconds only: the module keeps no fraction.
-    m_base = QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(),
-                                         now.time().second()));
+    m_base =
+        QDateTime(now.date(), QTime(now.time().hour(), now.time().minute(), now.time().second()));
     m_since.start();
 }
 
-QDateTime ModuleClock::now() const
-{
+QDateTime ModuleClock::now() const {
     return m_base.addMSecs(m_since.elapsed());
 }
 
-QByteArray ModuleClock::bytes() const
-{
+QByteArray ModuleClock::bytes() const {
     return encode(now());
 }
 
-QByteArray ModuleClock::encode(const QDateTime& at)
-{
+QByteArray ModuleClock::encode(const QDateTime& at) {
     QByteArray out;
     const QTime t = at.time();
     const QDate d = at.date();
@@ -49,8 +43,7 @@ QByteArray ModuleClock::encode(const QDateTime& at)
     return out;
 }
 
-QDateTime ModuleClock::decode(const QByteArray& b)
-{
+QDateTime ModuleClock::decode(const QByteArray& b) {
     if (b.size() < 7)
         return {};
     const int sec = bcd::decode(quint8(b[0]));

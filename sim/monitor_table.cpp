@@ -4,18 +4,20 @@
 
 #include <QJsonObject>
 
-int MonitorTable::capacity(int type)
-{
+int MonitorTable::capacity(int type) {
     switch (type) {
-    case 1: return kLightSlots;
-    case 2: return kCurtainSlots;
-    case 3: return kAcSlots;
-    default: return 0;
+    case 1:
+        return kLightSlots;
+    case 2:
+        return kCurtainSlots;
+    case 3:
+        return kAcSlots;
+    default:
+        return 0;
     }
 }
 
-quint8 MonitorTable::set(const QByteArray& p)
-{
+quint8 MonitorTable::set(const QByteArray& p) {
     if (p.size() < 5)
         return status::kParameterError;
     const int type = quint8(p[0]);
@@ -33,17 +35,15 @@ quint8 MonitorTable::set(const QByteArray& p)
     return status::kOk;
 }
 
-quint8 MonitorTable::read(const QByteArray& p, QByteArray* data) const
-{
+quint8 MonitorTable::read(const QByteArray& p, QByteArray* data) const {
     if (p.size() < 3 || capacity(quint8(p[0])) == 0)
         return status::kParameterError;
-    *data = m_slots.value(key(quint8(p[0]), quint8(p[1]), quint8(p[2])),
-                          QByteArray(2, char(kNoValue)));
+    *data =
+        m_slots.value(key(quint8(p[0]), quint8(p[1]), quint8(p[2])), QByteArray(2, char(kNoValue)));
     return status::kOk;
 }
 
-bool MonitorTable::lookup(int type, int room, int device, quint8* module, quint8* channel) const
-{
+bool MonitorTable::lookup(int type, int room, int device, quint8* module, quint8* channel) const {
     for (auto it = m_slots.begin(); it != m_slots.end(); ++it) {
         const int k = it.key();
         if ((k >> 16) != type || ((k >> 8) & 0xFF) != room)
@@ -59,8 +59,7 @@ bool MonitorTable::lookup(int type, int room, int device, quint8* module, quint8
     return false;
 }
 
-QJsonArray MonitorTable::toJson() const
-{
+QJsonArray MonitorTable::toJson() const {
     QJsonArray out;
     for (auto it = m_slots.begin(); it != m_slots.end(); ++it)
         out.append(QJsonObject{{"type", it.key() >> 16},

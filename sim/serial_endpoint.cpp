@@ -17,18 +17,26 @@
 namespace {
 const QString kWhere = QStringLiteral("serial");
 
-speed_t speedOf(int baud)
-{
+speed_t speedOf(int baud) {
     switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    default: return B9600;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    default:
+        return B9600;
     }
 }
 } // namespace
@@ -36,8 +44,7 @@ speed_t speedOf(int baud)
 SerialEndpoint::SerialEndpoint(Installation& installation, FaultInjector& faults,
                                const TrafficLog& log, bool longForm, int baud, QObject* parent)
     : QObject(parent), m_installation(installation), m_faults(faults), m_log(log),
-      m_longForm(longForm), m_byteNs(baud > 0 ? 10'000'000'000LL / baud : 0)
-{
+      m_longForm(longForm), m_byteNs(baud > 0 ? 10'000'000'000LL / baud : 0) {
     m_pump.setTimerType(Qt::PreciseTimer);
     m_pump.setInterval(1);
     connect(&m_pump, &QTimer::timeout, this, &SerialEndpoint::pump);
@@ -45,8 +52,7 @@ SerialEndpoint::SerialEndpoint(Installation& installation, FaultInjector& faults
     m_sinceRx.start();
 }
 
-SerialEndpoint::~SerialEndpoint()
-{
+SerialEndpoint::~SerialEndpoint() {
     m_notifier.reset();
     if (m_fd >= 0)
         ::close(m_fd);
@@ -54,8 +60,7 @@ SerialEndpoint::~SerialEndpoint()
         ::close(m_slaveFd);
 }
 
-bool SerialEndpoint::openPty(QString* error)
-{
+bool SerialEndpoint::openPty(QString* error) {
     char name[256] = {};
     termios raw{};
     cfmakeraw(&raw);
@@ -70,8 +75,7 @@ bool SerialEndpoint::openPty(QString* error)
     return true;
 }
 
-bool SerialEndpoint::openDevice(const QString& path, QString* error)
-{
+bool SerialEndpoint::openDevice(const QString& path, QString* error) {
     const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
     if (fd < 0) {
         *error = QString::fromLocal8Bit(std::strerror(errno));
@@ -90,16 +94,14 @@ bool SerialEndpoint::openDevice(const QString& path, QString* error)
     return true;
 }
 
-void SerialEndpoint::attach(int fd)
-{
+void SerialEndpoint::attach(int fd) {
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     m_fd = fd;
     m_notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &SerialEndpoint::onReadable);
 }
 
-void SerialEndpoint::onReadable()
-{
+void SerialEndpoint::onReadable() {
     char buf[512];
     const ssize_t n = ::read(m_fd, buf, sizeof buf);
     if (n <= 0) {
@@ -110,8 +112,7 @@ void SerialEndpoint::onReadable()
     receive(QByteArray(buf, qsizetype(n)));
 }
 
-void SerialEndpoint::receive(const QByteArray& bytes)
-{
+void SerialEndpoint::receive(const QByteArray& bytes) {
     // A frame left half-done by a quiet line is not completed by what comes much later.
     if (m_scanner.hasPartial() && m_sinceRx.elapsed() > kStaleMs)
         m_log.frame(QStringLiteral("rx"), kWhere, m_scanner.takePartial(),
@@ -142,8 +143,7 @@ void SerialEndpoint::receive(const QByteArray& bytes)
     }
 }
 
-void SerialEndpoint::send(SimReply reply)
-{
+void SerialEndpoint::send(SimReply reply) {
     const FaultInjector::Plan plan = m_faults.take(reply, true);
     QByteArray frame = wire::frameReply(reply, m_longForm, m_installation.subnet());
     if (plan.drop) {
@@ -167,8 +167,7 @@ void SerialEndpoint::send(SimReply reply)
     pump();
 }
 
-void SerialEndpoint::pump()
-{
+void SerialEndpoint::pump() {
     const qint64 now = m_clock.nsecsElapsed();
     if (m_lineFreeAt < now)
         m_lineFreeAt = now; // an idle line banks no time

@@ -7,11 +7,11 @@
 
 // What the simulated installation is made of, and its timings.
 struct SimConfig {
-    struct ModuleSpec {
+    struct ModuleEntry {
         ModuleKind kind;
         quint8 address;
     };
-    QList<ModuleSpec> modules;
+    QList<ModuleEntry> modules;
     int bench = -1; // module answering the address read; -1: the first light module
     QString password = QStringLiteral("418273");
     quint16 subnet = 1;
@@ -20,8 +20,7 @@ struct SimConfig {
     int irDeleteAllMs = 2000;
     int restoreMs = 5000;
 
-    static QList<ModuleSpec> defaultModules()
-    {
+    static QList<ModuleEntry> defaultModules() {
         return {{ModuleKind::Light, 1}, {ModuleKind::Light, 2}, {ModuleKind::Curtain, 3},
                 {ModuleKind::Ir, 4},    {ModuleKind::Input, 5}, {ModuleKind::Timer, 6}};
     }

@@ -15,8 +15,7 @@
 #include <cstdio>
 #include <memory>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velm-sim"));
     std::signal(SIGPIPE, SIG_IGN);
@@ -33,8 +32,9 @@ int main(int argc, char** argv)
     FaultInjector faults;
     Installation installation(options.config);
     QObject::connect(&installation, &Installation::busFrame, &installation,
-                     [&log](const QByteArray& frame) { log.frame(QStringLiteral("bus"),
-                                                                 QStringLiteral("module"), frame); });
+                     [&log](const QByteArray& frame) {
+                         log.frame(QStringLiteral("bus"), QStringLiteral("module"), frame);
+                     });
 
     std::unique_ptr<UdpEndpoint> udp;
     if (options.udp) {

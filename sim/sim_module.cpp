@@ -4,47 +4,52 @@
 
 #include <algorithm>
 
-SimModule::SimModule(ModuleKind kind, quint8 address) : m_kind(kind), m_address(address)
-{
+SimModule::SimModule(ModuleKind kind, quint8 address) : m_kind(kind), m_address(address) {
     if (kind == ModuleKind::Light)
         m_channels = std::make_unique<ChannelBank>(false, 8);
     else if (kind == ModuleKind::Curtain)
         m_channels = std::make_unique<ChannelBank>(true, 4);
 }
 
-QString SimModule::kindName() const
-{
+QString SimModule::kindName() const {
     switch (m_kind) {
-    case ModuleKind::Light: return QStringLiteral("light");
-    case ModuleKind::Curtain: return QStringLiteral("curtain");
-    case ModuleKind::Ir: return QStringLiteral("ir");
-    case ModuleKind::Input: return QStringLiteral("input");
-    case ModuleKind::Timer: return QStringLiteral("timer");
+    case ModuleKind::Light:
+        return QStringLiteral("light");
+    case ModuleKind::Curtain:
+        return QStringLiteral("curtain");
+    case ModuleKind::Ir:
+        return QStringLiteral("ir");
+    case ModuleKind::Input:
+        return QStringLiteral("input");
+    case ModuleKind::Timer:
+        return QStringLiteral("timer");
     }
     return {};
 }
 
 // The type code tells the kind in its high byte and the channel count in its low byte.
-quint16 SimModule::typeCode() const
-{
+quint16 SimModule::typeCode() const {
     switch (m_kind) {
-    case ModuleKind::Light: return 0x0108;
-    case ModuleKind::Curtain: return 0x0204;
-    case ModuleKind::Ir: return 0x0308;
-    case ModuleKind::Input: return 0x040E;
-    case ModuleKind::Timer: return 0x0520;
+    case ModuleKind::Light:
+        return 0x0108;
+    case ModuleKind::Curtain:
+        return 0x0204;
+    case ModuleKind::Ir:
+        return 0x0308;
+    case ModuleKind::Input:
+        return 0x040E;
+    case ModuleKind::Timer:
+        return 0x0520;
     }
     return 0;
 }
 
-QByteArray SimModule::versionText() const
-{
+QByteArray SimModule::versionText() const {
     static const char* const names[] = {"LGT8", "CUR4", "IR8 ", "IN14", "TMR "};
     return QByteArray(names[int(m_kind)]) + " V1.02";
 }
 
-void SimModule::restore()
-{
+void SimModule::restore() {
     if (m_channels)
         m_channels->reset();
     m_scenes.clear();
@@ -56,12 +61,13 @@ void SimModule::restore()
     m_relayDelay = 0;
 }
 
-SimReply SimModule::handle(const SimRequest& r)
-{
+SimReply SimModule::handle(const SimRequest& r) {
     QByteArray data;
     quint8 st = status::kCommandError;
     switch (r.command) {
-    case 0x00: st = handleModuleCommand(r, &data); break;
+    case 0x00:
+        st = handleModuleCommand(r, &data);
+        break;
     case 0x01:
     case 0x02: {
         const bool curtainCommand = r.command == 0x01;
@@ -69,25 +75,36 @@ SimReply SimModule::handle(const SimRequest& r)
             st = m_channels->handle(r.sub, r.params);
         break;
     }
-    case 0x03: st = handleIr(r, &data); break;
-    case 0x04: st = handleClock(r, &data); break;
-    default: break;
+    case 0x03:
+        st = handleIr(r, &data);
+        break;
+    case 0x04:
+        st = handleClock(r, &data);
+        break;
+    default:
+        break;
     }
     if (st != status::kOk)
         data.clear();
     return SimReply::to(r, m_address, st, data);
 }
 
-quint8 SimModule::handleModuleCommand(const SimRequest& r, QByteArray* data)
-{
+quint8 SimModule::handleModuleCommand(const SimRequest& r, QByteArray* data) {
     switch (r.sub) {
     case 0x06:
         data->append(char(typeCode() >> 8)).append(char(typeCode() & 0xFF));
         return status::kOk;
-    case 0x07: *data = versionText(); return status::kOk;
-    case 0x09: ++m_tests; return status::kOk;
-    case 0x0A: restore(); return status::kOk;
-    case 0x02: return storeScene(r.params);
+    case 0x07:
+        *data = versionText();
+        return status::kOk;
+    case 0x09:
+        ++m_tests;
+        return status::kOk;
+    case 0x0A:
+        restore();
+        return status::kOk;
+    case 0x02:
+        return storeScene(r.params);
     case 0x03:
         if (sceneChannels() == 0)
             return status::kCommandError;
@@ -107,22 +124,22 @@ quint8 SimModule::handleModuleCommand(const SimRequest& r, QByteArray* data)
         m_relayDelay = count;
         return status::kOk;
     }
-    case 0x01: return m_kind == ModuleKind::Input ? setInput(r.params) : status::kCommandError;
+    case 0x01:
+        return m_kind == ModuleKind::Input ? setInput(r.params) : status::kCommandError;
     case 0x0F:
         return m_kind == ModuleKind::Input ? readInput(r.params, data) : status::kCommandError;
-    default: return status::kCommandError;
+    default:
+        return status::kCommandError;
     }
 }
 
-int SimModule::sceneChannels() const
-{
+int SimModule::sceneChannels() const {
     if (m_channels)
         return m_channels->count();
     return m_kind == ModuleKind::Ir ? kIrSlots : 0;
 }
 
-quint8 SimModule::storeScene(const QByteArray& p)
-{
+quint8 SimModule::storeScene(const QByteArray& p) {
     if (sceneChannels() == 0)
         return status::kCommandError;
     if (p.size() < 2 || quint8(p[0]) > kMaxScene)
@@ -141,8 +158,7 @@ quint8 SimModule::storeScene(const QByteArray& p)
     return status::kOk;
 }
 
-bool SimModule::callScene(int scene)
-{
+bool SimModule::callScene(int scene) {
     if (!m_scenes.contains(scene))
         return false;
     const QByteArray targets = m_scenes.value(scene);
@@ -156,17 +172,21 @@ bool SimModule::callScene(int scene)
     return true;
 }
 
-quint8 SimModule::handleIr(const SimRequest& r, QByteArray* data)
-{
+quint8 SimModule::handleIr(const SimRequest& r, QByteArray* data) {
     if (m_kind != ModuleKind::Ir)
         return status::kCommandError;
     const int code = r.param(1);
     if (r.sub <= 0x04 && r.sub != 0x03 && (r.params.size() < 2 || code > kMaxIrCode))
         return status::kParameterError;
     switch (r.sub) {
-    case 0x00: m_learning = code; return status::kOk;
-    case 0x01: m_learning = -1; return status::kOk;
-    case 0x02: return m_irCodes.remove(code) ? status::kOk : status::kIrError;
+    case 0x00:
+        m_learning = code;
+        return status::kOk;
+    case 0x01:
+        m_learning = -1;
+        return status::kOk;
+    case 0x02:
+        return m_irCodes.remove(code) ? status::kOk : status::kIrError;
     case 0x03:
         m_irCodes.clear();
         return status::kOk;
@@ -176,12 +196,12 @@ quint8 SimModule::handleIr(const SimRequest& r, QByteArray* data)
         noteIrSent(code);
         data->append(char(0x00)).append(char(code));
         return status::kOk;
-    default: return status::kCommandError;
+    default:
+        return status::kCommandError;
     }
 }
 
-int SimModule::completeLearning()
-{
+int SimModule::completeLearning() {
     const int code = m_learning;
     if (code >= 0)
         m_irCodes.insert(code);
@@ -189,30 +209,35 @@ int SimModule::completeLearning()
     return code;
 }
 
-void SimModule::noteIrSent(int code)
-{
+void SimModule::noteIrSent(int code) {
     m_irSent.append(code);
     if (m_irSent.size() > 16) // keep the recent ones only
         m_irSent.removeFirst();
 }
 
-quint8 SimModule::handleClock(const SimRequest& r, QByteArray* data)
-{
+quint8 SimModule::handleClock(const SimRequest& r, QByteArray* data) {
     if (m_kind != ModuleKind::Timer)
         return status::kCommandError;
     switch (r.sub) {
-    case 0x00: return m_clock.set(r.params) ? status::kOk : status::kParameterError;
-    case 0x01: *data = m_clock.bytes(); return status::kOk;
-    case 0x02: return m_timers.setTimer(r.params);
-    case 0x03: return m_timers.readTimer(r.params, data);
-    case 0x04: return m_timers.setEvent(r.params);
-    case 0x05: return m_timers.readEvent(r.params, data);
-    default: return status::kCommandError;
+    case 0x00:
+        return m_clock.set(r.params) ? status::kOk : status::kParameterError;
+    case 0x01:
+        *data = m_clock.bytes();
+        return status::kOk;
+    case 0x02:
+        return m_timers.setTimer(r.params);
+    case 0x03:
+        return m_timers.readTimer(r.params, data);
+    case 0x04:
+        return m_timers.setEvent(r.params);
+    case 0x05:
+        return m_timers.readEvent(r.params, data);
+    default:
+        return status::kCommandError;
     }
 }
 
-quint8 SimModule::setInput(const QByteArray& p)
-{
+quint8 SimModule::setInput(const QByteArray& p) {
     if (p.size() < 8)
         return status::kParameterError;
     const int channel = quint8(p[0]);
@@ -223,15 +248,12 @@ quint8 SimModule::setInput(const QByteArray& p)
     if ((mode > 2 && mode != kNoValue) || (delay > 60 && delay != kNoDelay) ||
         !isInputActionPair(quint8(p[2]), quint8(p[3])))
         return status::kParameterError;
-    m_inputs[size_t(channel)] =
-        InputBinding{mode, Action{quint8(p[2]), quint8(p[3]), quint8(p[4]), quint8(p[5]),
-                                  quint8(p[6])},
-                     delay};
+    m_inputs[size_t(channel)] = InputBinding{
+        mode, Action{quint8(p[2]), quint8(p[3]), quint8(p[4]), quint8(p[5]), quint8(p[6])}, delay};
     return status::kOk;
 }
 
-quint8 SimModule::readInput(const QByteArray& p, QByteArray* data) const
-{
+quint8 SimModule::readInput(const QByteArray& p, QByteArray* data) const {
     if (p.isEmpty())
         return status::kParameterError;
     const int channel = quint8(p[0]);
@@ -244,8 +266,7 @@ quint8 SimModule::readInput(const QByteArray& p, QByteArray* data) const
     return status::kOk;
 }
 
-Action SimModule::inputAction(int channel, int* delaySeconds) const
-{
+Action SimModule::inputAction(int channel, int* delaySeconds) const {
     if (m_kind != ModuleKind::Input || channel < 0 || channel >= kInputs)
         return {};
     const InputBinding& b = m_inputs[size_t(channel)];
@@ -253,8 +274,7 @@ Action SimModule::inputAction(int channel, int* delaySeconds) const
     return b.action;
 }
 
-QJsonObject SimModule::toJson() const
-{
+QJsonObject SimModule::toJson() const {
     QJsonObject o{{"address", m_address},
                   {"kind", kindName()},
                   {"type", QString::asprintf("%04X", typeCode())},
@@ -279,11 +299,10 @@ QJsonObject SimModule::toJson() const
     if (m_kind == ModuleKind::Ir) {
         QList<int> codes = m_irCodes.values();
         std::sort(codes.begin(), codes.end());
-        o.insert("irCodes", QJsonArray::fromVariantList(
-                                QVariantList(codes.begin(), codes.end())));
+        o.insert("irCodes", QJsonArray::fromVariantList(QVariantList(codes.begin(), codes.end())));
         o.insert("learning", m_learning);
-        o.insert("irSent", QJsonArray::fromVariantList(
-                               QVariantList(m_irSent.begin(), m_irSent.end())));
+        o.insert("irSent",
+                 QJsonArray::fromVariantList(QVariantList(m_irSent.begin(), m_irSent.end())));
     }
     if (m_kind == ModuleKind::Input) {
         QJsonArray inputs;
@@ -291,12 +310,12 @@ QJsonObject SimModule::toJson() const
             const InputBinding& b = m_inputs[size_t(i)];
             if (b.mode == kNoValue && !b.action.valid())
                 continue;
-            inputs.append(QJsonObject{{"channel", i + 1},
-                                      {"mode", b.mode},
-                                      {"action", QJsonArray{b.action.command, b.action.sub,
-                                                            b.action.module, b.action.channel,
-                                                            b.action.param}},
-                                      {"delay", b.delay}});
+            inputs.append(
+                QJsonObject{{"channel", i + 1},
+                            {"mode", b.mode},
+                            {"action", QJsonArray{b.action.command, b.action.sub, b.action.module,
+                                                  b.action.channel, b.action.param}},
+                            {"delay", b.delay}});
         }
         o.insert("inputs", inputs);
         o.insert("alarms", m_alarms);

@@ -8,8 +8,7 @@
 
 namespace {
 
-bool addresses(const QString& text, ModuleKind kind, QList<SimConfig::ModuleSpec>* out)
-{
+bool addresses(const QString& text, ModuleKind kind, QList<SimConfig::ModuleEntry>* out) {
     for (const QString& part : text.split(',', Qt::SkipEmptyParts)) {
         bool ok = false;
         const int a = part.trimmed().toInt(&ok);
@@ -21,14 +20,14 @@ bool addresses(const QString& text, ModuleKind kind, QList<SimConfig::ModuleSpec
 }
 
 bool number(const QCommandLineParser& p, const QString& name, int low, int high, int* out,
-            QString* message)
-{
+            QString* message) {
     if (!p.isSet(name))
         return true;
     bool ok = false;
     const int v = p.value(name).toInt(&ok);
     if (!ok || v < low || v > high) {
-        *message = QStringLiteral("--%1 must be a number from %2 to %3").arg(name).arg(low).arg(high);
+        *message =
+            QStringLiteral("--%1 must be a number from %2 to %3").arg(name).arg(low).arg(high);
         return false;
     }
     *out = v;
@@ -38,8 +37,7 @@ bool number(const QCommandLineParser& p, const QString& name, int low, int high,
 } // namespace
 
 bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* message,
-                       bool* help)
-{
+                       bool* help) {
     *help = false;
     QCommandLineParser p;
     p.setApplicationDescription(QStringLiteral(
@@ -52,8 +50,7 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
         {"ir", "IR modules.", "ADDRS"},
         {"input", "Input modules (14 inputs).", "ADDRS"},
         {"timer", "Timer modules (clock, 32 timers, 16 events each).", "ADDRS"},
-        {"bench", "Module that answers the address read and set (default: first light).",
-         "ADDR"},
+        {"bench", "Module that answers the address read and set (default: first light).", "ADDR"},
         {"subnet", "Subnet ID (default 1).", "N"},
         {"password", "Gateway password (default 418273).", "TEXT"},
         {"udp-host", "Loopback address to listen on (default 127.0.0.1).", "HOST"},
@@ -61,11 +58,15 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
         {"no-udp", "Do not listen on UDP."},
         {"serial", "Open a pseudo-terminal pair and print the device path."},
         {"serial-device", "Use this serial device instead.", "PATH"},
-        {"baud", "Pace serial replies at this rate, 10 bits a byte (default 9600; 0: no "
-                 "pacing).", "N"},
+        {"baud",
+         "Pace serial replies at this rate, 10 bits a byte (default 9600; 0: no "
+         "pacing).",
+         "N"},
         {"long-serial", "Serial frames in the long form (extension channel)."},
-        {"ir-learn-ms", "Delay before a learning IR module receives its code (default 3000; "
-                        "0: only on learn-done).", "MS"},
+        {"ir-learn-ms",
+         "Delay before a learning IR module receives its code (default 3000; "
+         "0: only on learn-done).",
+         "MS"},
         {"control-port", "Also take control commands on this 127.0.0.1 TCP port.", "PORT"},
     };
     p.addOptions(options);
@@ -80,9 +81,11 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
         return false;
     }
     SimOptions o;
-    static const QList<QPair<QString, ModuleKind>> kinds = {
-        {"light", ModuleKind::Light}, {"curtain", ModuleKind::Curtain}, {"ir", ModuleKind::Ir},
-        {"input", ModuleKind::Input}, {"timer", ModuleKind::Timer}};
+    static const QList<QPair<QString, ModuleKind>> kinds = {{"light", ModuleKind::Light},
+                                                            {"curtain", ModuleKind::Curtain},
+                                                            {"ir", ModuleKind::Ir},
+                                                            {"input", ModuleKind::Input},
+                                                            {"timer", ModuleKind::Timer}};
     for (const auto& [name, kind] : kinds) {
         if (p.isSet(name) && !addresses(p.value(name), kind, &o.config.modules)) {
             *message = QStringLiteral("--%1 takes addresses 0-254 separated by commas").arg(name);
@@ -92,7 +95,7 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
     if (o.config.modules.isEmpty())
         o.config.modules = SimConfig::defaultModules();
     QSet<int> seen;
-    for (const SimConfig::ModuleSpec& m : o.config.modules) {
+    for (const SimConfig::ModuleEntry& m : o.config.modules) {
         if (seen.contains(m.address)) {
             *message = QStringLiteral("address %1 is given twice").arg(m.address);
             return false;

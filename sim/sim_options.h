@@ -19,6 +19,5 @@ struct SimOptions {
 
     // Parses arguments (argv[0] first). On failure returns false with a message; for --help
     // returns false with the help text and `help` set.
-    static bool parse(const QStringList& arguments, SimOptions* out, QString* message,
-                      bool* help);
+    static bool parse(const QStringList& arguments, SimOptions* out, QString* message, bool* help);
 };

@@ -43,14 +43,13 @@ struct SimReply {
     quint8 command = 0;
     quint8 sub = 0;
     quint8 status = status::kOk;
-    QByteArray data;     // BusFrame: bytes after the status byte
-    QByteArray payload;  // BindFrame: bytes between length and sum
+    QByteArray data;    // BusFrame: bytes after the status byte
+    QByteArray payload; // BindFrame: bytes between length and sum
 
     static SimReply to(const SimRequest& r, quint8 from, quint8 st, const QByteArray& d = {});
 };
 
-inline SimReply SimReply::to(const SimRequest& r, quint8 from, quint8 st, const QByteArray& d)
-{
+inline SimReply SimReply::to(const SimRequest& r, quint8 from, quint8 st, const QByteArray& d) {
     SimReply out;
     out.address = from;
     out.command = quint8(r.command | 0x80);

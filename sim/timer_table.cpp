@@ -4,21 +4,18 @@
 
 #include <QJsonObject>
 
-TimerTable::TimerTable()
-{
+TimerTable::TimerTable() {
     clear();
 }
 
-void TimerTable::clear()
-{
+void TimerTable::clear() {
     for (Timer& t : m_timers)
         t = Timer{kInvalidMode, QByteArray(7, char(0x01))};
     for (auto& list : m_events)
         list.fill(Action{});
 }
 
-quint8 TimerTable::setTimer(const QByteArray& p)
-{
+quint8 TimerTable::setTimer(const QByteArray& p) {
     if (p.size() < 9)
         return status::kParameterError;
     const int index = quint8(p[0]);
@@ -35,8 +32,7 @@ quint8 TimerTable::setTimer(const QByteArray& p)
     return status::kOk;
 }
 
-quint8 TimerTable::readTimer(const QByteArray& p, QByteArray* data) const
-{
+quint8 TimerTable::readTimer(const QByteArray& p, QByteArray* data) const {
     if (p.isEmpty())
         return status::kParameterError;
     const int index = quint8(p[0]);
@@ -47,8 +43,7 @@ quint8 TimerTable::readTimer(const QByteArray& p, QByteArray* data) const
     return status::kOk;
 }
 
-quint8 TimerTable::setEvent(const QByteArray& p)
-{
+quint8 TimerTable::setEvent(const QByteArray& p) {
     if (p.size() < 7)
         return status::kParameterError;
     const int timer = quint8(p[0]);
@@ -60,8 +55,7 @@ quint8 TimerTable::setEvent(const QByteArray& p)
     return status::kOk;
 }
 
-quint8 TimerTable::readEvent(const QByteArray& p, QByteArray* data) const
-{
+quint8 TimerTable::readEvent(const QByteArray& p, QByteArray* data) const {
     if (p.size() < 2)
         return status::kParameterError;
     const int timer = quint8(p[0]);
@@ -75,8 +69,7 @@ quint8 TimerTable::readEvent(const QByteArray& p, QByteArray* data) const
     return status::kOk;
 }
 
-bool TimerTable::matches(const Timer& t, const QDateTime& at) const
-{
+bool TimerTable::matches(const Timer& t, const QDateTime& at) const {
     if (t.mode == kInvalidMode)
         return false;
     const QByteArray now = ModuleClock::encode(at);
@@ -96,8 +89,7 @@ bool TimerTable::matches(const Timer& t, const QDateTime& at) const
     return true;
 }
 
-QList<int> TimerTable::dueTimers(const QDateTime& at) const
-{
+QList<int> TimerTable::dueTimers(const QDateTime& at) const {
     QList<int> out;
     for (int i = 0; i < kTimers; ++i)
         if (matches(m_timers[size_t(i)], at))
@@ -105,8 +97,7 @@ QList<int> TimerTable::dueTimers(const QDateTime& at) const
     return out;
 }
 
-QList<Action> TimerTable::events(int timer) const
-{
+QList<Action> TimerTable::events(int timer) const {
     QList<Action> out;
     if (timer < 0 || timer >= kTimers)
         return out;
@@ -116,8 +107,7 @@ QList<Action> TimerTable::events(int timer) const
     return out;
 }
 
-QJsonArray TimerTable::toJson() const
-{
+QJsonArray TimerTable::toJson() const {
     QJsonArray out;
     for (int i = 0; i < kTimers; ++i) {
         const Timer& t = m_timers[size_t(i)];

@@ -10,21 +10,18 @@
 #include <QTimer>
 
 namespace {
-QString peer(const QHostAddress& a, quint16 port)
-{
+QString peer(const QHostAddress& a, quint16 port) {
     return QStringLiteral("udp %1:%2").arg(a.toString()).arg(port);
 }
 } // namespace
 
-UdpEndpoint::UdpEndpoint(Installation& installation, FaultInjector& faults,
-                         const TrafficLog& log, QObject* parent)
-    : QObject(parent), m_installation(installation), m_faults(faults), m_log(log)
-{
+UdpEndpoint::UdpEndpoint(Installation& installation, FaultInjector& faults, const TrafficLog& log,
+                         QObject* parent)
+    : QObject(parent), m_installation(installation), m_faults(faults), m_log(log) {
     connect(&m_socket, &QUdpSocket::readyRead, this, &UdpEndpoint::readPending);
 }
 
-bool UdpEndpoint::listen(const QHostAddress& host, quint16 port, QString* error)
-{
+bool UdpEndpoint::listen(const QHostAddress& host, quint16 port, QString* error) {
     if (!host.isLoopback()) {
         *error = QStringLiteral("refusing %1: only loopback addresses").arg(host.toString());
         return false;
@@ -36,8 +33,7 @@ bool UdpEndpoint::listen(const QHostAddress& host, quint16 port, QString* error)
     return true;
 }
 
-void UdpEndpoint::readPending()
-{
+void UdpEndpoint::readPending() {
     while (m_socket.hasPendingDatagrams()) {
         const QNetworkDatagram d = m_socket.receiveDatagram();
         handleDatagram(d.data(), d.senderAddress(), quint16(d.senderPort()));
@@ -45,8 +41,7 @@ void UdpEndpoint::readPending()
 }
 
 void UdpEndpoint::handleDatagram(const QByteArray& datagram, const QHostAddress& from,
-                                 quint16 port)
-{
+                                 quint16 port) {
     // A sender that is not on this machine gets nothing back.
     const QHostAddress sender(from.toIPv4Address() ? QHostAddress(from.toIPv4Address()) : from);
     if (!sender.isLoopback()) {
@@ -74,8 +69,7 @@ void UdpEndpoint::handleDatagram(const QByteArray& datagram, const QHostAddress&
         m_installation.handleBindTest(p.bindPayload, sink);
 }
 
-void UdpEndpoint::send(SimReply reply, const QHostAddress& to, quint16 port)
-{
+void UdpEndpoint::send(SimReply reply, const QHostAddress& to, quint16 port) {
     const FaultInjector::Plan plan = m_faults.take(reply, false);
     QByteArray frame = wire::frameReply(reply, true, m_installation.subnet());
     if (plan.drop) {
@@ -91,8 +85,7 @@ void UdpEndpoint::send(SimReply reply, const QHostAddress& to, quint16 port)
     QTimer::singleShot(plan.delayMs, this, [this, frame, to, port] { transmit(frame, to, port); });
 }
 
-void UdpEndpoint::transmit(const QByteArray& frame, const QHostAddress& to, quint16 port)
-{
+void UdpEndpoint::transmit(const QByteArray& frame, const QHostAddress& to, quint16 port) {
     m_log.frame(QStringLiteral("tx"), peer(to, port), frame);
     m_socket.writeDatagram(frame, to, port);
 }

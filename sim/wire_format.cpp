@@ -6,13 +6,11 @@ namespace wire {
 
 namespace {
 
-const quint8* bytes(const QByteArray& b)
-{
+const quint8* bytes(const QByteArray& b) {
     return reinterpret_cast<const quint8*>(b.constData());
 }
 
-Parsed rejected(const QString& reason)
-{
+Parsed rejected(const QString& reason) {
     Parsed p;
     p.reason = reason;
     return p;
@@ -20,8 +18,7 @@ Parsed rejected(const QString& reason)
 
 // Checks header, length and checksum; on success `payload` holds the bytes between the
 // length byte and the checksum (BusFrame) or sum byte (BindFrame).
-Parsed checkFrame(const QByteArray& f, QByteArray* payload)
-{
+Parsed checkFrame(const QByteArray& f, QByteArray* payload) {
     if (f.size() < 4 || f.size() > frames::kMaxFrame)
         return rejected(QStringLiteral("bad length"));
     const quint8* b = bytes(f);
@@ -44,8 +41,7 @@ Parsed checkFrame(const QByteArray& f, QByteArray* payload)
     return p;
 }
 
-bool fillRequest(const QByteArray& payload, bool longLayout, SimRequest* r)
-{
+bool fillRequest(const QByteArray& payload, bool longLayout, SimRequest* r) {
     const int head = longLayout ? 5 : 3;
     if (payload.size() < head)
         return false;
@@ -64,8 +60,7 @@ bool fillRequest(const QByteArray& payload, bool longLayout, SimRequest* r)
 
 } // namespace
 
-Parsed parseNetwork(const QByteArray& datagram, const QString& password)
-{
+Parsed parseNetwork(const QByteArray& datagram, const QString& password) {
     QByteArray payload;
     Parsed p = checkFrame(datagram, &payload);
     if (p.kind != Parsed::Request)
@@ -85,8 +80,7 @@ Parsed parseNetwork(const QByteArray& datagram, const QString& password)
     return p;
 }
 
-Parsed parseSerial(const QByteArray& frame, bool longLayout, quint16 subnet)
-{
+Parsed parseSerial(const QByteArray& frame, bool longLayout, quint16 subnet) {
     QByteArray payload;
     Parsed p = checkFrame(frame, &payload);
     if (p.kind != Parsed::Request)
@@ -103,8 +97,7 @@ Parsed parseSerial(const QByteArray& frame, bool longLayout, quint16 subnet)
     return p;
 }
 
-QByteArray frameReply(const SimReply& reply, bool longForm, quint16 subnet)
-{
+QByteArray frameReply(const SimReply& reply, bool longForm, quint16 subnet) {
     if (reply.bind)
         return frames::bindFrameFromPayload(reply.payload);
     QByteArray body;
