@@ -6,7 +6,7 @@ RUN_DIR    ?= run
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps build run test test-unit test-sanitize fuzz fuzz-long bench clean
+.PHONY: all deps build run run-hardware test test-unit test-sanitize fuzz fuzz-long bench clean
 
 all: build
 
@@ -17,9 +17,13 @@ build: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Starts the tool in $(RUN_DIR), creating the record database there on first use.
+# Starts the tool in $(RUN_DIR), creating the record database there on first use, with the
+# simulated installation beside it (run-hardware: the tool alone).
 run: build
 	@tools/run.sh $(BUILD) $(RUN_DIR)
+
+run-hardware: build
+	@SIM=0 tools/run.sh $(BUILD) $(RUN_DIR)
 
 test: test-unit test-sanitize fuzz
 

@@ -33,6 +33,7 @@ private slots:
     void restoreAsksFirst_data();
     void restoreAsksFirst();
     void statusBoxesByHandSendNothing();
+    void relayDelayControlsHidden();
 
 private:
     template <class T> T* find(const QString& name) const {
@@ -302,6 +303,13 @@ void TestLightCurtainAdminWindow::statusBoxesByHandSendNothing() {
         find<QCheckBox>(QStringLiteral("CheckBox%1").arg(i))->click();
     QVERIFY(sendLines().isEmpty());
     QVERIFY(m_prompts->messages.isEmpty());
+}
+
+void TestLightCurtainAdminWindow::relayDelayControlsHidden() {
+    // With the masked log on, as in every run, the relay-delay controls stay out of sight.
+    for (const char* name : {"Label85", "Label84", "SpinEdit29", "Button41"})
+        QVERIFY2(find<QWidget>(QString::fromLatin1(name))->isHidden(), name);
+    QVERIFY(!find<QWidget>(QStringLiteral("SpinEdit11"))->isHidden());
 }
 
 QTEST_MAIN(TestLightCurtainAdminWindow)

@@ -103,8 +103,8 @@ void CurtainFamily::buildControlGroup(QWidget* page) {
         grid->addWidget(b, item.row, item.col);
         connect(b, &QPushButton::clicked, this, item.click);
     }
-    grid->setRowStretch(4, 1);
     page->layout()->addWidget(box);
+    page->layout()->setAlignment(box, Qt::AlignLeft | Qt::AlignTop);
 }
 
 void CurtainFamily::buildStatusGroup(QWidget* page) {
@@ -117,9 +117,9 @@ void CurtainFamily::buildStatusGroup(QWidget* page) {
                         i, 0);
     auto* read = form::button(box, QStringLiteral("Button19"), QStringLiteral("Read"));
     grid->addWidget(read, 4, 0);
-    grid->setRowStretch(5, 1);
     connect(read, &QPushButton::clicked, this, &CurtainFamily::Button19Click);
     page->layout()->addWidget(box);
+    page->layout()->setAlignment(box, Qt::AlignLeft | Qt::AlignTop);
 }
 
 int CurtainFamily::module() const {

@@ -124,8 +124,8 @@ void LightFamily::buildControlGroup(QWidget* page) {
         grid->addWidget(b, item.row, item.col);
         connect(b, &QPushButton::clicked, this, item.click);
     }
-    grid->setRowStretch(5, 1);
     page->layout()->addWidget(box);
+    page->layout()->setAlignment(box, Qt::AlignLeft | Qt::AlignTop);
 }
 
 void LightFamily::buildStatusGroup(QWidget* page) {
@@ -138,9 +138,9 @@ void LightFamily::buildStatusGroup(QWidget* page) {
                         i % 4, i / 4);
     auto* read = form::button(box, QStringLiteral("Button11"), QStringLiteral("Read"));
     grid->addWidget(read, 4, 0, 1, 2);
-    grid->setRowStretch(5, 1);
     connect(read, &QPushButton::clicked, this, &LightFamily::Button11Click);
     page->layout()->addWidget(box);
+    page->layout()->setAlignment(box, Qt::AlignLeft | Qt::AlignTop);
 }
 
 int LightFamily::module() const {

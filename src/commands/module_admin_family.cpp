@@ -107,8 +107,8 @@ void ModuleAdminFamily::buildModuleGroup(QWidget* page) {
     }
     grid->addWidget(type, 2, 1, 1, 2);
     grid->addWidget(version, 3, 1, 1, 2);
-    grid->setRowStretch(5, 1);
     page->layout()->addWidget(box);
+    page->layout()->setAlignment(box, Qt::AlignLeft | Qt::AlignTop);
 }
 
 void ModuleAdminFamily::ensureBusSwitchFields(QWidget* page) {
@@ -123,8 +123,8 @@ void ModuleAdminFamily::ensureBusSwitchFields(QWidget* page) {
               form::edit(box, QStringLiteral("Edit13")));
     form::row(grid, 1, 0, QStringLiteral("BusSwitchVersionLabel"),
               QStringLiteral("Software Version :"), form::edit(box, QStringLiteral("Edit14")));
-    grid->setRowStretch(2, 1);
     page->layout()->addWidget(box);
+    page->layout()->setAlignment(box, Qt::AlignLeft | Qt::AlignTop);
 }
 
 void ModuleAdminFamily::setBusSwitchSettingsReply(std::function<void(const Reply&)> handler) {
