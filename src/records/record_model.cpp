@@ -9,7 +9,7 @@ int RecordModel::rowCount(const QModelIndex& parent) const {
 }
 
 int RecordModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(m_table.columns().size());
+    return parent.isValid() ? 0 : m_table.columnCount();
 }
 
 QVariant RecordModel::data(const QModelIndex& index, int role) const {

@@ -3,9 +3,11 @@
 #include "records/record_table.h"
 #include "records/schema.h"
 
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 
 #include <atomic>
 
@@ -47,14 +49,35 @@ QString RecordSql::quotedTable() const {
 }
 
 void RecordSql::open(const QString& databaseFile, bool readOnly) {
+    try {
+        connect(databaseFile, readOnly, false);
+    } catch (const RecordError&) {
+        if (!readOnly)
+            throw;
+        // Reading a write-ahead-log file needs its shared-memory companion, which a process
+        // that may not write the file's folder cannot create; such a file is read as it
+        // stands instead.
+        connect(databaseFile, true, true);
+    }
+}
+
+void RecordSql::connect(const QString& databaseFile, bool readOnly, bool immutable) {
     close();
     const QString name = nextConnectionName();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(databaseFile);
-        db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000;"
-                                                       "QSQLITE_OPEN_READONLY")
-                                      : QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
+        if (readOnly)
+            options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        if (immutable) {
+            options += QStringLiteral(";QSQLITE_OPEN_URI");
+            db.setDatabaseName(
+                QUrl::fromLocalFile(QFileInfo(databaseFile).absoluteFilePath()).toString() +
+                QStringLiteral("?immutable=1"));
+        } else {
+            db.setDatabaseName(databaseFile);
+        }
+        db.setConnectOptions(options);
         if (!db.open()) {
             const QString error = db.lastError().text();
             db = QSqlDatabase();

@@ -44,6 +44,7 @@ public:
 
 private:
     QString quotedTable() const;
+    void connect(const QString& databaseFile, bool readOnly, bool immutable);
     void readColumns();
     // Runs one statement as its own committed transaction; returns rows affected.
     int write(const QString& sql, const QVariantList& values, qint64* insertedKey = nullptr);

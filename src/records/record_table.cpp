@@ -80,6 +80,25 @@ struct RecordTable::Private {
     }
 
     void reload();
+
+    // Changes the sort or filter settings and re-reads the rows; when the rows cannot be read
+    // the settings stay as they were.
+    template <class Change> void applyQuery(Change&& change) {
+        const QString oldSort = sort, oldOrderSql = orderSql, oldFilter = filter;
+        const SqlClause oldWhere = whereSql;
+        const bool oldFiltered = filtered;
+        change();
+        try {
+            reload();
+        } catch (const RecordError&) {
+            sort = oldSort;
+            orderSql = oldOrderSql;
+            filter = oldFilter;
+            whereSql = oldWhere;
+            filtered = oldFiltered;
+            throw;
+        }
+    }
 };
 
 RecordTable::RecordTable(const QString& tableName, QObject* parent)
@@ -206,7 +225,8 @@ bool RecordTable::eof() const {
 }
 
 void RecordTable::setCurrentRow(int row) {
-    // A view follows the table's own moves while it is being told about a change.
+    // Moves a view makes while it is being told about a change are its own guesses; the
+    // table tells it where the cursor stands once the change is done.
     if (d->inModelChange || (row == currentRow() && d->state == State::Browse))
         return;
     post();
@@ -223,7 +243,7 @@ bool RecordTable::locate(const QString& column, const QVariant& value) {
         return false;
     const QString text = value.toString();
     for (int i = 0; i < d->rows.size(); ++i) {
-        const QVariant& v = d->rows[i].values[c];
+        const QVariant& v = d->rows.at(i).values.at(c);
         if (v.isNull())
             continue;
         bool match = false;
@@ -246,7 +266,7 @@ QVariant RecordTable::field(const QString& column) const {
     const int c = d->column(column);
     if (d->atEof())
         fail(QStringLiteral("The table %1 has no current record").arg(d->tableName));
-    return d->rows[d->cursor].values[c];
+    return d->rows.at(d->cursor).values.at(c);
 }
 
 int RecordTable::fieldInt(const QString& column) const {
@@ -276,7 +296,7 @@ void RecordTable::edit() {
         return;
     if (d->atEof())
         fail(QStringLiteral("The table %1 has no current record to edit").arg(d->tableName));
-    d->original = d->rows[d->cursor];
+    d->original = d->rows.at(d->cursor);
     d->changed.clear();
     d->state = State::Edit;
 }
@@ -364,7 +384,7 @@ void RecordTable::deleteCurrent() {
     if (d->atEof())
         fail(QStringLiteral("The table %1 has no current record to delete").arg(d->tableName));
     const int row = d->cursor;
-    d->sql.remove(d->rows[row].key);
+    d->sql.remove(d->rows.at(row).key);
     d->model->beginRemove(row);
     d->inModelChange = true;
     d->rows.removeAt(row);
@@ -377,26 +397,33 @@ void RecordTable::deleteCurrent() {
 void RecordTable::setSort(const QString& expression) {
     post();
     const QString sql = record_query::orderBy(expression, d->columns());
-    d->sort = expression.trimmed();
-    d->orderSql = sql;
-    d->reload();
+    d->applyQuery([&] {
+        d->sort = expression.trimmed();
+        d->orderSql = sql;
+    });
 }
 
 void RecordTable::setFilter(const QString& expression) {
     post();
     const SqlClause clause = record_query::where(expression, d->columns());
-    d->filter = expression.trimmed();
-    d->whereSql = clause;
+    auto change = [&] {
+        d->filter = expression.trimmed();
+        d->whereSql = clause;
+    };
     if (d->filtered)
-        d->reload();
+        d->applyQuery(change);
+    else
+        change(); // takes effect when filtering is switched on
 }
 
 void RecordTable::setFiltered(bool on) {
     post();
-    if (d->filtered == on)
-        return;
-    d->filtered = on;
-    d->reload();
+    if (d->filtered != on)
+        d->applyQuery([&] { d->filtered = on; });
+}
+
+int RecordTable::columnCount() const {
+    return int(d->columns().size());
 }
 
 QStringList RecordTable::columns() const {
@@ -413,7 +440,7 @@ bool RecordTable::isIntegerColumn(int column) const {
 QVariant RecordTable::valueAt(int row, int column) const {
     if (row < 0 || row >= d->rows.size() || column < 0 || column >= d->columns().size())
         return {};
-    return d->rows[row].values[column];
+    return d->rows.at(row).values.at(column);
 }
 
 void RecordTable::setCell(int row, int column, const QVariant& value) {

@@ -83,7 +83,8 @@ public:
     void setFiltered(bool on);
     bool filtered() const;
 
-    QStringList columns() const;      // the visible columns in grid order (not the key)
+    QStringList columns() const; // the visible columns in grid order (not the key)
+    int columnCount() const;
     QStringList columnTitles() const; // the grid titles; a column without one shows its name
     bool isIntegerColumn(int column) const;
     QVariant valueAt(int row, int column) const; // a visible row's value; invalid out of range

@@ -1,0 +1,358 @@
+// The record table over a real SQLite file: opening, the cursor, writes and what reaches the
+// file, failed writes, read-only files and the grid model.
+
+#include "records/record_table.h"
+#include "records/schema.h"
+
+#include <QAbstractTableModel>
+#include <QFile>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+// A second, independent connection to the file, as another process would see it.
+class Peer {
+public:
+    explicit Peer(const QString& file) : m_name(QStringLiteral("peer-%1").arg(++s_count)) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(file);
+        db.open();
+    }
+    ~Peer() { QSqlDatabase::removeDatabase(m_name); }
+
+    QVariant scalar(const QString& sql) const {
+        QSqlQuery q(QSqlDatabase::database(m_name));
+        if (!q.exec(sql) || !q.next())
+            return QVariant();
+        return q.value(0);
+    }
+    bool exec(const QString& sql) const {
+        QSqlQuery q(QSqlDatabase::database(m_name));
+        return q.exec(sql);
+    }
+
+private:
+    static inline int s_count = 0;
+    QString m_name;
+};
+
+void addTimer(RecordTable& t, int order, const QString& time) {
+    t.append();
+    t.setField(QStringLiteral("Timer_Order"), order);
+    t.setField(QStringLiteral("Time"), time);
+    t.setField(QStringLiteral("Timer_Mode"), QStringLiteral("Once"));
+    t.post();
+}
+
+QList<int> column(RecordTable& t, const QString& name) {
+    QList<int> values;
+    for (t.first(); !t.eof(); t.next())
+        values << t.fieldInt(name);
+    return values;
+}
+
+} // namespace
+
+class TestRecordsTable : public QObject {
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    QString m_file;
+
+private slots:
+    void init() {
+        m_file = m_dir.filePath(QStringLiteral("%1.mdb").arg(QTest::currentTestFunction()));
+        QFile::remove(m_file);
+        schema::createDatabase(m_file);
+    }
+
+    void createsSixTablesAndTheMonitorSlots() {
+        for (const schema::TableDef& def : schema::tables()) {
+            RecordTable t(def.name);
+            t.open(m_file);
+            QStringList expected;
+            for (const schema::ColumnDef& c : def.columns)
+                expected << c.name;
+            QCOMPARE(t.columns(), expected);
+            QCOMPARE(t.rowCount(), def.name == QLatin1String("Monitor Bind Records") ? 224 : 0);
+        }
+        RecordTable monitor(QStringLiteral("Monitor Bind Records"));
+        monitor.open(m_file);
+        int order = 0;
+        for (monitor.first(); !monitor.eof(); monitor.next()) {
+            ++order;
+            QCOMPARE(monitor.fieldInt("Order"), order);
+            const QString type = order <= 64 ? "Light" : order <= 96 ? "Curtain" : "AC";
+            QCOMPARE(monitor.fieldText("Device_Type"), type);
+            QVERIFY(monitor.fieldInt("Room_No") >= 1 && monitor.fieldInt("Room_No") <= 20);
+            QVERIFY(monitor.fieldInt("Device_No") >= 1 && monitor.fieldInt("Device_No") <= 16);
+            QCOMPARE(monitor.fieldInt("Address"), 0);
+            QCOMPARE(monitor.fieldInt("Channel"), 0);
+        }
+        QCOMPARE(order, 224);
+    }
+
+    void createRefusesAnExistingFile() {
+        const QByteArray before = [&] {
+            QFile f(m_file);
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
+        QVERIFY_THROWS_EXCEPTION(RecordError, schema::createDatabase(m_file));
+        QFile f(m_file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), before);
+    }
+
+    void openFailures_data() {
+        QTest::addColumn<QByteArray>("content"); // "missing": no file at all
+        QTest::addColumn<QString>("table");
+        QTest::newRow("missing file") << QByteArray("missing") << "Timer Records";
+        QTest::newRow("not a database")
+            << QByteArray("Standard Jet DB").append(QByteArray(200, '\0')) << "Timer Records";
+        QTest::newRow("empty file") << QByteArray("") << "Timer Records";
+        QTest::newRow("no such table") << QByteArray("schema") << "Timer Recordz";
+        QTest::newRow("a column missing") << QByteArray("schema") << "Event Records";
+    }
+    void openFailures() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, table);
+        const QString file = m_dir.filePath(QStringLiteral("other.mdb"));
+        QFile::remove(file);
+        if (content == "schema") {
+            {
+                Peer p(m_file); // closing it moves the change into the main file
+                QVERIFY(p.exec(R"(ALTER TABLE "Event Records" DROP COLUMN "Action")"));
+            }
+            QVERIFY(QFile::copy(m_file, file));
+        } else if (content != "missing") {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(content);
+        }
+        RecordTable t(table);
+        QVERIFY_THROWS_EXCEPTION(RecordError, t.open(file));
+        QVERIFY(!t.isOpen());
+        QVERIFY_THROWS_EXCEPTION(RecordError, t.first());
+        QVERIFY_THROWS_EXCEPTION(RecordError, t.eof());
+        if (content == "missing")
+            QVERIFY2(!QFile::exists(file), "a missing database file must never be created");
+    }
+
+    void cursorWalkAndLocate() {
+        RecordTable t(QStringLiteral("Timer Records"));
+        t.open(m_file);
+        QVERIFY(t.eof());
+        QCOMPARE(t.currentRow(), -1);
+        addTimer(t, 5, "08:00");
+        addTimer(t, 2, "09:00");
+        addTimer(t, 9, "10:00");
+        QCOMPARE(t.currentRow(), 2); // an appended row is current after its post
+        QCOMPARE(column(t, "Timer_Order"), (QList<int>{5, 2, 9}));
+        QVERIFY(t.eof());
+        t.last();
+        QCOMPARE(t.fieldText("Time"), QStringLiteral("10:00"));
+        t.setCurrentRow(1);
+        QCOMPARE(t.fieldInt("timer_order"), 2); // names in any case
+        QVERIFY(t.locate("Timer_Order", QStringLiteral("9")));
+        QCOMPARE(t.currentRow(), 2);
+        QVERIFY(!t.locate("Timer_Order", 7));
+        QCOMPARE(t.currentRow(), 2); // a failed locate stays put
+        QVERIFY(t.locate("Time", QStringLiteral("08:00")));
+        QCOMPARE(t.currentRow(), 0);
+        QVERIFY_THROWS_EXCEPTION(RecordError, t.locate("Nope", 1));
+        QVERIFY_THROWS_EXCEPTION(RecordError, t.field("Nope"));
+        QVERIFY_THROWS_EXCEPTION(RecordError, t.setField("Nope", 1));
+        t.next();
+        t.next();
+        t.next();
+        QVERIFY(t.eof());
+        QVERIFY_THROWS_EXCEPTION(RecordError, t.field("Time"));
+    }
+
+    void postReachesTheFileAtOnce() {
+        RecordTable t(QStringLiteral("Timer Records"));
+        t.open(m_file);
+        Peer peer(m_file);
+        addTimer(t, 3, "07:30");
+        QCOMPARE(peer.scalar(R"(SELECT "Time" FROM "Timer Records" WHERE "Timer_Order"=3)"),
+                 QVariant("07:30"));
+        t.setField("Time", QStringLiteral("07:45")); // starts editing by itself
+        QCOMPARE(t.state(), RecordTable::State::Edit);
+        t.post();
+        QCOMPARE(peer.scalar(R"(SELECT "Time" FROM "Timer Records")"), QVariant("07:45"));
+        t.deleteCurrent();
+        QCOMPARE(peer.scalar(R"(SELECT COUNT(*) FROM "Timer Records")").toInt(), 0);
+        QVERIFY(t.eof());
+    }
+
+    void movingPostsAPendingEdit() {
+        RecordTable t(QStringLiteral("Timer Records"));
+        t.open(m_file);
+        addTimer(t, 1, "a");
+        addTimer(t, 2, "b");
+        t.first();
+        t.setField("Time", QStringLiteral("changed"));
+        t.next();
+        Peer peer(m_file);
+        QCOMPARE(peer.scalar(R"(SELECT "Time" FROM "Timer Records" WHERE "Timer_Order"=1)"),
+                 QVariant("changed"));
+    }
+
+    void deleteMovesToTheNextRow() {
+        RecordTable t(QStringLiteral("Timer Records"));
+        t.open(m_file);
+        for (int i = 1; i <= 4; ++i)
+            addTimer(t, i, "x");
+        t.setCurrentRow(1);
+        t.deleteCurrent();
+        QCOMPARE(t.fieldInt("Timer_Order"), 3);
+        t.last();
+        t.deleteCurrent();
+        QCOMPARE(t.currentRow(), 1); // after the last row: the new last one
+        QCOMPARE(t.fieldInt("Timer_Order"), 3);
+        QCOMPARE(column(t, "Timer_Order"), (QList<int>{1, 3}));
+    }
+
+    void cancelAndDeleteOfAnUnpostedRow() {
+        RecordTable t(QStringLiteral("Timer Records"));
+        t.open(m_file);
+        addTimer(t, 1, "a");
+        t.append();
+        t.setField("Timer_Order", 2);
+        QCOMPARE(t.rowCount(), 2);
+        t.cancel();
+        QCOMPARE(t.rowCount(), 1);
+        QCOMPARE(t.fieldInt("Timer_Order"), 1);
+        t.append();
+        t.deleteCurrent(); // drops the new row, deletes nothing stored
+        QCOMPARE(t.rowCount(), 1);
+        Peer peer(m_file);
+        QCOMPARE(peer.scalar(R"(SELECT COUNT(*) FROM "Timer Records")").toInt(), 1);
+    }
+
+    void refreshKeepsTheCurrentRecord() {
+        RecordTable t(QStringLiteral("Timer Records"));
+        t.open(m_file);
+        addTimer(t, 5, "a");
+        addTimer(t, 7, "b");
+        t.setSort("Timer_Order ASC");
+        QVERIFY(t.locate("Timer_Order", 7));
+        Peer peer(m_file);
+        QVERIFY(peer.exec(R"(INSERT INTO "Timer Records" ("Timer_Order") VALUES (1))"));
+        t.refresh();
+        QCOMPARE(t.rowCount(), 3);
+        QCOMPARE(t.currentRow(), 2);
+        QCOMPARE(t.fieldInt("Timer_Order"), 7);
+    }
+
+    // A refused write (here a trigger, in the field a full disk or a locked file) must leave
+    // the file and the rows in memory as they were.
+    void failedPostChangesNothing() {
+        {
+            Peer peer(m_file);
+            QVERIFY(peer.exec(R"(CREATE TRIGGER refuse BEFORE UPDATE ON "Timer Records"
+                                 WHEN NEW."Time" = 'bad' BEGIN SELECT RAISE(ABORT, 'refused'); END)"));
+            QVERIFY(peer.exec(R"(CREATE TRIGGER refuse2 BEFORE INSERT ON "Timer Records"
+                                 WHEN NEW."Time" = 'bad' BEGIN SELECT RAISE(ABORT, 'refused'); END)"));
+        }
+        RecordTable t(QStringLiteral("Timer Records"));
+        t.open(m_file);
+        addTimer(t, 1, "good");
+        t.setField("Time", QStringLiteral("bad"));
+        t.setField("Timer_Order", 4);
+        QVERIFY_THROWS_EXCEPTION(RecordError, t.post());
+        QCOMPARE(t.state(), RecordTable::State::Browse);
+        QCOMPARE(t.fieldText("Time"), QStringLiteral("good"));
+        QCOMPARE(t.fieldInt("Timer_Order"), 1);
+        QVERIFY_THROWS_EXCEPTION(RecordError, addTimer(t, 2, "bad"));
+        QCOMPARE(t.rowCount(), 1);
+        QCOMPARE(t.fieldText("Time"), QStringLiteral("good"));
+        Peer peer(m_file);
+        QCOMPARE(peer.scalar(R"(SELECT COUNT(*) FROM "Timer Records")").toInt(), 1);
+        QCOMPARE(peer.scalar(R"(SELECT "Timer_Order" FROM "Timer Records")").toInt(), 1);
+        addTimer(t, 3, "fine"); // the table goes on working
+        QCOMPARE(t.rowCount(), 2);
+    }
+
+    // When the rows cannot be read again (the table vanished under us), the sort and filter
+    // stay as they were and the rows in memory stay.
+    void failedReReadKeepsSortAndFilter() {
+        RecordTable t(QStringLiteral("Timer Records"));
+        t.open(m_file);
+        addTimer(t, 1, "a");
+        addTimer(t, 2, "b");
+        Peer peer(m_file);
+        QVERIFY(peer.exec(R"(DROP TABLE "Timer Records")"));
+        QVERIFY_THROWS_EXCEPTION(RecordError, t.setSort("Timer_Order DESC"));
+        QVERIFY_THROWS_EXCEPTION(RecordError, t.setFiltered(true));
+        QCOMPARE(t.sort(), QString());
+        QVERIFY(!t.filtered());
+        QCOMPARE(t.rowCount(), 2);
+    }
+
+    void readOnlyFileRefusesWritesAndLosesNothing() {
+        {
+            RecordTable w(QStringLiteral("Timer Records"));
+            w.open(m_file);
+            addTimer(w, 1, "kept");
+        }
+        RecordTable t(QStringLiteral("Timer Records"));
+        t.open(m_file, RecordTable::OpenMode::ReadOnly);
+        QVERIFY(t.isReadOnly());
+        QCOMPARE(t.fieldText("Time"), QStringLiteral("kept"));
+        t.setField("Time", QStringLiteral("lost?"));
+        QVERIFY_THROWS_EXCEPTION(RecordError, t.post());
+        QCOMPARE(t.fieldText("Time"), QStringLiteral("kept"));
+        QVERIFY_THROWS_EXCEPTION(RecordError, t.deleteCurrent());
+        QCOMPARE(t.rowCount(), 1);
+        QVERIFY_THROWS_EXCEPTION(RecordError, addTimer(t, 2, "new"));
+        QCOMPARE(t.rowCount(), 1);
+        Peer peer(m_file);
+        QCOMPARE(peer.scalar(R"(SELECT "Time" FROM "Timer Records")"), QVariant("kept"));
+        QCOMPARE(peer.scalar(R"(SELECT COUNT(*) FROM "Timer Records")").toInt(), 1);
+    }
+
+    void modelShowsTitlesAndWritesThrough() {
+        RecordTable t(QStringLiteral("Monitor Bind Records"));
+        t.open(m_file);
+        QAbstractTableModel* m = t.model();
+        QCOMPARE(m->rowCount(), 224);
+        QCOMPARE(m->columnCount(), 6);
+        QCOMPARE(m->headerData(0, Qt::Horizontal).toString(), QStringLiteral("No."));
+        QCOMPARE(m->headerData(5, Qt::Horizontal).toString(),
+                 QStringLiteral("Binding Scene No./IR No."));
+        QCOMPARE(m->data(m->index(3, 0), Qt::TextAlignmentRole).toInt(), int(Qt::AlignCenter));
+        QCOMPARE(m->data(m->index(3, 0)).toInt(), 4);
+
+        t.setEditableColumns({3, 4, 5});
+        QVERIFY(!(m->flags(m->index(0, 2)) & Qt::ItemIsEditable));
+        QVERIFY(m->flags(m->index(0, 4)) & Qt::ItemIsEditable);
+        QVERIFY(!m->setData(m->index(0, 0), 99));
+        QSignalSpy moved(&t, &RecordTable::currentRowChanged);
+        QVERIFY(m->setData(m->index(10, 4), QStringLiteral("12")));
+        QCOMPARE(t.currentRow(), 10);
+        QCOMPARE(moved.last().at(0).toInt(), 10);
+        Peer peer(m_file);
+        QCOMPARE(
+            peer.scalar(R"(SELECT "Address" FROM "Monitor Bind Records" WHERE "Order"=11)").toInt(),
+            12);
+        QSignalSpy failed(&t, &RecordTable::writeFailed);
+        QVERIFY(!m->setData(m->index(10, 5), QStringLiteral("abc")));
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(t.fieldInt("Channel"), 0);
+    }
+
+    void headerFallsBackToTheColumnName() {
+        RecordTable t(QStringLiteral("Scene Records"));
+        t.open(m_file);
+        QCOMPARE(t.model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Scene No."));
+        QCOMPARE(t.model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("CH1"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordsTable)
+#include "test_records_table.moc"
