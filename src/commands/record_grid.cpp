@@ -6,6 +6,7 @@
 #include "records/schema.h"
 
 #include <QAbstractTableModel>
+#include <QFontMetrics>
 #include <QAction>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -13,6 +14,8 @@
 #include <QLabel>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -59,10 +62,9 @@ RecordGrid::RecordGrid(RecordTable& table, RecordStore::Table which, PromptServi
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
     m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 6);
-    for (int c = 0; c < def.columns.size(); ++c) {
-        if (def.columns[c].width > 0)
-            m_view->setColumnWidth(c, def.columns[c].width);
-    }
+    applyColumnWidths();
+    // A reset of the model (refresh, sort, filter) puts the header back to default widths.
+    connect(table.model(), &QAbstractItemModel::modelReset, this, &RecordGrid::applyColumnWidths);
     const QList<int> editable = editableColumns(which, int(def.columns.size()));
     table.setEditableColumns(editable);
     m_view->setEditTriggers(editable.isEmpty() ? QAbstractItemView::NoEditTriggers
@@ -128,6 +130,21 @@ void RecordGrid::deleteAllClick() {
         if (!deleteAllRecords(m_table, m_which == RecordStore::Monitor))
             m_prompts.message(QStringLiteral("No records!"));
     });
+}
+
+void RecordGrid::applyColumnWidths()
+{
+    const schema::TableDef& def = schema::tables()[m_which];
+    // Each column has its set width, but never less than its title needs: no title is cut.
+    for (int c = 0; c < def.columns.size(); ++c) {
+        QFont bold = m_view->horizontalHeader()->font();
+        bold.setBold(true);
+        const QString text = m_table.model()->headerData(c, Qt::Horizontal).toString();
+        const int title = QFontMetrics(bold).horizontalAdvance(text) + 16;
+        const int width = def.columns[c].width > 0 ? def.columns[c].width
+                                                   : m_view->horizontalHeader()->defaultSectionSize();
+        m_view->setColumnWidth(c, std::max(width, title));
+    }
 }
 
 void RecordGrid::viewRowChanged(const QModelIndex& current) {

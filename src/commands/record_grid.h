@@ -31,6 +31,7 @@ public:
     void deleteAllClick();
 
 private:
+    void applyColumnWidths();
     void viewRowChanged(const QModelIndex& current);
     void tableRowChanged(int row);
     void showWriteFailure(const QString& message);
