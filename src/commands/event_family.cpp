@@ -2,8 +2,8 @@
 
 #include "commands/click_guard.h"
 #include "commands/form_builder.h"
-#include "commands/grid_placement.h"
 #include "commands/prompt_service.h"
+#include "commands/record_grid.h"
 #include "commands/timer_requests.h"
 #include "link/bus.h"
 #include "records/filters.h"
@@ -84,8 +84,9 @@ QGroupBox* EventFamily::buildGroup(QWidget* parent) {
     form::row(grid, 2, 2, QStringLiteral("LabelSpinEdit35"), QStringLiteral("Scene No./IR No. :"),
               m_parameter);
     grid->addWidget(set, 3, 3);
-    grid->addWidget(placeRecordGrid(m_ctx, RecordStore::Events, QStringLiteral("DBGrid4"), group),
-                    4, 0, 1, 4);
+    grid->addWidget(
+        new RecordGrid(m_ctx.records.events(), RecordStore::Events, m_ctx.prompts, group), 4, 0, 1,
+        4);
     form::row(grid, 5, 0, QStringLiteral("LabelComboBox18"), QStringLiteral("Timer No. :"),
               m_timerList);
     grid->addWidget(readAll, 5, 2);

@@ -2,8 +2,8 @@
 
 #include "commands/click_guard.h"
 #include "commands/form_builder.h"
-#include "commands/grid_placement.h"
 #include "commands/prompt_service.h"
+#include "commands/record_grid.h"
 #include "commands/timer_requests.h"
 #include "link/bus.h"
 #include "records/record_store.h"
@@ -135,8 +135,9 @@ QGroupBox* TimerFamily::buildTimerGroup(QWidget* parent) {
     form::row(grid, 2, 0, QStringLiteral("LabelDateTimePicker1"), QStringLiteral("Time :"),
               fieldRow(group, {m_timerDate, m_timerTime, m_timerWeekday}));
     grid->addWidget(fieldRow(group, {set, readAll, deleteAll}), 3, 0, 1, 2);
-    grid->addWidget(placeRecordGrid(m_ctx, RecordStore::Timers, QStringLiteral("DBGrid3"), group),
-                    4, 0, 1, 2);
+    grid->addWidget(
+        new RecordGrid(m_ctx.records.timers(), RecordStore::Timers, m_ctx.prompts, group), 4, 0, 1,
+        2);
     grid->setRowStretch(4, 1);
 
     connect(set, &QPushButton::clicked, this,

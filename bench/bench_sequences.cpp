@@ -1,0 +1,204 @@
+// Wall time of "Read All Timers" (32 requests) and "Read All Events" (16 requests) on the real
+// main window against velm-sim, over loopback UDP and over the simulator's pseudo-terminal
+// paced at 9600 baud, beside the floor that the sequence itself sets:
+//   (requests - 1) x 100 ms pause between requests,
+//   on the serial line also every byte at 9600 baud (10 bits a byte) and the 100 ms of quiet
+//   that ends each reply block.
+// Prints figures; asserts nothing.
+#include "app/main_window.h"
+#include "commands/prompt_service.h"
+#include "link/bus.h"
+#include "records/schema.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QUdpSocket>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+constexpr int kRuns = 3;
+constexpr int kTimerModule = 6;
+constexpr double kPauseMs = 100.0;
+constexpr double kBlockQuietMs = 100.0;
+constexpr double kBaud = 9600.0;
+
+// velm-sim as a child process, up once it has printed "ready".
+class Simulator {
+public:
+    bool start(const QStringList& args) {
+        m_process.setProgram(QStringLiteral(VELM_BIN_DIR "/velm-sim"));
+        m_process.setArguments(args);
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start();
+        QDeadlineTimer deadline(10000);
+        QByteArray seen;
+        while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
+            m_process.waitForReadyRead(100);
+            seen += m_process.readAll();
+            const QString text = QString::fromLocal8Bit(seen);
+            const auto serial = QRegularExpression(QStringLiteral("serial: (\\S+)")).match(text);
+            if (serial.hasMatch())
+                m_serialPath = serial.captured(1);
+            if (text.contains(QStringLiteral("ready")))
+                return true;
+        }
+        std::fprintf(stderr, "velm-sim did not start: %s\n", seen.constData());
+        return false;
+    }
+    ~Simulator() {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    QString serialPath() const { return m_serialPath; }
+    // Keeps the simulator's output pipe from filling up.
+    void drain() { m_process.readAll(); }
+
+private:
+    QProcess m_process;
+    QString m_serialPath;
+};
+
+quint16 freeUdpPort() {
+    QUdpSocket socket;
+    socket.bind(QHostAddress::LocalHost, 0);
+    return socket.localPort();
+}
+
+struct Figures {
+    double wallMs = 0;
+    int requests = 0;
+    int bytes = 0;
+};
+
+class Bench {
+public:
+    Bench(bool serial) : m_serial(serial) {}
+
+    bool open() {
+        schema::createDatabase(m_dir.filePath(QStringLiteral("VELM.mdb")));
+        const quint16 simPort = freeUdpPort();
+        const QStringList args = m_serial ? QStringList{"--no-udp", "--serial", "--baud", "9600"}
+                                          : QStringList{"--udp-port", QString::number(simPort)};
+        if (!m_sim.start(args))
+            return false;
+        if (m_serial)
+            qputenv("VELM_COM1", m_sim.serialPath().toLocal8Bit());
+        m_window = std::make_unique<TForm1>(m_prompts, m_dir.filePath(QStringLiteral("VELM.mdb")));
+        find<QCheckBox>("chk1")->setChecked(false); // whole frames in the log, to count bytes
+        if (m_serial) {
+            find<QComboBox>("ComboBox5")->setCurrentText(QStringLiteral("COM1"));
+            find<QPushButton>("Button10")->click();
+        } else {
+            find<QLineEdit>("Edit4")->setText(QStringLiteral("127.0.0.1"));
+            find<QLineEdit>("Edit5")->setText(QString::number(simPort));
+            find<QLineEdit>("Edit6")->setText(QString::number(freeUdpPort()));
+            find<QRadioButton>("RadioButton1")->setChecked(true);
+            find<QPushButton>("Button32")->click();
+        }
+        find<QSpinBox>("SpinEdit30")->setValue(kTimerModule);
+        find<QComboBox>("ComboBox18")->setCurrentIndex(1);
+        if (!m_prompts.messages.isEmpty()) {
+            std::fprintf(stderr, "link did not open: %s\n",
+                         qPrintable(m_prompts.messages.join('|')));
+            return false;
+        }
+        return true;
+    }
+
+    // Clicks the button and waits for "Finished！".
+    bool run(const char* button, Figures* out) {
+        m_prompts.messages.clear();
+        auto* memo = find<QPlainTextEdit>("Memo1");
+        memo->clear();
+        QElapsedTimer clock;
+        clock.start();
+        find<QPushButton>(button)->click();
+        while (!m_prompts.messages.contains(QStringLiteral("Finished！"))) {
+            if (!m_prompts.messages.isEmpty() || clock.elapsed() > 60000) {
+                std::fprintf(stderr, "sequence failed: %s\n",
+                             qPrintable(m_prompts.messages.join('|')));
+                return false;
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        out->wallMs = double(clock.nsecsElapsed()) / 1e6;
+        m_sim.drain();
+        out->requests = 0;
+        out->bytes = 0;
+        for (const QString& line : memo->toPlainText().split('\n')) {
+            const bool send = line.startsWith(QStringLiteral("Send"));
+            if (!send && !line.startsWith(QStringLiteral("Read")))
+                continue;
+            out->requests += send ? 1 : 0;
+            // "Send ：55 AA 09 ..." / "Read ：55 AA ...  OK!": count the hex pairs.
+            const QString hex = line.mid(6).section(QStringLiteral("  "), 0, 0);
+            out->bytes += int(hex.split(' ', Qt::SkipEmptyParts).size());
+        }
+        return true;
+    }
+
+    double floorMs(const Figures& f) const {
+        double ms = (f.requests - 1) * kPauseMs;
+        if (m_serial)
+            ms += f.bytes * 10.0 * 1000.0 / kBaud + f.requests * kBlockQuietMs;
+        return ms;
+    }
+
+private:
+    template <class T> T* find(const char* name) const {
+        return m_window->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    bool m_serial;
+    QTemporaryDir m_dir;
+    Simulator m_sim;
+    ScriptedPrompts m_prompts;
+    std::unique_ptr<TForm1> m_window;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    std::printf("%-14s %-16s %8s %6s %10s %10s %7s\n", "link", "sequence", "requests", "bytes",
+                "wall ms", "floor ms", "ratio");
+    for (bool serial : {false, true}) {
+        Bench bench(serial);
+        if (!bench.open())
+            return 0;
+        const char* link = serial ? "pty 9600 baud" : "udp loopback";
+        for (const auto& [button, name] :
+             {std::pair{"Button44", "Read All Timers"}, std::pair{"Button45", "Read All Events"}}) {
+            double best = 1e12;
+            Figures f;
+            for (int i = 0; i < kRuns; ++i) {
+                if (!bench.run(button, &f))
+                    return 0;
+                best = std::min(best, f.wallMs);
+                std::printf("%-14s %-16s %8d %6d %10.1f %10.1f %7.3f\n", link, name, f.requests,
+                            f.bytes, f.wallMs, bench.floorMs(f), f.wallMs / bench.floorMs(f));
+            }
+            std::printf("%-14s %-16s best of %d: %.1f ms, %.3f x floor\n", link, name, kRuns, best,
+                        best / bench.floorMs(f));
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,272 @@
+// End to end: the read-all and delete-all sequences of the timer tab against velm-sim, over
+// loopback UDP (one nested chain of exchanges) and over the simulator's pseudo-terminal (one
+// reply at a time), with the watchdog, Cancel and an error status ending them early.
+#include "app/main_window.h"
+#include "app/processing_dialog.h"
+#include "commands/prompt_service.h"
+#include "link/bus.h"
+#include "records/record_store.h"
+#include "records/schema.h"
+#include "support/sim_process.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+constexpr int kTimerModule = 6; // the simulator's default timer module
+// A whole timer sequence on the pty is 32 x (pause + block quiet): about 7 s. Generous.
+constexpr int kSequenceMs = 30000;
+constexpr int kWatchdogMs = 5000;
+const QString kFinished = QStringLiteral("Finished！");
+} // namespace
+
+class TestE2eSequences : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void readAllTimers_data() { links(); }
+    void readAllTimers();
+    void readAllTimersKeepsRowsPastTheLast_data() { links(); }
+    void readAllTimersKeepsRowsPastTheLast();
+    void deleteAllTimers_data() { links(); }
+    void deleteAllTimers();
+    void watchdogEndsSequence_data() { links(); }
+    void watchdogEndsSequence();
+    void cancelEndsSequence_data() { links(); }
+    void cancelEndsSequence();
+    void errorStatusEndsSequence_data() { links(); }
+    void errorStatusEndsSequence();
+    void readAllEventsOfOneTimer_data() { links(); }
+    void readAllEventsOfOneTimer();
+
+private:
+    static void links();
+    void open();
+    template <class T> T* find(const QString& name) const {
+        T* w = m_window->findChild<T*>(name);
+        if (!w)
+            qFatal("no control %s", qPrintable(name));
+        return w;
+    }
+    void click(const QString& name) { find<QPushButton>(name)->click(); }
+    QStringList rows(RecordStore::Table which) const;
+    int orderAt(int row) const;
+    void waitFinished();
+    void setTimer3();
+    bool processing() const { return m_window->bus().processingVisible(); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SimProcess> m_sim;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+    std::unique_ptr<TForm1> m_window;
+};
+
+void TestE2eSequences::links() {
+    QTest::addColumn<bool>("serial");
+    QTest::newRow("udp") << false;
+    QTest::newRow("pty") << true;
+}
+
+void TestE2eSequences::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    schema::createDatabase(m_dir->filePath(QStringLiteral("VELM.mdb")));
+    m_prompts = std::make_unique<ScriptedPrompts>();
+    m_sim = std::make_unique<SimProcess>();
+    open();
+}
+
+void TestE2eSequences::cleanup() {
+    m_window.reset();
+    m_prompts.reset();
+    m_sim.reset();
+    m_dir.reset();
+    qunsetenv("VELM_COM1");
+}
+
+void TestE2eSequences::open() {
+    QFETCH(bool, serial);
+    const QStringList args =
+        serial ? QStringList{"--no-udp", "--serial", "--baud", "0"} : QStringList{};
+    QVERIFY2(m_sim->start(args), qPrintable(m_sim->errorString()));
+    if (serial)
+        qputenv("VELM_COM1", m_sim->serialPath().toLocal8Bit());
+    m_window = std::make_unique<TForm1>(*m_prompts, m_dir->filePath(QStringLiteral("VELM.mdb")));
+    QVERIFY2(m_prompts->messages.isEmpty(), qPrintable(m_prompts->messages.join('|')));
+    if (serial) {
+        find<QComboBox>(QStringLiteral("ComboBox5"))->setCurrentText(QStringLiteral("COM1"));
+        click(QStringLiteral("Button10"));
+        QCOMPARE(find<QPushButton>(QStringLiteral("Button10"))->text(), QStringLiteral("Close"));
+    } else {
+        // Loopback only: the remote address is set before anything is sent.
+        find<QLineEdit>(QStringLiteral("Edit4"))->setText(QStringLiteral("127.0.0.1"));
+        find<QLineEdit>(QStringLiteral("Edit5"))->setText(QString::number(m_sim->udpPort()));
+        find<QLineEdit>(QStringLiteral("Edit6"))
+            ->setText(QString::number(SimProcess::freeUdpPort()));
+        find<QRadioButton>(QStringLiteral("RadioButton1"))->setChecked(true);
+        click(QStringLiteral("Button32"));
+        QCOMPARE(find<QPushButton>(QStringLiteral("Button32"))->text(), QStringLiteral("Close"));
+    }
+    QVERIFY2(m_prompts->messages.isEmpty(), qPrintable(m_prompts->messages.join('|')));
+    find<QSpinBox>(QStringLiteral("SpinEdit30"))->setValue(kTimerModule);
+}
+
+QStringList TestE2eSequences::rows(RecordStore::Table which) const {
+    RecordTable& t = m_window->records().table(which);
+    QStringList out;
+    for (int r = 0; r < t.rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < t.columns().size(); ++c)
+            cells << t.valueAt(r, c).toString();
+        out << cells.join('|');
+    }
+    return out;
+}
+
+int TestE2eSequences::orderAt(int row) const {
+    return m_window->records().timers().valueAt(row, 0).toInt();
+}
+
+void TestE2eSequences::waitFinished() {
+    QTRY_VERIFY_WITH_TIMEOUT(m_prompts->messages.contains(kFinished), kSequenceMs);
+    QCOMPARE(m_prompts->messages, QStringList{kFinished});
+    QVERIFY(!processing());
+    QVERIFY(!m_window->bus().readTimer().isActive());
+}
+
+// Timer 3, "Week(repeat)", 2014-02-24 06:30:00, set on the module and acknowledged.
+void TestE2eSequences::setTimer3() {
+    find<QSpinBox>(QStringLiteral("SpinEdit31"))->setValue(3);
+    find<QComboBox>(QStringLiteral("ComboBox14"))->setCurrentIndex(4);
+    find<QDateEdit>(QStringLiteral("DateTimePicker1"))->setDate(QDate(2014, 2, 24));
+    find<QLineEdit>(QStringLiteral("MaskEdit1"))->setText(QStringLiteral("06:30:00"));
+    click(QStringLiteral("Button49"));
+    QTRY_COMPARE_WITH_TIMEOUT(rows(RecordStore::Timers).size(), 1, kWatchdogMs);
+}
+
+void TestE2eSequences::readAllTimers() {
+    setTimer3();
+    click(QStringLiteral("Button44"));
+    waitFinished();
+    const QStringList got = rows(RecordStore::Timers);
+    QCOMPARE(got.size(), 32);
+    for (int i = 0; i < 32; ++i)
+        QCOMPARE(orderAt(i), i + 1);
+    QCOMPARE(got.at(0), QStringLiteral("1|------|invalid"));
+    QCOMPARE(got.at(2), QStringLiteral("3|2014-02-24 06:30:00 Monday|Week(repeat)"));
+    QCOMPARE(m_window->bus().state().TimerIndex, 0);
+}
+
+void TestE2eSequences::readAllTimersKeepsRowsPastTheLast() {
+    RecordTable& t = m_window->records().timers();
+    for (int i = 0; i < 40; ++i) {
+        t.append();
+        t.setField(QStringLiteral("Timer_Order"), 100 + i);
+        t.setField(QStringLiteral("Time"), QStringLiteral("kept"));
+        t.post();
+    }
+    t.last(); // the sequence starts from the first row wherever the cursor stood
+    click(QStringLiteral("Button44"));
+    waitFinished();
+    QCOMPARE(t.rowCount(), 40);
+    for (int i = 0; i < 32; ++i)
+        QCOMPARE(orderAt(i), i + 1);
+    for (int i = 32; i < 40; ++i) {
+        QCOMPARE(orderAt(i), 100 + i);
+        QCOMPARE(t.valueAt(i, 1).toString(), QStringLiteral("kept"));
+    }
+}
+
+void TestE2eSequences::deleteAllTimers() {
+    setTimer3();
+    QCOMPARE(SimProcess::module(m_sim->dump(), kTimerModule)["timers"].toArray().size(), 1);
+    click(QStringLiteral("Button47"));
+    waitFinished();
+    const QStringList got = rows(RecordStore::Timers);
+    QCOMPARE(got.size(), 32);
+    for (int i = 0; i < 32; ++i)
+        QCOMPARE(got.at(i), QStringLiteral("%1|------|Invalid").arg(i + 1));
+    QCOMPARE(SimProcess::module(m_sim->dump(), kTimerModule)["timers"].toArray().size(), 0);
+    QCOMPARE(m_window->bus().state().DeletingTimers, quint8(0));
+}
+
+void TestE2eSequences::watchdogEndsSequence() {
+    QCOMPARE(m_sim->command(QStringLiteral("drop 1")), QStringLiteral("ok"));
+    click(QStringLiteral("Button44"));
+    QTRY_VERIFY_WITH_TIMEOUT(m_prompts->messages.contains(QStringLiteral("Timeout！")),
+                             kWatchdogMs * 3);
+    QCOMPARE(m_prompts->messages, QStringList{QStringLiteral("Timeout！")});
+    QVERIFY(!processing());
+    QVERIFY(rows(RecordStore::Timers).isEmpty());
+    QCOMPARE(m_window->bus().state().TimerIndex, 0);
+
+    // The next click is a new sequence from timer 1.
+    m_prompts->messages.clear();
+    click(QStringLiteral("Button44"));
+    waitFinished();
+    QCOMPARE(rows(RecordStore::Timers).size(), 32);
+    QCOMPARE(orderAt(0), 1);
+}
+
+void TestE2eSequences::cancelEndsSequence() {
+    TForm2& dialog = m_window->processingDialog();
+    // In network mode the click runs the whole chain; Cancel comes during one of its pauses.
+    QTimer::singleShot(600, &dialog, [&dialog] {
+        dialog.findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+    });
+    click(QStringLiteral("Button44"));
+    QTRY_VERIFY_WITH_TIMEOUT(!processing(), kSequenceMs);
+    const int written = int(rows(RecordStore::Timers).size());
+    QVERIFY2(written >= 1 && written < 32, qPrintable(QString::number(written)));
+    // A reply still on its way is dropped: nothing more is written or sent.
+    QTest::qWait(800);
+    QCOMPARE(int(rows(RecordStore::Timers).size()), written);
+    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(!m_window->bus().readTimer().isActive());
+    QCOMPARE(m_window->bus().state().TimerIndex, 0);
+}
+
+void TestE2eSequences::errorStatusEndsSequence() {
+    QCOMPARE(m_sim->command(QStringLiteral("error 4")), QStringLiteral("ok"));
+    click(QStringLiteral("Button47"));
+    QTRY_VERIFY_WITH_TIMEOUT(!processing(), kWatchdogMs);
+    QTest::qWait(500);
+    QVERIFY(rows(RecordStore::Timers).isEmpty());
+    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(!m_window->bus().readTimer().isActive());
+    QCOMPARE(m_window->bus().state().DeletingTimers, quint8(0));
+}
+
+void TestE2eSequences::readAllEventsOfOneTimer() {
+    find<QSpinBox>(QStringLiteral("SpinEdit36"))->setValue(3);
+    find<QSpinBox>(QStringLiteral("SpinEdit32"))->setValue(2);
+    find<QSpinBox>(QStringLiteral("SpinEdit33"))->setValue(5);
+    find<QSpinBox>(QStringLiteral("SpinEdit34"))->setValue(4);
+    find<QComboBox>(QStringLiteral("ComboBox17"))->setCurrentIndex(1); // "Light Off"
+    click(QStringLiteral("Button54"));
+    QTRY_COMPARE_WITH_TIMEOUT(rows(RecordStore::Events).size(), 1, kWatchdogMs);
+
+    find<QComboBox>(QStringLiteral("ComboBox18"))->setCurrentIndex(3);
+    click(QStringLiteral("Button45"));
+    waitFinished();
+    const QStringList got = rows(RecordStore::Events);
+    QCOMPARE(got.size(), 16);
+    QCOMPARE(got.at(0), QStringLiteral("3|1|255|255|255|Invalid"));
+    QCOMPARE(got.at(1), QStringLiteral("3|2|5|4|0|Light Off"));
+    QCOMPARE(got.at(15), QStringLiteral("3|16|255|255|255|Invalid"));
+}
+
+QTEST_MAIN(TestE2eSequences)
+#include "test_e2e_sequences.moc"

@@ -1,0 +1,399 @@
+// The clock, timer and event groups on the real main window: replies fed through the serial
+// intake become control texts and record rows, and sequences step, end and ignore what does
+// not belong to them.
+#include "app/main_window.h"
+#include "app/processing_dialog.h"
+#include "commands/prompt_service.h"
+#include "link/bus.h"
+#include "link/frames.h"
+#include "records/record_store.h"
+#include "records/schema.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+class TestTimerEventWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void clockReadBack();
+    void weekdayFollowsDatePicker();
+    void unconvertibleTimeSendsNothing();
+    void timerSetAckWritesRow_data();
+    void timerSetAckWritesRow();
+    void eventSetAckWritesRow_data();
+    void eventSetAckWritesRow();
+    void eventSetUnderTimerFilterAppends();
+    void timerReadStepsOverwriteInOrder();
+    void timerDeleteStepsContinueWithDelete();
+    void eventReadSequenceEnds();
+    void eventSequenceNeedsTimer();
+    void setAckDuringSequenceChangesNothing_data();
+    void setAckDuringSequenceChangesNothing();
+    void lateReadReplyIsDropped_data();
+    void lateReadReplyIsDropped();
+
+private:
+    template <class T> T* find(const QString& name) const {
+        T* w = m_window->findChild<T*>(name);
+        if (!w)
+            qFatal("no control %s", qPrintable(name));
+        return w;
+    }
+    void click(const QString& button) { find<QPushButton>(button)->click(); }
+    void reply(quint8 sub, const QByteArray& data, quint8 status = 1);
+    QStringList rows(RecordStore::Table table) const;
+    void addTimerRows(int count);
+    QStringList sendLines() const;
+    bool processing() const { return m_window->bus().processingVisible(); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ScriptedPrompts> m_prompts;
+    std::unique_ptr<TForm1> m_window;
+};
+
+namespace {
+QByteArray bytes(const char* text) {
+    return QByteArray::fromHex(QByteArray(text).replace(' ', ""));
+}
+// A timer record: mode, then seconds .. year of 2014-02-24 12:34:56, a Monday.
+QByteArray timerRecord(int mode) {
+    return QByteArray(1, char(mode)) + bytes("56 34 12 24 01 02 14");
+}
+} // namespace
+
+void TestTimerEventWindow::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    const QString file = m_dir->filePath(QStringLiteral("VELM.mdb"));
+    schema::createDatabase(file);
+    m_prompts = std::make_unique<ScriptedPrompts>();
+    m_window = std::make_unique<TForm1>(*m_prompts, file);
+    QVERIFY(m_prompts->messages.isEmpty());
+    // With the masked-log switch off the log shows whole frames.
+    find<QCheckBox>(QStringLiteral("chk1"))->setChecked(false);
+}
+
+void TestTimerEventWindow::cleanup() {
+    m_window.reset();
+    m_prompts.reset();
+    m_dir.reset();
+}
+
+void TestTimerEventWindow::reply(quint8 sub, const QByteArray& data, quint8 status) {
+    QByteArray body;
+    body.append(char(1)).append(char(0x84)).append(char(sub)).append(char(status)).append(data);
+    const QByteArray frame = frames::busReply(body);
+    m_window->bus().Comm1ReceiveData(reinterpret_cast<const quint8*>(frame.constData()),
+                                     quint16(frame.size()));
+}
+
+QStringList TestTimerEventWindow::rows(RecordStore::Table which) const {
+    RecordTable& t = m_window->records().table(which);
+    QStringList out;
+    for (int r = 0; r < t.rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < t.columns().size(); ++c)
+            cells << t.valueAt(r, c).toString();
+        out << cells.join('|');
+    }
+    return out;
+}
+
+void TestTimerEventWindow::addTimerRows(int count) {
+    RecordTable& t = m_window->records().timers();
+    for (int i = 0; i < count; ++i) {
+        t.append();
+        t.setField(QStringLiteral("Timer_Order"), 100 + i);
+        t.setField(QStringLiteral("Time"), QStringLiteral("old"));
+        t.setField(QStringLiteral("Timer_Mode"), QStringLiteral("Once"));
+        t.post();
+    }
+    t.first();
+}
+
+QStringList TestTimerEventWindow::sendLines() const {
+    const QStringList lines =
+        find<QPlainTextEdit>(QStringLiteral("Memo1"))->toPlainText().split('\n');
+    return lines.filter(QRegularExpression(QStringLiteral("^Send")));
+}
+
+void TestTimerEventWindow::clockReadBack() {
+    reply(0x01, bytes("12 34 21 24 01 02 14"));
+    QCOMPARE(find<QLineEdit>("Edit38")->text(), QStringLiteral("2014-02-24"));
+    QCOMPARE(find<QLineEdit>("Edit37")->text(), QStringLiteral("Monday"));
+    QCOMPARE(find<QLineEdit>("Edit39")->text(), QStringLiteral("21:34:12"));
+
+    // Weekday 7 has no name: the field keeps what it showed.
+    reply(0x01, bytes("00 00 08 01 07 03 15"));
+    QCOMPARE(find<QLineEdit>("Edit38")->text(), QStringLiteral("2015-03-01"));
+    QCOMPARE(find<QLineEdit>("Edit37")->text(), QStringLiteral("Monday"));
+    QCOMPARE(find<QLineEdit>("Edit39")->text(), QStringLiteral("08:00:00"));
+}
+
+void TestTimerEventWindow::weekdayFollowsDatePicker() {
+    find<QDateEdit>("DateTimePicker1")->setDate(QDate(2014, 2, 23));
+    find<QDateEdit>("DateTimePicker2")->setDate(QDate(2014, 3, 1));
+    QCOMPARE(find<QLineEdit>("Edit19")->text(), QStringLiteral("Sunday"));
+    QCOMPARE(find<QLineEdit>("Edit20")->text(), QStringLiteral("Saturday"));
+}
+
+void TestTimerEventWindow::unconvertibleTimeSendsNothing() {
+    find<QLineEdit>("MaskEdit2")->setText(QStringLiteral("1"));
+    click("Button43");
+    find<QLineEdit>("MaskEdit1")->setText(QStringLiteral("12:3"));
+    click("Button49");
+    QCOMPARE(m_prompts->messages.size(), 2);
+    QVERIFY(sendLines().isEmpty());
+
+    find<QLineEdit>("MaskEdit2")->setText(QStringLiteral("12:12:12"));
+    find<QDateEdit>("DateTimePicker2")->setDate(QDate(2014, 2, 24));
+    click("Button43");
+    QCOMPARE(sendLines(), QStringList{"Send ：55 AA 0F 01 04 00 12 12 12 24 01 02 14 54 2E "});
+}
+
+void TestTimerEventWindow::timerSetAckWritesRow_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("existing"); // a row for the timer is there already
+    QTest::addColumn<QString>("modeText");
+    QTest::newRow("Mouth(repeat), new row") << 5 << false << "Mouth(repeat)";
+    QTest::newRow("Once, overwrites its row") << 0 << true << "Once";
+    QTest::newRow("Invalid") << 7 << false << "Invalid";
+}
+
+void TestTimerEventWindow::timerSetAckWritesRow() {
+    QFETCH(int, mode);
+    QFETCH(bool, existing);
+    QFETCH(QString, modeText);
+    addTimerRows(2); // timers 100 and 101
+    find<QSpinBox>("SpinEdit31")->setValue(existing ? 33 : 7);
+    if (existing) {
+        RecordTable& t = m_window->records().timers();
+        t.first();
+        t.next();
+        t.setField(QStringLiteral("Timer_Order"), 33);
+        t.post();
+    }
+    find<QComboBox>("ComboBox14")->setCurrentIndex(mode);
+    const QDate date(2014, 2, 24);
+    find<QDateEdit>("DateTimePicker1")->setDate(date);
+    find<QLineEdit>("MaskEdit1")->setText(QStringLiteral("06:30:00"));
+
+    reply(0x02, {});
+    const QString time = modeText == "Invalid"
+                             ? QStringLiteral("------")
+                             : QLocale::system().toString(date, QLocale::ShortFormat) +
+                                   QStringLiteral(" 06:30:00 Monday");
+    const QStringList got = rows(RecordStore::Timers);
+    const int order = existing ? 33 : 7;
+    QCOMPARE(got.size(), existing ? 2 : 3);
+    QCOMPARE(got.at(existing ? 1 : 2), QStringLiteral("%1|%2|%3").arg(order).arg(time, modeText));
+    QCOMPARE(got.at(0), QStringLiteral("100|old|Once"));
+    QVERIFY(m_prompts->messages.isEmpty());
+}
+
+void TestTimerEventWindow::eventSetAckWritesRow_data() {
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("row");
+    // The row holds the spin values even where the request sent fixed bytes.
+    QTest::newRow("Scene Control") << 6 << "2|3|5|4|7|Scene Control";
+    QTest::newRow("IR Control") << 7 << "2|3|5|4|7|IR Control";
+    QTest::newRow("Invalid") << 8 << "2|3|255|255|255|Invalid";
+}
+
+void TestTimerEventWindow::eventSetAckWritesRow() {
+    QFETCH(int, action);
+    QFETCH(QString, row);
+    find<QSpinBox>("SpinEdit36")->setValue(2);
+    find<QSpinBox>("SpinEdit32")->setValue(3);
+    find<QSpinBox>("SpinEdit33")->setValue(5);
+    find<QSpinBox>("SpinEdit34")->setValue(4);
+    find<QSpinBox>("SpinEdit35")->setValue(7);
+    find<QComboBox>("ComboBox17")->setCurrentIndex(action);
+    reply(0x04, {});
+    QCOMPARE(rows(RecordStore::Events), QStringList{row});
+    // The same event again is written over, not added.
+    reply(0x04, {});
+    QCOMPARE(rows(RecordStore::Events), QStringList{row});
+}
+
+void TestTimerEventWindow::eventSetUnderTimerFilterAppends() {
+    find<QComboBox>("ComboBox17")->setCurrentIndex(0);
+    for (int timer : {3, 5}) {
+        find<QSpinBox>("SpinEdit36")->setValue(timer);
+        reply(0x04, {});
+    }
+    QCOMPARE(rows(RecordStore::Events).size(), 2);
+
+    find<QComboBox>("ComboBox18")->setCurrentIndex(3); // "Timer3"
+    QCOMPARE(rows(RecordStore::Events), QStringList{"3|1|1|1|0|Light On"});
+    // Timer 5's row is hidden by the filter, so the acknowledgement adds another.
+    reply(0x04, {});
+    find<QComboBox>("ComboBox18")->setCurrentIndex(0);
+    QCOMPARE(rows(RecordStore::Events).size(), 3);
+}
+
+void TestTimerEventWindow::timerReadStepsOverwriteInOrder() {
+    addTimerRows(3);
+    click("Button44");
+    QVERIFY(processing());
+    reply(0x03, timerRecord(5));
+    reply(0x03, timerRecord(0xFF));
+    reply(0x03, timerRecord(0x07)); // unknown mode: the row keeps "Once"
+    reply(0x03, timerRecord(0));    // past the last row: a new one
+    QCOMPARE(
+        rows(RecordStore::Timers),
+        (QStringList{"1|2014-02-24 12:34:56 Monday|Month(repeat)", "2|------|invalid",
+                     "3|2014-02-24 12:34:56 Monday|Once", "4|2014-02-24 12:34:56 Monday|Once"}));
+    QCOMPARE(m_window->bus().state().TimerIndex, 4);
+    QCOMPARE(sendLines().size(), 5);
+    QCOMPARE(sendLines().last(), QStringLiteral("Send ：55 AA 09 01 04 03 04 54 BE "));
+    QVERIFY(processing());
+    QVERIFY(m_prompts->messages.isEmpty());
+}
+
+void TestTimerEventWindow::timerDeleteStepsContinueWithDelete() {
+    addTimerRows(1);
+    click("Button47");
+    QCOMPARE(m_window->bus().state().DeletingTimers, quint8(1));
+    reply(0x02, {});
+    reply(0x02, {});
+    QCOMPARE(rows(RecordStore::Timers), (QStringList{"1|------|Invalid", "2|------|Invalid"}));
+    QCOMPARE(sendLines().size(), 3);
+    QVERIFY(sendLines().last().startsWith(QStringLiteral("Send ：55 AA 11 01 04 02 02 FF 01 ")));
+    // An error status ends the sequence: no row, no further request.
+    reply(0x02, {}, 7);
+    QCOMPARE(rows(RecordStore::Timers).size(), 2);
+    QCOMPARE(sendLines().size(), 3);
+    QVERIFY(!processing());
+    QCOMPARE(m_window->bus().state().DeletingTimers, quint8(0));
+}
+
+void TestTimerEventWindow::eventReadSequenceEnds() {
+    find<QComboBox>("ComboBox18")->setCurrentIndex(32);
+    click("Button45");
+    for (int i = 0; i < 16; ++i)
+        reply(0x05, bytes("02 02 05 03 09"));
+    const QStringList got = rows(RecordStore::Events);
+    QCOMPARE(got.size(), 16);
+    QCOMPARE(got.first(), QStringLiteral("32|1|5|4|9|Light Off"));
+    QCOMPARE(got.last(), QStringLiteral("32|16|5|4|9|Light Off"));
+    QCOMPARE(sendLines().size(), 16);
+    QCOMPARE(m_prompts->messages, QStringList{"Finished！"});
+    QVERIFY(!processing());
+    QVERIFY(!m_window->bus().readTimer().isActive());
+    QCOMPARE(m_window->bus().state().EventIndex, 0);
+    // Channel FF reads as 255, channel 0 as 1.
+    click("Button45");
+    reply(0x05, bytes("00 04 FF FF 07"));
+    reply(0x05, bytes("03 04 05 00 07"));
+    QCOMPARE(rows(RecordStore::Events).mid(0, 2),
+             (QStringList{"32|1|255|255|7|Scene Control", "32|2|5|1|7|IR Control"}));
+}
+
+void TestTimerEventWindow::eventSequenceNeedsTimer() {
+    click("Button45");
+    click("Button46");
+    QCOMPARE(m_prompts->messages, (QStringList{"Please select timer!", "Please select timer!"}));
+    QVERIFY(sendLines().isEmpty());
+    QVERIFY(!processing());
+    QCOMPARE(m_window->bus().state().DeletingEvents, quint8(0));
+}
+
+void TestTimerEventWindow::setAckDuringSequenceChangesNothing_data() {
+    QTest::addColumn<QString>("button"); // the sequence that runs
+    QTest::addColumn<int>("ackSub");     // the Set acknowledgement that comes in
+    QTest::newRow("timer Set during Read All Timers") << "Button44" << 0x02;
+    QTest::newRow("event Set during Read All Timers") << "Button44" << 0x04;
+    QTest::newRow("timer Set during Read All Events") << "Button45" << 0x02;
+    QTest::newRow("event Set during Read All Events") << "Button45" << 0x04;
+    QTest::newRow("timer Set during Delete All Events") << "Button46" << 0x02;
+}
+
+void TestTimerEventWindow::setAckDuringSequenceChangesNothing() {
+    QFETCH(QString, button);
+    QFETCH(int, ackSub);
+    addTimerRows(3);
+    find<QComboBox>("ComboBox18")->setCurrentIndex(1);
+    click(button);
+    // One step, so that the cursor stands on the second row.
+    if (button == "Button44")
+        reply(0x03, timerRecord(1));
+    else if (button == "Button45")
+        reply(0x05, bytes("02 01 01 00 00"));
+    else
+        reply(0x04, {});
+    const QStringList timersBefore = rows(RecordStore::Timers);
+    const QStringList eventsBefore = rows(RecordStore::Events);
+    const int timerRow = m_window->records().timers().currentRow();
+    const int eventRow = m_window->records().events().currentRow();
+    const RunState before = m_window->bus().state();
+    const int sent = sendLines().size();
+
+    reply(quint8(ackSub), {});
+
+    QCOMPARE(rows(RecordStore::Timers), timersBefore);
+    QCOMPARE(rows(RecordStore::Events), eventsBefore);
+    QCOMPARE(m_window->records().timers().currentRow(), timerRow);
+    QCOMPARE(m_window->records().events().currentRow(), eventRow);
+    const RunState& after = m_window->bus().state();
+    QCOMPARE(after.TimerIndex, before.TimerIndex);
+    QCOMPARE(after.EventIndex, before.EventIndex);
+    QCOMPARE(after.DeletingTimers, before.DeletingTimers);
+    QCOMPARE(sendLines().size(), sent);
+    QVERIFY(processing());
+    QVERIFY(m_prompts->messages.isEmpty());
+}
+
+void TestTimerEventWindow::lateReadReplyIsDropped_data() {
+    QTest::addColumn<QString>("ending");
+    QTest::addColumn<int>("sub");
+    QTest::newRow("timer record after Cancel") << "cancel" << 0x03;
+    QTest::newRow("event record after Cancel") << "cancel" << 0x05;
+    QTest::newRow("timer record after the watchdog") << "watchdog" << 0x03;
+    QTest::newRow("event record after an error reply") << "error" << 0x05;
+}
+
+void TestTimerEventWindow::lateReadReplyIsDropped() {
+    QFETCH(QString, ending);
+    QFETCH(int, sub);
+    addTimerRows(2);
+    find<QComboBox>("ComboBox18")->setCurrentIndex(4);
+    click(sub == 0x03 ? "Button44" : "Button45");
+    QVERIFY(processing());
+    if (ending == "cancel")
+        m_window->processingDialog().findChild<QPushButton*>("Button1")->click();
+    else if (ending == "watchdog")
+        m_window->bus().readTimerTimer();
+    else
+        reply(quint8(sub), {}, 4);
+    QVERIFY(!processing());
+    m_prompts->messages.clear();
+    const QStringList timersBefore = rows(RecordStore::Timers);
+
+    reply(quint8(sub), sub == 0x03 ? timerRecord(1) : bytes("02 01 01 00 00"));
+
+    QCOMPARE(rows(RecordStore::Timers), timersBefore);
+    QVERIFY(rows(RecordStore::Events).isEmpty());
+    QVERIFY(m_prompts->messages.isEmpty());
+    QCOMPARE(sendLines().size(), 1);
+    // The next click starts afresh at index 0.
+    click(sub == 0x03 ? "Button44" : "Button45");
+    QVERIFY(processing());
+    QVERIFY(sendLines().last().contains(sub == 0x03 ? QStringLiteral("01 04 03 00 ")
+                                                    : QStringLiteral("01 04 05 03 00 ")));
+}
+
+QTEST_MAIN(TestTimerEventWindow)
+#include "test_timer_event_window.moc"
