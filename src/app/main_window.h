@@ -15,6 +15,7 @@ class QLabel;
 class QPlainTextEdit;
 class QTabWidget;
 class TForm2;
+class TimerFamily;
 
 // The main window: the settings band, the eight tab sheets, the traffic log. It owns the
 // link, the record tables and the command families for the whole run.
@@ -56,5 +57,5 @@ private:
     TForm2* m_form2 = nullptr;
     std::unique_ptr<FamilyContext> m_context;
     std::vector<std::shared_ptr<void>> m_families;
-    std::shared_ptr<void> m_timers;
+    std::shared_ptr<TimerFamily> m_timers;
 };

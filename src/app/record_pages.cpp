@@ -1,4 +1,3 @@
-#if __has_include("commands/record_grid.h")
 #include "app/record_pages.h"
 
 #include "commands/family_context.h"
@@ -136,4 +135,3 @@ void RecordPages::SpinEdit38Change()
     if (table.isOpen())
         table.locate(QStringLiteral("Order"), m_slot->value());
 }
-#endif

@@ -32,6 +32,8 @@ Bus::Bus(const LinkSettings& settings, QObject* parent) : QObject(parent), m_set
         }
     };
 
+    // A coarse timer may fire up to 5 % early; the watchdog waits its full 5000 ms.
+    m_readTimer.setTimerType(Qt::PreciseTimer);
     m_readTimer.setInterval(kWatchdogMs);
     connect(&m_readTimer, &QTimer::timeout, this, &Bus::readTimerTimer);
 }
