@@ -47,9 +47,19 @@ void ControlServer::onStdin() {
     while ((end = m_stdinBuffer.indexOf('\n')) >= 0) {
         const QString line = QString::fromUtf8(m_stdinBuffer.left(end));
         m_stdinBuffer.remove(0, end + 1);
+        if (m_stdinSkipping) {
+            m_stdinSkipping = false;
+            continue;
+        }
         const QString answer = run(line);
         if (!answer.isEmpty())
             TrafficLog::toStdout(answer);
+    }
+    if (m_stdinBuffer.size() > kMaxLine) {
+        if (!m_stdinSkipping)
+            TrafficLog::toStdout(QStringLiteral("error: line too long"));
+        m_stdinBuffer.clear();
+        m_stdinSkipping = true;
     }
 }
 
@@ -58,10 +68,23 @@ void ControlServer::onConnection() {
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] {
             while (socket->canReadLine()) {
-                const QString answer = run(QString::fromUtf8(socket->readLine()));
+                const QByteArray line = socket->readLine(kMaxLine + 1);
+                if (!line.endsWith('\n')) {
+                    refuseLongLine(socket);
+                    return;
+                }
+                const QString answer = run(QString::fromUtf8(line));
                 if (!answer.isEmpty())
                     socket->write(answer.toUtf8() + '\n');
             }
+            if (socket->bytesAvailable() > kMaxLine)
+                refuseLongLine(socket);
         });
     }
+}
+
+void ControlServer::refuseLongLine(QTcpSocket* socket) {
+    socket->write("error: line too long\n");
+    socket->disconnectFromHost();
+    socket->readAll(); // nothing more of this client is buffered or run
 }

@@ -7,6 +7,7 @@
 #include <memory>
 
 class ControlInterface;
+class QTcpSocket;
 
 // Feeds control command lines from stdin and, when asked, from a loopback TCP port to the
 // control interface; answers go back where the line came from.
@@ -26,9 +27,15 @@ private:
     void onStdin();
     void onConnection();
     QString run(const QString& line);
+    // A client that sends a line longer than any command is told so and disconnected.
+    void refuseLongLine(QTcpSocket* socket);
+
+    // Control commands are a few words; a longer line is refused rather than buffered.
+    static constexpr qsizetype kMaxLine = 4096;
 
     ControlInterface& m_control;
     std::unique_ptr<QSocketNotifier> m_stdin;
     QByteArray m_stdinBuffer;
+    bool m_stdinSkipping = false; // the rest of an over-long stdin line is dropped
     QTcpServer m_server;
 };

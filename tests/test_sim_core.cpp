@@ -3,6 +3,7 @@
 #include "link/frames.h"
 #include "link/request_layout.h"
 #include "sim/control_interface.h"
+#include "sim/control_server.h"
 #include "sim/fault_injector.h"
 #include "sim/installation.h"
 #include "sim/serial_endpoint.h"
@@ -14,6 +15,7 @@
 #include <QJsonObject>
 #include <QNetworkDatagram>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -118,6 +120,7 @@ private slots:
     void passwordChange();
     void faults();
     void serialLink();
+    void controlLineIsBounded();
 };
 
 void TestSimCore::channelCommands_data() {
@@ -556,6 +559,30 @@ void TestSimCore::serialLink() {
     QCOMPARE(bursts.size(), 2);
     QCOMPARE(bursts[0].size() + bursts[1].size(), 18);
     ::close(fd);
+}
+
+void TestSimCore::controlLineIsBounded() {
+    SimRig rig;
+    ControlServer server(*rig.control);
+    QString error;
+    QVERIFY2(server.listen(0, &error), qPrintable(error));
+
+    // A client that never ends its line is refused, not buffered without end.
+    QTcpSocket flood;
+    flood.connectToHost(QHostAddress::LocalHost, server.port());
+    QVERIFY(flood.waitForConnected(3000));
+    flood.write(QByteArray(64 * 1024, 'x'));
+    QTRY_COMPARE_WITH_TIMEOUT(flood.state(), QAbstractSocket::UnconnectedState, 5000);
+    QVERIFY(flood.readAll().contains("line too long"));
+
+    // Ordinary command lines still get their answers.
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, server.port());
+    QVERIFY(client.waitForConnected(3000));
+    client.write("drop 2\nfaults\n");
+    QTRY_COMPARE_WITH_TIMEOUT(client.peek(4096).count('\n'), 2, 5000);
+    QCOMPARE(client.readLine().trimmed(), QByteArray("ok"));
+    QVERIFY(client.readLine().startsWith("drop=2 "));
 }
 
 QTEST_GUILESS_MAIN(TestSimCore)
