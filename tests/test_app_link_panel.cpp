@@ -8,6 +8,7 @@
 #include "support/pty_pair.h"
 
 #include <QComboBox>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -24,6 +25,17 @@ template <class T> T* child(QWidget& w, const char* name)
         qFatal("no control %s", name);
     return c;
 }
+
+// Counts the key presses that get past the filters installed after it.
+struct KeyProbe : QObject {
+    int presses = 0;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress)
+            ++presses;
+        return false;
+    }
+};
 
 quint16 freeUdpPort()
 {
@@ -209,6 +221,44 @@ private slots:
         QCOMPARE(e->text(), shown);
         QTest::keyClick(e, Qt::Key_Backspace);
         QCOMPARE(e->text(), shown.left(shown.size() - 1));
+    }
+
+    void keysThatTypeNothingPass_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("passes");
+        QTest::newRow("tab moves the focus on") << int(Qt::Key_Tab) << true;
+        QTest::newRow("backtab") << int(Qt::Key_Backtab) << true;
+        QTest::newRow("delete") << int(Qt::Key_Delete) << true;
+        QTest::newRow("arrow") << int(Qt::Key_Left) << true;
+        QTest::newRow("digit") << int(Qt::Key_7) << true;
+        QTest::newRow("letter") << int(Qt::Key_A) << false;
+    }
+
+    void keysThatTypeNothingPass()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, passes);
+        QLineEdit edit;
+        KeyProbe probe;
+        edit.installEventFilter(&probe); // runs after the key filter
+        KeyFilter::install(&edit, KeyFilter::Edit6KeyPress);
+        QTest::keyClick(&edit, Qt::Key(key));
+        QCOMPARE(probe.presses, passes ? 1 : 0);
+    }
+
+    void inputMethodTextIsFiltered()
+    {
+        auto* e = child<QLineEdit>(*m_window, "Edit6");
+        e->clear();
+        QInputMethodEvent letters;
+        letters.setCommitString(QStringLiteral("2a"));
+        QCoreApplication::sendEvent(e, &letters);
+        QCOMPARE(e->text(), QString());
+        QInputMethodEvent digits;
+        digits.setCommitString(QStringLiteral("20"));
+        QCoreApplication::sendEvent(e, &digits);
+        QCOMPARE(e->text(), QStringLiteral("20"));
     }
 
     void keyFilterKinds_data()

@@ -5,7 +5,9 @@
 #include "link/bus.h"
 #include "link/time_delay.h"
 
+#include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -77,6 +79,67 @@ private slots:
         QVERIFY(!window.processingDialog().isVisible());
         QVERIFY(!window.bus().readTimer().isActive());
         QCOMPARE(window.bus().readTimer().interval(), 5000);
+    }
+
+    void processingDialog()
+    {
+        ScriptedPrompts prompts;
+        TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
+        TForm2& form2 = window.processingDialog();
+        QCOMPARE(form2.objectName(), QStringLiteral("Form2"));
+        QCOMPARE(form2.size(), QSize(337, 139));
+        QVERIFY(form2.windowTitle().isEmpty());
+        // Form2 lives inside the main window's object tree: its Label1 must be the only one.
+        const auto labels = window.findChildren<QLabel*>(QStringLiteral("Label1"));
+        QCOMPARE(labels.size(), 1);
+        QCOMPARE(labels.front()->window(), static_cast<QWidget*>(&form2));
+        QCOMPARE(labels.front()->text(), QStringLiteral("Processing..."));
+        QVERIFY(labels.front()->font().bold());
+        QCOMPARE(labels.front()->font().pixelSize(), 16);
+        QCOMPARE(form2.findChild<QPushButton*>(QStringLiteral("Button1"))->text(),
+                 QStringLiteral("Cancel"));
+    }
+
+    void deviceTypeFilter_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<bool>("irEnabled");
+        QTest::newRow("Light") << "Light" << 64 << 1 << false;
+        QTest::newRow("Curtain") << "Curtain" << 32 << 65 << false;
+        QTest::newRow("AC") << "AC" << 128 << 97 << true;
+    }
+
+    void deviceTypeFilter()
+    {
+        QFETCH(QString, type);
+        QFETCH(int, rows);
+        QFETCH(int, slot);
+        QFETCH(bool, irEnabled);
+        QTemporaryDir dir;
+        const QString file = makeDatabase(dir);
+        QVERIFY(!file.isEmpty());
+        ScriptedPrompts prompts;
+        TForm1 window(prompts, file);
+        auto* types = window.findChild<QComboBox*>(QStringLiteral("ComboBox27"));
+        auto* slotEdit = window.findChild<QSpinBox*>(QStringLiteral("SpinEdit38"));
+        slotEdit->setValue(200);
+        types->setCurrentText(type);
+        RecordTable& monitor = window.records().monitor();
+        QCOMPARE(monitor.rowCount(), rows);
+        QCOMPARE(slotEdit->value(), slot);
+        QCOMPARE(monitor.fieldInt(QStringLiteral("Order")), slot);
+        auto* irNo = window.findChild<QSpinBox*>(QStringLiteral("SpinEdit44"));
+        auto* channel = window.findChild<QSpinBox*>(QStringLiteral("SpinEdit41"));
+        QCOMPARE(irNo->isEnabled(), irEnabled);
+        QCOMPARE(channel->isEnabled(), !irEnabled);
+
+        types->setCurrentText(QStringLiteral("All"));
+        QCOMPARE(monitor.rowCount(), 224);
+        QVERIFY(!irNo->isEnabled());
+        QVERIFY(channel->isEnabled());
+        QCOMPARE(prompts.messages, QStringList());
     }
 
     void clearEmptiesTheLog()

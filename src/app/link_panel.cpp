@@ -67,7 +67,7 @@ void LinkPanel::buildSerialRow(QGridLayout* grid)
     m_extension = form::check(this, QStringLiteral("CheckBox13"), QStringLiteral("分机通道"));
     m_extension->hide();
 
-    form::row(grid, 0, 0, QStringLiteral("Label1"), QStringLiteral("Com"), m_com);
+    form::row(grid, 0, 0, QStringLiteral("LabelComboBox5"), QStringLiteral("Com"), m_com);
     form::row(grid, 0, 2, QStringLiteral("Label2"), QStringLiteral("Baud Rate"), m_baud);
     form::row(grid, 0, 4, QStringLiteral("Label3"), QStringLiteral("Byte Size"), m_byteSize);
     form::row(grid, 0, 6, QStringLiteral("Label4"), QStringLiteral("Parity"), m_parity);

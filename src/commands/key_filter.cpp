@@ -1,5 +1,6 @@
 #include "commands/key_filter.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -29,13 +30,28 @@ bool KeyFilter::accepts(Kind kind, QChar key)
     return false;
 }
 
+bool KeyFilter::accepts(Kind kind, const QString& text)
+{
+    for (QChar c : text) {
+        if (!accepts(kind, c))
+            return false;
+    }
+    return true;
+}
+
 bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
-        const QString text = key->text();
-        // Only keys that type a character are filtered, as a key-press handler sees them.
-        if (text.size() == 1 && key->key() != Qt::Key_Delete && !accepts(m_kind, text.at(0)))
+        // Only keys that type characters are filtered, as a key-press handler sees them. Tab
+        // and Delete never reach such a handler: Tab moves the focus on, Delete edits.
+        const int code = key->key();
+        if (code != Qt::Key_Delete && code != Qt::Key_Tab && code != Qt::Key_Backtab &&
+            !accepts(m_kind, key->text()))
+            return true;
+    } else if (event->type() == QEvent::InputMethod) {
+        // Text composed by an input method is typed text too.
+        if (!accepts(m_kind, static_cast<QInputMethodEvent*>(event)->commitString()))
             return true;
     }
     return QObject::eventFilter(watched, event);

@@ -20,6 +20,8 @@ public:
     // Installs the filter of that kind on the edit; the filter lives as long as the edit.
     static void install(QLineEdit* edit, Kind kind);
     static bool accepts(Kind kind, QChar key);
+    // True when every character of the text is accepted (an empty text is).
+    static bool accepts(Kind kind, const QString& text);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
