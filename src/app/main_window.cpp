@@ -124,9 +124,8 @@ void TForm1::FormCreate(const QString& databaseFile)
 {
     // 1. The six tables, one after the other; a table that cannot be opened is reported and
     //    the window still comes up.
-    for (const QString& message : m_records.openAll(databaseFile))
-        m_prompts.message(message);
-    // 2-6 follow in startUp() of the families and the panel.
+    m_records.openAll(databaseFile, [this](const QString& message) { m_prompts.message(message); });
+    // 2-6: the fields of the timer tab, "Local IP", the relay-delay controls.
     startUpFields();
 }
 

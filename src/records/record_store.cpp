@@ -7,7 +7,8 @@ RecordStore::RecordStore() {
         m_tables[size_t(t)] = std::make_unique<RecordTable>(tableName(Table(t)));
 }
 
-QStringList RecordStore::openAll(const QString& databaseFile) {
+QStringList RecordStore::openAll(const QString& databaseFile,
+                                 const std::function<void(const QString&)>& report) {
     QStringList messages;
     for (int t = 0; t < Count; ++t) {
         RecordTable& table = *m_tables[size_t(t)];
@@ -17,6 +18,8 @@ QStringList RecordStore::openAll(const QString& databaseFile) {
         } catch (const RecordError&) {
             table.close();
             messages << missingMessage(Table(t));
+            if (report)
+                report(messages.last());
         }
     }
     return messages;

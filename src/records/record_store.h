@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 // The six tables of the record database, in the order start-up opens them.
 class RecordStore {
@@ -21,9 +22,11 @@ public:
     RecordTable& binds() { return table(Binds); }     // ADOTable5 "Bind Records"
     RecordTable& monitor() { return table(Monitor); } // ADOTable6 "Monitor Bind Records"
 
-    // Opens the six tables one after the other from the file; returns, in table order, the
-    // message of every table that could not be opened ("Can not find Scene Records database").
-    QStringList openAll(const QString& databaseFile);
+    // Opens the six tables one after the other from the file. A table that cannot be opened
+    // is reported at once, before the next is tried ("Can not find Scene Records database"),
+    // and its message is also returned, in table order.
+    QStringList openAll(const QString& databaseFile,
+                        const std::function<void(const QString&)>& report = {});
 
     static QString tableName(Table t);
     static QString missingMessage(Table t);
