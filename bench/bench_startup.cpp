@@ -16,8 +16,7 @@
 #include <vector>
 
 namespace {
-template <class Make> double shownAfterMs(Make make)
-{
+template <class Make> double shownAfterMs(Make make) {
     QElapsedTimer clock;
     clock.start();
     auto window = make();
@@ -34,16 +33,14 @@ template <class Make> double shownAfterMs(Make make)
     return ms;
 }
 
-void report(const char* what, std::vector<double> v)
-{
+void report(const char* what, std::vector<double> v) {
     std::sort(v.begin(), v.end());
     std::printf("%-40s min %7.2f ms  median %7.2f ms  max %7.2f ms\n", what, v.front(),
                 v[v.size() / 2], v.back());
 }
 } // namespace
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const QString db = dir.filePath(QStringLiteral("VELM.mdb"));

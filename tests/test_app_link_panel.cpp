@@ -18,8 +18,7 @@
 #include <QUdpSocket>
 
 namespace {
-template <class T> T* child(QWidget& w, const char* name)
-{
+template <class T> T* child(QWidget& w, const char* name) {
     auto* c = w.findChild<T*>(QString::fromLatin1(name));
     if (!c)
         qFatal("no control %s", name);
@@ -29,16 +28,14 @@ template <class T> T* child(QWidget& w, const char* name)
 // Counts the key presses that get past the filters installed after it.
 struct KeyProbe : QObject {
     int presses = 0;
-    bool eventFilter(QObject*, QEvent* event) override
-    {
+    bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::KeyPress)
             ++presses;
         return false;
     }
 };
 
-quint16 freeUdpPort()
-{
+quint16 freeUdpPort() {
     QUdpSocket probe;
     probe.bind(QHostAddress::LocalHost, 0);
     return probe.localPort();
@@ -54,8 +51,7 @@ class TestLinkPanel : public QObject {
     QString status() { return child<QLabel>(*m_window, "StatusPanel")->text(); }
 
 private slots:
-    void init()
-    {
+    void init() {
         m_prompts = std::make_unique<ScriptedPrompts>();
         m_window = std::make_unique<TForm1>(*m_prompts, QStringLiteral("/nonexistent/VELM.mdb"));
         m_prompts->messages.clear();
@@ -63,15 +59,13 @@ private slots:
         child<QLineEdit>(*m_window, "Edit4")->setText(QStringLiteral("127.0.0.1"));
     }
 
-    void cleanup()
-    {
+    void cleanup() {
         m_window.reset();
         qunsetenv("VELM_COM1");
         qunsetenv("VELM_COM5");
     }
 
-    void defaults()
-    {
+    void defaults() {
         QCOMPARE(child<QComboBox>(*m_window, "ComboBox5")->currentText(), QStringLiteral("COM1"));
         QStringList five;
         auto* com = child<QComboBox>(*m_window, "ComboBox5");
@@ -92,11 +86,11 @@ private slots:
         // The factory "Remote IP" is a private address (a fresh window, before init() changed it).
         ScriptedPrompts p;
         TForm1 fresh(p, QStringLiteral("/nonexistent/VELM.mdb"));
-        QCOMPARE(child<QLineEdit>(fresh, "Edit4")->text(), QString::fromLatin1(LinkPanel::kDefaultRemoteIp));
+        QCOMPARE(child<QLineEdit>(fresh, "Edit4")->text(),
+                 QString::fromLatin1(LinkPanel::kDefaultRemoteIp));
     }
 
-    void serialCreateAndClose()
-    {
+    void serialCreateAndClose() {
         PtyPair pty;
         QVERIFY(pty.ok());
         qputenv("VELM_COM1", pty.slavePath().toLocal8Bit());
@@ -105,8 +99,8 @@ private slots:
         QCOMPARE(m_prompts->messages, QStringList());
         QCOMPARE(button->text(), QStringLiteral("Close"));
         QCOMPARE(status(), QStringLiteral("Com is running!"));
-        for (const char* name : {"ComboBox1", "ComboBox2", "ComboBox3", "ComboBox4", "ComboBox5",
-                                 "RadioButton2"})
+        for (const char* name :
+             {"ComboBox1", "ComboBox2", "ComboBox3", "ComboBox4", "ComboBox5", "RadioButton2"})
             QVERIFY2(!child<QWidget>(*m_window, name)->isEnabled(), name);
         QVERIFY(m_window->bus().comm().isOpen());
 
@@ -118,15 +112,13 @@ private slots:
             QVERIFY2(child<QWidget>(*m_window, name)->isEnabled(), name);
     }
 
-    void serialCreateFails_data()
-    {
+    void serialCreateFails_data() {
         QTest::addColumn<QString>("device");
         QTest::newRow("missing device") << QStringLiteral("/dev/velm-no-such-port");
         QTest::newRow("not a serial device") << QStringLiteral("/dev/null");
     }
 
-    void serialCreateFails()
-    {
+    void serialCreateFails() {
         QFETCH(QString, device);
         qputenv("VELM_COM5", device.toLocal8Bit());
         child<QComboBox>(*m_window, "ComboBox5")->setCurrentIndex(4);
@@ -138,8 +130,7 @@ private slots:
         QVERIFY(!m_window->bus().comm().isOpen());
     }
 
-    void networkCreateAndClose()
-    {
+    void networkCreateAndClose() {
         child<QLineEdit>(*m_window, "Edit6")->setText(QString::number(freeUdpPort()));
         auto* button = child<QPushButton>(*m_window, "Button32");
         QTest::mouseClick(button, Qt::LeftButton);
@@ -159,8 +150,7 @@ private slots:
             QVERIFY2(child<QWidget>(*m_window, name)->isEnabled(), name);
     }
 
-    void networkCreateFails_data()
-    {
+    void networkCreateFails_data() {
         QTest::addColumn<QString>("remotePort");
         QTest::addColumn<QString>("localPort");
         QTest::newRow("empty remote port") << QString() << QString::number(freeUdpPort());
@@ -168,8 +158,7 @@ private slots:
         QTest::newRow("local port in use") << QStringLiteral("2001") << QStringLiteral("IN_USE");
     }
 
-    void networkCreateFails()
-    {
+    void networkCreateFails() {
         QFETCH(QString, remotePort);
         QFETCH(QString, localPort);
         QUdpSocket holder;
@@ -187,8 +176,7 @@ private slots:
         QVERIFY(child<QWidget>(*m_window, "Edit6")->isEnabled());
     }
 
-    void bothLinksAtOnce()
-    {
+    void bothLinksAtOnce() {
         PtyPair pty;
         qputenv("VELM_COM1", pty.slavePath().toLocal8Bit());
         child<QLineEdit>(*m_window, "Edit6")->setText(QString::number(freeUdpPort()));
@@ -199,19 +187,25 @@ private slots:
         QCOMPARE(m_prompts->messages, QStringList());
     }
 
-    void keyFiltersOnTheBand_data()
-    {
+    void keyFiltersOnTheBand_data() {
         QTest::addColumn<QString>("edit");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("local port drops letters") << "Edit6" << "2a0b0c3" << "2003";
-        QTest::newRow("remote port drops dots") << "Edit5" << "20.01" << "2001";
-        QTest::newRow("remote ip takes dots") << "Edit4" << "10.0.x0.1" << "10.0.0.1";
-        QTest::newRow("local port limit") << "Edit6" << "1234567" << "12345";
+        QTest::newRow("local port drops letters") << "Edit6"
+                                                  << "2a0b0c3"
+                                                  << "2003";
+        QTest::newRow("remote port drops dots") << "Edit5"
+                                                << "20.01"
+                                                << "2001";
+        QTest::newRow("remote ip takes dots") << "Edit4"
+                                              << "10.0.x0.1"
+                                              << "10.0.0.1";
+        QTest::newRow("local port limit") << "Edit6"
+                                          << "1234567"
+                                          << "12345";
     }
 
-    void keyFiltersOnTheBand()
-    {
+    void keyFiltersOnTheBand() {
         QFETCH(QString, edit);
         QFETCH(QString, typed);
         QFETCH(QString, shown);
@@ -223,8 +217,7 @@ private slots:
         QCOMPARE(e->text(), shown.left(shown.size() - 1));
     }
 
-    void keysThatTypeNothingPass_data()
-    {
+    void keysThatTypeNothingPass_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<bool>("passes");
         QTest::newRow("tab moves the focus on") << int(Qt::Key_Tab) << true;
@@ -235,8 +228,7 @@ private slots:
         QTest::newRow("letter") << int(Qt::Key_A) << false;
     }
 
-    void keysThatTypeNothingPass()
-    {
+    void keysThatTypeNothingPass() {
         QFETCH(int, key);
         QFETCH(bool, passes);
         QLineEdit edit;
@@ -247,8 +239,7 @@ private slots:
         QCOMPARE(probe.presses, passes ? 1 : 0);
     }
 
-    void inputMethodTextIsFiltered()
-    {
+    void inputMethodTextIsFiltered() {
         auto* e = child<QLineEdit>(*m_window, "Edit6");
         e->clear();
         QInputMethodEvent letters;
@@ -261,21 +252,23 @@ private slots:
         QCOMPARE(e->text(), QStringLiteral("20"));
     }
 
-    void keyFilterKinds_data()
-    {
+    void keyFilterKinds_data() {
         QTest::addColumn<int>("kind");
         QTest::addColumn<QString>("accepted");
         QTest::addColumn<QString>("refused");
-        QTest::newRow("Edit4") << int(KeyFilter::Edit4KeyPress) << "0123456789." << "aZ-/ ";
-        QTest::newRow("Edit5") << int(KeyFilter::Edit5KeyPress) << "0123456789" << ".a ";
-        QTest::newRow("Edit6") << int(KeyFilter::Edit6KeyPress) << "0123456789" << ".a ";
+        QTest::newRow("Edit4") << int(KeyFilter::Edit4KeyPress) << "0123456789."
+                               << "aZ-/ ";
+        QTest::newRow("Edit5") << int(KeyFilter::Edit5KeyPress) << "0123456789"
+                               << ".a ";
+        QTest::newRow("Edit6") << int(KeyFilter::Edit6KeyPress) << "0123456789"
+                               << ".a ";
         QTest::newRow("Edit7") << int(KeyFilter::Edit7KeyPress) << "0123456789abcdefABCDEF"
                                << "gG.xz ";
-        QTest::newRow("Edit9") << int(KeyFilter::Edit9KeyPress) << "0123456789" << ".aF";
+        QTest::newRow("Edit9") << int(KeyFilter::Edit9KeyPress) << "0123456789"
+                               << ".aF";
     }
 
-    void keyFilterKinds()
-    {
+    void keyFilterKinds() {
         QFETCH(int, kind);
         QFETCH(QString, accepted);
         QFETCH(QString, refused);

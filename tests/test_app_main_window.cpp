@@ -22,8 +22,7 @@ class TestMainWindow : public QObject {
     Q_OBJECT
 
 private:
-    static QString makeDatabase(const QTemporaryDir& dir)
-    {
+    static QString makeDatabase(const QTemporaryDir& dir) {
         const QString file = dir.filePath(QStringLiteral("VELM.mdb"));
         QProcess initdb;
         initdb.start(QStringLiteral(VELM_BIN_DIR "/velm-initdb"), {file});
@@ -32,25 +31,22 @@ private:
     }
 
 private slots:
-    void sixMessagesInTableOrderWithoutDatabase()
-    {
+    void sixMessagesInTableOrderWithoutDatabase() {
         QTemporaryDir dir;
         ScriptedPrompts prompts;
         TForm1 window(prompts, dir.filePath(QStringLiteral("VELM.mdb")));
         QCOMPARE(prompts.messages,
-                 QStringList({"Can not find Scene Records database",
-                              "Can not find IR Records database",
-                              "Can not find Timer Records database",
-                              "Can not find Event Records database",
-                              "Can not find Bind Records database",
-                              "Can not find Monitor Bind Records database"}));
+                 QStringList(
+                     {"Can not find Scene Records database", "Can not find IR Records database",
+                      "Can not find Timer Records database", "Can not find Event Records database",
+                      "Can not find Bind Records database",
+                      "Can not find Monitor Bind Records database"}));
         // The window still works: the log can be cleared, the pages are there.
         QCOMPARE(window.pages()->count(), 8);
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("VELM.mdb"))));
     }
 
-    void noMessageWithInitialisedDatabase()
-    {
+    void noMessageWithInitialisedDatabase() {
         QTemporaryDir dir;
         const QString file = makeDatabase(dir);
         QVERIFY(!file.isEmpty());
@@ -60,29 +56,28 @@ private slots:
         QCOMPARE(window.records().monitor().rowCount(), 224);
     }
 
-    void outline()
-    {
+    void outline() {
         ScriptedPrompts prompts;
         TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
         QCOMPARE(window.windowTitle(), QStringLiteral("VELM V08 2014.08.18"));
-        const QStringList captions = {"Module Settings", "Scene Settings", "Light Control",
-                                      "Curtain Control", "IR Control", "Input Module Settings",
-                                      "Timer Settings", "Monitor Bindings"};
+        const QStringList captions = {"Module Settings", "Scene Settings",  "Light Control",
+                                      "Curtain Control", "IR Control",      "Input Module Settings",
+                                      "Timer Settings",  "Monitor Bindings"};
         for (int i = 0; i < captions.size(); ++i) {
             QCOMPARE(window.pages()->tabText(i), captions[i]);
-            QCOMPARE(window.pages()->widget(i)->objectName(), QStringLiteral("TabSheet%1").arg(i + 1));
+            QCOMPARE(window.pages()->widget(i)->objectName(),
+                     QStringLiteral("TabSheet%1").arg(i + 1));
         }
         QCOMPARE(window.pages()->currentIndex(), 0);
-        for (const char* name : {"GroupBox4", "GroupBox9", "Splitter1", "Memo1", "StatusBar1",
-                                 "Button40", "Edit3"})
+        for (const char* name :
+             {"GroupBox4", "GroupBox9", "Splitter1", "Memo1", "StatusBar1", "Button40", "Edit3"})
             QVERIFY2(window.findChild<QWidget*>(QString::fromLatin1(name)), name);
         QVERIFY(!window.processingDialog().isVisible());
         QVERIFY(!window.bus().readTimer().isActive());
         QCOMPARE(window.bus().readTimer().interval(), 5000);
     }
 
-    void processingDialog()
-    {
+    void processingDialog() {
         ScriptedPrompts prompts;
         TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
         TForm2& form2 = window.processingDialog();
@@ -100,8 +95,7 @@ private slots:
                  QStringLiteral("Cancel"));
     }
 
-    void deviceTypeFilter_data()
-    {
+    void deviceTypeFilter_data() {
         QTest::addColumn<QString>("type");
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("slot");
@@ -111,8 +105,7 @@ private slots:
         QTest::newRow("AC") << "AC" << 128 << 97 << true;
     }
 
-    void deviceTypeFilter()
-    {
+    void deviceTypeFilter() {
         QFETCH(QString, type);
         QFETCH(int, rows);
         QFETCH(int, slot);
@@ -142,26 +135,24 @@ private slots:
         QCOMPARE(prompts.messages, QStringList());
     }
 
-    void clearEmptiesTheLog()
-    {
+    void clearEmptiesTheLog() {
         ScriptedPrompts prompts;
         TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
         auto* memo = window.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
         window.bus().SendDataDeal(); // serial mode, port closed: the log line stands
         QVERIFY(memo->toPlainText().startsWith(QStringLiteral("Send ：X")));
-        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Button40")), Qt::LeftButton);
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Button40")),
+                          Qt::LeftButton);
         QVERIFY(memo->toPlainText().isEmpty());
     }
 
-    void watchdogAndCancelEndTheSequence_data()
-    {
+    void watchdogAndCancelEndTheSequence_data() {
         QTest::addColumn<bool>("watchdog");
         QTest::newRow("watchdog") << true;
         QTest::newRow("cancel") << false;
     }
 
-    void watchdogAndCancelEndTheSequence()
-    {
+    void watchdogAndCancelEndTheSequence() {
         QFETCH(bool, watchdog);
         ScriptedPrompts prompts;
         TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
@@ -179,8 +170,9 @@ private slots:
         if (watchdog)
             bus.readTimerTimer();
         else
-            QTest::mouseClick(window.processingDialog().findChild<QPushButton*>(QStringLiteral("Button1")),
-                              Qt::LeftButton);
+            QTest::mouseClick(
+                window.processingDialog().findChild<QPushButton*>(QStringLiteral("Button1")),
+                Qt::LeftButton);
 
         QVERIFY(!bus.readTimer().isActive());
         QVERIFY(!window.processingDialog().isVisible());
@@ -193,8 +185,7 @@ private slots:
         QVERIFY(!bus.udp().isActive()); // closed transports stay closed
     }
 
-    void watchdogFiresAfterFiveSeconds()
-    {
+    void watchdogFiresAfterFiveSeconds() {
         ScriptedPrompts prompts;
         TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
         prompts.messages.clear();
@@ -207,8 +198,7 @@ private slots:
         QVERIFY(!window.processingDialog().isVisible());
     }
 
-    void timeDelayKeepsHandlingEvents()
-    {
+    void timeDelayKeepsHandlingEvents() {
         QElapsedTimer clock;
         clock.start();
         TimeDelay(0);

@@ -123,8 +123,7 @@ private slots:
             // The set width, widened only as far as the title needs.
             if (def.columns[c].width > 0)
                 QVERIFY(g->view()->columnWidth(c) >= def.columns[c].width);
-            QVERIFY(g->view()->columnWidth(c) >=
-                    g->view()->fontMetrics().horizontalAdvance(title));
+            QVERIFY(g->view()->columnWidth(c) >= g->view()->fontMetrics().horizontalAdvance(title));
             if (m->rowCount() > 0)
                 QCOMPARE(bool(m->flags(m->index(0, c)) & Qt::ItemIsEditable), editable.contains(c));
         }

@@ -9,8 +9,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
-int main(int argc, char* argv[])
-{
+int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
     const QString db = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("VELM.mdb");

@@ -15,16 +15,14 @@
 
 namespace {
 template <class T, class... Args>
-std::shared_ptr<T> keep(std::vector<std::shared_ptr<void>>& owned, Args&&... args)
-{
+std::shared_ptr<T> keep(std::vector<std::shared_ptr<void>>& owned, Args&&... args) {
     auto family = std::make_shared<T>(std::forward<Args>(args)...);
     owned.push_back(family);
     return family;
 }
 } // namespace
 
-void TForm1::createFamilies()
-{
+void TForm1::createFamilies() {
     FamilyContext& ctx = *m_context;
     keep<ModuleAdminFamily>(m_families, ctx);
     keep<LightFamily>(m_families, ctx);
@@ -35,8 +33,7 @@ void TForm1::createFamilies()
     keep<RecordPages>(m_families, ctx);
 }
 
-void TForm1::startUpFields()
-{
+void TForm1::startUpFields() {
     // 2-4. Date pickers, weekday names and masked times of the timer tab.
     m_timers->initialiseClockFields(QDateTime::currentDateTime());
     // 5. "Local IP".

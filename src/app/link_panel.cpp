@@ -22,8 +22,7 @@ const QString kCreate = QStringLiteral("Create");
 const QString kClose = QStringLiteral("Close");
 
 // A port text as the transport takes it: digits only, and something there.
-bool portValue(const QString& text, quint16* port)
-{
+bool portValue(const QString& text, quint16* port) {
     bool ok = false;
     const uint value = text.toUInt(&ok);
     *port = quint16(value);
@@ -32,8 +31,7 @@ bool portValue(const QString& text, quint16* port)
 } // namespace
 
 LinkPanel::LinkPanel(PromptService& prompts, QWidget* parent)
-    : QGroupBox(QStringLiteral("Communication Settings"), parent), m_prompts(prompts)
-{
+    : QGroupBox(QStringLiteral("Communication Settings"), parent), m_prompts(prompts) {
     setObjectName(QStringLiteral("GroupBox4"));
     setFixedHeight(117);
     auto* grid = new QGridLayout(this);
@@ -46,21 +44,19 @@ LinkPanel::LinkPanel(PromptService& prompts, QWidget* parent)
     modes->addButton(m_networkMode);
 }
 
-void LinkPanel::fillLocalIp()
-{
+void LinkPanel::fillLocalIp() {
     m_localIp->setText(localAddress());
 }
 
-void LinkPanel::buildSerialRow(QGridLayout* grid)
-{
+void LinkPanel::buildSerialRow(QGridLayout* grid) {
     m_com = form::combo(this, QStringLiteral("ComboBox5"), TComm::portNames(), 0);
-    m_baud = form::combo(this, QStringLiteral("ComboBox1"),
-                         {"1200", "2400", "4800", "9600", "14400", "19200", "38400", "56000",
-                          "115200", "128000"},
-                         3);
+    m_baud = form::combo(
+        this, QStringLiteral("ComboBox1"),
+        {"1200", "2400", "4800", "9600", "14400", "19200", "38400", "56000", "115200", "128000"},
+        3);
     m_byteSize = form::combo(this, QStringLiteral("ComboBox2"), {"5", "6", "7", "8"}, 3);
-    m_parity = form::combo(this, QStringLiteral("ComboBox3"),
-                           {"Even", "Mark", "None", "Odd", "Space"}, 2);
+    m_parity =
+        form::combo(this, QStringLiteral("ComboBox3"), {"Even", "Mark", "None", "Odd", "Space"}, 2);
     m_stopBits = form::combo(this, QStringLiteral("ComboBox4"), {"1", "1.5", "2"}, 0);
     m_serialButton = form::button(this, QStringLiteral("Button10"), kCreate);
     m_serialMode = form::radio(this, QStringLiteral("RadioButton2"), QStringLiteral("Com"), true);
@@ -78,12 +74,12 @@ void LinkPanel::buildSerialRow(QGridLayout* grid)
     connect(m_serialButton, &QPushButton::clicked, this, &LinkPanel::Button10Click);
 }
 
-void LinkPanel::buildNetworkRow(QGridLayout* grid)
-{
+void LinkPanel::buildNetworkRow(QGridLayout* grid) {
     m_localIp = form::edit(this, QStringLiteral("Edit3"));
     m_localIp->setReadOnly(true);
     m_localPort = form::edit(this, QStringLiteral("Edit6"), 5, QStringLiteral("2002"));
-    m_remoteIp = form::edit(this, QStringLiteral("Edit4"), 15, QString::fromLatin1(kDefaultRemoteIp));
+    m_remoteIp =
+        form::edit(this, QStringLiteral("Edit4"), 15, QString::fromLatin1(kDefaultRemoteIp));
     m_remotePort = form::edit(this, QStringLiteral("Edit5"), 5, QStringLiteral("2001"));
     m_subnet = form::spin(this, QStringLiteral("SpinEdit7"), 0, 65535, 1);
     m_password = form::edit(this, QStringLiteral("Edit18"), 16, QStringLiteral("418273"));
@@ -108,15 +104,26 @@ void LinkPanel::buildNetworkRow(QGridLayout* grid)
     connect(m_networkButton, &QPushButton::clicked, this, &LinkPanel::Button32Click);
 }
 
-bool LinkPanel::networkMode() const { return m_networkMode->isChecked(); }
-bool LinkPanel::extensionChannel() const { return m_extension->isChecked(); }
-bool LinkPanel::maskedLog() const { return m_masked->isChecked(); }
-QString LinkPanel::password() const { return m_password->text(); }
-quint16 LinkPanel::subnetId() const { return quint16(m_subnet->value()); }
-QString LinkPanel::remotePortText() const { return m_remotePort->text(); }
+bool LinkPanel::networkMode() const {
+    return m_networkMode->isChecked();
+}
+bool LinkPanel::extensionChannel() const {
+    return m_extension->isChecked();
+}
+bool LinkPanel::maskedLog() const {
+    return m_masked->isChecked();
+}
+QString LinkPanel::password() const {
+    return m_password->text();
+}
+quint16 LinkPanel::subnetId() const {
+    return quint16(m_subnet->value());
+}
+QString LinkPanel::remotePortText() const {
+    return m_remotePort->text();
+}
 
-void LinkPanel::Button10Click()
-{
+void LinkPanel::Button10Click() {
     TComm& comm = m_bus->comm();
     if (m_serialButton->text() == kCreate) {
         comm.CommName = m_com->currentText();
@@ -145,8 +152,7 @@ void LinkPanel::Button10Click()
     }
 }
 
-void LinkPanel::Button32Click()
-{
+void LinkPanel::Button32Click() {
     UdpTransport& udp = m_bus->udp();
     if (m_networkButton->text() == kCreate) {
         quint16 remotePort = 0;
@@ -176,30 +182,26 @@ void LinkPanel::Button32Click()
     }
 }
 
-void LinkPanel::setSerialControlsEnabled(bool enabled)
-{
+void LinkPanel::setSerialControlsEnabled(bool enabled) {
     for (QWidget* w : {static_cast<QWidget*>(m_baud), static_cast<QWidget*>(m_byteSize),
                        static_cast<QWidget*>(m_parity), static_cast<QWidget*>(m_stopBits),
                        static_cast<QWidget*>(m_com), static_cast<QWidget*>(m_serialMode)})
         w->setEnabled(enabled);
 }
 
-void LinkPanel::setNetworkControlsEnabled(bool enabled)
-{
+void LinkPanel::setNetworkControlsEnabled(bool enabled) {
     for (QWidget* w : {static_cast<QWidget*>(m_localIp), static_cast<QWidget*>(m_remoteIp),
                        static_cast<QWidget*>(m_remotePort), static_cast<QWidget*>(m_localPort),
                        static_cast<QWidget*>(m_subnet), static_cast<QWidget*>(m_networkMode)})
         w->setEnabled(enabled);
 }
 
-void LinkPanel::setStatus(const QString& text)
-{
+void LinkPanel::setStatus(const QString& text) {
     if (m_status)
         m_status->setText(text);
 }
 
-QString LinkPanel::localAddress()
-{
+QString LinkPanel::localAddress() {
     const QString host = QHostInfo::localHostName();
     if (host.isEmpty())
         return QStringLiteral("0.0.0.0");
@@ -209,7 +211,10 @@ QString LinkPanel::localAddress()
             if (a.protocol() == QAbstractSocket::IPv4Protocol) {
                 const quint32 v = a.toIPv4Address();
                 return QStringLiteral("%1.%2.%3.%4")
-                    .arg(v >> 24).arg((v >> 16) & 0xFF).arg((v >> 8) & 0xFF).arg(v & 0xFF);
+                    .arg(v >> 24)
+                    .arg((v >> 16) & 0xFF)
+                    .arg((v >> 8) & 0xFF)
+                    .arg(v & 0xFF);
             }
         }
         return QString();

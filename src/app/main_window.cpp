@@ -23,15 +23,14 @@ struct PageInfo {
     const char* caption;
 };
 const PageInfo kPages[] = {
-    {"TabSheet1", "Module Settings"},  {"TabSheet2", "Scene Settings"},
-    {"TabSheet3", "Light Control"},    {"TabSheet4", "Curtain Control"},
-    {"TabSheet5", "IR Control"},       {"TabSheet6", "Input Module Settings"},
-    {"TabSheet7", "Timer Settings"},   {"TabSheet8", "Monitor Bindings"},
+    {"TabSheet1", "Module Settings"}, {"TabSheet2", "Scene Settings"},
+    {"TabSheet3", "Light Control"},   {"TabSheet4", "Curtain Control"},
+    {"TabSheet5", "IR Control"},      {"TabSheet6", "Input Module Settings"},
+    {"TabSheet7", "Timer Settings"},  {"TabSheet8", "Monitor Bindings"},
 };
 } // namespace
 
-TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(prompts)
-{
+TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(prompts) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QString::fromLatin1(kCaption));
     setGeometry(385, 38, 1354, 739);
@@ -61,21 +60,20 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
     m_bus->setProcessingView(m_form2);
     connect(m_form2, &TForm2::cancelled, m_bus.get(), &Bus::cancelSequence);
     connect(m_bus.get(), &Bus::logLine, this, &TForm1::appendLog);
-    connect(m_bus.get(), &Bus::message, this, [this](const QString& text) { m_prompts.message(text); });
+    connect(m_bus.get(), &Bus::message, this,
+            [this](const QString& text) { m_prompts.message(text); });
 
     m_context = std::make_unique<FamilyContext>(FamilyContext{*m_bus, m_records, prompts, m_pages});
     createFamilies();
     FormCreate(databaseFile);
 }
 
-TForm1::~TForm1()
-{
+TForm1::~TForm1() {
     // The families hold widgets of this window and references to the bus: let them go first.
     m_families.clear();
 }
 
-void TForm1::buildPages()
-{
+void TForm1::buildPages() {
     for (const PageInfo& p : kPages) {
         auto* page = new QWidget(m_pages);
         page->setObjectName(QString::fromLatin1(p.name));
@@ -86,10 +84,9 @@ void TForm1::buildPages()
     m_pages->setCurrentIndex(0);
 }
 
-QWidget* TForm1::buildLogBand()
-{
-    auto* band = form::group(nullptr, QStringLiteral("GroupBox9"),
-                             QStringLiteral("Communication Data"));
+QWidget* TForm1::buildLogBand() {
+    auto* band =
+        form::group(nullptr, QStringLiteral("GroupBox9"), QStringLiteral("Communication Data"));
     m_memo = new QPlainTextEdit(band);
     m_memo->setObjectName(QStringLiteral("Memo1"));
     m_memo->setReadOnly(true);
@@ -120,8 +117,7 @@ QWidget* TForm1::buildLogBand()
     return band;
 }
 
-void TForm1::FormCreate(const QString& databaseFile)
-{
+void TForm1::FormCreate(const QString& databaseFile) {
     // 1. The six tables, one after the other; a table that cannot be opened is reported and
     //    the window still comes up.
     m_records.openAll(databaseFile, [this](const QString& message) { m_prompts.message(message); });
@@ -129,18 +125,15 @@ void TForm1::FormCreate(const QString& databaseFile)
     startUpFields();
 }
 
-void TForm1::Button40Click()
-{
+void TForm1::Button40Click() {
     m_memo->clear();
 }
 
-void TForm1::appendLog(const QString& line)
-{
+void TForm1::appendLog(const QString& line) {
     m_memo->appendPlainText(line);
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
-{
+void TForm1::closeEvent(QCloseEvent* event) {
     m_bus->comm().ClosePort();
     m_bus->udp().close();
     event->accept();

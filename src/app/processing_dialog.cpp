@@ -6,8 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint)
-{
+TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QString());
     setFixedSize(337, 139);
@@ -28,7 +27,6 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::CustomizeWind
     connect(cancel, &QPushButton::clicked, this, &TForm2::Button1Click);
 }
 
-void TForm2::Button1Click()
-{
+void TForm2::Button1Click() {
     emit cancelled();
 }

@@ -16,8 +16,7 @@
 
 namespace {
 QGroupBox* pageGroup(FamilyContext& ctx, const QString& page, const QString& name,
-                     const QString& caption)
-{
+                     const QString& caption) {
     QWidget* sheet = ctx.page(page);
     auto* group = form::group(sheet, name, caption);
     sheet->layout()->addWidget(group);
@@ -25,26 +24,23 @@ QGroupBox* pageGroup(FamilyContext& ctx, const QString& page, const QString& nam
 }
 } // namespace
 
-RecordPages::RecordPages(FamilyContext& context) : m_context(context)
-{
+RecordPages::RecordPages(FamilyContext& context) : m_context(context) {
     buildScenePage();
     buildIrPage();
     buildInputPage();
     buildMonitorPage();
 }
 
-void RecordPages::buildScenePage()
-{
+void RecordPages::buildScenePage() {
     auto* group = pageGroup(m_context, QStringLiteral("TabSheet2"), QStringLiteral("GroupBox2"),
                             QStringLiteral("Set Scenes"));
     group->setToolTip(QStringLiteral("Clear All Scenes"));
     auto* layout = new QVBoxLayout(group);
-    layout->addWidget(new RecordGrid(m_context.records.scenes(), RecordStore::Scenes,
-                                     m_context.prompts, group));
+    layout->addWidget(
+        new RecordGrid(m_context.records.scenes(), RecordStore::Scenes, m_context.prompts, group));
 }
 
-void RecordPages::buildIrPage()
-{
+void RecordPages::buildIrPage() {
     auto* group = pageGroup(m_context, QStringLiteral("TabSheet5"), QStringLiteral("GroupBox12"),
                             QStringLiteral("IR Control"));
     auto* layout = new QVBoxLayout(group);
@@ -52,8 +48,7 @@ void RecordPages::buildIrPage()
         new RecordGrid(m_context.records.ir(), RecordStore::Ir, m_context.prompts, group));
 }
 
-void RecordPages::buildInputPage()
-{
+void RecordPages::buildInputPage() {
     auto* group = pageGroup(m_context, QStringLiteral("TabSheet6"), QStringLiteral("GroupBox10"),
                             QStringLiteral("Input Module Settings"));
     auto* layout = new QVBoxLayout(group);
@@ -68,8 +63,7 @@ void RecordPages::buildInputPage()
     connect(m_inputModule, &QSpinBox::valueChanged, this, &RecordPages::SpinEdit37Change);
 }
 
-void RecordPages::buildMonitorPage()
-{
+void RecordPages::buildMonitorPage() {
     auto* group = pageGroup(m_context, QStringLiteral("TabSheet8"), QStringLiteral("GroupBox11"),
                             QStringLiteral("Monitor Bindings"));
     auto* layout = new QVBoxLayout(group);
@@ -80,22 +74,20 @@ void RecordPages::buildMonitorPage()
     m_channel = form::spin(group, QStringLiteral("SpinEdit41"), 1, 8, 1);
     m_irNo = form::spin(group, QStringLiteral("SpinEdit44"), 0, 255, 0);
     m_irNo->setEnabled(false);
-    m_deviceType = form::combo(group, QStringLiteral("ComboBox27"),
-                               {"All", "Light", "Curtain", "AC"}, 0);
+    m_deviceType =
+        form::combo(group, QStringLiteral("ComboBox27"), {"All", "Light", "Curtain", "AC"}, 0);
     form::row(row, 0, 0, QStringLiteral("Label86"), QStringLiteral("No. :"), m_slot);
     form::row(row, 1, 0, QStringLiteral("Label88"), QStringLiteral("Binding Channel No. :"),
               m_channel);
     form::row(row, 2, 0, QStringLiteral("Label89"), QStringLiteral("Binding IR No. :"), m_irNo);
-    form::row(row, 3, 0, QStringLiteral("Label90"), QStringLiteral("Device Type :"),
-              m_deviceType);
+    form::row(row, 3, 0, QStringLiteral("Label90"), QStringLiteral("Device Type :"), m_deviceType);
     row->setColumnStretch(2, 1);
     layout->addLayout(row);
     connect(m_deviceType, &QComboBox::currentIndexChanged, this, &RecordPages::ComboBox27Change);
     connect(m_slot, &QSpinBox::valueChanged, this, &RecordPages::SpinEdit38Change);
 }
 
-void RecordPages::applyFilter(RecordTable& table, const QString& expression)
-{
+void RecordPages::applyFilter(RecordTable& table, const QString& expression) {
     // A table that could not be opened at start-up keeps its error to itself here: the
     // filter controls still move, and the grid stays empty.
     if (!table.isOpen())
@@ -109,13 +101,11 @@ void RecordPages::applyFilter(RecordTable& table, const QString& expression)
     }
 }
 
-void RecordPages::SpinEdit37Change()
-{
+void RecordPages::SpinEdit37Change() {
     applyFilter(m_context.records.binds(), bindModuleFilter(m_inputModule->value()));
 }
 
-void RecordPages::ComboBox27Change()
-{
+void RecordPages::ComboBox27Change() {
     const QString type = m_deviceType->currentText();
     applyFilter(m_context.records.monitor(), monitorTypeFilter(type));
     if (type == QLatin1String("Light"))
@@ -129,8 +119,7 @@ void RecordPages::ComboBox27Change()
     m_channel->setEnabled(!ac);
 }
 
-void RecordPages::SpinEdit38Change()
-{
+void RecordPages::SpinEdit38Change() {
     RecordTable& table = m_context.records.monitor();
     if (table.isOpen())
         table.locate(QStringLiteral("Order"), m_slot->value());

@@ -14,9 +14,9 @@ class RecordPages : public QObject {
 public:
     explicit RecordPages(FamilyContext& context);
 
-    void SpinEdit37Change();  // input module filter
-    void ComboBox27Change();  // device type filter
-    void SpinEdit38Change();  // monitor slot lookup
+    void SpinEdit37Change(); // input module filter
+    void ComboBox27Change(); // device type filter
+    void SpinEdit38Change(); // monitor slot lookup
 
 private:
     void buildScenePage();

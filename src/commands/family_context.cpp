@@ -2,7 +2,6 @@
 
 #include <QTabWidget>
 
-QWidget* FamilyContext::page(const QString& name) const
-{
+QWidget* FamilyContext::page(const QString& name) const {
     return pages->findChild<QWidget*>(name);
 }

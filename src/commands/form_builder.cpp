@@ -12,31 +12,26 @@
 
 namespace form {
 
-template <class W> static W* named(W* w, const QString& name)
-{
+template <class W> static W* named(W* w, const QString& name) {
     w->setObjectName(name);
     return w;
 }
 
-QGroupBox* group(QWidget* parent, const QString& name, const QString& caption)
-{
+QGroupBox* group(QWidget* parent, const QString& name, const QString& caption) {
     return named(new QGroupBox(caption, parent), name);
 }
 
-QLabel* label(QWidget* parent, const QString& name, const QString& caption)
-{
+QLabel* label(QWidget* parent, const QString& name, const QString& caption) {
     return named(new QLabel(caption, parent), name);
 }
 
-QPushButton* button(QWidget* parent, const QString& name, const QString& caption)
-{
+QPushButton* button(QWidget* parent, const QString& name, const QString& caption) {
     auto* b = named(new QPushButton(caption, parent), name);
     b->setAutoDefault(false);
     return b;
 }
 
-QSpinBox* spin(QWidget* parent, const QString& name, int min, int max, int value)
-{
+QSpinBox* spin(QWidget* parent, const QString& name, int min, int max, int value) {
     auto* s = named(new QSpinBox(parent), name);
     s->setRange(min, max);
     s->setValue(value);
@@ -44,8 +39,7 @@ QSpinBox* spin(QWidget* parent, const QString& name, int min, int max, int value
     return s;
 }
 
-QComboBox* combo(QWidget* parent, const QString& name, const QStringList& items, int current)
-{
+QComboBox* combo(QWidget* parent, const QString& name, const QStringList& items, int current) {
     auto* c = named(new QComboBox(parent), name);
     c->addItems(items);
     c->setEditable(false);
@@ -53,39 +47,34 @@ QComboBox* combo(QWidget* parent, const QString& name, const QStringList& items,
     return c;
 }
 
-QLineEdit* edit(QWidget* parent, const QString& name, int maxLength, const QString& text)
-{
+QLineEdit* edit(QWidget* parent, const QString& name, int maxLength, const QString& text) {
     auto* e = named(new QLineEdit(parent), name);
     e->setMaxLength(maxLength);
     e->setText(text);
     return e;
 }
 
-QCheckBox* check(QWidget* parent, const QString& name, const QString& caption, bool checked)
-{
+QCheckBox* check(QWidget* parent, const QString& name, const QString& caption, bool checked) {
     auto* c = named(new QCheckBox(caption, parent), name);
     c->setChecked(checked);
     return c;
 }
 
-QRadioButton* radio(QWidget* parent, const QString& name, const QString& caption, bool checked)
-{
+QRadioButton* radio(QWidget* parent, const QString& name, const QString& caption, bool checked) {
     auto* r = named(new QRadioButton(caption, parent), name);
     r->setChecked(checked);
     return r;
 }
 
 QLabel* row(QGridLayout* grid, int r, int col, const QString& labelName, const QString& caption,
-            QWidget* field)
-{
+            QWidget* field) {
     auto* l = label(field->parentWidget(), labelName, caption);
     grid->addWidget(l, r, col, Qt::AlignRight | Qt::AlignVCenter);
     grid->addWidget(field, r, col + 1);
     return l;
 }
 
-int value(const QSpinBox* spin)
-{
+int value(const QSpinBox* spin) {
     return spin->value();
 }
 

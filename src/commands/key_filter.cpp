@@ -6,13 +6,11 @@
 
 KeyFilter::KeyFilter(Kind kind, QObject* parent) : QObject(parent), m_kind(kind) {}
 
-void KeyFilter::install(QLineEdit* edit, Kind kind)
-{
+void KeyFilter::install(QLineEdit* edit, Kind kind) {
     edit->installEventFilter(new KeyFilter(kind, edit));
 }
 
-bool KeyFilter::accepts(Kind kind, QChar key)
-{
+bool KeyFilter::accepts(Kind kind, QChar key) {
     const char16_t c = key.unicode();
     if (c == u'\b')
         return true;
@@ -30,8 +28,7 @@ bool KeyFilter::accepts(Kind kind, QChar key)
     return false;
 }
 
-bool KeyFilter::accepts(Kind kind, const QString& text)
-{
+bool KeyFilter::accepts(Kind kind, const QString& text) {
     for (QChar c : text) {
         if (!accepts(kind, c))
             return false;
@@ -39,8 +36,7 @@ bool KeyFilter::accepts(Kind kind, const QString& text)
     return true;
 }
 
-bool KeyFilter::eventFilter(QObject* watched, QEvent* event)
-{
+bool KeyFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* key = static_cast<QKeyEvent*>(event);
         // Only keys that type characters are filtered, as a key-press handler sees them. Tab

@@ -24,8 +24,7 @@ public:
     std::deque<bool> answers;
 
     void message(const QString& text) override { messages << text; }
-    bool confirm(const QString& text) override
-    {
+    bool confirm(const QString& text) override {
         questions << text;
         if (answers.empty())
             return false;

@@ -6,9 +6,9 @@
 #include "records/schema.h"
 
 #include <QAbstractTableModel>
-#include <QFontMetrics>
 #include <QAction>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -132,8 +132,7 @@ void RecordGrid::deleteAllClick() {
     });
 }
 
-void RecordGrid::applyColumnWidths()
-{
+void RecordGrid::applyColumnWidths() {
     const schema::TableDef& def = schema::tables()[m_which];
     // Each column has its set width, but never less than its title needs: no title is cut.
     for (int c = 0; c < def.columns.size(); ++c) {
@@ -141,8 +140,9 @@ void RecordGrid::applyColumnWidths()
         bold.setBold(true);
         const QString text = m_table.model()->headerData(c, Qt::Horizontal).toString();
         const int title = QFontMetrics(bold).horizontalAdvance(text) + 16;
-        const int width = def.columns[c].width > 0 ? def.columns[c].width
-                                                   : m_view->horizontalHeader()->defaultSectionSize();
+        const int width = def.columns[c].width > 0
+                              ? def.columns[c].width
+                              : m_view->horizontalHeader()->defaultSectionSize();
         m_view->setColumnWidth(c, std::max(width, title));
     }
 }

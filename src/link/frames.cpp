@@ -4,16 +4,14 @@
 
 namespace frames {
 
-quint16 byteSum(const quint8* data, int count)
-{
+quint16 byteSum(const quint8* data, int count) {
     quint32 sum = 0;
     for (int i = 0; i < count; ++i)
         sum += data[i];
     return quint16(sum & 0xFFFF);
 }
 
-QByteArray busChecksum(const quint8* data, int count)
-{
+QByteArray busChecksum(const quint8* data, int count) {
     const quint16 s = byteSum(data, count);
     QByteArray out(2, '\0');
     out[0] = char(((s >> 8) & 0xFF) ^ 0x55);
@@ -21,23 +19,20 @@ QByteArray busChecksum(const quint8* data, int count)
     return out;
 }
 
-bool busChecksumOk(const quint8* frame, int length)
-{
+bool busChecksumOk(const quint8* frame, int length) {
     if (length < 5)
         return false;
     const QByteArray sum = busChecksum(frame, length - 2);
     return frame[length - 2] == quint8(sum[0]) && frame[length - 1] == quint8(sum[1]);
 }
 
-bool bindChecksumOk(const quint8* frame, int length)
-{
+bool bindChecksumOk(const quint8* frame, int length) {
     if (length < 4)
         return false;
     return quint8(byteSum(frame, length - 1) & 0xFF) == frame[length - 1];
 }
 
-QByteArray PasswordBlock(const QString& password)
-{
+QByteArray PasswordBlock(const QString& password) {
     QByteArray block(kPasswordBlockSize, char(0xFF));
     const QByteArray chars = password.toLatin1();
     std::copy_n(chars.constData(), std::min<qsizetype>(chars.size(), kPasswordBlockSize),
@@ -45,8 +40,7 @@ QByteArray PasswordBlock(const QString& password)
     return block;
 }
 
-QByteArray BusFrame(const quint8* requestArea, bool withPassword, const QString& password)
-{
+QByteArray BusFrame(const quint8* requestArea, bool withPassword, const QString& password) {
     quint8 frame[kMaxFrame] = {};
     frame[0] = 0x55;
     frame[1] = 0xAA;
@@ -74,8 +68,7 @@ QByteArray BusFrame(const quint8* requestArea, bool withPassword, const QString&
     return QByteArray(reinterpret_cast<const char*>(frame), length);
 }
 
-QByteArray BindFrame(quint8* requestArea)
-{
+QByteArray BindFrame(quint8* requestArea) {
     requestArea[0] = 0xAE;
     requestArea[1] = 0xD0;
     if (requestArea[2] > kMaxFrame)
@@ -86,26 +79,23 @@ QByteArray BindFrame(quint8* requestArea)
     return QByteArray(reinterpret_cast<const char*>(requestArea), n);
 }
 
-QByteArray busReply(const QByteArray& body)
-{
+QByteArray busReply(const QByteArray& body) {
     QByteArray frame;
     frame.append(char(0x55)).append(char(0xAA)).append(char(body.size() + 5)).append(body);
-    frame.append(busChecksum(reinterpret_cast<const quint8*>(frame.constData()),
-                             int(frame.size())));
+    frame.append(
+        busChecksum(reinterpret_cast<const quint8*>(frame.constData()), int(frame.size())));
     return frame;
 }
 
-QByteArray bindFrameFromPayload(const QByteArray& payload)
-{
+QByteArray bindFrameFromPayload(const QByteArray& payload) {
     QByteArray frame;
     frame.append(char(0xAE)).append(char(0xD0)).append(char(payload.size() + 4)).append(payload);
-    frame.append(char(byteSum(reinterpret_cast<const quint8*>(frame.constData()),
-                              int(frame.size())) & 0xFF));
+    frame.append(char(
+        byteSum(reinterpret_cast<const quint8*>(frame.constData()), int(frame.size())) & 0xFF));
     return frame;
 }
 
-QString hexText(const quint8* data, int count)
-{
+QString hexText(const quint8* data, int count) {
     static const char digits[] = "0123456789ABCDEF";
     QString text;
     text.reserve(count * 3);
@@ -117,18 +107,26 @@ QString hexText(const quint8* data, int count)
     return text;
 }
 
-QString statusText(quint8 status)
-{
+QString statusText(quint8 status) {
     switch (status) {
-    case 1: return QStringLiteral("OK!");
-    case 2: return QStringLiteral("Module Address Error!");
-    case 3: return QStringLiteral("Module Channel No. Error!");
-    case 4: return QStringLiteral("Memory Error!");
-    case 5: return QStringLiteral("Parameter Error!");
-    case 6: return QStringLiteral("Command Error!");
-    case 7: return QStringLiteral("Module Address Occupied!");
-    case 8: return QStringLiteral("IR Error");
-    default: return QStringLiteral("Response Error!");
+    case 1:
+        return QStringLiteral("OK!");
+    case 2:
+        return QStringLiteral("Module Address Error!");
+    case 3:
+        return QStringLiteral("Module Channel No. Error!");
+    case 4:
+        return QStringLiteral("Memory Error!");
+    case 5:
+        return QStringLiteral("Parameter Error!");
+    case 6:
+        return QStringLiteral("Command Error!");
+    case 7:
+        return QStringLiteral("Module Address Occupied!");
+    case 8:
+        return QStringLiteral("IR Error");
+    default:
+        return QStringLiteral("Response Error!");
     }
 }
 

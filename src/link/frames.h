@@ -8,8 +8,8 @@
 //   BindFrame: AE D0 N payload, 8-bit sum
 namespace frames {
 
-constexpr int kMaxFrame = 200;       // nothing longer is ever sent or taken in
-constexpr int kMaxReplyLength = 78;  // a reply's length byte is capped here
+constexpr int kMaxFrame = 200;      // nothing longer is ever sent or taken in
+constexpr int kMaxReplyLength = 78; // a reply's length byte is capped here
 constexpr int kPasswordBlockSize = 16;
 
 // Sum of the bytes, modulo 65536.
@@ -44,8 +44,7 @@ QByteArray bindFrameFromPayload(const QByteArray& payload);
 
 // Two upper-case hexadecimal digits and a space per byte.
 QString hexText(const quint8* data, int count);
-inline QString hexText(const QByteArray& data)
-{
+inline QString hexText(const QByteArray& data) {
     return hexText(reinterpret_cast<const quint8*>(data.constData()), int(data.size()));
 }
 

@@ -7,11 +7,11 @@
 class LinkSettings {
 public:
     virtual ~LinkSettings() = default;
-    virtual bool networkMode() const = 0;      // "TCP/IP " checked
-    virtual bool extensionChannel() const = 0; // hidden extension channel switch
-    virtual bool maskedLog() const = 0;        // hidden masked-log switch
-    virtual QString password() const = 0;      // gateway password
-    virtual quint16 subnetId() const = 0;      // "Subnet ID"
+    virtual bool networkMode() const = 0;       // "TCP/IP " checked
+    virtual bool extensionChannel() const = 0;  // hidden extension channel switch
+    virtual bool maskedLog() const = 0;         // hidden masked-log switch
+    virtual QString password() const = 0;       // gateway password
+    virtual quint16 subnetId() const = 0;       // "Subnet ID"
     virtual QString remotePortText() const = 0; // "Remote Port", used for broadcasts
 };
 

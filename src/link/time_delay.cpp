@@ -4,8 +4,7 @@
 #include <QElapsedTimer>
 #include <QThread>
 
-void TimeDelay(quint32 milliseconds)
-{
+void TimeDelay(quint32 milliseconds) {
     QElapsedTimer clock;
     clock.start();
     while (quint64(clock.elapsed()) < milliseconds) {

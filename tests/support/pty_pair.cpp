@@ -8,8 +8,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-PtyPair::PtyPair()
-{
+PtyPair::PtyPair() {
     char name[256] = {};
     termios raw{};
     cfmakeraw(&raw);
@@ -21,15 +20,13 @@ PtyPair::PtyPair()
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
 }
 
-PtyPair::~PtyPair()
-{
+PtyPair::~PtyPair() {
     closeMaster();
     if (m_slave >= 0)
         ::close(m_slave);
 }
 
-bool PtyPair::write(const QByteArray& bytes)
-{
+bool PtyPair::write(const QByteArray& bytes) {
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
@@ -44,8 +41,7 @@ bool PtyPair::write(const QByteArray& bytes)
     return true;
 }
 
-QByteArray PtyPair::read(int timeoutMs)
-{
+QByteArray PtyPair::read(int timeoutMs) {
     QByteArray out;
     QElapsedTimer clock;
     clock.start();
@@ -66,8 +62,7 @@ QByteArray PtyPair::read(int timeoutMs)
     return out;
 }
 
-void PtyPair::closeMaster()
-{
+void PtyPair::closeMaster() {
     if (m_master >= 0)
         ::close(m_master);
     m_master = -1;
