@@ -6,6 +6,7 @@
 #include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "support/pty_pair.h"
+#include "support/window_probe.h"
 
 #include <QComboBox>
 #include <QInputMethodEvent>
@@ -19,10 +20,7 @@
 
 namespace {
 template <class T> T* child(QWidget& w, const char* name) {
-    auto* c = w.findChild<T*>(QString::fromLatin1(name));
-    if (!c)
-        qFatal("no control %s", name);
-    return c;
+    return probe::control<T>(&w, QString::fromLatin1(name));
 }
 
 // Counts the key presses that get past the filters installed after it.

@@ -3,6 +3,7 @@
 #include "app/main_window.h"
 #include "commands/prompt_service.h"
 #include "support/sim_process.h"
+#include "support/window_probe.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -42,10 +43,7 @@ private:
     void adminScenario();
 
     template <class T> T* find(const QString& name) const {
-        T* w = m_window->findChild<T*>(name);
-        if (!w)
-            qFatal("no control %s", qPrintable(name));
-        return w;
+        return probe::control<T>(m_window.get(), name);
     }
     void setSpin(const QString& name, int value) { find<QSpinBox>(name)->setValue(value); }
     int readLines() const;

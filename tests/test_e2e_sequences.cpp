@@ -8,6 +8,7 @@
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
+#include "support/window_probe.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -56,10 +57,7 @@ private:
     static void links();
     void open();
     template <class T> T* find(const QString& name) const {
-        T* w = m_window->findChild<T*>(name);
-        if (!w)
-            qFatal("no control %s", qPrintable(name));
-        return w;
+        return probe::control<T>(m_window.get(), name);
     }
     void click(const QString& name) { find<QPushButton>(name)->click(); }
     QStringList rows(RecordStore::Table which) const;
@@ -124,15 +122,7 @@ void TestE2eSequences::open() {
 }
 
 QStringList TestE2eSequences::rows(RecordStore::Table which) const {
-    RecordTable& t = m_window->records().table(which);
-    QStringList out;
-    for (int r = 0; r < t.rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < t.columns().size(); ++c)
-            cells << t.valueAt(r, c).toString();
-        out << cells.join('|');
-    }
-    return out;
+    return probe::tableRows(m_window->records().table(which));
 }
 
 int TestE2eSequences::orderAt(int row) const {

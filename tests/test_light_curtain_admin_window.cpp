@@ -4,6 +4,7 @@
 #include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "link/frames.h"
+#include "support/window_probe.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -37,10 +38,7 @@ private slots:
 
 private:
     template <class T> T* find(const QString& name) const {
-        T* w = m_window->findChild<T*>(name);
-        if (!w)
-            qFatal("no control %s", qPrintable(name));
-        return w;
+        return probe::control<T>(m_window.get(), name);
     }
     void feed(const QByteArray& frame);
     void showPage(const QString& name);

@@ -8,6 +8,7 @@
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
+#include "support/window_probe.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -47,10 +48,7 @@ private slots:
 
 private:
     template <class T> T* find(const QString& name) const {
-        T* w = m_window->findChild<T*>(name);
-        if (!w)
-            qFatal("no control %s", qPrintable(name));
-        return w;
+        return probe::control<T>(m_window.get(), name);
     }
     void click(const QString& button) { find<QPushButton>(button)->click(); }
     void reply(quint8 sub, const QByteArray& data, quint8 status = 1);
@@ -100,15 +98,7 @@ void TestTimerEventWindow::reply(quint8 sub, const QByteArray& data, quint8 stat
 }
 
 QStringList TestTimerEventWindow::rows(RecordStore::Table which) const {
-    RecordTable& t = m_window->records().table(which);
-    QStringList out;
-    for (int r = 0; r < t.rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < t.columns().size(); ++c)
-            cells << t.valueAt(r, c).toString();
-        out << cells.join('|');
-    }
-    return out;
+    return probe::tableRows(m_window->records().table(which));
 }
 
 void TestTimerEventWindow::addTimerRows(int count) {
