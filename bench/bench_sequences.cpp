@@ -9,21 +9,19 @@
 #include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "records/schema.h"
+#include "support/sim_process.h"
+#include "support/window_probe.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTemporaryDir>
-#include <QUdpSocket>
 
 #include <algorithm>
 #include <cstdio>
@@ -37,48 +35,6 @@ constexpr double kPauseMs = 100.0;
 constexpr double kBlockQuietMs = 100.0;
 constexpr double kBaud = 9600.0;
 
-// velm-sim as a child process, up once it has printed "ready".
-class Simulator {
-public:
-    bool start(const QStringList& args) {
-        m_process.setProgram(QStringLiteral(VELM_BIN_DIR "/velm-sim"));
-        m_process.setArguments(args);
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start();
-        QDeadlineTimer deadline(10000);
-        QByteArray seen;
-        while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
-            m_process.waitForReadyRead(100);
-            seen += m_process.readAll();
-            const QString text = QString::fromLocal8Bit(seen);
-            const auto serial = QRegularExpression(QStringLiteral("serial: (\\S+)")).match(text);
-            if (serial.hasMatch())
-                m_serialPath = serial.captured(1);
-            if (text.contains(QStringLiteral("ready")))
-                return true;
-        }
-        std::fprintf(stderr, "velm-sim did not start: %s\n", seen.constData());
-        return false;
-    }
-    ~Simulator() {
-        m_process.kill();
-        m_process.waitForFinished(3000);
-    }
-    QString serialPath() const { return m_serialPath; }
-    // Keeps the simulator's output pipe from filling up.
-    void drain() { m_process.readAll(); }
-
-private:
-    QProcess m_process;
-    QString m_serialPath;
-};
-
-quint16 freeUdpPort() {
-    QUdpSocket socket;
-    socket.bind(QHostAddress::LocalHost, 0);
-    return socket.localPort();
-}
-
 struct Figures {
     double wallMs = 0;
     int requests = 0;
@@ -91,11 +47,12 @@ public:
 
     bool open() {
         schema::createDatabase(m_dir.filePath(QStringLiteral("VELM.mdb")));
-        const quint16 simPort = freeUdpPort();
-        const QStringList args = m_serial ? QStringList{"--no-udp", "--serial", "--baud", "9600"}
-                                          : QStringList{"--udp-port", QString::number(simPort)};
-        if (!m_sim.start(args))
+        const QStringList args =
+            m_serial ? QStringList{"--no-udp", "--serial", "--baud", "9600"} : QStringList{};
+        if (!m_sim.start(args)) {
+            std::fprintf(stderr, "velm-sim did not start: %s\n", qPrintable(m_sim.errorString()));
             return false;
+        }
         if (m_serial)
             qputenv("VELM_COM1", m_sim.serialPath().toLocal8Bit());
         m_window = std::make_unique<TForm1>(m_prompts, m_dir.filePath(QStringLiteral("VELM.mdb")));
@@ -105,8 +62,8 @@ public:
             find<QPushButton>("Button10")->click();
         } else {
             find<QLineEdit>("Edit4")->setText(QStringLiteral("127.0.0.1"));
-            find<QLineEdit>("Edit5")->setText(QString::number(simPort));
-            find<QLineEdit>("Edit6")->setText(QString::number(freeUdpPort()));
+            find<QLineEdit>("Edit5")->setText(QString::number(m_sim.udpPort()));
+            find<QLineEdit>("Edit6")->setText(QString::number(SimProcess::freeUdpPort()));
             find<QRadioButton>("RadioButton1")->setChecked(true);
             find<QPushButton>("Button32")->click();
         }
@@ -137,7 +94,7 @@ public:
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         }
         out->wallMs = double(clock.nsecsElapsed()) / 1e6;
-        m_sim.drain();
+        m_sim.output(); // keeps the simulator's output pipe from filling up
         out->requests = 0;
         out->bytes = 0;
         for (const QString& line : memo->toPlainText().split('\n')) {
@@ -161,12 +118,12 @@ public:
 
 private:
     template <class T> T* find(const char* name) const {
-        return m_window->findChild<T*>(QString::fromLatin1(name));
+        return probe::control<T>(m_window.get(), QString::fromLatin1(name));
     }
 
     bool m_serial;
     QTemporaryDir m_dir;
-    Simulator m_sim;
+    SimProcess m_sim;
     ScriptedPrompts m_prompts;
     std::unique_ptr<TForm1> m_window;
 };
