@@ -1,4 +1,5 @@
 // Request bytes of the clock, timer and event requests, and the texts their replies become.
+#include "commands/action_codes.h"
 #include "commands/timer_requests.h"
 #include "link/request_layout.h"
 
@@ -176,22 +177,35 @@ void TestRequestsTimerEvent::timerReadRow() {
 void TestRequestsTimerEvent::actionTextOfPairs_data() {
     QTest::addColumn<int>("command");
     QTest::addColumn<int>("subCommand");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("Light On") << 2 << 1 << "Light On";
-    QTest::newRow("Light Toggle") << 2 << 3 << "Light Toggle";
-    QTest::newRow("Curtain Close") << 1 << 2 << "Curtain Close";
-    QTest::newRow("Scene Control") << 0 << 4 << "Scene Control";
-    QTest::newRow("IR Control") << 3 << 4 << "IR Control";
-    QTest::newRow("unknown light pair") << 2 << 5 << "Invalid";
-    QTest::newRow("FF FF") << 0xFF << 0xFF << "Invalid";
-    QTest::newRow("swapped pair") << 4 << 0 << "Invalid";
+    QTest::addColumn<QString>("eventText");
+    QTest::addColumn<QString>("bindingText");
+    QTest::newRow("Light On") << 2 << 1 << "Light On"
+                              << "Light On";
+    QTest::newRow("Light Toggle") << 2 << 3 << "Light Toggle"
+                                  << "Light Toggle";
+    QTest::newRow("Curtain Close") << 1 << 2 << "Curtain Close"
+                                   << "Curtain Close";
+    QTest::newRow("Scene Control") << 0 << 4 << "Scene Control"
+                                   << "Scene Control";
+    QTest::newRow("IR Control") << 3 << 4 << "IR Control"
+                                << "IR Control";
+    QTest::newRow("alarm: only inputs raise it") << 5 << 2 << "Invalid"
+                                                 << "Alarm";
+    QTest::newRow("unknown light pair") << 2 << 5 << "Invalid"
+                                        << "Invalid";
+    QTest::newRow("FF FF") << 0xFF << 0xFF << "Invalid"
+                           << "Invalid";
+    QTest::newRow("swapped pair") << 4 << 0 << "Invalid"
+                                  << "Invalid";
 }
 
 void TestRequestsTimerEvent::actionTextOfPairs() {
     QFETCH(int, command);
     QFETCH(int, subCommand);
-    QFETCH(QString, text);
-    QCOMPARE(timing::event::actionText(quint8(command), quint8(subCommand)), text);
+    QFETCH(QString, eventText);
+    QFETCH(QString, bindingText);
+    QCOMPARE(actions::eventText(quint8(command), quint8(subCommand)), eventText);
+    QCOMPARE(actions::bindingText(quint8(command), quint8(subCommand)), bindingText);
 }
 
 QTEST_APPLESS_MAIN(TestRequestsTimerEvent)

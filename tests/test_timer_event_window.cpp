@@ -180,6 +180,7 @@ void TestTimerEventWindow::timerSetAckWritesRow() {
     find<QDateEdit>("DateTimePicker1")->setDate(date);
     find<QLineEdit>("MaskEdit1")->setText(QStringLiteral("06:30:00"));
 
+    click("Button49");
     reply(0x02, {});
     const QString time = modeText == "Invalid"
                              ? QStringLiteral("------")
@@ -211,9 +212,11 @@ void TestTimerEventWindow::eventSetAckWritesRow() {
     find<QSpinBox>("SpinEdit34")->setValue(4);
     find<QSpinBox>("SpinEdit35")->setValue(7);
     find<QComboBox>("ComboBox17")->setCurrentIndex(action);
+    click("Button54");
     reply(0x04, {});
     QCOMPARE(rows(RecordStore::Events), QStringList{row});
     // The same event again is written over, not added.
+    click("Button54");
     reply(0x04, {});
     QCOMPARE(rows(RecordStore::Events), QStringList{row});
 }
@@ -222,6 +225,7 @@ void TestTimerEventWindow::eventSetUnderTimerFilterAppends() {
     find<QComboBox>("ComboBox17")->setCurrentIndex(0);
     for (int timer : {3, 5}) {
         find<QSpinBox>("SpinEdit36")->setValue(timer);
+        click("Button54");
         reply(0x04, {});
     }
     QCOMPARE(rows(RecordStore::Events).size(), 2);
@@ -229,6 +233,7 @@ void TestTimerEventWindow::eventSetUnderTimerFilterAppends() {
     find<QComboBox>("ComboBox18")->setCurrentIndex(3); // "Timer3"
     QCOMPARE(rows(RecordStore::Events), QStringList{"3|1|1|1|0|Light On"});
     // Timer 5's row is hidden by the filter, so the acknowledgement adds another.
+    click("Button54");
     reply(0x04, {});
     find<QComboBox>("ComboBox18")->setCurrentIndex(0);
     QCOMPARE(rows(RecordStore::Events).size(), 3);

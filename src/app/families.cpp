@@ -1,11 +1,16 @@
 // Creation of the command families and the start-up steps that fill their fields.
+#include "app/families.h"
+
 #include "app/link_panel.h"
 #include "app/main_window.h"
-#include "app/record_pages.h"
 #include "commands/curtain_family.h"
 #include "commands/event_family.h"
+#include "commands/input_binding_family.h"
+#include "commands/ir_family.h"
 #include "commands/light_family.h"
 #include "commands/module_admin_family.h"
+#include "commands/monitor_binding_family.h"
+#include "commands/scene_family.h"
 #include "commands/sequencer.h"
 #include "commands/timer_family.h"
 #include "link/bus.h"
@@ -13,29 +18,25 @@
 #include <QDateTime>
 #include <QWidget>
 
-namespace {
-template <class T, class... Args>
-std::shared_ptr<T> keep(std::vector<std::shared_ptr<void>>& owned, Args&&... args) {
-    auto family = std::make_shared<T>(std::forward<Args>(args)...);
-    owned.push_back(family);
-    return family;
-}
-} // namespace
+Families::Families(FamilyContext& ctx, Bus& bus)
+    : sequencer(std::make_unique<Sequencer>(&bus)),
+      moduleAdmin(std::make_unique<ModuleAdminFamily>(ctx)),
+      scenes(std::make_unique<SceneFamily>(ctx)), lights(std::make_unique<LightFamily>(ctx)),
+      curtains(std::make_unique<CurtainFamily>(ctx)), ir(std::make_unique<IrFamily>(ctx)),
+      inputBindings(std::make_unique<InputBindingFamily>(ctx)),
+      timers(std::make_unique<TimerFamily>(ctx, *sequencer)),
+      events(std::make_unique<EventFamily>(ctx, *sequencer)),
+      monitorBindings(std::make_unique<MonitorBindingFamily>(ctx)) {}
+
+Families::~Families() = default;
 
 void TForm1::createFamilies() {
-    FamilyContext& ctx = *m_context;
-    keep<ModuleAdminFamily>(m_families, ctx);
-    keep<LightFamily>(m_families, ctx);
-    keep<CurtainFamily>(m_families, ctx);
-    auto sequencer = keep<Sequencer>(m_families, m_bus.get());
-    m_timers = keep<TimerFamily>(m_families, ctx, *sequencer);
-    keep<EventFamily>(m_families, ctx, *sequencer);
-    keep<RecordPages>(m_families, ctx);
+    m_families = std::make_unique<Families>(*m_context, *m_bus);
 }
 
 void TForm1::startUpFields() {
     // 2-4. Date pickers, weekday names and masked times of the timer tab.
-    m_timers->initialiseClockFields(QDateTime::currentDateTime());
+    m_families->timers->initialiseClockFields(QDateTime::currentDateTime());
     // 5. "Local IP".
     m_linkPanel->fillLocalIp();
     // 6. With the masked log on, the relay-delay controls stay hidden.

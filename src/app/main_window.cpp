@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/families.h"
 #include "app/link_panel.h"
 #include "app/processing_dialog.h"
 #include "commands/form_builder.h"
@@ -70,7 +71,7 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
 
 TForm1::~TForm1() {
     // The families hold widgets of this window and references to the bus: let them go first.
-    m_families.clear();
+    m_families.reset();
 }
 
 void TForm1::buildPages() {

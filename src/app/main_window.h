@@ -6,16 +6,15 @@
 #include <QMainWindow>
 
 #include <memory>
-#include <vector>
 
 class Bus;
+struct Families;
 class LinkPanel;
 class PromptService;
 class QLabel;
 class QPlainTextEdit;
 class QTabWidget;
 class TForm2;
-class TimerFamily;
 
 // The main window: the settings band, the eight tab sheets, the traffic log. It owns the
 // link, the record tables and the command families for the whole run.
@@ -56,6 +55,5 @@ private:
     QLabel* m_status = nullptr;
     TForm2* m_form2 = nullptr;
     std::unique_ptr<FamilyContext> m_context;
-    std::vector<std::shared_ptr<void>> m_families;
-    std::shared_ptr<TimerFamily> m_timers;
+    std::unique_ptr<Families> m_families;
 };

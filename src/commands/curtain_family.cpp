@@ -81,28 +81,16 @@ void CurtainFamily::buildControlGroup(QWidget* page) {
         form::label(box, QStringLiteral("CurtainTimeUnit"), QStringLiteral("x 0.1S (0~60.0S)")), 3,
         2);
 
-    struct Item {
-        const char* name;
-        const char* caption;
-        void (CurtainFamily::*click)();
-        int row;
-        int col;
-    };
-    const Item items[] = {
-        {"Button14", "Open", &CurtainFamily::Button14Click, 0, 2},
-        {"Button15", "Close", &CurtainFamily::Button15Click, 1, 2},
-        {"Button16", "Stop", &CurtainFamily::Button16Click, 2, 2},
-        {"Button18", "All Open", &CurtainFamily::Button18Click, 0, 3},
-        {"Button20", "All Close", &CurtainFamily::Button20Click, 1, 3},
-        {"Button17", "All Stop", &CurtainFamily::Button17Click, 2, 3},
-        {"Button21", "Set", &CurtainFamily::Button21Click, 3, 3},
-    };
-    for (const Item& item : items) {
-        auto* b =
-            form::button(box, QString::fromLatin1(item.name), QString::fromLatin1(item.caption));
-        grid->addWidget(b, item.row, item.col);
-        connect(b, &QPushButton::clicked, this, item.click);
-    }
+    form::buttons(box, grid, this,
+                  {
+                      {"Button14", "Open", [this] { Button14Click(); }, 0, 2},
+                      {"Button15", "Close", [this] { Button15Click(); }, 1, 2},
+                      {"Button16", "Stop", [this] { Button16Click(); }, 2, 2},
+                      {"Button18", "All Open", [this] { Button18Click(); }, 0, 3},
+                      {"Button20", "All Close", [this] { Button20Click(); }, 1, 3},
+                      {"Button17", "All Stop", [this] { Button17Click(); }, 2, 3},
+                      {"Button21", "Set", [this] { Button21Click(); }, 3, 3},
+                  });
     page->layout()->addWidget(box);
     page->layout()->setAlignment(box, Qt::AlignLeft | Qt::AlignTop);
 }

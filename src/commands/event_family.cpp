@@ -1,5 +1,6 @@
 #include "commands/event_family.h"
 
+#include "commands/action_codes.h"
 #include "commands/click_guard.h"
 #include "commands/form_builder.h"
 #include "commands/prompt_service.h"
@@ -61,7 +62,7 @@ QGroupBox* EventFamily::buildGroup(QWidget* parent) {
     m_eventNo = form::spin(group, QStringLiteral("SpinEdit32"), 1, 33, 1);
     m_target = form::spin(group, QStringLiteral("SpinEdit33"), 1, 33, 1);
     m_channel = form::spin(group, QStringLiteral("SpinEdit34"), 1, 33, 1);
-    m_action = form::combo(group, QStringLiteral("ComboBox17"), timing::event::actionItems());
+    m_action = form::combo(group, QStringLiteral("ComboBox17"), actions::eventItems());
     m_parameter = form::spin(group, QStringLiteral("SpinEdit35"), 0, 255, 0);
     auto* set = form::button(group, QStringLiteral("Button54"), QStringLiteral("Set"));
     m_timerList = form::combo(group, QStringLiteral("ComboBox18"), timerItems());
@@ -99,8 +100,7 @@ QGroupBox* EventFamily::buildGroup(QWidget* parent) {
             [this] { runClick(m_ctx.prompts, [this] { Button45Click(); }); });
     connect(deleteAll, &QPushButton::clicked, this,
             [this] { runClick(m_ctx.prompts, [this] { Button46Click(); }); });
-    connect(m_timerList, &QComboBox::currentIndexChanged, this,
-            [this] { runClick(m_ctx.prompts, [this] { ComboBox18Change(); }); });
+    connect(m_timerList, &QComboBox::currentIndexChanged, this, &EventFamily::ComboBox18Change);
     return group;
 }
 
@@ -116,10 +116,8 @@ bool EventFamily::timerChosen() {
 }
 
 void EventFamily::ComboBox18Change() {
-    RecordTable& t = m_ctx.records.events();
-    t.setFiltered(false);
-    t.setFilter(eventTimerFilter(m_timerList->currentIndex()));
-    t.setFiltered(true);
+    applyRecordFilter(m_ctx.records.events(), eventTimerFilter(m_timerList->currentIndex()),
+                      m_ctx.prompts);
 }
 
 void EventFamily::Button54Click() {
@@ -130,6 +128,7 @@ void EventFamily::Button54Click() {
     s.controlledModule = form::value(m_target);
     s.controlledChannel = form::value(m_channel);
     s.sceneOrIr = form::value(m_parameter);
+    m_sequencer.expectSet(m_sequence);
     m_ctx.bus.send(timing::event::set(module(), s));
 }
 
@@ -151,16 +150,8 @@ void EventFamily::Button46Click() {
 }
 
 void EventFamily::eventAck(const Reply&) {
-    if (m_ctx.bus.state().DeletingEvents != 0 && m_sequencer.running(m_sequence)) {
-        writeDeleteStep();
-        return;
-    }
-    // A Set answered while some sequence runs is not recorded: it would land in the
-    // sequence's current row, and taking it for a delete step would clear events nobody
-    // asked to clear.
-    if (m_sequencer.active())
-        return;
-    writeSetRow();
+    m_sequencer.acknowledge(
+        m_sequence, [this] { writeDeleteStep(); }, [this] { writeSetRow(); });
 }
 
 void EventFamily::eventRead(const Reply& r) {
@@ -168,7 +159,7 @@ void EventFamily::eventRead(const Reply& r) {
     if (!m_sequencer.running(m_sequence))
         return;
     // Taken now: the next request of the sequence reuses the reply area.
-    const QString action = timing::event::actionText(r[7], r[8]);
+    const QString action = actions::eventText(r[7], r[8]);
     const int address = r[9];
     const int channel = r[10] == 0xFF ? kNone : r[10] + 1;
     const int parameter = r[11];
@@ -200,28 +191,20 @@ void EventFamily::writeDeleteStep() {
 }
 
 void EventFamily::writeSetRow() {
-    RecordTable& t = m_ctx.records.events();
     const int timerNo = form::value(m_timerNo);
     const int eventNo = form::value(m_eventNo);
-    t.first();
-    while (!t.eof() && !(t.fieldInt(kTimer) == timerNo && t.fieldInt(kEvent) == eventNo))
-        t.next();
-    try {
-        if (t.eof()) {
-            t.append();
+    m_ctx.records.events().upsert(
+        [&](const RecordTable& t) {
+            return t.fieldInt(kTimer) == timerNo && t.fieldInt(kEvent) == eventNo;
+        },
+        [&](RecordTable& t) {
             t.setField(kTimer, timerNo);
             t.setField(kEvent, eventNo);
-        }
-        const QString action = m_action->currentText();
-        t.setField(kAction, action);
-        const bool invalid = action == kInvalid;
-        t.setField(kAddress, invalid ? kNone : form::value(m_target));
-        t.setField(kChannel, invalid ? kNone : form::value(m_channel));
-        t.setField(kParameter, invalid ? kNone : form::value(m_parameter));
-        t.post();
-    } catch (...) {
-        t.cancel();
-        throw;
-    }
-    t.refresh();
+            const QString action = m_action->currentText();
+            t.setField(kAction, action);
+            const bool invalid = action == kInvalid;
+            t.setField(kAddress, invalid ? kNone : form::value(m_target));
+            t.setField(kChannel, invalid ? kNone : form::value(m_channel));
+            t.setField(kParameter, invalid ? kNone : form::value(m_parameter));
+        });
 }

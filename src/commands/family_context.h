@@ -4,6 +4,7 @@
 
 class Bus;
 class PromptService;
+class QGroupBox;
 class QTabWidget;
 class QWidget;
 class RecordStore;
@@ -18,4 +19,6 @@ struct FamilyContext {
 
     // The tab sheet with this objectName ("TabSheet3"); it has a layout to add groups to.
     QWidget* page(const QString& name) const;
+    // A new group box added to that tab sheet's layout.
+    QGroupBox* pageGroup(const QString& page, const QString& name, const QString& caption) const;
 };

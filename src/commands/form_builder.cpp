@@ -31,6 +31,15 @@ QPushButton* button(QWidget* parent, const QString& name, const QString& caption
     return b;
 }
 
+void buttons(QWidget* parent, QGridLayout* grid, QObject* receiver,
+             std::initializer_list<ButtonCell> cells) {
+    for (const ButtonCell& cell : cells) {
+        auto* b = button(parent, QString::fromUtf8(cell.name), QString::fromUtf8(cell.caption));
+        grid->addWidget(b, cell.row, cell.col);
+        QObject::connect(b, &QPushButton::clicked, receiver, cell.click);
+    }
+}
+
 QSpinBox* spin(QWidget* parent, const QString& name, int min, int max, int value) {
     auto* s = named(new QSpinBox(parent), name);
     s->setRange(min, max);

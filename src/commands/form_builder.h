@@ -12,7 +12,11 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QObject;
 class QWidget;
+
+#include <functional>
+#include <initializer_list>
 
 // Small helpers that create the tool's controls with their designer names as objectName,
 // their captions, ranges and defaults.
@@ -34,6 +38,19 @@ QRadioButton* radio(QWidget* parent, const QString& name, const QString& caption
 // Adds "caption" in column `col` and the field in `col + 1` of a grid row; returns the label.
 QLabel* row(QGridLayout* grid, int r, int col, const QString& labelName, const QString& caption,
             QWidget* field);
+
+// A button of a group's grid: designer name, caption (UTF-8), click handler, grid cell.
+struct ButtonCell {
+    const char* name;
+    const char* caption;
+    std::function<void()> click;
+    int row;
+    int col;
+};
+// Creates the buttons in `parent`, puts each into its cell of `grid` and connects its click,
+// for as long as `receiver` lives.
+void buttons(QWidget* parent, QGridLayout* grid, QObject* receiver,
+             std::initializer_list<ButtonCell> cells);
 
 // The value of a spin edit as the request bytes see it.
 int value(const QSpinBox* spin);

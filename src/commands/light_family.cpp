@@ -102,28 +102,16 @@ void LightFamily::buildControlGroup(QWidget* page) {
     grid->addWidget(form::label(box, QStringLiteral("Label84"), QStringLiteral("uS (0~20000uS)")),
                     4, 2);
 
-    struct Item {
-        const char* name;
-        const char* caption;
-        void (LightFamily::*click)();
-        int row;
-        int col;
-    };
-    const Item items[] = {
-        {"Button2", "On", &LightFamily::Button2Click, 0, 2},
-        {"Button3", "Off", &LightFamily::Button3Click, 1, 2},
-        {"Button4", "Toggle", &LightFamily::Button4Click, 2, 2},
-        {"Button5", "All On", &LightFamily::Button5Click, 0, 3},
-        {"Button6", "All Off", &LightFamily::Button6Click, 1, 3},
-        {"Button30", "Set", &LightFamily::Button30Click, 3, 3},
-        {"Button41", "设置", &LightFamily::Button41Click, 4, 3},
-    };
-    for (const Item& item : items) {
-        auto* b =
-            form::button(box, QString::fromLatin1(item.name), QString::fromUtf8(item.caption));
-        grid->addWidget(b, item.row, item.col);
-        connect(b, &QPushButton::clicked, this, item.click);
-    }
+    form::buttons(box, grid, this,
+                  {
+                      {"Button2", "On", [this] { Button2Click(); }, 0, 2},
+                      {"Button3", "Off", [this] { Button3Click(); }, 1, 2},
+                      {"Button4", "Toggle", [this] { Button4Click(); }, 2, 2},
+                      {"Button5", "All On", [this] { Button5Click(); }, 0, 3},
+                      {"Button6", "All Off", [this] { Button6Click(); }, 1, 3},
+                      {"Button30", "Set", [this] { Button30Click(); }, 3, 3},
+                      {"Button41", "设置", [this] { Button41Click(); }, 4, 3},
+                  });
     page->layout()->addWidget(box);
     page->layout()->setAlignment(box, Qt::AlignLeft | Qt::AlignTop);
 }

@@ -84,27 +84,15 @@ void ModuleAdminFamily::buildModuleGroup(QWidget* page) {
     auto* grid = new QGridLayout(box);
     form::row(grid, 0, 0, QStringLiteral("Label8"), QStringLiteral("Module Addr. :"), m_address);
 
-    struct Item {
-        const char* name;
-        const char* caption;
-        void (ModuleAdminFamily::*click)();
-        int row;
-        int col;
-    };
-    const Item items[] = {
-        {"Button22", "Read", &ModuleAdminFamily::Button22Click, 1, 0},
-        {"Button23", "Test", &ModuleAdminFamily::Button23Click, 1, 1},
-        {"Button1", "Set", &ModuleAdminFamily::Button1Click, 1, 2},
-        {"Button12", "Read Module Type", &ModuleAdminFamily::Button12Click, 2, 0},
-        {"Button29", "Read Software Version", &ModuleAdminFamily::Button29Click, 3, 0},
-        {"Button31", "Restore", &ModuleAdminFamily::Button31Click, 4, 0},
-    };
-    for (const Item& item : items) {
-        auto* b =
-            form::button(box, QString::fromLatin1(item.name), QString::fromLatin1(item.caption));
-        grid->addWidget(b, item.row, item.col);
-        connect(b, &QPushButton::clicked, this, item.click);
-    }
+    form::buttons(box, grid, this,
+                  {
+                      {"Button22", "Read", [this] { Button22Click(); }, 1, 0},
+                      {"Button23", "Test", [this] { Button23Click(); }, 1, 1},
+                      {"Button1", "Set", [this] { Button1Click(); }, 1, 2},
+                      {"Button12", "Read Module Type", [this] { Button12Click(); }, 2, 0},
+                      {"Button29", "Read Software Version", [this] { Button29Click(); }, 3, 0},
+                      {"Button31", "Restore", [this] { Button31Click(); }, 4, 0},
+                  });
     grid->addWidget(type, 2, 1, 1, 2);
     grid->addWidget(version, 3, 1, 1, 2);
     page->layout()->addWidget(box);

@@ -50,6 +50,18 @@ QList<int> editableColumns(RecordStore::Table which, int columnCount) {
 
 } // namespace
 
+void applyRecordFilter(RecordTable& table, const QString& expression, PromptService& prompts) {
+    if (!table.isOpen())
+        return;
+    try {
+        table.setFiltered(false);
+        table.setFilter(expression);
+        table.setFiltered(true);
+    } catch (const RecordError& e) {
+        prompts.message(QString::fromStdString(e.what()));
+    }
+}
+
 RecordGrid::RecordGrid(RecordTable& table, RecordStore::Table which, PromptService& prompts,
                        QWidget* parent)
     : QWidget(parent), m_table(table), m_which(which), m_prompts(prompts) {

@@ -10,6 +10,11 @@ class QComboBox;
 class QModelIndex;
 class QTableView;
 
+// Filters a grid's table by one of the tool's filter expressions (empty: every row). A table
+// that could not be opened at start-up keeps its error to itself here: the filter controls
+// still move and the grid stays empty. Any other failure is shown, never thrown.
+void applyRecordFilter(RecordTable& table, const QString& expression, PromptService& prompts);
+
 // The grid of one record table with its "Order :" list below it and its pop-up menu
 // ("Delete", "Delete All"). The grid's current row and the table's cursor are kept the same
 // both ways. Nothing here talks to the bus: the deletes are local.

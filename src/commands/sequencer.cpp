@@ -9,21 +9,34 @@
 
 Sequencer::Sequencer(Bus* bus) : m_bus(bus) {}
 
-void Sequencer::start(const SequenceFamily& family) {
+void Sequencer::start(SequenceFamily& family) {
     if (!active()) {
         // Whoever took part in an earlier sequence has been stopped by its end or a reset.
         m_running.clear();
         // The table first: if it cannot be used, nothing has started.
-        if (family.firstRowOnStart)
+        if (family.firstIndex)
+            *family.index = family.firstIndex();
+        else
             family.table->first();
-        if (family.onStart)
-            family.onStart();
         m_bus->readTimer().start();
         if (ProcessingView* view = m_bus->processingView())
             view->showProcessing();
     }
+    family.setPending = false;
     if (std::find(m_running.begin(), m_running.end(), &family) == m_running.end())
         m_running.push_back(&family);
+    showProgress(family);
+}
+
+bool Sequencer::seek(SequenceFamily& family) {
+    while (!family.seekRow()) {
+        *family.index += 1;
+        if (*family.index > family.limit()) {
+            end(family);
+            return false;
+        }
+    }
+    return true;
 }
 
 bool Sequencer::active() const {
@@ -34,37 +47,42 @@ bool Sequencer::running(const SequenceFamily& family) const {
     return active() && std::find(m_running.begin(), m_running.end(), &family) != m_running.end();
 }
 
-void Sequencer::record(const SequenceFamily& family,
-                       const std::function<void(RecordTable&)>& fill) {
+void Sequencer::record(SequenceFamily& family, const std::function<void(RecordTable&)>& fill) {
     record(family, fill, family.nextStep);
 }
 
-void Sequencer::record(const SequenceFamily& family, const std::function<void(RecordTable&)>& fill,
+void Sequencer::record(SequenceFamily& family, const std::function<void(RecordTable&)>& fill,
                        const std::function<void()>& next) {
     RecordTable& table = *family.table;
-    if (table.eof())
-        table.append();
-    else
-        table.edit();
-    try {
-        fill(table);
-        table.post();
-    } catch (...) {
-        table.cancel();
-        throw;
+    if (!(family.fixedRows && table.eof())) {
+        table.writeRow(fill);
+        table.refresh();
     }
-    table.refresh();
     step(family, next);
 }
 
-void Sequencer::step(const SequenceFamily& family, const std::function<void()>& next) {
+void Sequencer::acknowledge(SequenceFamily& family, const std::function<void()>& deleteStep,
+                            const std::function<void()>& recordSet) {
+    if (family.deleting && *family.deleting != 0 && running(family)) {
+        deleteStep();
+        return;
+    }
+    const bool wasPending = family.setPending;
+    family.setPending = false;
+    if (active() || !wasPending)
+        return;
+    recordSet();
+}
+
+void Sequencer::step(SequenceFamily& family, const std::function<void()>& next) {
     *family.index += 1;
     if (*family.index <= family.limit() && m_bus->processingVisible()) {
         m_bus->restartReadTimer();
+        showProgress(family);
         // Cancel, the watchdog and any other click may run during the pause.
         TimeDelay(family.pauseMs);
         // Past the last row the cursor stays at the end; the next reply appends there.
-        if (family.advanceRow && !family.table->eof())
+        if (!family.seekRow && !family.table->eof())
             family.table->next();
         if (m_bus->processingVisible() && next)
             next();
@@ -73,7 +91,7 @@ void Sequencer::step(const SequenceFamily& family, const std::function<void()>& 
     end(family);
 }
 
-void Sequencer::end(const SequenceFamily& family) {
+void Sequencer::end(SequenceFamily& family) {
     if (ProcessingView* view = m_bus->processingView())
         view->hideProcessing();
     // The watchdog is shared: stopping it ends every family that took part, so none of them
@@ -81,7 +99,7 @@ void Sequencer::end(const SequenceFamily& family) {
     *family.index = 0;
     if (family.deleting)
         *family.deleting = 0;
-    for (const SequenceFamily* other : m_running) {
+    for (SequenceFamily* other : m_running) {
         *other->index = 0;
         if (other->deleting)
             *other->deleting = 0;
@@ -89,4 +107,12 @@ void Sequencer::end(const SequenceFamily& family) {
     m_running.clear();
     m_bus->readTimer().stop();
     emit m_bus->message(QStringLiteral("Finished！"));
+}
+
+void Sequencer::showProgress(const SequenceFamily& family) const {
+    ProcessingView* view = m_bus->processingView();
+    if (!view)
+        return;
+    const int first = family.firstIndex ? family.firstIndex() : 0;
+    view->setProgress(*family.index - first + 1, family.limit() - first + 1);
 }

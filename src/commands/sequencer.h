@@ -18,9 +18,19 @@ struct SequenceFamily {
     std::function<void()> nextStep; // the button handler that sends the request for *index
     quint8* deleting = nullptr;     // the family's deleting flag, or null
     quint32 pauseMs = 100;          // quiet time between two requests
-    bool firstRowOnStart = true;    // a new sequence writes from the table's first row
-    bool advanceRow = true;         // each step moves the table on by one row
-    std::function<void()> onStart;  // runs when a new sequence starts (e.g. its first index)
+
+    // Where a new sequence starts. Without it the index runs on from where it stands (0
+    // after every end) and the table goes to its first row, each step moving it one row on.
+    // With it the index is set there, the table is not moved at start, and each request
+    // moves it to its record's row with `seekRow` instead.
+    std::function<int()> firstIndex;
+    // Moves the table to the row of *index; false when the table has no such row.
+    std::function<bool()> seekRow;
+    // A table that holds a fixed set of rows: a reply never appends one.
+    bool fixedRows = false;
+
+    // A Set of this family is on its way and its acknowledgement not yet handled.
+    bool setPending = false;
 };
 
 // The reply-driven series of requests, one per record, that the read-all and delete-all
@@ -36,10 +46,17 @@ public:
     explicit Sequencer(Bus* bus);
 
     // The first thing a sequence button does. When no sequence is in progress it starts one:
-    // the table goes to its first row (when the family asks for it), the watchdog starts and
-    // the processing dialog shows. A click while a sequence is in progress starts nothing;
-    // either way the family then counts as running until the sequence ends.
-    void start(const SequenceFamily& family);
+    // the table goes to its first row (or the index to its first value), the watchdog starts
+    // and the processing dialog shows. A click while a sequence is in progress starts
+    // nothing; either way the family then counts as running until the sequence ends, and
+    // a Set of the family still awaiting its answer is forgotten.
+    void start(SequenceFamily& family);
+
+    // For families with `seekRow`, before each request: moves the table to the row of the
+    // current index. An index without a row is skipped (no request, the sequence goes on
+    // with the next index); past the limit the sequence ends. True when there is a request
+    // to send.
+    bool seek(SequenceFamily& family);
 
     // A sequence of any family is in progress.
     bool active() const;
@@ -54,14 +71,26 @@ public:
     // "Finished！". `next` replaces the family's own next step (a delete reply goes on with
     // the delete button). A failing write leaves no half-edited row behind and ends nothing:
     // the watchdog does.
-    void record(const SequenceFamily& family, const std::function<void(RecordTable&)>& fill);
-    void record(const SequenceFamily& family, const std::function<void(RecordTable&)>& fill,
+    void record(SequenceFamily& family, const std::function<void(RecordTable&)>& fill);
+    void record(SequenceFamily& family, const std::function<void(RecordTable&)>& fill,
                 const std::function<void()>& next);
 
+    // A Set button calls this just before it sends: its acknowledgement may then be recorded.
+    void expectSet(SequenceFamily& family) { family.setPending = true; }
+    // The acknowledgement shared by a family's Set and its delete steps. It is a delete step
+    // only while the family's deleting flag is set and its sequence runs. While any sequence
+    // runs otherwise it is ignored: writing it would overwrite the running sequence's row and
+    // taking it for a delete step would clear records nobody asked to clear. With no sequence
+    // running it records the Set only when one was sent and is still unanswered. Everything
+    // else (a late delete acknowledgement after Cancel, a stray answer) writes nothing.
+    void acknowledge(SequenceFamily& family, const std::function<void()>& deleteStep,
+                     const std::function<void()>& recordSet);
+
 private:
-    void step(const SequenceFamily& family, const std::function<void()>& next);
-    void end(const SequenceFamily& family);
+    void step(SequenceFamily& family, const std::function<void()>& next);
+    void end(SequenceFamily& family);
+    void showProgress(const SequenceFamily& family) const;
 
     Bus* m_bus;
-    std::vector<const SequenceFamily*> m_running;
+    std::vector<SequenceFamily*> m_running;
 };

@@ -205,6 +205,7 @@ void TimerFamily::Button49Click() {
         m_ctx.prompts.message(timing::conversionError(text));
         return;
     }
+    m_sequencer.expectSet(m_sequence);
     m_ctx.bus.send(*request);
 }
 
@@ -228,16 +229,8 @@ void TimerFamily::clockReply(const Reply& r) {
 }
 
 void TimerFamily::timerAck(const Reply&) {
-    const RunState& state = m_ctx.bus.state();
-    if (state.DeletingTimers != 0 && m_sequencer.running(m_sequence)) {
-        writeDeleteStep();
-        return;
-    }
-    // A Set answered while some sequence runs: recording it would overwrite the sequence's
-    // current row, and taking it for a delete step would clear timers nobody asked to clear.
-    if (m_sequencer.active())
-        return;
-    writeSetRow();
+    m_sequencer.acknowledge(
+        m_sequence, [this] { writeDeleteStep(); }, [this] { writeSetRow(); });
 }
 
 void TimerFamily::timerRead(const Reply& r) {
@@ -271,29 +264,18 @@ void TimerFamily::writeDeleteStep() {
 }
 
 void TimerFamily::writeSetRow() {
-    RecordTable& t = m_ctx.records.timers();
     const int timerNo = form::value(m_timerNo);
-    t.first();
-    while (!t.eof() && t.fieldInt(kOrder) != timerNo)
-        t.next();
-    try {
-        if (t.eof()) {
-            t.append();
+    m_ctx.records.timers().upsert(
+        [&](const RecordTable& t) { return t.fieldInt(kOrder) == timerNo; },
+        [&](RecordTable& t) {
             t.setField(kOrder, timerNo);
-        }
-        const QString mode = m_mode->currentText();
-        t.setField(kMode, mode);
-        if (mode == kInvalid)
-            t.setField(kTime, kNoTime);
-        else
-            t.setField(kTime,
-                       QLocale::system().toString(m_timerDate->date(), QLocale::ShortFormat) +
-                           QLatin1Char(' ') + m_timerTime->text() + QLatin1Char(' ') +
-                           m_timerWeekday->text());
-        t.post();
-    } catch (...) {
-        t.cancel();
-        throw;
-    }
-    t.refresh();
+            const QString mode = m_mode->currentText();
+            t.setField(kMode, mode);
+            t.setField(kTime, mode == kInvalid ? kNoTime : setTimeText());
+        });
+}
+
+QString TimerFamily::setTimeText() const {
+    return QLocale::system().toString(m_timerDate->date(), QLocale::ShortFormat) +
+           QLatin1Char(' ') + m_timerTime->text() + QLatin1Char(' ') + m_timerWeekday->text();
 }

@@ -1,5 +1,7 @@
 #include "commands/timer_requests.h"
 
+#include "commands/action_codes.h"
+
 #include <QStringList>
 
 namespace timing {
@@ -23,17 +25,6 @@ bool isDigit(QChar c) {
     return c >= QLatin1Char('0') && c <= QLatin1Char('9');
 }
 
-struct ActionCode {
-    quint8 command;
-    quint8 subCommand;
-};
-// Item order of the action list; the same pairs the direct controls send.
-constexpr ActionCode kActions[] = {
-    {0x02, 0x01}, {0x02, 0x02}, {0x02, 0x03}, {0x01, 0x01}, {0x01, 0x02},
-    {0x01, 0x03}, {0x00, 0x04}, {0x03, 0x04}, {0xFF, 0xFF},
-};
-constexpr int kSceneControl = 6;
-constexpr int kIrControl = 7;
 } // namespace
 
 QString weekdayName(int weekday) {
@@ -159,38 +150,22 @@ ReadRow readRow(quint8 mode, const quint8 t[7]) {
 
 namespace event {
 
-const QStringList& actionItems() {
-    static const QStringList items = {
-        QStringLiteral("Light On"),      QStringLiteral("Light Off"),
-        QStringLiteral("Light Toggle"),  QStringLiteral("Curtain Open"),
-        QStringLiteral("Curtain Close"), QStringLiteral("Curtain Stop"),
-        QStringLiteral("Scene Control"), QStringLiteral("IR Control"),
-        QStringLiteral("Invalid")};
-    return items;
-}
-
-QString actionText(quint8 command, quint8 subCommand) {
-    for (int i = 0; i < kInvalidAction; ++i)
-        if (kActions[i].command == command && kActions[i].subCommand == subCommand)
-            return actionItems().at(i);
-    return actionItems().at(kInvalidAction);
-}
-
 Request set(int module, const Settings& s) {
-    const int action =
-        s.actionIndex >= 0 && s.actionIndex <= kInvalidAction ? s.actionIndex : kInvalidAction;
-    quint8 p[7] = {quint8(s.timerNo - 1),      quint8(s.eventNo - 1),
-                   kActions[action].command,   kActions[action].subCommand,
-                   quint8(s.controlledModule), quint8(s.controlledChannel - 1),
-                   quint8(s.sceneOrIr)};
+    const int last = actions::eventInvalidItem();
+    const int action = s.actionIndex >= 0 && s.actionIndex <= last ? s.actionIndex : last;
+    const actions::ActionCode code = actions::eventCode(action);
+    quint8 p[7] = {
+        quint8(s.timerNo - 1), quint8(s.eventNo - 1),      code.command,
+        code.subCommand,       quint8(s.controlledModule), quint8(s.controlledChannel - 1),
+        quint8(s.sceneOrIr)};
     // Target bytes that an action does not use go out fixed.
-    if (action == kInvalidAction) {
+    if (action == last) {
         for (int i = 2; i < 7; ++i)
             p[i] = kNone;
-    } else if (action == kSceneControl) {
+    } else if (action == actions::kSceneControl) {
         p[4] = kNone;
         p[5] = kNone;
-    } else if (action == kIrControl) {
+    } else if (action == actions::kIrControl) {
         p[5] = 0x00;
     }
     return Request(quint8(module), kCommand, kSetEvent,

@@ -63,13 +63,8 @@ ReadRow readRow(quint8 mode, const quint8 timeBytes[7]);
 
 namespace event {
 inline constexpr int kCount = 16; // a sequence covers events 1..16 of one timer
-inline constexpr int kInvalidAction = 8;
 
-// The action list in item order and the command pair of each.
-const QStringList& actionItems();
-// The text of a command pair read back; a pair not in the list reads "Invalid".
-QString actionText(quint8 command, quint8 subCommand);
-
+// actionIndex is the "Function :" item (actions::eventItems()).
 struct Settings {
     int timerNo = 1;
     int eventNo = 1;

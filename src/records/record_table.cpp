@@ -469,3 +469,26 @@ void RecordTable::setEditableColumns(const QList<int>& columns) {
 bool RecordTable::isEditableColumn(int column) const {
     return d->editable.contains(column);
 }
+
+void RecordTable::writeRow(const std::function<void(RecordTable&)>& write) {
+    if (eof())
+        append();
+    else
+        edit();
+    try {
+        write(*this);
+        post();
+    } catch (...) {
+        cancel();
+        throw;
+    }
+}
+
+void RecordTable::upsert(const std::function<bool(const RecordTable&)>& match,
+                         const std::function<void(RecordTable&)>& write) {
+    first();
+    while (!eof() && !match(*this))
+        next();
+    writeRow(write);
+    refresh();
+}

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -73,6 +74,15 @@ public:
     void cancel(); // drops a pending edit
     void refresh();
     void deleteCurrent();
+
+    // Writes the current row, or a new row at eof, with `write`, and posts it. A failing
+    // write or post leaves no half-edited row behind and is thrown on.
+    void writeRow(const std::function<void(RecordTable&)>& write);
+    // Goes to the first row in the current sort and filter, walks on to the first row that
+    // `match` accepts and writes it, or a new row when none does (writeRow), then refreshes.
+    // `write` sets every field the row needs, its key fields included.
+    void upsert(const std::function<bool(const RecordTable&)>& match,
+                const std::function<void(RecordTable&)>& write);
 
     // "Scene_No ASC,Module_Addr ASC" or empty for the table's own order.
     void setSort(const QString& expression);
