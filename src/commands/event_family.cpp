@@ -159,19 +159,17 @@ void EventFamily::eventRead(const Reply& r) {
     if (!m_sequencer.running(m_sequence))
         return;
     // Taken now: the next request of the sequence reuses the reply area.
-    const QString action = actions::eventText(r[7], r[8]);
-    const int address = r[9];
-    const int channel = r[10] == 0xFF ? kNone : r[10] + 1;
-    const int parameter = r[11];
+    const quint8 bytes[5] = {r[7], r[8], r[9], r[10], r[11]};
+    const timing::event::Record record = timing::event::readRecord(bytes);
     m_sequencer.record(
         m_sequence,
         [&, this](RecordTable& t) {
             t.setField(kTimer, m_timerList->currentIndex());
             t.setField(kEvent, m_ctx.bus.state().EventIndex + 1);
-            t.setField(kAddress, address);
-            t.setField(kChannel, channel);
-            t.setField(kParameter, parameter);
-            t.setField(kAction, action);
+            t.setField(kAddress, record.address);
+            t.setField(kChannel, record.channel);
+            t.setField(kParameter, record.parameter);
+            t.setField(kAction, record.action);
         },
         [this] { Button45Click(); });
 }

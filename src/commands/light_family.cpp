@@ -12,66 +12,10 @@
 #include <QSpinBox>
 #include <QTabWidget>
 
-namespace light {
-
-namespace {
-constexpr quint8 kLight = 0x02;
-constexpr quint8 kModule = 0x00;
-constexpr quint8 kAll = 0xFF;
-constexpr quint8 kFixed = 0xFF; // fixed parameter byte after the channel
-
-quint8 wireChannel(int channel) {
-    return quint8(channel - 1);
-}
-} // namespace
-
-Request on(int module, int channel) {
-    return {quint8(module), kLight, 0x01, {wireChannel(channel), kFixed}};
-}
-
-Request off(int module, int channel) {
-    return {quint8(module), kLight, 0x02, {wireChannel(channel), kFixed}};
-}
-
-Request toggle(int module, int channel) {
-    return {quint8(module), kLight, 0x03, {wireChannel(channel), kFixed}};
-}
-
-Request allOn() {
-    return {kAll, kLight, 0x04, {kAll, kFixed}};
-}
-
-Request allOff() {
-    return {kAll, kLight, 0x05, {kAll, kFixed}};
-}
-
-Request onDuration(int module, int channel, int seconds) {
-    return {quint8(module),
-            kLight,
-            0x00,
-            {wireChannel(channel), (seconds >> 8) & 0xFF, seconds & 0xFF}};
-}
-
-Request readStatus(int module) {
-    return {quint8(module), kModule, 0x08};
-}
-
-int relayDelayCount(int microseconds) {
-    return microseconds * 3 / 2;
-}
-
-Request relayDelay(int microseconds) {
-    const int count = relayDelayCount(microseconds);
-    return {kAll, kModule, 0x0D, {0, (count >> 8) & 0xFF, count & 0xFF}};
-}
-
-} // namespace light
-
 namespace {
 constexpr int kLightBoxes = 8;
 constexpr int kCurtainBoxes = 4;
 constexpr int kFirstCurtainBox = 9;
-constexpr int kFirstStateByte = 8;
 } // namespace
 
 LightFamily::LightFamily(FamilyContext& ctx) : m_ctx(ctx) {
@@ -172,13 +116,10 @@ QCheckBox* LightFamily::statusBox(const QString& pageName, int number) const {
 }
 
 void LightFamily::statusReply(const Reply& reply) {
-    if (reply[7] != 1)
-        return;
-    // The state bytes sit between reply byte 7 and the checksum; a short length means none.
-    const int count = int(reply[2]) - 10;
+    const QList<bool> states = light::channelStates(reply);
     // The reply carries no hint of who asked: the tab shown decides, looked at for every
-    // byte, because setting a box can run code that changes the page.
-    for (int i = 0; i < count && kFirstStateByte + i < FrameBuffer::kAreaSize; ++i) {
+    // box, because setting a box can run code that changes the page.
+    for (int i = 0; i < states.size(); ++i) {
         const QWidget* current = m_ctx.pages->currentWidget();
         const QString pageName = current ? current->objectName() : QString();
         QCheckBox* box = nullptr;
@@ -187,6 +128,6 @@ void LightFamily::statusReply(const Reply& reply) {
         else if (pageName == QLatin1String("TabSheet4") && i < kCurtainBoxes)
             box = statusBox(pageName, kFirstCurtainBox + i);
         if (box)
-            box->setChecked((reply[kFirstStateByte + i] & 0x01) != 0);
+            box->setChecked(states[i]);
     }
 }

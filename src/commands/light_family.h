@@ -1,33 +1,13 @@
 #pragma once
 
 #include "commands/family_context.h"
-#include "link/request_layout.h"
+#include "commands/light_requests.h"
 
 #include <QObject>
 
 class QCheckBox;
 class QSpinBox;
 struct Reply;
-
-// Requests of the relay ("light") modules, numbered in the short layout. Channels are given
-// 1-based as the window shows them and go out minus one.
-namespace light {
-
-Request on(int module, int channel);
-Request off(int module, int channel);
-Request toggle(int module, int channel);
-// Every channel of every module: address and channel are both 0xFF.
-Request allOn();
-Request allOff();
-// How long a channel stays on once switched on, in whole seconds (16 bits).
-Request onDuration(int module, int channel, int seconds);
-// The channel states of one module (command 0, so the curtain tab uses it too).
-Request readStatus(int module);
-// The bus-wide relay delay; one count on the wire is 2/3 µs.
-int relayDelayCount(int microseconds);
-Request relayDelay(int microseconds);
-
-} // namespace light
 
 // The "Light Control" tab: single-channel and all-module switching, the on-state duration,
 // the hidden relay delay, and the status read that serves the light and curtain tabs.

@@ -172,6 +172,15 @@ Request set(int module, const Settings& s) {
                    QByteArray(reinterpret_cast<const char*>(p), 7));
 }
 
+Record readRecord(const quint8 bytes[5]) {
+    Record r;
+    r.action = actions::eventText(bytes[0], bytes[1]);
+    r.address = bytes[2];
+    r.channel = bytes[3] == kNone ? kNone : bytes[3] + 1;
+    r.parameter = bytes[4];
+    return r;
+}
+
 Request read(int module, int timerItem, int index) {
     return {quint8(module), kCommand, kReadEvent, {(timerItem - 1) & 0xFF, index & 0xFF}};
 }

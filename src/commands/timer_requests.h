@@ -77,6 +77,16 @@ Request set(int module, const Settings& s);
 // timerItem is the "Timer No. :" item index 1..32 (the timer number).
 Request read(int module, int timerItem, int index);
 Request remove(int module, int timerItem, int index);
+
+// One event record read back (reply 0x84/0x05, bytes 7..11: command, sub-command, controlled
+// module, controlled channel minus one, scene or IR number) as a row holds it.
+struct Record {
+    QString action;
+    int address = 0;
+    int channel = 0; // 1-based; 255 for none
+    int parameter = 0;
+};
+Record readRecord(const quint8 bytes[5]);
 } // namespace event
 
 } // namespace timing
