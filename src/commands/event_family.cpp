@@ -5,7 +5,7 @@
 #include "commands/form_builder.h"
 #include "commands/prompt_service.h"
 #include "commands/record_grid.h"
-#include "commands/timer_requests.h"
+#include "commands/timer_rows.h"
 #include "link/bus.h"
 #include "records/filters.h"
 #include "records/record_store.h"
@@ -19,14 +19,6 @@
 #include <QSpinBox>
 
 namespace {
-const QString kTimer = QStringLiteral("Timer_Order");
-const QString kEvent = QStringLiteral("Event_Order");
-const QString kAddress = QStringLiteral("Address");
-const QString kChannel = QStringLiteral("Channel");
-const QString kParameter = QStringLiteral("Parameter");
-const QString kAction = QStringLiteral("Action");
-const QString kInvalid = QStringLiteral("Invalid");
-constexpr int kNone = 255;
 
 QStringList timerItems() {
     QStringList items{QStringLiteral("All")};
@@ -164,12 +156,8 @@ void EventFamily::eventRead(const Reply& r) {
     m_sequencer.record(
         m_sequence,
         [&, this](RecordTable& t) {
-            t.setField(kTimer, m_timerList->currentIndex());
-            t.setField(kEvent, m_ctx.bus.state().EventIndex + 1);
-            t.setField(kAddress, record.address);
-            t.setField(kChannel, record.channel);
-            t.setField(kParameter, record.parameter);
-            t.setField(kAction, record.action);
+            timing::event::writeReadRow(t, m_timerList->currentIndex(),
+                                        m_ctx.bus.state().EventIndex, record);
         },
         [this] { Button45Click(); });
 }
@@ -178,31 +166,21 @@ void EventFamily::writeDeleteStep() {
     m_sequencer.record(
         m_sequence,
         [this](RecordTable& t) {
-            t.setField(kTimer, m_timerList->currentIndex());
-            t.setField(kEvent, m_ctx.bus.state().EventIndex + 1);
-            t.setField(kAction, kInvalid);
-            t.setField(kAddress, kNone);
-            t.setField(kChannel, kNone);
-            t.setField(kParameter, kNone);
+            timing::event::writeDeleteRow(t, m_timerList->currentIndex(),
+                                          m_ctx.bus.state().EventIndex);
         },
         [this] { Button46Click(); });
 }
 
 void EventFamily::writeSetRow() {
-    const int timerNo = form::value(m_timerNo);
-    const int eventNo = form::value(m_eventNo);
+    timing::event::SetRow row;
+    row.timerNo = form::value(m_timerNo);
+    row.eventNo = form::value(m_eventNo);
+    row.action = m_action->currentText();
+    row.address = form::value(m_target);
+    row.channel = form::value(m_channel);
+    row.parameter = form::value(m_parameter);
     m_ctx.records.events().upsert(
-        [&](const RecordTable& t) {
-            return t.fieldInt(kTimer) == timerNo && t.fieldInt(kEvent) == eventNo;
-        },
-        [&](RecordTable& t) {
-            t.setField(kTimer, timerNo);
-            t.setField(kEvent, eventNo);
-            const QString action = m_action->currentText();
-            t.setField(kAction, action);
-            const bool invalid = action == kInvalid;
-            t.setField(kAddress, invalid ? kNone : form::value(m_target));
-            t.setField(kChannel, invalid ? kNone : form::value(m_channel));
-            t.setField(kParameter, invalid ? kNone : form::value(m_parameter));
-        });
+        [&](const RecordTable& t) { return timing::event::isRowOf(t, row.timerNo, row.eventNo); },
+        [&](RecordTable& t) { timing::event::writeSetRow(t, row); });
 }

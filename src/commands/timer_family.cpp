@@ -4,7 +4,7 @@
 #include "commands/form_builder.h"
 #include "commands/prompt_service.h"
 #include "commands/record_grid.h"
-#include "commands/timer_requests.h"
+#include "commands/timer_rows.h"
 #include "link/bus.h"
 #include "records/record_store.h"
 
@@ -22,12 +22,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString kOrder = QStringLiteral("Timer_Order");
-const QString kTime = QStringLiteral("Time");
-const QString kMode = QStringLiteral("Timer_Mode");
-const QString kNoTime = QStringLiteral("------");
-const QString kInvalid = QStringLiteral("Invalid");
-
 QDateEdit* datePicker(QWidget* parent, const QString& name) {
     auto* picker = new QDateEdit(parent);
     picker->setObjectName(name);
@@ -244,10 +238,7 @@ void TimerFamily::timerRead(const Reply& r) {
     m_sequencer.record(
         m_sequence,
         [this, &row](RecordTable& t) {
-            t.setField(kOrder, m_ctx.bus.state().TimerIndex + 1);
-            if (row.mode)
-                t.setField(kMode, *row.mode);
-            t.setField(kTime, row.time);
+            timing::timer::writeReadRow(t, m_ctx.bus.state().TimerIndex, row);
         },
         [this] { Button44Click(); });
 }
@@ -255,23 +246,16 @@ void TimerFamily::timerRead(const Reply& r) {
 void TimerFamily::writeDeleteStep() {
     m_sequencer.record(
         m_sequence,
-        [this](RecordTable& t) {
-            t.setField(kOrder, m_ctx.bus.state().TimerIndex + 1);
-            t.setField(kTime, kNoTime);
-            t.setField(kMode, kInvalid);
-        },
+        [this](RecordTable& t) { timing::timer::writeDeleteRow(t, m_ctx.bus.state().TimerIndex); },
         [this] { Button47Click(); });
 }
 
 void TimerFamily::writeSetRow() {
     const int timerNo = form::value(m_timerNo);
     m_ctx.records.timers().upsert(
-        [&](const RecordTable& t) { return t.fieldInt(kOrder) == timerNo; },
+        [&](const RecordTable& t) { return timing::timer::isRowOf(t, timerNo); },
         [&](RecordTable& t) {
-            t.setField(kOrder, timerNo);
-            const QString mode = m_mode->currentText();
-            t.setField(kMode, mode);
-            t.setField(kTime, mode == kInvalid ? kNoTime : setTimeText());
+            timing::timer::writeSetRow(t, timerNo, m_mode->currentText(), setTimeText());
         });
 }
 

@@ -9,7 +9,6 @@ const QString kCommunicationError = QStringLiteral("Communication Error！");
 const QString kTimeout = QStringLiteral("Timeout！");
 
 constexpr int kWatchdogMs = 5000;
-constexpr int kReplyWaitMs = 1000;
 constexpr int kLongReplyWaitMs = 4000;
 constexpr int kRestoreReplyWaitMs = 8000;
 
@@ -74,7 +73,7 @@ void Bus::SendDataDeal() {
         emit logLine(QStringLiteral("Send ：") + frames::hexText(frame));
 
     if (network) {
-        int timeoutMs = kReplyWaitMs;
+        int timeoutMs = m_replyWaitMs;
         if (m_state.LongReplyWait == 1)
             timeoutMs = kLongReplyWaitMs;
         else if (m_state.RestoreReplyWait == 1)
@@ -96,7 +95,7 @@ void Bus::SendBindDataDeal() {
         emit logLine(QStringLiteral("Send ：") + frames::hexText(frame));
 
     if (m_settings.networkMode())
-        transmit(frame, m_state.LongReplyWait == 1 ? kLongReplyWaitMs : kReplyWaitMs);
+        transmit(frame, m_state.LongReplyWait == 1 ? kLongReplyWaitMs : m_replyWaitMs);
     else
         m_comm.QueueWrite(reinterpret_cast<const quint8*>(frame.constData()),
                           quint16(frame.size()));

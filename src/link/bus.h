@@ -76,10 +76,17 @@ public:
     // Starts / restarts the 5000 ms watchdog.
     void restartReadTimer();
 
+    // The ordinary reply wait of a network exchange (1000 ms); the long and the restore
+    // waits are fixed. The command line lets its user choose it.
+    void setReplyWait(int milliseconds) { m_replyWaitMs = milliseconds; }
+
 signals:
     void logLine(const QString& line);
     // A message box the tool shows: "Communication Error！", "Timeout！", a handler's error.
     void message(const QString& text);
+    // A validated reply is in the reply area, about to be dispatched (bind-test frames too).
+    // Status 1 is success; any other status has already ended a running sequence.
+    void replyAccepted(const Reply& reply);
 
 private:
     // Where a reply came from decides how the subnet ID is handled.
@@ -96,6 +103,7 @@ private:
     UdpTransport m_udp;
     QTimer m_readTimer;
     ProcessingView* m_processing = nullptr;
+    int m_replyWaitMs = 1000;
     std::map<int, ReplyHandler> m_handlers;
     ReplyHandler m_bindHandler;
 };

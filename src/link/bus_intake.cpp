@@ -98,6 +98,7 @@ void Bus::takeReply(const quint8* input, int count, IntakeKind kind) {
                      QStringLiteral("  ") + status);
 
     m_state.BusSwitchReply = busSwitch ? 1 : 0;
+    emit replyAccepted(Reply{m_buffer, busSwitch});
     receiveDataDeal();
 }
 
