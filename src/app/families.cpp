@@ -2,6 +2,7 @@
 #include "app/link_panel.h"
 #include "app/main_window.h"
 #include "app/record_pages.h"
+#include "commands/bus_switch_family.h"
 #include "commands/curtain_family.h"
 #include "commands/event_family.h"
 #include "commands/light_family.h"
@@ -25,6 +26,7 @@ std::shared_ptr<T> keep(std::vector<std::shared_ptr<void>>& owned, Args&&... arg
 void TForm1::createFamilies() {
     FamilyContext& ctx = *m_context;
     keep<ModuleAdminFamily>(m_families, ctx);
+    keep<BusSwitchFamily>(m_families, ctx);
     keep<LightFamily>(m_families, ctx);
     keep<CurtainFamily>(m_families, ctx);
     auto sequencer = keep<Sequencer>(m_families, m_bus.get());
