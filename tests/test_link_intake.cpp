@@ -362,33 +362,29 @@ void TestLinkIntake::serialHandlerFailureReported() {
 }
 
 void TestLinkIntake::busSwitchHandlerChoice_data() {
-    QTest::addColumn<int>("road"); // 0 network, 1 serial, 2 serial with the extension channel
+    QTest::addColumn<bool>("network");
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("key"); // handler that ran: reply bytes 4/5, -2 the bus switch's, 0 none
+    QTest::addColumn<int>("key"); // handler that ran: reply bytes 4/5, -2 the bus switch's
 
-    QTest::newRow("bus switch's own 80 05") << 0 << bytesOf("FF FF FF 80 05 01 0A") << -2;
-    QTest::newRow("module's 80 05") << 0 << bytesOf("00 01 03 80 05 01 03") << 0x8005;
-    QTest::newRow("address FF on another subnet") << 0 << bytesOf("00 01 FF 80 05 01 03") << 0x8005;
+    QTest::newRow("bus switch's own 80 05") << true << bytesOf("FF FF FF 80 05 01 0A") << -2;
+    QTest::newRow("module's 80 05") << true << bytesOf("00 01 03 80 05 01 03") << 0x8005;
     QTest::newRow("bus switch's 80 06: no own handler")
-        << 0 << bytesOf("FF FF FF 80 06 01 0A") << 0x8006;
-    QTest::newRow("bus switch error status") << 0 << bytesOf("FF FF FF 80 05 05") << 0;
-    QTest::newRow("serial short form is a module's") << 1 << bytesOf("FF 80 05 01 0A") << 0x8005;
-    QTest::newRow("serial extension channel") << 2 << bytesOf("FF FF FF 80 05 01 0A") << -2;
+        << true << bytesOf("FF FF FF 80 06 01 0A") << 0x8006;
+    QTest::newRow("serial short form is a module's")
+        << false << bytesOf("FF 80 05 01 0A") << 0x8005;
 }
 
 void TestLinkIntake::busSwitchHandlerChoice() {
-    QFETCH(int, road);
+    QFETCH(bool, network);
     QFETCH(QByteArray, body);
     QFETCH(int, key);
     Rig rig;
     rig.bus.registerBusSwitchReply(0x80, 0x05, [&](const Reply& r) {
         rig.calls << Call{-2, r.busSwitchReply, {}};
     });
-    rig.settings.extension = road == 2;
-    rig.feed(road == 0, frames::busReply(body));
-    QCOMPARE(rig.calls.size(), key ? 1 : 0);
-    if (key)
-        QCOMPARE(rig.calls[0].key, key);
+    rig.feed(network, frames::busReply(body));
+    QCOMPARE(rig.calls.size(), 1);
+    QCOMPARE(rig.calls[0].key, key);
 }
 
 void TestLinkIntake::secondHandlerRefused_data() {

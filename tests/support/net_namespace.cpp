@@ -49,10 +49,11 @@ Outcome runIsolated(const QString& testFunction, int timeoutMs) {
     // In the new namespace: loopback up, the limited broadcast routed to it, then this
     // program with only the one test function.
     const QString script =
-        QStringLiteral(
-            "\"$1\" link set lo up && \"$1\" route add 255.255.255.255/32 dev lo src 127.0.0.1 || exit %1\n"
-            "shift\n"
-            "exec \"$@\"")
+        QStringLiteral("\"$1\" link set lo up &&\n"
+                       "\"$1\" route add 255.255.255.255/32 dev lo src 127.0.0.1 "
+                       "|| exit %1\n"
+                       "shift\n"
+                       "exec \"$@\"")
             .arg(kSetupFailed);
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
