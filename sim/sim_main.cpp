@@ -43,7 +43,13 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "udp: %s\n", qPrintable(message));
             return 1;
         }
+        if (options.udpBroadcast && !udp->listenBroadcast(&message)) {
+            std::fprintf(stderr, "udp-broadcast: %s\n", qPrintable(message));
+            return 1;
+        }
         log.line(QStringLiteral("udp: %1:%2").arg(udp->address().toString()).arg(udp->port()));
+        if (options.udpBroadcast)
+            log.line(QStringLiteral("udp broadcast: 255.255.255.255:%1").arg(udp->port()));
     }
     std::unique_ptr<SerialEndpoint> serial;
     if (options.serial || !options.serialDevice.isEmpty()) {

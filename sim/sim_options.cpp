@@ -56,6 +56,9 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
         {"udp-host", "Loopback address to listen on (default 127.0.0.1).", "HOST"},
         {"udp-port", "UDP port (default 2001).", "PORT"},
         {"no-udp", "Do not listen on UDP."},
+        {"udp-broadcast",
+         "Also take datagrams sent to 255.255.255.255 at the UDP port (only where every "
+         "network interface is loopback, as in a test's own network namespace)."},
         {"serial", "Open a pseudo-terminal pair and print the device path."},
         {"serial-device", "Use this serial device instead.", "PATH"},
         {"baud",
@@ -67,6 +70,7 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
          "Delay before a learning IR module receives its code (default 3000; "
          "0: only on learn-done).",
          "MS"},
+        {"restore-ms", "How long the gateway takes to answer a restore (default 5000).", "MS"},
         {"control-port", "Also take control commands on this 127.0.0.1 TCP port.", "PORT"},
     };
     p.addOptions(options);
@@ -108,6 +112,7 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
         !number(p, "udp-port", 1, 65535, &o.udpPort, message) ||
         !number(p, "baud", 0, 4000000, &o.baud, message) ||
         !number(p, "ir-learn-ms", 0, 3600000, &o.config.irLearnMs, message) ||
+        !number(p, "restore-ms", 0, 60000, &o.config.restoreMs, message) ||
         !number(p, "control-port", 1, 65535, &o.controlPort, message))
         return false;
     o.config.subnet = quint16(subnet);
@@ -133,6 +138,11 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
         }
     }
     o.udp = !p.isSet("no-udp");
+    o.udpBroadcast = p.isSet("udp-broadcast");
+    if (o.udpBroadcast && !o.udp) {
+        *message = QStringLiteral("--udp-broadcast needs UDP");
+        return false;
+    }
     o.serial = p.isSet("serial");
     o.serialDevice = p.value("serial-device");
     o.longSerial = p.isSet("long-serial");

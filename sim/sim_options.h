@@ -11,6 +11,7 @@ struct SimOptions {
     QString udpHost = QStringLiteral("127.0.0.1");
     int udpPort = 2001;
     bool udp = true;
+    bool udpBroadcast = false; // also take broadcasts (inside a test's network namespace)
     bool serial = false;
     QString serialDevice;
     int baud = 9600;

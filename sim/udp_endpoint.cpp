@@ -6,6 +6,7 @@
 #include "sim/wire_format.h"
 
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QPointer>
 #include <QTimer>
 
@@ -13,12 +14,19 @@ namespace {
 QString peer(const QHostAddress& a, quint16 port) {
     return QStringLiteral("udp %1:%2").arg(a.toString()).arg(port);
 }
+
+QString joined(const QString& first, const QString& second) {
+    if (first.isEmpty() || second.isEmpty())
+        return first + second;
+    return first + QStringLiteral(", ") + second;
+}
 } // namespace
 
 UdpEndpoint::UdpEndpoint(Installation& installation, FaultInjector& faults, const TrafficLog& log,
                          QObject* parent)
     : QObject(parent), m_installation(installation), m_faults(faults), m_log(log) {
-    connect(&m_socket, &QUdpSocket::readyRead, this, &UdpEndpoint::readPending);
+    connect(&m_socket, &QUdpSocket::readyRead, this, [this] { readPending(m_socket, false); });
+    connect(&m_broadcast, &QUdpSocket::readyRead, this, [this] { readPending(m_broadcast, true); });
 }
 
 bool UdpEndpoint::listen(const QHostAddress& host, quint16 port, QString* error) {
@@ -33,31 +41,54 @@ bool UdpEndpoint::listen(const QHostAddress& host, quint16 port, QString* error)
     return true;
 }
 
-void UdpEndpoint::readPending() {
-    while (m_socket.hasPendingDatagrams()) {
-        const QNetworkDatagram d = m_socket.receiveDatagram();
-        handleDatagram(d.data(), d.senderAddress(), quint16(d.senderPort()));
+bool UdpEndpoint::listenBroadcast(QString* error) {
+    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces()) {
+        if (!i.flags().testFlag(QNetworkInterface::IsLoopBack)) {
+            *error = QStringLiteral("refusing broadcasts: interface %1 is not loopback (run "
+                                    "inside a network namespace of its own)")
+                         .arg(i.name());
+            return false;
+        }
+    }
+    if (m_socket.state() != QAbstractSocket::BoundState) {
+        *error = QStringLiteral("no loopback address to answer from");
+        return false;
+    }
+    if (!m_broadcast.bind(QHostAddress::Broadcast, m_socket.localPort(),
+                          QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
+        *error = m_broadcast.errorString();
+        return false;
+    }
+    return true;
+}
+
+void UdpEndpoint::readPending(QUdpSocket& socket, bool broadcast) {
+    while (socket.hasPendingDatagrams()) {
+        const QNetworkDatagram d = socket.receiveDatagram();
+        handleDatagram(d.data(), d.senderAddress(), quint16(d.senderPort()), broadcast);
     }
 }
 
-void UdpEndpoint::handleDatagram(const QByteArray& datagram, const QHostAddress& from,
-                                 quint16 port) {
+void UdpEndpoint::handleDatagram(const QByteArray& datagram, const QHostAddress& from, quint16 port,
+                                 bool broadcast) {
+    const QString how = broadcast ? QStringLiteral("broadcast") : QString();
     // A sender that is not on this machine gets nothing back.
     const QHostAddress sender(from.toIPv4Address() ? QHostAddress(from.toIPv4Address()) : from);
     if (!sender.isLoopback()) {
         m_log.frame(QStringLiteral("rx"), peer(from, port), datagram,
-                    QStringLiteral("not loopback, ignored"));
+                    joined(how, QStringLiteral("not loopback, ignored")));
         return;
     }
     const wire::Parsed p = wire::parseNetwork(datagram, m_installation.password());
     if (p.kind == wire::Parsed::Request && !m_installation.acceptsSubnet(p.request)) {
         m_log.frame(QStringLiteral("rx"), peer(from, port), datagram,
-                    QStringLiteral("other subnet, ignored"));
+                    joined(how, QStringLiteral("other subnet, ignored")));
         return;
     }
     m_log.frame(QStringLiteral("rx"), peer(from, port), datagram,
-                p.kind == wire::Parsed::Rejected ? p.reason + QStringLiteral(", ignored")
-                                                 : QString());
+                joined(how, p.kind == wire::Parsed::Rejected
+                                ? p.reason + QStringLiteral(", ignored")
+                                : QString()));
     QPointer<UdpEndpoint> self(this);
     const ReplySink sink = [self, sender, port](const SimReply& r) {
         if (self)

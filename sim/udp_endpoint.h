@@ -20,14 +20,19 @@ public:
 
     // Only loopback addresses are accepted: the simulator never talks to a real network.
     bool listen(const QHostAddress& host, quint16 port, QString* error);
+    // Also takes the datagrams sent to 255.255.255.255 at the same port (the bus switch's
+    // settings read); answers still go out from the loopback address. Refused unless every
+    // network interface is a loopback one, as in a network namespace made for a test.
+    bool listenBroadcast(QString* error);
     QHostAddress address() const { return m_socket.localAddress(); }
     quint16 port() const { return m_socket.localPort(); }
 
     // One datagram as if it had arrived from `from`:`port`.
-    void handleDatagram(const QByteArray& datagram, const QHostAddress& from, quint16 port);
+    void handleDatagram(const QByteArray& datagram, const QHostAddress& from, quint16 port,
+                        bool broadcast = false);
 
 private:
-    void readPending();
+    void readPending(QUdpSocket& socket, bool broadcast);
     void send(SimReply reply, const QHostAddress& to, quint16 port);
     void transmit(const QByteArray& frame, const QHostAddress& to, quint16 port);
 
@@ -35,4 +40,5 @@ private:
     FaultInjector& m_faults;
     const TrafficLog& m_log;
     QUdpSocket m_socket;
+    QUdpSocket m_broadcast;
 };

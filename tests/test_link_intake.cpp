@@ -7,6 +7,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <stdexcept>
 
 namespace {
 
@@ -77,6 +78,10 @@ private slots:
     void serialExtensionChannel();
     void dispatcherRouting();
     void serialHandlerFailureReported();
+    void busSwitchHandlerChoice_data();
+    void busSwitchHandlerChoice();
+    void secondHandlerRefused_data();
+    void secondHandlerRefused();
     void sequenceEnds_data();
     void sequenceEnds();
 };
@@ -348,11 +353,84 @@ void TestLinkIntake::dispatcherRouting() {
 
 void TestLinkIntake::serialHandlerFailureReported() {
     Rig rig;
-    rig.bus.registerReply(
-        0x80, 0x05, [](const Reply&) { throw HandlerError("Timer Records cannot be written"); });
-    rig.serial(frames::busReply(bytesOf("03 80 05 01 07")));
+    rig.bus.registerReply(0x80, 0x07, [](const Reply&) {
+        throw std::runtime_error("Timer Records cannot be written");
+    });
+    rig.serial(frames::busReply(bytesOf("03 80 07 01 07")));
     QCOMPARE(rig.probe.messages, QStringList{QStringLiteral("Timer Records cannot be written")});
     QCOMPARE(rig.probe.log.size(), 1);
+}
+
+void TestLinkIntake::busSwitchHandlerChoice_data() {
+    QTest::addColumn<bool>("network");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("key"); // handler that ran: reply bytes 4/5, -2 the bus switch's
+
+    QTest::newRow("bus switch's own 80 05") << true << bytesOf("FF FF FF 80 05 01 0A") << -2;
+    QTest::newRow("module's 80 05") << true << bytesOf("00 01 03 80 05 01 03") << 0x8005;
+    QTest::newRow("bus switch's 80 06: no own handler")
+        << true << bytesOf("FF FF FF 80 06 01 0A") << 0x8006;
+    QTest::newRow("serial short form is a module's")
+        << false << bytesOf("FF 80 05 01 0A") << 0x8005;
+}
+
+void TestLinkIntake::busSwitchHandlerChoice() {
+    QFETCH(bool, network);
+    QFETCH(QByteArray, body);
+    QFETCH(int, key);
+    Rig rig;
+    rig.bus.registerBusSwitchReply(0x80, 0x05, [&](const Reply& r) {
+        rig.calls << Call{-2, r.busSwitchReply, {}};
+    });
+    rig.feed(network, frames::busReply(body));
+    QCOMPARE(rig.calls.size(), 1);
+    QCOMPARE(rig.calls[0].key, key);
+}
+
+void TestLinkIntake::secondHandlerRefused_data() {
+    QTest::addColumn<int>("table"); // 0 ordinary, 1 bus switch, 2 bind
+    QTest::addColumn<QString>("text");
+    QTest::newRow("ordinary") << 0 << QStringLiteral("Two handlers registered for the reply 80 05");
+    QTest::newRow("bus switch") << 1
+                                << QStringLiteral(
+                                       "Two handlers registered for the bus switch's reply 80 05");
+    QTest::newRow("bind") << 2
+                          << QStringLiteral("Two handlers registered for the bind-test replies");
+}
+
+// Two families claiming the same reply is a programming error that must not pass unnoticed:
+// the second registration is refused and the first handler keeps the reply.
+void TestLinkIntake::secondHandlerRefused() {
+#ifndef QT_NO_DEBUG
+    QSKIP("a debug build stops at the assertion instead");
+#endif
+    QFETCH(int, table);
+    QFETCH(QString, text);
+    Rig rig;
+    bool second = false;
+    const Bus::ReplyHandler late = [&](const Reply&) { second = true; };
+    // The bus switch's entry is separate: one of each for the same bytes is fine.
+    rig.bus.registerBusSwitchReply(0x80, 0x05, [&](const Reply& r) {
+        rig.calls << Call{-2, r.busSwitchReply, {}};
+    });
+    try {
+        if (table == 0)
+            rig.bus.registerReply(0x80, 0x05, late);
+        else if (table == 1)
+            rig.bus.registerBusSwitchReply(0x80, 0x05, late);
+        else
+            rig.bus.registerBindReply(late);
+        QFAIL("second registration accepted");
+    } catch (const std::logic_error& e) {
+        QCOMPARE(QString::fromStdString(e.what()), text);
+    }
+    rig.bus.ReceiveDeal(
+        frames::busReply(bytesOf(table == 0 ? "00 01 03 80 05 01 03" : "FF FF FF 80 05 01 0A")));
+    rig.bus.ReceiveDeal(frames::bindFrameFromPayload(bytesOf("82 01 01 00")));
+    QVERIFY(!second);
+    QCOMPARE(rig.calls.size(), 2);
+    QCOMPARE(rig.calls[0].key, table == 0 ? 0x8005 : -2);
+    QCOMPARE(rig.calls[1].key, -1);
 }
 
 void TestLinkIntake::sequenceEnds_data() {

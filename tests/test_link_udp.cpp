@@ -286,10 +286,10 @@ void TestLinkUdp::queuedAnswersTakenByNextExchange() {
 
 void TestLinkUdp::handlerFailure() {
     NetRig rig;
-    rig.bus.registerReply(0x80, 0x05, [](const Reply&) {
+    rig.bus.registerReply(0x80, 0x02, [](const Reply&) {
         throw std::runtime_error("Scene Records cannot be written");
     });
-    rig.peer.serve({{addressReply(3)}});
+    rig.peer.serve({{frames::busReply(bytesOf("00 01 03 80 02 01"))}});
     rig.bus.send(Request(0xFF, 0, 5));
     QCOMPARE(rig.probe.messages, QStringList{kCommError});
     QCOMPARE(rig.probe.log.size(), 2); // the reply was taken in before its handler failed

@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QProcess>
 #include <QTest>
 #include <QUdpSocket>
@@ -54,6 +55,7 @@ private slots:
     void udpExchangeAndDump();
     void serialExchange();
     void refusesNonLoopback();
+    void refusesBroadcastBesideARealNetwork();
 };
 
 void TestSimUdp::udpExchangeAndDump() {
@@ -129,6 +131,21 @@ void TestSimUdp::refusesNonLoopback() {
     QVERIFY(sim.waitForFinished(5000));
     QVERIFY(sim.exitCode() != 0);
     QVERIFY(sim.readAllStandardError().contains("loopback"));
+}
+
+// Taking broadcasts is only for a namespace that has nothing but loopback.
+void TestSimUdp::refusesBroadcastBesideARealNetwork() {
+    bool realInterface = false;
+    for (const QNetworkInterface& i : QNetworkInterface::allInterfaces())
+        realInterface |= !i.flags().testFlag(QNetworkInterface::IsLoopBack);
+    if (!realInterface)
+        QSKIP("only loopback here: the simulator would take broadcasts");
+    QProcess sim;
+    sim.start(VELM_BIN_DIR "/velm-sim",
+              {"--udp-broadcast", "--udp-port", QString::number(freeUdpPort())});
+    QVERIFY(sim.waitForFinished(5000));
+    QVERIFY(sim.exitCode() != 0);
+    QVERIFY(sim.readAllStandardError().contains("not loopback"));
 }
 
 QTEST_GUILESS_MAIN(TestSimUdp)

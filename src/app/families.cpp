@@ -3,6 +3,7 @@
 
 #include "app/link_panel.h"
 #include "app/main_window.h"
+#include "commands/bus_switch_family.h"
 #include "commands/curtain_family.h"
 #include "commands/event_family.h"
 #include "commands/input_binding_family.h"
@@ -21,9 +22,9 @@
 Families::Families(FamilyContext& ctx, Bus& bus)
     : sequencer(std::make_unique<Sequencer>(&bus)),
       moduleAdmin(std::make_unique<ModuleAdminFamily>(ctx)),
-      scenes(std::make_unique<SceneFamily>(ctx)), lights(std::make_unique<LightFamily>(ctx)),
-      curtains(std::make_unique<CurtainFamily>(ctx)), ir(std::make_unique<IrFamily>(ctx)),
-      inputBindings(std::make_unique<InputBindingFamily>(ctx)),
+      busSwitch(std::make_unique<BusSwitchFamily>(ctx)), scenes(std::make_unique<SceneFamily>(ctx)),
+      lights(std::make_unique<LightFamily>(ctx)), curtains(std::make_unique<CurtainFamily>(ctx)),
+      ir(std::make_unique<IrFamily>(ctx)), inputBindings(std::make_unique<InputBindingFamily>(ctx)),
       timers(std::make_unique<TimerFamily>(ctx, *sequencer)),
       events(std::make_unique<EventFamily>(ctx, *sequencer)),
       monitorBindings(std::make_unique<MonitorBindingFamily>(ctx)) {}

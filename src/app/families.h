@@ -4,6 +4,7 @@
 
 struct FamilyContext;
 class Bus;
+class BusSwitchFamily;
 class CurtainFamily;
 class EventFamily;
 class InputBindingFamily;
@@ -24,6 +25,7 @@ struct Families {
 
     std::unique_ptr<Sequencer> sequencer;
     std::unique_ptr<ModuleAdminFamily> moduleAdmin;
+    std::unique_ptr<BusSwitchFamily> busSwitch;
     std::unique_ptr<SceneFamily> scenes;
     std::unique_ptr<LightFamily> lights;
     std::unique_ptr<CurtainFamily> curtains;

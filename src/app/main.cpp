@@ -3,11 +3,24 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <exception>
+#include <memory>
+
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     MessagePrompts prompts;
-    TForm1 window(prompts);
-    prompts.setParent(&window);
-    window.showMaximized();
+    std::unique_ptr<TForm1> window;
+    try {
+        window = std::make_unique<TForm1>(prompts);
+    } catch (const std::exception& e) {
+        // A fault of the program itself (two families claiming one reply): say so and stop
+        // rather than run with a family that never hears its replies.
+        std::fprintf(stderr, "velm: %s\n", e.what());
+        prompts.message(QString::fromLocal8Bit(e.what()));
+        return 1;
+    }
+    prompts.setParent(window.get());
+    window->showMaximized();
     return app.exec();
 }

@@ -61,16 +61,8 @@ QString versionText(const Reply& reply) {
 } // namespace moduleadmin
 
 ModuleAdminFamily::ModuleAdminFamily(FamilyContext& ctx) : m_ctx(ctx) {
-    QWidget* page = ctx.page(QStringLiteral("TabSheet1"));
-    buildModuleGroup(page);
-    ensureBusSwitchFields(page);
-
-    ctx.bus.registerReply(0x80, 0x05, [this](const Reply& r) {
-        if (!r.busSwitchReply)
-            addressReply(r);
-        else if (m_busSwitchSettings)
-            m_busSwitchSettings(r);
-    });
+    buildModuleGroup(ctx.page(QStringLiteral("TabSheet1")));
+    ctx.bus.registerReply(0x80, 0x05, [this](const Reply& r) { addressReply(r); });
     ctx.bus.registerReply(0x80, 0x06, [this](const Reply& r) { typeReply(r); });
     ctx.bus.registerReply(0x80, 0x07, [this](const Reply& r) { versionReply(r); });
 }
@@ -97,26 +89,6 @@ void ModuleAdminFamily::buildModuleGroup(QWidget* page) {
     grid->addWidget(version, 3, 1, 1, 2);
     page->layout()->addWidget(box);
     page->layout()->setAlignment(box, Qt::AlignLeft | Qt::AlignTop);
-}
-
-void ModuleAdminFamily::ensureBusSwitchFields(QWidget* page) {
-    // The type and version replies of the bus switch need their fields even before the
-    // full "Bus Switch Settings" group is there; its own unit builds it when it exists.
-    if (page->findChild<QWidget*>(QStringLiteral("GroupBox5")))
-        return;
-    auto* box =
-        form::group(page, QStringLiteral("GroupBox5"), QStringLiteral("Bus Switch Settings"));
-    auto* grid = new QGridLayout(box);
-    form::row(grid, 0, 0, QStringLiteral("BusSwitchTypeLabel"), QStringLiteral("Module Type :"),
-              form::edit(box, QStringLiteral("Edit13")));
-    form::row(grid, 1, 0, QStringLiteral("BusSwitchVersionLabel"),
-              QStringLiteral("Software Version :"), form::edit(box, QStringLiteral("Edit14")));
-    page->layout()->addWidget(box);
-    page->layout()->setAlignment(box, Qt::AlignLeft | Qt::AlignTop);
-}
-
-void ModuleAdminFamily::setBusSwitchSettingsReply(std::function<void(const Reply&)> handler) {
-    m_busSwitchSettings = std::move(handler);
 }
 
 int ModuleAdminFamily::module() const {

@@ -5,8 +5,6 @@
 
 #include <QObject>
 
-#include <functional>
-
 class QLineEdit;
 class QSpinBox;
 struct Reply;
@@ -32,7 +30,9 @@ QString versionText(const Reply& reply);
 
 // "Subnet Module Settings" on the "Module Settings" tab: read, set and test a module's
 // address, read its type and software version, restore it. Also the home of the type and
-// version replies of the bus switch, whose fields sit in "Bus Switch Settings".
+// version replies of the bus switch (address 0xFF), whose fields Edit13 and Edit14 sit in
+// "Bus Switch Settings"; its settings reply, which shares 0x80/0x05 with the address
+// read-back, has a handler of its own there.
 class ModuleAdminFamily : public QObject {
     Q_OBJECT
 public:
@@ -45,17 +45,12 @@ public:
     void Button29Click(); // "Read Software Version"
     void Button31Click(); // "Restore"
 
-    // 0x80/0x05 from the bus switch carries its network settings, not a module address.
-    // The bus switch settings handler plugs in here; without one those replies are ignored.
-    void setBusSwitchSettingsReply(std::function<void(const Reply&)> handler);
-
     void addressReply(const Reply& reply); // 0x80/0x05 from a module
     void typeReply(const Reply& reply);    // 0x80/0x06
     void versionReply(const Reply& reply); // 0x80/0x07
 
 private:
     void buildModuleGroup(QWidget* page);
-    void ensureBusSwitchFields(QWidget* page);
     int module() const;
     // Reply byte 3 = 0xFF: the bus switch answered, its own field takes the text.
     QLineEdit* resultField(const Reply& reply, const char* moduleField,
@@ -63,5 +58,4 @@ private:
 
     FamilyContext& m_ctx;
     QSpinBox* m_address = nullptr;
-    std::function<void(const Reply&)> m_busSwitchSettings;
 };

@@ -3,6 +3,8 @@
 #include "link/frames.h"
 #include "link/processing_view.h"
 
+#include <stdexcept>
+
 namespace {
 
 const QString kCommunicationError = QStringLiteral("Communication Error！");
@@ -131,11 +133,40 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs) {
     }
 }
 
+namespace {
+
+[[noreturn]] void duplicateHandler(const QString& what) {
+    const QString text = QStringLiteral("Two handlers registered for %1").arg(what);
+    Q_ASSERT_X(false, "Bus", qPrintable(text));
+    throw std::logic_error(text.toStdString());
+}
+
+void addHandler(std::map<int, Bus::ReplyHandler>& table, quint8 command, quint8 subCommand,
+                Bus::ReplyHandler handler, const char* kind) {
+    const int key = (int(command) << 8) | subCommand;
+    if (table.count(key)) {
+        const QString bytes = QStringLiteral("%1 %2")
+                                  .arg(command, 2, 16, QLatin1Char('0'))
+                                  .arg(subCommand, 2, 16, QLatin1Char('0'))
+                                  .toUpper();
+        duplicateHandler(QStringLiteral("%1 reply %2").arg(QLatin1String(kind), bytes));
+    }
+    table.emplace(key, std::move(handler));
+}
+
+} // namespace
+
 void Bus::registerReply(quint8 command, quint8 subCommand, ReplyHandler handler) {
-    m_handlers[(int(command) << 8) | subCommand] = std::move(handler);
+    addHandler(m_handlers, command, subCommand, std::move(handler), "the");
+}
+
+void Bus::registerBusSwitchReply(quint8 command, quint8 subCommand, ReplyHandler handler) {
+    addHandler(m_busSwitchHandlers, command, subCommand, std::move(handler), "the bus switch's");
 }
 
 void Bus::registerBindReply(ReplyHandler handler) {
+    if (m_bindHandler)
+        duplicateHandler(QStringLiteral("the bind-test replies"));
     m_bindHandler = std::move(handler);
 }
 

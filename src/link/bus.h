@@ -12,7 +12,6 @@
 
 #include <functional>
 #include <map>
-#include <stdexcept>
 
 class ProcessingView;
 
@@ -21,13 +20,6 @@ struct Reply {
     const FrameBuffer& buffer;
     bool busSwitchReply = false;
     quint8 operator[](int n) const { return buffer.reply(n); }
-};
-
-// A handler that cannot do its work (a record table that cannot be written) throws this;
-// the send path reports it as "Communication Error！", the serial intake by its text.
-class HandlerError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
 };
 
 // The bus link: the frame buffer, the run state, both transports, the send path, the reply
@@ -64,8 +56,19 @@ public:
     void Comm1ReceiveData(const quint8* buffer, quint16 length);
     void receiveDataDeal();
 
-    // Dispatch table: reply bytes 4 and 5 to a handler; the bind-test replies apart.
+    // Dispatch table: reply bytes 4 and 5 to a handler; the bind-test replies apart. A
+    // handler that cannot do its work (a record table that cannot be written) throws; the send
+    // path reports that as "Communication Error！", the serial intake by its text.
+    //
+    // A bus switch handler takes the replies with those bytes that came from the bus switch
+    // itself (BusSwitchReply 1: subnet FF FF, address FF); the ordinary handler then gets only
+    // the others. Where no bus switch handler is registered, the ordinary one gets them all.
+    //
+    // Each entry takes one handler: a second registration for the same bytes is a programming
+    // error. It stops a debug build at once and throws std::logic_error otherwise, so that the
+    // window's creation fails loudly instead of one family silently losing its replies.
     void registerReply(quint8 command, quint8 subCommand, ReplyHandler handler);
+    void registerBusSwitchReply(quint8 command, quint8 subCommand, ReplyHandler handler);
     void registerBindReply(ReplyHandler handler);
 
     // Ends of a sequence: the watchdog ("Timeout！"), Cancel, an error reply.
@@ -105,5 +108,6 @@ private:
     ProcessingView* m_processing = nullptr;
     int m_replyWaitMs = 1000;
     std::map<int, ReplyHandler> m_handlers;
+    std::map<int, ReplyHandler> m_busSwitchHandlers;
     ReplyHandler m_bindHandler;
 };

@@ -117,10 +117,18 @@ void Bus::receiveDataDeal() {
     }
     if (reply[6] != 1)
         return;
-    const auto it = m_handlers.find((int(reply[4]) << 8) | reply[5]);
-    if (it == m_handlers.end())
-        return;
-    // A copy: the handler may register or replace handlers while it runs.
+    const int key = (int(reply[4]) << 8) | reply[5];
+    // The bus switch's own answer goes to its handler when it has one for these bytes (its
+    // settings read-back shares 0x80/0x05 with the module address read-back).
+    auto it = m_busSwitchHandlers.end();
+    if (busSwitch)
+        it = m_busSwitchHandlers.find(key);
+    if (it == m_busSwitchHandlers.end()) {
+        it = m_handlers.find(key);
+        if (it == m_handlers.end())
+            return;
+    }
+    // A copy: the handler may register handlers while it runs.
     const ReplyHandler handler = it->second;
     handler(reply);
 }

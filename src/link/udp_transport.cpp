@@ -42,13 +42,11 @@ bool UdpTransport::open() {
     if (!socket->bind(QHostAddress::AnyIPv4, localPort, QAbstractSocket::DontShareAddress))
         return false;
     m_socket = std::move(socket);
-    m_bound = true;
     return true;
 }
 
 void UdpTransport::close() {
     m_socket.reset();
-    m_bound = false;
 }
 
 void UdpTransport::reset() {

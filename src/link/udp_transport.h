@@ -39,5 +39,4 @@ public:
 
 private:
     std::unique_ptr<QUdpSocket> m_socket;
-    bool m_bound = false;
 };
