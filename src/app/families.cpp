@@ -23,7 +23,7 @@ Families::Families(FamilyContext& ctx, Bus& bus)
       moduleAdmin(std::make_unique<ModuleAdminFamily>(ctx)),
       scenes(std::make_unique<SceneFamily>(ctx)), lights(std::make_unique<LightFamily>(ctx)),
       curtains(std::make_unique<CurtainFamily>(ctx)), ir(std::make_unique<IrFamily>(ctx)),
-      inputBindings(std::make_unique<InputBindingFamily>(ctx)),
+      inputBindings(std::make_unique<InputBindingFamily>(ctx, *sequencer)),
       timers(std::make_unique<TimerFamily>(ctx, *sequencer)),
       events(std::make_unique<EventFamily>(ctx, *sequencer)),
       monitorBindings(std::make_unique<MonitorBindingFamily>(ctx)) {}
