@@ -19,15 +19,20 @@
 #include <QDateTime>
 #include <QWidget>
 
-Families::Families(FamilyContext& ctx, Bus& bus)
-    : sequencer(std::make_unique<Sequencer>(&bus)),
-      moduleAdmin(std::make_unique<ModuleAdminFamily>(ctx)),
-      busSwitch(std::make_unique<BusSwitchFamily>(ctx)), scenes(std::make_unique<SceneFamily>(ctx)),
-      lights(std::make_unique<LightFamily>(ctx)), curtains(std::make_unique<CurtainFamily>(ctx)),
-      ir(std::make_unique<IrFamily>(ctx)), inputBindings(std::make_unique<InputBindingFamily>(ctx)),
-      timers(std::make_unique<TimerFamily>(ctx, *sequencer)),
-      events(std::make_unique<EventFamily>(ctx, *sequencer)),
-      monitorBindings(std::make_unique<MonitorBindingFamily>(ctx)) {}
+Families::Families(FamilyContext& ctx, Bus& bus) {
+    // One line each, in tab order: a family may look up controls of one created before it.
+    sequencer = std::make_unique<Sequencer>(&bus);
+    moduleAdmin = std::make_unique<ModuleAdminFamily>(ctx);
+    busSwitch = std::make_unique<BusSwitchFamily>(ctx);
+    scenes = std::make_unique<SceneFamily>(ctx);
+    lights = std::make_unique<LightFamily>(ctx);
+    curtains = std::make_unique<CurtainFamily>(ctx);
+    ir = std::make_unique<IrFamily>(ctx);
+    inputBindings = std::make_unique<InputBindingFamily>(ctx, *sequencer);
+    timers = std::make_unique<TimerFamily>(ctx, *sequencer);
+    events = std::make_unique<EventFamily>(ctx, *sequencer);
+    monitorBindings = std::make_unique<MonitorBindingFamily>(ctx);
+}
 
 Families::~Families() = default;
 

@@ -1,30 +1,230 @@
 #include "commands/input_binding_family.h"
 
+#include "commands/action_codes.h"
+#include "commands/binding_requests.h"
+#include "commands/click_guard.h"
 #include "commands/form_builder.h"
+#include "commands/prompt_service.h"
 #include "commands/record_grid.h"
+#include "link/bus.h"
 #include "records/filters.h"
 #include "records/record_store.h"
 
+#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-InputBindingFamily::InputBindingFamily(FamilyContext& ctx) : m_ctx(ctx) {
+namespace {
+const QString kInputAddr = QStringLiteral("Input_Addr");
+const QString kInputChannel = QStringLiteral("Input_Channel");
+const QString kMode = QStringLiteral("Trigger_Mode");
+const QString kDelay = QStringLiteral("Trigger_Delay");
+const QString kOutputAddr = QStringLiteral("Output_Addr");
+const QString kOutputChannel = QStringLiteral("Output_Channel");
+const QString kAction = QStringLiteral("Action");
+const QString kParameter = QStringLiteral("Parameter");
+const QString kInvalid = QStringLiteral("Invalid");
+
+// The delay spin box with its unit beside it.
+QWidget* withUnit(QWidget* parent, QSpinBox* spin) {
+    auto* box = new QWidget(parent);
+    auto* row = new QHBoxLayout(box);
+    row->setContentsMargins(0, 0, 0, 0);
+    spin->setParent(box);
+    row->addWidget(spin);
+    row->addWidget(
+        form::label(box, QStringLiteral("LabelSpinEdit19Unit"), QStringLiteral("S  (0~60S)")));
+    row->addStretch(1);
+    return box;
+}
+
+// An empty binding: no mode, no delay, no target.
+void writeEmpty(RecordTable& t) {
+    t.setField(kAction, kInvalid);
+    t.setField(kMode, binding::noModeText());
+    t.setField(kDelay, binding::kNone);
+    t.setField(kOutputAddr, binding::kNone);
+    t.setField(kOutputChannel, binding::kNone);
+    t.setField(kParameter, binding::kNone);
+}
+} // namespace
+
+InputBindingFamily::InputBindingFamily(FamilyContext& ctx, Sequencer& sequencer)
+    : m_ctx(ctx), m_sequencer(sequencer) {
+    RunState& state = ctx.bus.state();
+    m_sequence.name = "control data";
+    m_sequence.index = &state.ControlDataIndex;
+    m_sequence.limit = [] { return binding::kCount - 1; };
+    m_sequence.table = &ctx.records.binds();
+    m_sequence.nextStep = [this] { Button50Click(); };
+    m_sequence.deleting = &state.DeletingControlData;
+
     auto* group = ctx.pageGroup(QStringLiteral("TabSheet6"), QStringLiteral("GroupBox10"),
                                 QStringLiteral("Input Module Settings"));
     auto* layout = new QVBoxLayout(group);
-    layout->addWidget(new RecordGrid(ctx.records.binds(), RecordStore::Binds, ctx.prompts, group));
-    auto* row = new QGridLayout;
+    layout->addLayout(buildSettings(group));
+    layout->addWidget(new RecordGrid(ctx.records.binds(), RecordStore::Binds, ctx.prompts, group),
+                      1);
+
+    auto* below = new QGridLayout;
     m_inputModule = form::spin(group, QStringLiteral("SpinEdit37"), 0, 32, 0);
-    form::row(row, 0, 0, QStringLiteral("Label80"), QStringLiteral("Input  Module Addr. :"),
+    form::row(below, 0, 0, QStringLiteral("Label80"), QStringLiteral("Input  Module Addr. :"),
               m_inputModule);
-    row->setColumnStretch(2, 1);
-    layout->addLayout(row);
+    form::buttons(group, below, this,
+                  {
+                      {"Button50", "Read All Control Data",
+                       [this] { runClick(m_ctx.prompts, [this] { Button50Click(); }); }, 0, 2},
+                      {"Button48", "Delete All Control Data",
+                       [this] { runClick(m_ctx.prompts, [this] { Button48Click(); }); }, 0, 3},
+                  });
+    below->setColumnStretch(4, 1);
+    layout->addLayout(below);
     connect(m_inputModule, &QSpinBox::valueChanged, this, &InputBindingFamily::SpinEdit37Change);
+
+    Bus& bus = ctx.bus;
+    bus.registerReply(0x80, 0x01, [this](const Reply& r) { bindingAck(r); });
+    bus.registerReply(0x80, 0x0F, [this](const Reply& r) { bindingRead(r); });
+}
+
+QGridLayout* InputBindingFamily::buildSettings(QWidget* group) {
+    m_input = form::spin(group, QStringLiteral("SpinEdit15"), 1, 32, 1);
+    m_inputChannel = form::spin(group, QStringLiteral("SpinEdit17"), 1, 32, 1);
+    m_mode = form::combo(group, QStringLiteral("ComboBox15"), binding::modeItems());
+    m_delay = form::spin(group, QStringLiteral("SpinEdit19"), 0, 60, 0);
+    m_target = form::spin(group, QStringLiteral("SpinEdit18"), 1, 32, 1);
+    m_targetChannel = form::spin(group, QStringLiteral("SpinEdit16"), 1, 20, 1);
+    m_action = form::combo(group, QStringLiteral("ComboBox16"), actions::bindingItems());
+    m_parameter = form::spin(group, QStringLiteral("SpinEdit20"), 0, 255, 0);
+
+    auto* grid = new QGridLayout;
+    form::row(grid, 0, 0, QStringLiteral("LabelSpinEdit15"), QStringLiteral("Input Module Addr. :"),
+              m_input);
+    form::row(grid, 0, 2, QStringLiteral("LabelSpinEdit17"), QStringLiteral("Input Channel No. :"),
+              m_inputChannel);
+    form::row(grid, 0, 4, QStringLiteral("LabelComboBox15"), QStringLiteral("Control Mode :"),
+              m_mode);
+    form::row(grid, 0, 6, QStringLiteral("LabelSpinEdit19"), QStringLiteral("Delay Time :"),
+              withUnit(group, m_delay));
+    form::row(grid, 1, 0, QStringLiteral("LabelSpinEdit18"),
+              QStringLiteral("Binding Module Addr. :"), m_target);
+    form::row(grid, 1, 2, QStringLiteral("LabelSpinEdit16"),
+              QStringLiteral("Binding Channel No. :"), m_targetChannel);
+    form::row(grid, 1, 4, QStringLiteral("LabelComboBox16"), QStringLiteral("Function :"),
+              m_action);
+    form::row(grid, 1, 6, QStringLiteral("LabelSpinEdit20"), QStringLiteral("Scene No./IR No. :"),
+              m_parameter);
+    form::buttons(group, grid, this,
+                  {{"Button35", "Set",
+                    [this] { runClick(m_ctx.prompts, [this] { Button35Click(); }); }, 1, 8}});
+    grid->setColumnStretch(9, 1);
+    return grid;
+}
+
+bool InputBindingFamily::moduleChosen() {
+    if (form::value(m_inputModule) != 0)
+        return true;
+    m_ctx.prompts.message(QStringLiteral("Please select module address!"));
+    return false;
 }
 
 void InputBindingFamily::SpinEdit37Change() {
     applyRecordFilter(m_ctx.records.binds(), bindModuleFilter(m_inputModule->value()),
                       m_ctx.prompts);
+}
+
+void InputBindingFamily::Button35Click() {
+    binding::Settings s;
+    s.inputModule = form::value(m_input);
+    s.inputChannel = form::value(m_inputChannel);
+    s.modeIndex = m_mode->currentIndex();
+    s.delaySeconds = form::value(m_delay);
+    s.bindingModule = form::value(m_target);
+    s.bindingChannel = form::value(m_targetChannel);
+    s.actionIndex = m_action->currentIndex();
+    s.sceneOrIr = form::value(m_parameter);
+    m_sequencer.expectSet(m_sequence);
+    m_ctx.bus.send(binding::set(s));
+}
+
+void InputBindingFamily::Button50Click() {
+    if (!moduleChosen())
+        return;
+    m_sequencer.start(m_sequence);
+    m_ctx.bus.send(binding::read(form::value(m_inputModule), m_ctx.bus.state().ControlDataIndex));
+}
+
+void InputBindingFamily::Button48Click() {
+    if (!moduleChosen())
+        return;
+    m_sequencer.start(m_sequence);
+    m_ctx.bus.state().DeletingControlData = 1;
+    m_ctx.bus.send(binding::remove(form::value(m_inputModule), m_ctx.bus.state().ControlDataIndex));
+}
+
+void InputBindingFamily::bindingAck(const Reply&) {
+    m_sequencer.acknowledge(
+        m_sequence, [this] { writeDeleteStep(); }, [this] { writeSetRow(); });
+}
+
+void InputBindingFamily::bindingRead(const Reply& r) {
+    // After Cancel, the watchdog or an error a late record belongs to no sequence.
+    if (!m_sequencer.running(m_sequence))
+        return;
+    // Taken now: the next request of the sequence reuses the reply area.
+    const quint8 data[7] = {r[7], r[8], r[9], r[10], r[11], r[12], r[13]};
+    const binding::ReadRow row = binding::readRow(data);
+    m_sequencer.record(
+        m_sequence,
+        [&, this](RecordTable& t) {
+            t.setField(kInputAddr, form::value(m_inputModule));
+            t.setField(kInputChannel, m_ctx.bus.state().ControlDataIndex + 1);
+            t.setField(kOutputAddr, row.outputAddr);
+            t.setField(kOutputChannel, row.outputChannel);
+            t.setField(kParameter, row.parameter);
+            t.setField(kDelay, row.delay);
+            t.setField(kAction, row.action);
+            if (row.mode)
+                t.setField(kMode, *row.mode);
+        },
+        [this] { Button50Click(); });
+}
+
+void InputBindingFamily::writeDeleteStep() {
+    m_sequencer.record(
+        m_sequence,
+        [this](RecordTable& t) {
+            t.setField(kInputAddr, form::value(m_inputModule));
+            t.setField(kInputChannel, m_ctx.bus.state().ControlDataIndex + 1);
+            writeEmpty(t);
+        },
+        [this] { Button48Click(); });
+}
+
+void InputBindingFamily::writeSetRow() {
+    const int input = form::value(m_input);
+    const int channel = form::value(m_inputChannel);
+    m_ctx.records.binds().upsert(
+        [&](const RecordTable& t) {
+            return t.fieldInt(kInputAddr) == input && t.fieldInt(kInputChannel) == channel;
+        },
+        [&, this](RecordTable& t) {
+            t.setField(kInputAddr, input);
+            t.setField(kInputChannel, channel);
+            const QString action = m_action->currentText();
+            if (action == kInvalid) {
+                writeEmpty(t);
+                return;
+            }
+            // The row holds the controls' values even where the request sent fixed bytes.
+            t.setField(kAction, action);
+            t.setField(kMode, m_mode->currentText());
+            t.setField(kDelay, form::value(m_delay));
+            t.setField(kOutputAddr, form::value(m_target));
+            t.setField(kOutputChannel, form::value(m_targetChannel));
+            t.setField(kParameter, form::value(m_parameter));
+        });
 }

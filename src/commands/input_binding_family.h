@@ -1,21 +1,52 @@
 #pragma once
 
 #include "commands/family_context.h"
+#include "commands/sequencer.h"
 
 #include <QObject>
 
+class QComboBox;
+class QGridLayout;
 class QSpinBox;
+class QWidget;
+struct Reply;
 
 // The "Input Module Settings" tab: what each input channel of an input module triggers, and
-// those bindings in "Bind Records", filtered by input module.
+// those bindings in "Bind Records", filtered by input module. "Read All Control Data" and
+// "Delete All Control Data" walk the 14 channels of the module below the grid in a sequence.
 class InputBindingFamily : public QObject {
     Q_OBJECT
 public:
-    explicit InputBindingFamily(FamilyContext& ctx);
+    InputBindingFamily(FamilyContext& ctx, Sequencer& sequencer);
 
+    void Button35Click();    // "Set"
+    void Button50Click();    // "Read All Control Data", also each next step of its sequence
+    void Button48Click();    // "Delete All Control Data", also each next step of its sequence
     void SpinEdit37Change(); // input module filter
 
+    // 0x80/0x01: a Set binding acknowledged, or one delete step.
+    void bindingAck(const Reply& reply);
+    // 0x80/0x0F: one binding record of a read sequence.
+    void bindingRead(const Reply& reply);
+
 private:
+    QGridLayout* buildSettings(QWidget* group);
+    // True when a module is chosen below the grid; otherwise "Please select module address!".
+    bool moduleChosen();
+    void writeSetRow();
+    void writeDeleteStep();
+
     FamilyContext& m_ctx;
-    QSpinBox* m_inputModule = nullptr; // SpinEdit37
+    Sequencer& m_sequencer;
+    SequenceFamily m_sequence;
+
+    QSpinBox* m_input = nullptr;         // SpinEdit15
+    QSpinBox* m_inputChannel = nullptr;  // SpinEdit17
+    QComboBox* m_mode = nullptr;         // ComboBox15
+    QSpinBox* m_delay = nullptr;         // SpinEdit19
+    QSpinBox* m_target = nullptr;        // SpinEdit18
+    QSpinBox* m_targetChannel = nullptr; // SpinEdit16
+    QComboBox* m_action = nullptr;       // ComboBox16
+    QSpinBox* m_parameter = nullptr;     // SpinEdit20
+    QSpinBox* m_inputModule = nullptr;   // SpinEdit37
 };
