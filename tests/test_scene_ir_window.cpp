@@ -163,8 +163,6 @@ void TestSceneIrWindow::buttonsSendFromControls_data() {
         << QStringList{"SpinEdit5=9", "SpinEdit4=12"} << "Button8" << sendLine("ff 00 04 ff 0c");
     QTest::newRow("Learn module 4 IR 17")
         << QStringList{"SpinEdit14=4", "SpinEdit13=17"} << "Button24" << sendLine("04 03 00 00 11");
-    QTest::newRow("Send IR") << QStringList{"SpinEdit14=32", "SpinEdit13=250"} << "Button28"
-                             << sendLine("20 03 04 00 fa");
     QTest::newRow("exit learning")
         << QStringList{"SpinEdit14=4", "SpinEdit13=17"} << "Button26" << sendLine("04 03 01 00 11");
 }

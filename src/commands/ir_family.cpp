@@ -78,6 +78,10 @@ void IrFamily::buildGroup() {
     font.setPixelSize(kStatusFontPixels);
     m_status->setFont(font);
     m_status->setStyleSheet(QStringLiteral("color: red;"));
+    // Its place stays while it is hidden, so the grid does not jump when learning starts.
+    QSizePolicy policy = m_status->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    m_status->setSizePolicy(policy);
     m_status->hide();
     fields->addWidget(m_status, 3, 0, 1, 4);
 
@@ -137,6 +141,10 @@ void IrFamily::Button27Click() {
 
 void IrFamily::Button28Click() {
     // The label goes, learning stays: a learned code may still come.
+    // Its place stays while it is hidden, so the grid does not jump when learning starts.
+    QSizePolicy policy = m_status->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    m_status->setSizePolicy(policy);
     m_status->hide();
     m_ctx.bus.send(ir::send(module(), irNo()));
 }
