@@ -1,14 +1,186 @@
 #include "commands/ir_family.h"
 
+#include "commands/click_guard.h"
+#include "commands/form_builder.h"
+#include "commands/ir_requests.h"
+#include "commands/prompt_service.h"
+#include "commands/record_deletes.h"
 #include "commands/record_grid.h"
+#include "link/bus.h"
 #include "records/record_store.h"
 
+#include <QEvent>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
 #include <QVBoxLayout>
 
+namespace {
+const QString kModuleAddr = QStringLiteral("Module_Addr");
+const QString kIrNo = QStringLiteral("IR_No");
+const QString kInformation = QStringLiteral("Information");
+const QString kAreYouSure = QStringLiteral("Are you sure?");
+constexpr int kNameLength = 20;
+constexpr int kStatusFontPixels = 19;
+
+// Sets a run-state flag for the duration of one send, however the send ends.
+class FlagForSend {
+public:
+    explicit FlagForSend(quint8& flag) : m_flag(flag) { m_flag = 1; }
+    ~FlagForSend() { m_flag = 0; }
+    FlagForSend(const FlagForSend&) = delete;
+    FlagForSend& operator=(const FlagForSend&) = delete;
+
+private:
+    quint8& m_flag;
+};
+} // namespace
+
 IrFamily::IrFamily(FamilyContext& ctx) : m_ctx(ctx) {
-    auto* group = ctx.pageGroup(QStringLiteral("TabSheet5"), QStringLiteral("GroupBox12"),
-                                QStringLiteral("IR Control"));
+    buildGroup();
+    Bus& bus = ctx.bus;
+    bus.registerReply(0x83, 0x04, [this](const Reply& r) { learnedCode(r); });
+    bus.registerReply(0x83, 0x03, [this](const Reply& r) { codesCleared(r); });
+    bus.registerReply(0x83, 0x02, [this](const Reply& r) { codeDeleted(r); });
+}
+
+void IrFamily::buildGroup() {
+    auto* group = m_ctx.pageGroup(QStringLiteral("TabSheet5"), QStringLiteral("GroupBox12"),
+                                  QStringLiteral("IR Control"));
+    m_module = form::spin(group, QStringLiteral("SpinEdit14"), 1, 32, 1);
+    m_irNo = form::spin(group, QStringLiteral("SpinEdit13"), 0, 250, 0);
+    m_name = form::edit(group, QStringLiteral("Edit12"), kNameLength);
+
+    auto* fields = new QGridLayout;
+    form::row(fields, 0, 0, QStringLiteral("LabelSpinEdit14"), QStringLiteral("Module Addr. :"),
+              m_module);
+    form::row(fields, 1, 0, QStringLiteral("LabelSpinEdit13"), QStringLiteral("IR No. :"), m_irNo);
+    form::row(fields, 2, 0, QStringLiteral("LabelEdit12"), QStringLiteral("IR Name :"), m_name);
+    form::buttons(group, fields, this,
+                  {
+                      {"Button24", "Learing", [this] { Button24Click(); }, 0, 2},
+                      {"Button28", "Send IR", [this] { Button28Click(); }, 1, 2},
+                      {"Button25", "Delete Single ", [this] { Button25Click(); }, 0, 3},
+                      {"Button27", "Delete All", [this] { Button27Click(); }, 1, 3},
+                      {"Button26", "退出学习(暂时不用)", [this] { Button26Click(); }, 2, 3},
+                  });
+    // Leaving learning by hand is not offered: the learned code ends it.
+    group->findChild<QPushButton*>(QStringLiteral("Button26"))->hide();
+
+    m_status =
+        form::label(group, QStringLiteral("Label71"), QStringLiteral("Status : Learning..."));
+    QFont font = m_status->font();
+    font.setPixelSize(kStatusFontPixels);
+    m_status->setFont(font);
+    m_status->setStyleSheet(QStringLiteral("color: red;"));
+    // Its place stays while it is hidden, so the grid does not jump when learning starts.
+    QSizePolicy policy = m_status->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    m_status->setSizePolicy(policy);
+    m_status->hide();
+    fields->addWidget(m_status, 3, 0, 1, 4);
+
+    auto* top = new QHBoxLayout;
+    top->addLayout(fields);
+    top->addStretch(1);
+    m_grid = new RecordGrid(m_ctx.records.ir(), RecordStore::Ir, m_ctx.prompts, group);
     auto* layout = new QVBoxLayout(group);
-    layout->addWidget(new RecordGrid(ctx.records.ir(), RecordStore::Ir, ctx.prompts, group));
+    layout->addLayout(top);
+    layout->addWidget(m_grid, 1);
+    // A double click anywhere on the grid's cells, or below them, replays the current row.
+    m_grid->view()->viewport()->installEventFilter(this);
+}
+
+bool IrFamily::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonDblClick && watched == m_grid->view()->viewport())
+        runClick(m_ctx.prompts, [this] { DBGrid2DblClick(); });
+    return QObject::eventFilter(watched, event);
+}
+
+int IrFamily::module() const {
+    return form::value(m_module);
+}
+int IrFamily::irNo() const {
+    return form::value(m_irNo);
+}
+
+void IrFamily::setLearning(bool on) {
+    m_ctx.bus.state().IrLearning = on ? 1 : 0;
+    m_status->setVisible(on);
+}
+
+void IrFamily::Button24Click() {
+    setLearning(true);
+    m_ctx.bus.send(ir::learn(module(), irNo()));
+}
+
+void IrFamily::Button26Click() {
+    setLearning(false);
+    m_ctx.bus.send(ir::exitLearning(module(), irNo()));
+}
+
+void IrFamily::Button25Click() {
+    if (!m_ctx.prompts.confirm(kAreYouSure))
+        return;
+    m_ctx.bus.send(ir::removeOne(module(), irNo()));
+}
+
+void IrFamily::Button27Click() {
+    if (!m_ctx.prompts.confirm(kAreYouSure))
+        return;
+    // Erasing every code takes the module a few seconds: the reply is awaited longer.
+    const Request request = ir::removeAll(module());
+    FlagForSend wait(m_ctx.bus.state().LongReplyWait);
+    m_ctx.bus.send(request);
+}
+
+void IrFamily::Button28Click() {
+    // The label goes, learning stays: a learned code may still come.
+    // Its place stays while it is hidden, so the grid does not jump when learning starts.
+    QSizePolicy policy = m_status->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    m_status->setSizePolicy(policy);
+    m_status->hide();
+    m_ctx.bus.send(ir::send(module(), irNo()));
+}
+
+void IrFamily::DBGrid2DblClick() {
+    RecordTable& t = m_ctx.records.ir();
+    // An empty list has no code to replay.
+    if (!t.isOpen() || t.eof())
+        return;
+    m_ctx.bus.send(ir::send(t.fieldInt(kModuleAddr), t.fieldInt(kIrNo)));
+}
+
+bool IrFamily::isRowOfControls(const RecordTable& t) const {
+    return t.fieldInt(kIrNo) == irNo() && t.fieldInt(kModuleAddr) == module();
+}
+
+void IrFamily::learnedCode(const Reply&) {
+    // The ordinary answer to Send IR has the same bytes: only a pending learn records.
+    if (m_ctx.bus.state().IrLearning != 1)
+        return;
+    m_ctx.records.ir().upsert([this](const RecordTable& t) { return isRowOfControls(t); },
+                              [this](RecordTable& t) {
+                                  t.setField(kInformation, m_name->text());
+                                  t.setField(kModuleAddr, module());
+                                  t.setField(kIrNo, irNo());
+                              });
+    setLearning(false);
+}
+
+void IrFamily::codesCleared(const Reply&) {
+    records::deleteEveryMatch(m_ctx.records.ir(), [this](const RecordTable& t) {
+        return t.fieldInt(kModuleAddr) == module();
+    });
+}
+
+void IrFamily::codeDeleted(const Reply&) {
+    records::deleteFirstMatch(m_ctx.records.ir(),
+                              [this](const RecordTable& t) { return isRowOfControls(t); });
 }
