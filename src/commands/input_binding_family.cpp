@@ -1,7 +1,7 @@
 #include "commands/input_binding_family.h"
 
 #include "commands/action_codes.h"
-#include "commands/binding_requests.h"
+#include "commands/binding_rows.h"
 #include "commands/click_guard.h"
 #include "commands/form_builder.h"
 #include "commands/prompt_service.h"
@@ -19,15 +19,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString kInputAddr = QStringLiteral("Input_Addr");
-const QString kInputChannel = QStringLiteral("Input_Channel");
-const QString kMode = QStringLiteral("Trigger_Mode");
-const QString kDelay = QStringLiteral("Trigger_Delay");
-const QString kOutputAddr = QStringLiteral("Output_Addr");
-const QString kOutputChannel = QStringLiteral("Output_Channel");
-const QString kAction = QStringLiteral("Action");
-const QString kParameter = QStringLiteral("Parameter");
-const QString kInvalid = QStringLiteral("Invalid");
 
 // The delay spin box with its unit beside it.
 QWidget* withUnit(QWidget* parent, QSpinBox* spin) {
@@ -40,16 +31,6 @@ QWidget* withUnit(QWidget* parent, QSpinBox* spin) {
         form::label(box, QStringLiteral("LabelSpinEdit19Unit"), QStringLiteral("S  (0~60S)")));
     row->addStretch(1);
     return box;
-}
-
-// An empty binding: no mode, no delay, no target.
-void writeEmpty(RecordTable& t) {
-    t.setField(kAction, kInvalid);
-    t.setField(kMode, binding::noModeText());
-    t.setField(kDelay, binding::kNone);
-    t.setField(kOutputAddr, binding::kNone);
-    t.setField(kOutputChannel, binding::kNone);
-    t.setField(kParameter, binding::kNone);
 }
 } // namespace
 
@@ -180,15 +161,8 @@ void InputBindingFamily::bindingRead(const Reply& r) {
     m_sequencer.record(
         m_sequence,
         [&, this](RecordTable& t) {
-            t.setField(kInputAddr, form::value(m_inputModule));
-            t.setField(kInputChannel, m_ctx.bus.state().ControlDataIndex + 1);
-            t.setField(kOutputAddr, row.outputAddr);
-            t.setField(kOutputChannel, row.outputChannel);
-            t.setField(kParameter, row.parameter);
-            t.setField(kDelay, row.delay);
-            t.setField(kAction, row.action);
-            if (row.mode)
-                t.setField(kMode, *row.mode);
+            binding::writeReadRow(t, form::value(m_inputModule), m_ctx.bus.state().ControlDataIndex,
+                                  row);
         },
         [this] { Button50Click(); });
 }
@@ -197,34 +171,25 @@ void InputBindingFamily::writeDeleteStep() {
     m_sequencer.record(
         m_sequence,
         [this](RecordTable& t) {
-            t.setField(kInputAddr, form::value(m_inputModule));
-            t.setField(kInputChannel, m_ctx.bus.state().ControlDataIndex + 1);
-            writeEmpty(t);
+            binding::writeDeleteRow(t, form::value(m_inputModule),
+                                    m_ctx.bus.state().ControlDataIndex);
         },
         [this] { Button48Click(); });
 }
 
 void InputBindingFamily::writeSetRow() {
-    const int input = form::value(m_input);
-    const int channel = form::value(m_inputChannel);
+    binding::SetRow row;
+    row.inputModule = form::value(m_input);
+    row.inputChannel = form::value(m_inputChannel);
+    row.action = m_action->currentText();
+    row.mode = m_mode->currentText();
+    row.delay = form::value(m_delay);
+    row.outputAddr = form::value(m_target);
+    row.outputChannel = form::value(m_targetChannel);
+    row.parameter = form::value(m_parameter);
     m_ctx.records.binds().upsert(
         [&](const RecordTable& t) {
-            return t.fieldInt(kInputAddr) == input && t.fieldInt(kInputChannel) == channel;
+            return binding::isRowOf(t, row.inputModule, row.inputChannel);
         },
-        [&, this](RecordTable& t) {
-            t.setField(kInputAddr, input);
-            t.setField(kInputChannel, channel);
-            const QString action = m_action->currentText();
-            if (action == kInvalid) {
-                writeEmpty(t);
-                return;
-            }
-            // The row holds the controls' values even where the request sent fixed bytes.
-            t.setField(kAction, action);
-            t.setField(kMode, m_mode->currentText());
-            t.setField(kDelay, form::value(m_delay));
-            t.setField(kOutputAddr, form::value(m_target));
-            t.setField(kOutputChannel, form::value(m_targetChannel));
-            t.setField(kParameter, form::value(m_parameter));
-        });
+        [&](RecordTable& t) { binding::writeSetRow(t, row); });
 }
