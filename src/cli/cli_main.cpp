@@ -1,0 +1,51 @@
+// velm-cli: the tool's link, requests, reply decoders and record tables from the command line.
+#include "cli/cli_commands.h"
+#include "cli/cli_link.h"
+#include "cli/cli_output.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <map>
+
+namespace {
+int runCommand(const CliOptions& options) {
+    using Command = void (*)(CliLink&);
+    static const std::map<QString, Command> commands = {
+        {QStringLiteral("scan"), &cli::scan},         {QStringLiteral("light"), &cli::light},
+        {QStringLiteral("curtain"), &cli::curtain},   {QStringLiteral("clock"), &cli::clock},
+        {QStringLiteral("timers"), &cli::timers},     {QStringLiteral("events"), &cli::events},
+        {QStringLiteral("bindings"), &cli::bindings},
+    };
+    CliLink link(options);
+    link.open();
+    commands.at(options.command())(link);
+    return 0;
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QStringList arguments = app.arguments();
+    arguments.removeFirst();
+    try {
+        const CliOptions options = parseOptions(arguments);
+        if (options.help) {
+            const QString text =
+                isCommand(options.command()) ? commandHelp(options.command()) : usageText();
+            std::fputs(text.toUtf8().constData(), stdout);
+            return 0;
+        }
+        return runCommand(options);
+    } catch (const UsageError& e) {
+        CliOutput::error(QString::fromStdString(e.what()));
+        CliOutput::error(QStringLiteral("try 'velm-cli --help'"));
+        return 2;
+    } catch (const CliFailure& e) {
+        CliOutput::error(QString::fromStdString(e.what()));
+        return 1;
+    } catch (const std::exception& e) {
+        CliOutput::error(QString::fromStdString(e.what()));
+        return 1;
+    }
+}

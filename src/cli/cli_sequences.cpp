@@ -1,0 +1,257 @@
+// The read-all commands: the window's sequences, run by the same sequence mechanism over the
+// same link, writing the same rows into the record database.
+#include "cli/cli_commands.h"
+#include "cli/cli_link.h"
+#include "cli/cli_output.h"
+#include "commands/binding_rows.h"
+#include "commands/sequencer.h"
+#include "commands/timer_rows.h"
+#include "link/processing_view.h"
+#include "records/filters.h"
+#include "records/record_table.h"
+#include "records/schema.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace cli {
+
+namespace {
+
+// The processing dialog of the command line: visible while the sequence runs, its progress
+// on standard error.
+struct CliProcessing : ProcessingView {
+    QString what;
+    bool visible = false;
+    void showProcessing() override { visible = true; }
+    void hideProcessing() override { visible = false; }
+    bool processingVisible() const override { return visible; }
+    void setProgress(int done, int total) override { CliOutput::progress(what, done, total); }
+};
+
+// One read-all run: which table, which run-state counter, how many records, which request
+// and which reply, and what one reply becomes (a printed row and a written record row).
+struct ReadAll {
+    QString what; // "timer", "event", "binding"
+    QString tableName;
+    QString filter;
+    qint32* index = nullptr;
+    int count = 0;
+    quint8 module = 0;
+    quint8 replyCommand = 0;
+    quint8 replySub = 0;
+    std::function<Request(int index)> request;
+    // Decodes the reply for the record at `index`, adds its printed row, and returns the
+    // writer of its record row.
+    std::function<std::function<void(RecordTable&)>(const Reply&, int index)> take;
+};
+
+// The record table the rows go to: the database file, or with --no-store a scratch copy
+// that goes away with the run.
+class RowTarget {
+public:
+    RowTarget(const CliOptions& o, const QString& tableName) : m_table(tableName) {
+        QString file = o.db;
+        if (o.noStore) {
+            m_scratch = std::make_unique<QTemporaryDir>();
+            file = m_scratch->filePath(QStringLiteral("VELM.mdb"));
+            schema::createDatabase(file);
+        }
+        try {
+            m_table.open(file);
+        } catch (const RecordError& e) {
+            throw CliFailure(QStringLiteral("cannot use the record database %1: %2")
+                                 .arg(file, QString::fromStdString(e.what()))
+                                 .toStdString());
+        }
+    }
+    RecordTable& table() { return m_table; }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_scratch;
+    RecordTable m_table;
+};
+
+void run(CliLink& link, const ReadAll& job, CliOutput& output) {
+    Bus& bus = link.bus();
+    RowTarget target(link.options(), job.tableName);
+    RecordTable& table = target.table();
+    if (!job.filter.isEmpty()) {
+        table.setFilter(job.filter);
+        table.setFiltered(true);
+    }
+
+    CliProcessing view;
+    view.what = job.what + QLatin1Char('s');
+    bus.setProcessingView(&view);
+    Sequencer sequencer(&bus);
+    SequenceFamily family;
+    family.name = "read all";
+    family.index = job.index;
+    family.limit = [&job] { return job.count - 1; };
+    family.table = &table;
+    family.nextStep = [&] { bus.send(job.request(*job.index)); };
+
+    bool finished = false;
+    QString failure;
+    QElapsedTimer sinceLastReply;
+    sinceLastReply.start();
+    auto onMessage = QObject::connect(&bus, &Bus::message, &bus, [&](const QString& text) {
+        if (text == QStringLiteral("Finished！"))
+            finished = true;
+        else if (failure.isEmpty())
+            failure = text;
+    });
+    auto onReply = QObject::connect(&bus, &Bus::replyAccepted, &bus, [&](const Reply& r) {
+        if (r[4] == job.replyCommand && r[5] == job.replySub && r[6] != 1 && failure.isEmpty())
+            failure = QStringLiteral("module %1 refused %2 %3: %4")
+                          .arg(job.module)
+                          .arg(job.what)
+                          .arg(*job.index + 1)
+                          .arg(CliLink::statusText(r[6]));
+    });
+    bus.registerReply(job.replyCommand, job.replySub, [&](const Reply& r) {
+        if (!sequencer.running(family) || r[3] != job.module)
+            return;
+        sinceLastReply.restart();
+        sequencer.record(family, job.take(r, *job.index));
+    });
+
+    sequencer.start(family);
+    family.nextStep();
+    // Over the network the whole sequence ran inside that call; on the serial line each reply
+    // comes as it comes. Either way a reply that does not come in time ends it here.
+    const int patience = link.options().timeoutMs + int(family.pauseMs) + 200;
+    while (sequencer.active() && sinceLastReply.elapsed() < patience)
+        link.waitUntil([&] { return !sequencer.active(); }, 20);
+    const bool stalled = sequencer.active();
+    const int reached = *job.index;
+    if (stalled)
+        bus.cancelSequence();
+    QObject::disconnect(onMessage);
+    QObject::disconnect(onReply);
+    bus.setProcessingView(nullptr);
+
+    output.printRows();
+    if (finished)
+        return;
+    if (failure.isEmpty())
+        failure = QStringLiteral("module %1 did not answer %2 %3 within %4 ms")
+                      .arg(job.module)
+                      .arg(job.what)
+                      .arg(reached + 1)
+                      .arg(link.options().timeoutMs);
+    throw CliFailure(failure.toStdString());
+}
+
+void requireRead(const CliLink& link, const QString& command) {
+    if (link.options().args.value(1) != QLatin1String("read"))
+        throw UsageError(QStringLiteral("%1: only 'read' is offered, as in '%1 read MODULE'")
+                             .arg(command)
+                             .toStdString());
+}
+
+int moduleArg(const CliLink& link) {
+    return numberArg(link.options().args, 2, QStringLiteral("MODULE"), 0, 255);
+}
+
+QJsonValue optionalText(const std::optional<QString>& text) {
+    return text ? QJsonValue(*text) : QJsonValue();
+}
+
+} // namespace
+
+void timers(CliLink& link) {
+    requireRead(link, QStringLiteral("timers"));
+    CliOutput output(link.options().json);
+    output.setColumns(
+        {QStringLiteral("timer"), QStringLiteral("time"), QStringLiteral("mode")},
+        {QStringLiteral("Timer No."), QStringLiteral("Time"), QStringLiteral("Timer Mode")});
+    ReadAll job;
+    job.what = QStringLiteral("timer");
+    job.tableName = QStringLiteral("Timer Records");
+    job.index = &link.bus().state().TimerIndex;
+    job.count = timing::timer::kCount;
+    job.module = quint8(moduleArg(link));
+    job.replyCommand = 0x84;
+    job.replySub = 0x03;
+    job.request = [&job](int index) { return timing::timer::read(job.module, index); };
+    job.take = [&output](const Reply& r, int index) {
+        const quint8 time[7] = {r[8], r[9], r[10], r[11], r[12], r[13], r[14]};
+        const timing::timer::ReadRow row = timing::timer::readRow(r[7], time);
+        output.addRow({index + 1, row.time, optionalText(row.mode)});
+        return [row, index](RecordTable& t) { timing::timer::writeReadRow(t, index, row); };
+    };
+    run(link, job, output);
+}
+
+void events(CliLink& link) {
+    requireRead(link, QStringLiteral("events"));
+    const int timer =
+        numberArg(link.options().args, 3, QStringLiteral("TIMER"), 1, timing::timer::kCount);
+    CliOutput output(link.options().json);
+    output.setColumns({QStringLiteral("timer"), QStringLiteral("event"), QStringLiteral("address"),
+                       QStringLiteral("channel"), QStringLiteral("parameter"),
+                       QStringLiteral("action")},
+                      {QStringLiteral("Timer No."), QStringLiteral("Event No."),
+                       QStringLiteral("Controlled Module"), QStringLiteral("Controlled Channel"),
+                       QStringLiteral("Scene No./IR No."), QStringLiteral("Function")});
+    ReadAll job;
+    job.what = QStringLiteral("event");
+    job.tableName = QStringLiteral("Event Records");
+    job.filter = eventTimerFilter(timer);
+    job.index = &link.bus().state().EventIndex;
+    job.count = timing::event::kCount;
+    job.module = quint8(moduleArg(link));
+    job.replyCommand = 0x84;
+    job.replySub = 0x05;
+    job.request = [&job, timer](int index) {
+        return timing::event::read(job.module, timer, index);
+    };
+    job.take = [&output, timer](const Reply& r, int index) {
+        const quint8 bytes[5] = {r[7], r[8], r[9], r[10], r[11]};
+        const timing::event::Record rec = timing::event::readRecord(bytes);
+        output.addRow({timer, index + 1, rec.address, rec.channel, rec.parameter, rec.action});
+        return [rec, timer, index](RecordTable& t) {
+            timing::event::writeReadRow(t, timer, index, rec);
+        };
+    };
+    run(link, job, output);
+}
+
+void bindings(CliLink& link) {
+    requireRead(link, QStringLiteral("bindings"));
+    CliOutput output(link.options().json);
+    output.setColumns(
+        {QStringLiteral("input"), QStringLiteral("channel"), QStringLiteral("mode"),
+         QStringLiteral("delay"), QStringLiteral("module"), QStringLiteral("moduleChannel"),
+         QStringLiteral("action"), QStringLiteral("parameter")},
+        {QStringLiteral("Input Module Addr."), QStringLiteral("Input Channel No."),
+         QStringLiteral("Control Mode"), QStringLiteral("Delay Time"),
+         QStringLiteral("Binding Module Addr."), QStringLiteral("Binding Channel No."),
+         QStringLiteral("Function"), QStringLiteral("Scene No./IR No.")});
+    const int module = numberArg(link.options().args, 2, QStringLiteral("MODULE"), 1, 255);
+    ReadAll job;
+    job.what = QStringLiteral("binding");
+    job.tableName = QStringLiteral("Bind Records");
+    job.filter = bindModuleFilter(module);
+    job.index = &link.bus().state().ControlDataIndex;
+    job.count = binding::kCount;
+    job.module = quint8(module);
+    job.replyCommand = 0x80;
+    job.replySub = 0x0F;
+    job.request = [module](int index) { return binding::read(module, index); };
+    job.take = [&output, module](const Reply& r, int index) {
+        const quint8 data[7] = {r[7], r[8], r[9], r[10], r[11], r[12], r[13]};
+        const binding::ReadRow row = binding::readRow(data);
+        output.addRow({module, index + 1, optionalText(row.mode), row.delay, row.outputAddr,
+                       row.outputChannel, row.action, row.parameter});
+        return
+            [row, module, index](RecordTable& t) { binding::writeReadRow(t, module, index, row); };
+    };
+    run(link, job, output);
+}
+
+} // namespace cli

@@ -1,0 +1,238 @@
+// End to end: the velm-cli program against velm-sim over loopback UDP and over the
+// simulator's pseudo-terminal, and the rows it writes beside the rows the window writes.
+#include "app/main_window.h"
+#include "commands/prompt_service.h"
+#include "records/record_store.h"
+#include "records/schema.h"
+#include "support/sim_process.h"
+#include "support/window_probe.h"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+constexpr int kTimerModule = 6;
+
+struct Run {
+    int exitCode = -1;
+    QByteArray out;
+    QString err;
+};
+} // namespace
+
+class TestE2eCli : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void scanFindsTheSimulatedModules();
+    void lightOnThenStatus_data() { links(); }
+    void lightOnThenStatus();
+    void clockSetThenRead();
+    void timersReadWritesTheWindowsRows_data() { links(); }
+    void timersReadWritesTheWindowsRows();
+    void failuresAndUsage_data();
+    void failuresAndUsage();
+
+private:
+    static void links();
+    void startSim(bool serial);
+    Run cli(const QStringList& args, int timeoutMs = 30000);
+    QString db() const { return m_dir->filePath(QStringLiteral("VELM.mdb")); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SimProcess> m_sim;
+    QStringList m_link; // --udp or --serial and its value
+};
+
+void TestE2eCli::links() {
+    QTest::addColumn<bool>("serial");
+    QTest::newRow("udp") << false;
+    QTest::newRow("pty") << true;
+}
+
+void TestE2eCli::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    schema::createDatabase(db());
+    m_sim = std::make_unique<SimProcess>();
+}
+
+void TestE2eCli::cleanup() {
+    m_sim.reset();
+    m_dir.reset();
+}
+
+void TestE2eCli::startSim(bool serial) {
+    const QStringList args =
+        serial ? QStringList{"--no-udp", "--serial", "--baud", "0"} : QStringList{};
+    QVERIFY2(m_sim->start(args), qPrintable(m_sim->errorString()));
+    m_link = serial ? QStringList{"--serial", m_sim->serialPath()}
+                    : QStringList{"--udp", QStringLiteral("127.0.0.1:%1").arg(m_sim->udpPort())};
+}
+
+Run TestE2eCli::cli(const QStringList& args, int timeoutMs) {
+    QProcess p;
+    p.setProgram(QStringLiteral(VELM_BIN_DIR "/velm-cli"));
+    p.setArguments(m_link + QStringList{"--db", db()} + args);
+    p.start();
+    Run r;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+void TestE2eCli::scanFindsTheSimulatedModules() {
+    startSim(false);
+    const Run r = cli({"--json", "--timeout", "100", "scan"});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonArray found = QJsonDocument::fromJson(r.out).array();
+    const QJsonObject state = m_sim->dump();
+    QStringList expected;
+    for (const QJsonValue& m : state[QStringLiteral("modules")].toArray())
+        expected << QStringLiteral("%1 %2")
+                        .arg(m[QStringLiteral("address")].toInt())
+                        .arg(m[QStringLiteral("type")].toString());
+    QStringList got;
+    for (const QJsonValue& m : found) {
+        got << QStringLiteral("%1 %2")
+                   .arg(m[QStringLiteral("address")].toInt())
+                   .arg(m[QStringLiteral("type")].toString());
+        QVERIFY(!m[QStringLiteral("version")].toString().isEmpty());
+    }
+    QCOMPARE(got, expected);
+}
+
+void TestE2eCli::lightOnThenStatus() {
+    QFETCH(bool, serial);
+    startSim(serial);
+    QCOMPARE(cli({"light", "on", "2", "3"}).exitCode, 0);
+    const Run r = cli({"--json", "light", "status", "2"});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject status = QJsonDocument::fromJson(r.out).object();
+    QCOMPARE(status[QStringLiteral("module")].toInt(), 2);
+    const QJsonArray states = status[QStringLiteral("states")].toArray();
+    QCOMPARE(states.size(), 8);
+    for (int i = 0; i < 8; ++i)
+        QCOMPARE(states[i].toBool(), i == 2);
+    QCOMPARE(SimProcess::module(m_sim->dump(), 2)["states"].toArray()[2].toInt(), 1);
+}
+
+void TestE2eCli::clockSetThenRead() {
+    startSim(false);
+    QCOMPARE(cli({"clock", "set", "6", "2014-02-24", "12:12:12"}).exitCode, 0);
+    const Run r = cli({"--json", "clock", "read", "6"});
+    QCOMPARE(r.exitCode, 0);
+    const QJsonObject clock = QJsonDocument::fromJson(r.out).object();
+    QCOMPARE(clock[QStringLiteral("date")].toString(), QStringLiteral("2014-02-24"));
+    QCOMPARE(clock[QStringLiteral("weekday")].toString(), QStringLiteral("Monday"));
+    // The simulated clock runs on from what was set.
+    QVERIFY(clock[QStringLiteral("time")].toString().startsWith(QStringLiteral("12:12:1")));
+}
+
+void TestE2eCli::timersReadWritesTheWindowsRows() {
+    QFETCH(bool, serial);
+    startSim(serial);
+    // The window sets timer 3 and reads all timers into its own database.
+    QTemporaryDir windowDir;
+    const QString windowDb = windowDir.filePath(QStringLiteral("VELM.mdb"));
+    schema::createDatabase(windowDb);
+    ScriptedPrompts prompts;
+    {
+        TForm1 window(prompts, windowDb);
+        auto find = [&](const char* name) { return window.findChild<QWidget*>(name); };
+        if (serial) {
+            qputenv("VELM_COM1", m_sim->serialPath().toLocal8Bit());
+            static_cast<QComboBox*>(find("ComboBox5"))->setCurrentText(QStringLiteral("COM1"));
+            static_cast<QPushButton*>(find("Button10"))->click();
+        } else {
+            static_cast<QLineEdit*>(find("Edit4"))->setText(QStringLiteral("127.0.0.1"));
+            static_cast<QLineEdit*>(find("Edit5"))->setText(QString::number(m_sim->udpPort()));
+            static_cast<QLineEdit*>(find("Edit6"))
+                ->setText(QString::number(SimProcess::freeUdpPort()));
+            static_cast<QRadioButton*>(find("RadioButton1"))->setChecked(true);
+            static_cast<QPushButton*>(find("Button32"))->click();
+        }
+        static_cast<QSpinBox*>(find("SpinEdit30"))->setValue(kTimerModule);
+        static_cast<QSpinBox*>(find("SpinEdit31"))->setValue(3);
+        static_cast<QComboBox*>(find("ComboBox14"))->setCurrentIndex(4);
+        static_cast<QDateEdit*>(find("DateTimePicker1"))->setDate(QDate(2014, 2, 24));
+        static_cast<QLineEdit*>(find("MaskEdit1"))->setText(QStringLiteral("06:30:00"));
+        static_cast<QPushButton*>(find("Button49"))->click();
+        QTRY_COMPARE_WITH_TIMEOUT(window.records().timers().rowCount(), 1, 5000);
+        static_cast<QPushButton*>(find("Button44"))->click();
+        QTRY_VERIFY_WITH_TIMEOUT(prompts.messages.contains(QStringLiteral("Finished！")), 30000);
+        qunsetenv("VELM_COM1");
+    }
+
+    const Run r = cli({"--json", "timers", "read", QString::number(kTimerModule)});
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(QJsonDocument::fromJson(r.out).array().size(), 32);
+
+    RecordTable mine(QStringLiteral("Timer Records"));
+    RecordTable windows(QStringLiteral("Timer Records"));
+    mine.open(db());
+    windows.open(windowDb);
+    QCOMPARE(probe::tableRows(mine).size(), 32);
+    QCOMPARE(probe::tableRows(mine), probe::tableRows(windows));
+    QVERIFY(probe::tableRows(mine).contains(
+        QStringLiteral("3|2014-02-24 06:30:00 Monday|Week(repeat)")));
+
+    // --no-store prints the same records and leaves the file alone.
+    const QByteArray before = r.out;
+    const Run again =
+        cli({"--json", "--no-store", "timers", "read", QString::number(kTimerModule)});
+    QCOMPARE(again.exitCode, 0);
+    QCOMPARE(again.out, before);
+}
+
+void TestE2eCli::failuresAndUsage_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("silent address")
+        << QStringList{"light", "status", "9"} << 1 << "module 9 did not answer";
+    QTest::newRow("error status") << QStringList{"light", "on", "1", "8"} << 1
+                                  << "module 1 refused light on of channel 8: ";
+    QTest::newRow("unknown option") << QStringList{"--bogus", "scan"} << 2 << "unknown option";
+    QTest::newRow("unknown command") << QStringList{"dance"} << 2 << "unknown command";
+    QTest::newRow("channel out of range")
+        << QStringList{"light", "on", "1", "9"} << 2 << "CHANNEL must be a number from 1 to 8";
+    QTest::newRow("missing module") << QStringList{"timers", "read"} << 2 << "MODULE is missing";
+    QTest::newRow("missing database")
+        << QStringList{"--db", "/nonexistent/x.mdb", "timers", "read", "6"} << 1
+        << "cannot use the record database";
+}
+
+void TestE2eCli::failuresAndUsage() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    startSim(false);
+    if (QByteArray(QTest::currentDataTag()) == "error status")
+        QCOMPARE(m_sim->command(QStringLiteral("error 7")), QStringLiteral("ok"));
+    const Run r = cli(args);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QVERIFY(r.err.startsWith(QStringLiteral("velm-cli: ")));
+}
+
+QTEST_MAIN(TestE2eCli)
+#include "test_e2e_cli.moc"
