@@ -79,7 +79,9 @@ public:
 signals:
     void logLine(const QString& line);
     // A message box the tool shows: "Communication Error！", "Timeout！", a handler's error.
-    void message(const QString& text);
+    // The detail says what failed when the text alone does not (a record file that could not
+    // be written while a reply was handled).
+    void message(const QString& text, const QString& detail = QString());
 
 private:
     // Where a reply came from decides how the subnet ID is handled.
