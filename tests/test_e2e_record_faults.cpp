@@ -280,8 +280,8 @@ void TestE2eRecordFaults::badFiles() {
         QElapsedTimer clock;
         clock.start();
         TForm1 window(prompts, file);
-        // Six quarter-second waits at most, never five seconds each.
-        QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+        // Six quarter-second waits at most (never five seconds each), however slow the build.
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(prompts.messages, messages);
         for (const QString& detail : std::as_const(prompts.details))
             QVERIFY2(detail.contains(cause) && detail.contains(file), qPrintable(detail));
@@ -291,7 +291,7 @@ void TestE2eRecordFaults::badFiles() {
         prompts.clear();
         clock.start();
         probe::control<QAction>(&window, write)->trigger();
-        QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(prompts.messages.size(), 1);
         QVERIFY2(prompts.messages[0].contains(writeCause), qPrintable(prompts.messages[0]));
         QCOMPARE(window.records().monitor().rowCount(), monitorRows);
@@ -335,7 +335,7 @@ void TestE2eRecordFaults::rowLostInAReplySaysWhy() {
     clock.start();
     probe::control<QPushButton>(&window, "Button49")->click();
     QTRY_COMPARE_WITH_TIMEOUT(prompts.messages.size(), 1, 5000);
-    QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(prompts.messages[0], QStringLiteral("Communication Error！"));
     QVERIFY2(prompts.details[0].contains("another program holds") &&
                  prompts.details[0].contains(file),
