@@ -1,8 +1,10 @@
 // The record table over a real SQLite file: opening, the cursor, writes and what reaches the
 // file, failed writes, read-only files and the grid model.
 
+#include "records/filters.h"
 #include "records/record_table.h"
 #include "records/schema.h"
+#include "support/record_files.h"
 
 #include <QAbstractTableModel>
 #include <QFile>
@@ -46,6 +48,23 @@ void addTimer(RecordTable& t, int order, const QString& time) {
     t.setField(QStringLiteral("Time"), time);
     t.setField(QStringLiteral("Timer_Mode"), QStringLiteral("Once"));
     t.post();
+}
+
+// The text of the RecordError that `work` throws; empty when it throws none.
+template <class F> QString errorOf(F&& work) {
+    try {
+        work();
+    } catch (const RecordError& e) {
+        return QString::fromStdString(e.what());
+    }
+    return QString();
+}
+
+// How many rows a copy of the database file alone (nothing beside it) holds in a table.
+int rowsInCopyAlone(const QString& file, const QString& table) {
+    return record_files::queryCopyAlone(file,
+                                        QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table))
+        .toInt();
 }
 
 QList<int> column(RecordTable& t, const QString& name) {
@@ -110,16 +129,25 @@ private slots:
     void openFailures_data() {
         QTest::addColumn<QByteArray>("content"); // "missing": no file at all
         QTest::addColumn<QString>("table");
-        QTest::newRow("missing file") << QByteArray("missing") << "Timer Records";
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("missing file") << QByteArray("missing") << "Timer Records"
+                                      << "other.mdb does not exist";
         QTest::newRow("not a database")
-            << QByteArray("Standard Jet DB").append(QByteArray(200, '\0')) << "Timer Records";
-        QTest::newRow("empty file") << QByteArray("") << "Timer Records";
-        QTest::newRow("no such table") << QByteArray("schema") << "Timer Recordz";
-        QTest::newRow("a column missing") << QByteArray("schema") << "Event Records";
+            << QByteArray("Standard Jet DB").append(QByteArray(200, '\0')) << "Timer Records"
+            << "other.mdb is not a record database";
+        QTest::newRow("text file") << QByteArray("Scene_No;Module_Addr\n1;2\n") << "Timer Records"
+                                   << "other.mdb is not a record database";
+        QTest::newRow("empty file") << QByteArray("") << "Timer Records"
+                                    << "other.mdb has no table Timer Records";
+        QTest::newRow("no such table") << QByteArray("schema") << "Timer Recordz"
+                                       << "other.mdb has no table Timer Recordz";
+        QTest::newRow("a column missing") << QByteArray("schema") << "Event Records"
+                                          << "other.mdb has no column Action";
     }
     void openFailures() {
         QFETCH(QByteArray, content);
         QFETCH(QString, table);
+        QFETCH(QString, cause);
         const QString file = m_dir.filePath(QStringLiteral("other.mdb"));
         QFile::remove(file);
         if (content == "schema") {
@@ -133,13 +161,23 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(content);
         }
+        const QByteArray before = record_files::bytes(file);
         RecordTable t(table);
-        QVERIFY_THROWS_EXCEPTION(RecordError, t.open(file));
+        const QString error = errorOf([&] { t.open(file); });
+        QVERIFY2(error.contains(cause), qPrintable(error));
         QVERIFY(!t.isOpen());
-        QVERIFY_THROWS_EXCEPTION(RecordError, t.first());
+        // Every later operation says why the table is not open.
+        const QString later = errorOf([&] { t.first(); });
+        QVERIFY2(later.contains(QLatin1String("not open")) && later.contains(cause),
+                 qPrintable(later));
         QVERIFY_THROWS_EXCEPTION(RecordError, t.eof());
+        QVERIFY_THROWS_EXCEPTION(RecordError, t.append());
+        t.close();
         if (content == "missing")
             QVERIFY2(!QFile::exists(file), "a missing database file must never be created");
+        else
+            QCOMPARE(record_files::bytes(file), before);
+        QCOMPARE(record_files::sideFiles(file), QStringList());
     }
 
     void cursorWalkAndLocate() {
@@ -187,6 +225,75 @@ private slots:
         t.deleteCurrent();
         QCOMPARE(peer.scalar(R"(SELECT COUNT(*) FROM "Timer Records")").toInt(), 0);
         QVERIFY(t.eof());
+        // The file alone holds each post, while the table is still open: it is what gets
+        // copied and backed up.
+        addTimer(t, 4, "08:00");
+        addTimer(t, 5, "09:00");
+        QCOMPARE(rowsInCopyAlone(m_file, "Timer Records"), 2);
+    }
+
+    // A file an older build left writing ahead into a log: read as it stands when only read,
+    // leaving nothing beside it, and moved to the rollback journal by the first writable open.
+    void writeAheadFileFromAnOlderBuild() {
+        {
+            Peer old(m_file);
+            QCOMPARE(old.scalar("PRAGMA journal_mode=WAL").toString(), QStringLiteral("wal"));
+            QVERIFY(old.exec(R"(INSERT INTO "Timer Records" ("Timer_Order") VALUES (1))"));
+        }
+        QCOMPARE(record_files::sideFiles(m_file), QStringList());
+        {
+            RecordTable reader(QStringLiteral("Timer Records"));
+            reader.open(m_file, RecordTable::OpenMode::ReadOnly);
+            QCOMPARE(reader.rowCount(), 1);
+            QVERIFY2(record_files::sideFiles(m_file).isEmpty(),
+                     qPrintable(record_files::sideFiles(m_file).join(' ')));
+        }
+        RecordTable t(QStringLiteral("Timer Records"));
+        t.open(m_file);
+        addTimer(t, 2, "b");
+        QCOMPARE(rowsInCopyAlone(m_file, "Timer Records"), 2);
+        QCOMPARE(Peer(m_file).scalar("PRAGMA journal_mode").toString(), QStringLiteral("delete"));
+        t.close();
+        QCOMPARE(record_files::sideFiles(m_file), QStringList());
+    }
+
+    // "Delete All" walks row by row inside one transaction: a refusal half-way deletes
+    // nothing, neither in the file nor in the rows shown.
+    void deleteAllIsAllOrNothing_data() {
+        QTest::addColumn<bool>("monitor");
+        QTest::newRow("timers") << false;
+        QTest::newRow("monitor slots") << true;
+    }
+    void deleteAllIsAllOrNothing() {
+        QFETCH(bool, monitor);
+        const QString name = monitor ? "Monitor Bind Records" : "Timer Records";
+        RecordTable t(name);
+        t.open(m_file);
+        if (monitor) {
+            for (t.first(); !t.eof(); t.next())
+                t.setField("Address", 7);
+        } else {
+            for (int i = 1; i <= 5; ++i)
+                addTimer(t, i, "x");
+        }
+        const int rows = t.rowCount();
+        Peer peer(m_file);
+        QVERIFY(peer.exec(monitor ? R"(CREATE TRIGGER refuse BEFORE UPDATE ON "Monitor Bind Records"
+                                       WHEN OLD."Order" = 100 BEGIN SELECT RAISE(ABORT, 'no'); END)"
+                                  : R"(CREATE TRIGGER refuse BEFORE DELETE ON "Timer Records"
+                                       WHEN OLD."Timer_Order" = 4 BEGIN SELECT RAISE(ABORT, 'no'); END)"));
+        const QString untouched = monitor ? R"(SELECT COUNT(*) FROM "Monitor Bind Records"
+                                                WHERE "Address" = 7)"
+                                          : R"(SELECT COUNT(*) FROM "Timer Records")";
+        QVERIFY_THROWS_EXCEPTION(RecordError, deleteAllRecords(t, monitor));
+        QCOMPARE(peer.scalar(untouched).toInt(), rows);
+        QCOMPARE(t.rowCount(), rows);
+        if (monitor)
+            QCOMPARE(column(t, "Address"), QList<int>(rows, 7));
+        QVERIFY(peer.exec("DROP TRIGGER refuse"));
+        QVERIFY(deleteAllRecords(t, monitor));
+        QCOMPARE(peer.scalar(untouched).toInt(), 0);
+        QCOMPARE(rowsInCopyAlone(m_file, name), monitor ? rows : 0);
     }
 
     void movingPostsAPendingEdit() {

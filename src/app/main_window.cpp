@@ -61,8 +61,9 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
     m_bus->setProcessingView(m_form2);
     connect(m_form2, &TForm2::cancelled, m_bus.get(), &Bus::cancelSequence);
     connect(m_bus.get(), &Bus::logLine, this, &TForm1::appendLog);
-    connect(m_bus.get(), &Bus::message, this,
-            [this](const QString& text) { m_prompts.message(text); });
+    connect(m_bus.get(), &Bus::message, this, [this](const QString& text, const QString& detail) {
+        m_prompts.message(text, detail);
+    });
 
     m_context = std::make_unique<FamilyContext>(FamilyContext{*m_bus, m_records, prompts, m_pages});
     createFamilies();
@@ -121,7 +122,9 @@ QWidget* TForm1::buildLogBand() {
 void TForm1::FormCreate(const QString& databaseFile) {
     // 1. The six tables, one after the other; a table that cannot be opened is reported and
     //    the window still comes up.
-    m_records.openAll(databaseFile, [this](const QString& message) { m_prompts.message(message); });
+    m_records.openAll(databaseFile, [this](const QString& message, const QString& cause) {
+        m_prompts.message(message, cause);
+    });
     // 2-6: the fields of the timer tab, "Local IP", the relay-delay controls.
     startUpFields();
 }

@@ -3,7 +3,12 @@
 #include <QMessageBox>
 
 void MessagePrompts::message(const QString& text) {
+    message(text, QString());
+}
+
+void MessagePrompts::message(const QString& text, const QString& detail) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("VELM"), text, QMessageBox::Ok, m_parent);
+    box.setInformativeText(detail);
     box.exec();
 }
 

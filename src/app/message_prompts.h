@@ -9,6 +9,7 @@ class MessagePrompts : public PromptService {
 public:
     void setParent(QWidget* parent) { m_parent = parent; }
     void message(const QString& text) override;
+    void message(const QString& text, const QString& detail) override;
     bool confirm(const QString& text) override;
 
 private:

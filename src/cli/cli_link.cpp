@@ -16,7 +16,10 @@ CliLink::CliLink(const CliOptions& options) : m_options(options) {
     m_bus = std::make_unique<Bus>(m_settings);
     m_bus->setReplyWait(options.timeoutMs);
     QObject::connect(m_bus.get(), &Bus::message, m_bus.get(),
-                     [this](const QString& text) { m_busMessage = text; });
+                     [this](const QString& text, const QString& detail) {
+                         m_busMessage =
+                             detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
+                     });
     QObject::connect(m_bus.get(), &Bus::replyAccepted, m_bus.get(),
                      [this](const Reply& reply) { matchReply(reply); });
 }

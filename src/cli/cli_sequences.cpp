@@ -98,12 +98,13 @@ void run(CliLink& link, const ReadAll& job, CliOutput& output) {
     QString failure;
     QElapsedTimer sinceLastReply;
     sinceLastReply.start();
-    auto onMessage = QObject::connect(&bus, &Bus::message, &bus, [&](const QString& text) {
-        if (text == QStringLiteral("Finished！"))
-            finished = true;
-        else if (failure.isEmpty())
-            failure = text;
-    });
+    auto onMessage = QObject::connect(
+        &bus, &Bus::message, &bus, [&](const QString& text, const QString& detail) {
+            if (text == QStringLiteral("Finished！"))
+                finished = true;
+            else if (failure.isEmpty())
+                failure = detail.isEmpty() ? text : QStringLiteral("%1 (%2)").arg(text, detail);
+        });
     auto onReply = QObject::connect(&bus, &Bus::replyAccepted, &bus, [&](const Reply& r) {
         if (r[4] == job.replyCommand && r[5] == job.replySub && r[6] != 1 && failure.isEmpty())
             failure = QStringLiteral("module %1 refused %2 %3: %4")

@@ -12,18 +12,31 @@ public:
     virtual ~PromptService() = default;
     // An information box with an OK button ("Finished！", "No records!", "Error!").
     virtual void message(const QString& text) = 0;
+    // The same box with a second, smaller text that says why: the box keeps the tool's own
+    // text ("Communication Error！") and the detail names the cause (a locked record file).
+    virtual void message(const QString& text, const QString& detail) = 0;
     // A question box with Yes and No; true only for Yes ("Are you sure?").
     virtual bool confirm(const QString& text) = 0;
 };
 
-// Records every message and answers confirmations from a queue (No when the queue is empty).
+// Records every message with its detail (empty for none) and answers confirmations from a
+// queue (No when the queue is empty).
 class ScriptedPrompts : public PromptService {
 public:
     QStringList messages;
+    QStringList details; // one per message: clear both together (clear())
     QStringList questions;
     std::deque<bool> answers;
 
-    void message(const QString& text) override { messages << text; }
+    void message(const QString& text) override { message(text, QString()); }
+    void message(const QString& text, const QString& detail) override {
+        messages << text;
+        details << detail;
+    }
+    void clear() {
+        messages.clear();
+        details.clear();
+    }
     bool confirm(const QString& text) override {
         questions << text;
         if (answers.empty())

@@ -126,8 +126,10 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs) {
         }
         if (!datagram.isEmpty())
             ReceiveDeal(datagram);
-    } catch (const std::exception&) {
-        emit message(kCommunicationError);
+    } catch (const std::exception& e) {
+        // The box keeps its text; the detail tells the technician that the tool itself (a
+        // record file, say), not the bus, failed.
+        emit message(kCommunicationError, QString::fromStdString(e.what()));
     } catch (...) {
         emit message(kCommunicationError);
     }

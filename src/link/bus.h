@@ -86,7 +86,9 @@ public:
 signals:
     void logLine(const QString& line);
     // A message box the tool shows: "Communication Error！", "Timeout！", a handler's error.
-    void message(const QString& text);
+    // The detail says what failed when the text alone does not (a record file that could not
+    // be written while a reply was handled).
+    void message(const QString& text, const QString& detail = QString());
     // A validated reply is in the reply area, about to be dispatched (bind-test frames too).
     // Status 1 is success; any other status has already ended a running sequence.
     void replyAccepted(const Reply& reply);

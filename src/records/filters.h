@@ -20,5 +20,6 @@ QString sortExpression(RecordStore::Table table, int itemIndex);
 // "Delete": removes the current row (monitor slots: clears Address and Channel instead).
 // Returns false, changing nothing, when the table is at its end (no records).
 bool deleteCurrentRecord(RecordTable& table, bool monitor);
-// "Delete All": the same for every row the filter lets through. False when there are none.
+// "Delete All": the same for every row the filter lets through, in one transaction (all of
+// them or, when a write fails, none). False when there are none.
 bool deleteAllRecords(RecordTable& table, bool monitor);

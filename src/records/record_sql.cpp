@@ -3,6 +3,8 @@
 #include "records/record_table.h"
 #include "records/schema.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -16,6 +18,9 @@ namespace {
 [[noreturn]] void fail(const QString& text) {
     throw RecordError(text.toStdString());
 }
+
+// How long an operation waits for another program to let go of the file.
+constexpr int kBusyWaitMs = 250;
 
 QString nextConnectionName() {
     static std::atomic<int> counter{0};
@@ -36,6 +41,16 @@ const ColumnInfo* findInfo(const QList<ColumnInfo>& infos, const QString& name) 
     return nullptr;
 }
 
+// An SQLite file whose header says it writes ahead into a log beside it.
+bool isWalFile(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = f.read(20);
+    return header.size() == 20 && header.startsWith(QByteArray("SQLite format 3\0", 16)) &&
+           header[18] == 2 && header[19] == 2;
+}
+
 } // namespace
 
 RecordSql::RecordSql(const QString& tableName) : m_tableName(tableName) {}
@@ -48,11 +63,22 @@ QString RecordSql::quotedTable() const {
     return record_query::quoteIdentifier(m_tableName);
 }
 
-void RecordSql::open(const QString& databaseFile, bool readOnly) {
+void RecordSql::open(const QString& databaseFile, const QString& readOnlyReason) {
+    close();
+    m_file = QDir::toNativeSeparators(QFileInfo(databaseFile).absoluteFilePath());
+    m_readOnlyReason = readOnlyReason;
+    const bool readOnly = !readOnlyReason.isEmpty();
+    // A file that an older build left in write-ahead-log mode, with nothing in its log, is read
+    // as it stands: opening it the usual way would leave a shared-memory file beside it, made
+    // read-only like the file, that later blocks every write once the file is writable again.
+    if (readOnly && isWalFile(databaseFile) && QFileInfo(databaseFile + "-wal").size() == 0) {
+        connect(databaseFile, true, true);
+        return;
+    }
     try {
         connect(databaseFile, readOnly, false);
     } catch (const RecordError&) {
-        if (!readOnly)
+        if (!readOnly || !isWalFile(databaseFile))
             throw;
         // Reading a write-ahead-log file needs its shared-memory companion, which a process
         // that may not write the file's folder cannot create; such a file is read as it
@@ -62,11 +88,11 @@ void RecordSql::open(const QString& databaseFile, bool readOnly) {
 }
 
 void RecordSql::connect(const QString& databaseFile, bool readOnly, bool immutable) {
-    close();
     const QString name = nextConnectionName();
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000");
+        // Another program holding the file makes the window wait this long at most.
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyWaitMs);
         if (readOnly)
             options += QStringLiteral(";QSQLITE_OPEN_READONLY");
         if (immutable) {
@@ -79,24 +105,25 @@ void RecordSql::connect(const QString& databaseFile, bool readOnly, bool immutab
         }
         db.setConnectOptions(options);
         if (!db.open()) {
-            const QString error = db.lastError().text();
+            const QSqlError error = db.lastError();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(name);
-            fail(
-                QStringLiteral("Can not open %1 for %2: %3").arg(databaseFile, m_tableName, error));
+            fail(QStringLiteral("Can not open %1: %2").arg(m_tableName, cause(error, false)));
         }
     }
     m_connection = name;
     try {
         readColumns();
-        QSqlQuery q(QSqlDatabase::database(m_connection, false));
-        if (!readOnly) {
-            // Every post is one committed transaction that survives a crash or power loss.
-            q.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-            q.finish();
-        }
-        if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL")))
-            fail(QStringLiteral("Can not open %1: %2").arg(m_tableName, q.lastError().text()));
+        QSqlError error;
+        // Files from older builds wrote ahead into a log beside them: this moves the log
+        // into the file and switches to the rollback journal for good. The change needs the
+        // file to itself; when another program has it open the file stays as it is, still
+        // consistent, and the next open tries again.
+        if (!readOnly)
+            run(QStringLiteral("PRAGMA journal_mode=DELETE"), &error);
+        // Every commit reaches the disk before it returns.
+        if (!run(QStringLiteral("PRAGMA synchronous=FULL"), &error))
+            failRead(error);
     } catch (const RecordError&) {
         close();
         throw;
@@ -106,21 +133,64 @@ void RecordSql::connect(const QString& databaseFile, bool readOnly, bool immutab
 void RecordSql::close() {
     if (m_connection.isEmpty())
         return;
+    m_inTransaction = false; // closing rolls back what was not committed
     QSqlDatabase::database(m_connection, false).close();
     QSqlDatabase::removeDatabase(m_connection);
     m_connection.clear();
 }
 
+bool RecordSql::run(const QString& sql, QSqlError* error) const {
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (q.exec(sql))
+        return true;
+    *error = q.lastError();
+    return false;
+}
+
+QString RecordSql::cause(const QSqlError& error, bool writing) const {
+    // The driver gives SQLite's result code; its low byte is the primary code.
+    switch (error.nativeErrorCode().toInt() & 0xff) {
+    case 5: // busy
+    case 6: // locked
+        return QStringLiteral("another program holds %1 (close that program and try again)")
+            .arg(m_file);
+    case 8: // read-only
+        return QStringLiteral("%1 is read-only").arg(m_file);
+    case 14: // cannot open: for a write, the journal beside the file
+        return writing ? QStringLiteral("the folder of %1 is read-only").arg(m_file)
+                       : QStringLiteral("%1 can not be opened").arg(m_file);
+    case 13:
+        return QStringLiteral("the disk of %1 is full").arg(m_file);
+    case 11:
+        return QStringLiteral("%1 is damaged").arg(m_file);
+    case 26:
+        return QStringLiteral("%1 is not a record database").arg(m_file);
+    default:
+        return QStringLiteral("%1: %2").arg(
+            m_file, error.databaseText().isEmpty() ? error.text() : error.databaseText());
+    }
+}
+
+void RecordSql::failRead(const QSqlError& error) const {
+    fail(QStringLiteral("Can not read %1: %2").arg(m_tableName, cause(error, false)));
+}
+
+void RecordSql::failWrite(const QSqlError& error) const {
+    fail(QStringLiteral("Can not write %1: %2").arg(m_tableName, cause(error, true)));
+}
+
 void RecordSql::readColumns() {
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     if (!q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(quotedTable())))
-        fail(QStringLiteral("Can not read %1: %2").arg(m_tableName, q.lastError().text()));
+        failRead(q.lastError());
     QList<ColumnInfo> infos;
     while (q.next())
         infos << ColumnInfo{q.value(1).toString(), q.value(2).toString().toUpper(),
                             q.value(5).toInt()};
+    if (q.lastError().isValid())
+        failRead(q.lastError());
     if (infos.isEmpty())
-        fail(QStringLiteral("The database has no table %1").arg(m_tableName));
+        fail(QStringLiteral("%1 has no table %2").arg(m_file, m_tableName));
 
     // The key is the table's own integer primary key, or SQLite's row id without one.
     QString keyName;
@@ -141,7 +211,8 @@ void RecordSql::readColumns() {
         for (const schema::ColumnDef& c : def->columns) {
             const ColumnInfo* i = findInfo(infos, c.name);
             if (!i)
-                fail(QStringLiteral("The table %1 has no column %2").arg(m_tableName, c.name));
+                fail(QStringLiteral("The table %1 in %2 has no column %3")
+                         .arg(m_tableName, m_file, c.name));
             m_columns << QueryColumn{i->name, c.integer};
             m_titles << (c.title.isEmpty() ? i->name : c.title);
         }
@@ -176,11 +247,11 @@ QList<StoredRow> RecordSql::select(const SqlClause& where, const QString& orderB
     QSqlQuery q(QSqlDatabase::database(m_connection, false));
     q.setForwardOnly(true);
     if (!q.prepare(sql))
-        fail(QStringLiteral("Can not read %1: %2").arg(m_tableName, q.lastError().text()));
+        failRead(q.lastError());
     for (int i = 0; i < where.values.size(); ++i)
         q.bindValue(i, where.values[i]);
     if (!q.exec())
-        fail(QStringLiteral("Can not read %1: %2").arg(m_tableName, q.lastError().text()));
+        failRead(q.lastError());
     QList<StoredRow> rows;
     while (q.next()) {
         StoredRow r{q.value(0).toLongLong(), {}};
@@ -190,7 +261,7 @@ QList<StoredRow> RecordSql::select(const SqlClause& where, const QString& orderB
         rows << r;
     }
     if (q.lastError().isValid())
-        fail(QStringLiteral("Can not read %1: %2").arg(m_tableName, q.lastError().text()));
+        failRead(q.lastError());
     return rows;
 }
 
@@ -226,35 +297,74 @@ void RecordSql::remove(qint64 key) {
     write(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(quotedTable(), m_key), {key});
 }
 
+void RecordSql::begin() {
+    if (m_connection.isEmpty())
+        fail(QStringLiteral("The table %1 is not open").arg(m_tableName));
+    if (m_inTransaction)
+        fail(QStringLiteral("A transaction on %1 is already open").arg(m_tableName));
+    QSqlError error;
+    if (!run(QStringLiteral("BEGIN"), &error))
+        failWrite(error);
+    m_inTransaction = true;
+}
+
+void RecordSql::commit() {
+    if (!m_inTransaction)
+        return;
+    QSqlError error;
+    if (!run(QStringLiteral("COMMIT"), &error)) {
+        rollback();
+        failWrite(error);
+    }
+    m_inTransaction = false;
+}
+
+void RecordSql::rollback() {
+    if (!m_inTransaction)
+        return;
+    m_inTransaction = false;
+    QSqlError ignored;
+    run(QStringLiteral("ROLLBACK"), &ignored);
+}
+
 int RecordSql::write(const QString& sql, const QVariantList& values, qint64* insertedKey) {
     if (m_connection.isEmpty())
         fail(QStringLiteral("The table %1 is not open").arg(m_tableName));
-    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    if (!db.transaction())
-        fail(QStringLiteral("Can not write %1: %2").arg(m_tableName, db.lastError().text()));
-    QString error;
+    if (!m_readOnlyReason.isEmpty())
+        fail(QStringLiteral("Can not write %1: %2").arg(m_tableName, m_readOnlyReason));
+    // A statement of its own commits at once; inside begin() / commit() the caller commits
+    // or rolls back the whole transaction.
+    const bool own = !m_inTransaction;
+    QSqlError error;
+    if (own && !run(QStringLiteral("BEGIN"), &error))
+        failWrite(error);
     int affected = 0;
+    bool ok = false;
     {
-        QSqlQuery q(db);
+        QSqlQuery q(QSqlDatabase::database(m_connection, false));
         if (!q.prepare(sql)) {
-            error = q.lastError().text();
+            error = q.lastError();
         } else {
             for (int i = 0; i < values.size(); ++i)
                 q.bindValue(i, values[i]);
             if (!q.exec()) {
-                error = q.lastError().text();
+                error = q.lastError();
             } else {
+                ok = true;
                 affected = q.numRowsAffected();
                 if (insertedKey)
                     *insertedKey = q.lastInsertId().toLongLong();
             }
         }
     }
-    if (error.isEmpty() && !db.commit())
-        error = db.lastError().text();
-    if (!error.isEmpty()) {
-        db.rollback();
-        fail(QStringLiteral("Can not write %1: %2").arg(m_tableName, error));
+    if (ok && own && !run(QStringLiteral("COMMIT"), &error))
+        ok = false;
+    if (!ok) {
+        if (own) {
+            QSqlError ignored;
+            run(QStringLiteral("ROLLBACK"), &ignored);
+        }
+        failWrite(error);
     }
     return affected;
 }

@@ -3,6 +3,7 @@
 #include "records/record_query.h"
 
 #include <QList>
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -15,7 +16,14 @@ struct StoredRow {
 
 // The SQL side of one record table: its own connection to the database file, the table's
 // columns and key, and the statements the table object runs. Every write is a transaction of
-// its own, committed before it returns, or rolled back and reported by RecordError.
+// its own, committed before it returns, or rolled back and reported by RecordError; between
+// begin() and commit() the writes share one transaction instead.
+//
+// The file keeps a rollback journal, so that the file alone holds every committed row (it is
+// copied, mailed and backed up as one file) and nothing beside it outlives a run but the
+// journal of a transaction cut short, which the next open rolls back. Another program holding
+// the file makes an operation wait a quarter of a second at most, then fail with a message
+// that says so.
 class RecordSql {
 public:
     explicit RecordSql(const QString& tableName);
@@ -23,11 +31,18 @@ public:
     RecordSql(const RecordSql&) = delete;
     RecordSql& operator=(const RecordSql&) = delete;
 
-    // Throws RecordError: no file (never created here), not a database, no such table, a
-    // column missing.
-    void open(const QString& databaseFile, bool readOnly);
+    // Throws RecordError: not a database, no such table, a column missing, the file held by
+    // another program. With a `readOnlyReason` ("... is read-only") the file is only read and
+    // every write fails with that reason, before it reaches the file.
+    void open(const QString& databaseFile, const QString& readOnlyReason);
     void close();
     bool isOpen() const { return !m_connection.isEmpty(); }
+
+    // One transaction for every write until commit(); rollback() drops them all. No nesting.
+    void begin();
+    void commit();
+    void rollback();
+    bool inTransaction() const { return m_inTransaction; }
 
     const QList<QueryColumn>& columns() const { return m_columns; }
     const QStringList& titles() const { return m_titles; }
@@ -46,10 +61,20 @@ private:
     QString quotedTable() const;
     void connect(const QString& databaseFile, bool readOnly, bool immutable);
     void readColumns();
-    // Runs one statement as its own committed transaction; returns rows affected.
+    // Runs one statement, as its own committed transaction outside begin() / commit();
+    // returns rows affected.
     int write(const QString& sql, const QVariantList& values, qint64* insertedKey = nullptr);
+    // Runs a statement without bound values; false with `error` set on failure.
+    bool run(const QString& sql, QSqlError* error) const;
+    // What went wrong, in words a technician can act on ("another program holds ...").
+    QString cause(const QSqlError& error, bool writing) const;
+    [[noreturn]] void failRead(const QSqlError& error) const;
+    [[noreturn]] void failWrite(const QSqlError& error) const;
 
     QString m_tableName;
+    QString m_file;           // as shown in messages: the absolute path
+    QString m_readOnlyReason; // empty when writes are allowed
+    bool m_inTransaction = false;
     QString m_connection; // empty while closed
     QString m_key;        // quoted key column, or rowid
     QList<QueryColumn> m_columns;

@@ -7,19 +7,18 @@ RecordStore::RecordStore() {
         m_tables[size_t(t)] = std::make_unique<RecordTable>(tableName(Table(t)));
 }
 
-QStringList RecordStore::openAll(const QString& databaseFile,
-                                 const std::function<void(const QString&)>& report) {
+QStringList RecordStore::openAll(const QString& databaseFile, const Report& report) {
     QStringList messages;
     for (int t = 0; t < Count; ++t) {
         RecordTable& table = *m_tables[size_t(t)];
         table.close();
         try {
             table.open(databaseFile);
-        } catch (const RecordError&) {
+        } catch (const RecordError& e) {
             table.close();
             messages << missingMessage(Table(t));
             if (report)
-                report(messages.last());
+                report(messages.last(), QString::fromStdString(e.what()));
         }
     }
     return messages;

@@ -23,10 +23,11 @@ public:
     RecordTable& monitor() { return table(Monitor); } // ADOTable6 "Monitor Bind Records"
 
     // Opens the six tables one after the other from the file. A table that cannot be opened
-    // is reported at once, before the next is tried ("Can not find Scene Records database"),
-    // and its message is also returned, in table order.
-    QStringList openAll(const QString& databaseFile,
-                        const std::function<void(const QString&)>& report = {});
+    // is reported at once, before the next is tried, with its message ("Can not find Scene
+    // Records database") and the cause (the file is held by another program); the messages
+    // are also returned, in table order.
+    using Report = std::function<void(const QString& message, const QString& cause)>;
+    QStringList openAll(const QString& databaseFile, const Report& report = {});
 
     static QString tableName(Table t);
     static QString missingMessage(Table t);

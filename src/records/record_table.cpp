@@ -4,6 +4,7 @@
 #include "records/record_query.h"
 #include "records/record_sql.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSet>
 
@@ -11,6 +12,19 @@ namespace {
 
 [[noreturn]] void fail(const QString& text) {
     throw RecordError(text.toStdString());
+}
+
+// Why the file may only be read, or empty when it may be written.
+QString readOnlyReason(const QFileInfo& info, RecordTable::OpenMode mode) {
+    const QString file = QDir::toNativeSeparators(info.absoluteFilePath());
+    if (mode == RecordTable::OpenMode::ReadOnly)
+        return QStringLiteral("%1 is open for reading only").arg(file);
+    if (!info.isWritable())
+        return QStringLiteral("%1 is read-only").arg(file);
+    // Each commit writes a journal beside the file first.
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        return QStringLiteral("the folder of %1 is read-only").arg(file);
+    return QString();
 }
 
 } // namespace
@@ -21,6 +35,7 @@ struct RecordTable::Private {
     QString tableName;
     RecordSql sql;
     bool readOnly = false;
+    QString openError;     // why the last open failed
     QList<StoredRow> rows; // the visible rows, in sort order
     int cursor = 0;        // rows.size() is eof
 
@@ -46,7 +61,9 @@ struct RecordTable::Private {
 
     void requireOpen() const {
         if (!sql.isOpen())
-            fail(QStringLiteral("The table %1 is not open").arg(tableName));
+            fail(openError.isEmpty()
+                     ? QStringLiteral("The table %1 is not open").arg(tableName)
+                     : QStringLiteral("The table %1 is not open: %2").arg(tableName, openError));
     }
 
     int column(const QString& name) const {
@@ -154,20 +171,23 @@ void RecordTable::open(const QString& databaseFile) {
 
 void RecordTable::open(const QString& databaseFile, OpenMode mode) {
     close();
+    d->openError.clear();
     const QFileInfo info(databaseFile);
-    // The SQLite driver would create a missing file; the tool never does.
-    if (!info.exists() || !info.isFile())
-        fail(
-            QStringLiteral("Can not open %1 for %2: no such file").arg(databaseFile, d->tableName));
-    d->readOnly = mode == OpenMode::ReadOnly || !info.isWritable();
     try {
-        d->sql.open(databaseFile, d->readOnly);
+        // The SQLite driver would create a missing file; the tool never does.
+        if (!info.exists() || !info.isFile())
+            fail(QStringLiteral("%1 does not exist")
+                     .arg(QDir::toNativeSeparators(info.absoluteFilePath())));
+        const QString reason = readOnlyReason(info, mode);
+        d->readOnly = !reason.isEmpty();
+        d->sql.open(databaseFile, reason);
         // A sort or filter set before stays in force.
         d->orderSql = record_query::orderBy(d->sort, d->columns());
         d->whereSql = record_query::where(d->filter, d->columns());
         d->replaceRows(d->selectVisible(), 0);
-    } catch (const RecordError&) {
+    } catch (const RecordError& e) {
         close();
+        d->openError = QString::fromStdString(e.what());
         throw;
     }
     d->model->flagsChanged();
@@ -392,6 +412,29 @@ void RecordTable::deleteCurrent() {
     d->model->endRemove();
     // The next row becomes current; after the last row, the new last one.
     d->moveTo(row < d->rows.size() ? row : int(d->rows.size()) - 1, true);
+}
+
+void RecordTable::transaction(const std::function<void()>& work) {
+    post();
+    if (d->sql.inTransaction()) {
+        work();
+        return;
+    }
+    d->sql.begin();
+    try {
+        work();
+        post();
+        d->sql.commit();
+    } catch (...) {
+        d->sql.rollback();
+        cancel();
+        // The rows in memory went with the walk; show the file as it is again.
+        try {
+            d->reload();
+        } catch (const RecordError&) {
+        }
+        throw;
+    }
 }
 
 void RecordTable::setSort(const QString& expression) {

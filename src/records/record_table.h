@@ -28,12 +28,17 @@ public:
 // edited starts editing it; moving the cursor, refreshing, sorting or filtering posts a
 // pending change first. A failed post throws, leaves the file as it was and drops the pending
 // change, so the rows in memory always match the file. Every operation on a closed table
-// throws RecordError, except the read-only queries that views use (rowCount, currentRow...).
+// throws RecordError (saying why the table could not be opened, when it could not), except
+// the read-only queries that views use (rowCount, currentRow...).
+//
+// A file that this process may not write, or whose folder it may not write (the journal lives
+// beside the file), is opened for reading: every row is shown, and every write fails with
+// that reason. Such a run leaves nothing beside the file.
 class RecordTable : public QObject {
     Q_OBJECT
 public:
     enum class OpenMode {
-        Auto,     // read-only when the file is not writable for this process, else read-write
+        Auto,     // read-only when the file or its folder is not writable, else read-write
         ReadOnly, // reads only; every post or delete fails with RecordError
     };
     enum class State { Browse, Edit, Insert };
@@ -74,6 +79,11 @@ public:
     void cancel(); // drops a pending edit
     void refresh();
     void deleteCurrent();
+    // Runs `work` (a walk of posts and deletes) as one transaction: committed when it
+    // returns, so a crash keeps all of it or none; when it throws, or the commit fails,
+    // nothing of it reaches the file and the rows are read again. Inside another
+    // transaction it simply runs.
+    void transaction(const std::function<void()>& work);
 
     // Writes the current row, or a new row at eof, with `write`, and posts it. A failing
     // write or post leaves no half-edited row behind and is thrown on.

@@ -99,8 +99,8 @@ void build(const QString& path, const QString& connection) {
     if (!db.open())
         fail(db.lastError().text());
     QSqlQuery q(db);
-    // The journal mode is kept in the file, so every later connection writes ahead too.
-    exec(q, QStringLiteral("PRAGMA journal_mode=WAL"));
+    // A rollback journal: the file alone holds every committed row, so it can be copied.
+    exec(q, QStringLiteral("PRAGMA journal_mode=DELETE"));
     exec(q, QStringLiteral("PRAGMA synchronous=FULL"));
     if (!db.transaction())
         fail(db.lastError().text());
@@ -109,8 +109,6 @@ void build(const QString& path, const QString& connection) {
     fillMonitorSlots(db);
     if (!db.commit())
         fail(db.lastError().text());
-    // Everything into the main file before it gets its final name.
-    exec(q, QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     q.finish();
     db.close();
 }

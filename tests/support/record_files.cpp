@@ -1,0 +1,51 @@
+#include "support/record_files.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <atomic>
+
+namespace record_files {
+
+QByteArray bytes(const QString& file) {
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+
+QStringList sideFiles(const QString& file) {
+    QStringList found;
+    for (const char* suffix : {"-journal", "-wal", "-shm"}) {
+        if (QFile::exists(file + QLatin1StringView(suffix)))
+            found << QLatin1StringView(suffix);
+    }
+    return found;
+}
+
+QVariant query(const QString& file, const QString& sql) {
+    static std::atomic<int> counter{0};
+    const QString name = QStringLiteral("record-files-%1").arg(++counter);
+    QVariant value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(sql) && q.next())
+                value = q.value(0);
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return value;
+}
+
+QVariant queryCopyAlone(const QString& file, const QString& sql) {
+    QTemporaryDir elsewhere;
+    const QString copy = elsewhere.filePath(QStringLiteral("copy.mdb"));
+    if (!QFile::copy(file, copy))
+        return QVariant();
+    return query(copy, sql);
+}
+
+} // namespace record_files

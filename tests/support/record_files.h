@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// Looking at a record database file from outside the tool, as a technician's copy, a backup
+// or another program would.
+namespace record_files {
+
+// The whole file; "(unreadable)" when it cannot be read.
+QByteArray bytes(const QString& file);
+// Which of SQLite's companions ("-journal", "-wal", "-shm") lie beside the file.
+QStringList sideFiles(const QString& file);
+// The first value of `sql` run on the file through a connection of its own (which also rolls
+// back a journal that a crash left); invalid on failure.
+QVariant query(const QString& file, const QString& sql);
+// The same on a copy of the file alone, made before anything opens the file itself.
+QVariant queryCopyAlone(const QString& file, const QString& sql);
+
+} // namespace record_files
