@@ -172,15 +172,15 @@ void TestMonitorWindow::setAckRecordsBinding_data() {
     QTest::addColumn<QString>("request"); // request bytes 3..10
     QTest::addColumn<QString>("row");     // Address|Channel
     // Module 7, channel 4, IR number 9 throughout.
-    QTest::newRow("light slot 5, Light chosen")
-        << "Light" << 5 << 3 << "FF 00 0E 01 01 02 07 03" << "7|4";
-    QTest::newRow("AC slot 100, AC chosen")
-        << "AC" << 100 << 2 << "FF 00 0E 03 00 13 07 09" << "7|9";
-    QTest::newRow("curtain slot 66, All chosen")
-        << "All" << 66 << 2 << "FF 00 0E 02 00 01 07 03" << "7|4";
+    QTest::newRow("light slot 5, Light chosen") << "Light" << 5 << 3 << "FF 00 0E 01 01 02 07 03"
+                                                << "7|4";
+    QTest::newRow("AC slot 100, AC chosen") << "AC" << 100 << 2 << "FF 00 0E 03 00 13 07 09"
+                                            << "7|9";
+    QTest::newRow("curtain slot 66, All chosen") << "All" << 66 << 2 << "FF 00 0E 02 00 01 07 03"
+                                                 << "7|4";
     // The row holds what the gateway was given: the IR number the request carried.
-    QTest::newRow("AC slot 100, All chosen")
-        << "All" << 100 << 2 << "FF 00 0E 03 00 13 07 09" << "7|9";
+    QTest::newRow("AC slot 100, All chosen") << "All" << 100 << 2 << "FF 00 0E 03 00 13 07 09"
+                                             << "7|9";
 }
 
 void TestMonitorWindow::setAckRecordsBinding() {
@@ -261,10 +261,12 @@ void TestMonitorWindow::readStep_data() {
     QTest::addColumn<QString>("row");
     QTest::addColumn<QString>("nextRequest");
     // Reply bytes 7 and 8 are 7 and 2 in both.
-    QTest::newRow("Light: channel is byte 8 + 1")
-        << "Light" << 1 << "FF 00 10 01 00 00" << "7|3" << "FF 00 10 01 00 01";
-    QTest::newRow("AC: the IR number as it came")
-        << "AC" << 97 << "FF 00 10 03 00 00" << "7|2" << "FF 00 10 03 00 01";
+    QTest::newRow("Light: channel is byte 8 + 1") << "Light" << 1 << "FF 00 10 01 00 00"
+                                                  << "7|3"
+                                                  << "FF 00 10 01 00 01";
+    QTest::newRow("AC: the IR number as it came") << "AC" << 97 << "FF 00 10 03 00 00"
+                                                  << "7|2"
+                                                  << "FF 00 10 03 00 01";
 }
 
 void TestMonitorWindow::readStep() {
@@ -341,20 +343,42 @@ void TestMonitorWindow::bindTestButtons_data() {
     QTest::addColumn<QString>("radio");
     QTest::addColumn<QString>("frame");
     // Room 3, device 5, scene 16.
-    QTest::newRow("On") << "Button51" << "" << "AE D0 09 02 01 02 04 01 91";
-    QTest::newRow("Off") << "Button53" << "" << "AE D0 09 02 01 02 04 00 90";
-    QTest::newRow("light Read Status") << "Button56" << "" << "AE D0 08 82 01 02 04 0F";
-    QTest::newRow("Open") << "Button57" << "" << "AE D0 09 03 01 02 04 01 92";
-    QTest::newRow("Close") << "Button58" << "" << "AE D0 09 03 01 02 04 00 91";
-    QTest::newRow("Stop") << "Button60" << "" << "AE D0 09 03 01 02 04 02 93";
-    QTest::newRow("curtain Read Status") << "Button59" << "" << "AE D0 08 83 01 02 04 10";
-    QTest::newRow("Cold at start") << "Button55" << "" << "AE D0 0C 04 01 02 04 01 03 FF FF 97";
-    QTest::newRow("Strong Cold")
-        << "Button55" << "RadioButton4" << "AE D0 0C 04 01 02 04 01 03 04 FF 9C";
-    QTest::newRow("Wind") << "Button55" << "RadioButton5" << "AE D0 0C 04 01 02 04 01 00 03 FF 98";
-    QTest::newRow("Power Off")
-        << "Button55" << "RadioButton6" << "AE D0 0C 04 01 02 04 00 FF FF FF 92";
-    QTest::newRow("scene") << "Button61" << "" << "AE D0 07 01 01 10 97";
+    QTest::newRow("On") << "Button51"
+                        << ""
+                        << "AE D0 09 02 01 02 04 01 91";
+    QTest::newRow("Off") << "Button53"
+                         << ""
+                         << "AE D0 09 02 01 02 04 00 90";
+    QTest::newRow("light Read Status") << "Button56"
+                                       << ""
+                                       << "AE D0 08 82 01 02 04 0F";
+    QTest::newRow("Open") << "Button57"
+                          << ""
+                          << "AE D0 09 03 01 02 04 01 92";
+    QTest::newRow("Close") << "Button58"
+                           << ""
+                           << "AE D0 09 03 01 02 04 00 91";
+    QTest::newRow("Stop") << "Button60"
+                          << ""
+                          << "AE D0 09 03 01 02 04 02 93";
+    QTest::newRow("curtain Read Status") << "Button59"
+                                         << ""
+                                         << "AE D0 08 83 01 02 04 10";
+    QTest::newRow("Cold at start") << "Button55"
+                                   << ""
+                                   << "AE D0 0C 04 01 02 04 01 03 FF FF 97";
+    QTest::newRow("Strong Cold") << "Button55"
+                                 << "RadioButton4"
+                                 << "AE D0 0C 04 01 02 04 01 03 04 FF 9C";
+    QTest::newRow("Wind") << "Button55"
+                          << "RadioButton5"
+                          << "AE D0 0C 04 01 02 04 01 00 03 FF 98";
+    QTest::newRow("Power Off") << "Button55"
+                               << "RadioButton6"
+                               << "AE D0 0C 04 01 02 04 00 FF FF FF 92";
+    QTest::newRow("scene") << "Button61"
+                           << ""
+                           << "AE D0 07 01 01 10 97";
 }
 
 void TestMonitorWindow::bindTestButtons() {
@@ -374,13 +398,20 @@ void TestMonitorWindow::bindTestButtons() {
 void TestMonitorWindow::bindTestReplies_data() {
     QTest::addColumn<QString>("payload");
     QTest::addColumn<QString>("boxes"); // CheckBox14..17 after the reply, from all unchecked
-    QTest::newRow("light off") << "8201000000" << "0100";
-    QTest::newRow("light on") << "8201000001" << "1000";
-    QTest::newRow("light state 2") << "8201000002" << "0000";
-    QTest::newRow("curtain closed") << "8301000000" << "0001";
-    QTest::newRow("curtain open") << "8301000001" << "0010";
-    QTest::newRow("curtain state 2") << "8301000002" << "0000";
-    QTest::newRow("echo of a command") << "0201000001" << "0000";
+    QTest::newRow("light off") << "8201000000"
+                               << "0100";
+    QTest::newRow("light on") << "8201000001"
+                              << "1000";
+    QTest::newRow("light state 2") << "8201000002"
+                                   << "0000";
+    QTest::newRow("curtain closed") << "8301000000"
+                                    << "0001";
+    QTest::newRow("curtain open") << "8301000001"
+                                  << "0010";
+    QTest::newRow("curtain state 2") << "8301000002"
+                                     << "0000";
+    QTest::newRow("echo of a command") << "0201000001"
+                                       << "0000";
 }
 
 void TestMonitorWindow::bindTestReplies() {
