@@ -31,7 +31,7 @@ Families::Families(FamilyContext& ctx, Bus& bus) {
     inputBindings = std::make_unique<InputBindingFamily>(ctx, *sequencer);
     timers = std::make_unique<TimerFamily>(ctx, *sequencer);
     events = std::make_unique<EventFamily>(ctx, *sequencer);
-    monitorBindings = std::make_unique<MonitorBindingFamily>(ctx);
+    monitorBindings = std::make_unique<MonitorBindingFamily>(ctx, *sequencer);
 }
 
 Families::~Families() = default;

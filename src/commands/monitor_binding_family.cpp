@@ -1,59 +1,189 @@
 #include "commands/monitor_binding_family.h"
 
+#include "commands/bind_test_group.h"
 #include "commands/click_guard.h"
 #include "commands/form_builder.h"
+#include "commands/prompt_service.h"
 #include "commands/record_grid.h"
+#include "link/bus.h"
 #include "records/filters.h"
 #include "records/record_store.h"
 
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-MonitorBindingFamily::MonitorBindingFamily(FamilyContext& ctx) : m_ctx(ctx) {
-    auto* group = ctx.pageGroup(QStringLiteral("TabSheet8"), QStringLiteral("GroupBox11"),
-                                QStringLiteral("Monitor Bindings"));
+namespace {
+const QString kOrder = QStringLiteral("Order");
+const QString kRoom = QStringLiteral("Room_No");
+const QString kDevice = QStringLiteral("Device_No");
+const QString kAddress = QStringLiteral("Address");
+const QString kChannel = QStringLiteral("Channel");
+constexpr quint32 kPauseMs = 50;
+} // namespace
+
+MonitorBindingFamily::MonitorBindingFamily(FamilyContext& ctx, Sequencer& sequencer)
+    : m_ctx(ctx), m_sequencer(sequencer) {
+    m_sequence.name = "monitor bindings";
+    m_sequence.index = &ctx.bus.state().MonitorBindIndex;
+    // Read at every step: "All" has no slots, so switching to it ends the sequence.
+    m_sequence.limit = [this] { return monitor::lastSlot(deviceType()); };
+    m_sequence.table = &ctx.records.monitor();
+    m_sequence.nextStep = [this] { requestCurrentSlot(); };
+    m_sequence.pauseMs = kPauseMs;
+    m_sequence.firstIndex = [this] { return monitor::firstSlot(deviceType()); };
+    m_sequence.seekRow = [this] {
+        const int slot = *m_sequence.index;
+        return slot <= m_sequence.limit() && locateSlot(slot);
+    };
+    m_sequence.fixedRows = true; // the 224 slots are all the rows there are
+
+    buildBindingGroup();
+    m_test = std::make_unique<BindTestGroup>(
+        ctx, [this] { runClick(m_ctx.prompts, [this] { SpinEdit38Change(); }); });
+
+    ctx.bus.registerReply(0x80, 0x0E, [this](const Reply& r) { bindingSetAck(r); });
+    ctx.bus.registerReply(0x80, 0x10, [this](const Reply& r) { bindingRead(r); });
+}
+
+MonitorBindingFamily::~MonitorBindingFamily() = default;
+
+void MonitorBindingFamily::buildBindingGroup() {
+    auto* group = m_ctx.pageGroup(QStringLiteral("TabSheet8"), QStringLiteral("GroupBox11"),
+                                  QStringLiteral("Monitor Bindings"));
     auto* layout = new QVBoxLayout(group);
-    layout->addWidget(
-        new RecordGrid(ctx.records.monitor(), RecordStore::Monitor, ctx.prompts, group));
     auto* row = new QGridLayout;
-    m_slot = form::spin(group, QStringLiteral("SpinEdit38"), 1, 224, 1);
+    m_slot = form::spin(group, QStringLiteral("SpinEdit38"), 1, monitor::kSlotCount, 1);
+    m_module = form::spin(group, QStringLiteral("SpinEdit42"), 1, 32, 1);
     m_channel = form::spin(group, QStringLiteral("SpinEdit41"), 1, 8, 1);
     m_irNo = form::spin(group, QStringLiteral("SpinEdit44"), 0, 255, 0);
     m_irNo->setEnabled(false);
     m_deviceType =
         form::combo(group, QStringLiteral("ComboBox27"), {"All", "Light", "Curtain", "AC"}, 0);
     form::row(row, 0, 0, QStringLiteral("Label86"), QStringLiteral("No. :"), m_slot);
-    form::row(row, 1, 0, QStringLiteral("Label88"), QStringLiteral("Binding Channel No. :"),
+    form::row(row, 1, 0, QStringLiteral("Label87"), QStringLiteral("Binding Module Addr. :"),
+              m_module);
+    form::row(row, 2, 0, QStringLiteral("Label88"), QStringLiteral("Binding Channel No. :"),
               m_channel);
-    form::row(row, 2, 0, QStringLiteral("Label89"), QStringLiteral("Binding IR No. :"), m_irNo);
-    form::row(row, 3, 0, QStringLiteral("Label90"), QStringLiteral("Device Type :"), m_deviceType);
-    row->setColumnStretch(2, 1);
+    form::row(row, 3, 0, QStringLiteral("Label89"), QStringLiteral("Binding IR No. :"), m_irNo);
+    form::row(row, 4, 0, QStringLiteral("Label90"), QStringLiteral("Device Type :"), m_deviceType);
+    form::buttons(group, row, this,
+                  {
+                      {"Button36", "Set",
+                       [this] { runClick(m_ctx.prompts, [this] { Button36Click(); }); }, 3, 2},
+                      {"Button52", "Read All Bindings",
+                       [this] { runClick(m_ctx.prompts, [this] { Button52Click(); }); }, 4, 2},
+                  });
+    row->setColumnStretch(3, 1);
     layout->addLayout(row);
+    layout->addWidget(
+        new RecordGrid(m_ctx.records.monitor(), RecordStore::Monitor, m_ctx.prompts, group), 1);
+
     connect(m_deviceType, &QComboBox::currentIndexChanged, this,
             &MonitorBindingFamily::ComboBox27Change);
     connect(m_slot, &QSpinBox::valueChanged, this,
             [this] { runClick(m_ctx.prompts, [this] { SpinEdit38Change(); }); });
 }
 
+QString MonitorBindingFamily::deviceType() const {
+    return m_deviceType->currentText();
+}
+
 void MonitorBindingFamily::ComboBox27Change() {
-    const QString type = m_deviceType->currentText();
+    const QString type = deviceType();
     applyRecordFilter(m_ctx.records.monitor(), monitorTypeFilter(type), m_ctx.prompts);
-    if (type == QLatin1String("Light"))
-        m_slot->setValue(1);
-    else if (type == QLatin1String("Curtain"))
-        m_slot->setValue(65);
-    else if (type == QLatin1String("AC"))
-        m_slot->setValue(97);
+    if (const int first = monitor::firstSlot(type))
+        m_slot->setValue(first);
     const bool ac = type == QLatin1String("AC");
     m_irNo->setEnabled(ac);
     m_channel->setEnabled(!ac);
+    // The filter re-read the rows: back to the slot even when its number stayed the same.
+    runClick(m_ctx.prompts, [this] { SpinEdit38Change(); });
 }
 
 void MonitorBindingFamily::SpinEdit38Change() {
+    if (m_ctx.records.monitor().isOpen())
+        locateSlot(form::value(m_slot));
+}
+
+bool MonitorBindingFamily::locateSlot(int slot) {
+    return m_ctx.records.monitor().locate(kOrder, slot);
+}
+
+monitor::Slot MonitorBindingFamily::currentSlot(int order) const {
+    const RecordTable& t = m_ctx.records.monitor();
+    return {order, t.fieldInt(kRoom), t.fieldInt(kDevice)};
+}
+
+void MonitorBindingFamily::Button36Click() {
+    const int slot = form::value(m_slot);
+    if (!locateSlot(slot))
+        return; // no row for the slot: nothing to bind
+    const int module = form::value(m_module);
+    const int channel = form::value(m_channel);
+    const int irNo = form::value(m_irNo);
+    m_pendingSet = {slot, monitor::setBinding(slot, module, channel, irNo)};
+    m_sequencer.expectSet(m_sequence);
+    m_ctx.bus.send(monitor::set(currentSlot(slot), module, channel, irNo));
+}
+
+void MonitorBindingFamily::Button52Click() {
+    const int first = monitor::firstSlot(deviceType());
+    if (first == 0) {
+        m_ctx.prompts.message(QStringLiteral("Please select device type!"));
+        return;
+    }
     RecordTable& table = m_ctx.records.monitor();
-    if (table.isOpen())
-        table.locate(QStringLiteral("Order"), m_slot->value());
+    if (!table.isOpen())
+        table.first(); // throws the table's own error before anything has started
+    m_sequencer.start(m_sequence);
+    // Joining another family's sequence leaves the index where that one left it.
+    qint32& index = m_ctx.bus.state().MonitorBindIndex;
+    if (index < first)
+        index = first;
+    requestCurrentSlot();
+}
+
+void MonitorBindingFamily::requestCurrentSlot() {
+    if (!m_sequencer.seek(m_sequence))
+        return;
+    const int slot = m_ctx.bus.state().MonitorBindIndex;
+    m_ctx.bus.send(monitor::read(currentSlot(slot)));
+}
+
+void MonitorBindingFamily::bindingSetAck(const Reply&) {
+    m_sequencer.acknowledge(
+        m_sequence, [] {}, [this] { writePendingSet(); });
+}
+
+void MonitorBindingFamily::writePendingSet() {
+    // The Set's own slot, wherever the table was moved since.
+    const PendingSet set = m_pendingSet;
+    if (!locateSlot(set.slot))
+        return;
+    RecordTable& table = m_ctx.records.monitor();
+    table.writeRow([&set](RecordTable& t) {
+        t.setField(kAddress, set.binding.address);
+        t.setField(kChannel, set.binding.channel);
+    });
+    table.refresh();
+}
+
+void MonitorBindingFamily::bindingRead(const Reply& r) {
+    // After Cancel or the watchdog a late answer belongs to no sequence.
+    if (!m_sequencer.running(m_sequence))
+        return;
+    const int slot = m_ctx.bus.state().MonitorBindIndex;
+    const monitor::Binding binding = monitor::readBinding(slot, r[7], r[8]);
+    // The answer belongs to its slot's row, whatever moved the table since the request.
+    const bool found = locateSlot(slot);
+    m_sequencer.record(m_sequence, [found, &binding](RecordTable& t) {
+        if (!found)
+            return;
+        t.setField(kAddress, binding.address);
+        t.setField(kChannel, binding.channel);
+    });
 }
