@@ -1,6 +1,7 @@
 #include "commands/event_family.h"
 
 #include "commands/click_guard.h"
+#include "commands/field_width.h"
 #include "commands/form_builder.h"
 #include "commands/prompt_service.h"
 #include "commands/record_grid.h"
@@ -69,8 +70,14 @@ QGroupBox* EventFamily::buildGroup(QWidget* parent) {
         form::button(group, QStringLiteral("Button45"), QStringLiteral("Read All Events"));
     auto* deleteAll =
         form::button(group, QStringLiteral("Button46"), QStringLiteral("Delete All Events"));
+    for (QWidget* w : {static_cast<QWidget*>(m_timerNo), static_cast<QWidget*>(m_eventNo),
+                       static_cast<QWidget*>(m_target), static_cast<QWidget*>(m_channel),
+                       static_cast<QWidget*>(m_action), static_cast<QWidget*>(m_parameter),
+                       static_cast<QWidget*>(m_timerList)})
+        form::keepWidth(w);
 
     auto* grid = new QGridLayout(group);
+    grid->setColumnStretch(4, 1); // room to spare goes to the grid, not into the fields
     form::row(grid, 0, 0, QStringLiteral("LabelSpinEdit36"), QStringLiteral("Timer No. :"),
               m_timerNo);
     form::row(grid, 0, 2, QStringLiteral("LabelSpinEdit32"), QStringLiteral("Event No. :"),
@@ -86,7 +93,7 @@ QGroupBox* EventFamily::buildGroup(QWidget* parent) {
     grid->addWidget(set, 3, 3);
     grid->addWidget(
         new RecordGrid(m_ctx.records.events(), RecordStore::Events, m_ctx.prompts, group), 4, 0, 1,
-        4);
+        5);
     form::row(grid, 5, 0, QStringLiteral("LabelComboBox18"), QStringLiteral("Timer No. :"),
               m_timerList);
     grid->addWidget(readAll, 5, 2);

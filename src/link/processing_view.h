@@ -8,4 +8,5 @@ public:
     virtual void showProcessing() = 0;
     virtual void hideProcessing() = 0;
     virtual bool processingVisible() const = 0;
+    virtual void setProgress(int /*done*/, int /*total*/) {}
 };
