@@ -5,6 +5,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // The menu entry velm.desktop and its icon belong to this window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("velm"));
     MessagePrompts prompts;
     TForm1 window(prompts);
     prompts.setParent(&window);

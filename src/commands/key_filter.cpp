@@ -75,6 +75,17 @@ bool KeyFilter::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::InputMethod:
         // Text composed by an input method is typed text too.
         return !accepts(m_kind, static_cast<QInputMethodEvent*>(event)->commitString());
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        // Text with nothing the edit accepts is not taken at all.
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!m_edit->isReadOnly() && drag->mimeData()->hasText() &&
+            filtered(m_kind, drag->mimeData()->text()).isEmpty()) {
+            drag->ignore();
+            return true;
+        }
+        break;
+    }
     case QEvent::Drop:
         return drop(static_cast<QDropEvent*>(event));
     case QEvent::ContextMenu:
