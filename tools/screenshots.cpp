@@ -55,6 +55,8 @@ int main(int argc, char* argv[]) {
     TForm1 window(prompts, db);
     window.show();
     QTimer::singleShot(300, [&] {
+        QTextStream(stderr) << "least window size " << window.minimumWidth() << "x"
+                            << window.minimumHeight() << Qt::endl;
         for (const QSize& size : kSizes)
             shootPages(window, size, dir);
         window.resize(kSizes[0]);

@@ -63,8 +63,6 @@ void LinkPanel::buildSerialRow(QGridLayout* grid) {
     m_serialMode = form::radio(this, QStringLiteral("RadioButton2"), QStringLiteral("Com"), true);
     m_extension = form::check(this, QStringLiteral("CheckBox13"), QStringLiteral("分机通道"));
     m_extension->hide();
-    for (QWidget* w : {m_com, m_baud, m_byteSize, m_parity, m_stopBits})
-        form::keepWidth(w);
 
     form::row(grid, 0, 0, QStringLiteral("LabelComboBox5"), QStringLiteral("Com"), m_com);
     form::row(grid, 0, 2, QStringLiteral("Label2"), QStringLiteral("Baud Rate"), m_baud);
@@ -96,7 +94,6 @@ void LinkPanel::buildNetworkRow(QGridLayout* grid) {
     form::fitWidth(m_remoteIp, QStringLiteral("888.888.888.888"));
     form::fitWidth(m_remotePort, QStringLiteral("88888"));
     form::fitWidth(m_password, QString(16, QLatin1Char('8')));
-    form::keepWidth(m_subnet);
 
     KeyFilter::install(m_remoteIp, KeyFilter::Edit4KeyPress);
     KeyFilter::install(m_remotePort, KeyFilter::Edit5KeyPress);

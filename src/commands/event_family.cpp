@@ -1,7 +1,6 @@
 #include "commands/event_family.h"
 
 #include "commands/click_guard.h"
-#include "commands/field_width.h"
 #include "commands/form_builder.h"
 #include "commands/prompt_service.h"
 #include "commands/record_grid.h"
@@ -70,11 +69,6 @@ QGroupBox* EventFamily::buildGroup(QWidget* parent) {
         form::button(group, QStringLiteral("Button45"), QStringLiteral("Read All Events"));
     auto* deleteAll =
         form::button(group, QStringLiteral("Button46"), QStringLiteral("Delete All Events"));
-    for (QWidget* w : {static_cast<QWidget*>(m_timerNo), static_cast<QWidget*>(m_eventNo),
-                       static_cast<QWidget*>(m_target), static_cast<QWidget*>(m_channel),
-                       static_cast<QWidget*>(m_action), static_cast<QWidget*>(m_parameter),
-                       static_cast<QWidget*>(m_timerList)})
-        form::keepWidth(w);
 
     auto* grid = new QGridLayout(group);
     grid->setColumnStretch(4, 1); // room to spare goes to the grid, not into the fields

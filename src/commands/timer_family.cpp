@@ -96,8 +96,7 @@ QGroupBox* TimerFamily::buildClockGroup(QWidget* parent) {
     m_readTime = readOnly(form::edit(group, QStringLiteral("Edit39")));
     auto* set = form::button(group, QStringLiteral("Button43"), QStringLiteral("Set"));
     auto* read = form::button(group, QStringLiteral("Button42"), QStringLiteral("Read"));
-    for (QWidget* w : {static_cast<QWidget*>(m_module), static_cast<QWidget*>(m_clockDate)})
-        form::keepWidth(w);
+    form::keepWidth(m_clockDate);
     for (QLineEdit* e : {m_clockTime, m_readTime})
         form::fitWidth(e, QStringLiteral("88:88:88"));
     for (QLineEdit* e : {m_clockWeekday, m_readWeekday})
@@ -135,9 +134,7 @@ QGroupBox* TimerFamily::buildTimerGroup(QWidget* parent) {
         form::button(group, QStringLiteral("Button44"), QStringLiteral("Read All Timers"));
     auto* deleteAll =
         form::button(group, QStringLiteral("Button47"), QStringLiteral("Delete All Timers"));
-    for (QWidget* w : {static_cast<QWidget*>(m_timerNo), static_cast<QWidget*>(m_mode),
-                       static_cast<QWidget*>(m_timerDate)})
-        form::keepWidth(w);
+    form::keepWidth(m_timerDate);
     form::fitWidth(m_timerTime, QStringLiteral("88:88:88"));
     form::fitWidth(m_timerWeekday, QStringLiteral("Wednesday"));
 
