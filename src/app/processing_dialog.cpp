@@ -35,11 +35,9 @@ TForm2::TForm2(QWidget* parent)
     setProgress(0, 0);
 }
 
-void TForm2::showProcessing() {
-    // A new sequence starts from nothing until it reports its first request.
-    if (!isVisible())
-        setProgress(0, 0);
-    show();
+void TForm2::hideProcessing() {
+    hide();
+    setProgress(0, 0);
 }
 
 void TForm2::setProgress(int done, int total) {

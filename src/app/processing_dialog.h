@@ -14,8 +14,9 @@ class TForm2 : public QWidget, public ProcessingView {
 public:
     explicit TForm2(QWidget* parent);
 
-    void showProcessing() override;
-    void hideProcessing() override { hide(); }
+    void showProcessing() override { show(); }
+    // The next sequence starts from an empty bar, whichever of show and setProgress comes first.
+    void hideProcessing() override;
     bool processingVisible() const override { return isVisible(); }
     // "request done of total": done counts the requests sent so far, the running one included.
     void setProgress(int done, int total) override;
