@@ -5,29 +5,50 @@ FUZZ_BUILD ?= build-fuzz
 RUN_DIR    ?= run
 JOBS       ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
+PREFIX     ?= /usr/local
 
-.PHONY: all deps build run run-hardware test test-unit test-sanitize fuzz fuzz-long bench clean
+.PHONY: all deps configure build programs run run-hardware install package test test-unit \
+        test-sanitize fuzz fuzz-long bench clean
 
 all: build
 
 deps:
 	@tools/ensure-deps.sh
 
-build: deps
+configure: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+
+# Everything: the programs, the tests, the benchmarks.
+build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
+
+# Only the programs `make run` starts.
+programs: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target velm velm-sim velm-initdb
 
 # Starts the tool in $(RUN_DIR), creating the record database there on first use, with the
 # simulated installation beside it (run-hardware: the tool alone).
-run: build
+run: programs
 	@tools/run.sh $(BUILD) $(RUN_DIR)
 
-run-hardware: build
+run-hardware: programs
 	@SIM=0 tools/run.sh $(BUILD) $(RUN_DIR)
+
+# Installs the programs, the menu entry and its icon under $(PREFIX) (DESTDIR is honoured).
+install: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target velm-programs
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The Debian package, $(BUILD)/velm_<version>_<arch>.deb.
+package: configure
+	@cmake --build $(BUILD) -j $(JOBS) --target velm-programs
+	cd $(BUILD) && cpack -G DEB
 
 test: test-unit test-sanitize fuzz
 
+# The package is made after the build, never beside it in the same build folder.
 test-unit: build
+	@$(MAKE) --no-print-directory package
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 test-sanitize: deps

@@ -1,5 +1,6 @@
 #include "app/link_panel.h"
 
+#include "commands/field_width.h"
 #include "commands/form_builder.h"
 #include "commands/key_filter.h"
 #include "commands/prompt_service.h"
@@ -87,6 +88,12 @@ void LinkPanel::buildNetworkRow(QGridLayout* grid) {
     m_networkMode = form::radio(this, QStringLiteral("RadioButton1"), QStringLiteral("TCP/IP "));
     m_masked = form::check(this, QStringLiteral("chk1"), QStringLiteral("公开版"), true);
     m_masked->hide();
+
+    form::fitWidth(m_localIp, QStringLiteral("888.888.888.888"));
+    form::fitWidth(m_localPort, QStringLiteral("88888"));
+    form::fitWidth(m_remoteIp, QStringLiteral("888.888.888.888"));
+    form::fitWidth(m_remotePort, QStringLiteral("88888"));
+    form::fitWidth(m_password, QString(16, QLatin1Char('8')));
 
     KeyFilter::install(m_remoteIp, KeyFilter::Edit4KeyPress);
     KeyFilter::install(m_remotePort, KeyFilter::Edit5KeyPress);

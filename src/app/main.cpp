@@ -9,6 +9,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // The menu entry velm.desktop and its icon belong to this window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("velm"));
     MessagePrompts prompts;
     std::unique_ptr<TForm1> window;
     try {

@@ -2,6 +2,7 @@
 
 #include "app/families.h"
 #include "app/link_panel.h"
+#include "app/page_layout.h"
 #include "app/processing_dialog.h"
 #include "commands/form_builder.h"
 #include "commands/prompt_service.h"
@@ -29,6 +30,9 @@ const PageInfo kPages[] = {
     {"TabSheet5", "IR Control"},      {"TabSheet6", "Input Module Settings"},
     {"TabSheet7", "Timer Settings"},  {"TabSheet8", "Monitor Bindings"},
 };
+
+// Below this the tab sheets scroll; the settings band keeps the width its fields need.
+constexpr int kMinimumHeight = 560;
 } // namespace
 
 TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(prompts) {
@@ -49,7 +53,6 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
     buildPages();
     splitter->addWidget(m_pages);
     splitter->addWidget(buildLogBand());
-    splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 1);
     layout->addWidget(splitter, 1);
     setCentralWidget(central);
@@ -67,6 +70,10 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
 
     m_context = std::make_unique<FamilyContext>(FamilyContext{*m_bus, m_records, prompts, m_pages});
     createFamilies();
+    pagelayout::fitGrids(m_pages);
+    // The sheets get the height they need, the log band the rest of the window.
+    pagelayout::keepSheetsHeight(m_pages, splitter);
+    setMinimumSize(minimumSizeHint().width(), kMinimumHeight);
     FormCreate(databaseFile);
 }
 
@@ -76,13 +83,9 @@ TForm1::~TForm1() {
 }
 
 void TForm1::buildPages() {
-    for (const PageInfo& p : kPages) {
-        auto* page = new QWidget(m_pages);
-        page->setObjectName(QString::fromLatin1(p.name));
-        auto* row = new QHBoxLayout(page);
-        row->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        m_pages->addTab(page, QString::fromLatin1(p.caption));
-    }
+    for (const PageInfo& p : kPages)
+        m_pages->addTab(pagelayout::scrollingSheet(m_pages, p.name),
+                        QString::fromLatin1(p.caption));
     m_pages->setCurrentIndex(0);
 }
 

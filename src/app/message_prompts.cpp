@@ -1,5 +1,6 @@
 #include "app/message_prompts.h"
 
+#include <QDebug>
 #include <QMessageBox>
 
 void MessagePrompts::message(const QString& text) {
@@ -7,6 +8,9 @@ void MessagePrompts::message(const QString& text) {
 }
 
 void MessagePrompts::message(const QString& text, const QString& detail) {
+    // Also on the standard error stream: a tool started from a menu or a script leaves a
+    // trace of what it said (the session log), and a launcher check can read it.
+    qInfo().noquote() << "velm:" << text;
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("VELM"), text, QMessageBox::Ok, m_parent);
     box.setInformativeText(detail);
     box.exec();

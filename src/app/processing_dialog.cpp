@@ -2,11 +2,14 @@
 
 #include "commands/form_builder.h"
 
+#include <QCloseEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint) {
+TForm2::TForm2(QWidget* parent)
+    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QString());
     setFixedSize(337, 139);
@@ -19,12 +22,43 @@ TForm2::TForm2(QWidget* parent) : QWidget(parent, Qt::Dialog | Qt::CustomizeWind
     label->setFont(font);
     label->setStyleSheet(QStringLiteral("color: red;"));
     label->setAlignment(Qt::AlignCenter);
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("ProgressBar1"));
+    m_progress->setAlignment(Qt::AlignCenter);
     auto* cancel = form::button(this, QStringLiteral("Button1"), QStringLiteral("Cancel"));
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(label);
+    layout->addWidget(m_progress);
     layout->addWidget(cancel, 0, Qt::AlignHCenter);
     connect(cancel, &QPushButton::clicked, this, &TForm2::Button1Click);
+    setProgress(0, 0);
+}
+
+void TForm2::hideProcessing() {
+    hide();
+    setProgress(0, 0);
+}
+
+void TForm2::setProgress(int done, int total) {
+    if (total <= 0) {
+        m_progress->setRange(0, 1);
+        m_progress->setValue(0);
+        m_progress->setFormat(QString());
+        return;
+    }
+    done = qBound(0, done, total);
+    m_progress->setRange(0, total);
+    m_progress->setValue(done);
+    m_progress->setFormat(QStringLiteral("request %1 of %2").arg(done).arg(total));
+}
+
+void TForm2::closeEvent(QCloseEvent* event) {
+    // The window goes either way (the program may be ending); a sequence still showing it
+    // ends as with Cancel, counters and flags reset.
+    if (isVisible())
+        Button1Click();
+    QWidget::closeEvent(event);
 }
 
 void TForm2::Button1Click() {

@@ -23,8 +23,6 @@ BindTestGroup::BindTestGroup(FamilyContext& ctx, std::function<void()> slotLooku
     grid->addWidget(buildAcGroup(group), 4, 0, 1, 2);
     grid->addWidget(buildSceneGroup(group), 5, 0, 1, 2);
     grid->setRowStretch(6, 1);
-    for (QSpinBox* spin : {m_room, m_device, m_scene})
-        spin->setMaximumWidth(100);
 
     for (QSpinBox* spin : {m_room, m_device, m_scene})
         connect(spin, &QSpinBox::valueChanged, this, [this] { m_slotLookup(); });

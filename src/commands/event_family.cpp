@@ -64,6 +64,7 @@ QGroupBox* EventFamily::buildGroup(QWidget* parent) {
         form::button(group, QStringLiteral("Button46"), QStringLiteral("Delete All Events"));
 
     auto* grid = new QGridLayout(group);
+    grid->setColumnStretch(4, 1); // room to spare goes to the grid, not into the fields
     form::row(grid, 0, 0, QStringLiteral("LabelSpinEdit36"), QStringLiteral("Timer No. :"),
               m_timerNo);
     form::row(grid, 0, 2, QStringLiteral("LabelSpinEdit32"), QStringLiteral("Event No. :"),
@@ -79,7 +80,7 @@ QGroupBox* EventFamily::buildGroup(QWidget* parent) {
     grid->addWidget(set, 3, 3);
     grid->addWidget(
         new RecordGrid(m_ctx.records.events(), RecordStore::Events, m_ctx.prompts, group), 4, 0, 1,
-        4);
+        5);
     form::row(grid, 5, 0, QStringLiteral("LabelComboBox18"), QStringLiteral("Timer No. :"),
               m_timerList);
     grid->addWidget(readAll, 5, 2);

@@ -4,10 +4,15 @@
 
 #include <QGroupBox>
 #include <QLayout>
+#include <QScrollArea>
 #include <QTabWidget>
 
 QWidget* FamilyContext::page(const QString& name) const {
-    return pages->findChild<QWidget*>(name);
+    QWidget* sheet = pages->findChild<QWidget*>(name);
+    // A tab sheet scrolls: what it shows lives in the widget inside the scroll area.
+    if (auto* scroll = qobject_cast<QScrollArea*>(sheet))
+        return scroll->widget();
+    return sheet;
 }
 
 QGroupBox* FamilyContext::pageGroup(const QString& pageName, const QString& name,

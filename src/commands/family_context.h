@@ -17,7 +17,8 @@ struct FamilyContext {
     PromptService& prompts;
     QTabWidget* pages; // "PageControl1"
 
-    // The tab sheet with this objectName ("TabSheet3"); it has a layout to add groups to.
+    // What the tab sheet with this objectName ("TabSheet3") shows: a widget with a layout to
+    // add groups to (inside the sheet's scroll area).
     QWidget* page(const QString& name) const;
     // A new group box added to that tab sheet's layout.
     QGroupBox* pageGroup(const QString& page, const QString& name, const QString& caption) const;

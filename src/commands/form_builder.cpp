@@ -45,6 +45,8 @@ QSpinBox* spin(QWidget* parent, const QString& name, int min, int max, int value
     s->setRange(min, max);
     s->setValue(value);
     s->setMinimumWidth(70);
+    // As wide as its largest value, never as its grid column.
+    s->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return s;
 }
 
@@ -53,6 +55,8 @@ QComboBox* combo(QWidget* parent, const QString& name, const QStringList& items,
     c->addItems(items);
     c->setEditable(false);
     c->setCurrentIndex(current);
+    // As wide as its longest item, never as its grid column.
+    c->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return c;
 }
 

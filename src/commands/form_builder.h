@@ -19,7 +19,8 @@ class QWidget;
 #include <initializer_list>
 
 // Small helpers that create the tool's controls with their designer names as objectName,
-// their captions, ranges and defaults.
+// their captions, ranges and defaults. Spin edits and pick-lists are as wide as their
+// contents (see also field_width.h).
 namespace form {
 
 QGroupBox* group(QWidget* parent, const QString& name, const QString& caption);

@@ -1,6 +1,7 @@
 #include "commands/timer_family.h"
 
 #include "commands/click_guard.h"
+#include "commands/field_width.h"
 #include "commands/form_builder.h"
 #include "commands/prompt_service.h"
 #include "commands/record_grid.h"
@@ -89,8 +90,15 @@ QGroupBox* TimerFamily::buildClockGroup(QWidget* parent) {
     m_readTime = readOnly(form::edit(group, QStringLiteral("Edit39")));
     auto* set = form::button(group, QStringLiteral("Button43"), QStringLiteral("Set"));
     auto* read = form::button(group, QStringLiteral("Button42"), QStringLiteral("Read"));
+    form::keepWidth(m_clockDate);
+    for (QLineEdit* e : {m_clockTime, m_readTime})
+        form::fitWidth(e, QStringLiteral("88:88:88"));
+    for (QLineEdit* e : {m_clockWeekday, m_readWeekday})
+        form::fitWidth(e, QStringLiteral("Wednesday"));
+    form::fitWidth(m_readDate, QStringLiteral("8888-88-88"));
 
     auto* grid = new QGridLayout(group);
+    grid->setColumnStretch(3, 1); // room to spare goes beside the fields, not into them
     form::row(grid, 0, 0, QStringLiteral("LabelSpinEdit30"), QStringLiteral("Module Addr. :"),
               m_module);
     form::row(grid, 1, 0, QStringLiteral("LabelDateTimePicker2"), QStringLiteral("Time(set) :"),
@@ -120,8 +128,12 @@ QGroupBox* TimerFamily::buildTimerGroup(QWidget* parent) {
         form::button(group, QStringLiteral("Button44"), QStringLiteral("Read All Timers"));
     auto* deleteAll =
         form::button(group, QStringLiteral("Button47"), QStringLiteral("Delete All Timers"));
+    form::keepWidth(m_timerDate);
+    form::fitWidth(m_timerTime, QStringLiteral("88:88:88"));
+    form::fitWidth(m_timerWeekday, QStringLiteral("Wednesday"));
 
     auto* grid = new QGridLayout(group);
+    grid->setColumnStretch(2, 1); // room to spare goes to the grid, not into the fields
     form::row(grid, 0, 0, QStringLiteral("LabelSpinEdit31"), QStringLiteral("Timer No. :"),
               m_timerNo);
     form::row(grid, 1, 0, QStringLiteral("LabelComboBox14"), QStringLiteral("Timer Mode :"),
@@ -131,7 +143,7 @@ QGroupBox* TimerFamily::buildTimerGroup(QWidget* parent) {
     grid->addWidget(fieldRow(group, {set, readAll, deleteAll}), 3, 0, 1, 2);
     grid->addWidget(
         new RecordGrid(m_ctx.records.timers(), RecordStore::Timers, m_ctx.prompts, group), 4, 0, 1,
-        2);
+        3);
     grid->setRowStretch(4, 1);
 
     connect(set, &QPushButton::clicked, this,

@@ -1,0 +1,191 @@
+// Installing like a desktop tool: `cmake --install` into a scratch prefix puts the programs,
+// the menu entry and its icons where a desktop finds them, the entry is valid, and the
+// launcher it runs opens a working tool in a per-user data folder.
+#include "support/install_layout.h"
+
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+// Seconds a started tool gets to show a start-up message before we take silence as none.
+constexpr int kQuietMs = 5000;
+constexpr int kStartMs = 30000;
+
+QString run(const QString& program, const QStringList& args, int* exitCode) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        *exitCode = -1;
+        return QStringLiteral("%1 did not finish: %2").arg(program, p.errorString());
+    }
+    *exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return QString::fromLocal8Bit(p.readAll());
+}
+
+// The tool's messages also go to its standard error stream, one "velm: TEXT" line each.
+QStringList messagesIn(const QString& output) {
+    return output.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^velm: ")));
+}
+
+void stop(QProcess& p) {
+    if (p.state() != QProcess::NotRunning) {
+        p.terminate();
+        if (!p.waitForFinished(10000)) {
+            p.kill();
+            p.waitForFinished();
+        }
+    }
+}
+} // namespace
+
+class TestInstall : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_prefix;
+
+    QString bin(const QString& name) const { return m_prefix + QStringLiteral("/bin/") + name; }
+
+    // Starts the installed launcher as a menu would: from the home folder, with this
+    // environment; stdout and stderr are merged.
+    void startLauncher(QProcess& p, const QString& home, const QString& xdgDataHome) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (xdgDataHome.isNull())
+            env.remove(QStringLiteral("XDG_DATA_HOME"));
+        else
+            env.insert(QStringLiteral("XDG_DATA_HOME"), xdgDataHome);
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(home);
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(bin(QStringLiteral("velm-launch")), {});
+        QVERIFY2(p.waitForStarted(kStartMs), qPrintable(p.errorString()));
+    }
+
+    // Lets the tool come up and checks that it is still running and said nothing; `output`
+    // gets what the launcher and the tool printed.
+    void expectQuietStart(QProcess& p, QString* output) {
+        QTest::qWait(kQuietMs);
+        *output = QString::fromLocal8Bit(p.readAll());
+        QVERIFY2(p.state() == QProcess::Running, qPrintable(*output));
+        QVERIFY2(messagesIn(*output).isEmpty(), qPrintable(*output));
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        m_prefix = m_dir.filePath(QStringLiteral("prefix"));
+        int code = 0;
+        const QString out = run(QStringLiteral(VELM_CMAKE_COMMAND),
+                                {"--install", VELM_BUILD_DIR, "--prefix", m_prefix}, &code);
+        QVERIFY2(code == 0, qPrintable(out));
+    }
+
+    void installsTheExpectedFiles() {
+        QStringList found;
+        QDirIterator it(m_prefix, QDir::Files, QDirIterator::Subdirectories);
+        while (it.hasNext())
+            found << QDir(m_prefix).relativeFilePath(it.next());
+        found.sort();
+        QCOMPARE(found, installlayout::files());
+        for (const QString& program : installlayout::programs())
+            QVERIFY2(QFileInfo(m_prefix + QLatin1Char('/') + program).isExecutable(),
+                     qPrintable(program));
+    }
+
+    void desktopEntryValidatesAndRunsTheLauncher() {
+        const QString entry = m_prefix + QStringLiteral("/share/applications/velm.desktop");
+        int code = 0;
+        const QString out = run(QStringLiteral("desktop-file-validate"), {entry}, &code);
+        QVERIFY2(code == 0 && out.trimmed().isEmpty(),
+                 qPrintable(QStringLiteral("desktop-file-validate (desktop-file-utils, see "
+                                           "tools/ensure-deps.sh): ") +
+                            out));
+        QSettings desktop(entry, QSettings::IniFormat);
+        desktop.beginGroup(QStringLiteral("Desktop Entry"));
+        QCOMPARE(desktop.value(QStringLiteral("Exec")).toString(), QStringLiteral("velm-launch"));
+        QCOMPARE(desktop.value(QStringLiteral("Icon")).toString(), QStringLiteral("velm"));
+        QVERIFY(QFileInfo(bin(QStringLiteral("velm-launch"))).isExecutable());
+    }
+
+    void iconsHaveTheirSizes() {
+        for (const QString& size : installlayout::iconSizes()) {
+            const QImage icon(m_prefix +
+                              QStringLiteral("/share/icons/hicolor/%1x%1/apps/velm.png").arg(size));
+            QCOMPARE(icon.size(), QSize(size.toInt(), size.toInt()));
+        }
+    }
+
+    // What the launcher is for: the tool alone, started in a folder without VELM.mdb,
+    // greets the user with one message per table.
+    void toolAloneInAnEmptyFolderComplains() {
+        QTemporaryDir home;
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(home.path());
+        p.setProcessChannelMode(QProcess::MergedChannels);
+        p.start(bin(QStringLiteral("velm")), {});
+        QVERIFY(p.waitForStarted(kStartMs));
+        QString output;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (output += QString::fromLocal8Bit(p.readAll()),
+             output.contains(QStringLiteral("velm: Can not find Scene Records database"))),
+            kStartMs);
+        stop(p);
+        QVERIFY(!QFile::exists(home.filePath(QStringLiteral("VELM.mdb"))));
+    }
+
+    void launcherOpensAWorkingTool_data() {
+        QTest::addColumn<QString>("xdgDataHome"); // relative to a scratch home; null: unset
+        QTest::addColumn<QString>("dataFolder");  // where VELM.mdb must appear
+        QTest::newRow("XDG_DATA_HOME") << "data"
+                                       << "data/velm";
+        QTest::newRow("no XDG_DATA_HOME") << QString() << ".local/share/velm";
+        QTest::newRow("relative XDG_DATA_HOME is ignored") << "rel"
+                                                           << ".local/share/velm";
+    }
+
+    void launcherOpensAWorkingTool() {
+        QFETCH(QString, xdgDataHome);
+        QFETCH(QString, dataFolder);
+        QTemporaryDir home;
+        QString xdg;
+        if (xdgDataHome == QLatin1String("rel"))
+            xdg = QStringLiteral("relative/data");
+        else if (!xdgDataHome.isNull())
+            xdg = home.filePath(xdgDataHome);
+        const QString database = home.filePath(dataFolder + QStringLiteral("/VELM.mdb"));
+
+        QString output;
+        QProcess first;
+        startLauncher(first, home.path(), xdg);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(database), kStartMs);
+        expectQuietStart(first, &output);
+        stop(first);
+        QVERIFY2(output.contains(QStringLiteral("velm-initdb: created")), qPrintable(output));
+        // Nothing lands in the folder the menu started it from.
+        QVERIFY(!QFile::exists(home.filePath(QStringLiteral("VELM.mdb"))));
+
+        // A second start uses the database as it is.
+        QProcess second;
+        startLauncher(second, home.path(), xdg);
+        expectQuietStart(second, &output);
+        stop(second);
+        QVERIFY2(!output.contains(QStringLiteral("velm-initdb")), qPrintable(output));
+    }
+};
+
+QTEST_MAIN(TestInstall)
+#include "test_install.moc"
