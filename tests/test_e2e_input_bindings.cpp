@@ -8,6 +8,7 @@
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
+#include "support/sim_window.h"
 #include "support/window_probe.h"
 
 #include <QComboBox>
@@ -53,20 +54,17 @@ private slots:
 private:
     static void links();
     template <class T> T* find(const QString& name) const {
-        return probe::control<T>(m_window.get(), name);
+        return probe::control<T>(m_env->window.get(), name);
     }
     void click(const QString& name) { find<QPushButton>(name)->click(); }
-    QStringList rows() const { return probe::tableRows(m_window->records().binds()); }
+    QStringList rows() const { return probe::tableRows(m_env->window->records().binds()); }
     int sends() const;
     int lightState(int channel);
     void setBinding();
     void waitFinished();
-    bool processing() const { return m_window->bus().processingVisible(); }
+    bool processing() const { return m_env->window->bus().processingVisible(); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SimProcess> m_sim;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TForm1> m_window;
+    std::unique_ptr<SimWindow> m_env;
 };
 
 void TestE2eInputBindings::links() {
@@ -77,38 +75,13 @@ void TestE2eInputBindings::links() {
 
 void TestE2eInputBindings::init() {
     QFETCH(bool, serial);
-    m_dir = std::make_unique<QTemporaryDir>();
-    schema::createDatabase(m_dir->filePath(QStringLiteral("VELM.mdb")));
-    m_prompts = std::make_unique<ScriptedPrompts>();
-    m_sim = std::make_unique<SimProcess>();
-    const QStringList args =
-        serial ? QStringList{"--no-udp", "--serial", "--baud", "0"} : QStringList{};
-    QVERIFY2(m_sim->start(args), qPrintable(m_sim->errorString()));
-    if (serial)
-        qputenv("VELM_COM1", m_sim->serialPath().toLocal8Bit());
-    m_window = std::make_unique<TForm1>(*m_prompts, m_dir->filePath(QStringLiteral("VELM.mdb")));
-    if (serial) {
-        find<QComboBox>(QStringLiteral("ComboBox5"))->setCurrentText(QStringLiteral("COM1"));
-        click(QStringLiteral("Button10"));
-    } else {
-        // Loopback only: the remote address is set before anything is sent.
-        find<QLineEdit>(QStringLiteral("Edit4"))->setText(QStringLiteral("127.0.0.1"));
-        find<QLineEdit>(QStringLiteral("Edit5"))->setText(QString::number(m_sim->udpPort()));
-        find<QLineEdit>(QStringLiteral("Edit6"))
-            ->setText(QString::number(SimProcess::freeUdpPort()));
-        find<QRadioButton>(QStringLiteral("RadioButton1"))->setChecked(true);
-        click(QStringLiteral("Button32"));
-    }
-    QVERIFY2(m_prompts->messages.isEmpty(), qPrintable(m_prompts->messages.join('|')));
+    m_env = std::make_unique<SimWindow>();
+    QVERIFY2(m_env->open(serial), qPrintable(m_env->error));
     find<QSpinBox>(QStringLiteral("SpinEdit37"))->setValue(kInputModule);
 }
 
 void TestE2eInputBindings::cleanup() {
-    m_window.reset();
-    m_prompts.reset();
-    m_sim.reset();
-    m_dir.reset();
-    qunsetenv("VELM_COM1");
+    m_env.reset();
 }
 
 int TestE2eInputBindings::sends() const {
@@ -118,7 +91,9 @@ int TestE2eInputBindings::sends() const {
 }
 
 int TestE2eInputBindings::lightState(int channel) {
-    return SimProcess::module(m_sim->dump(), kLightModule)["states"].toArray()[channel - 1].toInt();
+    return SimProcess::module(m_env->sim.dump(), kLightModule)["states"]
+        .toArray()[channel - 1]
+        .toInt();
 }
 
 // Input 2 of module 5, "NO", 1 s, "Light On" on light module 1 channel 3.
@@ -132,20 +107,20 @@ void TestE2eInputBindings::setBinding() {
     find<QComboBox>(QStringLiteral("ComboBox16"))->setCurrentIndex(0);
     click(QStringLiteral("Button35"));
     QTRY_COMPARE_WITH_TIMEOUT(rows(), QStringList{kBound}, kWatchdogMs);
-    QCOMPARE(SimProcess::module(m_sim->dump(), kInputModule)["inputs"].toArray().size(), 1);
+    QCOMPARE(SimProcess::module(m_env->sim.dump(), kInputModule)["inputs"].toArray().size(), 1);
 }
 
 void TestE2eInputBindings::waitFinished() {
-    QTRY_VERIFY_WITH_TIMEOUT(m_prompts->messages.contains(kFinished), kSequenceMs);
-    QCOMPARE(m_prompts->messages, QStringList{kFinished});
+    QTRY_VERIFY_WITH_TIMEOUT(m_env->prompts.messages.contains(kFinished), kSequenceMs);
+    QCOMPARE(m_env->prompts.messages, QStringList{kFinished});
     QVERIFY(!processing());
-    QCOMPARE(m_window->bus().state().ControlDataIndex, 0);
+    QCOMPARE(m_env->window->bus().state().ControlDataIndex, 0);
 }
 
 void TestE2eInputBindings::setReadAllAndTrigger() {
     setBinding();
     QCOMPARE(lightState(3), 0);
-    QCOMPARE(m_sim->command(QStringLiteral("trigger 5 2")), QStringLiteral("ok"));
+    QCOMPARE(m_env->sim.command(QStringLiteral("trigger 5 2")), QStringLiteral("ok"));
     QTRY_COMPARE_WITH_TIMEOUT(lightState(3), 1, kWatchdogMs);
 
     const int before = sends();
@@ -167,25 +142,26 @@ void TestE2eInputBindings::deleteAll() {
     QCOMPARE(got.size(), 14);
     for (int i = 0; i < 14; ++i)
         QCOMPARE(got.at(i), emptyRow(i + 1));
-    QCOMPARE(m_window->bus().state().DeletingControlData, quint8(0));
-    QVERIFY(SimProcess::module(m_sim->dump(), kInputModule)["inputs"].toArray().isEmpty());
-    QCOMPARE(m_sim->command(QStringLiteral("trigger 5 2")),
+    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(0));
+    QVERIFY(SimProcess::module(m_env->sim.dump(), kInputModule)["inputs"].toArray().isEmpty());
+    QCOMPARE(m_env->sim.command(QStringLiteral("trigger 5 2")),
              QStringLiteral("error: input 2 is not bound"));
 }
 
 void TestE2eInputBindings::watchdogEndsReadAll() {
     // A reply half-way through goes missing.
-    QTimer::singleShot(300, m_window.get(), [this] { m_sim->command(QStringLiteral("drop 1")); });
+    QTimer::singleShot(300, m_env->window.get(),
+                       [this] { m_env->sim.command(QStringLiteral("drop 1")); });
     click(QStringLiteral("Button50"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_prompts->messages.contains(QStringLiteral("Timeout！")),
+    QTRY_VERIFY_WITH_TIMEOUT(m_env->prompts.messages.contains(QStringLiteral("Timeout！")),
                              kWatchdogMs * 3);
-    QCOMPARE(m_prompts->messages, QStringList{QStringLiteral("Timeout！")});
+    QCOMPARE(m_env->prompts.messages, QStringList{QStringLiteral("Timeout！")});
     QVERIFY(!processing());
     QVERIFY(rows().size() < 14);
-    QCOMPARE(m_window->bus().state().ControlDataIndex, 0);
+    QCOMPARE(m_env->window->bus().state().ControlDataIndex, 0);
 
     // The next click reads from channel 1 over the rows there are.
-    m_prompts->messages.clear();
+    m_env->prompts.messages.clear();
     click(QStringLiteral("Button50"));
     waitFinished();
     QCOMPARE(rows().size(), 14);
@@ -193,7 +169,7 @@ void TestE2eInputBindings::watchdogEndsReadAll() {
 }
 
 void TestE2eInputBindings::cancelEndsDeleteAll() {
-    TForm2& dialog = m_window->processingDialog();
+    TForm2& dialog = m_env->window->processingDialog();
     QTimer::singleShot(600, &dialog, [&dialog] {
         dialog.findChild<QPushButton*>(QStringLiteral("Button1"))->click();
     });
@@ -201,14 +177,14 @@ void TestE2eInputBindings::cancelEndsDeleteAll() {
     QTRY_VERIFY_WITH_TIMEOUT(!processing(), kSequenceMs);
     const QStringList written = rows();
     QVERIFY2(written.size() >= 1 && written.size() < 14, qPrintable(written.join('\n')));
-    QCOMPARE(m_window->bus().state().DeletingControlData, quint8(0));
+    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(0));
     // A reply still on its way writes nothing, sends nothing and finishes nothing.
     const int sent = sends();
     QTest::qWait(800);
     QCOMPARE(rows(), written);
     QCOMPARE(sends(), sent);
-    QVERIFY(m_prompts->messages.isEmpty());
-    QCOMPARE(m_window->bus().state().ControlDataIndex, 0);
+    QVERIFY(m_env->prompts.messages.isEmpty());
+    QCOMPARE(m_env->window->bus().state().ControlDataIndex, 0);
 }
 
 QTEST_MAIN(TestE2eInputBindings)

@@ -8,6 +8,7 @@
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
+#include "support/sim_window.h"
 #include "support/window_probe.h"
 
 #include <QAction>
@@ -50,7 +51,7 @@ private:
     static void links();
     void open(bool serial);
     template <class T> T* find(const QString& name) const {
-        return probe::control<T>(m_window.get(), name);
+        return probe::control<T>(m_env->window.get(), name);
     }
     void click(const QString& name) { find<QPushButton>(name)->click(); }
     void choose(const QString& type) { find<QComboBox>("ComboBox27")->setCurrentText(type); }
@@ -65,10 +66,7 @@ private:
     // answer that follows another within the quiet time would share its block and be lost.
     void clickAndAwaitAnswer(const QString& button);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SimProcess> m_sim;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TForm1> m_window;
+    std::unique_ptr<SimWindow> m_env;
 };
 
 void TestE2eMonitor::links() {
@@ -78,46 +76,19 @@ void TestE2eMonitor::links() {
 }
 
 void TestE2eMonitor::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    schema::createDatabase(m_dir->filePath(QStringLiteral("VELM.mdb")));
-    m_prompts = std::make_unique<ScriptedPrompts>();
-    m_sim = std::make_unique<SimProcess>();
+    m_env = std::make_unique<SimWindow>();
 }
 
 void TestE2eMonitor::cleanup() {
-    m_window.reset();
-    m_prompts.reset();
-    m_sim.reset();
-    m_dir.reset();
-    qunsetenv("VELM_COM1");
+    m_env.reset();
 }
 
 void TestE2eMonitor::open(bool serial) {
-    const QStringList args =
-        serial ? QStringList{"--no-udp", "--serial", "--baud", "0"} : QStringList{};
-    QVERIFY2(m_sim->start(args), qPrintable(m_sim->errorString()));
-    if (serial)
-        qputenv("VELM_COM1", m_sim->serialPath().toLocal8Bit());
-    m_window = std::make_unique<TForm1>(*m_prompts, m_dir->filePath(QStringLiteral("VELM.mdb")));
-    if (serial) {
-        find<QComboBox>(QStringLiteral("ComboBox5"))->setCurrentText(QStringLiteral("COM1"));
-        click(QStringLiteral("Button10"));
-        QCOMPARE(find<QPushButton>(QStringLiteral("Button10"))->text(), QStringLiteral("Close"));
-    } else {
-        // Loopback only: the remote address is set before anything is sent.
-        find<QLineEdit>(QStringLiteral("Edit4"))->setText(QStringLiteral("127.0.0.1"));
-        find<QLineEdit>(QStringLiteral("Edit5"))->setText(QString::number(m_sim->udpPort()));
-        find<QLineEdit>(QStringLiteral("Edit6"))
-            ->setText(QString::number(SimProcess::freeUdpPort()));
-        find<QRadioButton>(QStringLiteral("RadioButton1"))->setChecked(true);
-        click(QStringLiteral("Button32"));
-        QCOMPARE(find<QPushButton>(QStringLiteral("Button32"))->text(), QStringLiteral("Close"));
-    }
-    QVERIFY2(m_prompts->messages.isEmpty(), qPrintable(m_prompts->messages.join('|')));
+    QVERIFY2(m_env->open(serial), qPrintable(m_env->error));
 }
 
 QString TestE2eMonitor::binding(int slot) const {
-    const RecordTable& t = m_window->records().monitor();
+    const RecordTable& t = m_env->window->records().monitor();
     for (int r = 0; r < t.rowCount(); ++r)
         if (t.valueAt(r, 0).toInt() == slot)
             return t.valueAt(r, 4).toString() + '|' + t.valueAt(r, 5).toString();
@@ -150,11 +121,12 @@ int TestE2eMonitor::readAll(const QString& type) {
     choose(type);
     find<QAction>(QStringLiteral("MenuItem2"))->trigger(); // "Delete All" clears the rows
     click(QStringLiteral("Button40"));                     // a clear log to count in
-    m_prompts->messages.clear();
+    m_env->prompts.messages.clear();
     click(QStringLiteral("Button52"));
-    if (!QTest::qWaitFor([this] { return m_prompts->messages.contains(kFinished); }, kSequenceMs))
+    if (!QTest::qWaitFor([this] { return m_env->prompts.messages.contains(kFinished); },
+                         kSequenceMs))
         return -1;
-    if (m_prompts->messages != QStringList{kFinished})
+    if (m_env->prompts.messages != QStringList{kFinished})
         return -2;
     return sendCount();
 }
@@ -166,7 +138,7 @@ void TestE2eMonitor::setAndReadBackEachType() {
     bind(QStringLiteral("Curtain"), 66, kCurtainModule, 2);
     bind(QStringLiteral("AC"), 98, kIrModule, 7);
     // The gateway holds them under type, room and device byte.
-    const QJsonArray held = m_sim->dump()["busSwitch"].toObject()["monitor"].toArray();
+    const QJsonArray held = m_env->sim.dump()["busSwitch"].toObject()["monitor"].toArray();
     QCOMPARE(held.size(), 3);
     QCOMPARE(
         held.contains(QJsonObject{
@@ -180,8 +152,8 @@ void TestE2eMonitor::setAndReadBackEachType() {
     QCOMPARE(readAll(QStringLiteral("Curtain")), 32);
     QCOMPARE(binding(66), QStringLiteral("%1|2").arg(kCurtainModule));
     QCOMPARE(binding(96), QStringLiteral("255|256")); // unbound: the gateway answers FF FF
-    QCOMPARE(m_window->bus().state().MonitorBindIndex, 0);
-    QVERIFY(!m_window->bus().processingVisible());
+    QCOMPARE(m_env->window->bus().state().MonitorBindIndex, 0);
+    QVERIFY(!m_env->window->bus().processingVisible());
 
     QCOMPARE(readAll(QStringLiteral("Light")), 64);
     QCOMPARE(binding(5), QStringLiteral("%1|4").arg(kLightModule));
@@ -203,7 +175,7 @@ void TestE2eMonitor::bindTestSwitchesBoundLight() {
     find<QSpinBox>("SpinEdit39")->setValue(2);
     find<QSpinBox>("SpinEdit40")->setValue(1);
     auto channel3 = [this] {
-        return SimProcess::module(m_sim->dump(), kLightModule)["states"].toArray()[2].toInt();
+        return SimProcess::module(m_env->sim.dump(), kLightModule)["states"].toArray()[2].toInt();
     };
     auto* on = find<QCheckBox>("CheckBox14");
     auto* off = find<QCheckBox>("CheckBox15");
@@ -217,19 +189,19 @@ void TestE2eMonitor::bindTestSwitchesBoundLight() {
     QTRY_COMPARE_WITH_TIMEOUT(channel3(), 0, kWatchdogMs);
     clickAndAwaitAnswer(QStringLiteral("Button56"));
     QTRY_VERIFY_WITH_TIMEOUT(!on->isChecked() && off->isChecked(), kWatchdogMs);
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_env->prompts.messages.isEmpty());
 }
 
 void TestE2eMonitor::watchdogWhenAnAnswerIsDropped() {
     open(true);
     bind(QStringLiteral("Curtain"), 65, kCurtainModule, 1);
-    QCOMPARE(m_sim->command(QStringLiteral("drop 1")), QStringLiteral("ok"));
-    m_prompts->messages.clear();
+    QCOMPARE(m_env->sim.command(QStringLiteral("drop 1")), QStringLiteral("ok"));
+    m_env->prompts.messages.clear();
     click(QStringLiteral("Button52"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_prompts->messages.contains(QStringLiteral("Timeout！")),
+    QTRY_VERIFY_WITH_TIMEOUT(m_env->prompts.messages.contains(QStringLiteral("Timeout！")),
                              kWatchdogMs * 3);
-    QCOMPARE(m_prompts->messages, QStringList{QStringLiteral("Timeout！")});
-    QVERIFY(!m_window->bus().processingVisible());
+    QCOMPARE(m_env->prompts.messages, QStringList{QStringLiteral("Timeout！")});
+    QVERIFY(!m_env->window->bus().processingVisible());
     QCOMPARE(binding(65), QStringLiteral("%1|1").arg(kCurtainModule));
 
     // The next click is a new sequence from the first curtain slot.

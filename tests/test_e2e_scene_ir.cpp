@@ -7,6 +7,7 @@
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
+#include "support/sim_window.h"
 #include "support/window_probe.h"
 
 #include <QCheckBox>
@@ -50,21 +51,18 @@ private slots:
 private:
     static void links();
     template <class T> T* find(const QString& name) const {
-        return probe::control<T>(m_window.get(), name);
+        return probe::control<T>(m_env->window.get(), name);
     }
     void set(const QString& spin, int value) { find<QSpinBox>(spin)->setValue(value); }
     int readLines() const;
     // Clicks and waits until the reply has been taken in (at once in network mode).
     void clickAndWait(const QString& button);
     QStringList rows(RecordStore::Table which) const;
-    QJsonObject simModule(int address) { return SimProcess::module(m_sim->dump(), address); }
+    QJsonObject simModule(int address) { return SimProcess::module(m_env->sim.dump(), address); }
     bool serial() const { return m_serial; }
 
     bool m_serial = false;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SimProcess> m_sim;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TForm1> m_window;
+    std::unique_ptr<SimWindow> m_env;
 };
 
 void TestE2eSceneIr::links() {
@@ -76,42 +74,13 @@ void TestE2eSceneIr::links() {
 void TestE2eSceneIr::init() {
     QFETCH(bool, serial);
     m_serial = serial;
-    m_dir = std::make_unique<QTemporaryDir>();
-    const QString file = m_dir->filePath(QStringLiteral("VELM.mdb"));
-    schema::createDatabase(file);
-    m_sim = std::make_unique<SimProcess>();
-    QStringList args{"--ir-learn-ms", QString::number(kLearnMs)};
-    if (serial)
-        args << "--no-udp"
-             << "--serial"
-             << "--baud"
-             << "0";
-    QVERIFY2(m_sim->start(args), qPrintable(m_sim->errorString()));
-    if (serial)
-        qputenv("VELM_COM1", m_sim->serialPath().toLocal8Bit());
-    m_prompts = std::make_unique<ScriptedPrompts>();
-    m_window = std::make_unique<TForm1>(*m_prompts, file);
-    if (serial) {
-        find<QComboBox>(QStringLiteral("ComboBox5"))->setCurrentText(QStringLiteral("COM1"));
-        find<QPushButton>(QStringLiteral("Button10"))->click();
-    } else {
-        // Loopback only: the remote address is set before anything is sent.
-        find<QLineEdit>(QStringLiteral("Edit4"))->setText(QStringLiteral("127.0.0.1"));
-        find<QLineEdit>(QStringLiteral("Edit5"))->setText(QString::number(m_sim->udpPort()));
-        find<QLineEdit>(QStringLiteral("Edit6"))
-            ->setText(QString::number(SimProcess::freeUdpPort()));
-        find<QRadioButton>(QStringLiteral("RadioButton1"))->setChecked(true);
-        find<QPushButton>(QStringLiteral("Button32"))->click();
-    }
-    QVERIFY2(m_prompts->messages.isEmpty(), qPrintable(m_prompts->messages.join('|')));
+    m_env = std::make_unique<SimWindow>();
+    QVERIFY2(m_env->open(serial, {"--ir-learn-ms", QString::number(kLearnMs)}),
+             qPrintable(m_env->error));
 }
 
 void TestE2eSceneIr::cleanup() {
-    m_window.reset();
-    m_prompts.reset();
-    m_sim.reset();
-    m_dir.reset();
-    qunsetenv("VELM_COM1");
+    m_env.reset();
 }
 
 int TestE2eSceneIr::readLines() const {
@@ -124,16 +93,16 @@ void TestE2eSceneIr::clickAndWait(const QString& button) {
     const int before = readLines();
     find<QPushButton>(button)->click();
     QTRY_VERIFY_WITH_TIMEOUT(readLines() > before, kReplyWaitMs);
-    QVERIFY2(m_prompts->messages.isEmpty(), qPrintable(m_prompts->messages.join('|')));
+    QVERIFY2(m_env->prompts.messages.isEmpty(), qPrintable(m_env->prompts.messages.join('|')));
 }
 
 QStringList TestE2eSceneIr::rows(RecordStore::Table which) const {
-    return probe::tableRows(m_window->records().table(which));
+    return probe::tableRows(m_env->window->records().table(which));
 }
 
 void TestE2eSceneIr::storeCallAndClearScene() {
     // Channels 2 and 3 on, so that the scene's "No Change" and "Off/Close" show.
-    m_window->pages()->setCurrentWidget(find<QWidget>(QStringLiteral("TabSheet3")));
+    m_env->window->pages()->setCurrentWidget(find<QWidget>(QStringLiteral("TabSheet3")));
     set(QStringLiteral("SpinEdit2"), kLight);
     for (int channel : {2, 3}) {
         set(QStringLiteral("SpinEdit3"), channel);
@@ -165,7 +134,7 @@ void TestE2eSceneIr::storeCallAndClearScene() {
     QCOMPARE(simModule(kLight)["states"].toArray(), QJsonArray({1, 1, 0, 1, 0, 0, 0, 0}));
 
     set(QStringLiteral("SpinEdit5"), kLight);
-    m_prompts->answers = {true};
+    m_env->prompts.answers = {true};
     clickAndWait(QStringLiteral("Button13"));
     QVERIFY(rows(RecordStore::Scenes).isEmpty());
     QVERIFY(simModule(kLight)["scenes"].toObject().isEmpty());
@@ -195,20 +164,20 @@ void TestE2eSceneIr::learnSendAndDeleteCode() {
         set(QStringLiteral("SpinEdit4"), 99);
         find<QPushButton>(QStringLiteral("Button8"))->click();
     }
-    QCOMPARE(m_window->bus().state().IrLearning, quint8(0));
+    QCOMPARE(m_env->window->bus().state().IrLearning, quint8(0));
     QVERIFY(find<QLabel>(QStringLiteral("Label71"))->isHidden());
     QCOMPARE(simModule(kIr)["irSent"].toArray(), QJsonArray({17}));
     QCOMPARE(rows(RecordStore::Ir), learned); // Send IR's answer wrote nothing
 
-    m_prompts->answers = {true};
+    m_env->prompts.answers = {true};
     clickAndWait(QStringLiteral("Button25"));
     QVERIFY(rows(RecordStore::Ir).isEmpty());
     QVERIFY(simModule(kIr)["irCodes"].toArray().isEmpty());
-    QVERIFY2(m_prompts->messages.isEmpty(), qPrintable(m_prompts->messages.join('|')));
+    QVERIFY2(m_env->prompts.messages.isEmpty(), qPrintable(m_env->prompts.messages.join('|')));
 }
 
 void TestE2eSceneIr::deleteAllAnsweredLate() {
-    RecordTable& t = m_window->records().ir();
+    RecordTable& t = m_env->window->records().ir();
     for (int module : {kIr, 5, kIr}) {
         t.append();
         t.setField(QStringLiteral("Module_Addr"), module);
@@ -217,7 +186,7 @@ void TestE2eSceneIr::deleteAllAnsweredLate() {
         t.post();
     }
     set(QStringLiteral("SpinEdit14"), kIr);
-    m_prompts->answers = {true};
+    m_env->prompts.answers = {true};
     QElapsedTimer clock;
     clock.start();
     find<QPushButton>(QStringLiteral("Button27"))->click();
@@ -228,8 +197,8 @@ void TestE2eSceneIr::deleteAllAnsweredLate() {
         QCOMPARE(rows(RecordStore::Ir), QStringList{"5|50|code"});
     }
     QTRY_COMPARE_WITH_TIMEOUT(rows(RecordStore::Ir), QStringList{"5|50|code"}, kReplyWaitMs);
-    QCOMPARE(m_window->bus().state().LongReplyWait, quint8(0));
-    QVERIFY2(m_prompts->messages.isEmpty(), qPrintable(m_prompts->messages.join('|')));
+    QCOMPARE(m_env->window->bus().state().LongReplyWait, quint8(0));
+    QVERIFY2(m_env->prompts.messages.isEmpty(), qPrintable(m_env->prompts.messages.join('|')));
 }
 
 QTEST_MAIN(TestE2eSceneIr)

@@ -8,6 +8,7 @@
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
+#include "support/sim_window.h"
 #include "support/window_probe.h"
 
 #include <QCheckBox>
@@ -55,21 +56,17 @@ private slots:
 
 private:
     static void links();
-    void open();
     template <class T> T* find(const QString& name) const {
-        return probe::control<T>(m_window.get(), name);
+        return probe::control<T>(m_env->window.get(), name);
     }
     void click(const QString& name) { find<QPushButton>(name)->click(); }
     QStringList rows(RecordStore::Table which) const;
     int orderAt(int row) const;
     void waitFinished();
     void setTimer3();
-    bool processing() const { return m_window->bus().processingVisible(); }
+    bool processing() const { return m_env->window->bus().processingVisible(); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SimProcess> m_sim;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TForm1> m_window;
+    std::unique_ptr<SimWindow> m_env;
 };
 
 void TestE2eSequences::links() {
@@ -79,61 +76,29 @@ void TestE2eSequences::links() {
 }
 
 void TestE2eSequences::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    schema::createDatabase(m_dir->filePath(QStringLiteral("VELM.mdb")));
-    m_prompts = std::make_unique<ScriptedPrompts>();
-    m_sim = std::make_unique<SimProcess>();
-    open();
-}
-
-void TestE2eSequences::cleanup() {
-    m_window.reset();
-    m_prompts.reset();
-    m_sim.reset();
-    m_dir.reset();
-    qunsetenv("VELM_COM1");
-}
-
-void TestE2eSequences::open() {
     QFETCH(bool, serial);
-    const QStringList args =
-        serial ? QStringList{"--no-udp", "--serial", "--baud", "0"} : QStringList{};
-    QVERIFY2(m_sim->start(args), qPrintable(m_sim->errorString()));
-    if (serial)
-        qputenv("VELM_COM1", m_sim->serialPath().toLocal8Bit());
-    m_window = std::make_unique<TForm1>(*m_prompts, m_dir->filePath(QStringLiteral("VELM.mdb")));
-    QVERIFY2(m_prompts->messages.isEmpty(), qPrintable(m_prompts->messages.join('|')));
-    if (serial) {
-        find<QComboBox>(QStringLiteral("ComboBox5"))->setCurrentText(QStringLiteral("COM1"));
-        click(QStringLiteral("Button10"));
-        QCOMPARE(find<QPushButton>(QStringLiteral("Button10"))->text(), QStringLiteral("Close"));
-    } else {
-        // Loopback only: the remote address is set before anything is sent.
-        find<QLineEdit>(QStringLiteral("Edit4"))->setText(QStringLiteral("127.0.0.1"));
-        find<QLineEdit>(QStringLiteral("Edit5"))->setText(QString::number(m_sim->udpPort()));
-        find<QLineEdit>(QStringLiteral("Edit6"))
-            ->setText(QString::number(SimProcess::freeUdpPort()));
-        find<QRadioButton>(QStringLiteral("RadioButton1"))->setChecked(true);
-        click(QStringLiteral("Button32"));
-        QCOMPARE(find<QPushButton>(QStringLiteral("Button32"))->text(), QStringLiteral("Close"));
-    }
-    QVERIFY2(m_prompts->messages.isEmpty(), qPrintable(m_prompts->messages.join('|')));
+    m_env = std::make_unique<SimWindow>();
+    QVERIFY2(m_env->open(serial), qPrintable(m_env->error));
     find<QSpinBox>(QStringLiteral("SpinEdit30"))->setValue(kTimerModule);
 }
 
+void TestE2eSequences::cleanup() {
+    m_env.reset();
+}
+
 QStringList TestE2eSequences::rows(RecordStore::Table which) const {
-    return probe::tableRows(m_window->records().table(which));
+    return probe::tableRows(m_env->window->records().table(which));
 }
 
 int TestE2eSequences::orderAt(int row) const {
-    return m_window->records().timers().valueAt(row, 0).toInt();
+    return m_env->window->records().timers().valueAt(row, 0).toInt();
 }
 
 void TestE2eSequences::waitFinished() {
-    QTRY_VERIFY_WITH_TIMEOUT(m_prompts->messages.contains(kFinished), kSequenceMs);
-    QCOMPARE(m_prompts->messages, QStringList{kFinished});
+    QTRY_VERIFY_WITH_TIMEOUT(m_env->prompts.messages.contains(kFinished), kSequenceMs);
+    QCOMPARE(m_env->prompts.messages, QStringList{kFinished});
     QVERIFY(!processing());
-    QVERIFY(!m_window->bus().readTimer().isActive());
+    QVERIFY(!m_env->window->bus().readTimer().isActive());
 }
 
 // Timer 3, "Week(repeat)", 2014-02-24 06:30:00, set on the module and acknowledged.
@@ -156,11 +121,11 @@ void TestE2eSequences::readAllTimers() {
         QCOMPARE(orderAt(i), i + 1);
     QCOMPARE(got.at(0), QStringLiteral("1|------|invalid"));
     QCOMPARE(got.at(2), QStringLiteral("3|2014-02-24 06:30:00 Monday|Week(repeat)"));
-    QCOMPARE(m_window->bus().state().TimerIndex, 0);
+    QCOMPARE(m_env->window->bus().state().TimerIndex, 0);
 }
 
 void TestE2eSequences::readAllTimersKeepsRowsPastTheLast() {
-    RecordTable& t = m_window->records().timers();
+    RecordTable& t = m_env->window->records().timers();
     for (int i = 0; i < 40; ++i) {
         t.append();
         t.setField(QStringLiteral("Timer_Order"), 100 + i);
@@ -181,29 +146,29 @@ void TestE2eSequences::readAllTimersKeepsRowsPastTheLast() {
 
 void TestE2eSequences::deleteAllTimers() {
     setTimer3();
-    QCOMPARE(SimProcess::module(m_sim->dump(), kTimerModule)["timers"].toArray().size(), 1);
+    QCOMPARE(SimProcess::module(m_env->sim.dump(), kTimerModule)["timers"].toArray().size(), 1);
     click(QStringLiteral("Button47"));
     waitFinished();
     const QStringList got = rows(RecordStore::Timers);
     QCOMPARE(got.size(), 32);
     for (int i = 0; i < 32; ++i)
         QCOMPARE(got.at(i), QStringLiteral("%1|------|Invalid").arg(i + 1));
-    QCOMPARE(SimProcess::module(m_sim->dump(), kTimerModule)["timers"].toArray().size(), 0);
-    QCOMPARE(m_window->bus().state().DeletingTimers, quint8(0));
+    QCOMPARE(SimProcess::module(m_env->sim.dump(), kTimerModule)["timers"].toArray().size(), 0);
+    QCOMPARE(m_env->window->bus().state().DeletingTimers, quint8(0));
 }
 
 void TestE2eSequences::watchdogEndsSequence() {
-    QCOMPARE(m_sim->command(QStringLiteral("drop 1")), QStringLiteral("ok"));
+    QCOMPARE(m_env->sim.command(QStringLiteral("drop 1")), QStringLiteral("ok"));
     click(QStringLiteral("Button44"));
-    QTRY_VERIFY_WITH_TIMEOUT(m_prompts->messages.contains(QStringLiteral("Timeout！")),
+    QTRY_VERIFY_WITH_TIMEOUT(m_env->prompts.messages.contains(QStringLiteral("Timeout！")),
                              kWatchdogMs * 3);
-    QCOMPARE(m_prompts->messages, QStringList{QStringLiteral("Timeout！")});
+    QCOMPARE(m_env->prompts.messages, QStringList{QStringLiteral("Timeout！")});
     QVERIFY(!processing());
     QVERIFY(rows(RecordStore::Timers).isEmpty());
-    QCOMPARE(m_window->bus().state().TimerIndex, 0);
+    QCOMPARE(m_env->window->bus().state().TimerIndex, 0);
 
     // The next click is a new sequence from timer 1.
-    m_prompts->messages.clear();
+    m_env->prompts.messages.clear();
     click(QStringLiteral("Button44"));
     waitFinished();
     QCOMPARE(rows(RecordStore::Timers).size(), 32);
@@ -211,7 +176,7 @@ void TestE2eSequences::watchdogEndsSequence() {
 }
 
 void TestE2eSequences::cancelEndsSequence() {
-    TForm2& dialog = m_window->processingDialog();
+    TForm2& dialog = m_env->window->processingDialog();
     // In network mode the click runs the whole chain; Cancel comes during one of its pauses.
     QTimer::singleShot(600, &dialog, [&dialog] {
         dialog.findChild<QPushButton*>(QStringLiteral("Button1"))->click();
@@ -223,20 +188,20 @@ void TestE2eSequences::cancelEndsSequence() {
     // A reply still on its way is dropped: nothing more is written or sent.
     QTest::qWait(800);
     QCOMPARE(int(rows(RecordStore::Timers).size()), written);
-    QVERIFY(m_prompts->messages.isEmpty());
-    QVERIFY(!m_window->bus().readTimer().isActive());
-    QCOMPARE(m_window->bus().state().TimerIndex, 0);
+    QVERIFY(m_env->prompts.messages.isEmpty());
+    QVERIFY(!m_env->window->bus().readTimer().isActive());
+    QCOMPARE(m_env->window->bus().state().TimerIndex, 0);
 }
 
 void TestE2eSequences::errorStatusEndsSequence() {
-    QCOMPARE(m_sim->command(QStringLiteral("error 4")), QStringLiteral("ok"));
+    QCOMPARE(m_env->sim.command(QStringLiteral("error 4")), QStringLiteral("ok"));
     click(QStringLiteral("Button47"));
     QTRY_VERIFY_WITH_TIMEOUT(!processing(), kWatchdogMs);
     QTest::qWait(500);
     QVERIFY(rows(RecordStore::Timers).isEmpty());
-    QVERIFY(m_prompts->messages.isEmpty());
-    QVERIFY(!m_window->bus().readTimer().isActive());
-    QCOMPARE(m_window->bus().state().DeletingTimers, quint8(0));
+    QVERIFY(m_env->prompts.messages.isEmpty());
+    QVERIFY(!m_env->window->bus().readTimer().isActive());
+    QCOMPARE(m_env->window->bus().state().DeletingTimers, quint8(0));
 }
 
 void TestE2eSequences::readAllEventsOfOneTimer() {
