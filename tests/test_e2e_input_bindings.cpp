@@ -8,7 +8,7 @@
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
-#include "support/sim_window.h"
+#include "support/window_fixture.h"
 #include "support/window_probe.h"
 
 #include <QComboBox>
@@ -64,7 +64,7 @@ private:
     void waitFinished();
     bool processing() const { return m_env->window->bus().processingVisible(); }
 
-    std::unique_ptr<SimWindow> m_env;
+    std::unique_ptr<WindowFixture> m_env;
 };
 
 void TestE2eInputBindings::links() {
@@ -75,7 +75,7 @@ void TestE2eInputBindings::links() {
 
 void TestE2eInputBindings::init() {
     QFETCH(bool, serial);
-    m_env = std::make_unique<SimWindow>();
+    m_env = std::make_unique<WindowFixture>();
     QVERIFY2(m_env->open(serial), qPrintable(m_env->error));
     find<QSpinBox>(QStringLiteral("SpinEdit37"))->setValue(kInputModule);
 }

@@ -8,7 +8,7 @@
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
-#include "support/sim_window.h"
+#include "support/window_fixture.h"
 #include "support/window_probe.h"
 
 #include <QAction>
@@ -66,7 +66,7 @@ private:
     // answer that follows another within the quiet time would share its block and be lost.
     void clickAndAwaitAnswer(const QString& button);
 
-    std::unique_ptr<SimWindow> m_env;
+    std::unique_ptr<WindowFixture> m_env;
 };
 
 void TestE2eMonitor::links() {
@@ -76,7 +76,7 @@ void TestE2eMonitor::links() {
 }
 
 void TestE2eMonitor::init() {
-    m_env = std::make_unique<SimWindow>();
+    m_env = std::make_unique<WindowFixture>();
 }
 
 void TestE2eMonitor::cleanup() {

@@ -7,7 +7,7 @@
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
-#include "support/sim_window.h"
+#include "support/window_fixture.h"
 #include "support/window_probe.h"
 
 #include <QCheckBox>
@@ -62,7 +62,7 @@ private:
     bool serial() const { return m_serial; }
 
     bool m_serial = false;
-    std::unique_ptr<SimWindow> m_env;
+    std::unique_ptr<WindowFixture> m_env;
 };
 
 void TestE2eSceneIr::links() {
@@ -74,7 +74,7 @@ void TestE2eSceneIr::links() {
 void TestE2eSceneIr::init() {
     QFETCH(bool, serial);
     m_serial = serial;
-    m_env = std::make_unique<SimWindow>();
+    m_env = std::make_unique<WindowFixture>();
     QVERIFY2(m_env->open(serial, {"--ir-learn-ms", QString::number(kLearnMs)}),
              qPrintable(m_env->error));
 }

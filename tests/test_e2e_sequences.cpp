@@ -8,7 +8,7 @@
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
-#include "support/sim_window.h"
+#include "support/window_fixture.h"
 #include "support/window_probe.h"
 
 #include <QCheckBox>
@@ -66,7 +66,7 @@ private:
     void setTimer3();
     bool processing() const { return m_env->window->bus().processingVisible(); }
 
-    std::unique_ptr<SimWindow> m_env;
+    std::unique_ptr<WindowFixture> m_env;
 };
 
 void TestE2eSequences::links() {
@@ -77,7 +77,7 @@ void TestE2eSequences::links() {
 
 void TestE2eSequences::init() {
     QFETCH(bool, serial);
-    m_env = std::make_unique<SimWindow>();
+    m_env = std::make_unique<WindowFixture>();
     QVERIFY2(m_env->open(serial), qPrintable(m_env->error));
     find<QSpinBox>(QStringLiteral("SpinEdit30"))->setValue(kTimerModule);
 }

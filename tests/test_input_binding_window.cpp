@@ -8,6 +8,7 @@
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
+#include "support/window_fixture.h"
 #include "support/window_probe.h"
 
 #include <QCheckBox>
@@ -47,47 +48,34 @@ private slots:
 
 private:
     template <class T> T* find(const QString& name) const {
-        return probe::control<T>(m_window.get(), name);
+        return probe::control<T>(m_env->window.get(), name);
     }
     void click(const QString& button) { find<QPushButton>(button)->click(); }
     void reply(quint8 command, quint8 sub, const QByteArray& data = {}, quint8 status = 1);
-    QStringList rows() const { return probe::tableRows(m_window->records().binds()); }
+    QStringList rows() const { return probe::tableRows(m_env->window->records().binds()); }
     void addRow(int input, int channel, const QString& mode);
-    QStringList sendLines() const;
-    bool processing() const { return m_window->bus().processingVisible(); }
+    QStringList sendLines() const { return m_env->logLines(QStringLiteral("Send")); }
+    bool processing() const { return m_env->window->bus().processingVisible(); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TForm1> m_window;
+    std::unique_ptr<WindowFixture> m_env;
 };
 
 void TestInputBindingWindow::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    const QString file = m_dir->filePath(QStringLiteral("VELM.mdb"));
-    schema::createDatabase(file);
-    m_prompts = std::make_unique<ScriptedPrompts>();
-    m_window = std::make_unique<TForm1>(*m_prompts, file);
-    QVERIFY(m_prompts->messages.isEmpty());
-    find<QCheckBox>(QStringLiteral("chk1"))->setChecked(false); // whole frames in the log
+    m_env = std::make_unique<WindowFixture>();
+    QVERIFY2(m_env->openWindow(), qPrintable(m_env->error));
 }
 
 void TestInputBindingWindow::cleanup() {
-    m_window.reset();
-    m_prompts.reset();
-    m_dir.reset();
+    m_env.reset();
 }
 
 void TestInputBindingWindow::reply(quint8 command, quint8 sub, const QByteArray& data,
                                    quint8 status) {
-    QByteArray body;
-    body.append(char(4)).append(char(command)).append(char(sub)).append(char(status)).append(data);
-    const QByteArray frame = frames::busReply(body);
-    m_window->bus().Comm1ReceiveData(reinterpret_cast<const quint8*>(frame.constData()),
-                                     quint16(frame.size()));
+    m_env->reply(4, command, sub, data, status);
 }
 
 void TestInputBindingWindow::addRow(int input, int channel, const QString& mode) {
-    RecordTable& t = m_window->records().binds();
+    RecordTable& t = m_env->window->records().binds();
     t.last();
     t.append();
     t.setField(QStringLiteral("Input_Addr"), input);
@@ -96,12 +84,6 @@ void TestInputBindingWindow::addRow(int input, int channel, const QString& mode)
     t.setField(QStringLiteral("Action"), QStringLiteral("Light On"));
     t.post();
     t.refresh();
-}
-
-QStringList TestInputBindingWindow::sendLines() const {
-    const QStringList lines =
-        find<QPlainTextEdit>(QStringLiteral("Memo1"))->toPlainText().split('\n');
-    return lines.filter(QRegularExpression(QStringLiteral("^Send")));
 }
 
 void TestInputBindingWindow::setAckWritesRow_data() {
@@ -136,7 +118,7 @@ void TestInputBindingWindow::setAckWritesRow() {
     click("Button35");
     reply(0x80, 0x01);
     QCOMPARE(rows(), (QStringList{"3|1|NC||||Light On|", row}));
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_env->prompts.messages.isEmpty());
 }
 
 void TestInputBindingWindow::readDecoding_data() {
@@ -163,7 +145,7 @@ void TestInputBindingWindow::readDecoding() {
     click("Button50");
     reply(0x80, 0x0F, record);
     QCOMPARE(rows(), QStringList{row});
-    QCOMPARE(m_window->bus().state().ControlDataIndex, 1);
+    QCOMPARE(m_env->window->bus().state().ControlDataIndex, 1);
     QVERIFY(processing());
 }
 
@@ -176,9 +158,9 @@ void TestInputBindingWindow::readAllWalksTheModuleRowsOnly() {
     click("Button50");
     for (int i = 0; i < 14; ++i)
         reply(0x80, 0x0F, bytes("01 02 03 05 01 00 00"));
-    QCOMPARE(m_prompts->messages, QStringList{"Finished！"});
+    QCOMPARE(m_env->prompts.messages, QStringList{"Finished！"});
     QVERIFY(!processing());
-    QCOMPARE(m_window->bus().state().ControlDataIndex, 0);
+    QCOMPARE(m_env->window->bus().state().ControlDataIndex, 0);
     const QStringList got = rows();
     QCOMPARE(got.size(), 14);
     for (int i = 0; i < 14; ++i)
@@ -194,7 +176,7 @@ void TestInputBindingWindow::readAllWalksTheModuleRowsOnly() {
 void TestInputBindingWindow::deleteAllClearsFourteenRows() {
     find<QSpinBox>("SpinEdit37")->setValue(4);
     click("Button48");
-    QCOMPARE(m_window->bus().state().DeletingControlData, quint8(1));
+    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(1));
     for (int i = 0; i < 14; ++i)
         reply(0x80, 0x01);
     const QStringList got = rows();
@@ -203,18 +185,18 @@ void TestInputBindingWindow::deleteAllClearsFourteenRows() {
         QCOMPARE(got.at(i), kEmptyRow.arg(4).arg(i + 1));
     QCOMPARE(sendLines().size(), 14);
     QVERIFY(sendLines().last().contains("10 04 00 01 0D FF FF FF FF FF FF 7F "));
-    QCOMPARE(m_prompts->messages, QStringList{"Finished！"});
-    QCOMPARE(m_window->bus().state().DeletingControlData, quint8(0));
+    QCOMPARE(m_env->prompts.messages, QStringList{"Finished！"});
+    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(0));
 }
 
 void TestInputBindingWindow::sequencesNeedModule() {
     click("Button50");
     click("Button48");
-    QCOMPARE(m_prompts->messages,
+    QCOMPARE(m_env->prompts.messages,
              (QStringList{"Please select module address!", "Please select module address!"}));
     QVERIFY(sendLines().isEmpty());
     QVERIFY(!processing());
-    QCOMPARE(m_window->bus().state().DeletingControlData, quint8(0));
+    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(0));
 }
 
 void TestInputBindingWindow::ackDuringSequenceChangesNothing_data() {
@@ -237,19 +219,19 @@ void TestInputBindingWindow::ackDuringSequenceChangesNothing() {
     if (set)
         click("Button35");
     const QStringList before = rows();
-    const int row = m_window->records().binds().currentRow();
-    const RunState state = m_window->bus().state();
+    const int row = m_env->window->records().binds().currentRow();
+    const RunState state = m_env->window->bus().state();
     const int sent = sendLines().size();
 
     reply(0x80, 0x01);
 
     QCOMPARE(rows(), before);
-    QCOMPARE(m_window->records().binds().currentRow(), row);
-    QCOMPARE(m_window->bus().state().ControlDataIndex, state.ControlDataIndex);
-    QCOMPARE(m_window->bus().state().DeletingControlData, quint8(0));
+    QCOMPARE(m_env->window->records().binds().currentRow(), row);
+    QCOMPARE(m_env->window->bus().state().ControlDataIndex, state.ControlDataIndex);
+    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(0));
     QCOMPARE(sendLines().size(), sent); // no delete request went out
     QVERIFY(processing());
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_env->prompts.messages.isEmpty());
 }
 
 void TestInputBindingWindow::lateReplyWritesNothing_data() {
@@ -277,20 +259,20 @@ void TestInputBindingWindow::lateReplyWritesNothing() {
     if (!button.isEmpty())
         click(button);
     if (ending == "cancel")
-        m_window->processingDialog().findChild<QPushButton*>("Button1")->click();
+        m_env->window->processingDialog().findChild<QPushButton*>("Button1")->click();
     else if (ending == "watchdog")
-        m_window->bus().readTimerTimer();
+        m_env->window->bus().readTimerTimer();
     else if (ending == "error")
         reply(0x80, quint8(sub), {}, 4);
     QVERIFY(!processing());
-    QCOMPARE(m_window->bus().state().DeletingControlData, quint8(0));
-    m_prompts->messages.clear();
+    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(0));
+    m_env->prompts.messages.clear();
     const int sent = sendLines().size();
 
     reply(0x80, quint8(sub), bytes("01 02 03 05 01 00 00"));
 
     QCOMPARE(rows(), QStringList{"4|9|NC||||Light On|"});
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_env->prompts.messages.isEmpty());
     QCOMPARE(sendLines().size(), sent);
 }
 

@@ -7,6 +7,7 @@
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
+#include "support/window_fixture.h"
 #include "support/window_probe.h"
 
 #include <QCheckBox>
@@ -50,53 +51,38 @@ private slots:
 
 private:
     template <class T> T* find(const QString& name) const {
-        return probe::control<T>(m_window.get(), name);
+        return probe::control<T>(m_env->window.get(), name);
     }
     void click(const QString& button) { find<QPushButton>(button)->click(); }
     void choose(const QString& type) { find<QComboBox>("ComboBox27")->setCurrentText(type); }
     void reply(quint8 sub, const QByteArray& data, quint8 status = 1);
     void bindReply(const QByteArray& payload);
-    RecordTable& table() const { return m_window->records().monitor(); }
+    RecordTable& table() const { return m_env->window->records().monitor(); }
     // "Address|Channel" of a slot's row; empty when the filter hides it.
     QString binding(int slot) const;
     void setDeviceNo(int slot, int deviceNo);
-    QStringList sendLines() const;
+    QStringList sendLines() const { return m_env->logLines(QStringLiteral("Send")); }
     // Request bytes 3.. of the last request, as hex.
     QString lastRequest() const;
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TForm1> m_window;
+    std::unique_ptr<WindowFixture> m_env;
 };
 
 void TestMonitorWindow::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    const QString file = m_dir->filePath(QStringLiteral("VELM.mdb"));
-    schema::createDatabase(file);
-    m_prompts = std::make_unique<ScriptedPrompts>();
-    m_window = std::make_unique<TForm1>(*m_prompts, file);
-    QVERIFY(m_prompts->messages.isEmpty());
-    find<QCheckBox>(QStringLiteral("chk1"))->setChecked(false); // whole frames in the log
+    m_env = std::make_unique<WindowFixture>();
+    QVERIFY2(m_env->openWindow(), qPrintable(m_env->error));
 }
 
 void TestMonitorWindow::cleanup() {
-    m_window.reset();
-    m_prompts.reset();
-    m_dir.reset();
+    m_env.reset();
 }
 
 void TestMonitorWindow::reply(quint8 sub, const QByteArray& data, quint8 status) {
-    QByteArray body;
-    body.append(char(0xFF)).append(char(0x80)).append(char(sub)).append(char(status)).append(data);
-    const QByteArray frame = frames::busReply(body);
-    m_window->bus().Comm1ReceiveData(reinterpret_cast<const quint8*>(frame.constData()),
-                                     quint16(frame.size()));
+    m_env->reply(0xFF, 0x80, sub, data, status);
 }
 
 void TestMonitorWindow::bindReply(const QByteArray& payload) {
-    const QByteArray frame = frames::bindFrameFromPayload(payload);
-    m_window->bus().Comm1ReceiveData(reinterpret_cast<const quint8*>(frame.constData()),
-                                     quint16(frame.size()));
+    m_env->feed(frames::bindFrameFromPayload(payload));
 }
 
 QString TestMonitorWindow::binding(int slot) const {
@@ -111,12 +97,6 @@ void TestMonitorWindow::setDeviceNo(int slot, int deviceNo) {
     QVERIFY(table().locate(kOrder, slot));
     table().setField(QStringLiteral("Device_No"), deviceNo);
     table().post();
-}
-
-QStringList TestMonitorWindow::sendLines() const {
-    const QStringList lines =
-        find<QPlainTextEdit>(QStringLiteral("Memo1"))->toPlainText().split('\n');
-    return lines.filter(QRegularExpression(QStringLiteral("^Send")));
 }
 
 QString TestMonitorWindow::lastRequest() const {
@@ -204,7 +184,7 @@ void TestMonitorWindow::setAckRecordsBinding() {
     reply(0x0E, {});
     QCOMPARE(binding(slot), row);
     QCOMPARE(table().fieldInt(kOrder), slot);
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_env->prompts.messages.isEmpty());
 }
 
 void TestMonitorWindow::setAckWritesNothing_data() {
@@ -251,7 +231,7 @@ void TestMonitorWindow::setAckWritesNothing() {
     for (int slot = 1; slot <= 64; ++slot)
         if (slot != 5)
             QCOMPARE(binding(slot), QStringLiteral("0|0"));
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_env->prompts.messages.isEmpty());
 }
 
 void TestMonitorWindow::readStep_data() {
@@ -278,14 +258,14 @@ void TestMonitorWindow::readStep() {
     choose(type);
     find<QSpinBox>("SpinEdit38")->setValue(first + 20); // the sequence starts at its first slot
     click(QStringLiteral("Button52"));
-    QVERIFY(m_window->bus().processingVisible());
+    QVERIFY(m_env->window->bus().processingVisible());
     QCOMPARE(lastRequest(), firstRequest);
     table().last(); // a click in the grid meanwhile
     reply(0x10, QByteArray::fromHex("0702"));
     QCOMPARE(binding(first), row);
     QCOMPARE(binding(first + 1), QStringLiteral("0|0"));
     QCOMPARE(lastRequest(), nextRequest);
-    QCOMPARE(m_window->bus().state().MonitorBindIndex, first + 1);
+    QCOMPARE(m_env->window->bus().state().MonitorBindIndex, first + 1);
     QCOMPARE(int(sendLines().size()), 2);
 }
 
@@ -294,47 +274,47 @@ void TestMonitorWindow::curtainSequenceSkipsMissingSlotAndEnds() {
     table().deleteCurrent();
     choose(QStringLiteral("Curtain"));
     click(QStringLiteral("Button52"));
-    for (int i = 0; i < 40 && m_window->bus().processingVisible(); ++i)
+    for (int i = 0; i < 40 && m_env->window->bus().processingVisible(); ++i)
         reply(0x10, QByteArray::fromHex("0300"));
-    QCOMPARE(m_prompts->messages, QStringList{kFinished});
+    QCOMPARE(m_env->prompts.messages, QStringList{kFinished});
     QCOMPARE(int(sendLines().size()), 31); // slots 65..96 but 70
     QCOMPARE(binding(96), QStringLiteral("3|1"));
     QCOMPARE(binding(64), QString()); // filtered out, and never read
-    QCOMPARE(m_window->bus().state().MonitorBindIndex, 0);
-    QVERIFY(!m_window->bus().readTimer().isActive());
+    QCOMPARE(m_env->window->bus().state().MonitorBindIndex, 0);
+    QVERIFY(!m_env->window->bus().readTimer().isActive());
     choose(QStringLiteral("Light"));
     QCOMPARE(binding(64), QStringLiteral("0|0"));
 }
 
 void TestMonitorWindow::sequenceNeedsDeviceTypeAndEndsOnAll() {
     click(QStringLiteral("Button52"));
-    QCOMPARE(m_prompts->messages, QStringList{QStringLiteral("Please select device type!")});
+    QCOMPARE(m_env->prompts.messages, QStringList{QStringLiteral("Please select device type!")});
     QVERIFY(sendLines().isEmpty());
-    QVERIFY(!m_window->bus().processingVisible());
+    QVERIFY(!m_env->window->bus().processingVisible());
 
-    m_prompts->messages.clear();
+    m_env->prompts.messages.clear();
     choose(QStringLiteral("Light"));
     click(QStringLiteral("Button52"));
     reply(0x10, QByteArray::fromHex("0100"));
     choose(QStringLiteral("All"));
     reply(0x10, QByteArray::fromHex("0200"));
-    QCOMPARE(m_prompts->messages, QStringList{kFinished});
+    QCOMPARE(m_env->prompts.messages, QStringList{kFinished});
     QCOMPARE(int(sendLines().size()), 2);
     QCOMPARE(binding(1), QStringLiteral("1|1"));
     QCOMPARE(binding(2), QStringLiteral("2|1"));
     QCOMPARE(binding(3), QStringLiteral("0|0"));
-    QVERIFY(!m_window->bus().processingVisible());
+    QVERIFY(!m_env->window->bus().processingVisible());
 }
 
 void TestMonitorWindow::lateReadReplyWritesNothing() {
     choose(QStringLiteral("Light"));
     reply(0x10, QByteArray::fromHex("0702"));
     click(QStringLiteral("Button52"));
-    m_window->bus().cancelSequence();
+    m_env->window->bus().cancelSequence();
     reply(0x10, QByteArray::fromHex("0702"));
     for (int slot = 1; slot <= 64; ++slot)
         QCOMPARE(binding(slot), QStringLiteral("0|0"));
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_env->prompts.messages.isEmpty());
     QCOMPARE(int(sendLines().size()), 1);
 }
 

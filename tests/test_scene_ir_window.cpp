@@ -7,6 +7,7 @@
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
+#include "support/window_fixture.h"
 #include "support/window_probe.h"
 
 #include <QCheckBox>
@@ -47,20 +48,18 @@ private slots:
 
 private:
     template <class T> T* find(const QString& name) const {
-        return probe::control<T>(m_window.get(), name);
+        return probe::control<T>(m_env->window.get(), name);
     }
     void apply(const QStringList& settings);
     void click(const QString& name) { find<QPushButton>(name)->click(); }
     void reply(quint8 module, quint8 command, quint8 sub, quint8 status = 1);
     QStringList rows(RecordStore::Table which) const;
     void addRows(RecordStore::Table which, const QList<QVariantList>& rows);
-    QStringList sendLines() const;
+    QStringList sendLines() const { return m_env->logLines(QStringLiteral("Send")); }
     bool learningShown() const { return !find<QLabel>("Label71")->isHidden(); }
-    quint8 learning() const { return m_window->bus().state().IrLearning; }
+    quint8 learning() const { return m_env->window->bus().state().IrLearning; }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TForm1> m_window;
+    std::unique_ptr<WindowFixture> m_env;
 };
 
 namespace {
@@ -79,29 +78,21 @@ const QString kEightOff = QStringLiteral("Off/Close|Off/Close|Off/Close|Off/Clos
 } // namespace
 
 void TestSceneIrWindow::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    const QString file = m_dir->filePath(QStringLiteral("VELM.mdb"));
-    schema::createDatabase(file);
-    m_prompts = std::make_unique<ScriptedPrompts>();
-    m_window = std::make_unique<TForm1>(*m_prompts, file);
-    QVERIFY(m_prompts->messages.isEmpty());
-    // With the masked-log switch off the log shows whole frames.
-    find<QCheckBox>(QStringLiteral("chk1"))->setChecked(false);
+    m_env = std::make_unique<WindowFixture>();
+    QVERIFY2(m_env->openWindow(), qPrintable(m_env->error));
 }
 
 void TestSceneIrWindow::cleanup() {
-    m_window.reset();
-    m_prompts.reset();
-    m_dir.reset();
+    m_env.reset();
 }
 
 void TestSceneIrWindow::apply(const QStringList& settings) {
     for (const QString& s : settings) {
         const QString name = s.section('=', 0, 0);
         const QString value = s.section('=', 1);
-        if (auto* spin = m_window->findChild<QSpinBox*>(name))
+        if (auto* spin = m_env->window->findChild<QSpinBox*>(name))
             spin->setValue(value.toInt());
-        else if (auto* combo = m_window->findChild<QComboBox*>(name))
+        else if (auto* combo = m_env->window->findChild<QComboBox*>(name))
             combo->setCurrentIndex(value.toInt());
         else
             find<QLineEdit>(name)->setText(value);
@@ -109,19 +100,15 @@ void TestSceneIrWindow::apply(const QStringList& settings) {
 }
 
 void TestSceneIrWindow::reply(quint8 module, quint8 command, quint8 sub, quint8 status) {
-    QByteArray body;
-    body.append(char(module)).append(char(command)).append(char(sub)).append(char(status));
-    const QByteArray frame = frames::busReply(body);
-    m_window->bus().Comm1ReceiveData(reinterpret_cast<const quint8*>(frame.constData()),
-                                     quint16(frame.size()));
+    m_env->reply(module, command, sub, {}, status);
 }
 
 QStringList TestSceneIrWindow::rows(RecordStore::Table which) const {
-    return probe::tableRows(m_window->records().table(which));
+    return probe::tableRows(m_env->window->records().table(which));
 }
 
 void TestSceneIrWindow::addRows(RecordStore::Table which, const QList<QVariantList>& values) {
-    RecordTable& t = m_window->records().table(which);
+    RecordTable& t = m_env->window->records().table(which);
     const QStringList columns = t.columns();
     for (const QVariantList& row : values) {
         t.append();
@@ -134,12 +121,6 @@ void TestSceneIrWindow::addRows(RecordStore::Table which, const QList<QVariantLi
         t.post();
     }
     t.first();
-}
-
-QStringList TestSceneIrWindow::sendLines() const {
-    const QStringList lines =
-        find<QPlainTextEdit>(QStringLiteral("Memo1"))->toPlainText().split('\n');
-    return lines.filter(QRegularExpression(QStringLiteral("^Send")));
 }
 
 void TestSceneIrWindow::buttonsSendFromControls_data() {
@@ -177,7 +158,7 @@ void TestSceneIrWindow::buttonsSendFromControls() {
     // Learning shows its label; leaving it hides it.
     QCOMPARE(learningShown(), button == "Button24");
     QCOMPARE(learning(), quint8(button == "Button24" ? 1 : 0));
-    QCOMPARE(m_window->bus().state().SceneIsIr, quint8(button == "Button37" ? 1 : 0));
+    QCOMPARE(m_env->window->bus().state().SceneIsIr, quint8(button == "Button37" ? 1 : 0));
 }
 
 void TestSceneIrWindow::confirmationGuardsSend_data() {
@@ -192,13 +173,13 @@ void TestSceneIrWindow::confirmationGuardsSend() {
     QFETCH(QString, button);
     QFETCH(QString, line);
     apply({"SpinEdit5=2", "SpinEdit4=5", "SpinEdit14=2", "SpinEdit13=5"});
-    m_prompts->answers = {false};
+    m_env->prompts.answers = {false};
     click(button);
     QVERIFY(sendLines().isEmpty());
-    m_prompts->answers = {true};
+    m_env->prompts.answers = {true};
     click(button);
     QCOMPARE(sendLines(), QStringList{line});
-    QCOMPARE(m_prompts->questions, (QStringList{"Are you sure?", "Are you sure?"}));
+    QCOMPARE(m_env->prompts.questions, (QStringList{"Are you sure?", "Are you sure?"}));
 }
 
 void TestSceneIrWindow::sceneSetReplyWritesRow_data() {
@@ -246,13 +227,13 @@ void TestSceneIrWindow::sceneSetReplyWritesRow() {
     apply(settings);
     reply(3, 0x80, 0x02);
     QCOMPARE(rows(RecordStore::Scenes), expected);
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_env->prompts.messages.isEmpty());
 }
 
 void TestSceneIrWindow::clearAllScenesKeepsOtherModules() {
     const QString chs = QStringLiteral("|a|a|a|a|a|a|a|a");
     addRows(RecordStore::Scenes, {{1, "x", 2}, {2, "y", 3}, {3, "z", 2}, {1, "w", 3}, {9, "v", 2}});
-    m_prompts->answers = {true};
+    m_env->prompts.answers = {true};
     apply({"SpinEdit5=2", "SpinEdit4=1"});
     click("Button13");
     reply(2, 0x80, 0x03);
@@ -344,16 +325,16 @@ void TestSceneIrWindow::deleteAllKeepsOtherModules() {
 
 void TestSceneIrWindow::longReplyWaitOnlyAroundDeleteAll() {
     QList<int> atSend;
-    connect(&m_window->bus(), &Bus::logLine, this, [&](const QString& line) {
+    connect(&m_env->window->bus(), &Bus::logLine, this, [&](const QString& line) {
         if (line.startsWith("Send"))
-            atSend << m_window->bus().state().LongReplyWait;
+            atSend << m_env->window->bus().state().LongReplyWait;
     });
-    m_prompts->answers = {true, true};
+    m_env->prompts.answers = {true, true};
     click("Button27");
     click("Button25");
     click("Button28");
     QCOMPARE(atSend, (QList<int>{1, 0, 0}));
-    QCOMPARE(m_window->bus().state().LongReplyWait, quint8(0));
+    QCOMPARE(m_env->window->bus().state().LongReplyWait, quint8(0));
 }
 
 void TestSceneIrWindow::doubleClickSendsRowOfGrid() {
@@ -365,9 +346,9 @@ void TestSceneIrWindow::doubleClickSendsRowOfGrid() {
     addRows(RecordStore::Ir, {{1, 3, "a"}, {2, 9, "b"}});
     apply({"SpinEdit14=7", "SpinEdit13=100"});
     click("Button24");
-    m_window->pages()->setCurrentWidget(find<QWidget>("TabSheet5"));
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_env->window->pages()->setCurrentWidget(find<QWidget>("TabSheet5"));
+    m_env->window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_env->window.get()));
     const QRect cell = view->visualRect(view->model()->index(1, 2));
     doubleClick(view, cell.center());
     QCOMPARE(sendLines().last(), sendLine("02 03 04 00 09"));

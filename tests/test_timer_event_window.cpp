@@ -8,6 +8,7 @@
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
+#include "support/window_fixture.h"
 #include "support/window_probe.h"
 
 #include <QCheckBox>
@@ -48,18 +49,16 @@ private slots:
 
 private:
     template <class T> T* find(const QString& name) const {
-        return probe::control<T>(m_window.get(), name);
+        return probe::control<T>(m_env->window.get(), name);
     }
     void click(const QString& button) { find<QPushButton>(button)->click(); }
     void reply(quint8 sub, const QByteArray& data, quint8 status = 1);
     QStringList rows(RecordStore::Table table) const;
     void addTimerRows(int count);
-    QStringList sendLines() const;
-    bool processing() const { return m_window->bus().processingVisible(); }
+    QStringList sendLines() const { return m_env->logLines(QStringLiteral("Send")); }
+    bool processing() const { return m_env->window->bus().processingVisible(); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<TForm1> m_window;
+    std::unique_ptr<WindowFixture> m_env;
 };
 
 namespace {
@@ -73,36 +72,24 @@ QByteArray timerRecord(int mode) {
 } // namespace
 
 void TestTimerEventWindow::init() {
-    m_dir = std::make_unique<QTemporaryDir>();
-    const QString file = m_dir->filePath(QStringLiteral("VELM.mdb"));
-    schema::createDatabase(file);
-    m_prompts = std::make_unique<ScriptedPrompts>();
-    m_window = std::make_unique<TForm1>(*m_prompts, file);
-    QVERIFY(m_prompts->messages.isEmpty());
-    // With the masked-log switch off the log shows whole frames.
-    find<QCheckBox>(QStringLiteral("chk1"))->setChecked(false);
+    m_env = std::make_unique<WindowFixture>();
+    QVERIFY2(m_env->openWindow(), qPrintable(m_env->error));
 }
 
 void TestTimerEventWindow::cleanup() {
-    m_window.reset();
-    m_prompts.reset();
-    m_dir.reset();
+    m_env.reset();
 }
 
 void TestTimerEventWindow::reply(quint8 sub, const QByteArray& data, quint8 status) {
-    QByteArray body;
-    body.append(char(1)).append(char(0x84)).append(char(sub)).append(char(status)).append(data);
-    const QByteArray frame = frames::busReply(body);
-    m_window->bus().Comm1ReceiveData(reinterpret_cast<const quint8*>(frame.constData()),
-                                     quint16(frame.size()));
+    m_env->reply(1, 0x84, sub, data, status);
 }
 
 QStringList TestTimerEventWindow::rows(RecordStore::Table which) const {
-    return probe::tableRows(m_window->records().table(which));
+    return probe::tableRows(m_env->window->records().table(which));
 }
 
 void TestTimerEventWindow::addTimerRows(int count) {
-    RecordTable& t = m_window->records().timers();
+    RecordTable& t = m_env->window->records().timers();
     for (int i = 0; i < count; ++i) {
         t.append();
         t.setField(QStringLiteral("Timer_Order"), 100 + i);
@@ -111,12 +98,6 @@ void TestTimerEventWindow::addTimerRows(int count) {
         t.post();
     }
     t.first();
-}
-
-QStringList TestTimerEventWindow::sendLines() const {
-    const QStringList lines =
-        find<QPlainTextEdit>(QStringLiteral("Memo1"))->toPlainText().split('\n');
-    return lines.filter(QRegularExpression(QStringLiteral("^Send")));
 }
 
 void TestTimerEventWindow::clockReadBack() {
@@ -144,7 +125,7 @@ void TestTimerEventWindow::unconvertibleTimeSendsNothing() {
     click("Button43");
     find<QLineEdit>("MaskEdit1")->setText(QStringLiteral("12:3"));
     click("Button49");
-    QCOMPARE(m_prompts->messages.size(), 2);
+    QCOMPARE(m_env->prompts.messages.size(), 2);
     QVERIFY(sendLines().isEmpty());
 
     find<QLineEdit>("MaskEdit2")->setText(QStringLiteral("12:12:12"));
@@ -169,7 +150,7 @@ void TestTimerEventWindow::timerSetAckWritesRow() {
     addTimerRows(2); // timers 100 and 101
     find<QSpinBox>("SpinEdit31")->setValue(existing ? 33 : 7);
     if (existing) {
-        RecordTable& t = m_window->records().timers();
+        RecordTable& t = m_env->window->records().timers();
         t.first();
         t.next();
         t.setField(QStringLiteral("Timer_Order"), 33);
@@ -191,7 +172,7 @@ void TestTimerEventWindow::timerSetAckWritesRow() {
     QCOMPARE(got.size(), existing ? 2 : 3);
     QCOMPARE(got.at(existing ? 1 : 2), QStringLiteral("%1|%2|%3").arg(order).arg(time, modeText));
     QCOMPARE(got.at(0), QStringLiteral("100|old|Once"));
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_env->prompts.messages.isEmpty());
 }
 
 void TestTimerEventWindow::eventSetAckWritesRow_data() {
@@ -251,17 +232,17 @@ void TestTimerEventWindow::timerReadStepsOverwriteInOrder() {
         rows(RecordStore::Timers),
         (QStringList{"1|2014-02-24 12:34:56 Monday|Month(repeat)", "2|------|invalid",
                      "3|2014-02-24 12:34:56 Monday|Once", "4|2014-02-24 12:34:56 Monday|Once"}));
-    QCOMPARE(m_window->bus().state().TimerIndex, 4);
+    QCOMPARE(m_env->window->bus().state().TimerIndex, 4);
     QCOMPARE(sendLines().size(), 5);
     QCOMPARE(sendLines().last(), QStringLiteral("Send ：55 AA 09 01 04 03 04 54 BE "));
     QVERIFY(processing());
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_env->prompts.messages.isEmpty());
 }
 
 void TestTimerEventWindow::timerDeleteStepsContinueWithDelete() {
     addTimerRows(1);
     click("Button47");
-    QCOMPARE(m_window->bus().state().DeletingTimers, quint8(1));
+    QCOMPARE(m_env->window->bus().state().DeletingTimers, quint8(1));
     reply(0x02, {});
     reply(0x02, {});
     QCOMPARE(rows(RecordStore::Timers), (QStringList{"1|------|Invalid", "2|------|Invalid"}));
@@ -272,7 +253,7 @@ void TestTimerEventWindow::timerDeleteStepsContinueWithDelete() {
     QCOMPARE(rows(RecordStore::Timers).size(), 2);
     QCOMPARE(sendLines().size(), 3);
     QVERIFY(!processing());
-    QCOMPARE(m_window->bus().state().DeletingTimers, quint8(0));
+    QCOMPARE(m_env->window->bus().state().DeletingTimers, quint8(0));
 }
 
 void TestTimerEventWindow::eventReadSequenceEnds() {
@@ -285,10 +266,10 @@ void TestTimerEventWindow::eventReadSequenceEnds() {
     QCOMPARE(got.first(), QStringLiteral("32|1|5|4|9|Light Off"));
     QCOMPARE(got.last(), QStringLiteral("32|16|5|4|9|Light Off"));
     QCOMPARE(sendLines().size(), 16);
-    QCOMPARE(m_prompts->messages, QStringList{"Finished！"});
+    QCOMPARE(m_env->prompts.messages, QStringList{"Finished！"});
     QVERIFY(!processing());
-    QVERIFY(!m_window->bus().readTimer().isActive());
-    QCOMPARE(m_window->bus().state().EventIndex, 0);
+    QVERIFY(!m_env->window->bus().readTimer().isActive());
+    QCOMPARE(m_env->window->bus().state().EventIndex, 0);
     // Channel FF reads as 255, channel 0 as 1.
     click("Button45");
     reply(0x05, bytes("00 04 FF FF 07"));
@@ -300,10 +281,11 @@ void TestTimerEventWindow::eventReadSequenceEnds() {
 void TestTimerEventWindow::eventSequenceNeedsTimer() {
     click("Button45");
     click("Button46");
-    QCOMPARE(m_prompts->messages, (QStringList{"Please select timer!", "Please select timer!"}));
+    QCOMPARE(m_env->prompts.messages,
+             (QStringList{"Please select timer!", "Please select timer!"}));
     QVERIFY(sendLines().isEmpty());
     QVERIFY(!processing());
-    QCOMPARE(m_window->bus().state().DeletingEvents, quint8(0));
+    QCOMPARE(m_env->window->bus().state().DeletingEvents, quint8(0));
 }
 
 void TestTimerEventWindow::setAckDuringSequenceChangesNothing_data() {
@@ -331,24 +313,24 @@ void TestTimerEventWindow::setAckDuringSequenceChangesNothing() {
         reply(0x04, {});
     const QStringList timersBefore = rows(RecordStore::Timers);
     const QStringList eventsBefore = rows(RecordStore::Events);
-    const int timerRow = m_window->records().timers().currentRow();
-    const int eventRow = m_window->records().events().currentRow();
-    const RunState before = m_window->bus().state();
+    const int timerRow = m_env->window->records().timers().currentRow();
+    const int eventRow = m_env->window->records().events().currentRow();
+    const RunState before = m_env->window->bus().state();
     const int sent = sendLines().size();
 
     reply(quint8(ackSub), {});
 
     QCOMPARE(rows(RecordStore::Timers), timersBefore);
     QCOMPARE(rows(RecordStore::Events), eventsBefore);
-    QCOMPARE(m_window->records().timers().currentRow(), timerRow);
-    QCOMPARE(m_window->records().events().currentRow(), eventRow);
-    const RunState& after = m_window->bus().state();
+    QCOMPARE(m_env->window->records().timers().currentRow(), timerRow);
+    QCOMPARE(m_env->window->records().events().currentRow(), eventRow);
+    const RunState& after = m_env->window->bus().state();
     QCOMPARE(after.TimerIndex, before.TimerIndex);
     QCOMPARE(after.EventIndex, before.EventIndex);
     QCOMPARE(after.DeletingTimers, before.DeletingTimers);
     QCOMPARE(sendLines().size(), sent);
     QVERIFY(processing());
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_env->prompts.messages.isEmpty());
 }
 
 void TestTimerEventWindow::lateReadReplyIsDropped_data() {
@@ -368,20 +350,20 @@ void TestTimerEventWindow::lateReadReplyIsDropped() {
     click(sub == 0x03 ? "Button44" : "Button45");
     QVERIFY(processing());
     if (ending == "cancel")
-        m_window->processingDialog().findChild<QPushButton*>("Button1")->click();
+        m_env->window->processingDialog().findChild<QPushButton*>("Button1")->click();
     else if (ending == "watchdog")
-        m_window->bus().readTimerTimer();
+        m_env->window->bus().readTimerTimer();
     else
         reply(quint8(sub), {}, 4);
     QVERIFY(!processing());
-    m_prompts->messages.clear();
+    m_env->prompts.messages.clear();
     const QStringList timersBefore = rows(RecordStore::Timers);
 
     reply(quint8(sub), sub == 0x03 ? timerRecord(1) : bytes("02 01 01 00 00"));
 
     QCOMPARE(rows(RecordStore::Timers), timersBefore);
     QVERIFY(rows(RecordStore::Events).isEmpty());
-    QVERIFY(m_prompts->messages.isEmpty());
+    QVERIFY(m_env->prompts.messages.isEmpty());
     QCOMPARE(sendLines().size(), 1);
     // The next click starts afresh at index 0.
     click(sub == 0x03 ? "Button44" : "Button45");

@@ -2,35 +2,42 @@
 
 #include "app/main_window.h"
 #include "commands/prompt_service.h"
+#include "link/bus.h"
+#include "link/frames.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <memory>
 
-// The real main window on a fresh record database, linked to velm-sim over loopback UDP or
-// over the simulator's pseudo-terminal (as COM1), for the end-to-end tests:
+// The real main window on a fresh record database, for the widget tests: either alone, fed
+// with replies as the link would deliver them, or linked to velm-sim over loopback UDP or over
+// the simulator's pseudo-terminal (as COM1) for the end-to-end tests:
 //
-//   m_env = std::make_unique<SimWindow>();
+//   m_env = std::make_unique<WindowFixture>();
+//   QVERIFY2(m_env->openWindow(), qPrintable(m_env->error));           // alone, or
 //   QVERIFY2(m_env->open(serial, {"--ir-learn-ms", "300"}), qPrintable(m_env->error));
-//   ... m_env->window, m_env->sim, m_env->prompts ...
+//   ... m_env->window, m_env->sim, m_env->prompts, m_env->reply(...) ...
 //
 // Header-only: only the tests that include it link the window.
-struct SimWindow {
+struct WindowFixture {
     QTemporaryDir dir;
     SimProcess sim;
     ScriptedPrompts prompts;
     std::unique_ptr<TForm1> window;
     QString error;
 
-    SimWindow() { schema::createDatabase(databaseFile()); }
-    ~SimWindow() {
+    WindowFixture() { schema::createDatabase(databaseFile()); }
+    ~WindowFixture() {
         window.reset();
         sim.stop();
         qunsetenv("VELM_COM1");
@@ -39,6 +46,35 @@ struct SimWindow {
     QString databaseFile() const { return dir.filePath(QStringLiteral("VELM.mdb")); }
     template <class T> T* find(const QString& name) const {
         return probe::control<T>(window.get(), name);
+    }
+
+    // Opens the window alone, its log showing whole frames. False, with `error`, when it said
+    // anything on the way.
+    bool openWindow() {
+        window = std::make_unique<TForm1>(prompts, databaseFile());
+        if (!prompts.messages.isEmpty())
+            return fail(prompts.messages.join('|'));
+        find<QCheckBox>(QStringLiteral("chk1"))->setChecked(false);
+        return true;
+    }
+
+    // A reply frame from `address` as the link hands it over: command, sub-command, status, data.
+    void reply(quint8 address, quint8 command, quint8 sub, const QByteArray& data = {},
+               quint8 status = 1) {
+        QByteArray body;
+        body.append(char(address)).append(char(command)).append(char(sub)).append(char(status));
+        feed(frames::busReply(body + data));
+    }
+    void feed(const QByteArray& frame) {
+        window->bus().Comm1ReceiveData(reinterpret_cast<const quint8*>(frame.constData()),
+                                       quint16(frame.size()));
+    }
+
+    // The lines of the traffic log that start with `prefix` ("Send", "Read").
+    QStringList logLines(const QString& prefix) const {
+        const QStringList lines =
+            find<QPlainTextEdit>(QStringLiteral("Memo1"))->toPlainText().split('\n');
+        return lines.filter(QRegularExpression(QLatin1Char('^') + prefix));
     }
 
     // Starts the simulator with `simArguments` (on its pty at full speed when `serial`), opens
