@@ -7,6 +7,7 @@
 #include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "records/schema.h"
+#include "support/record_files.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
 
@@ -30,25 +31,6 @@ namespace {
 
 constexpr int kRows = 10000;
 constexpr int kTimerModule = 6;
-
-void fillTimers(const QString& file) {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "fill");
-        db.setDatabaseName(file);
-        db.open();
-        db.transaction();
-        QSqlQuery q(db);
-        q.prepare(R"(INSERT INTO "Timer Records" ("Timer_Order","Time","Timer_Mode")
-                     VALUES (?,'08:00','Once'))");
-        for (int i = 1; i <= kRows; ++i) {
-            q.bindValue(0, i % 32 + 1);
-            q.exec();
-        }
-        q.finish();
-        db.commit();
-    }
-    QSqlDatabase::removeDatabase("fill");
-}
 
 QString journalMode(const QString& file) {
     QString mode;
@@ -96,7 +78,8 @@ int main(int argc, char** argv) {
     }
     const QString file = dir.filePath(QStringLiteral("VELM.mdb"));
     schema::createDatabase(file);
-    fillTimers(file);
+    record_files::fillTimers(
+        file, kRows, [](int i) { return i % 32 + 1; }, [](int) { return QStringLiteral("08:00"); });
     std::printf("folder %s on %s\n", qPrintable(dir.path()),
                 QStorageInfo(dir.path()).fileSystemType().constData());
 

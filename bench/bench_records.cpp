@@ -4,6 +4,8 @@
 #include "records/record_store.h"
 #include "records/schema.h"
 
+#include "support/record_files.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QSqlDatabase>
@@ -18,26 +20,6 @@ namespace {
 constexpr int rows = 10000;
 constexpr int updates = 500;
 
-void fillTimers(const QString& file) {
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "fill");
-        db.setDatabaseName(file);
-        db.open();
-        db.transaction();
-        QSqlQuery q(db);
-        q.prepare(R"(INSERT INTO "Timer Records" ("Timer_Order","Time","Timer_Mode")
-                     VALUES (?,?,'Once'))");
-        for (int i = 1; i <= rows; ++i) {
-            q.bindValue(0, i);
-            q.bindValue(1, QStringLiteral("%1:%2").arg(i / 60 % 24).arg(i % 60));
-            q.exec();
-        }
-        q.finish();
-        db.commit();
-    }
-    QSqlDatabase::removeDatabase("fill");
-}
-
 double ms(const QElapsedTimer& t) {
     return double(t.nsecsElapsed()) / 1e6;
 }
@@ -49,7 +31,9 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("VELM.mdb"));
     schema::createDatabase(file);
-    fillTimers(file);
+    record_files::fillTimers(
+        file, rows, [](int i) { return i; },
+        [](int i) { return QStringLiteral("%1:%2").arg(i / 60 % 24).arg(i % 60); });
 
     QElapsedTimer timer;
     timer.start();

@@ -48,4 +48,26 @@ QVariant queryCopyAlone(const QString& file, const QString& sql) {
     return query(copy, sql);
 }
 
+void fillTimers(const QString& file, int rows, const std::function<int(int)>& order,
+                const std::function<QString(int)>& time) {
+    const QString name = QStringLiteral("fill");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        db.open();
+        db.transaction();
+        QSqlQuery q(db);
+        q.prepare(QStringLiteral(R"(INSERT INTO "Timer Records" ("Timer_Order","Time","Timer_Mode")
+                     VALUES (?,?,'Once'))"));
+        for (int i = 1; i <= rows; ++i) {
+            q.bindValue(0, order(i));
+            q.bindValue(1, time(i));
+            q.exec();
+        }
+        q.finish();
+        db.commit();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 } // namespace record_files

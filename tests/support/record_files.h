@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
+
 // Looking at a record database file from outside the tool, as a technician's copy, a backup
 // or another program would.
 namespace record_files {
@@ -18,5 +20,10 @@ QStringList sideFiles(const QString& file);
 QVariant query(const QString& file, const QString& sql);
 // The same on a copy of the file alone, made before anything opens the file itself.
 QVariant queryCopyAlone(const QString& file, const QString& sql);
+
+// Appends `rows` rows to "Timer Records" in one transaction, the i-th (from 1) with
+// Timer_Order `order(i)` and Time `time(i)`, as benchmarks fill a large table.
+void fillTimers(const QString& file, int rows, const std::function<int(int)>& order,
+                const std::function<QString(int)>& time);
 
 } // namespace record_files
