@@ -2,7 +2,7 @@
 # Installs the Debian packages VELM needs to build, run and test, when they are missing.
 # As root it installs them itself; as anyone else it prints the one command that does and stops.
 set -euo pipefail
-packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libgl-dev
+packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libsqlite3-dev libgl-dev
           xvfb xauth clang libclang-rt-14-dev util-linux iproute2)
 missing=()
 for p in "${packages[@]}"; do
