@@ -35,9 +35,10 @@ ImportDialog::ImportDialog(RecordsFile file, const QString& fileName, Preview pr
     for (int i = 0; i < schema::tables().size(); ++i) {
         const QString name = schema::tables()[i].name;
         const records_format::TableRows* rows = m_file.find(name);
-        const QString caption =
-            rows ? QStringLiteral("%1 (%2 rows)").arg(name).arg(rows->rows.size())
-                 : QStringLiteral("%1 (not in the file)").arg(name);
+        const qsizetype count = rows ? rows->rows.size() : 0;
+        const QString caption = !rows        ? QStringLiteral("%1 (not in the file)").arg(name)
+                                : count == 1 ? QStringLiteral("%1 (1 row)").arg(name)
+                                             : QStringLiteral("%1 (%2 rows)").arg(name).arg(count);
         auto* box = form::check(tables, checkBoxName(name), caption, rows != nullptr);
         box->setEnabled(rows != nullptr);
         tableGrid->addWidget(box, i % 3, i / 3);
@@ -64,7 +65,8 @@ ImportDialog::ImportDialog(RecordsFile file, const QString& fileName, Preview pr
     m_counts->verticalHeader()->hide();
     m_counts->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_counts->setSelectionMode(QAbstractItemView::NoSelection);
-    m_counts->horizontalHeader()->setSectionResizeMode(TableColumn, QHeaderView::Stretch);
+    m_counts->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_counts->horizontalHeader()->setSectionResizeMode(TableColumn, QHeaderView::ResizeToContents);
     m_counts->setMinimumSize(520, 200);
 
     m_problem = form::label(this, QStringLiteral("ImportProblem"), QString());
