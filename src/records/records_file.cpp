@@ -2,7 +2,6 @@
 
 #include "records/record_table.h"
 
-#include <QCborValue>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,8 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-
-#include <cmath>
 
 namespace {
 
@@ -34,30 +31,26 @@ QString shown(const QJsonValue& v) {
     return QString::number(v.toDouble(), 'g', 17);
 }
 
-// Whole numbers come as integers; a double is taken when it is whole and exact.
+// Whole numbers come as integers; a double is taken when it is whole and within qint64.
 bool wholeNumber(const QJsonValue& v, qint64* out) {
     if (!v.isDouble())
         return false;
-    const QCborValue c = QCborValue::fromJsonValue(v);
-    if (c.isInteger()) {
-        *out = c.toInteger();
-        return true;
-    }
-    const double d = v.toDouble();
-    if (std::trunc(d) != d || std::fabs(d) > 9007199254740992.0)
+    // Both fallbacks come back only when the value is not a whole number in range.
+    const qint64 a = v.toInteger(0);
+    if (a != v.toInteger(1))
         return false;
-    *out = qint64(d);
+    *out = a;
     return true;
 }
 
-QVariantList readRow(const QJsonValue& value, const schema::TableDef& def, int rowNo) {
+using ColumnIndex = QHash<QString, int>;
+
+QVariantList readRow(const QJsonValue& value, const schema::TableDef& def, const ColumnIndex& index,
+                     int rowNo) {
     const QString where = QStringLiteral("%1 row %2").arg(def.name).arg(rowNo);
     if (!value.isObject())
         fail(QStringLiteral("%1: not an object of columns").arg(where));
     const QJsonObject row = value.toObject();
-    QHash<QString, int> index;
-    for (int c = 0; c < def.columns.size(); ++c)
-        index.insert(def.columns[c].name, c);
     QVariantList values(def.columns.size());
     for (auto it = row.begin(); it != row.end(); ++it) {
         const auto found = index.constFind(it.key());
@@ -158,9 +151,12 @@ RecordsFile RecordsFile::parse(const QByteArray& bytes) {
             fail(QStringLiteral("%1: not a list of rows").arg(def.name));
         records_format::TableRows t{&def, {}};
         const QJsonArray array = rows.toArray();
+        ColumnIndex index;
+        for (int c = 0; c < def.columns.size(); ++c)
+            index.insert(def.columns[c].name, c);
         t.rows.reserve(array.size());
         for (int r = 0; r < array.size(); ++r)
-            t.rows << readRow(array.at(r), def, r + 1);
+            t.rows << readRow(array.at(r), def, index, r + 1);
         if (records_format::isMonitor(def.name))
             checkSlots(t);
         file.m_tables << t;

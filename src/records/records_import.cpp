@@ -261,7 +261,14 @@ Result run(const RecordsFile& file, const QString& databaseFile, const Options& 
     // No other program writes from here to the commit: the backup holds exactly what the
     // import starts from.
     db.begin();
-    apply(db, tables, options.add, false);
+    // Of the checks against the database, only the monitor slots can refuse a file: look at
+    // them before there is a backup to make.
+    QList<const TableRows*> monitorTables;
+    for (const TableRows* t : tables) {
+        if (records_format::isMonitor(t->table->name))
+            monitorTables << t;
+    }
+    apply(db, monitorTables, options.add, false);
     const QString backup = records_backup::backUp(databaseFile, when);
     Result result = apply(db, tables, options.add, true);
     db.commit();
