@@ -2,10 +2,13 @@
 // likely to have, for the README and for looking at the layout:
 //   velm-screenshots OUTPUT_DIR [DATABASE]
 // writes OUTPUT_DIR/WxH/tabsheetN.png for each size, OUTPUT_DIR/main_window.png (the first
-// sheet at the first size) and OUTPUT_DIR/processing.png (the processing dialog mid-sequence).
+// sheet at the first size) and OUTPUT_DIR/processing.png (the processing dialog mid-sequence) and
+// OUTPUT_DIR/import_dialog.png (the import dialog over the database's own export).
+#include "app/import_dialog.h"
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
 #include "commands/prompt_service.h"
+#include "records/records_export.h"
 
 #include <QApplication>
 #include <QDir>
@@ -69,6 +72,22 @@ int main(int argc, char* argv[]) {
         dialog.setProgress(37, 224);
         QApplication::processEvents();
         dialog.grab().save(dir.filePath(QStringLiteral("processing.png")));
+        // The import dialog over the database's own export, as "Import Records…" shows it.
+        try {
+            const QByteArray json =
+                records_export::json(records_export::read(db), QDateTime::currentDateTime());
+            ImportDialog dialog(
+                RecordsFile::parse(json), QStringLiteral("records.json"),
+                [&](const RecordsFile& f, const records_import::Options& o) {
+                    return records_import::preview(f, db, o);
+                },
+                &window);
+            dialog.show();
+            QApplication::processEvents();
+            dialog.grab().save(dir.filePath(QStringLiteral("import_dialog.png")));
+        } catch (const std::exception&) {
+            // No record database: no dialog to show.
+        }
         app.quit();
     });
     return app.exec();

@@ -4,6 +4,7 @@
 #include "app/link_panel.h"
 #include "app/page_layout.h"
 #include "app/processing_dialog.h"
+#include "app/records_menu.h"
 #include "commands/form_builder.h"
 #include "commands/prompt_service.h"
 #include "link/bus.h"
@@ -75,6 +76,7 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
     pagelayout::keepSheetsHeight(m_pages, splitter);
     setMinimumSize(minimumSizeHint().width(), kMinimumHeight);
     FormCreate(databaseFile);
+    RecordsMenu::install(*this, m_records, prompts, databaseFile);
 }
 
 TForm1::~TForm1() {

@@ -2,6 +2,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_link.h"
 #include "cli/cli_output.h"
+#include "cli/cli_records.h"
 
 #include <QCoreApplication>
 
@@ -10,6 +11,17 @@
 
 namespace {
 int runCommand(const CliOptions& options) {
+    // The record database alone: no link is opened.
+    using RecordCommand = void (*)(const CliOptions&);
+    static const std::map<QString, RecordCommand> recordCommands = {
+        {QStringLiteral("export"), &cli::exportRecords},
+        {QStringLiteral("import"), &cli::importRecords},
+        {QStringLiteral("backup"), &cli::backupRecords},
+    };
+    if (const auto it = recordCommands.find(options.command()); it != recordCommands.end()) {
+        it->second(options);
+        return 0;
+    }
     using Command = void (*)(CliLink&);
     static const std::map<QString, Command> commands = {
         {QStringLiteral("scan"), &cli::scan},         {QStringLiteral("light"), &cli::light},

@@ -6,6 +6,7 @@ struct CommandInfo {
     const char* name;
     const char* synopsis;
     const char* help;
+    bool records = false; // works on the record database alone, no link
 };
 
 const CommandInfo kCommands[] = {
@@ -28,6 +29,22 @@ const CommandInfo kCommands[] = {
     {"bindings", "bindings read MODULE",
      "Reads the 14 input bindings of an input module into \"Bind Records\", as the window's\n"
      "\"Read All Control Data\" does (--no-store: only print them)."},
+    {"export", "export FILE [--csv DIR]",
+     "Writes the six record tables into FILE, a VELM records file (JSON) that import reads\n"
+     "back. With --csv DIR also one CSV file per table into DIR, for spreadsheets.",
+     true},
+    {"import", "import FILE [--tables NAME,...] [--add]",
+     "Reads a VELM records file into the record database: the tables named by --tables (all\n"
+     "tables the file holds by default) get the file's rows instead of theirs, or with --add\n"
+     "the file's rows overwrite the rows they name and the others are added. Monitor slots\n"
+     "only take Address and Channel. The database is backed up beside itself first, and the\n"
+     "import is one transaction; a file with anything wrong changes nothing. Prints what\n"
+     "each table gained, lost and changed, and the backup's name.",
+     true},
+    {"backup", "backup",
+     "Backs the record database up beside itself (VELM.mdb.backup-YYYYMMDD-HHMMSS), a\n"
+     "consistent copy even while the window writes to it, and prints the backup's name.",
+     true},
 };
 
 const CommandInfo* findCommand(const QString& name) {
@@ -63,6 +80,11 @@ int numberArg(const QStringList& args, int index, const QString& what, int min, 
 
 bool isCommand(const QString& command) {
     return findCommand(command) != nullptr;
+}
+
+bool isRecordCommand(const QString& command) {
+    const CommandInfo* c = findCommand(command);
+    return c && c->records;
 }
 
 CliOptions parseOptions(const QStringList& arguments) {
@@ -123,6 +145,18 @@ CliOptions parseOptions(const QStringList& arguments) {
             o.db = takeValue();
             if (o.db.isEmpty())
                 usage(QStringLiteral("--db needs a file"));
+        } else if (name == QLatin1String("--csv")) {
+            o.csvDir = takeValue();
+            if (o.csvDir.isEmpty())
+                usage(QStringLiteral("--csv needs a folder"));
+        } else if (name == QLatin1String("--tables")) {
+            o.tables = takeValue().split(QLatin1Char(','), Qt::SkipEmptyParts);
+            for (QString& t : o.tables)
+                t = t.trimmed();
+            if (o.tables.isEmpty())
+                usage(QStringLiteral("--tables needs table names"));
+        } else if (name == QLatin1String("--add")) {
+            o.add = true;
         } else if (name == QLatin1String("--timeout")) {
             o.timeoutMs = toNumber(takeValue(), QStringLiteral("--timeout"), 1, 600000);
         } else {
@@ -139,8 +173,12 @@ CliOptions parseOptions(const QStringList& arguments) {
             usage(QStringLiteral("no command given"));
         if (!isCommand(o.command()))
             usage(QStringLiteral("unknown command '%1'").arg(o.command()));
-        if (o.link == CliOptions::Link::None)
+        if (o.link == CliOptions::Link::None && !isRecordCommand(o.command()))
             usage(QStringLiteral("choose a link: --udp HOST[:PORT] or --serial DEVICE"));
+        if (!o.csvDir.isEmpty() && o.command() != QLatin1String("export"))
+            usage(QStringLiteral("--csv belongs to export"));
+        if ((!o.tables.isEmpty() || o.add) && o.command() != QLatin1String("import"))
+            usage(QStringLiteral("--tables and --add belong to import"));
     }
     return o;
 }
@@ -150,7 +188,7 @@ QString usageText() {
         "Usage: velm-cli [OPTIONS] COMMAND [ARGS]\n"
         "Commissions the modules of one bus subnet from the command line, over the same link,\n"
         "requests and record database as the VELM window.\n\n"
-        "Link (one of them):\n"
+        "Link (one of them; export, import and backup need none):\n"
         "  --udp HOST[:PORT]   network mode through the bus switch (port 2001 by default)\n"
         "  --serial DEVICE     serial mode: COM1..COM5 as in the window, or a device path\n"
         "  --baud N            serial speed (9600)\n"
@@ -159,6 +197,9 @@ QString usageText() {
         "  --password TEXT     bus switch password (418273)\n\n"
         "Other options:\n"
         "  --db FILE           record database (./VELM.mdb)\n"
+        "  --csv DIR           export: also one CSV file per table into DIR\n"
+        "  --tables NAME,...   import: only these tables (\"Scene Records,IR Records\")\n"
+        "  --add               import: add to the rows instead of replacing them\n"
         "  --no-store          read-all commands only print, the database is left alone\n"
         "  --json              print JSON instead of a table\n"
         "  --timeout MS        how long to wait for each reply (1000)\n"
@@ -168,7 +209,7 @@ QString usageText() {
         text += QStringLiteral("  %1\n").arg(QLatin1String(c.synopsis));
     text += QStringLiteral(
         "\nExit status: 0 success, 1 a module answered with an error or did not answer (or the\n"
-        "link or the database failed), 2 a usage error.\n");
+        "link or the database failed, or a records file was refused), 2 a usage error.\n");
     return text;
 }
 

@@ -33,6 +33,9 @@ struct CliOptions {
     bool json = false;
     int timeoutMs = 1000;
     bool noStore = false;
+    QString csvDir;     // export --csv DIR
+    QStringList tables; // import --tables NAME,...
+    bool add = false;   // import --add
     bool help = false;
     QStringList args; // the command and its arguments
 
@@ -46,6 +49,8 @@ CliOptions parseOptions(const QStringList& arguments);
 QString usageText();
 QString commandHelp(const QString& command);
 bool isCommand(const QString& command);
+// The commands that work on the record database alone and need no link.
+bool isRecordCommand(const QString& command);
 
 // Argument helpers for the commands: a whole number in a range, named in the message.
 int numberArg(const QStringList& args, int index, const QString& what, int min, int max);

@@ -19,9 +19,6 @@ namespace {
     throw RecordError(text.toStdString());
 }
 
-// How long an operation waits for another program to let go of the file.
-constexpr int kBusyWaitMs = 250;
-
 QString nextConnectionName() {
     static std::atomic<int> counter{0};
     return QStringLiteral("velm-records-%1").arg(++counter);
@@ -92,7 +89,7 @@ void RecordSql::connect(const QString& databaseFile, bool readOnly, bool immutab
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         // Another program holding the file makes the window wait this long at most.
-        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyWaitMs);
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(record_sql::busyWaitMs);
         if (readOnly)
             options += QStringLiteral(";QSQLITE_OPEN_READONLY");
         if (immutable) {
@@ -148,26 +145,30 @@ bool RecordSql::run(const QString& sql, QSqlError* error) const {
 }
 
 QString RecordSql::cause(const QSqlError& error, bool writing) const {
+    return record_sql::cause(error, m_file, writing);
+}
+
+QString record_sql::cause(const QSqlError& error, const QString& file, bool writing) {
     // The driver gives SQLite's result code; its low byte is the primary code.
     switch (error.nativeErrorCode().toInt() & 0xff) {
     case 5: // busy
     case 6: // locked
         return QStringLiteral("another program holds %1 (close that program and try again)")
-            .arg(m_file);
+            .arg(file);
     case 8: // read-only
-        return QStringLiteral("%1 is read-only").arg(m_file);
+        return QStringLiteral("%1 is read-only").arg(file);
     case 14: // cannot open: for a write, the journal beside the file
-        return writing ? QStringLiteral("the folder of %1 is read-only").arg(m_file)
-                       : QStringLiteral("%1 can not be opened").arg(m_file);
+        return writing ? QStringLiteral("the folder of %1 is read-only").arg(file)
+                       : QStringLiteral("%1 can not be opened").arg(file);
     case 13:
-        return QStringLiteral("the disk of %1 is full").arg(m_file);
+        return QStringLiteral("the disk of %1 is full").arg(file);
     case 11:
-        return QStringLiteral("%1 is damaged").arg(m_file);
+        return QStringLiteral("%1 is damaged").arg(file);
     case 26:
-        return QStringLiteral("%1 is not a record database").arg(m_file);
+        return QStringLiteral("%1 is not a record database").arg(file);
     default:
         return QStringLiteral("%1: %2").arg(
-            m_file, error.databaseText().isEmpty() ? error.text() : error.databaseText());
+            file, error.databaseText().isEmpty() ? error.text() : error.databaseText());
     }
 }
 

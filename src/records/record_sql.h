@@ -8,6 +8,14 @@
 #include <QStringList>
 #include <QVariantList>
 
+namespace record_sql {
+// How long an operation waits for another program to let go of the file.
+inline constexpr int busyWaitMs = 250;
+// What went wrong with the database `file` (absolute, as shown), in words a technician can act
+// on ("another program holds ...", "... is read-only").
+QString cause(const QSqlError& error, const QString& file, bool writing);
+} // namespace record_sql
+
 // One row of a table as read: its key and its values in column order.
 struct StoredRow {
     qint64 key = -1; // -1: appended, not stored yet

@@ -23,9 +23,34 @@ QStringList sideFiles(const QString& file) {
     return found;
 }
 
-QVariant query(const QString& file, const QString& sql) {
+namespace {
+QString nextName() {
     static std::atomic<int> counter{0};
-    const QString name = QStringLiteral("record-files-%1").arg(++counter);
+    return QStringLiteral("record-files-%1").arg(++counter);
+}
+} // namespace
+
+bool exec(const QString& file, const QString& sql, const QVariantList& values) {
+    const QString name = nextName();
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.prepare(sql)) {
+                for (int i = 0; i < values.size(); ++i)
+                    q.bindValue(i, values[i]);
+                ok = q.exec();
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+QVariant query(const QString& file, const QString& sql) {
+    const QString name = nextName();
     QVariant value;
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);

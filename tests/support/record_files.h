@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <QVariantList>
 
 #include <functional>
 
@@ -18,6 +19,9 @@ QStringList sideFiles(const QString& file);
 // The first value of `sql` run on the file through a connection of its own (which also rolls
 // back a journal that a crash left); invalid on failure.
 QVariant query(const QString& file, const QString& sql);
+// Runs one statement with bound values on the file through a connection of its own; false on
+// failure.
+bool exec(const QString& file, const QString& sql, const QVariantList& values = {});
 // The same on a copy of the file alone, made before anything opens the file itself.
 QVariant queryCopyAlone(const QString& file, const QString& sql);
 

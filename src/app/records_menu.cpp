@@ -1,0 +1,182 @@
+#include "app/records_menu.h"
+
+#include "app/import_dialog.h"
+#include "commands/prompt_service.h"
+#include "records/record_store.h"
+#include "records/records_backup.h"
+#include "records/records_export.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMainWindow>
+#include <QMenuBar>
+
+namespace {
+
+QString errorText(const std::exception& e) {
+    return QString::fromStdString(e.what());
+}
+
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+RecordsFileDialogs RecordsFileDialogs::standard() {
+    return {[](QWidget* parent, const QString& caption, const QString& filters, QString* filter) {
+                return QFileDialog::getSaveFileName(parent, caption, QString(), filters, filter);
+            },
+            [](QWidget* parent, const QString& caption, const QString& filters) {
+                return QFileDialog::getOpenFileName(parent, caption, QString(), filters);
+            }};
+}
+
+RecordsMenu* RecordsMenu::install(QMainWindow& window, RecordStore& records, PromptService& prompts,
+                                  const QString& databaseFile) {
+    return new RecordsMenu(window, records, prompts, databaseFile);
+}
+
+RecordsMenu::RecordsMenu(QMainWindow& window, RecordStore& records, PromptService& prompts,
+                         const QString& databaseFile)
+    : QObject(&window), m_window(window), m_records(records), m_prompts(prompts),
+      m_databaseFile(QFileInfo(databaseFile).absoluteFilePath()),
+      m_dialogs(RecordsFileDialogs::standard()) {
+    setObjectName(QStringLiteral("RecordsMenu"));
+    m_menu = window.menuBar()->addMenu(QStringLiteral("File"));
+    m_menu->setObjectName(QStringLiteral("FileMenu"));
+    struct Item {
+        const char* name;
+        const char* caption;
+        void (RecordsMenu::*handler)();
+    };
+    for (const Item& item :
+         {Item{"ExportRecords", "Export Records…", &RecordsMenu::exportRecords},
+          Item{"ImportRecords", "Import Records…", &RecordsMenu::importRecords},
+          Item{"BackUpRecords", "Back Up Records…", &RecordsMenu::backUpRecords}}) {
+        QAction* action = m_menu->addAction(QString::fromUtf8(item.caption));
+        action->setObjectName(QString::fromLatin1(item.name));
+        connect(action, &QAction::triggered, this, item.handler);
+    }
+}
+
+bool RecordsMenu::postPending() {
+    for (int t = 0; t < RecordStore::Count; ++t) {
+        RecordTable& table = m_records.table(RecordStore::Table(t));
+        if (!table.isOpen() || table.state() == RecordTable::State::Browse)
+            continue;
+        try {
+            table.post();
+        } catch (const RecordError& e) {
+            m_prompts.message(QStringLiteral("Can not post the record being edited"), errorText(e));
+            return false;
+        }
+    }
+    return true;
+}
+
+void RecordsMenu::refreshTables() {
+    for (int t = 0; t < RecordStore::Count; ++t) {
+        RecordTable& table = m_records.table(RecordStore::Table(t));
+        if (!table.isOpen())
+            continue;
+        try {
+            table.refresh();
+        } catch (const RecordError& e) {
+            m_prompts.message(QStringLiteral("Can not show the imported records"), errorText(e));
+        }
+    }
+}
+
+void RecordsMenu::exportRecords() {
+    const QString json = QString::fromLatin1(kJsonFilter);
+    QString filter = json;
+    QString file =
+        m_dialogs.saveFile(&m_window, QStringLiteral("Export Records"),
+                           json + QStringLiteral(";;") + QLatin1StringView(kCsvFilter), &filter);
+    if (file.isEmpty() || !postPending())
+        return;
+    const bool csv = filter == QLatin1StringView(kCsvFilter);
+    const QFileInfo chosen(file);
+    if (!csv && chosen.suffix().isEmpty())
+        file += QStringLiteral(".json");
+    try {
+        const QList<records_format::TableRows> tables = records_export::read(m_databaseFile);
+        if (csv) {
+            // "site 42.csv" becomes "site 42 - Scene Records.csv" and its five siblings.
+            const QStringList written = records_export::saveCsv(
+                tables, chosen.absolutePath(), chosen.completeBaseName() + QStringLiteral(" - "));
+            m_prompts.message(QStringLiteral("Records exported"),
+                              QStringLiteral("%1 CSV files in %2")
+                                  .arg(written.size())
+                                  .arg(shown(chosen.absolutePath())));
+        } else {
+            const int rows = records_export::saveJson(tables, file);
+            m_prompts.message(
+                QStringLiteral("Records exported"),
+                QStringLiteral("%1 rows of 6 tables in %2").arg(rows).arg(shown(file)));
+        }
+    } catch (const RecordError& e) {
+        m_prompts.message(QStringLiteral("Can not export records"), errorText(e));
+    }
+}
+
+void RecordsMenu::importRecords() {
+    if (m_dialog)
+        return;
+    const QString file =
+        m_dialogs.openFile(&m_window, QStringLiteral("Import Records"),
+                           QLatin1StringView(kJsonFilter) + QStringLiteral(";;All files (*)"));
+    if (file.isEmpty())
+        return;
+    try {
+        RecordsFile records = RecordsFile::load(file);
+        const QString database = m_databaseFile;
+        m_dialog = new ImportDialog(
+            std::move(records), file,
+            [database](const RecordsFile& f, const records_import::Options& o) {
+                return records_import::preview(f, database, o);
+            },
+            &m_window);
+    } catch (const RecordError& e) {
+        m_prompts.message(QStringLiteral("Can not import records"), errorText(e));
+        return;
+    }
+    m_dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_dialog, &QDialog::accepted, this, &RecordsMenu::runImport);
+    connect(m_dialog, &QObject::destroyed, this, [this] { m_dialog = nullptr; });
+    m_dialog->open();
+}
+
+void RecordsMenu::runImport() {
+    if (!m_dialog || !postPending())
+        return;
+    const records_import::Options options = m_dialog->options();
+    records_import::Result result;
+    try {
+        result = records_import::run(m_dialog->file(), m_databaseFile, options);
+    } catch (const RecordError& e) {
+        m_prompts.message(QStringLiteral("Can not import records"),
+                          errorText(e) + QStringLiteral("; nothing was changed"));
+        return;
+    }
+    refreshTables();
+    QStringList lines;
+    for (const records_import::TableChange& c : result.tables)
+        lines << QStringLiteral("%1: %2").arg(c.table, records_import::describe(c));
+    lines << QStringLiteral("Backup: %1").arg(shown(result.backup));
+    m_prompts.message(QStringLiteral("Records imported"), lines.join(u'\n'));
+}
+
+void RecordsMenu::backUpRecords() {
+    if (!postPending())
+        return;
+    try {
+        const QString backup = records_backup::backUp(m_databaseFile);
+        m_prompts.message(QStringLiteral("Records backed up"), shown(backup));
+    } catch (const RecordError& e) {
+        m_prompts.message(QStringLiteral("Can not back up records"), errorText(e));
+    }
+}

@@ -1,0 +1,119 @@
+#include "cli/cli_records.h"
+
+#include "cli/cli_options.h"
+#include "cli/cli_output.h"
+#include "records/record_table.h"
+#include "records/records_backup.h"
+#include "records/records_export.h"
+#include "records/records_import.h"
+#include "records/schema.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+[[noreturn]] void usage(const QString& text) {
+    throw UsageError(text.toStdString());
+}
+
+[[noreturn]] void failed(const QString& command, const RecordError& e, const QString& after) {
+    QString text = QString::fromStdString(e.what());
+    text.replace(u'\n', u' ');
+    throw CliFailure(QStringLiteral("%1: %2%3").arg(command, text, after).toStdString());
+}
+
+QString fileArg(const CliOptions& o, const QString& command) {
+    if (o.args.size() < 2)
+        usage(QStringLiteral("%1: FILE is missing").arg(command));
+    if (o.args.size() > 2)
+        usage(QStringLiteral("%1: one FILE only, not '%2'").arg(command, o.args.at(2)));
+    return o.args.at(1);
+}
+
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+void exportRecords(const CliOptions& o) {
+    const QString file = fileArg(o, QStringLiteral("export"));
+    int rows = 0;
+    QStringList csv;
+    try {
+        const QList<records_format::TableRows> tables = records_export::read(o.db);
+        rows = records_export::saveJson(tables, file);
+        if (!o.csvDir.isEmpty())
+            csv = records_export::saveCsv(tables, o.csvDir);
+    } catch (const RecordError& e) {
+        failed(QStringLiteral("export"), e, QString());
+    }
+    if (o.json) {
+        QJsonArray csvFiles;
+        for (const QString& f : csv)
+            csvFiles.append(shown(f));
+        CliOutput::printObject(true, {"file", "rows", "csv"}, {shown(file), rows, csvFiles});
+        return;
+    }
+    QString text = QStringLiteral("exported %1 rows of 6 tables to %2").arg(rows).arg(shown(file));
+    if (!csv.isEmpty())
+        text += QStringLiteral(", and %1 CSV files to %2").arg(csv.size()).arg(shown(o.csvDir));
+    std::fputs((text + u'\n').toUtf8().constData(), stdout);
+}
+
+void importRecords(const CliOptions& o) {
+    const QString file = fileArg(o, QStringLiteral("import"));
+    for (const QString& t : o.tables) {
+        if (!schema::findTable(t)) {
+            QStringList names;
+            for (const schema::TableDef& def : schema::tables())
+                names << def.name;
+            usage(QStringLiteral("--tables: there is no table \"%1\" (the tables are %2)")
+                      .arg(t, names.join(QStringLiteral(", "))));
+        }
+    }
+    records_import::Result result;
+    try {
+        result = records_import::run(RecordsFile::load(file), o.db, {o.tables, o.add});
+    } catch (const RecordError& e) {
+        failed(QStringLiteral("import"), e, QStringLiteral("; the database is unchanged"));
+    }
+    CliOutput table(o.json);
+    table.setColumns({"table", "rows", "gains", "loses", "changes"},
+                     {"Table", "In the file", "Gains", "Loses", "Changes"});
+    for (const records_import::TableChange& c : result.tables)
+        table.addRow({c.table, c.fileRows, c.gains, c.loses, c.changes});
+    if (o.json) {
+        QJsonArray tables;
+        for (const records_import::TableChange& c : result.tables)
+            tables.append(QJsonObject{{"table", c.table},
+                                      {"rows", c.fileRows},
+                                      {"gains", c.gains},
+                                      {"loses", c.loses},
+                                      {"changes", c.changes}});
+        CliOutput::printObject(true, {"backup", "tables"}, {shown(result.backup), tables});
+        return;
+    }
+    table.printRows();
+    CliOutput::printObject(false, {"backup"}, {shown(result.backup)});
+}
+
+void backupRecords(const CliOptions& o) {
+    if (o.args.size() > 1)
+        usage(QStringLiteral("backup takes no arguments, not '%1'").arg(o.args.at(1)));
+    QString path;
+    try {
+        path = records_backup::backUp(o.db);
+    } catch (const RecordError& e) {
+        failed(QStringLiteral("backup"), e, QString());
+    }
+    CliOutput::printObject(o.json, {"backup"}, {shown(path)});
+}
+
+} // namespace cli

@@ -1,0 +1,128 @@
+#include "records/records_backup.h"
+
+#include "records/record_table.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <QUuid>
+
+#include <sqlite3.h>
+
+namespace records_backup {
+
+namespace {
+
+[[noreturn]] void fail(const QString& text) {
+    throw RecordError(text.toStdString());
+}
+
+// How long the backup waits for a commit of another program to end.
+constexpr int kBusyWaitMs = 1000;
+
+// One connection of the SQLite library itself: Qt's driver does not reach the backup API.
+class Handle {
+public:
+    Handle(const QString& path, int flags) {
+        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db, flags, nullptr);
+        if (rc != SQLITE_OK)
+            m_error = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("no memory");
+        else
+            sqlite3_busy_timeout(m_db, kBusyWaitMs);
+    }
+    ~Handle() { sqlite3_close(m_db); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    sqlite3* db() const { return m_db; }
+    bool ok() const { return m_error.isEmpty(); }
+    QString error() const { return m_error; }
+
+private:
+    sqlite3* m_db = nullptr;
+    QString m_error;
+};
+
+QString describe(int rc, const QString& text, const QString& file) {
+    switch (rc & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("another program holds %1 (close that program and try again)")
+            .arg(file);
+    case SQLITE_FULL:
+        return QStringLiteral("the disk is full");
+    case SQLITE_NOTADB:
+        return QStringLiteral("%1 is not a record database").arg(file);
+    default:
+        return text;
+    }
+}
+
+// Copies every page of `source` into `target` in one step, so that the copy is of one moment.
+void copy(const QString& source, const QString& target, const QString& shown) {
+    Handle from(source, SQLITE_OPEN_READWRITE);
+    if (!from.ok())
+        fail(QStringLiteral("Can not back up %1: %2").arg(shown, from.error()));
+    Handle to(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (!to.ok())
+        fail(QStringLiteral("Can not back up %1: can not write %2: %3")
+                 .arg(shown, QDir::toNativeSeparators(target), to.error()));
+    sqlite3_backup* backup = sqlite3_backup_init(to.db(), "main", from.db(), "main");
+    if (!backup)
+        fail(QStringLiteral("Can not back up %1: %2")
+                 .arg(shown, QString::fromUtf8(sqlite3_errmsg(to.db()))));
+    int rc = SQLITE_OK;
+    for (int waited = 0;; waited += 20) {
+        rc = sqlite3_backup_step(backup, -1);
+        if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || waited >= kBusyWaitMs)
+            break;
+        QThread::msleep(20);
+    }
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE) {
+        const int code = sqlite3_errcode(to.db()) != SQLITE_OK ? sqlite3_errcode(to.db()) : rc;
+        fail(QStringLiteral("Can not back up %1: %2")
+                 .arg(shown, describe(code, QString::fromUtf8(sqlite3_errstr(code)), shown)));
+    }
+}
+
+} // namespace
+
+QString backupPath(const QString& databaseFile, const QDateTime& when) {
+    const QFileInfo info(databaseFile);
+    const QString base =
+        info.absoluteDir().filePath(info.fileName() + QStringLiteral(".backup-") +
+                                    when.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    QString path = base;
+    for (int n = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++n)
+        path = base + QStringLiteral("-%1").arg(n);
+    return path;
+}
+
+QString backUp(const QString& databaseFile, const QDateTime& when) {
+    const QFileInfo info(databaseFile);
+    const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
+    if (!info.exists() || !info.isFile())
+        fail(QStringLiteral("Can not back up %1: it does not exist").arg(shown));
+    if (!QFileInfo(info.absolutePath()).isWritable())
+        fail(QStringLiteral("Can not back up %1: its folder is read-only").arg(shown));
+    const QString target = backupPath(databaseFile, when);
+    const QString temp =
+        target + QStringLiteral(".part-") + QUuid::createUuid().toString(QUuid::Id128);
+    try {
+        copy(info.absoluteFilePath(), temp, shown);
+    } catch (const RecordError&) {
+        QFile::remove(temp);
+        QFile::remove(temp + QStringLiteral("-journal"));
+        throw;
+    }
+    if (!QFile::rename(temp, target)) {
+        QFile::remove(temp);
+        fail(QStringLiteral("Can not back up %1: can not write %2")
+                 .arg(shown, QDir::toNativeSeparators(target)));
+    }
+    return target;
+}
+
+} // namespace records_backup

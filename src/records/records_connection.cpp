@@ -1,0 +1,191 @@
+#include "records/records_connection.h"
+
+#include "records/record_query.h"
+#include "records/record_table.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+
+#include <atomic>
+
+namespace {
+
+[[noreturn]] void failText(const QString& text) {
+    throw RecordError(text.toStdString());
+}
+
+// Longer than a table's own wait: a whole import is worth waiting a moment for, and the
+// window's own commits are short.
+constexpr int kBusyWaitMs = 4 * record_sql::busyWaitMs;
+
+QString nextConnectionName() {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("velm-exchange-%1").arg(++counter);
+}
+
+} // namespace
+
+RecordsConnection::RecordsConnection(const QString& databaseFile, Mode mode)
+    : m_path(databaseFile), m_mode(mode) {
+    const QFileInfo info(databaseFile);
+    m_file = QDir::toNativeSeparators(info.absoluteFilePath());
+    // The driver would create a missing file; a record database is only ever made on purpose.
+    if (!info.exists() || !info.isFile())
+        failText(QStringLiteral("%1 does not exist").arg(m_file));
+    if (mode == Mode::Write) {
+        if (!info.isWritable())
+            failText(QStringLiteral("%1 is read-only").arg(m_file));
+        if (!QFileInfo(info.absolutePath()).isWritable())
+            failText(QStringLiteral("the folder of %1 is read-only").arg(m_file));
+    }
+    m_name = nextConnectionName();
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyWaitMs);
+        if (mode == Mode::Read)
+            options += QStringLiteral(";QSQLITE_OPEN_READONLY");
+        db.setConnectOptions(options);
+        db.setDatabaseName(databaseFile);
+        if (!db.open()) {
+            const QSqlError error = db.lastError();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_name);
+            m_name.clear();
+            failText(record_sql::cause(error, m_file, false));
+        }
+    }
+    try {
+        if (mode == Mode::Write) {
+            QSqlQuery q(QSqlDatabase::database(m_name, false));
+            if (!q.exec(QStringLiteral("PRAGMA synchronous=FULL")))
+                fail(q.lastError(), false);
+        }
+        checkTables();
+    } catch (...) {
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
+        m_name.clear();
+        throw;
+    }
+}
+
+RecordsConnection::~RecordsConnection() {
+    if (m_name.isEmpty())
+        return;
+    rollback();
+    QSqlDatabase::database(m_name, false).close();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+void RecordsConnection::fail(const QSqlError& error, bool writing) const {
+    failText(record_sql::cause(error, m_file, writing));
+}
+
+void RecordsConnection::checkTables() {
+    for (const schema::TableDef& t : schema::tables()) {
+        QSqlQuery q(QSqlDatabase::database(m_name, false));
+        if (!q.exec(
+                QStringLiteral("PRAGMA table_info(%1)").arg(record_query::quoteIdentifier(t.name))))
+            fail(q.lastError(), false);
+        QStringList names;
+        QString pkName;
+        int pkCount = 0;
+        bool pkInteger = false;
+        while (q.next()) {
+            names << q.value(1).toString().toLower();
+            if (q.value(5).toInt() > 0) {
+                ++pkCount;
+                pkName = q.value(1).toString();
+                pkInteger = q.value(2).toString().compare(QLatin1StringView("INTEGER"),
+                                                          Qt::CaseInsensitive) == 0;
+            }
+        }
+        if (names.isEmpty())
+            failText(QStringLiteral("%1 has no table %2").arg(m_file, t.name));
+        for (const schema::ColumnDef& c : t.columns) {
+            if (!names.contains(c.name.toLower()))
+                failText(QStringLiteral("The table %1 in %2 has no column %3")
+                             .arg(t.name, m_file, c.name));
+        }
+        m_keys.insert(t.name, pkCount == 1 && pkInteger ? record_query::quoteIdentifier(pkName)
+                                                        : QStringLiteral("rowid"));
+    }
+}
+
+void RecordsConnection::begin() {
+    if (m_inTransaction)
+        return;
+    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    if (!q.exec(m_mode == Mode::Write ? QStringLiteral("BEGIN IMMEDIATE")
+                                      : QStringLiteral("BEGIN")))
+        fail(q.lastError(), m_mode == Mode::Write);
+    m_inTransaction = true;
+}
+
+void RecordsConnection::commit() {
+    if (!m_inTransaction)
+        return;
+    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    if (!q.exec(QStringLiteral("COMMIT"))) {
+        const QSqlError error = q.lastError();
+        rollback();
+        fail(error, true);
+    }
+    m_inTransaction = false;
+}
+
+void RecordsConnection::rollback() {
+    if (!m_inTransaction)
+        return;
+    m_inTransaction = false;
+    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    q.exec(QStringLiteral("ROLLBACK"));
+}
+
+QString RecordsConnection::key(const schema::TableDef& table) const {
+    return m_keys.value(table.name, QStringLiteral("rowid"));
+}
+
+QList<StoredRow> RecordsConnection::rows(const schema::TableDef& table) const {
+    QStringList cols{key(table)};
+    for (const schema::ColumnDef& c : table.columns)
+        cols << record_query::quoteIdentifier(c.name);
+    QSqlQuery q =
+        prepare(QStringLiteral("SELECT %1 FROM %2 ORDER BY %3 ASC")
+                    .arg(cols.join(u','), record_query::quoteIdentifier(table.name), key(table)));
+    q.setForwardOnly(true);
+    run(q);
+    QList<StoredRow> out;
+    while (q.next()) {
+        StoredRow r{q.value(0).toLongLong(), {}};
+        r.values.reserve(table.columns.size());
+        for (int i = 0; i < table.columns.size(); ++i)
+            r.values << q.value(i + 1);
+        out << r;
+    }
+    if (q.lastError().isValid())
+        fail(q.lastError(), false);
+    return out;
+}
+
+qint64 RecordsConnection::maxKey(const schema::TableDef& table) const {
+    QSqlQuery q = prepare(QStringLiteral("SELECT max(%1) FROM %2")
+                              .arg(key(table), record_query::quoteIdentifier(table.name)));
+    run(q);
+    return q.next() ? q.value(0).toLongLong() : 0;
+}
+
+QSqlQuery RecordsConnection::prepare(const QString& sql) const {
+    QSqlQuery q(QSqlDatabase::database(m_name, false));
+    if (!q.prepare(sql))
+        fail(q.lastError(), m_mode == Mode::Write);
+    return q;
+}
+
+int RecordsConnection::run(QSqlQuery& query) const {
+    if (!query.exec())
+        fail(query.lastError(), m_mode == Mode::Write);
+    return query.numRowsAffected();
+}

@@ -1,0 +1,189 @@
+#include "records/records_export.h"
+
+#include "records/record_table.h"
+#include "records/records_connection.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace records_export {
+
+namespace {
+
+[[noreturn]] void fail(const QString& text) {
+    throw RecordError(text.toStdString());
+}
+
+void appendJsonString(QByteArray& out, const QString& text) {
+    out += '"';
+    const QByteArray utf8 = text.toUtf8();
+    for (const char ch : utf8) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        default:
+            if (c < 0x20)
+                out += QByteArray("\\u00") + QByteArray::number(c, 16).rightJustified(2, '0');
+            else
+                out += ch; // UTF-8 as it stands: non-ASCII text stays readable
+        }
+    }
+    out += '"';
+}
+
+void appendJsonValue(QByteArray& out, const QVariant& v) {
+    if (v.isNull())
+        out += "null";
+    else if (v.typeId() == QMetaType::LongLong)
+        out += QByteArray::number(v.toLongLong());
+    else if (v.typeId() == QMetaType::Double && qIsFinite(v.toDouble()))
+        out += QByteArray::number(v.toDouble(), 'g', 17);
+    else
+        appendJsonString(out, v.toString());
+}
+
+void appendCsvField(QByteArray& out, const QVariant& v, bool integer) {
+    if (v.isNull())
+        return;
+    const QString text = v.toString();
+    const bool plainNumber = integer && v.typeId() == QMetaType::LongLong;
+    const bool quote =
+        !plainNumber && (text.isEmpty() || text.contains(u',') || text.contains(u'"') ||
+                         text.contains(u'\n') || text.contains(u'\r'));
+    if (!quote) {
+        out += text.toUtf8();
+        return;
+    }
+    QString doubled = text;
+    doubled.replace(QStringLiteral("\""), QStringLiteral("\"\""));
+    out += '"' + doubled.toUtf8() + '"';
+}
+
+void save(const QString& file, const QByteArray& bytes) {
+    const QString shown = QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        fail(QStringLiteral("Can not write %1: %2").arg(shown, out.errorString()));
+    if (out.write(bytes) != bytes.size() || !out.commit())
+        fail(QStringLiteral("Can not write %1: %2").arg(shown, out.errorString()));
+}
+
+} // namespace
+
+QList<records_format::TableRows> read(const QString& databaseFile) {
+    RecordsConnection db(databaseFile, RecordsConnection::Mode::Read);
+    db.begin();
+    QList<records_format::TableRows> out;
+    for (const schema::TableDef& t : schema::tables()) {
+        records_format::TableRows rows{&t, {}};
+        const QList<StoredRow> stored = db.rows(t);
+        rows.rows.reserve(stored.size());
+        for (const StoredRow& r : stored)
+            rows.rows << records_format::canonicalRow(r.values, t);
+        out << rows;
+    }
+    db.commit();
+    return out;
+}
+
+QByteArray json(const QList<records_format::TableRows>& tables, const QDateTime& exported) {
+    QByteArray out;
+    out += "{\n  \"format\": ";
+    appendJsonString(out, QLatin1StringView(records_format::formatName));
+    out += ",\n  \"version\": " + QByteArray::number(records_format::version);
+    out += ",\n  \"exported\": ";
+    appendJsonString(out, exported.toOffsetFromUtc(exported.offsetFromUtc()).toString(Qt::ISODate));
+    out += ",\n  \"tables\": {";
+    for (int t = 0; t < tables.size(); ++t) {
+        const schema::TableDef& def = *tables[t].table;
+        out += t == 0 ? "\n    " : ",\n    ";
+        appendJsonString(out, def.name);
+        out += ": [";
+        const QList<QVariantList>& rows = tables[t].rows;
+        for (int r = 0; r < rows.size(); ++r) {
+            out += r == 0 ? "\n      {" : ",\n      {";
+            for (int c = 0; c < def.columns.size(); ++c) {
+                if (c > 0)
+                    out += ", ";
+                appendJsonString(out, def.columns[c].name);
+                out += ": ";
+                appendJsonValue(out, rows[r].value(c));
+            }
+            out += '}';
+        }
+        out += rows.isEmpty() ? "]" : "\n    ]";
+    }
+    out += "\n  }\n}\n";
+    return out;
+}
+
+QByteArray csv(const records_format::TableRows& table) {
+    const schema::TableDef& def = *table.table;
+    QByteArray out("\xEF\xBB\xBF");
+    for (int c = 0; c < def.columns.size(); ++c) {
+        if (c > 0)
+            out += ',';
+        appendCsvField(out, def.columns[c].name, false);
+    }
+    out += "\r\n";
+    for (const QVariantList& row : table.rows) {
+        for (int c = 0; c < def.columns.size(); ++c) {
+            if (c > 0)
+                out += ',';
+            appendCsvField(out, row.value(c), def.columns[c].integer);
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+QString csvFileName(const QString& tableName, const QString& prefix) {
+    return prefix + tableName + QStringLiteral(".csv");
+}
+
+int saveJson(const QList<records_format::TableRows>& tables, const QString& file,
+             const QDateTime& exported) {
+    save(file, json(tables, exported));
+    int rows = 0;
+    for (const records_format::TableRows& t : tables)
+        rows += int(t.rows.size());
+    return rows;
+}
+
+QStringList saveCsv(const QList<records_format::TableRows>& tables, const QString& folder,
+                    const QString& prefix) {
+    const QDir dir(folder);
+    if (!dir.exists() && !QDir().mkpath(folder))
+        fail(QStringLiteral("Can not make the folder %1")
+                 .arg(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath())));
+    QStringList written;
+    for (const records_format::TableRows& t : tables) {
+        const QString path = dir.filePath(csvFileName(t.table->name, prefix));
+        save(path, csv(t));
+        written << path;
+    }
+    return written;
+}
+
+} // namespace records_export

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "records/records_format.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Export of the six record tables: one JSON file that the import reads back, or one CSV file
+// per table for spreadsheets. Throws RecordError; a file is written whole or not at all.
+namespace records_export {
+
+// The six tables in start-up order, read at one moment (one read transaction), each in its
+// own order.
+QList<records_format::TableRows> read(const QString& databaseFile);
+
+// {"format": "velm-records", "version": 1, "exported": "<ISO time>", "tables": {...}}: the
+// tables in start-up order, every row an object of its columns in grid order, one row a
+// line, UTF-8.
+QByteArray json(const QList<records_format::TableRows>& tables, const QDateTime& exported);
+
+// One table as CSV (RFC 4180): a header row of column names, CRLF line ends, UTF-8 with a
+// byte-order mark (spreadsheets take the file for UTF-8 only then). A field with a comma,
+// quote or line break is quoted; an empty text is "" and a null is an empty field, so the two
+// stay apart.
+QByteArray csv(const records_format::TableRows& table);
+// "Scene Records.csv", after `prefix`.
+QString csvFileName(const QString& tableName, const QString& prefix = QString());
+
+// Writes the JSON file; returns how many rows it holds.
+int saveJson(const QList<records_format::TableRows>& tables, const QString& file,
+             const QDateTime& exported = QDateTime::currentDateTime());
+// Writes one CSV file per table into `folder` (made when missing); returns their paths.
+QStringList saveCsv(const QList<records_format::TableRows>& tables, const QString& folder,
+                    const QString& prefix = QString());
+
+} // namespace records_export

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "records/records_format.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// A records exchange file as read and checked: the tables it holds (in start-up order), every
+// value of the type its column takes. Anything wrong is refused whole with a message that
+// says where: the line for a file that is not JSON, the table and row for a bad value.
+class RecordsFile {
+public:
+    // Throws RecordError: not JSON ("line 3: ..."), another format or a newer version, an
+    // unknown table or column, a value of the wrong type, two rows for one monitor slot.
+    static RecordsFile parse(const QByteArray& bytes);
+    // Reads and parses a file; its messages start with the file's path.
+    static RecordsFile load(const QString& path);
+
+    const QList<records_format::TableRows>& tables() const { return m_tables; }
+    // The rows of a table, or nullptr when the file does not hold it.
+    const records_format::TableRows* find(const QString& tableName) const;
+    QStringList tableNames() const;
+    QString exported() const { return m_exported; }
+
+private:
+    QList<records_format::TableRows> m_tables;
+    QString m_exported;
+};

@@ -1,0 +1,286 @@
+#include "records/records_import.h"
+
+#include "records/record_query.h"
+#include "records/record_table.h"
+#include "records/records_backup.h"
+#include "records/records_connection.h"
+
+#include <QHash>
+
+namespace records_import {
+
+namespace {
+
+using records_format::TableRows;
+
+[[noreturn]] void fail(const QString& text) {
+    throw RecordError(text.toStdString());
+}
+
+int columnIndex(const schema::TableDef& def, const QString& name) {
+    for (int c = 0; c < def.columns.size(); ++c) {
+        if (def.columns[c].name == name)
+            return c;
+    }
+    fail(QStringLiteral("The table %1 has no column %2").arg(def.name, name));
+}
+
+// The values that name a record, as one text: a row's identity among the table's rows.
+QString identityOf(const QVariantList& row, const QList<int>& columns) {
+    QString key;
+    for (int c : columns) {
+        const QVariant& v = row.at(c);
+        if (v.isNull())
+            key += u'-';
+        else if (v.typeId() == QMetaType::LongLong)
+            key += u'n' + QString::number(v.toLongLong());
+        else
+            key += u't' + v.toString();
+        key += QChar(0);
+    }
+    return key;
+}
+
+QList<StoredRow> storedRows(const RecordsConnection& db, const schema::TableDef& def) {
+    QList<StoredRow> rows = db.rows(def);
+    for (StoredRow& r : rows)
+        r.values = records_format::canonicalRow(r.values, def);
+    return rows;
+}
+
+QString columnList(const schema::TableDef& def) {
+    QStringList names;
+    for (const schema::ColumnDef& c : def.columns)
+        names << record_query::quoteIdentifier(c.name);
+    return names.join(u',');
+}
+
+void bindAll(QSqlQuery& q, const QVariantList& values, int from = 0) {
+    for (int i = 0; i < values.size(); ++i)
+        q.bindValue(from + i, values[i]);
+}
+
+// Replace: the table becomes the file's rows in the file's order. The new rows get keys above
+// every key the table had, so a row that another program still shows under an old key can
+// never be taken for one of them.
+TableChange replaceRows(RecordsConnection& db, const TableRows& file, bool write) {
+    const schema::TableDef& def = *file.table;
+    const QList<StoredRow> stored = storedRows(db, def);
+    QList<int> identity;
+    for (const QString& name : records_format::identityColumns(def.name))
+        identity << columnIndex(def, name);
+
+    // Pairs every row of the file with the first unpaired stored row of the same identity.
+    QHash<QString, QList<int>> unpaired;
+    for (int i = 0; i < stored.size(); ++i)
+        unpaired[identityOf(stored[i].values, identity)] << i;
+    TableChange change{def.name, int(file.rows.size())};
+    bool same = stored.size() == file.rows.size();
+    for (int r = 0; r < file.rows.size(); ++r) {
+        const QVariantList& row = file.rows[r];
+        same = same && stored[r].values == row;
+        QList<int>& match = unpaired[identityOf(row, identity)];
+        if (match.isEmpty()) {
+            ++change.gains;
+        } else if (stored[match.takeFirst()].values != row) {
+            ++change.changes;
+        }
+    }
+    for (const QList<int>& left : std::as_const(unpaired))
+        change.loses += int(left.size());
+    if (!write || same)
+        return change; // already as the file says: the rows keep their keys
+
+    const qint64 firstKey = db.maxKey(def) + 1;
+    const QString table = record_query::quoteIdentifier(def.name);
+    QSqlQuery clear = db.prepare(QStringLiteral("DELETE FROM %1").arg(table));
+    db.run(clear);
+    QStringList marks(def.columns.size() + 1, QStringLiteral("?"));
+    QSqlQuery insert = db.prepare(QStringLiteral("INSERT INTO %1 (%2,%3) VALUES (%4)")
+                                      .arg(table, db.key(def), columnList(def), marks.join(u',')));
+    for (int r = 0; r < file.rows.size(); ++r) {
+        insert.bindValue(0, firstKey + r);
+        bindAll(insert, file.rows[r], 1);
+        db.run(insert);
+    }
+    return change;
+}
+
+// Add: each row of the file overwrites the first row of its identity (a row it added itself
+// included) or is added at the end.
+TableChange addRows(RecordsConnection& db, const TableRows& file, bool write) {
+    const schema::TableDef& def = *file.table;
+    QList<StoredRow> rows = storedRows(db, def);
+    const QList<StoredRow> original = rows;
+    QList<int> identity;
+    for (const QString& name : records_format::identityColumns(def.name))
+        identity << columnIndex(def, name);
+    QHash<QString, int> first;
+    for (int i = int(rows.size()) - 1; i >= 0; --i)
+        first.insert(identityOf(rows[i].values, identity), i);
+
+    const QString table = record_query::quoteIdentifier(def.name);
+    QSqlQuery insert, update;
+    if (write) {
+        QStringList marks(def.columns.size(), QStringLiteral("?"));
+        QStringList sets;
+        for (const schema::ColumnDef& c : def.columns)
+            sets << record_query::quoteIdentifier(c.name) + QStringLiteral("=?");
+        insert = db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                .arg(table, columnList(def), marks.join(u',')));
+        update = db.prepare(
+            QStringLiteral("UPDATE %1 SET %2 WHERE %3=?").arg(table, sets.join(u','), db.key(def)));
+    }
+    TableChange change{def.name, int(file.rows.size())};
+    for (const QVariantList& row : file.rows) {
+        const QString id = identityOf(row, identity);
+        const auto found = first.constFind(id);
+        if (found == first.constEnd()) {
+            ++change.gains;
+            StoredRow added{-1, row};
+            if (write) {
+                bindAll(insert, row);
+                db.run(insert);
+                added.key = insert.lastInsertId().toLongLong();
+            }
+            first.insert(id, int(rows.size()));
+            rows << added;
+            continue;
+        }
+        StoredRow& target = rows[*found];
+        if (target.values == row)
+            continue;
+        target.values = row;
+        if (write) {
+            bindAll(update, row);
+            update.bindValue(int(row.size()), target.key);
+            db.run(update);
+        }
+    }
+    for (int i = 0; i < original.size(); ++i)
+        change.changes += rows[i].values != original[i].values ? 1 : 0;
+    return change;
+}
+
+// Monitor slots: `Address` and `Channel` of the slots the file names; replacing also clears
+// the others. The slots themselves stay as the database has them.
+TableChange monitorSlots(RecordsConnection& db, const TableRows& file, bool add, bool write) {
+    const schema::TableDef& def = *file.table;
+    const QList<StoredRow> stored = storedRows(db, def);
+    const int order = columnIndex(def, QStringLiteral("Order"));
+    const int address = columnIndex(def, QStringLiteral("Address"));
+    const int channel = columnIndex(def, QStringLiteral("Channel"));
+
+    QHash<qint64, QList<int>> bySlot;
+    for (int i = 0; i < stored.size(); ++i) {
+        const QVariant& o = stored[i].values[order];
+        if (o.typeId() == QMetaType::LongLong)
+            bySlot[o.toLongLong()] << i;
+    }
+    // The binding each stored row gets: its own unless the file or a replace says otherwise.
+    QList<QVariantList> wanted;
+    for (const StoredRow& r : stored)
+        wanted << (add ? QVariantList{r.values[address], r.values[channel]}
+                       : QVariantList{qint64(0), qint64(0)});
+    for (int r = 0; r < file.rows.size(); ++r) {
+        const qint64 slot = file.rows[r][order].toLongLong();
+        const auto rows = bySlot.constFind(slot);
+        if (rows == bySlot.constEnd())
+            fail(QStringLiteral("%1 row %2: the database has no slot with Order %3")
+                     .arg(def.name)
+                     .arg(r + 1)
+                     .arg(slot));
+        for (int i : *rows)
+            wanted[i] = {file.rows[r][address], file.rows[r][channel]};
+    }
+
+    TableChange change{def.name, int(file.rows.size())};
+    QSqlQuery update;
+    if (write)
+        update = db.prepare(QStringLiteral("UPDATE %1 SET %2=?,%3=? WHERE %4=?")
+                                .arg(record_query::quoteIdentifier(def.name),
+                                     record_query::quoteIdentifier(def.columns[address].name),
+                                     record_query::quoteIdentifier(def.columns[channel].name),
+                                     db.key(def)));
+    for (int i = 0; i < stored.size(); ++i) {
+        if (QVariantList{stored[i].values[address], stored[i].values[channel]} == wanted[i])
+            continue;
+        ++change.changes;
+        if (write) {
+            bindAll(update, wanted[i]);
+            update.bindValue(2, stored[i].key);
+            db.run(update);
+        }
+    }
+    return change;
+}
+
+Result apply(RecordsConnection& db, const QList<const TableRows*>& tables, bool add, bool write) {
+    Result result;
+    for (const TableRows* t : tables) {
+        if (records_format::isMonitor(t->table->name))
+            result.tables << monitorSlots(db, *t, add, write);
+        else if (add)
+            result.tables << addRows(db, *t, write);
+        else
+            result.tables << replaceRows(db, *t, write);
+    }
+    return result;
+}
+
+} // namespace
+
+QList<const TableRows*> chosen(const RecordsFile& file, const Options& options) {
+    for (const QString& name : options.tables) {
+        if (!schema::findTable(name))
+            fail(QStringLiteral("there is no table \"%1\"").arg(name));
+        if (!file.find(name))
+            fail(QStringLiteral("the file has no table \"%1\"").arg(name));
+    }
+    QList<const TableRows*> out;
+    for (const TableRows& t : file.tables()) {
+        if (options.tables.isEmpty() || options.tables.contains(t.table->name))
+            out << &t;
+    }
+    return out;
+}
+
+Result preview(const RecordsFile& file, const QString& databaseFile, const Options& options) {
+    const QList<const TableRows*> tables = chosen(file, options);
+    RecordsConnection db(databaseFile, RecordsConnection::Mode::Read);
+    db.begin();
+    Result result = apply(db, tables, options.add, false);
+    db.commit();
+    return result;
+}
+
+Result run(const RecordsFile& file, const QString& databaseFile, const Options& options,
+           const QDateTime& when) {
+    const QList<const TableRows*> tables = chosen(file, options);
+    RecordsConnection db(databaseFile, RecordsConnection::Mode::Write);
+    // No other program writes from here to the commit: the backup holds exactly what the
+    // import starts from.
+    db.begin();
+    // Of the checks against the database, only the monitor slots can refuse a file: look at
+    // them before there is a backup to make.
+    QList<const TableRows*> monitorTables;
+    for (const TableRows* t : tables) {
+        if (records_format::isMonitor(t->table->name))
+            monitorTables << t;
+    }
+    apply(db, monitorTables, options.add, false);
+    const QString backup = records_backup::backUp(databaseFile, when);
+    Result result = apply(db, tables, options.add, true);
+    db.commit();
+    result.backup = backup;
+    return result;
+}
+
+QString describe(const TableChange& change) {
+    return QStringLiteral("gains %1, loses %2, changes %3")
+        .arg(change.gains)
+        .arg(change.loses)
+        .arg(change.changes);
+}
+
+} // namespace records_import

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "records/records_file.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Import of a records exchange file into the record database.
+//
+// Replace: a chosen table's rows become the file's rows, in the file's order. Add: each row
+// of the file overwrites the row it names (the same scene and module, the same timer, ... as
+// the tool's own row writers match) or is added at the end when there is none. Monitor
+// bindings never gain or lose a row: the file's rows set `Address` and `Channel` of the slots
+// they name by `Order`, and replacing also clears (0, 0) the slots the file leaves out.
+//
+// All of an import is one transaction, and before it writes anything the database is backed
+// up beside itself. Bad input is refused whole; nothing is written then, nor backed up.
+namespace records_import {
+
+struct Options {
+    QStringList tables; // empty: every table the file holds
+    bool add = false;   // add to the rows instead of replacing them
+};
+
+// What an import does to one table.
+struct TableChange {
+    QString table;
+    int fileRows = 0; // rows of the file for this table
+    int gains = 0;    // rows added
+    int loses = 0;    // rows removed
+    int changes = 0;  // rows that stay but get other values
+};
+
+struct Result {
+    QList<TableChange> tables; // in start-up order
+    QString backup;            // the backup's path; empty for a preview
+};
+
+// The tables an import with `options` takes, in start-up order; throws RecordError for a
+// chosen table that the file does not hold.
+QList<const records_format::TableRows*> chosen(const RecordsFile& file, const Options& options);
+
+// What the import would change in the database as it is now; writes nothing. Throws
+// RecordError (a chosen table the file lacks, a slot `Order` the database lacks, the file
+// cannot be read).
+Result preview(const RecordsFile& file, const QString& databaseFile, const Options& options);
+
+// Checks as preview() does, backs the database up, and imports in one transaction: all of it
+// or, on any failure, none of it.
+Result run(const RecordsFile& file, const QString& databaseFile, const Options& options,
+           const QDateTime& when = QDateTime::currentDateTime());
+
+// "gains 3, loses 1, changes 2"
+QString describe(const TableChange& change);
+
+} // namespace records_import

@@ -1,0 +1,235 @@
+// The window's File menu driven offscreen by objectName: export, import with its dialog and
+// preview, backups, and rows the window posts while an import is being chosen.
+#include "app/import_dialog.h"
+#include "app/main_window.h"
+#include "app/records_menu.h"
+#include "commands/prompt_service.h"
+#include "records/schema.h"
+#include "support/record_files.h"
+#include "support/window_probe.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+class TestAppRecordsMenu : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void fileMenu();
+    void exportThenImportShowsTheRowsInTheGrids();
+    void dialogRefuses_data();
+    void dialogRefuses();
+    void badFileOpensNoDialog();
+    void rowsPostedWhileChoosingAreKept();
+    void csvExportAndBackup();
+
+private:
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+    // Points the menu's file dialogs at `file` (with `filter` for a save).
+    void choose(const QString& file, const char* filter = RecordsMenu::kJsonFilter);
+    void trigger(const char* action) {
+        m_window->findChild<QAction*>(QLatin1StringView(action))->trigger();
+    }
+    ImportDialog* dialog() const { return m_window->findChild<ImportDialog*>("ImportDialog"); }
+    void addScene(int no, const QString& name);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ScriptedPrompts m_prompts;
+    std::unique_ptr<TForm1> m_window;
+    RecordsMenu* m_menu = nullptr;
+};
+
+void TestAppRecordsMenu::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    schema::createDatabase(path("VELM.mdb"));
+    m_prompts = ScriptedPrompts();
+    m_window = std::make_unique<TForm1>(m_prompts, path("VELM.mdb"));
+    m_menu = m_window->findChild<RecordsMenu*>("RecordsMenu");
+    QVERIFY(m_menu);
+    addScene(1, QStringLiteral("Hall"));
+}
+
+void TestAppRecordsMenu::cleanup() {
+    m_window.reset();
+    m_dir.reset();
+}
+
+void TestAppRecordsMenu::choose(const QString& file, const char* filter) {
+    m_menu->setFileDialogs(
+        {[file, filter](QWidget*, const QString&, const QString& filters, QString* chosen) {
+             if (!filters.contains(QLatin1StringView(filter)))
+                 return QString();
+             *chosen = QLatin1StringView(filter);
+             return file;
+         },
+         [file](QWidget*, const QString&, const QString&) { return file; }});
+}
+
+void TestAppRecordsMenu::addScene(int no, const QString& name) {
+    RecordTable& scenes = m_window->records().scenes();
+    scenes.append();
+    scenes.setField(QStringLiteral("Scene_No"), no);
+    scenes.setField(QStringLiteral("Information"), name);
+    scenes.setField(QStringLiteral("Module_Addr"), 1);
+    scenes.post();
+}
+
+void TestAppRecordsMenu::fileMenu() {
+    const QList<QAction*> menus = m_window->menuBar()->actions();
+    QCOMPARE(menus.size(), 1);
+    QCOMPARE(menus[0]->text(), QStringLiteral("File"));
+    QCOMPARE(menus[0]->menu()->objectName(), QStringLiteral("FileMenu"));
+    QStringList items;
+    for (QAction* a : menus[0]->menu()->actions())
+        items << a->objectName() + u'=' + a->text();
+    QCOMPARE(items, (QStringList{"ExportRecords=Export Records…", "ImportRecords=Import Records…",
+                                 "BackUpRecords=Back Up Records…"}));
+    // A cancelled dialog does nothing at all.
+    choose(QString());
+    trigger("ExportRecords");
+    trigger("ImportRecords");
+    QVERIFY(!dialog());
+    QCOMPARE(m_prompts.messages, QStringList());
+}
+
+void TestAppRecordsMenu::exportThenImportShowsTheRowsInTheGrids() {
+    addScene(2, QStringLiteral("Bed, \"upstairs\""));
+    choose(path("site"));
+    trigger("ExportRecords");
+    QCOMPARE(m_prompts.messages, QStringList{"Records exported"});
+    QVERIFY2(m_prompts.details[0].contains(path("site.json")), qPrintable(m_prompts.details[0]));
+
+    // The grid loses one scene and gains another; the import puts the file's rows back.
+    RecordTable& scenes = m_window->records().scenes();
+    scenes.first();
+    scenes.deleteCurrent();
+    addScene(9, QStringLiteral("Later"));
+    m_prompts.clear();
+    choose(path("site.json"));
+    trigger("ImportRecords");
+    ImportDialog* d = dialog();
+    QVERIFY(d && d->isVisible());
+    for (const schema::TableDef& t : schema::tables()) {
+        auto* box = probe::control<QCheckBox>(d, ImportDialog::checkBoxName(t.name));
+        QVERIFY(box->isChecked() && box->isEnabled());
+    }
+    auto* preview = probe::control<QTableWidget>(d, "ImportPreview");
+    QCOMPARE(preview->rowCount(), 6);
+    QCOMPARE(preview->item(0, 0)->text(), QStringLiteral("Scene Records"));
+    QStringList counts;
+    for (int c = 1; c < 5; ++c)
+        counts << preview->item(0, c)->text();
+    QCOMPARE(counts, (QStringList{"2", "1", "1", "0"})); // in the file, gains, loses, changes
+
+    probe::control<QCheckBox>(d, "ImportMonitorBindRecords")->setChecked(false);
+    QCOMPARE(preview->rowCount(), 5);
+    probe::control<QPushButton>(d, "ImportButton")->click();
+    QCOMPARE(m_prompts.messages, QStringList{"Records imported"});
+    QVERIFY2(m_prompts.details[0].contains("Scene Records: gains 1, loses 1, changes 0"),
+             qPrintable(m_prompts.details[0]));
+    QTRY_VERIFY(!dialog());
+    QCOMPARE(probe::tableRows(scenes),
+             (QStringList{"1|Hall|1||||||||", "2|Bed, \"upstairs\"|1||||||||"}));
+    QCOMPARE(scenes.model()->rowCount(), 2);
+    QCOMPARE(QDir(m_dir->path()).entryList({"VELM.mdb.backup-*"}).size(), 1);
+}
+
+void TestAppRecordsMenu::dialogRefuses_data() {
+    QTest::addColumn<QByteArray>("tables");
+    QTest::addColumn<QStringList>("untick");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("no table chosen")
+        << QByteArray(R"("Timer Records": [])") << QStringList{"ImportTimerRecords"}
+        << "Choose at least one table.";
+    QTest::newRow("slot the database lacks")
+        << QByteArray(R"("Monitor Bind Records": [{"Order": 225}])") << QStringList()
+        << "Monitor Bind Records row 1: the database has no slot with Order 225";
+}
+
+void TestAppRecordsMenu::dialogRefuses() {
+    QFETCH(QByteArray, tables);
+    QFETCH(QStringList, untick);
+    QFETCH(QString, problem);
+    QFile f(path("in.json"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("{\"format\": \"velm-records\", \"version\": 1, \"tables\": {" + tables + "}}");
+    f.close();
+    choose(path("in.json"));
+    trigger("ImportRecords");
+    ImportDialog* d = dialog();
+    QVERIFY(d);
+    // Tables the file does not hold cannot be chosen.
+    QVERIFY(!probe::control<QCheckBox>(d, "ImportSceneRecords")->isEnabled());
+    for (const QString& name : untick)
+        probe::control<QCheckBox>(d, name)->setChecked(false);
+    QCOMPARE(probe::control<QLabel>(d, "ImportProblem")->text(), problem);
+    QVERIFY(!probe::control<QPushButton>(d, "ImportButton")->isEnabled());
+    probe::control<QPushButton>(d, "CancelButton")->click();
+    QTRY_VERIFY(!dialog());
+    QCOMPARE(QDir(m_dir->path()).entryList({"VELM.mdb.backup-*"}), QStringList());
+}
+
+void TestAppRecordsMenu::badFileOpensNoDialog() {
+    QFile f(path("in.json"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("{\"format\": \"velm-records\",\n\"version\": 1,\n\"tables\": {]}");
+    f.close();
+    const QByteArray before = record_files::bytes(path("VELM.mdb"));
+    choose(path("in.json"));
+    trigger("ImportRecords");
+    QVERIFY(!dialog());
+    QCOMPARE(m_prompts.messages, QStringList{"Can not import records"});
+    QVERIFY2(m_prompts.details[0].contains("line 3: not JSON"), qPrintable(m_prompts.details[0]));
+    QCOMPARE(record_files::bytes(path("VELM.mdb")), before);
+}
+
+void TestAppRecordsMenu::rowsPostedWhileChoosingAreKept() {
+    choose(path("one.json"));
+    trigger("ExportRecords");
+    m_prompts.clear();
+    trigger("ImportRecords");
+    probe::control<QRadioButton>(dialog(), "AddRows")->setChecked(true);
+    // A reply writes a row while the dialog is open, and a grid edit is still pending.
+    addScene(5, QStringLiteral("meanwhile"));
+    RecordTable& timers = m_window->records().timers();
+    timers.append();
+    timers.setField(QStringLiteral("Timer_Order"), 4);
+    probe::control<QPushButton>(dialog(), "ImportButton")->click();
+    QCOMPARE(m_prompts.messages, QStringList{"Records imported"});
+    QCOMPARE(probe::tableRows(m_window->records().scenes()),
+             (QStringList{"1|Hall|1||||||||", "5|meanwhile|1||||||||"}));
+    QCOMPARE(probe::tableRows(timers), QStringList{"4||"});
+    QCOMPARE(record_files::query(path("VELM.mdb"), "SELECT count(*) FROM \"Timer Records\""),
+             QVariant(1));
+}
+
+void TestAppRecordsMenu::csvExportAndBackup() {
+    choose(path("site 42.csv"), RecordsMenu::kCsvFilter);
+    trigger("ExportRecords");
+    QCOMPARE(m_prompts.messages, QStringList{"Records exported"});
+    QVERIFY(QFile::exists(path("site 42 - Scene Records.csv")));
+    QVERIFY(QFile::exists(path("site 42 - Monitor Bind Records.csv")));
+    QVERIFY(!QFile::exists(path("site 42.csv")));
+
+    m_prompts.clear();
+    trigger("BackUpRecords");
+    QCOMPARE(m_prompts.messages, QStringList{"Records backed up"});
+    QVERIFY(QFile::exists(m_prompts.details[0]));
+    QCOMPARE(record_files::query(m_prompts.details[0], "SELECT Information FROM \"Scene Records\""),
+             QVariant("Hall"));
+}
+
+QTEST_MAIN(TestAppRecordsMenu)
+#include "test_app_records_menu.moc"

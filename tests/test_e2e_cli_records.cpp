@@ -1,0 +1,198 @@
+// End to end: velm-cli export, import and backup on record database files, their exit codes
+// and messages, and an import while the window has the same file open.
+#include "app/main_window.h"
+#include "commands/prompt_service.h"
+#include "records/schema.h"
+#include "support/record_files.h"
+#include "support/window_probe.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// (A plain literal: moc misreads a raw string with a backslash before a quote.)
+const QByteArray kScenes =
+    "{\"format\": \"velm-records\", \"version\": 1, \"tables\": {\n"
+    "  \"Scene Records\": [{\"Scene_No\": 4, \"Information\": \"Imported, \\\"new\\\"\",\n"
+    "                     \"Module_Addr\": 2}],\n"
+    "  \"Monitor Bind Records\": [{\"Order\": 7, \"Address\": 5, \"Channel\": 3}]}}";
+
+} // namespace
+
+class TestE2eCliRecords : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void exportImportBackup();
+    void refusals_data();
+    void refusals();
+    void importWhileTheWindowRuns();
+
+private:
+    Run cli(const QStringList& args) const;
+    QString path(const QString& name) const { return m_dir->filePath(name); }
+    void write(const QString& name, const QByteArray& bytes) const {
+        QFile f(path(name));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+    }
+    QStringList backups() const {
+        return QDir(m_dir->path()).entryList({"VELM.mdb.backup-*"}, QDir::Files);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestE2eCliRecords::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    schema::createDatabase(path("VELM.mdb"));
+    QVERIFY(record_files::exec(path("VELM.mdb"),
+                               "INSERT INTO \"Timer Records\" (Timer_Order, Time, Timer_Mode) "
+                               "VALUES (3, '2014-02-24 06:30:00 Monday', 'Week(repeat)')"));
+}
+
+Run TestE2eCliRecords::cli(const QStringList& args) const {
+    QProcess p;
+    p.setProgram(QStringLiteral(VELM_BIN_DIR "/velm-cli"));
+    p.setArguments(args);
+    p.setWorkingDirectory(m_dir->path());
+    p.start();
+    Run r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+void TestE2eCliRecords::exportImportBackup() {
+    // The database is ./VELM.mdb unless --db says otherwise; no link is needed.
+    const Run exported = cli({"export", "all.json", "--csv", "sheets"});
+    QCOMPARE(exported.exitCode, 0);
+    QCOMPARE(exported.out, QStringLiteral("exported 225 rows of 6 tables to all.json, and 6 "
+                                          "CSV files to sheets\n"));
+    QVERIFY(QFile::exists(path("sheets/Timer Records.csv")));
+
+    schema::createDatabase(path("other.mdb"));
+    const Run imported = cli({"--db", "other.mdb", "--json", "import", "all.json"});
+    QCOMPARE(imported.exitCode, 0);
+    const QJsonObject result = QJsonDocument::fromJson(imported.out.toUtf8()).object();
+    QVERIFY(QFile::exists(result["backup"].toString()));
+    QVERIFY(result["backup"].toString().contains(QStringLiteral("other.mdb.backup-")));
+    const QJsonObject timers = result["tables"].toArray()[2].toObject();
+    QCOMPARE(timers["table"].toString(), QStringLiteral("Timer Records"));
+    QCOMPARE(timers["gains"].toInt(), 1);
+    QCOMPARE(record_files::query(path("other.mdb"), "SELECT Time FROM \"Timer Records\""),
+             QVariant("2014-02-24 06:30:00 Monday"));
+
+    const Run again = cli({"--db", "other.mdb", "import", "all.json", "--tables",
+                           "Timer Records,Scene Records", "--add"});
+    QCOMPARE(again.exitCode, 0);
+    QVERIFY2(again.out.contains(QRegularExpression("Timer Records +1 +0 +0 +0")),
+             qPrintable(again.out));
+
+    const Run backup = cli({"backup"});
+    QCOMPARE(backup.exitCode, 0);
+    QVERIFY(backup.out.startsWith(QStringLiteral("backup: ") + path("VELM.mdb.backup-")));
+    QCOMPARE(backups().size(), 1);
+}
+
+void TestE2eCliRecords::refusals_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("file"); // written as in.json
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("not JSON") << QStringList{"import", "in.json"}
+                              << QByteArray("{\n\"format\": \"velm-records\"\n\"version\": 1}") << 1
+                              << "in.json: line 3: not JSON";
+    QTest::newRow("chosen table missing")
+        << QStringList{"import", "in.json", "--tables", "IR Records"} << kScenes << 1
+        << "the file has no table \"IR Records\"; the database is unchanged";
+    QTest::newRow("no such file") << QStringList{"import", "gone.json"} << QByteArray() << 1
+                                  << "gone.json: no such file";
+    QTest::newRow("database missing") << QStringList{"--db", "none.mdb", "import", "in.json"}
+                                      << kScenes << 1 << "none.mdb does not exist";
+    QTest::newRow("export without database")
+        << QStringList{"--db", "none.mdb", "export", "out.json"} << QByteArray() << 1
+        << "none.mdb does not exist";
+    QTest::newRow("backup without database")
+        << QStringList{"--db", "none.mdb", "backup"} << QByteArray() << 1 << "backup: Can not";
+    QTest::newRow("import without file")
+        << QStringList{"import"} << QByteArray() << 2 << "import: FILE is missing";
+    QTest::newRow("unknown table") << QStringList{"import", "in.json", "--tables", "Scenes"}
+                                   << kScenes << 2 << "there is no table \"Scenes\"";
+    QTest::newRow("--add on export")
+        << QStringList{"export", "out.json", "--add"} << QByteArray() << 2 << "belong to import";
+}
+
+void TestE2eCliRecords::refusals() {
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, file);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    if (!file.isEmpty())
+        write("in.json", file);
+    const QByteArray before = record_files::bytes(path("VELM.mdb"));
+    const Run r = cli(args);
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.startsWith(QStringLiteral("velm-cli: ")) && r.err.contains(message),
+             qPrintable(r.err));
+    QCOMPARE(r.err.split(u'\n', Qt::SkipEmptyParts).size(), exitCode == 2 ? 2 : 1);
+    QVERIFY(r.out.isEmpty());
+    QCOMPARE(record_files::bytes(path("VELM.mdb")), before);
+    QCOMPARE(backups(), QStringList());
+    QVERIFY(!QFile::exists(path("out.json")) && !QFile::exists(path("none.mdb")));
+}
+
+void TestE2eCliRecords::importWhileTheWindowRuns() {
+    write("in.json", kScenes);
+    ScriptedPrompts prompts;
+    TForm1 window(prompts, path("VELM.mdb"));
+    RecordTable& scenes = window.records().scenes();
+    RecordTable& monitor = window.records().monitor();
+    auto addScene = [&](int no, const QString& name) {
+        scenes.append();
+        scenes.setField(QStringLiteral("Scene_No"), no);
+        scenes.setField(QStringLiteral("Information"), name);
+        scenes.setField(QStringLiteral("Module_Addr"), 1);
+        scenes.post();
+    };
+    addScene(1, QStringLiteral("before"));
+
+    QCOMPARE(cli({"import", "in.json", "--add"}).exitCode, 0);
+    // The window goes on writing before it looks at the file again.
+    addScene(2, QStringLiteral("between"));
+    monitor.setCell(9, monitor.columns().indexOf(QStringLiteral("Address")), 8);
+
+    scenes.refresh();
+    monitor.refresh();
+    QCOMPARE(scenes.model()->rowCount(), 3);
+    QCOMPARE(probe::tableRows(scenes),
+             (QStringList{"1|before|1||||||||", "4|Imported, \"new\"|2||||||||",
+                          "2|between|1||||||||"}));
+    QCOMPARE(probe::tableRows(monitor)[6], QStringLiteral("7|2|3|Light|5|3"));
+    QCOMPARE(probe::tableRows(monitor)[9], QStringLiteral("10|3|2|Light|8|0"));
+    QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join(u'|')));
+}
+
+QTEST_MAIN(TestE2eCliRecords)
+#include "test_e2e_cli_records.moc"

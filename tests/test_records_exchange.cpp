@@ -1,0 +1,359 @@
+// Export, import and backups of the record database over real SQLite files: the round trip,
+// what replace and add do to each table, bad input that must change nothing, one transaction,
+// CSV cells, backup names and consistent backups.
+
+#include "records/record_table.h"
+#include "records/records_backup.h"
+#include "records/records_export.h"
+#include "records/records_import.h"
+#include "records/schema.h"
+#include "support/record_files.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QDateTime kWhen(QDate(2014, 8, 18), QTime(9, 30, 0));
+
+QString insertSql(const QString& table, int values) {
+    const schema::TableDef* def = schema::findTable(table);
+    QStringList names, marks;
+    for (int c = 0; c < values; ++c) {
+        names << QStringLiteral("\"%1\"").arg(def->columns[c].name);
+        marks << QStringLiteral("?");
+    }
+    return QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
+        .arg(table, names.join(u','), marks.join(u','));
+}
+
+void insert(const QString& file, const QString& table, const QVariantList& values) {
+    QVERIFY(record_files::exec(file, insertSql(table, int(values.size())), values));
+}
+
+void bindSlot(const QString& file, int order, int address, int channel) {
+    QVERIFY(record_files::exec(
+        file, "UPDATE \"Monitor Bind Records\" SET Address=?, Channel=? WHERE \"Order\"=?",
+        {address, channel, order}));
+}
+
+// Every table filled, texts with quotes, commas, line breaks, tabs, backslashes, non-ASCII and
+// empty texts, nulls among the integers.
+void fillEveryTable(const QString& file) {
+    const QVariant null;
+    insert(file, "Scene Records",
+           {7, "Hall \"main\", left", 1, "Light On", "", null, "two\nlines", "tab\there",
+            "back\\slash", "Küche 客厅 ✓", "CH8"});
+    insert(file, "Scene Records", {2, "Bed", 3, "Curtain Open"});
+    insert(file, "IR Records", {4, 1, "TV, \"on\""});
+    insert(file, "IR Records", {4, 2, "Ventilátor\r\n"});
+    insert(file, "Timer Records", {3, "2014-02-24 06:30:00 Monday", "Week(repeat)"});
+    insert(file, "Timer Records", {1, null, "Once"});
+    insert(file, "Event Records", {3, 1, 2, 1, 0, "Light On"});
+    insert(file, "Event Records", {3, 2, null, 2, 5, "Scene"});
+    insert(file, "Bind Records", {5, 1, "NC", 0, 2, 3, "Light Off", 0});
+    bindSlot(file, 1, 2, 1);
+    bindSlot(file, 224, 6, 9);
+}
+
+QList<QString> rowsOf(const QString& file, const QString& table) {
+    RecordTable t(table);
+    t.open(file);
+    QStringList out;
+    for (int r = 0; r < t.rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < t.columnCount(); ++c)
+            cells << (t.valueAt(r, c).isNull() ? QStringLiteral("~") : t.valueAt(r, c).toString());
+        out << cells.join(u'|');
+    }
+    return out;
+}
+
+template <class F> QString errorOf(F&& work) {
+    try {
+        work();
+    } catch (const RecordError& e) {
+        return QString::fromStdString(e.what());
+    }
+    return QString();
+}
+
+QByteArray fileWith(const QByteArray& tables) {
+    return "{\"format\": \"velm-records\", \"version\": 1, \"tables\": {" + tables + "}}";
+}
+
+} // namespace
+
+class TestRecordsExchange : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void roundTripIsByteIdentical_data();
+    void roundTripIsByteIdentical();
+    void importChanges_data();
+    void importChanges();
+    void badInputChangesNothing_data();
+    void badInputChangesNothing();
+    void failedWriteRollsBackEverything();
+    void staleKeysNeverNameImportedRows();
+    void csvCells();
+    void backupNamesNeverCollide();
+    void backupHoldsOnlyCommittedRows();
+
+private:
+    QString db(const QString& name = QStringLiteral("VELM.mdb")) const {
+        return m_dir->filePath(name);
+    }
+    QString writeFile(const QByteArray& bytes) const {
+        const QString path = m_dir->filePath(QStringLiteral("in.json"));
+        QFile f(path);
+        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        f.write(bytes);
+        return path;
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestRecordsExchange::init() {
+    m_dir = std::make_unique<QTemporaryDir>();
+    schema::createDatabase(db());
+}
+
+void TestRecordsExchange::roundTripIsByteIdentical_data() {
+    QTest::addColumn<bool>("targetFilled");
+    QTest::newRow("into a fresh database") << false;
+    QTest::newRow("over other rows") << true;
+}
+
+void TestRecordsExchange::roundTripIsByteIdentical() {
+    QFETCH(bool, targetFilled);
+    fillEveryTable(db());
+    const QByteArray first = records_export::json(records_export::read(db()), kWhen);
+    QVERIFY(first.contains("\"Information\": \"Hall \\\"main\\\", left\""));
+    QVERIFY(first.contains("Küche 客厅 ✓"));
+
+    const QString target = db("other.mdb");
+    schema::createDatabase(target);
+    if (targetFilled) {
+        insert(target, "Scene Records", {9, "Old", 9});
+        insert(target, "Timer Records", {3, "old", "Once"});
+        bindSlot(target, 100, 1, 1);
+    }
+    const QString path = writeFile(first);
+    const records_import::Result r = records_import::run(RecordsFile::load(path), target, {});
+    QCOMPARE(r.tables.size(), 6);
+    QVERIFY(QFile::exists(r.backup));
+    QCOMPARE(records_export::json(records_export::read(target), kWhen), first);
+}
+
+void TestRecordsExchange::importChanges_data() {
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<bool>("add");
+    QTest::addColumn<QByteArray>("rows");
+    QTest::addColumn<QList<int>>("counts"); // gains, loses, changes
+    QTest::addColumn<QStringList>("after");
+
+    // The database holds scenes (1,1 "Hall") and (2,1 "Bed"), slot 6 bound to 1/1.
+    const QByteArray scenes = R"("Scene Records": [
+        {"Scene_No": 1, "Information": "Hall2", "Module_Addr": 1},
+        {"Scene_No": 3, "Information": "New", "Module_Addr": 1}])";
+    QTest::newRow("replace scenes")
+        << "Scene Records" << false << scenes << QList<int>{1, 1, 1}
+        << QStringList{"1|Hall2|1|~|~|~|~|~|~|~|~", "3|New|1|~|~|~|~|~|~|~|~"};
+    QTest::newRow("add scenes") << "Scene Records" << true << scenes << QList<int>{1, 0, 1}
+                                << QStringList{"1|Hall2|1|~|~|~|~|~|~|~|~",
+                                               "2|Bed|1|~|~|~|~|~|~|~|~",
+                                               "3|New|1|~|~|~|~|~|~|~|~"};
+    const QByteArray same = R"("Scene Records": [
+        {"Scene_No": 1, "Information": "Hall", "Module_Addr": 1},
+        {"Scene_No": 2, "Information": "Bed", "Module_Addr": 1}])";
+    QTest::newRow("replace with the same rows")
+        << "Scene Records" << false << same << QList<int>{0, 0, 0}
+        << QStringList{"1|Hall|1|~|~|~|~|~|~|~|~", "2|Bed|1|~|~|~|~|~|~|~|~"};
+    QTest::newRow("add twice the same scene")
+        << "Scene Records" << true << QByteArray(R"("Scene Records": [
+        {"Scene_No": 5, "Information": "A", "Module_Addr": 2},
+        {"Scene_No": 5, "Information": "B", "Module_Addr": 2}])")
+        << QList<int>{1, 0, 0}
+        << QStringList{"1|Hall|1|~|~|~|~|~|~|~|~", "2|Bed|1|~|~|~|~|~|~|~|~",
+                       "5|B|2|~|~|~|~|~|~|~|~"};
+    const QByteArray slot5 = R"("Monitor Bind Records": [
+        {"Order": 5, "Room_No": 99, "Device_Type": "ignored", "Address": 3, "Channel": 4}])";
+    QTest::newRow("add a monitor slot")
+        << "Monitor Bind Records" << true << slot5 << QList<int>{0, 0, 1}
+        << QStringList{"5|2|1|Light|3|4", "6|2|2|Light|1|1"};
+    QTest::newRow("replace monitor slots clears the others")
+        << "Monitor Bind Records" << false << slot5 << QList<int>{0, 0, 2}
+        << QStringList{"5|2|1|Light|3|4", "6|2|2|Light|0|0"};
+}
+
+void TestRecordsExchange::importChanges() {
+    QFETCH(QString, table);
+    QFETCH(bool, add);
+    QFETCH(QByteArray, rows);
+    QFETCH(QList<int>, counts);
+    QFETCH(QStringList, after);
+    insert(db(), "Scene Records", {1, "Hall", 1});
+    insert(db(), "Scene Records", {2, "Bed", 1});
+    bindSlot(db(), 6, 1, 1);
+
+    const RecordsFile file = RecordsFile::parse(fileWith(rows));
+    const records_import::Options options{{table}, add};
+    const records_import::Result preview = records_import::preview(file, db(), options);
+    QCOMPARE(preview.tables.size(), 1);
+    const records_import::TableChange& p = preview.tables[0];
+    QCOMPARE((QList<int>{p.gains, p.loses, p.changes}), counts);
+    QVERIFY(preview.backup.isEmpty());
+
+    const records_import::Result done = records_import::run(file, db(), options, kWhen);
+    QCOMPARE(records_import::describe(done.tables[0]), records_import::describe(p));
+    QStringList got = rowsOf(db(), table);
+    if (records_format::isMonitor(table))
+        got = got.mid(4, 2); // slots 5 and 6
+    QCOMPARE(got, after);
+    QCOMPARE(QFileInfo(done.backup).fileName(), QStringLiteral("VELM.mdb.backup-20140818-093000"));
+    QCOMPARE(rowsOf(done.backup, "Scene Records").size(), 2);
+}
+
+void TestRecordsExchange::badInputChangesNothing_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("tables");
+    QTest::addColumn<QString>("message");
+    const QByteArray scene = R"("Scene Records": [{"Scene_No": 1, "Module_Addr": 1}])";
+    QTest::newRow("not JSON") << QByteArray("{\n  \"format\": \"velm-records\",\n  oops\n}")
+                              << QStringList() << "line 3: not JSON";
+    QTest::newRow("another format")
+        << QByteArray(R"({"format": "csv-dump", "version": 1, "tables": {}})") << QStringList()
+        << "not a VELM records file (its format is \"csv-dump\"";
+    QTest::newRow("newer version")
+        << QByteArray(R"({"format": "velm-records", "version": 2, "tables": {}})") << QStringList()
+        << "version 2 is newer than this tool reads (version 1)";
+    QTest::newRow("chosen table missing")
+        << fileWith(scene) << QStringList{"IR Records"} << "the file has no table \"IR Records\"";
+    QTest::newRow("unknown table")
+        << fileWith(R"("Scene Record": [])") << QStringList() << "unknown table \"Scene Record\"";
+    QTest::newRow("text for a number")
+        << fileWith(R"("Scene Records": [{"Scene_No": 1}, {"Scene_No": "7"}])") << QStringList()
+        << "Scene Records row 2: Scene_No must be a whole number, not \"7\"";
+    QTest::newRow("fraction") << fileWith(R"("Timer Records": [{"Timer_Order": 1.5}])")
+                              << QStringList()
+                              << "Timer Records row 1: Timer_Order must be a whole";
+    QTest::newRow("number for a text")
+        << fileWith(R"("IR Records": [{"Information": 5}])") << QStringList()
+        << "IR Records row 1: Information must be a text, not 5";
+    QTest::newRow("unknown column")
+        << fileWith(R"("Bind Records": [{"Input_Addr": 1, "Colour": "red"}])") << QStringList()
+        << "Bind Records row 1: unknown column \"Colour\"";
+    QTest::newRow("duplicate slot")
+        << fileWith(scene + R"(, "Monitor Bind Records": [{"Order": 5, "Address": 1},
+                                {"Order": 6}, {"Order": 5, "Address": 2}])")
+        << QStringList() << "Monitor Bind Records rows 1 and 3: both for slot Order 5";
+    QTest::newRow("slot the database lacks")
+        << fileWith(scene + R"(, "Monitor Bind Records": [{"Order": 300, "Address": 1}])")
+        << QStringList() << "Monitor Bind Records row 1: the database has no slot with Order 300";
+}
+
+void TestRecordsExchange::badInputChangesNothing() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, tables);
+    QFETCH(QString, message);
+    fillEveryTable(db());
+    const QByteArray before = record_files::bytes(db());
+    const QString path = writeFile(bytes);
+    const QString error = errorOf([&] {
+        records_import::run(RecordsFile::load(path), db(), {tables, false}, kWhen);
+    });
+    QVERIFY2(error.contains(message), qPrintable(error));
+    QCOMPARE(record_files::bytes(db()), before);
+    QCOMPARE(QDir(m_dir->path()).entryList({"*backup*"}, QDir::Files), QStringList());
+}
+
+void TestRecordsExchange::failedWriteRollsBackEverything() {
+    fillEveryTable(db());
+    // The event rows fail half-way, after the scene and timer rows were written.
+    QVERIFY(record_files::exec(db(),
+                               "CREATE TRIGGER refuse BEFORE INSERT ON \"Event Records\" "
+                               "WHEN NEW.Action = 'boom' BEGIN SELECT RAISE(ABORT, 'no'); END"));
+    const QByteArray before = record_files::bytes(db());
+    const RecordsFile file = RecordsFile::parse(fileWith(R"(
+        "Scene Records": [{"Scene_No": 1}], "Timer Records": [],
+        "Event Records": [{"Event_Order": 1}, {"Event_Order": 2, "Action": "boom"}])"));
+    QVERIFY(!errorOf([&] { records_import::run(file, db(), {}, kWhen); }).isEmpty());
+    QCOMPARE(record_files::bytes(db()), before);
+    QCOMPARE(record_files::sideFiles(db()), QStringList());
+}
+
+void TestRecordsExchange::staleKeysNeverNameImportedRows() {
+    insert(db(), "Timer Records", {1, "a", "Once"});
+    insert(db(), "Timer Records", {2, "b", "Once"});
+    RecordTable window(QStringLiteral("Timer Records"));
+    window.open(db());
+    const RecordsFile file = RecordsFile::parse(fileWith(R"("Timer Records": [
+        {"Timer_Order": 7, "Time": "x", "Timer_Mode": "Once"},
+        {"Timer_Order": 8, "Time": "y", "Timer_Mode": "Once"}])"));
+    records_import::run(file, db(), {}, kWhen);
+    // The window still shows the old rows: an edit of one must not land on an imported row.
+    window.first();
+    window.setField(QStringLiteral("Time"), QStringLiteral("edited"));
+    QVERIFY(errorOf([&] { window.post(); }).contains(QStringLiteral("no longer")));
+    QCOMPARE(rowsOf(db(), "Timer Records"), (QStringList{"7|x|Once", "8|y|Once"}));
+}
+
+void TestRecordsExchange::csvCells() {
+    const schema::TableDef* ir = schema::findTable(QStringLiteral("IR Records"));
+    records_format::TableRows t{ir,
+                                {{qint64(4), qint64(1), "plain"},
+                                 {qint64(4), QVariant(), "comma, \"quote\""},
+                                 {qint64(-1), qint64(2), "line\r\nbreak"},
+                                 {QVariant(), qint64(3), ""},
+                                 {"text in a number", qint64(4), "Küche"}}};
+    QCOMPARE(records_export::csv(t), QByteArray("\xEF\xBB\xBFModule_Addr,IR_No,Information\r\n"
+                                                "4,1,plain\r\n"
+                                                "4,,\"comma, \"\"quote\"\"\"\r\n"
+                                                "-1,2,\"line\r\nbreak\"\r\n"
+                                                ",3,\"\"\r\n"
+                                                "text in a number,4,Küche\r\n"));
+    const QStringList written =
+        records_export::saveCsv(records_export::read(db()), m_dir->filePath("csv"));
+    QCOMPARE(written.size(), 6);
+    QVERIFY(written[5].endsWith(QStringLiteral("/csv/Monitor Bind Records.csv")));
+    QCOMPARE(record_files::bytes(written[5]).count("\r\n"), 225);
+}
+
+void TestRecordsExchange::backupNamesNeverCollide() {
+    const QString first = records_backup::backUp(db(), kWhen);
+    const QString second = records_backup::backUp(db(), kWhen);
+    QCOMPARE(QFileInfo(first).fileName(), QStringLiteral("VELM.mdb.backup-20140818-093000"));
+    QCOMPARE(QFileInfo(second).fileName(), QStringLiteral("VELM.mdb.backup-20140818-093000-2"));
+    QCOMPARE(records_export::json(records_export::read(first), kWhen),
+             records_export::json(records_export::read(db()), kWhen));
+    QVERIFY(errorOf([&] {
+                records_backup::backUp(db("missing.mdb"), kWhen);
+            }).contains(QStringLiteral("does not exist")));
+}
+
+void TestRecordsExchange::backupHoldsOnlyCommittedRows() {
+    insert(db(), "Timer Records", {1, "committed", "Once"});
+    // Another program is half-way through a write transaction.
+    {
+        QSqlDatabase peer = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "peer");
+        peer.setDatabaseName(db());
+        QVERIFY(peer.open());
+        QSqlQuery q(peer);
+        QVERIFY(q.exec("BEGIN IMMEDIATE"));
+        QVERIFY(q.exec("INSERT INTO \"Timer Records\" (Timer_Order) VALUES (2)"));
+        const QString backup = records_backup::backUp(db(), kWhen);
+        QVERIFY(q.exec("COMMIT"));
+        QCOMPARE(rowsOf(backup, "Timer Records"), QStringList{"1|committed|Once"});
+    }
+    QSqlDatabase::removeDatabase("peer");
+    QCOMPARE(rowsOf(db(), "Timer Records").size(), 2);
+}
+
+QTEST_MAIN(TestRecordsExchange)
+#include "test_records_exchange.moc"
