@@ -3,6 +3,7 @@
 #include "app/families.h"
 #include "app/link_panel.h"
 #include "app/processing_dialog.h"
+#include "app/tools_menu.h"
 #include "commands/form_builder.h"
 #include "commands/prompt_service.h"
 #include "link/bus.h"
@@ -68,6 +69,7 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
     m_context = std::make_unique<FamilyContext>(FamilyContext{*m_bus, m_records, prompts, m_pages});
     createFamilies();
     FormCreate(databaseFile);
+    ToolsMenu::install(this, *m_bus, prompts, databaseFile);
 }
 
 TForm1::~TForm1() {

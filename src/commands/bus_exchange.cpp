@@ -5,6 +5,12 @@
 #include <QEventLoop>
 #include <QThread>
 
+namespace {
+// The serial driver hands a block on once the line has been quiet this long: a reply that
+// the module sent within the wait reaches the tool that much later.
+constexpr int kSerialQuietMs = 100;
+} // namespace
+
 BusExchange::BusExchange(Bus& bus, QObject* parent) : QObject(parent), m_bus(bus) {
     m_wait.setSingleShot(true);
     m_wait.setTimerType(Qt::PreciseTimer);
@@ -52,7 +58,7 @@ void BusExchange::send(const Request& request, int waitMs, Done done,
     if (!m_bus.settings().networkMode()) {
         m_bus.send(request, layout.value_or(m_bus.layout()));
         if (serial == m_serial && m_waiting && !m_wait.isActive())
-            m_wait.start(m_answer.answered ? 0 : waitMs);
+            m_wait.start(m_answer.answered ? 0 : waitMs + kSerialQuietMs);
         return;
     }
     // The send path waits for one datagram with the bus's reply wait: this request's wait.

@@ -28,7 +28,8 @@ struct ExchangeAnswer {
 // Over the network the send path waits for the reply itself, so the answer is known when
 // send() returns; the exchange listens on for what is left of the wait when the datagram
 // that came belonged to an earlier request. On the serial line the reply comes as its own
-// event and a single-shot timer ends the wait. Either way `done` runs from the event loop,
+// event and a single-shot timer ends the wait (the wait plus the quiet time after which
+// the serial driver hands a block on). Either way `done` runs from the event loop,
 // never from inside send(), so a job of many requests never nests one exchange in another.
 class BusExchange : public QObject {
     Q_OBJECT
