@@ -20,7 +20,7 @@ JobDialog::JobDialog(const QString& prefix, const QString& title, PromptService&
     setObjectName(prefix + QStringLiteral("Dialog"));
     setWindowTitle(title);
     setModal(false);
-    resize(640, 480);
+    resize(860, 520);
 
     auto* column = new QVBoxLayout(this);
     auto* top = new QWidget(this);
@@ -94,6 +94,7 @@ void JobDialog::runJob(BusJob* job) {
             return;
         setRunning(false);
         jobEnded();
+        m_table->resizeColumnsToContents();
     });
     if (!job->start()) {
         m_prompts.message(job->failure());
