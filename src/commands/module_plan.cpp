@@ -100,7 +100,8 @@ void addScenes(const ModuleRecords& r, int count, Plan& p) {
         const bool ir = !s.channels.isEmpty() && s.channels.first().startsWith(irPrefix);
         QList<int> values;
         bool readable = true;
-        for (const QString& ch : s.channels) {
+        // Only the channels that go out need to mean something.
+        for (const QString& ch : s.channels.mid(0, count)) {
             bool ok = true;
             const int v =
                 ir ? ch.mid(irPrefix.size()).toInt(&ok) : itemIndex(scene::targetItems(), ch);
