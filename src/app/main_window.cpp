@@ -5,6 +5,7 @@
 #include "app/page_layout.h"
 #include "app/processing_dialog.h"
 #include "app/records_menu.h"
+#include "app/tools_menu.h"
 #include "commands/form_builder.h"
 #include "commands/prompt_service.h"
 #include "link/bus.h"
@@ -77,6 +78,7 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
     setMinimumSize(minimumSizeHint().width(), kMinimumHeight);
     FormCreate(databaseFile);
     RecordsMenu::install(*this, m_records, prompts, databaseFile);
+    ToolsMenu::install(this, *m_bus, prompts, databaseFile);
 }
 
 TForm1::~TForm1() {

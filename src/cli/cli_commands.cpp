@@ -13,8 +13,6 @@
 namespace cli {
 
 namespace {
-constexpr int kLastModule = 32;
-
 [[noreturn]] void usage(const QString& text) {
     throw UsageError(text.toStdString());
 }
@@ -44,29 +42,6 @@ void printStates(CliLink& link, int module, int count) {
                            {module, statesOf(a, count)});
 }
 } // namespace
-
-void scan(CliLink& link) {
-    const QStringList& args = link.options().args;
-    const int first = args.size() > 1 ? numberArg(args, 1, QStringLiteral("FIRST"), 0, 255) : 1;
-    const int last =
-        args.size() > 2 ? numberArg(args, 2, QStringLiteral("LAST"), first, 255) : kLastModule;
-    CliOutput table(link.options().json);
-    table.setColumns(
-        {QStringLiteral("address"), QStringLiteral("type"), QStringLiteral("version")},
-        {QStringLiteral("Address"), QStringLiteral("Type"), QStringLiteral("Version")});
-    for (int address = first; address <= last; ++address) {
-        CliOutput::progress(QStringLiteral("scan"), address - first + 1, last - first + 1);
-        const CliLink::Answer type = link.exchange(moduleadmin::readType(address));
-        if (!type.answered || type.status != 1)
-            continue;
-        const CliLink::Answer version = link.exchange(moduleadmin::readVersion(address));
-        const QString versionText = version.answered && version.status == 1
-                                        ? moduleadmin::versionText(version.reply())
-                                        : QString();
-        table.addRow({address, moduleadmin::typeText(type.reply()), versionText});
-    }
-    table.printRows();
-}
 
 void light(CliLink& link) {
     const QString v = verb(link);

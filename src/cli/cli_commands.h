@@ -6,6 +6,9 @@ class CliLink;
 // command's name), prints its result, and throws UsageError or CliFailure.
 namespace cli {
 void scan(CliLink& link);
+// The jobs of the window's Tools menu, over the same code.
+void audit(CliLink& link);
+void push(CliLink& link);
 void light(CliLink& link);
 void curtain(CliLink& link);
 void clock(CliLink& link);

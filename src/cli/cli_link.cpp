@@ -1,6 +1,7 @@
 #include "cli/cli_link.h"
 
 #include "link/frames.h"
+#include "records/record_table.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -15,13 +16,7 @@ CliLink::CliLink(const CliOptions& options) : m_options(options) {
     m_settings.remotePort = QString::number(options.port);
     m_bus = std::make_unique<Bus>(m_settings);
     m_bus->setReplyWait(options.timeoutMs);
-    QObject::connect(m_bus.get(), &Bus::message, m_bus.get(),
-                     [this](const QString& text, const QString& detail) {
-                         m_busMessage =
-                             detail.isEmpty() ? text : text + QStringLiteral(": ") + detail;
-                     });
-    QObject::connect(m_bus.get(), &Bus::replyAccepted, m_bus.get(),
-                     [this](const Reply& reply) { matchReply(reply); });
+    m_exchange = std::make_unique<BusExchange>(*m_bus);
 }
 
 CliLink::~CliLink() {
@@ -52,51 +47,22 @@ void CliLink::open() {
     }
 }
 
-void CliLink::matchReply(const Reply& reply) {
-    if (!m_waiting || m_answer.answered)
-        return;
-    const bool bind = reply[0] == 0xAE && reply[1] == 0xD0;
-    if (bind || reply[4] != m_command || reply[5] != m_sub)
-        return;
-    if (m_address != 0xFF && reply[3] != m_address)
-        return;
-    m_answer.answered = true;
-    m_answer.status = reply[6];
-    m_answer.buffer = reply.buffer;
+CliLink::Answer CliLink::exchange(const Request& request) {
+    const Answer answer = m_exchange->exchange(request, m_options.timeoutMs);
+    if (!answer.answered && !answer.linkFailure.isEmpty())
+        throw CliFailure(
+            QStringLiteral("the link failed (%1)").arg(answer.linkFailure).toStdString());
+    return answer;
 }
 
-CliLink::Answer CliLink::exchange(const Request& request) {
-    m_waiting = true;
-    m_address = request.module;
-    m_command = quint8(request.command | 0x80);
-    m_sub = request.subCommand;
-    m_answer = Answer();
-    m_busMessage.clear();
-
-    QElapsedTimer clock;
-    clock.start();
-    m_bus->send(request);
-    if (m_settings.network) {
-        // The send took one datagram; one that belonged to an earlier request is not ours,
-        // so go on listening for what is left of the wait.
-        UdpTransport& udp = m_bus->udp();
-        while (!m_answer.answered && m_busMessage.isEmpty() && udp.isActive()) {
-            const int left = m_options.timeoutMs - int(clock.elapsed());
-            if (left <= 0)
-                break;
-            bool ok = true;
-            const QByteArray datagram = udp.receive(left, &ok);
-            if (!ok || datagram.isEmpty())
-                break;
-            m_bus->ReceiveDeal(datagram);
-        }
-    } else {
-        waitUntil([this] { return m_answer.answered; }, m_options.timeoutMs);
+ModuleRecords CliLink::records(int module, bool withTimers) const {
+    try {
+        return ModuleRecords::load(m_options.db, module, withTimers);
+    } catch (const RecordError& e) {
+        throw CliFailure(QStringLiteral("cannot read the record database %1: %2")
+                             .arg(m_options.db, QString::fromStdString(e.what()))
+                             .toStdString());
     }
-    m_waiting = false;
-    if (!m_answer.answered && !m_busMessage.isEmpty())
-        throw CliFailure(QStringLiteral("the link failed (%1)").arg(m_busMessage).toStdString());
-    return m_answer;
 }
 
 CliLink::Answer CliLink::require(const Request& request, const QString& what) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "cli/cli_options.h"
+#include "commands/bus_exchange.h"
+#include "commands/module_records.h"
 #include "link/bus.h"
 #include "link/link_settings.h"
 
@@ -19,16 +21,11 @@ public:
     Bus& bus() { return *m_bus; }
     const CliOptions& options() const { return m_options; }
 
-    struct Answer {
-        bool answered = false;
-        quint8 status = 0;  // 1 is success
-        FrameBuffer buffer; // its reply area as it was when the reply came
-        quint8 operator[](int n) const { return buffer.reply(n); }
-        Reply reply() const { return Reply{buffer, false}; }
-    };
+    using Answer = ExchangeAnswer;
     // Sends the request and waits up to the reply wait for the module's reply to it (same
-    // address, command + 0x80, same sub-command). Other replies that come meanwhile are
-    // handled as usual and waited past.
+    // address, command + 0x80, same sub-command), as the window's jobs do. Other replies
+    // that come meanwhile are handled as usual and waited past. Throws CliFailure when the
+    // link itself fails.
     Answer exchange(const Request& request);
     // Like exchange, and throws CliFailure naming `what` when the module does not answer or
     // answers with an error status.
@@ -40,17 +37,12 @@ public:
     // The status text of a reply, as the window's traffic log shows it.
     static QString statusText(quint8 status);
 
-private:
-    void matchReply(const Reply& reply);
+    // Throws CliFailure when the record database cannot be read.
+    ModuleRecords records(int module, bool withTimers) const;
 
+private:
     CliOptions m_options;
     PlainLinkSettings m_settings;
     std::unique_ptr<Bus> m_bus;
-    QString m_busMessage;
-    // The reply being waited for.
-    bool m_waiting = false;
-    quint8 m_address = 0;
-    quint8 m_command = 0;
-    quint8 m_sub = 0;
-    Answer m_answer;
+    std::unique_ptr<BusExchange> m_exchange;
 };

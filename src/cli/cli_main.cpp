@@ -27,7 +27,8 @@ int runCommand(const CliOptions& options) {
         {QStringLiteral("scan"), &cli::scan},         {QStringLiteral("light"), &cli::light},
         {QStringLiteral("curtain"), &cli::curtain},   {QStringLiteral("clock"), &cli::clock},
         {QStringLiteral("timers"), &cli::timers},     {QStringLiteral("events"), &cli::events},
-        {QStringLiteral("bindings"), &cli::bindings},
+        {QStringLiteral("bindings"), &cli::bindings}, {QStringLiteral("audit"), &cli::audit},
+        {QStringLiteral("push"), &cli::push},
     };
     CliLink link(options);
     link.open();

@@ -12,7 +12,22 @@ struct CommandInfo {
 const CommandInfo kCommands[] = {
     {"scan", "scan [FIRST [LAST]]",
      "Reads the type code and software version of every address from FIRST to LAST (1..32 by\n"
-     "default) and lists those that answer. Each address is given --timeout ms to answer."},
+     "default, then the bus switch, listed as address 255) and lists those that answer. Each\n"
+     "address is given --wait ms to answer (200; --timeout when only that is given)."},
+    {"audit", "audit MODULE [--timers]",
+     "Reads back everything readable that the record database holds for MODULE (input\n"
+     "bindings; 255: the bus switch's monitor bindings; with --timers also the \"Timer\n"
+     "Records\" and \"Event Records\", as the records of MODULE) and lists each record as\n"
+     "same, different, module-only, records-only or no-answer. Writes nothing. Scenes and IR\n"
+     "codes cannot be read back over the bus: the notes say so. Exit status 0 when all agree,\n"
+     "1 when anything differs or does not answer."},
+    {"push", "push MODULE [--timers] [--channels N]",
+     "Writes to MODULE everything the record database holds for it: scenes (N channel bytes\n"
+     "each, 8 by default), input bindings, with --timers the timers and events, for 255 the\n"
+     "monitor bindings; one request at a time with the window's requests and pauses. The\n"
+     "first refusal or unanswered request stops it with a list of what was written and what\n"
+     "not. Then it runs the audit. IR codes live only in a module and cannot be pushed.\n"
+     "Exit status 0 when everything was written and the audit agrees, 1 otherwise."},
     {"light", "light on|off|toggle MODULE CHANNEL | light status MODULE",
      "Switches one channel of a relay module (channels 1..8), or reads its eight channel\n"
      "states."},
@@ -159,6 +174,13 @@ CliOptions parseOptions(const QStringList& arguments) {
             o.add = true;
         } else if (name == QLatin1String("--timeout")) {
             o.timeoutMs = toNumber(takeValue(), QStringLiteral("--timeout"), 1, 600000);
+            o.timeoutGiven = true;
+        } else if (name == QLatin1String("--wait")) {
+            o.scanWaitMs = toNumber(takeValue(), QStringLiteral("--wait"), 1, 600000);
+        } else if (name == QLatin1String("--timers")) {
+            o.timers = true;
+        } else if (name == QLatin1String("--channels")) {
+            o.sceneChannels = toNumber(takeValue(), QStringLiteral("--channels"), 1, 8);
         } else {
             usage(QStringLiteral("unknown option %1").arg(a));
         }
@@ -203,13 +225,17 @@ QString usageText() {
         "  --no-store          read-all commands only print, the database is left alone\n"
         "  --json              print JSON instead of a table\n"
         "  --timeout MS        how long to wait for each reply (1000)\n"
+        "  --wait MS           how long scan waits at each address (200)\n"
+        "  --timers            audit, push: include the timer and event records\n"
+        "  --channels N        push: channel bytes of each scene (8)\n"
         "  --help              this text; COMMAND --help for one command\n\n"
         "Commands:\n");
     for (const CommandInfo& c : kCommands)
         text += QStringLiteral("  %1\n").arg(QLatin1String(c.synopsis));
     text += QStringLiteral(
         "\nExit status: 0 success, 1 a module answered with an error or did not answer (or the\n"
-        "link or the database failed, or a records file was refused), 2 a usage error.\n");
+        "link or the database failed, a records file was refused, or an audit found a\n"
+        "difference), 2 a usage error.\n");
     return text;
 }
 

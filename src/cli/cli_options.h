@@ -32,6 +32,10 @@ struct CliOptions {
     QString db = QStringLiteral("VELM.mdb");
     bool json = false;
     int timeoutMs = 1000;
+    bool timeoutGiven = false;
+    int scanWaitMs = 0;    // --wait; 0: --timeout when given, else the scan's 200 ms
+    bool timers = false;   // --timers: audit and push take the timer and event records
+    int sceneChannels = 8; // --channels: channel bytes a pushed scene carries
     bool noStore = false;
     QString csvDir;     // export --csv DIR
     QStringList tables; // import --tables NAME,...

@@ -6,11 +6,19 @@
 #include "records/record_table.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 Sequencer::Sequencer(Bus* bus) : m_bus(bus) {}
 
 void Sequencer::start(SequenceFamily& family) {
     if (!active()) {
+        // A scan, audit or push owns the link until it ends; the click says so and sends
+        // nothing.
+        if (!m_bus->runningJob().isEmpty())
+            throw std::runtime_error(
+                QStringLiteral("%1 is running: wait for it to end or cancel it.")
+                    .arg(m_bus->runningJob())
+                    .toStdString());
         // Whoever took part in an earlier sequence has been stopped by its end or a reset.
         m_running.clear();
         // The table first: if it cannot be used, nothing has started.

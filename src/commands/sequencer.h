@@ -49,7 +49,8 @@ public:
     // the table goes to its first row (or the index to its first value), the watchdog starts
     // and the processing dialog shows. A click while a sequence is in progress starts
     // nothing; either way the family then counts as running until the sequence ends, and
-    // a Set of the family still awaiting its answer is forgotten.
+    // a Set of the family still awaiting its answer is forgotten. While a job of the Tools
+    // menu runs no sequence starts: start throws with a message that names the job.
     void start(SequenceFamily& family);
 
     // For families with `seekRow`, before each request: moves the table to the row of the

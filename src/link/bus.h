@@ -82,6 +82,13 @@ public:
     // The ordinary reply wait of a network exchange (1000 ms); the long and the restore
     // waits are fixed. The command line lets its user choose it.
     void setReplyWait(int milliseconds) { m_replyWaitMs = milliseconds; }
+    int replyWait() const { return m_replyWaitMs; }
+
+    // A job of several requests (a subnet scan, an audit, a push) that uses the link one
+    // request at a time. While one runs the sequences refuse to start, and the other way
+    // round; empty while none runs.
+    void setRunningJob(const QString& name) { m_runningJob = name; }
+    QString runningJob() const { return m_runningJob; }
 
 signals:
     void logLine(const QString& line);
@@ -109,6 +116,7 @@ private:
     QTimer m_readTimer;
     ProcessingView* m_processing = nullptr;
     int m_replyWaitMs = 1000;
+    QString m_runningJob;
     std::map<int, ReplyHandler> m_handlers;
     std::map<int, ReplyHandler> m_busSwitchHandlers;
     ReplyHandler m_bindHandler;

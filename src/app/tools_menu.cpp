@@ -1,0 +1,83 @@
+#include "app/tools_menu.h"
+
+#include "app/audit_dialog.h"
+#include "app/push_dialog.h"
+#include "app/scan_dialog.h"
+#include "commands/module_scan.h"
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSpinBox>
+
+namespace {
+// The spin edits that name the module a tab sheet talks to: module settings, scenes, light,
+// curtain, IR, input module (its settings and its read-all below the grid), timers.
+const char* const kModuleFields[] = {"SpinEdit1",  "SpinEdit5",  "SpinEdit2",  "SpinEdit9",
+                                     "SpinEdit14", "SpinEdit15", "SpinEdit37", "SpinEdit30"};
+
+template <class Dialog> void present(Dialog* dialog) {
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+} // namespace
+
+ToolsMenu::ToolsMenu(QMainWindow* window, Bus& bus, PromptService& prompts,
+                     const QString& databaseFile)
+    : QObject(window), m_window(window), m_bus(bus), m_prompts(prompts),
+      m_databaseFile(databaseFile) {
+    setObjectName(QStringLiteral("ToolsMenuOwner"));
+    QMenuBar* bar = window->menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu"));
+    QMenu* menu = bar->addMenu(QStringLiteral("Tools"));
+    menu->setObjectName(QStringLiteral("ToolsMenu"));
+    auto add = [&](const char* name, const QString& caption, auto open) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, open);
+    };
+    add("ScanSubnetAction", QStringLiteral("Scan Subnet…"), [this] { present(scanDialog()); });
+    add("AuditModuleAction", QStringLiteral("Audit Module…"), [this] { present(auditDialog()); });
+    add("ReplaceModuleAction", QStringLiteral("Replace Module…"),
+        [this] { present(pushDialog()); });
+}
+
+ToolsMenu::~ToolsMenu() = default;
+
+ToolsMenu* ToolsMenu::install(QMainWindow* window, Bus& bus, PromptService& prompts,
+                              const QString& databaseFile) {
+    return new ToolsMenu(window, bus, prompts, databaseFile);
+}
+
+ScanDialog* ToolsMenu::scanDialog() {
+    if (!m_scan) {
+        m_scan = new ScanDialog(m_bus, m_prompts, m_window);
+        connect(m_scan, &ScanDialog::addressChosen, this, &ToolsMenu::setModuleAddress);
+    }
+    return m_scan;
+}
+
+AuditDialog* ToolsMenu::auditDialog() {
+    if (!m_audit)
+        m_audit = new AuditDialog(m_bus, m_prompts, m_databaseFile, m_window);
+    return m_audit;
+}
+
+PushDialog* ToolsMenu::pushDialog() {
+    if (!m_push)
+        m_push = new PushDialog(m_bus, m_prompts, m_databaseFile, m_window);
+    return m_push;
+}
+
+void ToolsMenu::setModuleAddress(int address) {
+    // The bus switch has no module address field of its own; the audit and replace
+    // dialogs still take it.
+    if (address != ModuleScan::kBusSwitch)
+        for (const char* name : kModuleFields)
+            if (auto* spin = m_window->findChild<QSpinBox*>(QString::fromLatin1(name)))
+                spin->setValue(address);
+    auditDialog()->setModule(address);
+    pushDialog()->setModule(address);
+}

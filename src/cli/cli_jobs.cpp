@@ -1,0 +1,154 @@
+// The jobs of the window's Tools menu from the command line: subnet scan, module audit and
+// module replacement (push), run by the same job code as the window's dialogs.
+#include "cli/cli_commands.h"
+#include "cli/cli_link.h"
+#include "cli/cli_output.h"
+#include "commands/module_audit.h"
+#include "commands/module_push.h"
+#include "commands/module_scan.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+constexpr int kLastModule = 32;
+
+void showProgress(BusJob& job, const QString& what) {
+    QObject::connect(&job, &BusJob::progress, &job,
+                     [what](int done, int total) { CliOutput::progress(what, done, total); });
+}
+
+void printLine(const QString& text) {
+    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stdout);
+}
+
+void printJson(const QJsonObject& o) {
+    std::fputs(QJsonDocument(o).toJson(QJsonDocument::Indented).constData(), stdout);
+}
+
+int moduleArg(const CliLink& link) {
+    return numberArg(link.options().args, 1, QStringLiteral("MODULE"), 1, 255);
+}
+
+QJsonArray texts(const QStringList& list) {
+    return QJsonArray::fromStringList(list);
+}
+
+QJsonObject auditJson(const AuditReport& r) {
+    QJsonArray items;
+    for (const AuditItem& i : r.items)
+        items.append(QJsonObject{{"record", i.what},
+                                 {"result", AuditItem::verdictKey(i.verdict)},
+                                 {"records", i.records},
+                                 {"module", i.module}});
+    return {{"module", r.module},    {"type", r.type},          {"same", r.allSame()},
+            {"items", items},        {"notes", texts(r.notes)}, {"failure", r.failure},
+            {"summary", r.summary()}};
+}
+
+void printAudit(const AuditReport& r, bool json) {
+    if (json) {
+        printJson(auditJson(r));
+        return;
+    }
+    CliOutput table(false);
+    table.setColumns({QStringLiteral("record"), QStringLiteral("result"), QStringLiteral("records"),
+                      QStringLiteral("module")},
+                     {QStringLiteral("Record"), QStringLiteral("Result"),
+                      QStringLiteral("In the records"), QStringLiteral("In the module")});
+    for (const AuditItem& i : r.items)
+        table.addRow({i.what, AuditItem::verdictText(i.verdict), i.records, i.module});
+    table.printRows();
+    for (const QString& n : r.notes)
+        printLine(QStringLiteral("note: ") + n);
+    printLine(r.summary());
+}
+
+AuditReport runAudit(CliLink& link, const ModuleRecords& records) {
+    ModuleAudit audit(link.bus(), records, link.options().timeoutMs);
+    showProgress(audit.job(), QStringLiteral("audit"));
+    if (!audit.job().runHere())
+        throw CliFailure(audit.job().failure().toStdString());
+    return audit.report();
+}
+
+} // namespace
+
+void scan(CliLink& link) {
+    const CliOptions& o = link.options();
+    const QStringList& args = o.args;
+    ModuleScan::Options options;
+    options.first = args.size() > 1 ? numberArg(args, 1, QStringLiteral("FIRST"), 0, 254) : 1;
+    options.last = args.size() > 2 ? numberArg(args, 2, QStringLiteral("LAST"), options.first, 254)
+                                   : kLastModule;
+    // A range of one's own asks only those addresses; the whole subnet takes the bus switch too.
+    options.busSwitch = args.size() <= 1;
+    options.waitMs = o.scanWaitMs > 0 ? o.scanWaitMs
+                     : o.timeoutGiven ? o.timeoutMs
+                                      : ModuleScan::kDefaultWaitMs;
+    ModuleScan scan(link.bus(), options);
+    showProgress(scan.job(), QStringLiteral("scan"));
+    if (!scan.job().runHere())
+        throw CliFailure(scan.job().failure().toStdString());
+    CliOutput table(o.json);
+    table.setColumns(
+        {QStringLiteral("address"), QStringLiteral("type"), QStringLiteral("version")},
+        {QStringLiteral("Address"), QStringLiteral("Type"), QStringLiteral("Version")});
+    for (const ScanHit& h : scan.hits())
+        table.addRow({h.address, h.type, h.version});
+    table.printRows();
+}
+
+void audit(CliLink& link) {
+    const int module = moduleArg(link);
+    const AuditReport report = runAudit(link, link.records(module, link.options().timers));
+    printAudit(report, link.options().json);
+    if (!report.allSame())
+        throw CliFailure(report.summary().toStdString());
+}
+
+void push(CliLink& link) {
+    const CliOptions& o = link.options();
+    const int module = moduleArg(link);
+    const ModuleRecords records = link.records(module, o.timers);
+    ModulePush push(link.bus(), records, ModulePush::Options{o.sceneChannels, o.timeoutMs});
+    showProgress(push.job(), QStringLiteral("push"));
+    if (!push.job().runHere())
+        throw CliFailure(push.job().failure().toStdString());
+    const PushReport& r = push.report();
+    std::optional<AuditReport> audited;
+    if (r.complete())
+        audited = runAudit(link, records);
+    if (o.json) {
+        QJsonObject out{{"module", r.module},
+                        {"written", texts(r.written)},
+                        {"notWritten", texts(r.notWritten)},
+                        {"notes", texts(r.notes)},
+                        {"failure", r.failure},
+                        {"summary", r.summary()}};
+        if (audited)
+            out.insert(QStringLiteral("audit"), auditJson(*audited));
+        printJson(out);
+    } else {
+        printLine(QStringLiteral("written: ") + r.written.join(QStringLiteral(", ")));
+        if (!r.notWritten.isEmpty())
+            printLine(QStringLiteral("not written: ") + r.notWritten.join(QStringLiteral(", ")));
+        for (const QString& n : r.notes)
+            printLine(QStringLiteral("note: ") + n);
+        printLine(r.summary());
+        if (audited)
+            printAudit(*audited, false);
+    }
+    if (!r.complete())
+        throw CliFailure(r.summary().toStdString());
+    if (!audited->allSame())
+        throw CliFailure(audited->summary().toStdString());
+}
+
+} // namespace cli
