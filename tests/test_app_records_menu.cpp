@@ -225,6 +225,19 @@ void TestAppRecordsMenu::csvExportAndBackup() {
     QVERIFY(QFile::exists(path("site 42 - Monitor Bind Records.csv")));
     QVERIFY(!QFile::exists(path("site 42.csv")));
 
+    // The files beside the chosen name are only replaced when the technician says so.
+    const QByteArray before = record_files::bytes(path("site 42 - Scene Records.csv"));
+    addScene(8, QStringLiteral("Porch"));
+    m_prompts.clear();
+    m_prompts.questions.clear();
+    m_prompts.answers = {false};
+    choose(path("site 42.csv"), RecordsMenu::kCsvFilter);
+    trigger("ExportRecords");
+    QCOMPARE(m_prompts.questions.size(), 1);
+    QVERIFY(m_prompts.questions[0].endsWith("already exists. Replace it?"));
+    QVERIFY(m_prompts.messages.isEmpty());
+    QCOMPARE(record_files::bytes(path("site 42 - Scene Records.csv")), before);
+
     m_prompts.clear();
     trigger("BackUpRecords");
     QCOMPARE(m_prompts.messages, QStringList{"Records backed up"});

@@ -100,8 +100,25 @@ void RecordsMenu::exportRecords() {
         return;
     const bool csv = filter == QLatin1StringView(kCsvFilter);
     const QFileInfo chosen(file);
-    if (!csv && chosen.suffix().isEmpty())
+    // The file dialog asked about the name it was given, not about the files written beside it
+    // or under a name with a suffix added.
+    QStringList targets;
+    if (csv) {
+        for (int t = 0; t < RecordStore::Count; ++t)
+            targets << chosen.absoluteDir().filePath(
+                records_export::csvFileName(RecordStore::tableName(RecordStore::Table(t)),
+                                            chosen.completeBaseName() + QStringLiteral(" - ")));
+    } else if (chosen.suffix().isEmpty()) {
         file += QStringLiteral(".json");
+        targets << file;
+    }
+    QStringList existing;
+    for (const QString& target : targets)
+        if (QFileInfo::exists(target))
+            existing << QFileInfo(target).fileName();
+    if (!existing.isEmpty() && !m_prompts.confirm(QStringLiteral("%1 already exists. Replace it?")
+                                                      .arg(existing.join(QStringLiteral(", ")))))
+        return;
     try {
         const QList<records_format::TableRows> tables = records_export::read(m_databaseFile);
         if (csv) {
