@@ -1,18 +1,13 @@
 #include "records/record_table.h"
 
-#include "records/record_model.h"
-#include "records/record_query.h"
-#include "records/record_sql.h"
+#include "records/record_table_private.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSet>
+
+using record_table_detail::fail;
 
 namespace {
-
-[[noreturn]] void fail(const QString& text) {
-    throw RecordError(text.toStdString());
-}
 
 // Why the file may only be read, or empty when it may be written.
 QString readOnlyReason(const QFileInfo& info, RecordTable::OpenMode mode) {
@@ -28,95 +23,6 @@ QString readOnlyReason(const QFileInfo& info, RecordTable::OpenMode mode) {
 }
 
 } // namespace
-
-struct RecordTable::Private {
-    explicit Private(const QString& name) : tableName(name), sql(name) {}
-
-    QString tableName;
-    RecordSql sql;
-    bool readOnly = false;
-    QString openError;     // why the last open failed
-    QList<StoredRow> rows; // the visible rows, in sort order
-    int cursor = 0;        // rows.size() is eof
-
-    State state = State::Browse;
-    StoredRow original; // the row as stored, while editing
-    QSet<int> changed;  // columns set while editing
-    int cursorBeforeAppend = 0;
-
-    QString sort;
-    QString orderSql;
-    QString filter;
-    SqlClause whereSql;
-    bool filtered = false;
-
-    QSet<int> editable;
-    RecordTable* owner = nullptr;
-    RecordModel* model = nullptr;
-    int lastEmitted = -1;
-    bool inModelChange = false; // the views are being told about a change
-
-    bool atEof() const { return cursor >= rows.size(); }
-    const QList<QueryColumn>& columns() const { return sql.columns(); }
-
-    void requireOpen() const {
-        if (!sql.isOpen())
-            fail(openError.isEmpty()
-                     ? QStringLiteral("The table %1 is not open").arg(tableName)
-                     : QStringLiteral("The table %1 is not open: %2").arg(tableName, openError));
-    }
-
-    int column(const QString& name) const {
-        requireOpen();
-        return sql.column(name);
-    }
-
-    QList<StoredRow> selectVisible() const {
-        return sql.select(filtered ? whereSql : SqlClause(), orderSql);
-    }
-
-    // Moves the cursor (rows.size() is eof) and tells the views when the current row changed,
-    // or always with `force` after the rows themselves changed.
-    void moveTo(int row, bool force = false) {
-        cursor = row < 0 || row > rows.size() ? int(rows.size()) : row;
-        const int current = atEof() ? -1 : cursor;
-        if (current != lastEmitted || force) {
-            lastEmitted = current;
-            emit owner->currentRowChanged(current);
-        }
-    }
-
-    // Replaces the rows, telling the model; the views learn the cursor afterwards.
-    void replaceRows(QList<StoredRow> fresh, int place) {
-        model->beginReload();
-        inModelChange = true;
-        rows = std::move(fresh);
-        cursor = place;
-        inModelChange = false;
-        model->endReload();
-    }
-
-    void reload();
-
-    // Changes the sort or filter settings and re-reads the rows; when the rows cannot be read
-    // the settings stay as they were.
-    template <class Change> void applyQuery(Change&& change) {
-        const QString oldSort = sort, oldOrderSql = orderSql, oldFilter = filter;
-        const SqlClause oldWhere = whereSql;
-        const bool oldFiltered = filtered;
-        change();
-        try {
-            reload();
-        } catch (const RecordError&) {
-            sort = oldSort;
-            orderSql = oldOrderSql;
-            filter = oldFilter;
-            whereSql = oldWhere;
-            filtered = oldFiltered;
-            throw;
-        }
-    }
-};
 
 RecordTable::RecordTable(const QString& tableName, QObject* parent)
     : QObject(parent), d(std::make_unique<Private>(tableName)) {
@@ -463,54 +369,6 @@ void RecordTable::setFiltered(bool on) {
     post();
     if (d->filtered != on)
         d->applyQuery([&] { d->filtered = on; });
-}
-
-int RecordTable::columnCount() const {
-    return int(d->columns().size());
-}
-
-QStringList RecordTable::columns() const {
-    QStringList names;
-    for (const QueryColumn& c : d->columns())
-        names << c.name;
-    return names;
-}
-
-bool RecordTable::isIntegerColumn(int column) const {
-    return column >= 0 && column < d->columns().size() && d->columns()[column].integer;
-}
-
-QVariant RecordTable::valueAt(int row, int column) const {
-    if (row < 0 || row >= d->rows.size() || column < 0 || column >= d->columns().size())
-        return {};
-    return d->rows.at(row).values.at(column);
-}
-
-void RecordTable::setCell(int row, int column, const QVariant& value) {
-    d->requireOpen();
-    if (row < 0 || row >= d->rows.size() || column < 0 || column >= d->columns().size())
-        fail(QStringLiteral("No cell %1, %2 in %3").arg(row).arg(column).arg(d->tableName));
-    const QString name = d->columns()[column].name;
-    setCurrentRow(row);
-    if (d->columns()[column].integer) {
-        bool ok = false;
-        const int number = value.toString().trimmed().toInt(&ok);
-        if (!ok)
-            fail(QStringLiteral("'%1' is not a number for %2").arg(value.toString(), name));
-        setField(name, number);
-    } else {
-        setField(name, value.toString());
-    }
-    post();
-}
-
-void RecordTable::setEditableColumns(const QList<int>& columns) {
-    d->editable = QSet<int>(columns.begin(), columns.end());
-    d->model->flagsChanged();
-}
-
-bool RecordTable::isEditableColumn(int column) const {
-    return d->editable.contains(column);
 }
 
 void RecordTable::writeRow(const std::function<void(RecordTable&)>& write) {

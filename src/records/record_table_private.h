@@ -1,0 +1,105 @@
+#pragma once
+
+// The inside of a RecordTable, shared by the files that implement it.
+#include "records/record_model.h"
+#include "records/record_query.h"
+#include "records/record_sql.h"
+#include "records/record_table.h"
+
+#include <QSet>
+
+namespace record_table_detail {
+[[noreturn]] inline void fail(const QString& text) {
+    throw RecordError(text.toStdString());
+}
+} // namespace record_table_detail
+
+struct RecordTable::Private {
+    explicit Private(const QString& name) : tableName(name), sql(name) {}
+
+    QString tableName;
+    RecordSql sql;
+    bool readOnly = false;
+    QString openError;     // why the last open failed
+    QList<StoredRow> rows; // the visible rows, in sort order
+    int cursor = 0;        // rows.size() is eof
+
+    State state = State::Browse;
+    StoredRow original; // the row as stored, while editing
+    QSet<int> changed;  // columns set while editing
+    int cursorBeforeAppend = 0;
+
+    QString sort;
+    QString orderSql;
+    QString filter;
+    SqlClause whereSql;
+    bool filtered = false;
+
+    QSet<int> editable;
+    RecordTable* owner = nullptr;
+    RecordModel* model = nullptr;
+    int lastEmitted = -1;
+    bool inModelChange = false; // the views are being told about a change
+
+    bool atEof() const { return cursor >= rows.size(); }
+    const QList<QueryColumn>& columns() const { return sql.columns(); }
+
+    void requireOpen() const {
+        if (!sql.isOpen())
+            record_table_detail::fail(
+                openError.isEmpty()
+                    ? QStringLiteral("The table %1 is not open").arg(tableName)
+                    : QStringLiteral("The table %1 is not open: %2").arg(tableName, openError));
+    }
+
+    int column(const QString& name) const {
+        requireOpen();
+        return sql.column(name);
+    }
+
+    QList<StoredRow> selectVisible() const {
+        return sql.select(filtered ? whereSql : SqlClause(), orderSql);
+    }
+
+    // Moves the cursor (rows.size() is eof) and tells the views when the current row changed,
+    // or always with `force` after the rows themselves changed.
+    void moveTo(int row, bool force = false) {
+        cursor = row < 0 || row > rows.size() ? int(rows.size()) : row;
+        const int current = atEof() ? -1 : cursor;
+        if (current != lastEmitted || force) {
+            lastEmitted = current;
+            emit owner->currentRowChanged(current);
+        }
+    }
+
+    // Replaces the rows, telling the model; the views learn the cursor afterwards.
+    void replaceRows(QList<StoredRow> fresh, int place) {
+        model->beginReload();
+        inModelChange = true;
+        rows = std::move(fresh);
+        cursor = place;
+        inModelChange = false;
+        model->endReload();
+    }
+
+    void reload();
+
+    // Changes the sort or filter settings and re-reads the rows; when the rows cannot be read
+    // the settings stay as they were.
+    template <class Change> void applyQuery(Change&& change) {
+        const QString oldSort = sort, oldOrderSql = orderSql, oldFilter = filter;
+        const SqlClause oldWhere = whereSql;
+        const bool oldFiltered = filtered;
+        change();
+        try {
+            reload();
+        } catch (const RecordError&) {
+            sort = oldSort;
+            orderSql = oldOrderSql;
+            filter = oldFilter;
+            whereSql = oldWhere;
+            filtered = oldFiltered;
+            throw;
+        }
+    }
+};
