@@ -4,36 +4,36 @@
 #include "commands/module_admin_requests.h"
 #include "link/frames.h"
 
+#include <iterator>
+
+namespace {
+// Each verdict as the window and the table show it, and as JSON names it.
+struct VerdictName {
+    AuditItem::Verdict verdict;
+    const char* text;
+    const char* key;
+};
+constexpr VerdictName kVerdictNames[] = {
+    {AuditItem::Verdict::Same, "same", "same"},
+    {AuditItem::Verdict::Different, "different", "different"},
+    {AuditItem::Verdict::OnlyInModule, "only in the module", "module-only"},
+    {AuditItem::Verdict::OnlyInRecords, "only in the records", "records-only"},
+    {AuditItem::Verdict::NoAnswer, "no answer", "no-answer"},
+};
+const VerdictName& nameOf(AuditItem::Verdict v) {
+    for (const VerdictName& n : kVerdictNames)
+        if (n.verdict == v)
+            return n;
+    return kVerdictNames[std::size(kVerdictNames) - 1];
+}
+} // namespace
+
 QString AuditItem::verdictText(Verdict v) {
-    switch (v) {
-    case Verdict::Same:
-        return QStringLiteral("same");
-    case Verdict::Different:
-        return QStringLiteral("different");
-    case Verdict::OnlyInModule:
-        return QStringLiteral("only in the module");
-    case Verdict::OnlyInRecords:
-        return QStringLiteral("only in the records");
-    case Verdict::NoAnswer:
-        break;
-    }
-    return QStringLiteral("no answer");
+    return QString::fromLatin1(nameOf(v).text);
 }
 
 QString AuditItem::verdictKey(Verdict v) {
-    switch (v) {
-    case Verdict::Same:
-        return QStringLiteral("same");
-    case Verdict::Different:
-        return QStringLiteral("different");
-    case Verdict::OnlyInModule:
-        return QStringLiteral("module-only");
-    case Verdict::OnlyInRecords:
-        return QStringLiteral("records-only");
-    case Verdict::NoAnswer:
-        break;
-    }
-    return QStringLiteral("no-answer");
+    return QString::fromLatin1(nameOf(v).key);
 }
 
 int AuditReport::count(AuditItem::Verdict v) const {
