@@ -309,9 +309,15 @@ void TestSceneIrWindow::sendIrWhileLearningKeepsLearning() {
 void TestSceneIrWindow::deleteSingleRemovesFirstMatchOnly() {
     addRows(RecordStore::Ir, {{4, 17, "a"}, {5, 17, "b"}, {4, 17, "c"}, {4, 18, "d"}});
     apply({"SpinEdit14=4", "SpinEdit13=17"});
+    m_env->prompts.answers = {true, true};
+    click("Button25");
     reply(4, 0x83, 0x02);
     QCOMPARE(rows(RecordStore::Ir), (QStringList{"5|17|b", "4|17|c", "4|18|d"}));
+    // A second answer to the one Delete deletes nothing more.
+    reply(4, 0x83, 0x02);
+    QCOMPARE(rows(RecordStore::Ir).size(), 3);
     apply({"SpinEdit13=19"});
+    click("Button25");
     reply(4, 0x83, 0x02);
     QCOMPARE(rows(RecordStore::Ir).size(), 3);
 }
@@ -319,6 +325,8 @@ void TestSceneIrWindow::deleteSingleRemovesFirstMatchOnly() {
 void TestSceneIrWindow::deleteAllKeepsOtherModules() {
     addRows(RecordStore::Ir, {{4, 1, "a"}, {5, 1, "b"}, {4, 2, "c"}, {4, 3, "d"}});
     apply({"SpinEdit14=4"});
+    m_env->prompts.answers = {true};
+    click("Button27");
     reply(4, 0x83, 0x03);
     QCOMPARE(rows(RecordStore::Ir), QStringList{"5|1|b"});
 }

@@ -242,10 +242,11 @@ void TestSequencer::acknowledgement_data() {
     QTest::newRow("Set answered") << "set" << 1 << 0;
     QTest::newRow("answer without a Set") << "stray" << 0 << 0;
     QTest::newRow("second answer to one Set") << "twice" << 1 << 0;
+    QTest::newRow("answer after the Set's wait") << "late set" << 0 << 0;
     QTest::newRow("delete step") << "delete" << 0 << 1;
     QTest::newRow("late delete answer after Cancel") << "late delete" << 0 << 0;
-    QTest::newRow("Set answered while another family's sequence runs") << "other runs" << 0 << 0;
-    QTest::newRow("Set before its own sequence started") << "sequence started" << 0 << 0;
+    QTest::newRow("Set answered while another family's sequence runs") << "other runs" << 1 << 0;
+    QTest::newRow("Set answered while its own read-all runs") << "own read runs" << 1 << 0;
 }
 
 void TestSequencer::acknowledgement() {
@@ -255,43 +256,53 @@ void TestSequencer::acknowledgement() {
     RunState& state = m_bus->state();
     FakeFamily timers("timers", state.TimerIndex, state.DeletingTimers, m_timers, 31);
     FakeFamily events("events", state.EventIndex, state.DeletingEvents, m_timers, 15);
+    ReplyOwnership& owner = m_bus->ownership();
+    const int key = ReplyOwnership::key(0x84, 0x02);
+    // What the dispatcher does with one acknowledgement of the pair.
     auto ack = [&] {
+        const Reply reply{m_bus->buffer(), false, owner.answer(key, m_sequencer->active())};
         m_sequencer->acknowledge(
-            timers.sequence, [&] { ++timers.deleteSteps; }, [&] { ++timers.setRows; });
+            timers.sequence, reply, [&] { ++timers.deleteSteps; }, [&] { ++timers.setRows; });
     };
 
     if (story == "set" || story == "twice") {
-        m_sequencer->expectSet(timers.sequence);
+        owner.expectSet(key, 1000);
         ack();
         if (story == "twice")
             ack();
     } else if (story == "stray") {
         ack();
+    } else if (story == "late set") {
+        owner.expectSet(key, 0);
+        QTest::qWait(5);
+        ack();
     } else if (story == "delete" || story == "late delete") {
         m_sequencer->start(timers.sequence);
         state.DeletingTimers = 1;
+        owner.expectStep(key);
         if (story == "late delete")
             m_bus->cancelSequence();
         ack();
-    } else if (story == "other runs") {
+    } else if (story == "other runs" || story == "own read runs") {
         addRows(m_timers, 2);
-        m_sequencer->start(events.sequence);
-        readReply(events);
-        m_sequencer->expectSet(timers.sequence);
-        ack();
-        // The running sequence stands where it stood and goes on.
-        QCOMPARE(state.EventIndex, 1);
+        FakeFamily& running = story == "other runs" ? events : timers;
+        m_sequencer->start(running.sequence);
+        readReply(running);
+        owner.expectSet(key, 1000);
+        // The Set's row lands elsewhere in the timers' table; a timer read-all running
+        // meanwhile stands where it stood.
+        auto recordElsewhere = [&] {
+            ++timers.setRows;
+            if (&running == &timers)
+                m_timers.first();
+        };
+        const Reply reply{m_bus->buffer(), false, owner.answer(key, m_sequencer->active())};
+        m_sequencer->acknowledge(
+            timers.sequence, reply, [] {}, recordElsewhere);
         QCOMPARE(m_timers.currentRow(), 1);
-        QVERIFY(m_sequencer->running(events.sequence));
-        QVERIFY(!m_sequencer->running(timers.sequence));
-        QCOMPARE(events.requests, QList<int>{1});
-        // Its answer was used up: once the sequence is over it is not recorded late.
-        m_bus->cancelSequence();
-        ack();
-    } else if (story == "sequence started") {
-        m_sequencer->expectSet(timers.sequence);
-        m_sequencer->start(timers.sequence);
-        m_bus->cancelSequence();
+        QVERIFY(m_sequencer->running(running.sequence));
+        QCOMPARE(running.requests, QList<int>{1});
+        // Its answer was used up: a second one is not recorded.
         ack();
     }
     QCOMPARE(timers.setRows, setRows);

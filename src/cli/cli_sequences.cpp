@@ -92,7 +92,7 @@ void run(CliLink& link, const ReadAll& job, CliOutput& output) {
     family.index = job.index;
     family.limit = [&job] { return job.count - 1; };
     family.table = &table;
-    family.nextStep = [&] { bus.send(job.request(*job.index)); };
+    family.nextStep = [&] { sequencer.send(job.request(*job.index)); };
 
     bool finished = false;
     QString failure;
@@ -113,12 +113,15 @@ void run(CliLink& link, const ReadAll& job, CliOutput& output) {
                           .arg(*job.index + 1)
                           .arg(CliLink::statusText(r[6]));
     });
-    bus.registerReply(job.replyCommand, job.replySub, [&](const Reply& r) {
-        if (!sequencer.running(family) || r[3] != job.module)
-            return;
-        sinceLastReply.restart();
-        sequencer.record(family, job.take(r, *job.index));
-    });
+    bus.registerReply(
+        job.replyCommand, job.replySub,
+        [&](const Reply& r) {
+            if (!sequencer.running(family) || r[3] != job.module)
+                return;
+            sinceLastReply.restart();
+            sequencer.record(family, job.take(r, *job.index));
+        },
+        ReplyRule::Answer);
 
     sequencer.start(family);
     family.nextStep();

@@ -107,7 +107,7 @@ bindtest::AcMode BindTestGroup::acMode() const {
 
 void BindTestGroup::send(const QByteArray& payload) {
     bindtest::write(m_ctx.bus.buffer(), payload);
-    m_ctx.bus.SendBindDataDeal();
+    m_ctx.bus.sendBind();
 }
 
 void BindTestGroup::Button51Click() {

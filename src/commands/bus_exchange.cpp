@@ -1,15 +1,8 @@
 #include "commands/bus_exchange.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
-
-namespace {
-// The serial driver hands a block on once the line has been quiet this long: a reply that
-// the module sent within the wait reaches the tool that much later.
-constexpr int kSerialQuietMs = 100;
-} // namespace
 
 BusExchange::BusExchange(Bus& bus, QObject* parent) : QObject(parent), m_bus(bus) {
     m_wait.setSingleShot(true);
@@ -53,32 +46,18 @@ void BusExchange::send(const Request& request, int waitMs, Done done,
     m_done = std::move(done);
     const quint64 serial = ++m_serial;
 
-    QElapsedTimer clock;
-    clock.start();
     if (!m_bus.settings().networkMode()) {
-        m_bus.send(request, layout.value_or(m_bus.layout()));
+        m_bus.sendForJob(request, layout.value_or(m_bus.layout()));
         if (serial == m_serial && m_waiting && !m_wait.isActive())
-            m_wait.start(m_answer.answered ? 0 : waitMs + kSerialQuietMs);
+            m_wait.start(m_answer.answered ? 0 : waitMs + Bus::kSerialQuietMs);
         return;
     }
-    // The send path waits for one datagram with the bus's reply wait: this request's wait.
+    // The send path waits, with the bus's reply wait, for the reply to this request, taking
+    // in whatever else comes meanwhile: when it returns the answer is in or the wait is over.
     const int usual = m_bus.replyWait();
     m_bus.setReplyWait(waitMs);
-    m_bus.send(request, layout.value_or(m_bus.layout()));
+    m_bus.sendForJob(request, layout.value_or(m_bus.layout()));
     m_bus.setReplyWait(usual);
-    // A datagram that belonged to an earlier request is not ours: listen for the rest.
-    UdpTransport& udp = m_bus.udp();
-    while (serial == m_serial && m_waiting && !m_answer.answered &&
-           m_answer.linkFailure.isEmpty() && udp.isActive()) {
-        const int left = waitMs - int(clock.elapsed());
-        if (left <= 0)
-            break;
-        bool ok = true;
-        const QByteArray datagram = udp.receive(left, &ok);
-        if (!ok || datagram.isEmpty())
-            break;
-        m_bus.ReceiveDeal(datagram);
-    }
     if (serial == m_serial && m_waiting)
         m_wait.start(0);
 }

@@ -26,10 +26,9 @@ struct ExchangeAnswer {
 // usual; a reply that is not the awaited one is waited past.
 //
 // Over the network the send path waits for the reply itself, so the answer is known when
-// send() returns; the exchange listens on for what is left of the wait when the datagram
-// that came belonged to an earlier request. On the serial line the reply comes as its own
-// event and a single-shot timer ends the wait (the wait plus the quiet time after which
-// the serial driver hands a block on). Either way `done` runs from the event loop,
+// send() returns (it waits past strays and late replies of earlier requests). On the serial line
+// the reply comes as its own event and a single-shot timer ends the wait (the wait plus the quiet
+// time after which the serial driver hands a block on). Either way `done` runs from the event loop,
 // never from inside send(), so a job of many requests never nests one exchange in another.
 class BusExchange : public QObject {
     Q_OBJECT

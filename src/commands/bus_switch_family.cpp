@@ -177,7 +177,8 @@ void BusSwitchFamily::btn1Click() {
         m_fields[bad]->setFocus();
         return;
     }
-    m_ctx.bus.send(busswitch::setSettings(*block), busswitch::layout(busswitch::kSettingsSubnet));
+    m_ctx.bus.sendToBusSwitch(busswitch::setSettings(*block),
+                              busswitch::layout(busswitch::kSettingsSubnet));
 }
 
 void BusSwitchFamily::btn2Click() {
@@ -187,15 +188,16 @@ void BusSwitchFamily::btn2Click() {
     UdpTransport& udp = m_ctx.bus.udp();
     udp.broadcast = true;
     const auto broadcastOff = qScopeGuard([&udp] { udp.broadcast = false; });
-    m_ctx.bus.send(busswitch::readSettings(), busswitch::layout(busswitch::kSettingsSubnet));
+    m_ctx.bus.sendToBusSwitch(busswitch::readSettings(),
+                              busswitch::layout(busswitch::kSettingsSubnet));
 }
 
 void BusSwitchFamily::Button9Click() {
-    m_ctx.bus.send(busswitch::readType(), busswitch::layout(subnet()));
+    m_ctx.bus.sendToBusSwitch(busswitch::readType(), busswitch::layout(subnet()));
 }
 
 void BusSwitchFamily::Button33Click() {
-    m_ctx.bus.send(busswitch::readVersion(), busswitch::layout(subnet()));
+    m_ctx.bus.sendToBusSwitch(busswitch::readVersion(), busswitch::layout(subnet()));
 }
 
 void BusSwitchFamily::Button34Click() {
@@ -205,7 +207,7 @@ void BusSwitchFamily::Button34Click() {
     RunState& state = m_ctx.bus.state();
     state.RestoreReplyWait = 1;
     const auto waitOver = qScopeGuard([&state] { state.RestoreReplyWait = 0; });
-    m_ctx.bus.send(busswitch::restore(), busswitch::layout(subnet()));
+    m_ctx.bus.sendToBusSwitch(busswitch::restore(), busswitch::layout(subnet()));
 }
 
 void BusSwitchFamily::Button38Click() {
@@ -216,13 +218,13 @@ void BusSwitchFamily::Button38Click() {
     }
     // The "Password" of the settings band stays as it is: the user changes it when the
     // gateway has taken the new one.
-    m_ctx.bus.send(busswitch::setPassword(password), busswitch::layout(subnet()));
+    m_ctx.bus.sendToBusSwitch(busswitch::setPassword(password), busswitch::layout(subnet()));
 }
 
 void BusSwitchFamily::Button39Click() {
     if (!m_ctx.prompts.confirm(QStringLiteral("Are you sure?")))
         return;
-    m_ctx.bus.send(busswitch::setTransparentMode(), busswitch::layout(subnet()));
+    m_ctx.bus.sendToBusSwitch(busswitch::setTransparentMode(), busswitch::layout(subnet()));
 }
 
 void BusSwitchFamily::settingsReply(const Reply& reply) {

@@ -43,8 +43,10 @@ EventFamily::EventFamily(FamilyContext& ctx, Sequencer& sequencer)
     page->layout()->addWidget(buildGroup(page));
 
     Bus& bus = ctx.bus;
-    bus.registerReply(0x84, 0x04, [this](const Reply& r) { eventAck(r); });
-    bus.registerReply(0x84, 0x05, [this](const Reply& r) { eventRead(r); });
+    bus.registerReply(
+        0x84, 0x04, [this](const Reply& r) { eventAck(r); }, ReplyRule::Answer);
+    bus.registerReply(
+        0x84, 0x05, [this](const Reply& r) { eventRead(r); }, ReplyRule::Answer);
 }
 
 QGroupBox* EventFamily::buildGroup(QWidget* parent) {
@@ -121,15 +123,14 @@ void EventFamily::Button54Click() {
     s.controlledModule = form::value(m_target);
     s.controlledChannel = form::value(m_channel);
     s.sceneOrIr = form::value(m_parameter);
-    m_sequencer.expectSet(m_sequence);
-    m_ctx.bus.send(timing::event::set(module(), s));
+    m_ctx.bus.sendSet(timing::event::set(module(), s));
 }
 
 void EventFamily::Button45Click() {
     if (!timerChosen())
         return;
     m_sequencer.start(m_sequence);
-    m_ctx.bus.send(
+    m_sequencer.send(
         timing::event::read(module(), m_timerList->currentIndex(), m_ctx.bus.state().EventIndex));
 }
 
@@ -138,13 +139,13 @@ void EventFamily::Button46Click() {
         return;
     m_sequencer.start(m_sequence);
     m_ctx.bus.state().DeletingEvents = 1;
-    m_ctx.bus.send(
+    m_sequencer.send(
         timing::event::remove(module(), m_timerList->currentIndex(), m_ctx.bus.state().EventIndex));
 }
 
-void EventFamily::eventAck(const Reply&) {
+void EventFamily::eventAck(const Reply& r) {
     m_sequencer.acknowledge(
-        m_sequence, [this] { writeDeleteStep(); }, [this] { writeSetRow(); });
+        m_sequence, r, [this] { writeDeleteStep(); }, [this] { writeSetRow(); });
 }
 
 void EventFamily::eventRead(const Reply& r) {

@@ -67,8 +67,10 @@ InputBindingFamily::InputBindingFamily(FamilyContext& ctx, Sequencer& sequencer)
     connect(m_inputModule, &QSpinBox::valueChanged, this, &InputBindingFamily::SpinEdit37Change);
 
     Bus& bus = ctx.bus;
-    bus.registerReply(0x80, 0x01, [this](const Reply& r) { bindingAck(r); });
-    bus.registerReply(0x80, 0x0F, [this](const Reply& r) { bindingRead(r); });
+    bus.registerReply(
+        0x80, 0x01, [this](const Reply& r) { bindingAck(r); }, ReplyRule::Answer);
+    bus.registerReply(
+        0x80, 0x0F, [this](const Reply& r) { bindingRead(r); }, ReplyRule::Answer);
 }
 
 QGridLayout* InputBindingFamily::buildSettings(QWidget* group) {
@@ -127,15 +129,14 @@ void InputBindingFamily::Button35Click() {
     s.bindingChannel = form::value(m_targetChannel);
     s.actionIndex = m_action->currentIndex();
     s.sceneOrIr = form::value(m_parameter);
-    m_sequencer.expectSet(m_sequence);
-    m_ctx.bus.send(binding::set(s));
+    m_ctx.bus.sendSet(binding::set(s));
 }
 
 void InputBindingFamily::Button50Click() {
     if (!moduleChosen())
         return;
     m_sequencer.start(m_sequence);
-    m_ctx.bus.send(binding::read(form::value(m_inputModule), m_ctx.bus.state().ControlDataIndex));
+    m_sequencer.send(binding::read(form::value(m_inputModule), m_ctx.bus.state().ControlDataIndex));
 }
 
 void InputBindingFamily::Button48Click() {
@@ -143,12 +144,13 @@ void InputBindingFamily::Button48Click() {
         return;
     m_sequencer.start(m_sequence);
     m_ctx.bus.state().DeletingControlData = 1;
-    m_ctx.bus.send(binding::remove(form::value(m_inputModule), m_ctx.bus.state().ControlDataIndex));
+    m_sequencer.send(
+        binding::remove(form::value(m_inputModule), m_ctx.bus.state().ControlDataIndex));
 }
 
-void InputBindingFamily::bindingAck(const Reply&) {
+void InputBindingFamily::bindingAck(const Reply& r) {
     m_sequencer.acknowledge(
-        m_sequence, [this] { writeDeleteStep(); }, [this] { writeSetRow(); });
+        m_sequence, r, [this] { writeDeleteStep(); }, [this] { writeSetRow(); });
 }
 
 void InputBindingFamily::bindingRead(const Reply& r) {

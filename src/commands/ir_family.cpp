@@ -44,9 +44,13 @@ private:
 IrFamily::IrFamily(FamilyContext& ctx) : m_ctx(ctx) {
     buildGroup();
     Bus& bus = ctx.bus;
-    bus.registerReply(0x83, 0x04, [this](const Reply& r) { learnedCode(r); });
-    bus.registerReply(0x83, 0x03, [this](const Reply& r) { codesCleared(r); });
-    bus.registerReply(0x83, 0x02, [this](const Reply& r) { codeDeleted(r); });
+    // A learned code comes when the technician presses the remote's key, whatever runs then.
+    bus.registerReply(
+        0x83, 0x04, [this](const Reply& r) { learnedCode(r); }, ReplyRule::Unsolicited);
+    bus.registerReply(
+        0x83, 0x03, [this](const Reply& r) { codesCleared(r); }, ReplyRule::Answer);
+    bus.registerReply(
+        0x83, 0x02, [this](const Reply& r) { codeDeleted(r); }, ReplyRule::Answer);
 }
 
 void IrFamily::buildGroup() {
@@ -127,7 +131,7 @@ void IrFamily::Button26Click() {
 void IrFamily::Button25Click() {
     if (!m_ctx.prompts.confirm(kAreYouSure))
         return;
-    m_ctx.bus.send(ir::removeOne(module(), irNo()));
+    m_ctx.bus.sendSet(ir::removeOne(module(), irNo()));
 }
 
 void IrFamily::Button27Click() {
@@ -136,7 +140,7 @@ void IrFamily::Button27Click() {
     // Erasing every code takes the module a few seconds: the reply is awaited longer.
     const Request request = ir::removeAll(module());
     FlagForSend wait(m_ctx.bus.state().LongReplyWait);
-    m_ctx.bus.send(request);
+    m_ctx.bus.sendSet(request);
 }
 
 void IrFamily::Button28Click() {

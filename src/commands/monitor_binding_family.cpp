@@ -45,8 +45,10 @@ MonitorBindingFamily::MonitorBindingFamily(FamilyContext& ctx, Sequencer& sequen
     m_test = std::make_unique<BindTestGroup>(
         ctx, [this] { runClick(m_ctx.prompts, [this] { SpinEdit38Change(); }); });
 
-    ctx.bus.registerReply(0x80, 0x0E, [this](const Reply& r) { bindingSetAck(r); });
-    ctx.bus.registerReply(0x80, 0x10, [this](const Reply& r) { bindingRead(r); });
+    ctx.bus.registerReply(
+        0x80, 0x0E, [this](const Reply& r) { bindingSetAck(r); }, ReplyRule::Answer);
+    ctx.bus.registerReply(
+        0x80, 0x10, [this](const Reply& r) { bindingRead(r); }, ReplyRule::Answer);
 }
 
 MonitorBindingFamily::~MonitorBindingFamily() = default;
@@ -120,14 +122,21 @@ monitor::Slot MonitorBindingFamily::currentSlot(int order) const {
 
 void MonitorBindingFamily::Button36Click() {
     const int slot = form::value(m_slot);
-    if (!locateSlot(slot))
+    bool found = false;
+    monitor::Slot target{};
+    // A read-all running meanwhile stays on its own row.
+    m_sequencer.keepPlace(m_sequence, [&] {
+        found = locateSlot(slot);
+        if (found)
+            target = currentSlot(slot);
+    });
+    if (!found)
         return; // no row for the slot: nothing to bind
     const int module = form::value(m_module);
     const int channel = form::value(m_channel);
     const int irNo = form::value(m_irNo);
     m_pendingSet = {slot, monitor::setBinding(slot, module, channel, irNo)};
-    m_sequencer.expectSet(m_sequence);
-    m_ctx.bus.send(monitor::set(currentSlot(slot), module, channel, irNo));
+    m_ctx.bus.sendSet(monitor::set(target, module, channel, irNo));
 }
 
 void MonitorBindingFamily::Button52Click() {
@@ -151,12 +160,12 @@ void MonitorBindingFamily::requestCurrentSlot() {
     if (!m_sequencer.seek(m_sequence))
         return;
     const int slot = m_ctx.bus.state().MonitorBindIndex;
-    m_ctx.bus.send(monitor::read(currentSlot(slot)));
+    m_sequencer.send(monitor::read(currentSlot(slot)));
 }
 
-void MonitorBindingFamily::bindingSetAck(const Reply&) {
+void MonitorBindingFamily::bindingSetAck(const Reply& r) {
     m_sequencer.acknowledge(
-        m_sequence, [] {}, [this] { writePendingSet(); });
+        m_sequence, r, [] {}, [this] { writePendingSet(); });
 }
 
 void MonitorBindingFamily::writePendingSet() {

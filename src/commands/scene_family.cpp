@@ -68,8 +68,10 @@ SceneFamily::SceneFamily(FamilyContext& ctx) : m_ctx(ctx) {
     layout->addWidget(new RecordGrid(ctx.records.scenes(), RecordStore::Scenes, ctx.prompts, group),
                       1);
 
-    ctx.bus.registerReply(0x80, 0x02, [this](const Reply& r) { sceneStored(r); });
-    ctx.bus.registerReply(0x80, 0x03, [this](const Reply& r) { scenesCleared(r); });
+    ctx.bus.registerReply(
+        0x80, 0x02, [this](const Reply& r) { sceneStored(r); }, ReplyRule::Answer);
+    ctx.bus.registerReply(
+        0x80, 0x03, [this](const Reply& r) { scenesCleared(r); }, ReplyRule::Answer);
 }
 
 QGroupBox* SceneFamily::buildTargetGroup(QWidget* parent) {
@@ -128,12 +130,12 @@ QList<int> SceneFamily::irNumbers() const {
 
 void SceneFamily::Button7Click() {
     m_ctx.bus.state().SceneIsIr = 0;
-    m_ctx.bus.send(scene::setTargets(module(), sceneNo(), targetItems(), channels()));
+    m_ctx.bus.sendSet(scene::setTargets(module(), sceneNo(), targetItems(), channels()));
 }
 
 void SceneFamily::Button37Click() {
     m_ctx.bus.state().SceneIsIr = 1;
-    m_ctx.bus.send(scene::setIr(module(), sceneNo(), irNumbers(), channels()));
+    m_ctx.bus.sendSet(scene::setIr(module(), sceneNo(), irNumbers(), channels()));
 }
 
 void SceneFamily::Button8Click() {
@@ -143,7 +145,7 @@ void SceneFamily::Button8Click() {
 void SceneFamily::Button13Click() {
     if (!m_ctx.prompts.confirm(QStringLiteral("Are you sure?")))
         return;
-    m_ctx.bus.send(scene::clearAll(module(), sceneNo()));
+    m_ctx.bus.sendSet(scene::clearAll(module(), sceneNo()));
 }
 
 void SceneFamily::sceneStored(const Reply&) {

@@ -5,6 +5,8 @@
 #include "link/time_delay.h"
 #include "records/record_table.h"
 
+#include <QScopeGuard>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -21,6 +23,7 @@ void Sequencer::start(SequenceFamily& family) {
                     .toStdString());
         // Whoever took part in an earlier sequence has been stopped by its end or a reset.
         m_running.clear();
+        m_bus->ownership().sequenceStarted();
         // The table first: if it cannot be used, nothing has started.
         if (family.firstIndex)
             *family.index = family.firstIndex();
@@ -30,10 +33,13 @@ void Sequencer::start(SequenceFamily& family) {
         if (ProcessingView* view = m_bus->processingView())
             view->showProcessing();
     }
-    family.setPending = false;
     if (std::find(m_running.begin(), m_running.end(), &family) == m_running.end())
         m_running.push_back(&family);
     showProgress(family);
+}
+
+void Sequencer::send(const Request& request) {
+    m_bus->sendStep(request);
 }
 
 bool Sequencer::seek(SequenceFamily& family) {
@@ -69,17 +75,36 @@ void Sequencer::record(SequenceFamily& family, const std::function<void(RecordTa
     step(family, next);
 }
 
-void Sequencer::acknowledge(SequenceFamily& family, const std::function<void()>& deleteStep,
+void Sequencer::acknowledge(SequenceFamily& family, const Reply& reply,
+                            const std::function<void()>& deleteStep,
                             const std::function<void()>& recordSet) {
-    if (family.deleting && *family.deleting != 0 && running(family)) {
-        deleteStep();
+    if (reply.answers == Awaiting::Step) {
+        if (family.deleting && *family.deleting != 0 && running(family))
+            deleteStep();
         return;
     }
-    const bool wasPending = family.setPending;
-    family.setPending = false;
-    if (active() || !wasPending)
+    if (reply.answers == Awaiting::Set)
+        keepPlace(family, recordSet);
+}
+
+void Sequencer::keepPlace(SequenceFamily& family, const std::function<void()>& work) {
+    if (!running(family)) {
+        work();
         return;
-    recordSet();
+    }
+    // The running sequence writes its next reply into the table's current row: keep it.
+    RecordTable& table = *family.table;
+    const int row = table.currentRow();
+    const auto back = qScopeGuard([&table, row] {
+        if (row >= 0) {
+            table.setCurrentRow(row);
+        } else {
+            table.last();
+            if (!table.eof())
+                table.next();
+        }
+    });
+    work();
 }
 
 void Sequencer::step(SequenceFamily& family, const std::function<void()>& next) {

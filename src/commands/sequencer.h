@@ -7,6 +7,8 @@
 
 class Bus;
 class RecordTable;
+struct Reply;
+struct Request;
 
 // One family's part in a read-all or delete-all sequence. The family owns it for the whole
 // run; the sequencer keeps pointers to it, never copies of the state it names.
@@ -28,9 +30,6 @@ struct SequenceFamily {
     std::function<bool()> seekRow;
     // A table that holds a fixed set of rows: a reply never appends one.
     bool fixedRows = false;
-
-    // A Set of this family is on its way and its acknowledgement not yet handled.
-    bool setPending = false;
 };
 
 // The reply-driven series of requests, one per record, that the read-all and delete-all
@@ -48,10 +47,12 @@ public:
     // The first thing a sequence button does. When no sequence is in progress it starts one:
     // the table goes to its first row (or the index to its first value), the watchdog starts
     // and the processing dialog shows. A click while a sequence is in progress starts
-    // nothing; either way the family then counts as running until the sequence ends, and
-    // a Set of the family still awaiting its answer is forgotten. While a job of the Tools
-    // menu runs no sequence starts: start throws with a message that names the job.
+    // nothing; either way the family then counts as running until the sequence ends. While
+    // a job of the Tools menu runs no sequence starts: start throws with a message that
+    // names the job.
     void start(SequenceFamily& family);
+    // Sends the request of a step: its reply counts once, and only while it is outstanding.
+    void send(const Request& request);
 
     // For families with `seekRow`, before each request: moves the table to the row of the
     // current index. An index without a row is skipped (no request, the sequence goes on
@@ -76,16 +77,18 @@ public:
     void record(SequenceFamily& family, const std::function<void(RecordTable&)>& fill,
                 const std::function<void()>& next);
 
-    // A Set button calls this just before it sends: its acknowledgement may then be recorded.
-    void expectSet(SequenceFamily& family) { family.setPending = true; }
-    // The acknowledgement shared by a family's Set and its delete steps. It is a delete step
-    // only while the family's deleting flag is set and its sequence runs. While any sequence
-    // runs otherwise it is ignored: writing it would overwrite the running sequence's row and
-    // taking it for a delete step would clear records nobody asked to clear. With no sequence
-    // running it records the Set only when one was sent and is still unanswered. Everything
-    // else (a late delete acknowledgement after Cancel, a stray answer) writes nothing.
-    void acknowledge(SequenceFamily& family, const std::function<void()>& deleteStep,
+    // The acknowledgement shared by a family's Set (sent with Bus::sendSet) and its delete
+    // steps, by what the reply answers. A step's is a delete step while the family's deleting
+    // flag is set and its sequence runs. A pending Set's records its row, also while a
+    // sequence runs (one of another command: a Set of the same command is refused then); the
+    // row is written without moving the running sequence off its row. Everything else (a
+    // late delete acknowledgement after Cancel, a stray answer) writes nothing.
+    void acknowledge(SequenceFamily& family, const Reply& reply,
+                     const std::function<void()>& deleteStep,
                      const std::function<void()>& recordSet);
+    // Runs `work`, which may move the family's table, and puts the table back on the row the
+    // family's running sequence stands on.
+    void keepPlace(SequenceFamily& family, const std::function<void()>& work);
 
 private:
     void step(SequenceFamily& family, const std::function<void()>& next);

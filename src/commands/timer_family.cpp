@@ -163,8 +163,10 @@ void TimerFamily::connectControls() {
 void TimerFamily::registerReplies() {
     Bus& bus = m_ctx.bus;
     bus.registerReply(0x84, 0x01, [this](const Reply& r) { clockReply(r); });
-    bus.registerReply(0x84, 0x02, [this](const Reply& r) { timerAck(r); });
-    bus.registerReply(0x84, 0x03, [this](const Reply& r) { timerRead(r); });
+    bus.registerReply(
+        0x84, 0x02, [this](const Reply& r) { timerAck(r); }, ReplyRule::Answer);
+    bus.registerReply(
+        0x84, 0x03, [this](const Reply& r) { timerRead(r); }, ReplyRule::Answer);
 }
 
 void TimerFamily::initialiseClockFields(const QDateTime& now) {
@@ -211,19 +213,18 @@ void TimerFamily::Button49Click() {
         m_ctx.prompts.message(timing::conversionError(text));
         return;
     }
-    m_sequencer.expectSet(m_sequence);
-    m_ctx.bus.send(*request);
+    m_ctx.bus.sendSet(*request);
 }
 
 void TimerFamily::Button44Click() {
     m_sequencer.start(m_sequence);
-    m_ctx.bus.send(timing::timer::read(module(), m_ctx.bus.state().TimerIndex));
+    m_sequencer.send(timing::timer::read(module(), m_ctx.bus.state().TimerIndex));
 }
 
 void TimerFamily::Button47Click() {
     m_sequencer.start(m_sequence);
     m_ctx.bus.state().DeletingTimers = 1;
-    m_ctx.bus.send(timing::timer::remove(module(), m_ctx.bus.state().TimerIndex));
+    m_sequencer.send(timing::timer::remove(module(), m_ctx.bus.state().TimerIndex));
 }
 
 void TimerFamily::clockReply(const Reply& r) {
@@ -234,9 +235,9 @@ void TimerFamily::clockReply(const Reply& r) {
     m_readTime->setText(timing::clock::timeText(r[9], r[8], r[7]));
 }
 
-void TimerFamily::timerAck(const Reply&) {
+void TimerFamily::timerAck(const Reply& r) {
     m_sequencer.acknowledge(
-        m_sequence, [this] { writeDeleteStep(); }, [this] { writeSetRow(); });
+        m_sequence, r, [this] { writeDeleteStep(); }, [this] { writeSetRow(); });
 }
 
 void TimerFamily::timerRead(const Reply& r) {

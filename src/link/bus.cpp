@@ -3,6 +3,9 @@
 #include "link/frames.h"
 #include "link/processing_view.h"
 
+#include <QElapsedTimer>
+#include <QScopeGuard>
+
 #include <stdexcept>
 
 namespace {
@@ -33,6 +36,10 @@ Bus::Bus(const LinkSettings& settings, QObject* parent) : QObject(parent), m_set
         }
     };
 
+    // What arrives on the network outside an exchange's wait is taken in at once, as a
+    // serial block is; a failing handler is reported by its text.
+    m_udp.onReadable = [this] { takeLateDatagrams(); };
+
     // A coarse timer may fire up to 5 % early; the watchdog waits its full 5000 ms.
     m_readTimer.setTimerType(Qt::PreciseTimer);
     m_readTimer.setInterval(kWatchdogMs);
@@ -41,6 +48,7 @@ Bus::Bus(const LinkSettings& settings, QObject* parent) : QObject(parent), m_set
 
 Bus::~Bus() {
     m_comm.OnReceiveData = nullptr;
+    m_udp.onReadable = nullptr;
 }
 
 bool Bus::processingVisible() const {
@@ -53,16 +61,101 @@ RequestLayout Bus::layout() const {
     return RequestLayout::shortForm();
 }
 
+int Bus::currentReplyWait() const {
+    if (m_state.LongReplyWait == 1)
+        return kLongReplyWaitMs;
+    if (m_state.RestoreReplyWait == 1)
+        return kRestoreReplyWaitMs;
+    return m_replyWaitMs;
+}
+
+void Bus::refuseDuringJob() const {
+    if (!runningJob().isEmpty())
+        throw std::runtime_error(QStringLiteral("%1 is running: wait for it to end or cancel it.")
+                                     .arg(runningJob())
+                                     .toStdString());
+}
+
 void Bus::send(const Request& request) {
     send(request, layout());
 }
 
 void Bus::send(const Request& request, const RequestLayout& layout) {
+    refuseDuringJob();
+    sendWith(request, layout, Awaiting::None, false);
+}
+
+void Bus::sendSet(const Request& request) {
+    refuseDuringJob();
+    const int key = ReplyOwnership::key(quint8(request.command | 0x80), request.subCommand);
+    if (m_readTimer.isActive() && m_ownership.sequenceUses(key))
+        throw std::runtime_error(
+            "A read-all or delete-all sequence of the same command is running: wait for it to "
+            "end or cancel it, then press Set again.");
+    sendWith(request, layout(), Awaiting::Set, false);
+}
+
+void Bus::sendToBusSwitch(const Request& request, const RequestLayout& layout) {
+    refuseDuringJob();
+    sendWith(request, layout, Awaiting::None, true);
+}
+
+void Bus::sendStep(const Request& request) {
+    sendWith(request, layout(), Awaiting::Step, false);
+}
+
+void Bus::sendForJob(const Request& request, const RequestLayout& layout) {
+    sendWith(request, layout, Awaiting::None, false);
+}
+
+void Bus::sendBind() {
+    refuseDuringJob();
+    m_next = Awaited{};
+    m_next.valid = true;
+    m_next.bind = true;
+    SendBindDataDeal();
+}
+
+void Bus::sendWith(const Request& request, const RequestLayout& layout, Awaiting kind,
+                   bool anySender) {
+    const quint8 replyCommand = quint8(request.command | 0x80);
+    const int key = ReplyOwnership::key(replyCommand, request.subCommand);
+    const bool network = m_settings.networkMode();
+    quint64 ticket = 0;
+    if (kind == Awaiting::Set)
+        ticket = m_ownership.expectSet(key, currentReplyWait() + (network ? 0 : kSerialQuietMs));
+    else if (kind == Awaiting::Step)
+        m_ownership.expectStep(key);
+
+    m_next = Awaited{};
+    m_next.valid = true;
+    m_next.module = request.module;
+    m_next.command = replyCommand;
+    m_next.sub = request.subCommand;
+    m_next.anySender = anySender;
     layout.write(m_buffer, request);
     SendDataDeal();
+    // The exchange's wait is over: an acknowledgement that comes later records nothing.
+    if (network && ticket)
+        m_ownership.endWait(ticket);
+}
+
+Bus::Awaited Bus::takeAwaited() {
+    Awaited awaited = m_next;
+    m_next = Awaited{};
+    if (awaited.valid)
+        return awaited;
+    // Sent without saying what it awaits (a test driving the send routine): read it from the
+    // request area in the current layout.
+    const int at = layout().longLayout ? 5 : 3;
+    awaited.module = m_buffer.request(at);
+    awaited.command = quint8(m_buffer.request(at + 1) | 0x80);
+    awaited.sub = m_buffer.request(at + 2);
+    return awaited;
 }
 
 void Bus::SendDataDeal() {
+    const Awaited awaited = takeAwaited();
     const bool network = m_settings.networkMode();
     const bool withPassword = network && m_state.SkipPasswordOnce == 0;
     const QByteArray frame =
@@ -75,12 +168,7 @@ void Bus::SendDataDeal() {
         emit logLine(QStringLiteral("Send ：") + frames::hexText(frame));
 
     if (network) {
-        int timeoutMs = m_replyWaitMs;
-        if (m_state.LongReplyWait == 1)
-            timeoutMs = kLongReplyWaitMs;
-        else if (m_state.RestoreReplyWait == 1)
-            timeoutMs = kRestoreReplyWaitMs;
-        transmit(frame, timeoutMs);
+        transmit(frame, currentReplyWait(), awaited);
     } else {
         // The driver copies the block; a closed port refuses it, which is not reported.
         m_comm.QueueWrite(reinterpret_cast<const quint8*>(frame.constData()),
@@ -89,6 +177,8 @@ void Bus::SendDataDeal() {
 }
 
 void Bus::SendBindDataDeal() {
+    Awaited awaited = takeAwaited();
+    awaited.bind = true;
     const QByteArray frame = frames::BindFrame(m_buffer.requestArea());
 
     if (m_settings.maskedLog())
@@ -97,17 +187,28 @@ void Bus::SendBindDataDeal() {
         emit logLine(QStringLiteral("Send ：") + frames::hexText(frame));
 
     if (m_settings.networkMode())
-        transmit(frame, m_state.LongReplyWait == 1 ? kLongReplyWaitMs : m_replyWaitMs);
+        transmit(frame, m_state.LongReplyWait == 1 ? kLongReplyWaitMs : m_replyWaitMs, awaited);
     else
         m_comm.QueueWrite(reinterpret_cast<const quint8*>(frame.constData()),
                           quint16(frame.size()));
 }
 
-void Bus::transmit(const QByteArray& frame, int timeoutMs) {
-    // One send, one bounded receive, and the handling of the reply: any failure of the three
-    // is one "Communication Error！". No reply in time is not a failure.
+void Bus::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
+    // One send, then a bounded wait for the reply to it, and the handling of what came: any
+    // failure of these is one "Communication Error！". No reply in time is not a failure.
+    // Whatever else arrives meanwhile is taken in as it comes (a stray or late reply is
+    // dispatched or dropped as usual) and the wait goes on for what is left of it; a
+    // datagram from an address the request did not go to is dropped without trace.
+    Awaited* outer = m_waiting;
+    const auto restore = qScopeGuard([this, outer] {
+        m_waiting = outer;
+        // Datagrams behind the awaited one wait for no later request.
+        if (m_udp.hasPendingDatagrams())
+            QMetaObject::invokeMethod(this, &Bus::takeLateDatagrams, Qt::QueuedConnection);
+    });
     try {
         bool sent = false;
+        m_anySender = awaited.anySender || m_udp.broadcast;
         if (m_udp.isActive()) {
             if (m_udp.broadcast)
                 sent = m_udp.sendBroadcast(frame, quint16(m_settings.remotePortText().toInt()));
@@ -118,20 +219,58 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs) {
             emit message(kCommunicationError);
             return;
         }
-        bool received = true;
-        const QByteArray datagram = m_udp.receive(timeoutMs, &received);
-        if (!received) {
-            emit message(kCommunicationError);
-            return;
+        m_waiting = &awaited;
+        QElapsedTimer clock;
+        clock.start();
+        while (!awaited.seen) {
+            const qint64 left = timeoutMs - clock.elapsed();
+            if (left <= 0)
+                break;
+            bool received = true;
+            QHostAddress sender;
+            const QByteArray datagram = m_udp.receive(int(left), &received, &sender);
+            if (!received) {
+                emit message(kCommunicationError);
+                return;
+            }
+            if (sender.isNull())
+                break; // the wait is over
+            if (senderAccepted(sender))
+                ReceiveDeal(datagram);
         }
-        if (!datagram.isEmpty())
-            ReceiveDeal(datagram);
     } catch (const std::exception& e) {
         // The box keeps its text; the detail tells the technician that the tool itself (a
         // record file, say), not the bus, failed.
         emit message(kCommunicationError, QString::fromStdString(e.what()));
     } catch (...) {
         emit message(kCommunicationError);
+    }
+}
+
+bool Bus::senderAccepted(const QHostAddress& sender) const {
+    if (m_anySender)
+        return true;
+    const QHostAddress remote = m_udp.remoteAddress();
+    return !remote.isNull() && sender.isEqual(remote, QHostAddress::TolerantConversion);
+}
+
+void Bus::takeLateDatagrams() {
+    while (m_udp.hasPendingDatagrams()) {
+        bool received = true;
+        QHostAddress sender;
+        const QByteArray datagram = m_udp.receive(0, &received, &sender);
+        if (!received || sender.isNull())
+            return;
+        if (!senderAccepted(sender))
+            continue;
+        // This runs from the event loop, as a serial block does: nothing may escape into it.
+        try {
+            ReceiveDeal(datagram);
+        } catch (const std::exception& e) {
+            emit message(QString::fromStdString(e.what()));
+        } catch (...) {
+            emit message(kCommunicationError);
+        }
     }
 }
 
@@ -143,8 +282,8 @@ namespace {
     throw std::logic_error(text.toStdString());
 }
 
-void addHandler(std::map<int, Bus::ReplyHandler>& table, quint8 command, quint8 subCommand,
-                Bus::ReplyHandler handler, const char* kind) {
+void addHandler(std::map<int, Bus::Handler>& table, quint8 command, quint8 subCommand,
+                Bus::Handler handler, const char* kind) {
     const int key = (int(command) << 8) | subCommand;
     if (table.count(key)) {
         const QString bytes = QStringLiteral("%1 %2")
@@ -158,12 +297,13 @@ void addHandler(std::map<int, Bus::ReplyHandler>& table, quint8 command, quint8 
 
 } // namespace
 
-void Bus::registerReply(quint8 command, quint8 subCommand, ReplyHandler handler) {
-    addHandler(m_handlers, command, subCommand, std::move(handler), "the");
+void Bus::registerReply(quint8 command, quint8 subCommand, ReplyHandler handler, ReplyRule rule) {
+    addHandler(m_handlers, command, subCommand, Handler{std::move(handler), rule}, "the");
 }
 
 void Bus::registerBusSwitchReply(quint8 command, quint8 subCommand, ReplyHandler handler) {
-    addHandler(m_busSwitchHandlers, command, subCommand, std::move(handler), "the bus switch's");
+    addHandler(m_busSwitchHandlers, command, subCommand, Handler{std::move(handler)},
+               "the bus switch's");
 }
 
 void Bus::registerBindReply(ReplyHandler handler) {
@@ -185,6 +325,7 @@ void Bus::clearSequenceState() {
     m_state.DeletingTimers = 0;
     m_state.DeletingEvents = 0;
     m_state.DeletingControlData = 0;
+    m_ownership.endSteps();
     if (m_processing)
         m_processing->hideProcessing();
 }
@@ -196,11 +337,13 @@ void Bus::resetUdpIfActive() {
 
 void Bus::cancelSequence() {
     clearSequenceState();
+    m_ownership.endAll();
     resetUdpIfActive();
 }
 
 void Bus::readTimerTimer() {
     clearSequenceState();
+    m_ownership.endAll();
     resetUdpIfActive();
     emit message(kTimeout);
 }

@@ -2,6 +2,7 @@
 
 #include "link/frame_buffer.h"
 #include "link/link_settings.h"
+#include "link/reply_ownership.h"
 #include "link/request_layout.h"
 #include "link/run_state.h"
 #include "link/tcomm.h"
@@ -15,10 +16,12 @@
 
 class ProcessingView;
 
-// A reply as the handlers see it: the reply area, plus whether it came from the bus switch.
+// A reply as the handlers see it: the reply area, whether it came from the bus switch, and
+// what of the window's it answers.
 struct Reply {
     const FrameBuffer& buffer;
     bool busSwitchReply = false;
+    Awaiting answers = Awaiting::None;
     quint8 operator[](int n) const { return buffer.reply(n); }
 };
 
@@ -29,6 +32,9 @@ class Bus : public QObject {
     Q_OBJECT
 public:
     using ReplyHandler = std::function<void(const Reply&)>;
+    // The serial driver hands a block on once the line has been quiet this long: a reply
+    // that the module sent within a wait reaches the tool that much later.
+    static constexpr int kSerialQuietMs = 100;
 
     explicit Bus(const LinkSettings& settings, QObject* parent = nullptr);
     ~Bus() override;
@@ -46,9 +52,22 @@ public:
 
     // Long when network mode is selected or the extension channel is on.
     RequestLayout layout() const;
-    // Writes the request in the current layout (or the given one) and sends it.
+    // A button of the window: writes the request in the current layout (or the given one)
+    // and sends it. While a job runs it sends nothing and throws with a message naming it.
     void send(const Request& request);
     void send(const Request& request, const RequestLayout& layout);
+    // The same for a Set whose acknowledgement records a row: refused while the running
+    // sequence uses its command, otherwise pending until answered (see ReplyOwnership).
+    void sendSet(const Request& request);
+    // A request addressed to the bus switch itself: its answer may come from any address
+    // (after a change of its settings, from its new one).
+    void sendToBusSwitch(const Request& request, const RequestLayout& layout);
+    // The binding function test's frame, written into the request area by the caller.
+    void sendBind();
+    // A step of a read-all or delete-all sequence: outstanding until answered.
+    void sendStep(const Request& request);
+    // A request of the running job (or of the command line), never refused.
+    void sendForJob(const Request& request, const RequestLayout& layout);
 
     void SendDataDeal();
     void SendBindDataDeal();
@@ -67,7 +86,12 @@ public:
     // Each entry takes one handler: a second registration for the same bytes is a programming
     // error. It stops a debug build at once and throws std::logic_error otherwise, so that the
     // window's creation fails loudly instead of one family silently losing its replies.
-    void registerReply(quint8 command, quint8 subCommand, ReplyHandler handler);
+    //
+    // The rule says when the window's handler runs (see ReplyOwnership): read-backs always,
+    // acknowledgements and steps only for what the window awaits, a module's own reports
+    // even while a job runs.
+    void registerReply(quint8 command, quint8 subCommand, ReplyHandler handler,
+                       ReplyRule rule = ReplyRule::Always);
     void registerBusSwitchReply(quint8 command, quint8 subCommand, ReplyHandler handler);
     void registerBindReply(ReplyHandler handler);
 
@@ -87,8 +111,12 @@ public:
     // A job of several requests (a subnet scan, an audit, a push) that uses the link one
     // request at a time. While one runs the sequences refuse to start, and the other way
     // round; empty while none runs.
-    void setRunningJob(const QString& name) { m_runningJob = name; }
-    QString runningJob() const { return m_runningJob; }
+    void setRunningJob(const QString& name) { m_ownership.setJob(name); }
+    QString runningJob() const { return m_ownership.job(); }
+    ReplyOwnership& ownership() { return m_ownership; }
+
+    // The wait the send path gives the next request, by the run state's wait flags.
+    int currentReplyWait() const;
 
 signals:
     void logLine(const QString& line);
@@ -100,11 +128,35 @@ signals:
     // Status 1 is success; any other status has already ended a running sequence.
     void replyAccepted(const Reply& reply);
 
+public:
+    struct Handler {
+        ReplyHandler run;
+        ReplyRule rule = ReplyRule::Always;
+    };
+
 private:
+    // The reply an exchange waits for: its request's module (0xFF: any), command + 0x80 and
+    // sub-command, or any binding test frame.
+    struct Awaited {
+        bool valid = false;
+        bool bind = false;
+        quint8 module = 0;
+        quint8 command = 0;
+        quint8 sub = 0;
+        bool anySender = false;
+        bool seen = false;
+    };
+
     // Where a reply came from decides how the subnet ID is handled.
     enum class IntakeKind { Network, SerialPlain, SerialExtension };
+    void sendWith(const Request& request, const RequestLayout& layout, Awaiting kind,
+                  bool anySender);
+    void refuseDuringJob() const;
     void takeReply(const quint8* input, int count, IntakeKind kind);
-    void transmit(const QByteArray& frame, int timeoutMs);
+    Awaited takeAwaited();
+    void transmit(const QByteArray& frame, int timeoutMs, Awaited awaited);
+    bool senderAccepted(const QHostAddress& sender) const;
+    void takeLateDatagrams();
     void resetUdpIfActive();
     void clearSequenceState();
 
@@ -116,8 +168,14 @@ private:
     QTimer m_readTimer;
     ProcessingView* m_processing = nullptr;
     int m_replyWaitMs = 1000;
-    QString m_runningJob;
-    std::map<int, ReplyHandler> m_handlers;
-    std::map<int, ReplyHandler> m_busSwitchHandlers;
+    ReplyOwnership m_ownership;
+    std::map<int, Handler> m_handlers;
+    std::map<int, Handler> m_busSwitchHandlers;
     ReplyHandler m_bindHandler;
+    // What the next send awaits, and the innermost exchange waiting on the socket.
+    Awaited m_next;
+    Awaited* m_waiting = nullptr;
+    bool m_socketBusy = false;
+    // Until the next request: late answers to a bus switch request come from any address.
+    bool m_anySender = false;
 };

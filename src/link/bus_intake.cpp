@@ -97,6 +97,16 @@ void Bus::takeReply(const quint8* input, int count, IntakeKind kind) {
         emit logLine(QStringLiteral("Read ：") + frames::hexText(work.data(), length) +
                      QStringLiteral("  ") + status);
 
+    // The reply the innermost waiting exchange is waiting for ends its wait, whatever its
+    // status: anything else is a stray or a late reply, and the wait goes on.
+    if (Awaited* a = m_waiting) {
+        const bool bindReply = reply[0] == 0xAE && reply[1] == 0xD0;
+        if (a->bind ? bindReply
+                    : !bindReply && reply[4] == a->command && reply[5] == a->sub &&
+                          (a->module == 0xFF || reply[3] == a->module))
+            a->seen = true;
+    }
+
     m_state.BusSwitchReply = busSwitch ? 1 : 0;
     emit replyAccepted(Reply{m_buffer, busSwitch});
     receiveDataDeal();
@@ -106,18 +116,20 @@ void Bus::receiveDataDeal() {
     // This reply's own value: a nested exchange started by a handler sets its own.
     const bool busSwitch = m_state.BusSwitchReply != 0;
     m_state.BusSwitchReply = 0;
-    const Reply reply{m_buffer, busSwitch};
+    Reply reply{m_buffer, busSwitch};
 
     if (reply[0] == 0xAE && reply[1] == 0xD0) {
-        if (m_bindHandler) {
+        if (m_bindHandler && m_ownership.handlerRuns(ReplyRule::Always, Awaiting::None)) {
             const ReplyHandler handler = m_bindHandler;
             handler(reply);
         }
         return;
     }
+    // Any reply with the pair ends what the window awaited for it; only a success records.
+    const int key = ReplyOwnership::key(reply[4], reply[5]);
+    reply.answers = m_ownership.answer(key, m_readTimer.isActive());
     if (reply[6] != 1)
         return;
-    const int key = (int(reply[4]) << 8) | reply[5];
     // The bus switch's own answer goes to its handler when it has one for these bytes (its
     // settings read-back shares 0x80/0x05 with the module address read-back).
     auto it = m_busSwitchHandlers.end();
@@ -128,7 +140,9 @@ void Bus::receiveDataDeal() {
         if (it == m_handlers.end())
             return;
     }
+    if (!m_ownership.handlerRuns(it->second.rule, reply.answers))
+        return;
     // A copy: the handler may register handlers while it runs.
-    const ReplyHandler handler = it->second;
+    const ReplyHandler handler = it->second.run;
     handler(reply);
 }

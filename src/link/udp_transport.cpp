@@ -41,8 +41,25 @@ bool UdpTransport::open() {
     // must fail here rather than split the gateway's answers between two programs.
     if (!socket->bind(QHostAddress::AnyIPv4, localPort, QAbstractSocket::DontShareAddress))
         return false;
-    m_socket = std::move(socket);
+    adopt(std::move(socket));
     return true;
+}
+
+void UdpTransport::adopt(std::unique_ptr<QUdpSocket> socket) {
+    m_socket = std::move(socket);
+    // Queued: a readiness seen inside an exchange's own wait is handled once the wait is over.
+    QObject::connect(
+        m_socket.get(), &QUdpSocket::readyRead, m_socket.get(),
+        [this] {
+            if (onReadable)
+                onReadable();
+        },
+        Qt::QueuedConnection);
+}
+
+bool UdpTransport::hasPendingDatagrams() const {
+    return m_socket && m_socket->state() == QAbstractSocket::BoundState &&
+           m_socket->hasPendingDatagrams();
 }
 
 void UdpTransport::close() {
@@ -55,7 +72,7 @@ void UdpTransport::reset() {
     close();
     // Unbound: the system picks a port at the next send. Whatever waited on the old socket
     // is gone with it.
-    m_socket = std::make_unique<QUdpSocket>();
+    adopt(std::make_unique<QUdpSocket>());
 }
 
 bool UdpTransport::isActive() const {
@@ -74,6 +91,7 @@ bool UdpTransport::send(const QByteArray& datagram) {
     const QHostAddress address = resolve(remoteHost);
     if (address.isNull())
         return false;
+    m_remoteAddress = address;
     return m_socket->writeDatagram(datagram, address, remotePort) == datagram.size();
 }
 
@@ -83,7 +101,7 @@ bool UdpTransport::sendBroadcast(const QByteArray& datagram, quint16 port) {
     return m_socket->writeDatagram(datagram, QHostAddress::Broadcast, port) == datagram.size();
 }
 
-QByteArray UdpTransport::receive(int timeoutMs, bool* ok) {
+QByteArray UdpTransport::receive(int timeoutMs, bool* ok, QHostAddress* sender) {
     if (ok)
         *ok = true;
     if (!m_socket) {
@@ -116,7 +134,7 @@ QByteArray UdpTransport::receive(int timeoutMs, bool* ok) {
 
     const qint64 pending = m_socket->pendingDatagramSize();
     QByteArray datagram(int(std::clamp<qint64>(pending, 0, kReceiveBufferSize)), '\0');
-    const qint64 got = m_socket->readDatagram(datagram.data(), datagram.size());
+    const qint64 got = m_socket->readDatagram(datagram.data(), datagram.size(), sender);
     if (got < 0) {
         if (ok)
             *ok = false;

@@ -1,15 +1,18 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QUdpSocket;
 
 // The UDP transport of the network link: one socket, one send, one bounded receive.
-// Active means a socket exists. Never connect a readyRead slot to it: late datagrams stay
-// queued and are taken by the next exchange.
+// Active means a socket exists. `onReadable` runs whenever a datagram waits on the socket
+// (it moves to every new socket): the bus takes in what arrives outside an exchange's wait,
+// so that nothing stays queued for a later request.
 class UdpTransport {
 public:
     UdpTransport();
@@ -19,6 +22,7 @@ public:
     quint16 remotePort = 0;
     quint16 localPort = 0;
     bool broadcast = false; // the broadcast switch
+    std::function<void()> onReadable;
 
     // Binds to localPort on every local address; false (and inactive) on failure.
     bool open();
@@ -34,9 +38,15 @@ public:
     bool send(const QByteArray& datagram);
     bool sendBroadcast(const QByteArray& datagram, quint16 port);
     // The oldest waiting datagram, or empty after timeoutMs. Waits exactly that long at most;
-    // `ok` is false on a socket failure.
-    QByteArray receive(int timeoutMs, bool* ok = nullptr);
+    // `ok` is false on a socket failure; `sender` gets the address it came from.
+    QByteArray receive(int timeoutMs, bool* ok = nullptr, QHostAddress* sender = nullptr);
+    bool hasPendingDatagrams() const;
+    // The address the last unicast request went to (null before the first).
+    QHostAddress remoteAddress() const { return m_remoteAddress; }
 
 private:
+    void adopt(std::unique_ptr<QUdpSocket> socket);
+
     std::unique_ptr<QUdpSocket> m_socket;
+    QHostAddress m_remoteAddress;
 };
