@@ -193,7 +193,10 @@ void TestMonitorWindow::setAckWritesNothing_data() {
     QTest::addColumn<QString>("slot5"); // Address|Channel of slot 5 afterwards
     QTest::newRow("answer without a Set") << "stray" << 0 << "0|0";
     QTest::newRow("second answer to one Set") << "twice" << 1 << "7|1";
-    QTest::newRow("error status") << "error" << 1 << "0|0";
+    // A refused or unanswered Set is over: a later acknowledgement is not its own.
+    QTest::newRow("error status, then an acknowledgement") << "error" << 1 << "0|0";
+    QTest::newRow("no answer within the wait") << "unanswered" << 1 << "0|0";
+    QTest::newRow("Set during another family's sequence") << "other sequence" << 2 << "7|1";
     // A read-all uses another command: the Set's answer is still its own.
     QTest::newRow("Set before a sequence started") << "before sequence" << 2 << "7|1";
     QTest::newRow("Set during a sequence") << "during sequence" << 2 << "7|1";
@@ -214,6 +217,12 @@ void TestMonitorWindow::setAckWritesNothing() {
     } else if (story == "error") {
         click(QStringLiteral("Button36"));
         reply(0x0E, {}, 4);
+    } else if (story == "unanswered") {
+        click(QStringLiteral("Button36"));
+        QTest::qWait(1300); // the serial wait and its quiet time
+    } else if (story == "other sequence") {
+        click(QStringLiteral("Button44")); // Read All Timers
+        click(QStringLiteral("Button36"));
     } else if (story == "before sequence") {
         click(QStringLiteral("Button36"));
         click(QStringLiteral("Button52"));
@@ -225,8 +234,7 @@ void TestMonitorWindow::setAckWritesNothing() {
         table().deleteCurrent();
         click(QStringLiteral("Button36"));
     }
-    if (story != "error")
-        reply(0x0E, {});
+    reply(0x0E, {});
     QCOMPARE(int(sendLines().size()), sent);
     QCOMPARE(binding(5), slot5);
     for (int slot = 1; slot <= 64; ++slot)

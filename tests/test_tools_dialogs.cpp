@@ -50,6 +50,8 @@ private slots:
     void pushThenAuditAgree_data() { links(); }
     void pushThenAuditAgree();
     void jobAndSequenceRefuseEachOther();
+    void scenePushWritesNoRecord_data() { links(); }
+    void scenePushWritesNoRecord();
 
 private:
     static void links();
@@ -67,6 +69,7 @@ private:
     void shoot(QWidget* w, const QString& name);
     QString db() const { return m_dir->filePath(QStringLiteral("VELM.mdb")); }
     void addBindings(int count);
+    void exec(const QString& sql);
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<SimProcess> m_sim;
@@ -136,23 +139,26 @@ void TestToolsDialogs::shoot(QWidget* w, const QString& name) {
         w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name + ".png");
 }
 
-void TestToolsDialogs::addBindings(int count) {
-    QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("seed"));
-    c.setDatabaseName(db());
-    QVERIFY(c.open());
-    QSqlQuery q(c);
-    for (int ch = 1; ch <= count; ++ch)
-        QVERIFY(q.exec(QStringLiteral("INSERT INTO \"Bind Records\" (Input_Addr, Input_Channel, "
-                                      "Trigger_Mode, Trigger_Delay, Output_Addr, Output_Channel, "
-                                      "Action, Parameter) VALUES (%1, %2, 'NO', %2, 1, %3, "
-                                      "'Light Toggle', 0)")
-                           .arg(kInputModule)
-                           .arg(ch)
-                           .arg(1 + ch % 8)));
-    q = QSqlQuery();
-    c.close();
-    c = QSqlDatabase();
+void TestToolsDialogs::exec(const QString& sql) {
+    {
+        QSqlDatabase c =
+            QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("seed"));
+        c.setDatabaseName(db());
+        QVERIFY(c.open());
+        QVERIFY2(QSqlQuery(c).exec(sql), qPrintable(sql));
+    }
     QSqlDatabase::removeDatabase(QStringLiteral("seed"));
+}
+
+void TestToolsDialogs::addBindings(int count) {
+    for (int ch = 1; ch <= count; ++ch)
+        exec(QStringLiteral("INSERT INTO \"Bind Records\" (Input_Addr, Input_Channel, "
+                            "Trigger_Mode, Trigger_Delay, Output_Addr, Output_Channel, "
+                            "Action, Parameter) VALUES (%1, %2, 'NO', %2, 1, %3, "
+                            "'Light Toggle', 0)")
+                 .arg(kInputModule)
+                 .arg(ch)
+                 .arg(1 + ch % 8));
 }
 
 void TestToolsDialogs::menuOffersTheThreeJobs() {
@@ -181,6 +187,10 @@ void TestToolsDialogs::scanListsTheModulesAndHandsOnAnAddress() {
 
     // Row 4 is the input module at 5: its address goes into the module fields.
     auto* table = find<QTableWidget>(d, QStringLiteral("ScanTable"));
+    // The bus switch's answers were the scan's: its fields on the Module Settings tab are
+    // as they were.
+    for (const char* name : {"Edit13", "Edit14"})
+        QVERIFY(find<QLineEdit>(m_window.get(), QString::fromLatin1(name))->text().isEmpty());
     emit table->cellDoubleClicked(4, 0);
     for (const char* name :
          {"SpinEdit1", "SpinEdit5", "SpinEdit2", "SpinEdit15", "SpinEdit37", "SpinEdit30"})
@@ -240,14 +250,22 @@ void TestToolsDialogs::jobAndSequenceRefuseEachOther() {
     m_prompts->answers.push_back(true);
     find<QPushButton>(push, QStringLiteral("PushStart"))->click();
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->bus().runningJob().isEmpty(), kJobMs);
+    // So does a Set, also one of the command the push is sending, whose acknowledgement
+    // would otherwise be taken for the Set's own and write the tab's binding.
+    m_window->records().binds().refresh();
+    const QStringList before = probe::tableRows(m_window->records().binds());
     readAll->click();
-    QCOMPARE(m_prompts->messages,
-             QStringList{"Replace Module is running: wait for it to end or cancel it."});
+    find<QPushButton>(m_window.get(), QStringLiteral("Button35"))->click();
+    const QString refused =
+        QStringLiteral("Replace Module is running: wait for it to end or cancel it.");
+    QCOMPARE(m_prompts->messages, (QStringList{refused, refused}));
     QVERIFY(!m_window->bus().readTimer().isActive());
+
     find<QPushButton>(push, QStringLiteral("PushCancel"))->click();
     QVERIFY(m_window->bus().runningJob().isEmpty());
     QTRY_VERIFY(find<QPushButton>(push, QStringLiteral("PushStart"))->isEnabled());
     QVERIFY(find<QLabel>(push, QStringLiteral("PushSummary"))->text().contains("cancelled"));
+    QCOMPARE(probe::tableRows(m_window->records().binds()), before);
     push->close();
 
     // The other way round: a scan asked for during a read-all sequence refuses.
@@ -261,6 +279,33 @@ void TestToolsDialogs::jobAndSequenceRefuseEachOther() {
     QCOMPARE(m_prompts->messages.first().left(39),
              QStringLiteral("A read-all or delete-all sequence is ru"));
     QCOMPARE(find<QTableWidget>(scan, QStringLiteral("ScanTable"))->rowCount(), 0);
+}
+
+void TestToolsDialogs::scenePushWritesNoRecord() {
+    constexpr int kLight = 1;
+    for (int s = 1; s <= 3; ++s)
+        exec(QStringLiteral("INSERT INTO \"Scene Records\" VALUES (NULL, %1, 'scene %1', %2, "
+                            "'On/Open', 'Off/Close', 'No Change', 'On/Open', 'On/Open', "
+                            "'On/Open', 'On/Open', 'On/Open')")
+                 .arg(s)
+                 .arg(kLight));
+    RecordTable& scenes = m_window->records().scenes();
+    scenes.refresh();
+    // The Scene tab names another scene of the same module: a confirmed push Set taken
+    // for the tab's own would write it.
+    find<QSpinBox>(m_window.get(), QStringLiteral("SpinEdit5"))->setValue(kLight);
+    find<QSpinBox>(m_window.get(), QStringLiteral("SpinEdit4"))->setValue(9);
+    find<QLineEdit>(m_window.get(), QStringLiteral("Edit10"))->setText(QStringLiteral("tab"));
+    const QStringList before = probe::tableRows(scenes);
+
+    trigger(QStringLiteral("ReplaceModuleAction"));
+    QDialog* push = dialog(QStringLiteral("PushDialog"));
+    find<QSpinBox>(push, QStringLiteral("PushModule"))->setValue(kLight);
+    m_prompts->answers.push_back(true);
+    runDialog(push, QStringLiteral("Push"));
+    QCOMPARE(SimProcess::module(m_sim->dump(), kLight)[QStringLiteral("scenes")].toObject().size(),
+             3);
+    QCOMPARE(probe::tableRows(scenes), before);
 }
 
 QTEST_MAIN(TestToolsDialogs)
