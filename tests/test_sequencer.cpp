@@ -260,26 +260,28 @@ void TestSequencer::acknowledgement() {
     const int key = ReplyOwnership::key(0x84, 0x02);
     // What the dispatcher does with one acknowledgement of the pair.
     auto ack = [&] {
-        const Reply reply{m_bus->buffer(), false, owner.answer(key, m_sequencer->active())};
+        const Reply reply{m_bus->buffer(), false, owner.answer(key, 6, m_sequencer->active())};
         m_sequencer->acknowledge(
             timers.sequence, reply, [&] { ++timers.deleteSteps; }, [&] { ++timers.setRows; });
     };
 
     if (story == "set" || story == "twice") {
-        owner.expectSet(key, 1000);
+        owner.expectSet(key, 6, 1000);
+        // Another module's answer with the same bytes neither records nor ends the Set.
+        QCOMPARE(owner.answer(key, 7, false), Awaiting::None);
         ack();
         if (story == "twice")
             ack();
     } else if (story == "stray") {
         ack();
     } else if (story == "late set") {
-        owner.expectSet(key, 0);
+        owner.expectSet(key, 6, 0);
         QTest::qWait(5);
         ack();
     } else if (story == "delete" || story == "late delete") {
         m_sequencer->start(timers.sequence);
         state.DeletingTimers = 1;
-        owner.expectStep(key);
+        owner.expectStep(key, 6);
         if (story == "late delete")
             m_bus->cancelSequence();
         ack();
@@ -288,7 +290,7 @@ void TestSequencer::acknowledgement() {
         FakeFamily& running = story == "other runs" ? events : timers;
         m_sequencer->start(running.sequence);
         readReply(running);
-        owner.expectSet(key, 1000);
+        owner.expectSet(key, 6, 1000);
         // The Set's row lands elsewhere in the timers' table; a timer read-all running
         // meanwhile stands where it stood.
         auto recordElsewhere = [&] {
@@ -296,7 +298,7 @@ void TestSequencer::acknowledgement() {
             if (&running == &timers)
                 m_timers.first();
         };
-        const Reply reply{m_bus->buffer(), false, owner.answer(key, m_sequencer->active())};
+        const Reply reply{m_bus->buffer(), false, owner.answer(key, 6, m_sequencer->active())};
         m_sequencer->acknowledge(
             timers.sequence, reply, [] {}, recordElsewhere);
         QCOMPARE(m_timers.currentRow(), 1);

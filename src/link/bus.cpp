@@ -123,9 +123,10 @@ void Bus::sendWith(const Request& request, const RequestLayout& layout, Awaiting
     const bool network = m_settings.networkMode();
     quint64 ticket = 0;
     if (kind == Awaiting::Set)
-        ticket = m_ownership.expectSet(key, currentReplyWait() + (network ? 0 : kSerialQuietMs));
+        ticket = m_ownership.expectSet(key, request.module,
+                                       currentReplyWait() + (network ? 0 : kSerialQuietMs));
     else if (kind == Awaiting::Step)
-        m_ownership.expectStep(key);
+        m_ownership.expectStep(key, request.module);
 
     m_next = Awaited{};
     m_next.valid = true;

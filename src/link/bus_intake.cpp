@@ -127,7 +127,7 @@ void Bus::receiveDataDeal() {
     }
     // Any reply with the pair ends what the window awaited for it; only a success records.
     const int key = ReplyOwnership::key(reply[4], reply[5]);
-    reply.answers = m_ownership.answer(key, m_readTimer.isActive());
+    reply.answers = m_ownership.answer(key, reply[3], m_readTimer.isActive());
     if (reply[6] != 1)
         return;
     // The bus switch's own answer goes to its handler when it has one for these bytes (its

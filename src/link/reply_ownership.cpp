@@ -4,14 +4,14 @@ ReplyOwnership::ReplyOwnership() {
     m_clock.start();
 }
 
-quint64 ReplyOwnership::expectSet(int key, int waitMs) {
+quint64 ReplyOwnership::expectSet(int key, quint8 module, int waitMs) {
     const quint64 ticket = ++m_lastTicket;
-    m_pending[key] = Expectation{Awaiting::Set, ticket, m_clock.elapsed() + waitMs};
+    m_pending[key] = Expectation{Awaiting::Set, ticket, module, m_clock.elapsed() + waitMs};
     return ticket;
 }
 
-void ReplyOwnership::expectStep(int key) {
-    m_pending[key] = Expectation{Awaiting::Step, ++m_lastTicket, -1};
+void ReplyOwnership::expectStep(int key, quint8 module) {
+    m_pending[key] = Expectation{Awaiting::Step, ++m_lastTicket, module, -1};
     m_sequencePairs.insert(key);
 }
 
@@ -43,12 +43,13 @@ bool ReplyOwnership::setPending(int key) const {
            (it->second.deadline < 0 || m_clock.elapsed() <= it->second.deadline);
 }
 
-Awaiting ReplyOwnership::answer(int key, bool sequenceRunning) {
+Awaiting ReplyOwnership::answer(int key, quint8 module, bool sequenceRunning) {
     // A job's replies are its own: they answer nothing of the window's, and end nothing.
     if (!m_job.isEmpty())
         return Awaiting::None;
     const auto it = m_pending.find(key);
-    if (it == m_pending.end())
+    // Another module's answer with the same bytes is not the one awaited.
+    if (it == m_pending.end() || (it->second.module != 0xFF && it->second.module != module))
         return Awaiting::None;
     const Expectation e = it->second;
     m_pending.erase(it);

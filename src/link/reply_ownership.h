@@ -46,10 +46,11 @@ public:
     void setJob(const QString& name) { m_job = name; }
     const QString& job() const { return m_job; }
 
-    // A Set goes out; its answer may take `waitMs`. Returns its ticket.
-    quint64 expectSet(int key, int waitMs);
+    // A Set goes out to `module` (0xFF: every module, whichever answers); its answer may take
+    // `waitMs`. Returns its ticket.
+    quint64 expectSet(int key, quint8 module, int waitMs);
     // A sequence step goes out: outstanding until answered or the sequence ends.
-    void expectStep(int key);
+    void expectStep(int key, quint8 module);
     // The network exchange of this ticket stopped waiting: a later reply answers nothing.
     void endWait(quint64 ticket);
     // A new sequence starts: it has used no pair yet.
@@ -62,9 +63,10 @@ public:
     bool sequenceUses(int key) const { return m_sequencePairs.count(key) != 0; }
     bool setPending(int key) const;
 
-    // A reply with this pair came (any status): what it answers. The expectation ends here;
-    // a Step counts only while `sequenceRunning`.
-    Awaiting answer(int key, bool sequenceRunning);
+    // A reply with this pair came (any status) from `module`: what it answers. The
+    // expectation ends here, unless the reply came from another module than the request
+    // went to; a Step counts only while `sequenceRunning`.
+    Awaiting answer(int key, quint8 module, bool sequenceRunning);
 
     // Whether a handler with this rule runs for a reply that answers `answers`.
     bool handlerRuns(ReplyRule rule, Awaiting answers) const;
@@ -73,6 +75,7 @@ private:
     struct Expectation {
         Awaiting kind = Awaiting::None;
         quint64 ticket = 0;
+        quint8 module = 0xFF;
         qint64 deadline = -1; // on m_clock; -1 for none
     };
 
