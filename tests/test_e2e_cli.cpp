@@ -2,6 +2,7 @@
 // simulator's pseudo-terminal, and the rows it writes beside the rows the window writes.
 #include "app/main_window.h"
 #include "commands/prompt_service.h"
+#include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
@@ -20,7 +21,16 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
 #include <memory>
+#include <random>
+#include <thread>
 
 namespace {
 constexpr int kTimerModule = 6;
@@ -30,7 +40,122 @@ struct Run {
     QByteArray out;
     QString err;
 };
+
+// A reply of a timer module on subnet 1, long layout, as the gateway passes it on.
+QByteArray timerModuleReply(quint8 module, quint8 sub, quint8 status, const QByteArray& data) {
+    QByteArray body = QByteArray::fromHex("0001");
+    body.append(char(module)).append(char(0x84)).append(char(sub)).append(char(status));
+    return frames::busReply(body + data);
+}
+
+// What the tool must never take for its own: the timer reply of module 6 with other values
+// (week repeat, 2014-02-24 06:30:00 Monday), and the same pair with an error status.
+const QByteArray kForgedTimer = QByteArray::fromHex("0400300624010214");
+const QList<QByteArray> kForged = {timerModuleReply(kTimerModule, 0x03, 1, kForgedTimer),
+                                   timerModuleReply(kTimerModule, 0x03, 4, {})};
+
+// What the gateway's own address may carry besides the reply awaited: nothing, bytes that are
+// no frame, a frame cut short or with a wrong checksum, another module's timer reply, another
+// command's reply (the clock read).
+QList<QByteArray> straysOfTheGateway() {
+    QByteArray badSum = kForged[0];
+    badSum[badSum.size() - 1] = char(badSum.back() ^ 0x5A);
+    return {QByteArray(),
+            QByteArray::fromHex("0102030405060708090a"),
+            kForged[0].left(9),
+            badSum,
+            timerModuleReply(kTimerModule - 1, 0x03, 1, kForgedTimer),
+            timerModuleReply(kTimerModule, 0x01, 1, QByteArray::fromHex("00301224010214"))};
+}
+
+// A UDP socket bound to this loopback address (any port), or -1.
+int udpSocketOn(const char* address) {
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    ::inet_pton(AF_INET, address, &a.sin_addr);
+    if (fd >= 0 && ::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0)
+        return fd;
+    if (fd >= 0)
+        ::close(fd);
+    return -1;
+}
+
+// What to send while the tool reads, and how often: forged replies and random bytes (every
+// fourth a well-formed frame) from 127.0.0.2, strays from the gateway's address 127.0.0.1.
+struct Noise {
+    bool forged = false;
+    bool random = false;
+    bool strays = false;
+    int pauseUs = 1000; // between two rounds of one datagram of each kind
+};
+
+// Sends the noise to 127.0.0.1:port from a thread of its own until stopped, after
+// kMaxDatagrams or after kMaxRun, whichever comes first.
+class NoiseSender {
+public:
+    NoiseSender(quint16 port, const Noise& noise)
+        : m_other(udpSocketOn("127.0.0.2")), m_gateway(udpSocketOn("127.0.0.1")) {
+        if (ready())
+            m_thread = std::thread([=, this] { run(port, noise); });
+    }
+    ~NoiseSender() {
+        stop();
+        for (int fd : {m_other, m_gateway})
+            if (fd >= 0)
+                ::close(fd);
+    }
+    bool ready() const { return m_other >= 0 && m_gateway >= 0; }
+    // Stops the thread; returns how many datagrams went out.
+    int stop() {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        return m_sent;
+    }
+
+private:
+    static constexpr int kMaxDatagrams = 60000;
+    static constexpr auto kMaxRun = std::chrono::seconds(20);
+
+    void run(quint16 port, const Noise& noise) {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(port);
+        ::inet_pton(AF_INET, "127.0.0.1", &to.sin_addr);
+        auto send = [&](int fd, const QByteArray& d) {
+            if (::sendto(fd, d.constData(), size_t(d.size()), 0,
+                         reinterpret_cast<const sockaddr*>(&to), sizeof to) >= 0)
+                ++m_sent;
+        };
+        const QList<QByteArray> strays = straysOfTheGateway();
+        std::mt19937 rng(20140224);
+        const auto until = std::chrono::steady_clock::now() + kMaxRun;
+        for (int i = 0;
+             !m_stop && m_sent < kMaxDatagrams && std::chrono::steady_clock::now() < until; ++i) {
+            if (noise.forged)
+                send(m_other, kForged[i % kForged.size()]);
+            if (noise.random) {
+                QByteArray bytes(int(rng() % 80), '\0');
+                for (char& c : bytes)
+                    c = char(rng());
+                send(m_other, i % 4 == 0 ? frames::busReply(bytes) : bytes);
+            }
+            if (noise.strays)
+                send(m_gateway, strays[i % strays.size()]);
+            std::this_thread::sleep_for(std::chrono::microseconds(noise.pauseUs));
+        }
+    }
+
+    const int m_other;
+    const int m_gateway;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_sent{0};
+    std::thread m_thread;
+};
 } // namespace
+
+Q_DECLARE_METATYPE(Noise)
 
 class TestE2eCli : public QObject {
     Q_OBJECT
@@ -43,6 +168,8 @@ private slots:
     void clockSetThenRead();
     void timersReadWritesTheWindowsRows_data() { links(); }
     void timersReadWritesTheWindowsRows();
+    void timersReadTakesOnlyTheModulesReplies_data();
+    void timersReadTakesOnlyTheModulesReplies();
     void failuresAndUsage_data();
     void failuresAndUsage();
 
@@ -203,6 +330,43 @@ void TestE2eCli::timersReadWritesTheWindowsRows() {
         cli({"--json", "--no-store", "timers", "read", QString::number(kTimerModule)});
     QCOMPARE(again.exitCode, 0);
     QCOMPARE(again.out, before);
+}
+
+void TestE2eCli::timersReadTakesOnlyTheModulesReplies_data() {
+    QTest::addColumn<Noise>("noise");
+    QTest::addColumn<int>("atLeast"); // datagrams sent while the tool read
+    QTest::newRow("forged replies from another host") << Noise{true, false, false, 1000} << 500;
+    QTest::newRow("strays from the gateway's address") << Noise{false, false, true, 1000} << 500;
+    // Thousands of datagrams, well beyond the pace of any gateway.
+    QTest::newRow("flood of random, forged and stray") << Noise{true, true, true, 500} << 5000;
+}
+
+void TestE2eCli::timersReadTakesOnlyTheModulesReplies() {
+    QFETCH(Noise, noise);
+    QFETCH(int, atLeast);
+    startSim(false);
+    const QStringList read{"--json", "timers", "read", QString::number(kTimerModule)};
+    const QString quietDb = m_dir->filePath(QStringLiteral("quiet.mdb"));
+    schema::createDatabase(quietDb);
+    const Run quiet = cli(QStringList{"--db", quietDb} + read);
+    QCOMPARE(quiet.exitCode, 0);
+
+    // The noise is aimed at the port the tool listens on, from before it starts until it ends.
+    const quint16 localPort = SimProcess::freeUdpPort();
+    NoiseSender sender(localPort, noise);
+    QVERIFY(sender.ready());
+    const Run noisy = cli(QStringList{"--local-port", QString::number(localPort)} + read);
+    const int sent = sender.stop();
+    QVERIFY2(noisy.exitCode == 0, qPrintable(noisy.err));
+    QVERIFY2(sent >= atLeast, qPrintable(QStringLiteral("%1 datagrams sent").arg(sent)));
+    QCOMPARE(noisy.out, quiet.out);
+
+    RecordTable mine(QStringLiteral("Timer Records"));
+    RecordTable expected(QStringLiteral("Timer Records"));
+    mine.open(db());
+    expected.open(quietDb);
+    QCOMPARE(probe::tableRows(mine).size(), 32);
+    QCOMPARE(probe::tableRows(mine), probe::tableRows(expected));
 }
 
 void TestE2eCli::failuresAndUsage_data() {
