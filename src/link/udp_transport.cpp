@@ -10,6 +10,7 @@
 namespace {
 
 constexpr qint64 kReceiveBufferSize = 8192;
+constexpr int kPollMs = 10;
 
 // A dotted address is taken as it is; anything else is looked up at every send, so that a
 // host name follows the name service. The first IPv4 address wins.
@@ -31,7 +32,13 @@ QHostAddress resolve(const QString& host) {
 
 } // namespace
 
-UdpTransport::UdpTransport() = default;
+UdpTransport::UdpTransport() {
+    m_poll.setInterval(kPollMs);
+    QObject::connect(&m_poll, &QTimer::timeout, [this] {
+        if (onReadable && hasPendingDatagrams())
+            onReadable();
+    });
+}
 UdpTransport::~UdpTransport() = default;
 
 bool UdpTransport::open() {
@@ -55,6 +62,7 @@ void UdpTransport::adopt(std::unique_ptr<QUdpSocket> socket) {
                 onReadable();
         },
         Qt::QueuedConnection);
+    m_poll.start();
 }
 
 bool UdpTransport::hasPendingDatagrams() const {
@@ -63,6 +71,7 @@ bool UdpTransport::hasPendingDatagrams() const {
 }
 
 void UdpTransport::close() {
+    m_poll.stop();
     m_socket.reset();
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QHostAddress>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -12,7 +13,10 @@ class QUdpSocket;
 // The UDP transport of the network link: one socket, one send, one bounded receive.
 // Active means a socket exists. `onReadable` runs whenever a datagram waits on the socket
 // (it moves to every new socket): the bus takes in what arrives outside an exchange's wait,
-// so that nothing stays queued for a later request.
+// so that nothing stays queued for a later request. Besides the socket's readiness, a short
+// poll looks for waiting datagrams: Qt 6.4 may leave an unbuffered UDP socket's notifier off
+// after a readiness whose datagrams were read later, and a flood then fills the receive
+// buffer until the next exchange, dropping its reply.
 class UdpTransport {
 public:
     UdpTransport();
@@ -49,4 +53,5 @@ private:
 
     std::unique_ptr<QUdpSocket> m_socket;
     QHostAddress m_remoteAddress;
+    QTimer m_poll;
 };
