@@ -222,10 +222,12 @@ void TestSceneIrWindow::sceneSetReplyWritesRow() {
         old << row;
     }
     addRows(RecordStore::Scenes, old);
-    // The row comes from the controls as they are when the reply is handled.
+    // The row comes from the controls as they are when the reply is handled; the reply
+    // comes from the module the Set went to.
+    const int sentTo = find<QSpinBox>("SpinEdit5")->value();
     click(button);
     apply(settings);
-    reply(3, 0x80, 0x02);
+    reply(quint8(sentTo), 0x80, 0x02);
     QCOMPARE(rows(RecordStore::Scenes), expected);
     QVERIFY(m_env->prompts.messages.isEmpty());
 }
