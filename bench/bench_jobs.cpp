@@ -6,9 +6,9 @@
 //   (14 - 1) + (10 - 1) pauses of 100 ms between requests.
 // Runs the same job code as the window and velm-cli, on a Bus of its own. Prints figures;
 // asserts nothing.
-#include "commands/module_push.h"
-#include "commands/module_records.h"
-#include "commands/module_scan.h"
+#include "jobs/module_push.h"
+#include "jobs/module_records.h"
+#include "jobs/module_scan.h"
 #include "link/bus.h"
 #include "records/schema.h"
 #include "support/sim_process.h"

@@ -4,12 +4,12 @@
 //   bench_record_writes [FOLDER]    (default: the current folder)
 // Prints the folder's file system, the journal mode the file ends up in, and the timings.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "records/schema.h"
 #include "support/record_files.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QAction>
 #include <QApplication>

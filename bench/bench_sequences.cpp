@@ -6,11 +6,11 @@
 //   that ends each reply block.
 // Prints figures; asserts nothing.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 // Start-up time of the main window (the six tables open, every tab built, shown) beside a bare
 // Qt window with the same tab control, measured in the same run. Prints figures only.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "records/schema.h"
+#include "widgets/prompt_service.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,8 +3,8 @@
 // and the processing dialog with its title bar and progress bar.
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
+#include "widgets/prompt_service.h"
 
 #include <QComboBox>
 #include <QDateEdit>

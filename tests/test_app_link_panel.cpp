@@ -2,11 +2,11 @@
 // states, "Error!" on bad input, and the key filters.
 #include "app/link_panel.h"
 #include "app/main_window.h"
-#include "commands/key_filter.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "support/pty_pair.h"
 #include "support/window_probe.h"
+#include "widgets/key_filter.h"
+#include "widgets/prompt_service.h"
 
 #include <QComboBox>
 #include <QInputMethodEvent>

@@ -1,9 +1,9 @@
 // The main window at start-up: the six table messages, the outline, the run state resets.
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "link/time_delay.h"
+#include "widgets/prompt_service.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>

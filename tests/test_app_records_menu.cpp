@@ -3,10 +3,10 @@
 #include "app/import_dialog.h"
 #include "app/main_window.h"
 #include "app/records_menu.h"
-#include "commands/prompt_service.h"
 #include "records/schema.h"
 #include "support/record_files.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -3,10 +3,10 @@
 // Nothing leaves the machine: serial mode with no port open, or network mode with no
 // transport, where a request is logged and then refused.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -2,10 +2,10 @@
 // loopback UDP. The broadcast read runs in a network namespace of its own (see
 // support/net_namespace.h), so that its broadcast never reaches a real network.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "support/net_namespace.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QElapsedTimer>
 #include <QLineEdit>

@@ -1,12 +1,12 @@
 // End to end: the velm-cli program against velm-sim over loopback UDP and over the
 // simulator's pseudo-terminal, and the rows it writes beside the rows the window writes.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QComboBox>
 #include <QDateEdit>

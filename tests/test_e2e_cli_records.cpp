@@ -1,10 +1,10 @@
 // End to end: velm-cli export, import and backup on record database files, their exit codes
 // and messages, and an import while the window has the same file open.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "records/schema.h"
 #include "support/record_files.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QDir>
 #include <QJsonArray>

@@ -3,13 +3,13 @@
 // switches the light it is bound to; the watchdog and Cancel end a sequence half-way.
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
 #include "support/window_fixture.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QComboBox>
 #include <QJsonArray>

@@ -1,9 +1,9 @@
 // End to end: the real main window against velm-sim, over loopback UDP and over the
 // simulator's pseudo-terminal. The tool's controls are compared with the simulator's state.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QCheckBox>
 #include <QComboBox>

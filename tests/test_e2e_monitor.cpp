@@ -3,13 +3,13 @@
 // exchanges) and over the simulator's pseudo-terminal (one reply at a time); the watchdog when
 // the simulator drops an answer.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
 #include "support/window_fixture.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QAction>
 #include <QCheckBox>

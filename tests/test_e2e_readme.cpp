@@ -2,9 +2,9 @@
 // against velm-sim started as `make run` starts it: keys typed into the fields, buttons
 // pressed, the results the README promises checked in the window and in the simulator.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -2,7 +2,6 @@
 // files, a read-only file or folder, another program holding the file, and a row that cannot
 // be written while a reply is handled.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "records/record_store.h"
 #include "records/schema.h"
@@ -11,6 +10,7 @@
 #include "support/record_files.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QAction>
 #include <QApplication>

@@ -2,13 +2,13 @@
 // IR 4), over loopback UDP and over the simulator's pseudo-terminal. Rows are compared with
 // what the simulated modules hold.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
 #include "support/window_fixture.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QCheckBox>
 #include <QComboBox>

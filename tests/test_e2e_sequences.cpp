@@ -3,13 +3,13 @@
 // reply at a time), with the watchdog, Cancel and an error status ending them early.
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
 #include "support/window_fixture.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -3,13 +3,13 @@
 // only, and acknowledgements that belong to no Set and no sequence write nothing.
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/window_fixture.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QCheckBox>
 #include <QComboBox>

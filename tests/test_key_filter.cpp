@@ -1,9 +1,9 @@
 // The key filters as a technician meets them: shortcuts and editing keys work, pasted and
 // dropped text keeps only what the edit accepts, and a full "Remote IP" can be replaced.
 #include "app/main_window.h"
-#include "commands/key_filter.h"
-#include "commands/prompt_service.h"
 #include "support/window_probe.h"
+#include "widgets/key_filter.h"
+#include "widgets/prompt_service.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,10 +1,10 @@
 // The light, curtain and module administration tabs on the real main window: requests as
 // the buttons build them from the controls, and replies fed through the serial intake.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

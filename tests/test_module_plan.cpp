@@ -1,7 +1,7 @@
 // What the records of a module mean on the bus: the request a push sends for a record, the
 // bytes an audit expects back, and the verdict for each pairing of record and answer.
-#include "commands/module_audit.h"
-#include "commands/module_plan.h"
+#include "jobs/module_audit.h"
+#include "jobs/module_plan.h"
 
 #include <QTest>
 

@@ -2,13 +2,13 @@
 // sequence by device type, and the bind-test buttons and replies. Replies are fed through the
 // serial intake; with the port closed every request shows as a "Send" line of the log only.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/window_fixture.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,10 +1,10 @@
 // The record grids: names, titles, widths and editability, the "Order :" list, the pop-up
 // menu's local deletes, errors shown as messages, and the grid's row following the cursor.
 
-#include "commands/prompt_service.h"
-#include "commands/record_grid.h"
 #include "records/filters.h"
 #include "records/schema.h"
+#include "widgets/prompt_service.h"
+#include "widgets/record_grid.h"
 
 #include <QAction>
 #include <QComboBox>

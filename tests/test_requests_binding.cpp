@@ -1,6 +1,6 @@
 // Request bytes of the input-binding requests, in both layouts.
-#include "commands/binding_requests.h"
 #include "link/request_layout.h"
+#include "protocol/binding_requests.h"
 
 #include <QTest>
 

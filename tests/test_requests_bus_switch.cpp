@@ -1,7 +1,7 @@
 // The bus switch's requests and its settings block, as plain values: texts to block bytes
 // (with the failures that stop a Set), block bytes back to texts, and the request bytes.
-#include "commands/bus_switch_requests.h"
 #include "link/frames.h"
+#include "protocol/bus_switch_requests.h"
 
 #include <QTest>
 

@@ -1,9 +1,9 @@
 // Request bytes of the monitor-binding set and read requests and of every bind-test frame, the
 // slot arithmetic behind them, and what their replies become.
-#include "commands/monitor_requests.h"
 #include "link/frame_buffer.h"
 #include "link/frames.h"
 #include "link/request_layout.h"
+#include "protocol/monitor_requests.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // Request bytes of the scene and IR commands in both layouts.
-#include "commands/ir_requests.h"
-#include "commands/scene_requests.h"
 #include "link/request_layout.h"
+#include "protocol/ir_requests.h"
+#include "protocol/scene_requests.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // Request bytes of the clock, timer and event requests, and the texts their replies become.
-#include "commands/action_codes.h"
-#include "commands/timer_requests.h"
 #include "link/request_layout.h"
+#include "protocol/action_codes.h"
+#include "protocol/timer_requests.h"
 
 #include <QTest>
 

@@ -2,13 +2,13 @@
 // controls, confirmations, and replies fed through the serial intake that write or delete
 // record rows from the controls as they stand when the reply is handled.
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/window_fixture.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,7 +1,7 @@
 // The sequence mechanism with a small stand-in family and no window: start, step, end, the
 // three resets, the slot-by-slot variant with its skipped slots, and the acknowledgement rule.
-#include "commands/sequencer.h"
 #include "link/bus.h"
+#include "protocol/sequencer.h"
 #include "records/record_table.h"
 #include "records/schema.h"
 #include "support/link_probe.h"

@@ -7,11 +7,11 @@
 #include "app/main_window.h"
 #include "app/push_dialog.h"
 #include "app/scan_dialog.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
+#include "widgets/prompt_service.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -2,7 +2,8 @@
 # Builds the libFuzzer targets with clang and runs each for the given number of seconds.
 set -euo pipefail
 build=${1:-build-fuzz}; seconds=${2:-20}
-CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DVELM_FUZZ=ON -DVELM_WERROR=ON >/dev/null
+gen=$(sed -n 's/^CMAKE_GENERATOR:INTERNAL=//p' "$build/CMakeCache.txt" 2>/dev/null | grep . || echo Ninja)
+CC=clang CXX=clang++ cmake -S . -B "$build" -G "$gen" -DCMAKE_BUILD_TYPE=Debug -DVELM_FUZZ=ON -DVELM_WERROR=ON >/dev/null
 targets=$(cd fuzz && ls fuzz_*.cpp 2>/dev/null | sed 's/\.cpp$//')
 [ -n "$targets" ] || { echo "no fuzz targets"; exit 0; }
 for t in $targets; do

@@ -7,8 +7,8 @@
 #include "app/import_dialog.h"
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
-#include "commands/prompt_service.h"
 #include "records/records_export.h"
+#include "widgets/prompt_service.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 #include "app/audit_rows.h"
 
-#include "commands/module_audit.h"
+#include "jobs/module_audit.h"
 
 #include <QColor>
 #include <QStringList>

@@ -12,9 +12,9 @@
 #include "commands/module_admin_family.h"
 #include "commands/monitor_binding_family.h"
 #include "commands/scene_family.h"
-#include "commands/sequencer.h"
 #include "commands/timer_family.h"
 #include "link/bus.h"
+#include "protocol/sequencer.h"
 
 #include <QDateTime>
 #include <QWidget>

@@ -1,7 +1,7 @@
 #include "app/import_dialog.h"
 
-#include "commands/form_builder.h"
 #include "records/record_table.h"
+#include "widgets/form_builder.h"
 
 #include <QCheckBox>
 #include <QDir>

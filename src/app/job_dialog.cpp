@@ -1,8 +1,8 @@
 #include "app/job_dialog.h"
 
-#include "commands/bus_job.h"
-#include "commands/form_builder.h"
-#include "commands/prompt_service.h"
+#include "jobs/bus_job.h"
+#include "widgets/form_builder.h"
+#include "widgets/prompt_service.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>

@@ -1,10 +1,10 @@
 #include "app/link_panel.h"
 
-#include "commands/field_width.h"
-#include "commands/form_builder.h"
-#include "commands/key_filter.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
+#include "widgets/field_width.h"
+#include "widgets/form_builder.h"
+#include "widgets/key_filter.h"
+#include "widgets/prompt_service.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

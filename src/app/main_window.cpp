@@ -6,9 +6,9 @@
 #include "app/processing_dialog.h"
 #include "app/records_menu.h"
 #include "app/tools_menu.h"
-#include "commands/form_builder.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
+#include "widgets/form_builder.h"
+#include "widgets/prompt_service.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "commands/prompt_service.h"
+#include "widgets/prompt_service.h"
 
 class QWidget;
 

@@ -1,6 +1,6 @@
 #include "app/processing_dialog.h"
 
-#include "commands/form_builder.h"
+#include "widgets/form_builder.h"
 
 #include <QCloseEvent>
 #include <QLabel>

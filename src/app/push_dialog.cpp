@@ -1,11 +1,10 @@
 #include "app/push_dialog.h"
 
 #include "app/audit_rows.h"
-#include "commands/form_builder.h"
-#include "commands/module_audit.h"
-#include "commands/module_push.h"
-#include "commands/prompt_service.h"
-#include "records/record_table.h"
+#include "jobs/module_audit.h"
+#include "jobs/module_push.h"
+#include "widgets/form_builder.h"
+#include "widgets/prompt_service.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -15,43 +14,26 @@
 
 PushDialog::PushDialog(Bus& bus, PromptService& prompts, const QString& databaseFile,
                        QWidget* parent)
-    : JobDialog(QStringLiteral("Push"), QStringLiteral("Replace Module"), prompts, parent),
-      m_bus(bus), m_databaseFile(databaseFile) {
-    QWidget* box = settings()->parentWidget();
-    m_module = form::spin(box, QStringLiteral("PushModule"), 1, 255, 1);
-    m_module->setToolTip(QStringLiteral("255: the bus switch and its monitor bindings"));
-    m_channels = form::spin(box, QStringLiteral("PushChannels"), 1, 8, 8);
-    m_timers = form::check(box, QStringLiteral("PushTimers"),
-                           QStringLiteral("Timer Records and Event Records belong to this module"));
-    form::row(settings(), 0, 0, QStringLiteral("PushModuleLabel"), QStringLiteral("Module Addr. :"),
-              m_module);
+    : ModuleJobDialog(QStringLiteral("Push"), QStringLiteral("Replace Module"), bus, prompts,
+                      databaseFile, parent) {
+    m_channels = form::spin(settings()->parentWidget(), QStringLiteral("PushChannels"), 1, 8, 8);
     form::row(settings(), 0, 2, QStringLiteral("PushChannelsLabel"),
               QStringLiteral("Module Channels :"), m_channels);
-    settings()->addWidget(m_timers, 1, 0, 1, 4);
-    setColumns(auditrows::columns());
 }
 
 PushDialog::~PushDialog() = default;
 
-void PushDialog::setModule(int address) {
-    m_module->setValue(address);
-}
-
 BusJob* PushDialog::createJob() {
-    m_audit.reset();
-    ModuleRecords& records = m_records;
-    try {
-        records = ModuleRecords::load(m_databaseFile, m_module->value(), m_timers->isChecked());
-    } catch (const RecordError& e) {
-        prompts().message(QStringLiteral("The records cannot be read."),
-                          QString::fromStdString(e.what()));
+    forgetAudit();
+    std::optional<ModuleRecords> records = loadRecords();
+    if (!records)
         return nullptr;
-    }
+    m_records = std::move(*records);
     m_push = std::make_unique<ModulePush>(
-        m_bus, records, ModulePush::Options{m_channels->value(), m_bus.replyWait()});
+        bus(), m_records, ModulePush::Options{m_channels->value(), bus().replyWait()});
     if (m_push->writeCount() == 0) {
         prompts().message(QStringLiteral("The records hold nothing to write into module %1.")
-                              .arg(records.module));
+                              .arg(m_records.module));
         return nullptr;
     }
     if (!prompts().confirm(QStringLiteral("Are you sure?")))
@@ -61,13 +43,13 @@ BusJob* PushDialog::createJob() {
     });
     summary()->setText(QStringLiteral("Writing %1 record(s) into module %2…")
                            .arg(m_push->writeCount())
-                           .arg(records.module));
+                           .arg(m_records.module));
     return &m_push->job();
 }
 
 void PushDialog::jobEnded() {
-    if (m_audit) {
-        QStringList lines{m_pushSummary, m_audit->report().summary()};
+    if (audit()) {
+        QStringList lines{m_pushSummary, audit()->report().summary()};
         lines << m_push->report().notes;
         summary()->setText(lines.join(QLatin1Char('\n')));
         return;
@@ -83,10 +65,7 @@ void PushDialog::jobEnded() {
         return;
     }
     // Everything went out: read it back, against the records that were written.
-    m_audit = std::make_unique<ModuleAudit>(m_bus, m_records, m_bus.replyWait());
     table()->setRowCount(0);
-    connect(m_audit.get(), &ModuleAudit::itemReady, this,
-            [this](const AuditItem& item) { auditrows::add(table(), item); });
     summary()->setText(m_pushSummary + QStringLiteral("\nReading it back…"));
-    runJob(&m_audit->job());
+    runJob(startAudit(m_records));
 }

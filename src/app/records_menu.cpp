@@ -1,10 +1,10 @@
 #include "app/records_menu.h"
 
 #include "app/import_dialog.h"
-#include "commands/prompt_service.h"
 #include "records/record_store.h"
 #include "records/records_backup.h"
 #include "records/records_export.h"
+#include "widgets/prompt_service.h"
 
 #include <QAction>
 #include <QDir>

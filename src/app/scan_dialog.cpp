@@ -1,7 +1,7 @@
 #include "app/scan_dialog.h"
 
-#include "commands/form_builder.h"
-#include "commands/module_scan.h"
+#include "jobs/module_scan.h"
+#include "widgets/form_builder.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

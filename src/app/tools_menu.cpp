@@ -3,7 +3,7 @@
 #include "app/audit_dialog.h"
 #include "app/push_dialog.h"
 #include "app/scan_dialog.h"
-#include "commands/module_scan.h"
+#include "jobs/module_scan.h"
 
 #include <QAction>
 #include <QMainWindow>

@@ -2,10 +2,10 @@
 
 #include "cli/cli_link.h"
 #include "cli/cli_output.h"
-#include "commands/curtain_requests.h"
-#include "commands/light_requests.h"
-#include "commands/module_admin_requests.h"
-#include "commands/timer_requests.h"
+#include "protocol/curtain_requests.h"
+#include "protocol/light_requests.h"
+#include "protocol/module_admin_requests.h"
+#include "protocol/timer_requests.h"
 
 #include <QDateTime>
 #include <QJsonArray>

@@ -3,9 +3,9 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_link.h"
 #include "cli/cli_output.h"
-#include "commands/module_audit.h"
-#include "commands/module_push.h"
-#include "commands/module_scan.h"
+#include "jobs/module_audit.h"
+#include "jobs/module_push.h"
+#include "jobs/module_scan.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -32,7 +32,7 @@ void printJson(const QJsonObject& o) {
     std::fputs(QJsonDocument(o).toJson(QJsonDocument::Indented).constData(), stdout);
 }
 
-int moduleArg(const CliLink& link) {
+int jobModule(const CliLink& link) {
     return numberArg(link.options().args, 1, QStringLiteral("MODULE"), 1, 255);
 }
 
@@ -106,7 +106,7 @@ void scan(CliLink& link) {
 }
 
 void audit(CliLink& link) {
-    const int module = moduleArg(link);
+    const int module = jobModule(link);
     const AuditReport report = runAudit(link, link.records(module, link.options().timers));
     printAudit(report, link.options().json);
     if (!report.allSame())
@@ -115,7 +115,7 @@ void audit(CliLink& link) {
 
 void push(CliLink& link) {
     const CliOptions& o = link.options();
-    const int module = moduleArg(link);
+    const int module = jobModule(link);
     const ModuleRecords records = link.records(module, o.timers);
     ModulePush push(link.bus(), records, ModulePush::Options{o.sceneChannels, o.timeoutMs});
     showProgress(push.job(), QStringLiteral("push"));

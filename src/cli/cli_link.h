@@ -1,8 +1,8 @@
 #pragma once
 
 #include "cli/cli_options.h"
-#include "commands/bus_exchange.h"
-#include "commands/module_records.h"
+#include "jobs/bus_exchange.h"
+#include "jobs/module_records.h"
 #include "link/bus.h"
 #include "link/link_settings.h"
 

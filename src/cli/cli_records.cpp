@@ -18,7 +18,7 @@ namespace cli {
 
 namespace {
 
-[[noreturn]] void usage(const QString& text) {
+[[noreturn]] void recordsUsage(const QString& text) {
     throw UsageError(text.toStdString());
 }
 
@@ -30,9 +30,9 @@ namespace {
 
 QString fileArg(const CliOptions& o, const QString& command) {
     if (o.args.size() < 2)
-        usage(QStringLiteral("%1: FILE is missing").arg(command));
+        recordsUsage(QStringLiteral("%1: FILE is missing").arg(command));
     if (o.args.size() > 2)
-        usage(QStringLiteral("%1: one FILE only, not '%2'").arg(command, o.args.at(2)));
+        recordsUsage(QStringLiteral("%1: one FILE only, not '%2'").arg(command, o.args.at(2)));
     return o.args.at(1);
 }
 
@@ -74,7 +74,7 @@ void importRecords(const CliOptions& o) {
             QStringList names;
             for (const schema::TableDef& def : schema::tables())
                 names << def.name;
-            usage(QStringLiteral("--tables: there is no table \"%1\" (the tables are %2)")
+            recordsUsage(QStringLiteral("--tables: there is no table \"%1\" (the tables are %2)")
                       .arg(t, names.join(QStringLiteral(", "))));
         }
     }
@@ -106,7 +106,7 @@ void importRecords(const CliOptions& o) {
 
 void backupRecords(const CliOptions& o) {
     if (o.args.size() > 1)
-        usage(QStringLiteral("backup takes no arguments, not '%1'").arg(o.args.at(1)));
+        recordsUsage(QStringLiteral("backup takes no arguments, not '%1'").arg(o.args.at(1)));
     QString path;
     try {
         path = records_backup::backUp(o.db);

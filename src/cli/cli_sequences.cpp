@@ -3,10 +3,10 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_link.h"
 #include "cli/cli_output.h"
-#include "commands/binding_rows.h"
-#include "commands/sequencer.h"
-#include "commands/timer_rows.h"
 #include "link/processing_view.h"
+#include "protocol/binding_rows.h"
+#include "protocol/sequencer.h"
+#include "protocol/timer_rows.h"
 #include "records/filters.h"
 #include "records/record_table.h"
 #include "records/schema.h"
@@ -157,7 +157,7 @@ void requireRead(const CliLink& link, const QString& command) {
                              .toStdString());
 }
 
-int moduleArg(const CliLink& link) {
+int readModule(const CliLink& link) {
     return numberArg(link.options().args, 2, QStringLiteral("MODULE"), 0, 255);
 }
 
@@ -178,7 +178,7 @@ void timers(CliLink& link) {
     job.tableName = QStringLiteral("Timer Records");
     job.index = &link.bus().state().TimerIndex;
     job.count = timing::timer::kCount;
-    job.module = quint8(moduleArg(link));
+    job.module = quint8(readModule(link));
     job.replyCommand = 0x84;
     job.replySub = 0x03;
     job.request = [&job](int index) { return timing::timer::read(job.module, index); };
@@ -208,7 +208,7 @@ void events(CliLink& link) {
     job.filter = eventTimerFilter(timer);
     job.index = &link.bus().state().EventIndex;
     job.count = timing::event::kCount;
-    job.module = quint8(moduleArg(link));
+    job.module = quint8(readModule(link));
     job.replyCommand = 0x84;
     job.replySub = 0x05;
     job.request = [&job, timer](int index) {

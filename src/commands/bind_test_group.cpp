@@ -1,7 +1,7 @@
 #include "commands/bind_test_group.h"
 
-#include "commands/form_builder.h"
 #include "link/bus.h"
+#include "widgets/form_builder.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/family_context.h"
-#include "commands/monitor_requests.h"
+#include "protocol/monitor_requests.h"
 
 #include <QObject>
 

@@ -1,10 +1,10 @@
 #include "commands/bus_switch_family.h"
 
-#include "commands/bus_switch_requests.h"
-#include "commands/form_builder.h"
-#include "commands/key_filter.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
+#include "protocol/bus_switch_requests.h"
+#include "widgets/form_builder.h"
+#include "widgets/key_filter.h"
+#include "widgets/prompt_service.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

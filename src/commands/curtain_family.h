@@ -1,7 +1,7 @@
 #pragma once
 
-#include "commands/curtain_requests.h"
 #include "commands/family_context.h"
+#include "protocol/curtain_requests.h"
 
 #include <QObject>
 

@@ -1,14 +1,14 @@
 #include "commands/event_family.h"
 
-#include "commands/action_codes.h"
-#include "commands/click_guard.h"
-#include "commands/form_builder.h"
-#include "commands/prompt_service.h"
-#include "commands/record_grid.h"
-#include "commands/timer_rows.h"
 #include "link/bus.h"
+#include "protocol/action_codes.h"
+#include "protocol/timer_rows.h"
 #include "records/filters.h"
 #include "records/record_store.h"
+#include "widgets/click_guard.h"
+#include "widgets/form_builder.h"
+#include "widgets/prompt_service.h"
+#include "widgets/record_grid.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -1,6 +1,6 @@
 #include "commands/family_context.h"
 
-#include "commands/form_builder.h"
+#include "widgets/form_builder.h"
 
 #include <QGroupBox>
 #include <QLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/family_context.h"
-#include "commands/sequencer.h"
+#include "protocol/sequencer.h"
 
 #include <QObject>
 

@@ -1,13 +1,13 @@
 #include "commands/ir_family.h"
 
-#include "commands/click_guard.h"
-#include "commands/form_builder.h"
-#include "commands/ir_requests.h"
-#include "commands/prompt_service.h"
-#include "commands/record_deletes.h"
-#include "commands/record_grid.h"
 #include "link/bus.h"
+#include "protocol/ir_requests.h"
+#include "protocol/record_deletes.h"
 #include "records/record_store.h"
+#include "widgets/click_guard.h"
+#include "widgets/form_builder.h"
+#include "widgets/prompt_service.h"
+#include "widgets/record_grid.h"
 
 #include <QEvent>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #include "commands/light_family.h"
 
-#include "commands/form_builder.h"
 #include "link/bus.h"
+#include "widgets/form_builder.h"
 
 #include <QCheckBox>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/family_context.h"
-#include "commands/light_requests.h"
+#include "protocol/light_requests.h"
 
 #include <QObject>
 

@@ -1,8 +1,8 @@
 #include "commands/module_admin_family.h"
 
-#include "commands/form_builder.h"
-#include "commands/prompt_service.h"
 #include "link/bus.h"
+#include "widgets/form_builder.h"
+#include "widgets/prompt_service.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/family_context.h"
-#include "commands/module_admin_requests.h"
+#include "protocol/module_admin_requests.h"
 
 #include <QObject>
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "commands/family_context.h"
-#include "commands/monitor_requests.h"
-#include "commands/sequencer.h"
+#include "protocol/monitor_requests.h"
+#include "protocol/sequencer.h"
 
 #include <QObject>
 

@@ -1,12 +1,12 @@
 #include "commands/scene_family.h"
 
-#include "commands/form_builder.h"
-#include "commands/prompt_service.h"
-#include "commands/record_deletes.h"
-#include "commands/record_grid.h"
-#include "commands/scene_requests.h"
 #include "link/bus.h"
+#include "protocol/record_deletes.h"
+#include "protocol/scene_requests.h"
 #include "records/record_store.h"
+#include "widgets/form_builder.h"
+#include "widgets/prompt_service.h"
+#include "widgets/record_grid.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -8,17 +8,13 @@ namespace record_query {
 
 namespace {
 
-[[noreturn]] void fail(const QString& text) {
-    throw RecordError(text.toStdString());
-}
-
 const QueryColumn& findColumn(const QString& name, const QList<QueryColumn>& columns,
                               const QString& expression) {
     for (const QueryColumn& c : columns) {
         if (c.name.compare(name, Qt::CaseInsensitive) == 0)
             return c;
     }
-    fail(QStringLiteral("Unknown column '%1' in '%2'").arg(name, expression));
+    throw RecordError(QStringLiteral("Unknown column '%1' in '%2'").arg(name, expression));
 }
 
 // Splits a filter into words: names, operators, quoted values and bare values.
@@ -36,7 +32,7 @@ public:
         if (m_pos < m_text.size() && m_text[m_pos] == u'[') {
             const qsizetype close = m_text.indexOf(u']', m_pos);
             if (close < 0)
-                fail(QStringLiteral("Unclosed '[' in '%1'").arg(m_text));
+                throw RecordError(QStringLiteral("Unclosed '[' in '%1'").arg(m_text));
             const QString n = m_text.mid(m_pos + 1, close - m_pos - 1);
             m_pos = close + 1;
             return n;
@@ -45,9 +41,9 @@ public:
         while (m_pos < m_text.size() && (m_text[m_pos].isLetterOrNumber() || m_text[m_pos] == u'_'))
             ++m_pos;
         if (m_pos == start)
-            fail(QStringLiteral("Column name expected at position %1 in '%2'")
-                     .arg(start + 1)
-                     .arg(m_text));
+            throw RecordError(QStringLiteral("Column name expected at position %1 in '%2'")
+                                  .arg(start + 1)
+                                  .arg(m_text));
         return m_text.mid(start, m_pos - start);
     }
 
@@ -66,14 +62,14 @@ public:
         const QString word = bareWord();
         if (word.compare(QLatin1StringView("like"), Qt::CaseInsensitive) == 0)
             return QStringLiteral("LIKE");
-        fail(
+        throw RecordError(
             QStringLiteral("Comparison expected at position %1 in '%2'").arg(save + 1).arg(m_text));
     }
 
     QString value() {
         skipSpace();
         if (m_pos >= m_text.size())
-            fail(QStringLiteral("Value expected at the end of '%1'").arg(m_text));
+            throw RecordError(QStringLiteral("Value expected at the end of '%1'").arg(m_text));
         const QChar quote = m_text[m_pos];
         if (quote == u'\'' || quote == u'"' || quote == u'#') {
             QString v;
@@ -90,11 +86,11 @@ public:
                 }
                 v += m_text[m_pos];
             }
-            fail(QStringLiteral("Unclosed quote in '%1'").arg(m_text));
+            throw RecordError(QStringLiteral("Unclosed quote in '%1'").arg(m_text));
         }
         const QString v = bareWord();
         if (v.isEmpty())
-            fail(
+            throw RecordError(
                 QStringLiteral("Value expected at position %1 in '%2'").arg(m_pos + 1).arg(m_text));
         return v;
     }
@@ -104,7 +100,8 @@ public:
         const QString word = bareWord().toUpper();
         if (word == QLatin1StringView("AND") || word == QLatin1StringView("OR"))
             return word;
-        fail(QStringLiteral("AND or OR expected at position %1 in '%2'").arg(save + 1).arg(m_text));
+        throw RecordError(
+            QStringLiteral("AND or OR expected at position %1 in '%2'").arg(save + 1).arg(m_text));
     }
 
 private:
@@ -154,15 +151,17 @@ QString orderBy(const QString& expression, const QList<QueryColumn>& columns) {
         if (words.isEmpty()) {
             if (expression.trimmed().isEmpty())
                 continue;
-            fail(QStringLiteral("Empty sort item in '%1'").arg(expression));
+            throw RecordError(QStringLiteral("Empty sort item in '%1'").arg(expression));
         }
         if (words.size() > 2)
-            fail(QStringLiteral("Bad sort item '%1' in '%2'").arg(item.trimmed(), expression));
+            throw RecordError(
+                QStringLiteral("Bad sort item '%1' in '%2'").arg(item.trimmed(), expression));
         QString direction = QStringLiteral("ASC");
         if (words.size() == 2) {
             direction = words[1].toUpper();
             if (direction != QLatin1StringView("ASC") && direction != QLatin1StringView("DESC"))
-                fail(QStringLiteral("Sort direction must be ASC or DESC in '%1'").arg(expression));
+                throw RecordError(
+                    QStringLiteral("Sort direction must be ASC or DESC in '%1'").arg(expression));
         }
         const QueryColumn& c = findColumn(words[0], columns, expression);
         parts << quoteIdentifier(c.name) + u' ' + direction;
@@ -189,7 +188,8 @@ SqlClause where(const QString& expression, const QList<QueryColumn>& columns) {
             bool ok = false;
             const qlonglong number = value.trimmed().toLongLong(&ok);
             if (!ok)
-                fail(QStringLiteral("'%1' is not a number for column %2").arg(value, c.name));
+                throw RecordError(
+                    QStringLiteral("'%1' is not a number for column %2").arg(value, c.name));
             clause.sql += column + u' ' + op + QStringLiteral(" ?");
             clause.values << number;
         } else {

@@ -15,10 +15,6 @@
 
 namespace {
 
-[[noreturn]] void fail(const QString& text) {
-    throw RecordError(text.toStdString());
-}
-
 QString nextConnectionName() {
     static std::atomic<int> counter{0};
     return QStringLiteral("velm-records-%1").arg(++counter);
@@ -105,7 +101,8 @@ void RecordSql::connect(const QString& databaseFile, bool readOnly, bool immutab
             const QSqlError error = db.lastError();
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(name);
-            fail(QStringLiteral("Can not open %1: %2").arg(m_tableName, cause(error, false)));
+            throw RecordError(
+                QStringLiteral("Can not open %1: %2").arg(m_tableName, cause(error, false)));
         }
     }
     m_connection = name;
@@ -173,11 +170,11 @@ QString record_sql::cause(const QSqlError& error, const QString& file, bool writ
 }
 
 void RecordSql::failRead(const QSqlError& error) const {
-    fail(QStringLiteral("Can not read %1: %2").arg(m_tableName, cause(error, false)));
+    throw RecordError(QStringLiteral("Can not read %1: %2").arg(m_tableName, cause(error, false)));
 }
 
 void RecordSql::failWrite(const QSqlError& error) const {
-    fail(QStringLiteral("Can not write %1: %2").arg(m_tableName, cause(error, true)));
+    throw RecordError(QStringLiteral("Can not write %1: %2").arg(m_tableName, cause(error, true)));
 }
 
 void RecordSql::readColumns() {
@@ -191,7 +188,7 @@ void RecordSql::readColumns() {
     if (q.lastError().isValid())
         failRead(q.lastError());
     if (infos.isEmpty())
-        fail(QStringLiteral("%1 has no table %2").arg(m_file, m_tableName));
+        throw RecordError(QStringLiteral("%1 has no table %2").arg(m_file, m_tableName));
 
     // The key is the table's own integer primary key, or SQLite's row id without one.
     QString keyName;
@@ -212,8 +209,8 @@ void RecordSql::readColumns() {
         for (const schema::ColumnDef& c : def->columns) {
             const ColumnInfo* i = findInfo(infos, c.name);
             if (!i)
-                fail(QStringLiteral("The table %1 in %2 has no column %3")
-                         .arg(m_tableName, m_file, c.name));
+                throw RecordError(QStringLiteral("The table %1 in %2 has no column %3")
+                                      .arg(m_tableName, m_file, c.name));
             m_columns << QueryColumn{i->name, c.integer};
             m_titles << (c.title.isEmpty() ? i->name : c.title);
         }
@@ -232,7 +229,7 @@ int RecordSql::column(const QString& name) const {
         if (m_columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return i;
     }
-    fail(QStringLiteral("The table %1 has no column %2").arg(m_tableName, name));
+    throw RecordError(QStringLiteral("The table %1 has no column %2").arg(m_tableName, name));
 }
 
 QList<StoredRow> RecordSql::select(const SqlClause& where, const QString& orderBy) const {
@@ -291,7 +288,8 @@ void RecordSql::update(qint64 key, const QList<int>& columns, const QVariantList
         QStringLiteral("UPDATE %1 SET %2 WHERE %3=?").arg(quotedTable(), sets.join(u','), m_key),
         QVariantList(values) << key);
     if (changed == 0)
-        fail(QStringLiteral("The record of %1 is no longer in the database").arg(m_tableName));
+        throw RecordError(
+            QStringLiteral("The record of %1 is no longer in the database").arg(m_tableName));
 }
 
 void RecordSql::remove(qint64 key) {
@@ -300,9 +298,9 @@ void RecordSql::remove(qint64 key) {
 
 void RecordSql::begin() {
     if (m_connection.isEmpty())
-        fail(QStringLiteral("The table %1 is not open").arg(m_tableName));
+        throw RecordError(QStringLiteral("The table %1 is not open").arg(m_tableName));
     if (m_inTransaction)
-        fail(QStringLiteral("A transaction on %1 is already open").arg(m_tableName));
+        throw RecordError(QStringLiteral("A transaction on %1 is already open").arg(m_tableName));
     QSqlError error;
     if (!run(QStringLiteral("BEGIN"), &error))
         failWrite(error);
@@ -330,9 +328,10 @@ void RecordSql::rollback() {
 
 int RecordSql::write(const QString& sql, const QVariantList& values, qint64* insertedKey) {
     if (m_connection.isEmpty())
-        fail(QStringLiteral("The table %1 is not open").arg(m_tableName));
+        throw RecordError(QStringLiteral("The table %1 is not open").arg(m_tableName));
     if (!m_readOnlyReason.isEmpty())
-        fail(QStringLiteral("Can not write %1: %2").arg(m_tableName, m_readOnlyReason));
+        throw RecordError(
+            QStringLiteral("Can not write %1: %2").arg(m_tableName, m_readOnlyReason));
     // A statement of its own commits at once; inside begin() / commit() the caller commits
     // or rolls back the whole transaction.
     const bool own = !m_inTransaction;

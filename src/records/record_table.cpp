@@ -5,8 +5,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-using record_table_detail::fail;
-
 namespace {
 
 // Why the file may only be read, or empty when it may be written.
@@ -82,8 +80,8 @@ void RecordTable::open(const QString& databaseFile, OpenMode mode) {
     try {
         // The SQLite driver would create a missing file; the tool never does.
         if (!info.exists() || !info.isFile())
-            fail(QStringLiteral("%1 does not exist")
-                     .arg(QDir::toNativeSeparators(info.absoluteFilePath())));
+            throw RecordError(QStringLiteral("%1 does not exist")
+                                  .arg(QDir::toNativeSeparators(info.absoluteFilePath())));
         const QString reason = readOnlyReason(info, mode);
         d->readOnly = !reason.isEmpty();
         d->sql.open(databaseFile, reason);
@@ -191,7 +189,7 @@ QVariant RecordTable::field(const QString& column) const {
     d->requireOpen();
     const int c = d->column(column);
     if (d->atEof())
-        fail(QStringLiteral("The table %1 has no current record").arg(d->tableName));
+        throw RecordError(QStringLiteral("The table %1 has no current record").arg(d->tableName));
     return d->rows.at(d->cursor).values.at(c);
 }
 
@@ -221,7 +219,8 @@ void RecordTable::edit() {
     if (d->state != State::Browse)
         return;
     if (d->atEof())
-        fail(QStringLiteral("The table %1 has no current record to edit").arg(d->tableName));
+        throw RecordError(
+            QStringLiteral("The table %1 has no current record to edit").arg(d->tableName));
     d->original = d->rows.at(d->cursor);
     d->changed.clear();
     d->state = State::Edit;
@@ -308,7 +307,8 @@ void RecordTable::deleteCurrent() {
     }
     cancel();
     if (d->atEof())
-        fail(QStringLiteral("The table %1 has no current record to delete").arg(d->tableName));
+        throw RecordError(
+            QStringLiteral("The table %1 has no current record to delete").arg(d->tableName));
     const int row = d->cursor;
     d->sql.remove(d->rows.at(row).key);
     d->model->beginRemove(row);

@@ -15,6 +15,7 @@ class QAbstractTableModel;
 class RecordError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    explicit RecordError(const QString& text) : std::runtime_error(text.toStdString()) {}
 };
 
 // One table of the record database with a cursor, in the manner of a data-access table

@@ -3,8 +3,6 @@
 
 #include "records/record_table_private.h"
 
-using record_table_detail::fail;
-
 int RecordTable::columnCount() const {
     return int(d->columns().size());
 }
@@ -29,14 +27,16 @@ QVariant RecordTable::valueAt(int row, int column) const {
 void RecordTable::setCell(int row, int column, const QVariant& value) {
     d->requireOpen();
     if (row < 0 || row >= d->rows.size() || column < 0 || column >= d->columns().size())
-        fail(QStringLiteral("No cell %1, %2 in %3").arg(row).arg(column).arg(d->tableName));
+        throw RecordError(
+            QStringLiteral("No cell %1, %2 in %3").arg(row).arg(column).arg(d->tableName));
     const QString name = d->columns()[column].name;
     setCurrentRow(row);
     if (d->columns()[column].integer) {
         bool ok = false;
         const int number = value.toString().trimmed().toInt(&ok);
         if (!ok)
-            fail(QStringLiteral("'%1' is not a number for %2").arg(value.toString(), name));
+            throw RecordError(
+                QStringLiteral("'%1' is not a number for %2").arg(value.toString(), name));
         setField(name, number);
     } else {
         setField(name, value.toString());

@@ -8,11 +8,7 @@
 
 #include <QSet>
 
-namespace record_table_detail {
-[[noreturn]] inline void fail(const QString& text) {
-    throw RecordError(text.toStdString());
-}
-} // namespace record_table_detail
+namespace record_table_detail {} // namespace record_table_detail
 
 struct RecordTable::Private {
     explicit Private(const QString& name) : tableName(name), sql(name) {}
@@ -46,7 +42,7 @@ struct RecordTable::Private {
 
     void requireOpen() const {
         if (!sql.isOpen())
-            record_table_detail::fail(
+            throw RecordError(
                 openError.isEmpty()
                     ? QStringLiteral("The table %1 is not open").arg(tableName)
                     : QStringLiteral("The table %1 is not open: %2").arg(tableName, openError));

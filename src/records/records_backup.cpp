@@ -14,10 +14,6 @@ namespace records_backup {
 
 namespace {
 
-[[noreturn]] void fail(const QString& text) {
-    throw RecordError(text.toStdString());
-}
-
 // How long the backup waits for a commit of another program to end.
 constexpr int kBusyWaitMs = 1000;
 
@@ -63,15 +59,15 @@ QString describe(int rc, const QString& text, const QString& file) {
 void copy(const QString& source, const QString& target, const QString& shown) {
     Handle from(source, SQLITE_OPEN_READWRITE);
     if (!from.ok())
-        fail(QStringLiteral("Can not back up %1: %2").arg(shown, from.error()));
+        throw RecordError(QStringLiteral("Can not back up %1: %2").arg(shown, from.error()));
     Handle to(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
     if (!to.ok())
-        fail(QStringLiteral("Can not back up %1: can not write %2: %3")
-                 .arg(shown, QDir::toNativeSeparators(target), to.error()));
+        throw RecordError(QStringLiteral("Can not back up %1: can not write %2: %3")
+                              .arg(shown, QDir::toNativeSeparators(target), to.error()));
     sqlite3_backup* backup = sqlite3_backup_init(to.db(), "main", from.db(), "main");
     if (!backup)
-        fail(QStringLiteral("Can not back up %1: %2")
-                 .arg(shown, QString::fromUtf8(sqlite3_errmsg(to.db()))));
+        throw RecordError(QStringLiteral("Can not back up %1: %2")
+                              .arg(shown, QString::fromUtf8(sqlite3_errmsg(to.db()))));
     int rc = SQLITE_OK;
     for (int waited = 0;; waited += 20) {
         rc = sqlite3_backup_step(backup, -1);
@@ -82,8 +78,9 @@ void copy(const QString& source, const QString& target, const QString& shown) {
     sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE) {
         const int code = sqlite3_errcode(to.db()) != SQLITE_OK ? sqlite3_errcode(to.db()) : rc;
-        fail(QStringLiteral("Can not back up %1: %2")
-                 .arg(shown, describe(code, QString::fromUtf8(sqlite3_errstr(code)), shown)));
+        throw RecordError(
+            QStringLiteral("Can not back up %1: %2")
+                .arg(shown, describe(code, QString::fromUtf8(sqlite3_errstr(code)), shown)));
     }
 }
 
@@ -104,9 +101,9 @@ QString backUp(const QString& databaseFile, const QDateTime& when) {
     const QFileInfo info(databaseFile);
     const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
     if (!info.exists() || !info.isFile())
-        fail(QStringLiteral("Can not back up %1: it does not exist").arg(shown));
+        throw RecordError(QStringLiteral("Can not back up %1: it does not exist").arg(shown));
     if (!QFileInfo(info.absolutePath()).isWritable())
-        fail(QStringLiteral("Can not back up %1: its folder is read-only").arg(shown));
+        throw RecordError(QStringLiteral("Can not back up %1: its folder is read-only").arg(shown));
     const QString target = backupPath(databaseFile, when);
     const QString temp =
         target + QStringLiteral(".part-") + QUuid::createUuid().toString(QUuid::Id128);
@@ -119,8 +116,8 @@ QString backUp(const QString& databaseFile, const QDateTime& when) {
     }
     if (!QFile::rename(temp, target)) {
         QFile::remove(temp);
-        fail(QStringLiteral("Can not back up %1: can not write %2")
-                 .arg(shown, QDir::toNativeSeparators(target)));
+        throw RecordError(QStringLiteral("Can not back up %1: can not write %2")
+                              .arg(shown, QDir::toNativeSeparators(target)));
     }
     return target;
 }

@@ -12,10 +12,6 @@
 
 namespace {
 
-[[noreturn]] void failText(const QString& text) {
-    throw RecordError(text.toStdString());
-}
-
 // Longer than a table's own wait: a whole import is worth waiting a moment for, and the
 // window's own commits are short.
 constexpr int kBusyWaitMs = 4 * record_sql::busyWaitMs;
@@ -33,12 +29,12 @@ RecordsConnection::RecordsConnection(const QString& databaseFile, Mode mode)
     m_file = QDir::toNativeSeparators(info.absoluteFilePath());
     // The driver would create a missing file; a record database is only ever made on purpose.
     if (!info.exists() || !info.isFile())
-        failText(QStringLiteral("%1 does not exist").arg(m_file));
+        throw RecordError(QStringLiteral("%1 does not exist").arg(m_file));
     if (mode == Mode::Write) {
         if (!info.isWritable())
-            failText(QStringLiteral("%1 is read-only").arg(m_file));
+            throw RecordError(QStringLiteral("%1 is read-only").arg(m_file));
         if (!QFileInfo(info.absolutePath()).isWritable())
-            failText(QStringLiteral("the folder of %1 is read-only").arg(m_file));
+            throw RecordError(QStringLiteral("the folder of %1 is read-only").arg(m_file));
     }
     m_name = nextConnectionName();
     {
@@ -53,7 +49,7 @@ RecordsConnection::RecordsConnection(const QString& databaseFile, Mode mode)
             db = QSqlDatabase();
             QSqlDatabase::removeDatabase(m_name);
             m_name.clear();
-            failText(record_sql::cause(error, m_file, false));
+            throw RecordError(record_sql::cause(error, m_file, false));
         }
     }
     try {
@@ -80,7 +76,7 @@ RecordsConnection::~RecordsConnection() {
 }
 
 void RecordsConnection::fail(const QSqlError& error, bool writing) const {
-    failText(record_sql::cause(error, m_file, writing));
+    throw RecordError(record_sql::cause(error, m_file, writing));
 }
 
 void RecordsConnection::checkTables() {
@@ -103,11 +99,11 @@ void RecordsConnection::checkTables() {
             }
         }
         if (names.isEmpty())
-            failText(QStringLiteral("%1 has no table %2").arg(m_file, t.name));
+            throw RecordError(QStringLiteral("%1 has no table %2").arg(m_file, t.name));
         for (const schema::ColumnDef& c : t.columns) {
             if (!names.contains(c.name.toLower()))
-                failText(QStringLiteral("The table %1 in %2 has no column %3")
-                             .arg(t.name, m_file, c.name));
+                throw RecordError(QStringLiteral("The table %1 in %2 has no column %3")
+                                      .arg(t.name, m_file, c.name));
         }
         m_keys.insert(t.name, pkCount == 1 && pkInteger ? record_query::quoteIdentifier(pkName)
                                                         : QStringLiteral("rowid"));

@@ -11,10 +11,6 @@ namespace records_export {
 
 namespace {
 
-[[noreturn]] void fail(const QString& text) {
-    throw RecordError(text.toStdString());
-}
-
 void appendJsonString(QByteArray& out, const QString& text) {
     out += '"';
     const QByteArray utf8 = text.toUtf8();
@@ -84,9 +80,9 @@ void save(const QString& file, const QByteArray& bytes) {
     const QString shown = QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly))
-        fail(QStringLiteral("Can not write %1: %2").arg(shown, out.errorString()));
+        throw RecordError(QStringLiteral("Can not write %1: %2").arg(shown, out.errorString()));
     if (out.write(bytes) != bytes.size() || !out.commit())
-        fail(QStringLiteral("Can not write %1: %2").arg(shown, out.errorString()));
+        throw RecordError(QStringLiteral("Can not write %1: %2").arg(shown, out.errorString()));
 }
 
 } // namespace
@@ -175,8 +171,8 @@ QStringList saveCsv(const QList<records_format::TableRows>& tables, const QStrin
                     const QString& prefix) {
     const QDir dir(folder);
     if (!dir.exists() && !QDir().mkpath(folder))
-        fail(QStringLiteral("Can not make the folder %1")
-                 .arg(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath())));
+        throw RecordError(QStringLiteral("Can not make the folder %1")
+                              .arg(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath())));
     QStringList written;
     for (const records_format::TableRows& t : tables) {
         const QString path = dir.filePath(csvFileName(t.table->name, prefix));

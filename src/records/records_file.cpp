@@ -12,10 +12,6 @@
 
 namespace {
 
-[[noreturn]] void fail(const QString& text) {
-    throw RecordError(text.toStdString());
-}
-
 // A value as a message shows it: 7, "7", true, null, [...]
 QString shown(const QJsonValue& v) {
     if (v.isString()) {
@@ -49,13 +45,13 @@ QVariantList readRow(const QJsonValue& value, const schema::TableDef& def, const
                      int rowNo) {
     const QString where = QStringLiteral("%1 row %2").arg(def.name).arg(rowNo);
     if (!value.isObject())
-        fail(QStringLiteral("%1: not an object of columns").arg(where));
+        throw RecordError(QStringLiteral("%1: not an object of columns").arg(where));
     const QJsonObject row = value.toObject();
     QVariantList values(def.columns.size());
     for (auto it = row.begin(); it != row.end(); ++it) {
         const auto found = index.constFind(it.key());
         if (found == index.constEnd())
-            fail(QStringLiteral("%1: unknown column \"%2\"").arg(where, it.key()));
+            throw RecordError(QStringLiteral("%1: unknown column \"%2\"").arg(where, it.key()));
         const schema::ColumnDef& col = def.columns[*found];
         const QJsonValue v = it.value();
         if (v.isNull())
@@ -63,12 +59,12 @@ QVariantList readRow(const QJsonValue& value, const schema::TableDef& def, const
         if (col.integer) {
             qint64 number = 0;
             if (!wholeNumber(v, &number))
-                fail(QStringLiteral("%1: %2 must be a whole number, not %3")
-                         .arg(where, col.name, shown(v)));
+                throw RecordError(QStringLiteral("%1: %2 must be a whole number, not %3")
+                                      .arg(where, col.name, shown(v)));
             values[*found] = number;
         } else {
             if (!v.isString())
-                fail(
+                throw RecordError(
                     QStringLiteral("%1: %2 must be a text, not %3").arg(where, col.name, shown(v)));
             values[*found] = v.toString();
         }
@@ -87,16 +83,16 @@ void checkSlots(const records_format::TableRows& t) {
     for (int r = 0; r < t.rows.size(); ++r) {
         const QVariant order = t.rows[r].value(column);
         if (order.isNull())
-            fail(QStringLiteral("%1 row %2: Order is missing (it names the slot)")
-                     .arg(t.table->name)
-                     .arg(r + 1));
+            throw RecordError(QStringLiteral("%1 row %2: Order is missing (it names the slot)")
+                                  .arg(t.table->name)
+                                  .arg(r + 1));
         const auto first = seen.constFind(order.toLongLong());
         if (first != seen.constEnd())
-            fail(QStringLiteral("%1 rows %2 and %3: both for slot Order %4")
-                     .arg(t.table->name)
-                     .arg(*first + 1)
-                     .arg(r + 1)
-                     .arg(order.toLongLong()));
+            throw RecordError(QStringLiteral("%1 rows %2 and %3: both for slot Order %4")
+                                  .arg(t.table->name)
+                                  .arg(*first + 1)
+                                  .arg(r + 1)
+                                  .arg(order.toLongLong()));
         seen.insert(order.toLongLong(), r);
     }
 }
@@ -111,34 +107,36 @@ RecordsFile RecordsFile::parse(const QByteArray& bytes) {
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
-        fail(QStringLiteral("line %1: not JSON (%2)")
-                 .arg(lineOf(bytes, error.offset))
-                 .arg(error.errorString()));
+        throw RecordError(QStringLiteral("line %1: not JSON (%2)")
+                              .arg(lineOf(bytes, error.offset))
+                              .arg(error.errorString()));
     if (!doc.isObject())
-        fail(QStringLiteral("not a VELM records file (no object at the top)"));
+        throw RecordError(QStringLiteral("not a VELM records file (no object at the top)"));
     const QJsonObject top = doc.object();
     const QJsonValue format = top.value(QLatin1StringView("format"));
     if (format.toString() != QLatin1StringView(records_format::formatName))
-        fail(format.isUndefined()
-                 ? QStringLiteral("not a VELM records file (no \"format\")")
-                 : QStringLiteral("not a VELM records file (its format is %1, not \"%2\")")
-                       .arg(shown(format), QLatin1StringView(records_format::formatName)));
+        throw RecordError(
+            format.isUndefined()
+                ? QStringLiteral("not a VELM records file (no \"format\")")
+                : QStringLiteral("not a VELM records file (its format is %1, not \"%2\")")
+                      .arg(shown(format), QLatin1StringView(records_format::formatName)));
     const QJsonValue version = top.value(QLatin1StringView("version"));
     qint64 v = 0;
     if (!wholeNumber(version, &v) || v < 1)
-        fail(QStringLiteral("version %1 is not a version of the VELM records format")
-                 .arg(version.isUndefined() ? QStringLiteral("(none)") : shown(version)));
+        throw RecordError(
+            QStringLiteral("version %1 is not a version of the VELM records format")
+                .arg(version.isUndefined() ? QStringLiteral("(none)") : shown(version)));
     if (v > records_format::version)
-        fail(QStringLiteral("version %1 is newer than this tool reads (version %2)")
-                 .arg(v)
-                 .arg(records_format::version));
+        throw RecordError(QStringLiteral("version %1 is newer than this tool reads (version %2)")
+                              .arg(v)
+                              .arg(records_format::version));
     const QJsonValue tables = top.value(QLatin1StringView("tables"));
     if (!tables.isObject())
-        fail(QStringLiteral("no \"tables\" object"));
+        throw RecordError(QStringLiteral("no \"tables\" object"));
     const QJsonObject byName = tables.toObject();
     for (auto it = byName.begin(); it != byName.end(); ++it) {
         if (!schema::findTable(it.key()))
-            fail(QStringLiteral("unknown table \"%1\"").arg(it.key()));
+            throw RecordError(QStringLiteral("unknown table \"%1\"").arg(it.key()));
     }
 
     RecordsFile file;
@@ -148,7 +146,7 @@ RecordsFile RecordsFile::parse(const QByteArray& bytes) {
         if (rows.isUndefined())
             continue;
         if (!rows.isArray())
-            fail(QStringLiteral("%1: not a list of rows").arg(def.name));
+            throw RecordError(QStringLiteral("%1: not a list of rows").arg(def.name));
         records_format::TableRows t{&def, {}};
         const QJsonArray array = rows.toArray();
         ColumnIndex index;
@@ -168,14 +166,14 @@ RecordsFile RecordsFile::load(const QString& path) {
     const QString name = QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
     QFile f(path);
     if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
-        fail(QStringLiteral("Can not read %1: %2")
-                 .arg(name,
-                      QFileInfo::exists(path) ? f.errorString() : QStringLiteral("no such file")));
+        throw RecordError(QStringLiteral("Can not read %1: %2")
+                              .arg(name, QFileInfo::exists(path) ? f.errorString()
+                                                                 : QStringLiteral("no such file")));
     const QByteArray bytes = f.readAll();
     try {
         return parse(bytes);
     } catch (const RecordError& e) {
-        fail(QStringLiteral("%1: %2").arg(name, QString::fromStdString(e.what())));
+        throw RecordError(QStringLiteral("%1: %2").arg(name, QString::fromStdString(e.what())));
     }
 }
 

@@ -13,16 +13,12 @@ namespace {
 
 using records_format::TableRows;
 
-[[noreturn]] void fail(const QString& text) {
-    throw RecordError(text.toStdString());
-}
-
 int columnIndex(const schema::TableDef& def, const QString& name) {
     for (int c = 0; c < def.columns.size(); ++c) {
         if (def.columns[c].name == name)
             return c;
     }
-    fail(QStringLiteral("The table %1 has no column %2").arg(def.name, name));
+    throw RecordError(QStringLiteral("The table %1 has no column %2").arg(def.name, name));
 }
 
 // The values that name a record, as one text: a row's identity among the table's rows.
@@ -186,10 +182,10 @@ TableChange monitorSlots(RecordsConnection& db, const TableRows& file, bool add,
         const qint64 slot = file.rows[r][order].toLongLong();
         const auto rows = bySlot.constFind(slot);
         if (rows == bySlot.constEnd())
-            fail(QStringLiteral("%1 row %2: the database has no slot with Order %3")
-                     .arg(def.name)
-                     .arg(r + 1)
-                     .arg(slot));
+            throw RecordError(QStringLiteral("%1 row %2: the database has no slot with Order %3")
+                                  .arg(def.name)
+                                  .arg(r + 1)
+                                  .arg(slot));
         for (int i : *rows)
             wanted[i] = {file.rows[r][address], file.rows[r][channel]};
     }
@@ -233,9 +229,9 @@ Result apply(RecordsConnection& db, const QList<const TableRows*>& tables, bool 
 QList<const TableRows*> chosen(const RecordsFile& file, const Options& options) {
     for (const QString& name : options.tables) {
         if (!schema::findTable(name))
-            fail(QStringLiteral("there is no table \"%1\"").arg(name));
+            throw RecordError(QStringLiteral("there is no table \"%1\"").arg(name));
         if (!file.find(name))
-            fail(QStringLiteral("the file has no table \"%1\"").arg(name));
+            throw RecordError(QStringLiteral("the file has no table \"%1\"").arg(name));
     }
     QList<const TableRows*> out;
     for (const TableRows& t : file.tables()) {

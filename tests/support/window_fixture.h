@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/main_window.h"
-#include "commands/prompt_service.h"
+#include "widgets/prompt_service.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "records/schema.h"

@@ -1,0 +1,81 @@
+#include "protocol/timer_rows.h"
+
+#include "records/record_table.h"
+
+namespace timing {
+
+namespace {
+const QString kTimer = QStringLiteral("Timer_Order");
+const QString kTime = QStringLiteral("Time");
+const QString kMode = QStringLiteral("Timer_Mode");
+const QString kEvent = QStringLiteral("Event_Order");
+const QString kAddress = QStringLiteral("Address");
+const QString kChannel = QStringLiteral("Channel");
+const QString kParameter = QStringLiteral("Parameter");
+const QString kAction = QStringLiteral("Action");
+const QString kNoTime = QStringLiteral("------");
+const QString kInvalid = QStringLiteral("Invalid");
+constexpr int kNoValue = 255;
+} // namespace
+
+namespace timer {
+void writeReadRow(RecordTable& t, int index, const ReadRow& row) {
+    t.setField(kTimer, index + 1);
+    // An unknown mode byte leaves the row's mode as it was.
+    if (row.mode)
+        t.setField(kMode, *row.mode);
+    t.setField(kTime, row.time);
+}
+
+void writeDeleteRow(RecordTable& t, int index) {
+    t.setField(kTimer, index + 1);
+    t.setField(kTime, kNoTime);
+    t.setField(kMode, kInvalid);
+}
+
+bool isRowOf(const RecordTable& t, int timerNo) {
+    return t.fieldInt(kTimer) == timerNo;
+}
+
+void writeSetRow(RecordTable& t, int timerNo, const QString& modeText, const QString& timeText) {
+    t.setField(kTimer, timerNo);
+    t.setField(kMode, modeText);
+    t.setField(kTime, modeText == kInvalid ? kNoTime : timeText);
+}
+} // namespace timer
+
+namespace event {
+void writeReadRow(RecordTable& t, int timerNo, int index, const Record& record) {
+    t.setField(kTimer, timerNo);
+    t.setField(kEvent, index + 1);
+    t.setField(kAddress, record.address);
+    t.setField(kChannel, record.channel);
+    t.setField(kParameter, record.parameter);
+    t.setField(kAction, record.action);
+}
+
+void writeDeleteRow(RecordTable& t, int timerNo, int index) {
+    t.setField(kTimer, timerNo);
+    t.setField(kEvent, index + 1);
+    t.setField(kAction, kInvalid);
+    t.setField(kAddress, kNoValue);
+    t.setField(kChannel, kNoValue);
+    t.setField(kParameter, kNoValue);
+}
+
+bool isRowOf(const RecordTable& t, int timerNo, int eventNo) {
+    return t.fieldInt(kTimer) == timerNo && t.fieldInt(kEvent) == eventNo;
+}
+
+void writeSetRow(RecordTable& t, const SetRow& row) {
+    t.setField(kTimer, row.timerNo);
+    t.setField(kEvent, row.eventNo);
+    t.setField(kAction, row.action);
+    const bool invalid = row.action == kInvalid;
+    t.setField(kAddress, invalid ? kNoValue : row.address);
+    t.setField(kChannel, invalid ? kNoValue : row.channel);
+    t.setField(kParameter, invalid ? kNoValue : row.parameter);
+}
+} // namespace event
+
+} // namespace timing

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "protocol/timer_requests.h"
+
+class RecordTable;
+
+// What the read and delete steps of the timer and event sequences write into the current
+// row of "Timer Records" / "Event Records". The window and the command line write the same.
+namespace timing {
+
+namespace timer {
+// `index` is the 0-based timer number of the step.
+void writeReadRow(RecordTable& t, int index, const ReadRow& row);
+void writeDeleteRow(RecordTable& t, int index);
+// A confirmed Set: the row of timer `timerNo` with the mode list's text and, unless the mode
+// is "Invalid", the time text the tab shows.
+bool isRowOf(const RecordTable& t, int timerNo);
+void writeSetRow(RecordTable& t, int timerNo, const QString& modeText, const QString& timeText);
+} // namespace timer
+
+namespace event {
+// `timerNo` is the timer (1..32) whose events the sequence walks, `index` the 0-based event.
+void writeReadRow(RecordTable& t, int timerNo, int index, const Record& record);
+void writeDeleteRow(RecordTable& t, int timerNo, int index);
+// A confirmed Set: the row holds the spin values for every action ("Invalid" aside), also
+// where the request sent fixed bytes.
+struct SetRow {
+    int timerNo = 1;
+    int eventNo = 1;
+    QString action;
+    int address = 1;
+    int channel = 1;
+    int parameter = 0;
+};
+bool isRowOf(const RecordTable& t, int timerNo, int eventNo);
+void writeSetRow(RecordTable& t, const SetRow& row);
+} // namespace event
+
+} // namespace timing
