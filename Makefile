@@ -4,6 +4,8 @@ ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
 RUN_DIR    ?= run
 JOBS       ?= $(shell nproc)
+# The tests mostly wait on the wire and the simulator: run twice as many as there are cores.
+TEST_JOBS  ?= $(shell echo $$(( $$(nproc) * 2 )))
 FUZZ_SECONDS ?= 20
 PREFIX     ?= /usr/local
 
@@ -55,13 +57,13 @@ test: test-unit test-sanitize fuzz
 # The package is made after the build, never beside it in the same build folder.
 test-unit: build
 	@$(MAKE) --no-print-directory package
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(BUILD) --output-on-failure -j $(TEST_JOBS)
 
 test-sanitize: deps
 	@cmake -S . -B $(ASAN_BUILD) -G "$(call generator,$(ASAN_BUILD))" -DCMAKE_BUILD_TYPE=Debug \
 	  -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1" -DVELM_SANITIZE=ON >/dev/null
 	@cmake --build $(ASAN_BUILD) -j $(JOBS)
-	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(TEST_JOBS)
 
 fuzz: deps
 	@tools/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)

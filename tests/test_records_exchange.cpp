@@ -311,13 +311,22 @@ void TestRecordsExchange::csvCells() {
                                  {qint64(4), QVariant(), "comma, \"quote\""},
                                  {qint64(-1), qint64(2), "line\r\nbreak"},
                                  {QVariant(), qint64(3), ""},
-                                 {"text in a number", qint64(4), "Küche"}}};
+                                 {"text in a number", qint64(4), "Küche"},
+                                 {qint64(5), qint64(5), "=HYPERLINK(\"x\")"},
+                                 {"-1", qint64(6), "+1"},
+                                 {qint64(7), qint64(7), "@cmd|' /c calc'!A0"},
+                                 {qint64(8), qint64(8), "\tTab"}}};
     QCOMPARE(records_export::csv(t), QByteArray("\xEF\xBB\xBFModule_Addr,IR_No,Information\r\n"
                                                 "4,1,plain\r\n"
                                                 "4,,\"comma, \"\"quote\"\"\"\r\n"
                                                 "-1,2,\"line\r\nbreak\"\r\n"
                                                 ",3,\"\"\r\n"
-                                                "text in a number,4,Küche\r\n"));
+                                                "text in a number,4,Küche\r\n"
+                                                // formula-like texts are guarded, numbers not
+                                                "5,5,\"'=HYPERLINK(\"\"x\"\")\"\r\n"
+                                                "'-1,6,'+1\r\n"
+                                                "7,7,'@cmd|' /c calc'!A0\r\n"
+                                                "8,8,'\tTab\r\n"));
     const QStringList written =
         records_export::saveCsv(records_export::read(db()), m_dir->filePath("csv"));
     QCOMPARE(written.size(), 6);

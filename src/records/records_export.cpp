@@ -62,8 +62,12 @@ void appendJsonValue(QByteArray& out, const QVariant& v) {
 void appendCsvField(QByteArray& out, const QVariant& v, bool integer) {
     if (v.isNull())
         return;
-    const QString text = v.toString();
+    QString text = v.toString();
     const bool plainNumber = integer && v.typeId() == QMetaType::LongLong;
+    // A spreadsheet runs a cell that begins like a formula ("=HYPERLINK(...)"); a leading '
+    // makes it show as the text it is. Numbers stay numbers.
+    if (!plainNumber && !text.isEmpty() && QStringLiteral("=+-@\t\r").contains(text.front()))
+        text.prepend(u'\'');
     const bool quote =
         !plainNumber && (text.isEmpty() || text.contains(u',') || text.contains(u'"') ||
                          text.contains(u'\n') || text.contains(u'\r'));
