@@ -175,7 +175,6 @@ private:
     // What the next send awaits, and the innermost exchange waiting on the socket.
     Awaited m_next;
     Awaited* m_waiting = nullptr;
-    bool m_socketBusy = false;
     // Until the next request: late answers to a bus switch request come from any address.
     bool m_anySender = false;
 };
