@@ -37,12 +37,6 @@ void ReplyOwnership::endAll() {
     m_pending.clear();
 }
 
-bool ReplyOwnership::setPending(int key) const {
-    const auto it = m_pending.find(key);
-    return it != m_pending.end() && it->second.kind == Awaiting::Set &&
-           (it->second.deadline < 0 || m_clock.elapsed() <= it->second.deadline);
-}
-
 Awaiting ReplyOwnership::answer(int key, quint8 module, bool sequenceRunning) {
     // A job's replies are its own: they answer nothing of the window's, and end nothing.
     if (!m_job.isEmpty())

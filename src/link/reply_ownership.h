@@ -61,7 +61,6 @@ public:
     void endAll();
 
     bool sequenceUses(int key) const { return m_sequencePairs.count(key) != 0; }
-    bool setPending(int key) const;
 
     // A reply with this pair came (any status) from `module`: what it answers. The
     // expectation ends here, unless the reply came from another module than the request
