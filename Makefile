@@ -36,11 +36,21 @@ programs: configure
 
 # Starts the tool in $(RUN_DIR), creating the record database there on first use, with the
 # simulated installation beside it (run-hardware: the tool alone).
-run: programs
+run: deps
+	@$(quiet_programs)
 	@tools/run.sh $(BUILD) $(RUN_DIR)
 
-run-hardware: programs
+run-hardware: deps
+	@$(quiet_programs)
 	@SIM=0 tools/run.sh $(BUILD) $(RUN_DIR)
+
+# The build before a start says one line; its whole output only when it fails.
+define quiet_programs
+echo "Building velm, velm-sim and velm-initdb in $(BUILD)/ ..."; \
+log=$$(mktemp); \
+if $(MAKE) --no-print-directory programs >$$log 2>&1; then rm -f $$log; \
+else cat $$log; rm -f $$log; echo "make: the build failed (its output is above)" >&2; exit 1; fi
+endef
 
 # Installs the programs, the menu entry and its icon under $(PREFIX) (DESTDIR is honoured).
 install: configure

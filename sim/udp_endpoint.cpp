@@ -34,8 +34,10 @@ bool UdpEndpoint::listen(const QHostAddress& host, quint16 port, QString* error)
         *error = QStringLiteral("refusing %1: only loopback addresses").arg(host.toString());
         return false;
     }
-    if (!m_socket.bind(host, port)) {
-        *error = m_socket.errorString();
+    // Without sharing: a second simulator on the same port must fail, not split the requests
+    // with the first.
+    if (!m_socket.bind(host, port, QAbstractSocket::DontShareAddress)) {
+        *error = QStringLiteral("port %1: %2").arg(port).arg(m_socket.errorString());
         return false;
     }
     return true;

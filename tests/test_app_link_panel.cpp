@@ -16,6 +16,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 namespace {
@@ -47,12 +48,13 @@ class TestLinkPanel : public QObject {
     std::unique_ptr<TForm1> m_window;
 
     QString status() { return child<QLabel>(*m_window, "StatusPanel")->text(); }
+    QString linkState() { return child<QLabel>(*m_window, "LinkStatePanel")->text(); }
 
 private slots:
     void init() {
         m_prompts = std::make_unique<ScriptedPrompts>();
         m_window = std::make_unique<TForm1>(*m_prompts, QStringLiteral("/nonexistent/VELM.mdb"));
-        m_prompts->messages.clear();
+        m_prompts->clear();
         // Never talk to the factory address of the bus switch from a test.
         child<QLineEdit>(*m_window, "Edit4")->setText(QStringLiteral("127.0.0.1"));
     }
@@ -112,17 +114,22 @@ private slots:
 
     void serialCreateFails_data() {
         QTest::addColumn<QString>("device");
-        QTest::newRow("missing device") << QStringLiteral("/dev/velm-no-such-port");
-        QTest::newRow("not a serial device") << QStringLiteral("/dev/null");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("missing device") << QStringLiteral("/dev/velm-no-such-port")
+                                        << QStringLiteral("/dev/velm-no-such-port does not exist");
+        QTest::newRow("not a serial device")
+            << QStringLiteral("/dev/null") << QStringLiteral("/dev/null is not a serial port");
     }
 
     void serialCreateFails() {
         QFETCH(QString, device);
+        QFETCH(QString, detail);
         qputenv("VELM_COM5", device.toLocal8Bit());
         child<QComboBox>(*m_window, "ComboBox5")->setCurrentIndex(4);
         auto* button = child<QPushButton>(*m_window, "Button10");
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(m_prompts->messages, QStringList{"Error!"});
+        QVERIFY2(m_prompts->details.value(0).contains(detail), qPrintable(m_prompts->details.value(0)));
         QCOMPARE(button->text(), QStringLiteral("Create"));
         QVERIFY(child<QWidget>(*m_window, "ComboBox5")->isEnabled());
         QVERIFY(!m_window->bus().comm().isOpen());
@@ -151,14 +158,19 @@ private slots:
     void networkCreateFails_data() {
         QTest::addColumn<QString>("remotePort");
         QTest::addColumn<QString>("localPort");
-        QTest::newRow("empty remote port") << QString() << QString::number(freeUdpPort());
-        QTest::newRow("empty local port") << QStringLiteral("2001") << QString();
-        QTest::newRow("local port in use") << QStringLiteral("2001") << QStringLiteral("IN_USE");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("empty remote port")
+            << QString() << QString::number(freeUdpPort()) << QStringLiteral("not a port number");
+        QTest::newRow("empty local port")
+            << QStringLiteral("2001") << QString() << QStringLiteral("not a port number");
+        QTest::newRow("local port in use")
+            << QStringLiteral("2001") << QStringLiteral("IN_USE") << QStringLiteral("is in use");
     }
 
     void networkCreateFails() {
         QFETCH(QString, remotePort);
         QFETCH(QString, localPort);
+        QFETCH(QString, detail);
         QUdpSocket holder;
         if (localPort == QLatin1String("IN_USE")) {
             QVERIFY(holder.bind(QHostAddress::AnyIPv4, 0));
@@ -169,6 +181,7 @@ private slots:
         auto* button = child<QPushButton>(*m_window, "Button32");
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(m_prompts->messages, QStringList{"Error!"});
+        QVERIFY2(m_prompts->details.value(0).contains(detail), qPrintable(m_prompts->details.value(0)));
         QCOMPARE(button->text(), QStringLiteral("Create"));
         QVERIFY(!m_window->bus().udp().isActive());
         QVERIFY(child<QWidget>(*m_window, "Edit6")->isEnabled());
@@ -183,6 +196,58 @@ private slots:
         QVERIFY(m_window->bus().comm().isOpen());
         QVERIFY(m_window->bus().udp().isActive());
         QCOMPARE(m_prompts->messages, QStringList());
+        QCOMPARE(linkState(), QStringLiteral("Requests go over COM1: open."));
+        child<QRadioButton>(*m_window, "RadioButton1")->setChecked(true);
+        QVERIFY(linkState().startsWith(QStringLiteral("Requests go over the network to 127.0.0.1:")));
+        // Closing the serial link clears the status panel, but the area beside it still says
+        // that the network link is open.
+        QTest::mouseClick(child<QPushButton>(*m_window, "Button10"), Qt::LeftButton);
+        QCOMPARE(status(), QString());
+        QVERIFY(linkState().endsWith(QStringLiteral(": open.")));
+    }
+
+    // A request that could not go out, and one that nobody answered, say so beside the
+    // status panel; the traffic log keeps its one "Send" line either way.
+    void requestsWithoutAnOutcomeSaySo() {
+        auto* on = child<QPushButton>(*m_window, "Button2");
+        on->click();
+        QCOMPARE(linkState(), QStringLiteral("Requests go over the serial line: not open.  Not "
+                                             "sent: the serial link is not open (\"Create\" "
+                                             "beside \"Com\" opens it)."));
+        QUdpSocket silent; // a gateway that never answers
+        QVERIFY(silent.bind(QHostAddress::LocalHost, 0));
+        child<QLineEdit>(*m_window, "Edit5")->setText(QString::number(silent.localPort()));
+        child<QLineEdit>(*m_window, "Edit6")->setText(QString::number(freeUdpPort()));
+        child<QRadioButton>(*m_window, "RadioButton1")->setChecked(true);
+        QTest::mouseClick(child<QPushButton>(*m_window, "Button32"), Qt::LeftButton);
+        on->click();
+        QVERIFY2(linkState().endsWith(QStringLiteral("Module 1 did not answer within 1000 ms.")),
+                 qPrintable(linkState()));
+        QCOMPARE(m_prompts->messages, QStringList());
+
+        // During the wait nothing but repaints is handled: a due timer waits for the loop, and
+        // a click made meanwhile (queued) is dropped, not run after the wait.
+        auto* off = child<QPushButton>(*m_window, "Button3");
+        m_window->pages()->setCurrentIndex(2); // "Light Control"
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        bool timerRan = false;
+        QTimer::singleShot(0, this, [&] { timerRan = true; });
+        int offClicks = 0;
+        connect(off, &QPushButton::clicked, this, [&] { ++offClicks; });
+        // As the window system delivers a click: to the window, at the button's place.
+        const QPointF at = off->mapTo(m_window.get(), off->rect().center());
+        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+            QCoreApplication::postEvent(m_window->windowHandle(),
+                                        new QMouseEvent(type, at, m_window->mapToGlobal(at),
+                                                        Qt::LeftButton, Qt::LeftButton,
+                                                        Qt::NoModifier));
+        on->click();
+        QVERIFY(!timerRan);
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QCoreApplication::processEvents();
+        QVERIFY(timerRan);
+        QCOMPARE(offClicks, 0);
     }
 
     void keyFiltersOnTheBand_data() {

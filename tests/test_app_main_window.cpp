@@ -5,7 +5,10 @@
 #include "link/time_delay.h"
 #include "widgets/prompt_service.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QWindow>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -77,6 +80,31 @@ private slots:
         QCOMPARE(window.bus().readTimer().interval(), 5000);
     }
 
+    // Help > About names the version and the record file; File > Quit closes the window;
+    // "Now" puts the computer's time into "Time(set)".
+    void menusAndNow() {
+        QTemporaryDir dir;
+        ScriptedPrompts prompts;
+        const QString file = dir.filePath(QStringLiteral("VELM.mdb"));
+        TForm1 window(prompts, file);
+        prompts.clear();
+        window.findChild<QAction*>(QStringLiteral("AboutVelm"))->trigger();
+        QCOMPARE(prompts.messages, QStringList{QStringLiteral("VELM " VELM_VERSION)});
+        QVERIFY(prompts.details.value(0).contains(QStringLiteral("Record file: ") + file));
+        window.show();
+        window.findChild<QAction*>(QStringLiteral("Quit"))->trigger();
+        QVERIFY(!window.isVisible());
+
+        auto* time = window.findChild<QLineEdit*>(QStringLiteral("MaskEdit2"));
+        time->setText(QStringLiteral("00:00:00"));
+        window.findChild<QPushButton*>(QStringLiteral("ButtonClockNow"))->click();
+        const QTime shown = QTime::fromString(time->text(), QStringLiteral("hh:mm:ss"));
+        QVERIFY(qAbs(shown.secsTo(QTime::currentTime())) < 60 ||
+                qAbs(shown.secsTo(QTime::currentTime())) > 86340); // around midnight
+        QCOMPARE(window.findChild<QDateEdit*>(QStringLiteral("DateTimePicker2"))->date(),
+                 QDate::currentDate());
+    }
+
     void processingDialog() {
         ScriptedPrompts prompts;
         TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
@@ -84,6 +112,8 @@ private slots:
         QCOMPARE(form2.objectName(), QStringLiteral("Form2"));
         QCOMPARE(form2.size(), QSize(337, 139));
         QVERIFY(form2.windowTitle().isEmpty());
+        // ... but its title bar names the tool, not the program file.
+        QCOMPARE(form2.windowHandle()->title(), QStringLiteral("VELM"));
         // Form2 lives inside the main window's object tree: its Label1 must be the only one.
         const auto labels = window.findChildren<QLabel*>(QStringLiteral("Label1"));
         QCOMPARE(labels.size(), 1);

@@ -43,6 +43,43 @@ LinkPanel::LinkPanel(PromptService& prompts, QWidget* parent)
     auto* modes = new QButtonGroup(this);
     modes->addButton(m_serialMode);
     modes->addButton(m_networkMode);
+    connect(m_networkMode, &QRadioButton::toggled, this, [this] {
+        m_notice.clear();
+        showLinkState();
+    });
+}
+
+void LinkPanel::attach(Bus* bus) {
+    m_bus = bus;
+    connect(bus, &Bus::requestNotice, this, [this](const QString& text) {
+        m_notice = text;
+        showLinkState();
+    });
+}
+
+void LinkPanel::setStatusLabels(QLabel* status, QLabel* linkState) {
+    m_status = status;
+    m_linkState = linkState;
+    showLinkState();
+}
+
+void LinkPanel::showLinkState() {
+    if (!m_linkState || !m_bus)
+        return;
+    QString text;
+    if (networkMode()) {
+        const QString where = QStringLiteral("%1:%2").arg(m_remoteIp->text(), m_remotePort->text());
+        text = m_bus->udp().isActive()
+                   ? QStringLiteral("Requests go over the network to %1: open.").arg(where)
+                   : QStringLiteral("Requests go over the network: not open.");
+    } else {
+        text = m_bus->comm().isOpen()
+                   ? QStringLiteral("Requests go over %1: open.").arg(m_com->currentText())
+                   : QStringLiteral("Requests go over the serial line: not open.");
+    }
+    if (!m_notice.isEmpty())
+        text += QStringLiteral("  ") + m_notice;
+    m_linkState->setText(text);
 }
 
 void LinkPanel::fillLocalIp() {
@@ -144,8 +181,8 @@ void LinkPanel::Button10Click() {
         comm.StopBits = TComm::TStopBits(m_stopBits->currentIndex());
         try {
             comm.OpenPort();
-        } catch (const ECommsError&) {
-            m_prompts.message(QStringLiteral("Error!"));
+        } catch (const ECommsError& e) {
+            m_prompts.message(QStringLiteral("Error!"), e.detail());
             return;
         }
         setStatus(QStringLiteral("Com is running!"));
@@ -157,6 +194,8 @@ void LinkPanel::Button10Click() {
         m_serialButton->setText(kCreate);
         setSerialControlsEnabled(true);
     }
+    m_notice.clear();
+    showLinkState();
 }
 
 void LinkPanel::Button32Click() {
@@ -165,17 +204,20 @@ void LinkPanel::Button32Click() {
         quint16 remotePort = 0;
         quint16 localPort = 0;
         udp.remoteHost = m_remoteIp->text();
-        if (!portValue(m_remotePort->text(), &remotePort) ||
-            !portValue(m_localPort->text(), &localPort)) {
+        const bool remoteOk = portValue(m_remotePort->text(), &remotePort);
+        if (!remoteOk || !portValue(m_localPort->text(), &localPort)) {
             udp.close();
-            m_prompts.message(QStringLiteral("Error!"));
+            m_prompts.message(QStringLiteral("Error!"),
+                              QStringLiteral("\"%1\" is not a port number: type 0 to 65535.")
+                                  .arg(remoteOk ? m_localPort->text() : m_remotePort->text()));
             return;
         }
         udp.remotePort = remotePort;
         udp.localPort = localPort;
         if (!udp.open()) {
+            const QString why = udp.openFailure();
             udp.close();
-            m_prompts.message(QStringLiteral("Error!"));
+            m_prompts.message(QStringLiteral("Error!"), why);
             return;
         }
         m_networkButton->setText(kClose);
@@ -187,6 +229,8 @@ void LinkPanel::Button32Click() {
         m_networkButton->setText(kCreate);
         setNetworkControlsEnabled(true);
     }
+    m_notice.clear();
+    showLinkState();
 }
 
 void LinkPanel::setSerialControlsEnabled(bool enabled) {

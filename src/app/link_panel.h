@@ -23,9 +23,11 @@ public:
     static constexpr const char* kDefaultRemoteIp = "192.168.10.250";
 
     LinkPanel(PromptService& prompts, QWidget* parent);
-    void attach(Bus* bus) { m_bus = bus; }
-    // The status panel of the bottom band shows the link state.
-    void setStatusLabel(QLabel* label) { m_status = label; }
+    void attach(Bus* bus);
+    // The status panel of the bottom band shows the link state; the area beside it says which
+    // link requests use, whether it is open, and what became of a request the log cannot
+    // account for (not sent, not answered).
+    void setStatusLabels(QLabel* status, QLabel* linkState);
 
     bool networkMode() const override;
     bool extensionChannel() const override;
@@ -46,11 +48,14 @@ private:
     void setSerialControlsEnabled(bool enabled);
     void setNetworkControlsEnabled(bool enabled);
     void setStatus(const QString& text);
+    void showLinkState();
     static QString localAddress();
 
     PromptService& m_prompts;
     Bus* m_bus = nullptr;
     QLabel* m_status = nullptr;
+    QLabel* m_linkState = nullptr;
+    QString m_notice;
     QComboBox* m_com = nullptr;
     QComboBox* m_baud = nullptr;
     QComboBox* m_byteSize = nullptr;

@@ -2,6 +2,7 @@
 #include "app/message_prompts.h"
 
 #include <QApplication>
+#include <QIcon>
 
 #include <cstdio>
 #include <exception>
@@ -11,6 +12,9 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     // The menu entry velm.desktop and its icon belong to this window.
     QGuiApplication::setDesktopFileName(QStringLiteral("velm"));
+    QIcon icon(QStringLiteral(":/velm/velm.svg"));
+    icon.addFile(QStringLiteral(":/velm/hicolor/64x64/velm.png"));
+    QApplication::setWindowIcon(icon);
     MessagePrompts prompts;
     std::unique_ptr<TForm1> window;
     try {

@@ -1,7 +1,9 @@
 #include "app/main_window.h"
 
 #include "app/families.h"
+#include "app/help_menu.h"
 #include "app/link_panel.h"
+#include "app/network_wait.h"
 #include "app/page_layout.h"
 #include "app/processing_dialog.h"
 #include "app/records_menu.h"
@@ -61,9 +63,10 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
 
     m_bus = std::make_unique<Bus>(*m_linkPanel);
     m_linkPanel->attach(m_bus.get());
-    m_linkPanel->setStatusLabel(m_status);
+    m_linkPanel->setStatusLabels(m_status, m_linkState);
     m_form2 = new TForm2(this);
     m_bus->setProcessingView(m_form2);
+    m_bus->setWaitView(new NetworkWait(this));
     connect(m_form2, &TForm2::cancelled, m_bus.get(), &Bus::cancelSequence);
     connect(m_bus.get(), &Bus::logLine, this, &TForm1::appendLog);
     connect(m_bus.get(), &Bus::message, this, [this](const QString& text, const QString& detail) {
@@ -79,6 +82,7 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
     FormCreate(databaseFile);
     RecordsMenu::install(*this, m_records, prompts, databaseFile);
     ToolsMenu::install(this, *m_bus, prompts, databaseFile);
+    helpmenu::install(*this, prompts, databaseFile);
 }
 
 TForm1::~TForm1() {
@@ -118,6 +122,9 @@ QWidget* TForm1::buildLogBand() {
     m_status->setObjectName(QStringLiteral("StatusPanel"));
     m_status->setMinimumWidth(50);
     statusBar->addWidget(m_status);
+    m_linkState = new QLabel(statusBar);
+    m_linkState->setObjectName(QStringLiteral("LinkStatePanel"));
+    statusBar->addWidget(m_linkState, 1);
 
     auto* grid = new QGridLayout(band);
     grid->addWidget(m_memo, 0, 0);

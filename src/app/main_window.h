@@ -53,6 +53,7 @@ private:
     QTabWidget* m_pages = nullptr;
     QPlainTextEdit* m_memo = nullptr;
     QLabel* m_status = nullptr;
+    QLabel* m_linkState = nullptr;
     TForm2* m_form2 = nullptr;
     std::unique_ptr<FamilyContext> m_context;
     std::unique_ptr<Families> m_families;

@@ -7,11 +7,16 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 TForm2::TForm2(QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QString());
+    // The caption stays empty, but the title bar names the tool as every other box does
+    // (an empty caption would show the program's file name, "velm").
+    create();
+    windowHandle()->setTitle(QStringLiteral("VELM"));
     setFixedSize(337, 139);
     move(647, 265);
 

@@ -60,6 +60,11 @@ RecordsMenu::RecordsMenu(QMainWindow& window, RecordStore& records, PromptServic
         action->setObjectName(QString::fromLatin1(item.name));
         connect(action, &QAction::triggered, this, item.handler);
     }
+    m_menu->addSeparator();
+    QAction* quit = m_menu->addAction(QStringLiteral("Quit"));
+    quit->setObjectName(QStringLiteral("Quit"));
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, &window, &QWidget::close);
 }
 
 bool RecordsMenu::postPending() {

@@ -90,6 +90,10 @@ QGroupBox* TimerFamily::buildClockGroup(QWidget* parent) {
     m_readTime = readOnly(form::edit(group, QStringLiteral("Edit39")));
     auto* set = form::button(group, QStringLiteral("Button43"), QStringLiteral("Set"));
     auto* read = form::button(group, QStringLiteral("Button42"), QStringLiteral("Read"));
+    // Not in the original window: "Time(set)" holds the moment the tool started, and a clock set
+    // an hour later would be an hour wrong.
+    auto* now = form::button(group, QStringLiteral("ButtonClockNow"), QStringLiteral("Now"));
+    now->setToolTip(QStringLiteral("Put this computer's date and time into \"Time(set)\""));
     form::keepWidth(m_clockDate);
     for (QLineEdit* e : {m_clockTime, m_readTime})
         form::fitWidth(e, QStringLiteral("88:88:88"));
@@ -102,7 +106,7 @@ QGroupBox* TimerFamily::buildClockGroup(QWidget* parent) {
     form::row(grid, 0, 0, QStringLiteral("LabelSpinEdit30"), QStringLiteral("Module Addr. :"),
               m_module);
     form::row(grid, 1, 0, QStringLiteral("LabelDateTimePicker2"), QStringLiteral("Time(set) :"),
-              fieldRow(group, {m_clockDate, m_clockTime, m_clockWeekday}));
+              fieldRow(group, {m_clockDate, m_clockTime, m_clockWeekday, now}));
     grid->addWidget(set, 1, 2);
     form::row(grid, 2, 0, QStringLiteral("LabelEdit38"), QStringLiteral("Time(Read) :"),
               fieldRow(group, {m_readDate, m_readWeekday, m_readTime}));
@@ -112,6 +116,8 @@ QGroupBox* TimerFamily::buildClockGroup(QWidget* parent) {
             [this] { runClick(m_ctx.prompts, [this] { Button43Click(); }); });
     connect(read, &QPushButton::clicked, this,
             [this] { runClick(m_ctx.prompts, [this] { Button42Click(); }); });
+    connect(now, &QPushButton::clicked, this,
+            [this] { setClockFields(QDateTime::currentDateTime()); });
     return group;
 }
 
@@ -170,13 +176,16 @@ void TimerFamily::registerReplies() {
 }
 
 void TimerFamily::initialiseClockFields(const QDateTime& now) {
-    m_clockDate->setDate(now.date());
+    setClockFields(now);
     m_timerDate->setDate(now.date());
-    m_clockWeekday->setText(timing::weekdayName(timing::weekdayOf(now.date())));
     m_timerWeekday->setText(m_clockWeekday->text());
-    const QString time = now.toString(QStringLiteral("hh:mm:ss"));
-    m_clockTime->setText(time);
-    m_timerTime->setText(time);
+    m_timerTime->setText(m_clockTime->text());
+}
+
+void TimerFamily::setClockFields(const QDateTime& now) {
+    m_clockDate->setDate(now.date());
+    m_clockWeekday->setText(timing::weekdayName(timing::weekdayOf(now.date())));
+    m_clockTime->setText(now.toString(QStringLiteral("hh:mm:ss")));
 }
 
 int TimerFamily::module() const {

@@ -22,6 +22,8 @@ public:
 
     // Start-up: both dates and both times to now, and the weekday names beside them.
     void initialiseClockFields(const QDateTime& now);
+    // "Now": the computer's date and time into "Time(set)".
+    void setClockFields(const QDateTime& now);
 
     void Button43Click(); // clock "Set"
     void Button42Click(); // clock "Read"

@@ -49,6 +49,9 @@ bool AuditReport::allSame() const {
 
 QString AuditReport::summary() const {
     using V = AuditItem::Verdict;
+    // Scenes and IR codes have no read: an audit of nothing else checked nothing.
+    if (allSame() && items.isEmpty())
+        return QStringLiteral("Module %1: nothing could be read back to check.").arg(module);
     if (allSame())
         return QStringLiteral("Module %1: all %2 records agree.").arg(module).arg(items.size());
     QStringList parts;

@@ -6,11 +6,14 @@
 #include <QElapsedTimer>
 #include <QScopeGuard>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
 
 const QString kCommunicationError = QStringLiteral("Communication Error！");
+// How long the network wait blocks before the window may repaint.
+constexpr qint64 kPaintSliceMs = 40;
 const QString kTimeout = QStringLiteral("Timeout！");
 
 constexpr int kWatchdogMs = 5000;
@@ -171,10 +174,17 @@ void Bus::SendDataDeal() {
     if (network) {
         transmit(frame, currentReplyWait(), awaited);
     } else {
-        // The driver copies the block; a closed port refuses it, which is not reported.
-        m_comm.QueueWrite(reinterpret_cast<const quint8*>(frame.constData()),
-                          quint16(frame.size()));
+        queueSerial(frame);
     }
+}
+
+void Bus::queueSerial(const QByteArray& frame) {
+    // The driver copies the block; a closed port refuses it, which the log does not show.
+    const bool queued =
+        m_comm.QueueWrite(reinterpret_cast<const quint8*>(frame.constData()), quint16(frame.size()));
+    emit requestNotice(queued ? QString()
+                              : QStringLiteral("Not sent: the serial link is not open (\"Create\" "
+                                               "beside \"Com\" opens it)."));
 }
 
 void Bus::SendBindDataDeal() {
@@ -190,8 +200,7 @@ void Bus::SendBindDataDeal() {
     if (m_settings.networkMode())
         transmit(frame, m_state.LongReplyWait == 1 ? kLongReplyWaitMs : m_replyWaitMs, awaited);
     else
-        m_comm.QueueWrite(reinterpret_cast<const quint8*>(frame.constData()),
-                          quint16(frame.size()));
+        queueSerial(frame);
 }
 
 void Bus::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
@@ -217,27 +226,55 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
                 sent = m_udp.send(frame);
         }
         if (!sent) {
+            emit requestNotice(
+                m_udp.isActive()
+                    ? QStringLiteral("Not sent: the network refused the request.")
+                    : QStringLiteral("Not sent: the network link is not open (\"Create\" "
+                                     "beside \"TCP/IP \" opens it)."));
             emit message(kCommunicationError);
             return;
         }
+        emit requestNotice(QString());
         m_waiting = &awaited;
+        WaitView* view = m_waitView;
+        if (view)
+            view->waitBegins();
+        const auto waited = qScopeGuard([view] {
+            if (view)
+                view->waitEnds();
+        });
         QElapsedTimer clock;
         clock.start();
         while (!awaited.seen) {
             const qint64 left = timeoutMs - clock.elapsed();
             if (left <= 0)
                 break;
+            // The window repaints between slices of the wait.
+            const qint64 slice = view ? std::min<qint64>(left, kPaintSliceMs) : left;
             bool received = true;
             QHostAddress sender;
-            const QByteArray datagram = m_udp.receive(int(left), &received, &sender);
+            const QByteArray datagram = m_udp.receive(int(slice), &received, &sender);
             if (!received) {
                 emit message(kCommunicationError);
                 return;
             }
-            if (sender.isNull())
+            if (sender.isNull()) {
+                if (slice < left) {
+                    view->waitGoesOn();
+                    continue;
+                }
                 break; // the wait is over
+            }
             if (senderAccepted(sender))
                 ReceiveDeal(datagram);
+        }
+        if (!awaited.seen) {
+            const bool anyModule = awaited.module == 0xFF || awaited.bind;
+            emit requestNotice(
+                anyModule ? QStringLiteral("No module answered within %1 ms.").arg(timeoutMs)
+                          : QStringLiteral("Module %1 did not answer within %2 ms.")
+                                .arg(awaited.module)
+                                .arg(timeoutMs));
         }
     } catch (const std::exception& e) {
         // The box keeps its text; the detail tells the technician that the tool itself (a

@@ -7,6 +7,7 @@
 #include "link/run_state.h"
 #include "link/tcomm.h"
 #include "link/udp_transport.h"
+#include "link/wait_view.h"
 
 #include <QObject>
 #include <QTimer>
@@ -48,6 +49,8 @@ public:
 
     void setProcessingView(ProcessingView* view) { m_processing = view; }
     ProcessingView* processingView() const { return m_processing; }
+    // The window's part in a network wait (none: the wait shows nothing).
+    void setWaitView(WaitView* view) { m_waitView = view; }
     bool processingVisible() const;
 
     // Long when network mode is selected or the extension channel is on.
@@ -127,6 +130,10 @@ signals:
     // A validated reply is in the reply area, about to be dispatched (bind-test frames too).
     // Status 1 is success; any other status has already ended a running sequence.
     void replyAccepted(const Reply& reply);
+    // What became of the request just sent when the traffic log cannot say it: empty when it
+    // went out, else that it could not go out (no open link for the mode) or that nobody
+    // answered it within the wait.
+    void requestNotice(const QString& text);
 
 public:
     struct Handler {
@@ -157,6 +164,7 @@ private:
     void transmit(const QByteArray& frame, int timeoutMs, Awaited awaited);
     bool senderAccepted(const QHostAddress& sender) const;
     void takeLateDatagrams();
+    void queueSerial(const QByteArray& frame);
     void resetUdpIfActive();
     void clearSequenceState();
 
@@ -167,6 +175,7 @@ private:
     UdpTransport m_udp;
     QTimer m_readTimer;
     ProcessingView* m_processing = nullptr;
+    WaitView* m_waitView = nullptr;
     int m_replyWaitMs = 1000;
     ReplyOwnership m_ownership;
     std::map<int, Handler> m_handlers;

@@ -18,6 +18,31 @@ constexpr int kModemPollMs = 100;
 
 CommWorker::CommWorker(std::shared_ptr<CommShared> shared) : m_shared(std::move(shared)) {}
 
+namespace {
+
+QString describeOpenFailure(const QString& path, QSerialPort::SerialPortError error,
+                            const QString& system) {
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("%1 does not exist. Check that the adapter is plugged in and "
+                              "choose its port under \"Com\".")
+            .arg(path);
+    case QSerialPort::PermissionError:
+        return QStringLiteral("%1: permission denied (%2). Join the group that owns the port "
+                              "(sudo adduser $USER dialout, then log in again), or close the "
+                              "program that holds it.")
+            .arg(path, system);
+    case QSerialPort::OpenError:
+        return QStringLiteral("%1 is in use: close the program that holds it.").arg(path);
+    case QSerialPort::UnsupportedOperationError:
+        return QStringLiteral("%1 is not a serial port.").arg(path);
+    default:
+        return QStringLiteral("%1: %2.").arg(path, system);
+    }
+}
+
+} // namespace
+
 CommWorker::~CommWorker() {
     closePort();
 }
@@ -26,9 +51,11 @@ CommWorker::OpenResult CommWorker::open(const QString& path, const CommLineSetti
                                         quint32 quietMs) {
     m_port = new QSerialPort(this);
     m_port->setPortName(path);
+    m_openFailure.clear();
     if (!m_port->open(QIODevice::ReadWrite)) {
         // A regular file or /dev/null opens but refuses the terminal calls.
         const bool notTerminal = m_port->error() == QSerialPort::UnsupportedOperationError;
+        m_openFailure = describeOpenFailure(path, m_port->error(), m_port->errorString());
         delete m_port;
         m_port = nullptr;
         return notTerminal ? OpenResult::NotACommDevice : OpenResult::OpenFailed;
@@ -45,6 +72,9 @@ CommWorker::OpenResult CommWorker::open(const QString& path, const CommLineSetti
     if (result == OpenResult::Opened && !m_port->isWritable())
         result = OpenResult::WriterFailed;
     if (result != OpenResult::Opened) {
+        m_openFailure = result == OpenResult::NotACommDevice
+                            ? QStringLiteral("%1 is not a serial port.").arg(path)
+                            : QStringLiteral("%1: %2.").arg(path, m_port->errorString());
         closePort();
         return result;
     }

@@ -43,6 +43,8 @@ public:
 
     // All of these run on the worker's thread.
     OpenResult open(const QString& path, const CommLineSettings& settings, quint32 quietMs);
+    // Why the last open failed, in words a technician can act on; empty after a success.
+    QString openFailure() const { return m_openFailure; }
     void applyLineSettings(const CommLineSettings& settings);
     void setQuietInterval(quint32 quietMs);
     void write(const QByteArray& block);
@@ -58,6 +60,7 @@ signals:
     void sendQueueEmptied();
 
 private:
+    QString m_openFailure;
     void onReadyRead();
     void onQuiet();
     void onBytesWritten();

@@ -141,9 +141,14 @@ void TComm::OpenPort() {
     const CommLineSettings settings = lineSettingsOf(*this);
     const quint32 quietMs = ReadIntervalTimeout;
     auto result = CommWorker::OpenResult::OpenFailed;
+    QString failure;
     // The caller learns the outcome at once, so the main thread waits for the worker here.
     const bool ran = QMetaObject::invokeMethod(
-        worker, [&] { result = worker->open(path, settings, quietMs); },
+        worker,
+        [&] {
+            result = worker->open(path, settings, quietMs);
+            failure = worker->openFailure();
+        },
         Qt::BlockingQueuedConnection);
 
     d->thread = std::move(thread);
@@ -156,13 +161,13 @@ void TComm::OpenPort() {
         throw ECommsError(QStringLiteral("Unable to create event"));
     switch (result) {
     case CommWorker::OpenResult::NotACommDevice:
-        throw ECommsError(QStringLiteral("File handle is not a comm handle "));
+        throw ECommsError(QStringLiteral("File handle is not a comm handle "), failure);
     case CommWorker::OpenResult::BufferFailed:
-        throw ECommsError(QStringLiteral("Cannot setup comm buffer"));
+        throw ECommsError(QStringLiteral("Cannot setup comm buffer"), failure);
     case CommWorker::OpenResult::WriterFailed:
-        throw ECommsError(QStringLiteral("Unable to create write thread"));
+        throw ECommsError(QStringLiteral("Unable to create write thread"), failure);
     default:
-        throw ECommsError(QStringLiteral("Error opening serial port"));
+        throw ECommsError(QStringLiteral("Error opening serial port"), failure);
     }
 }
 

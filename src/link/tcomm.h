@@ -11,15 +11,18 @@
 class QThread;
 class CommWorker;
 
-// Raised by OpenPort with one of its seven fixed messages.
+// Raised by OpenPort with one of its seven fixed messages; the detail says which device, what
+// the system answered and what to do about it.
 class ECommsError : public std::runtime_error {
 public:
-    explicit ECommsError(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
+    explicit ECommsError(const QString& message, const QString& detail = {})
+        : std::runtime_error(message.toStdString()), m_message(message), m_detail(detail) {}
     QString message() const { return m_message; }
+    QString detail() const { return m_detail; }
 
 private:
     QString m_message;
+    QString m_detail;
 };
 
 // The serial port component. Reading and writing run on a thread of their own, so that the

@@ -46,8 +46,16 @@ bool UdpTransport::open() {
     auto socket = std::make_unique<QUdpSocket>();
     // No ShareAddress (and no SO_REUSEADDR either): a local port that another socket holds
     // must fail here rather than split the gateway's answers between two programs.
-    if (!socket->bind(QHostAddress::AnyIPv4, localPort, QAbstractSocket::DontShareAddress))
+    m_openFailure.clear();
+    if (!socket->bind(QHostAddress::AnyIPv4, localPort, QAbstractSocket::DontShareAddress)) {
+        m_openFailure =
+            socket->error() == QAbstractSocket::AddressInUseError
+                ? QStringLiteral("Local port %1 is in use: close the program that holds it "
+                                 "(another VELM or velm-sim?) or choose another \"Local Port\".")
+                      .arg(localPort)
+                : QStringLiteral("Local port %1: %2.").arg(localPort).arg(socket->errorString());
         return false;
+    }
     adopt(std::move(socket));
     return true;
 }

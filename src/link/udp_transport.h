@@ -30,6 +30,8 @@ public:
 
     // Binds to localPort on every local address; false (and inactive) on failure.
     bool open();
+    // Why the last open failed, in words a technician can act on.
+    QString openFailure() const { return m_openFailure; }
     void close();
     // Deactivate, then activate again unbound (the system assigns a port at the next send);
     // waiting datagrams are lost.
@@ -54,4 +56,5 @@ private:
     std::unique_ptr<QUdpSocket> m_socket;
     QHostAddress m_remoteAddress;
     QTimer m_poll;
+    QString m_openFailure;
 };
