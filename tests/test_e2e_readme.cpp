@@ -92,6 +92,29 @@ class TestE2eReadme : public QObject {
     }
 
 private slots:
+    // `make run` with the simulator's UDP port taken: one line that names the port, no tool.
+    void makeRunStopsWhenTheSimulatorPortIsBusy() {
+        QUdpSocket holder;
+        QVERIFY(holder.bind(QHostAddress::LocalHost, 0, QUdpSocket::DontShareAddress));
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELM_SIM_PORT"), QString::number(holder.localPort()));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        run.setProcessEnvironment(env);
+        run.start(QStringLiteral("bash"), {QStringLiteral(VELM_SOURCE_DIR "/tools/run.sh"),
+                                           QStringLiteral(VELM_BUILD_DIR),
+                                           m_dir.filePath(QStringLiteral("busy-run"))});
+        const bool ended = run.waitForFinished(30000);
+        if (!ended)
+            run.kill();
+        QVERIFY2(ended, "the tool started without its simulator");
+        const QStringList lines = QString::fromUtf8(run.readAllStandardError()).trimmed().split('\n');
+        QVERIFY(run.exitCode() != 0);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines[0].contains(QStringLiteral("UDP port %1").arg(holder.localPort())),
+                 qPrintable(lines[0]));
+    }
+
     void cleanup() {
         m_window.reset();
         m_prompts.reset();
