@@ -211,7 +211,7 @@ private slots:
     void requestsWithoutAnOutcomeSaySo() {
         auto* on = child<QPushButton>(*m_window, "Button2");
         on->click();
-        QCOMPARE(linkState(), QStringLiteral("Requests go over the serial line: not open.  Not "
+        QCOMPARE(linkState(), QStringLiteral("Requests go over COM1: not open.  Not "
                                              "sent: the serial link is not open (\"Create\" "
                                              "beside \"Com\" opens it)."));
         QUdpSocket silent; // a gateway that never answers

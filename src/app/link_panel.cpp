@@ -47,6 +47,7 @@ LinkPanel::LinkPanel(PromptService& prompts, QWidget* parent)
         m_notice.clear();
         showLinkState();
     });
+    connect(m_com, &QComboBox::currentTextChanged, this, &LinkPanel::showLinkState);
 }
 
 void LinkPanel::attach(Bus* bus) {
@@ -73,9 +74,9 @@ void LinkPanel::showLinkState() {
                    ? QStringLiteral("Requests go over the network to %1: open.").arg(where)
                    : QStringLiteral("Requests go over the network: not open.");
     } else {
-        text = m_bus->comm().isOpen()
-                   ? QStringLiteral("Requests go over %1: open.").arg(m_com->currentText())
-                   : QStringLiteral("Requests go over the serial line: not open.");
+        text = QStringLiteral("Requests go over %1: %2.")
+                   .arg(m_com->currentText(), m_bus->comm().isOpen() ? QStringLiteral("open")
+                                                                      : QStringLiteral("not open"));
     }
     if (!m_notice.isEmpty())
         text += QStringLiteral("  ") + m_notice;
