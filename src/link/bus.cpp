@@ -217,7 +217,8 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
                 sent = m_udp.send(frame);
         }
         if (!sent) {
-            emit message(kCommunicationError);
+            // The box keeps its text; the detail names a host that could not be found.
+            emit message(kCommunicationError, m_udp.broadcast ? QString() : m_udp.failure());
             return;
         }
         m_waiting = &awaited;
