@@ -4,6 +4,7 @@
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
+#include "support/net_namespace.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
 #include "widgets/prompt_service.h"
@@ -20,6 +21,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -172,6 +174,9 @@ private slots:
     void timersReadTakesOnlyTheModulesReplies();
     void failuresAndUsage_data();
     void failuresAndUsage();
+    void badArgumentsSendNothing_data();
+    void badArgumentsSendNothing();
+    void unresolvableHostFailsOnce();
 
 private:
     static void links();
@@ -398,6 +403,77 @@ void TestE2eCli::failuresAndUsage() {
     QCOMPARE(r.exitCode, exitCode);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     QVERIFY(r.err.startsWith(QStringLiteral("velm-cli: ")));
+}
+
+void TestE2eCli::badArgumentsSendNothing_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("clock year before 2000")
+        << QStringList{"clock", "set", "6", "1999-12-31", "23:59:59"} << "2099, not 1999";
+    QTest::newRow("clock year after 2099")
+        << QStringList{"clock", "set", "6", "2100-01-01 00:00:00"} << "2099, not 2100";
+    QTest::newRow("extra argument")
+        << QStringList{"light", "on", "1", "3", "extra"} << "unexpected argument 'extra'";
+    QTest::newRow("option taken for a value")
+        << QStringList{"--serial", "--json", "light", "status", "1"} << "--serial needs a value";
+    QTest::newRow("value missing at the end")
+        << QStringList{"light", "status", "1", "--timeout"} << "--timeout needs a value";
+    QTest::newRow("value for a flag")
+        << QStringList{"--json=yes", "light", "status", "1"} << "--json takes no value";
+    QTest::newRow("IPv6 address") << QStringList{"--udp", "::1", "light", "status", "1"}
+                                  << "IPv4 addresses only";
+    QTest::newRow("light module 33")
+        << QStringList{"light", "on", "33", "1"} << "MODULE must be a number from 1 to 32";
+    QTest::newRow("curtain channel 5")
+        << QStringList{"curtain", "open", "1", "5"} << "CHANNEL must be a number from 1 to 4";
+    QTest::newRow("timer module 34")
+        << QStringList{"timers", "read", "34"} << "MODULE must be a number from 0 to 33";
+    QTest::newRow("events of timer 33")
+        << QStringList{"events", "read", "6", "33"} << "TIMER must be a number from 1 to 32";
+    QTest::newRow("bindings of module 0")
+        << QStringList{"bindings", "read", "0"} << "MODULE must be a number from 1 to 32";
+    QTest::newRow("scan beyond 32")
+        << QStringList{"scan", "1", "40"} << "LAST must be a number from 1 to 32";
+    QTest::newRow("scan wait below 20")
+        << QStringList{"--wait", "5", "scan"} << "--wait must be a number from 20 to 5000";
+    QTest::newRow("empty export file") << QStringList{"export", ""} << "export: FILE is empty";
+}
+
+void TestE2eCli::badArgumentsSendNothing() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    // The bus switch's address: no request may arrive there.
+    QUdpSocket gateway;
+    QVERIFY(gateway.bind(QHostAddress::LocalHost, 0));
+    m_link = {"--udp", QStringLiteral("127.0.0.1:%1").arg(gateway.localPort())};
+    const Run r = cli(args);
+    QCOMPARE(r.exitCode, 2);
+    QVERIFY2(r.err.startsWith(QStringLiteral("velm-cli: ")) && r.err.contains(message),
+             qPrintable(r.err));
+    QCOMPARE(r.err.count(u'\n'), 1);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY(!gateway.waitForReadyRead(50));
+}
+
+void TestE2eCli::unresolvableHostFailsOnce() {
+    // The lookup must reach no real name server: it runs in a network namespace of its own,
+    // where none is reachable, and the resolver gives up on each after a second.
+    if (!netns::isChild()) {
+        const netns::Outcome run = netns::runIsolated(QStringLiteral("unresolvableHostFailsOnce"));
+        if (run.kind == netns::Outcome::Unavailable)
+            QSKIP(qPrintable(run.text));
+        QVERIFY2(run.kind == netns::Outcome::Passed, qPrintable(run.text));
+        return;
+    }
+    QVERIFY2(netns::isolated(), "not in a namespace of our own");
+    qputenv("RES_OPTIONS", "timeout:1 attempts:1");
+    m_link = {"--udp", "velm-test.invalid"};
+    // Not an empty subnet: one failure that names the host.
+    const Run r = cli({"--wait", "20", "scan"}, 60000);
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QStringLiteral("velm-test.invalid")) && r.err.count(u'\n') == 1,
+             qPrintable(r.err));
+    QVERIFY(r.out.isEmpty());
 }
 
 QTEST_MAIN(TestE2eCli)

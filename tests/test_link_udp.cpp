@@ -146,6 +146,8 @@ private slots:
     void missingReply();
     void oversizeAnswerIgnored();
     void transportNotCreated();
+    void hostNotFoundNamedInDetail_data();
+    void hostNotFoundNamedInDetail();
     void localPortInUse();
     void resetDiscardsQueued();
     void lateAnswerTakenInWhenItComes();
@@ -236,6 +238,35 @@ void TestLinkUdp::transportNotCreated() {
     rig.bus.send(Request(0xFF, 0, 5));
     QCOMPARE(rig.modules, QList<int>{5});
     QCOMPARE(rig.probe.messages.size(), 1);
+}
+
+void TestLinkUdp::hostNotFoundNamedInDetail_data() {
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("IPv6 address") << "::1"
+                                  << "::1 is an IPv6 address";
+    QTest::newRow("no host") << ""
+                             << "no remote host";
+}
+
+void TestLinkUdp::hostNotFoundNamedInDetail() {
+    QFETCH(QString, host);
+    QFETCH(QString, detail);
+    NetRig rig;
+    QStringList details;
+    QObject::connect(&rig.bus, &Bus::message, &rig.bus,
+                     [&](const QString&, const QString& d) { details << d; });
+    rig.bus.udp().remoteHost = host;
+    rig.bus.send(Request(0xFF, 0, 5));
+    QCOMPARE(rig.probe.messages, QStringList{kCommError});
+    QVERIFY2(details.value(0).contains(detail), qPrintable(details.value(0)));
+    QVERIFY(rig.peer.take(100).isNull());
+
+    // Another host on the same open link is looked up afresh.
+    rig.bus.udp().remoteHost = QStringLiteral("127.0.0.1");
+    rig.peer.serve({{addressReply(5)}});
+    rig.bus.send(Request(0xFF, 0, 5));
+    QCOMPARE(rig.modules, QList<int>{5});
 }
 
 void TestLinkUdp::localPortInUse() {

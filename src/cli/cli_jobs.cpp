@@ -17,8 +17,6 @@ namespace cli {
 
 namespace {
 
-constexpr int kLastModule = 32;
-
 void showProgress(BusJob& job, const QString& what) {
     QObject::connect(&job, &BusJob::progress, &job,
                      [what](int done, int total) { CliOutput::progress(what, done, total); });
@@ -33,7 +31,7 @@ void printJson(const QJsonObject& o) {
 }
 
 int jobModule(const CliLink& link) {
-    return numberArg(link.options().args, 1, QStringLiteral("MODULE"), 1, 255);
+    return link.options().given.module;
 }
 
 QJsonArray texts(const QStringList& list) {
@@ -82,13 +80,10 @@ AuditReport runAudit(CliLink& link, const ModuleRecords& records) {
 
 void scan(CliLink& link) {
     const CliOptions& o = link.options();
-    const QStringList& args = o.args;
     ModuleScan::Options options;
-    options.first = args.size() > 1 ? numberArg(args, 1, QStringLiteral("FIRST"), 0, 254) : 1;
-    options.last = args.size() > 2 ? numberArg(args, 2, QStringLiteral("LAST"), options.first, 254)
-                                   : kLastModule;
-    // A range of one's own asks only those addresses; the whole subnet takes the bus switch too.
-    options.busSwitch = args.size() <= 1;
+    options.first = o.given.first;
+    options.last = o.given.last;
+    options.busSwitch = o.given.busSwitch;
     options.waitMs = o.scanWaitMs > 0 ? o.scanWaitMs
                      : o.timeoutGiven ? o.timeoutMs
                                       : ModuleScan::kDefaultWaitMs;

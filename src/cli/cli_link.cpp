@@ -34,6 +34,11 @@ void CliLink::open() {
             throw CliFailure(QStringLiteral("cannot use local UDP port %1 (in use?)")
                                  .arg(m_options.localPort)
                                  .toStdString());
+        // Once, before the first request: a host that cannot be found is one clear failure,
+        // not a silent address at every request.
+        if (!udp.resolveRemote())
+            throw CliFailure(
+                QStringLiteral("cannot reach the bus switch: %1").arg(udp.failure()).toStdString());
         return;
     }
     TComm& comm = m_bus->comm();

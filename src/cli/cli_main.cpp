@@ -44,15 +44,14 @@ int main(int argc, char* argv[]) {
     try {
         const CliOptions options = parseOptions(arguments);
         if (options.help) {
-            const QString text =
-                isCommand(options.command()) ? commandHelp(options.command()) : usageText();
+            const QString text = commandHelp(options);
             std::fputs(text.toUtf8().constData(), stdout);
             return 0;
         }
         return runCommand(options);
     } catch (const UsageError& e) {
+        // One line, which also says where the help is.
         CliOutput::error(QString::fromStdString(e.what()));
-        CliOutput::error(QStringLiteral("try 'velm-cli --help'"));
         return 2;
     } catch (const CliFailure& e) {
         CliOutput::error(QString::fromStdString(e.what()));

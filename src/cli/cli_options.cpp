@@ -1,53 +1,67 @@
 #include "cli/cli_options.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace {
 
 struct CommandInfo {
     const char* name;
     const char* synopsis;
     const char* help;
-    bool records = false; // works on the record database alone, no link
+    bool records = false;  // works on the record database alone, no link
+    bool database = false; // reads or writes the record database
 };
 
 const CommandInfo kCommands[] = {
     {"scan", "scan [FIRST [LAST]]",
-     "Reads the type code and software version of every address from FIRST to LAST (1..32 by\n"
-     "default, then the bus switch, listed as address 255) and lists those that answer. Each\n"
-     "address is given --wait ms to answer (200; --timeout when only that is given)."},
+     "Reads the type code and software version of every address from FIRST to LAST (1..32;\n"
+     "all of them by default, then the bus switch, listed as address 255) and lists those\n"
+     "that answer. Each address is given --wait ms to answer (20..5000, 200 by default;\n"
+     "--timeout when only that is given)."},
     {"audit", "audit MODULE [--timers]",
      "Reads back everything readable that the record database holds for MODULE (input\n"
      "bindings; 255: the bus switch's monitor bindings; with --timers also the \"Timer\n"
      "Records\" and \"Event Records\", as the records of MODULE) and lists each record as\n"
      "same, different, module-only, records-only or no-answer. Writes nothing. Scenes and IR\n"
-     "codes cannot be read back over the bus: the notes say so. Exit status 0 when all agree,\n"
-     "1 when anything differs or does not answer."},
+     "codes cannot be read back over the bus: the notes say so. MODULE is 1..255. Exit status\n"
+     "0 when all agree, 1 when anything differs or does not answer.",
+     false, true},
     {"push", "push MODULE [--timers] [--channels N]",
      "Writes to MODULE everything the record database holds for it: scenes (N channel bytes\n"
      "each, 8 by default), input bindings, with --timers the timers and events, for 255 the\n"
      "monitor bindings; one request at a time with the window's requests and pauses. The\n"
      "first refusal or unanswered request stops it with a list of what was written and what\n"
      "not. Then it runs the audit. IR codes live only in a module and cannot be pushed.\n"
-     "Exit status 0 when everything was written and the audit agrees, 1 otherwise."},
+     "MODULE is 1..255. Exit status 0 when everything was written and the audit agrees, 1\n"
+     "otherwise.",
+     false, true},
     {"light", "light on|off|toggle MODULE CHANNEL | light status MODULE",
-     "Switches one channel of a relay module (channels 1..8), or reads its eight channel\n"
-     "states."},
+     "Switches one channel of a relay module (MODULE 1..32, CHANNEL 1..8), or reads its\n"
+     "eight channel states."},
     {"curtain", "curtain open|close|stop MODULE CHANNEL | curtain status MODULE",
-     "Moves one curtain channel (1..4), or reads the four channel states."},
+     "Moves one curtain channel (MODULE 1..32, CHANNEL 1..4), or reads the four channel\n"
+     "states."},
     {"clock", "clock read MODULE | clock set MODULE [YYYY-MM-DD HH:MM:SS]",
-     "Reads a timer module's clock, or sets it (to now when no time is given)."},
+     "Reads a timer module's clock (MODULE 0..33), or sets it (to now when no time is given;\n"
+     "the module keeps the years 2000..2099)."},
     {"timers", "timers read MODULE",
-     "Reads the 32 timers of a timer module, one request each, and writes them into \"Timer\n"
-     "Records\" as the window's \"Read All Timers\" does (--no-store: only print them)."},
+     "Reads the 32 timers of a timer module (MODULE 0..33), one request each, and writes them\n"
+     "into \"Timer Records\" as the window's \"Read All Timers\" does (--no-store: only print\n"
+     "them).",
+     false, true},
     {"events", "events read MODULE TIMER",
-     "Reads the 16 events of timer TIMER (1..32) into \"Event Records\", as the window's\n"
-     "\"Read All Events\" does (--no-store: only print them)."},
+     "Reads the 16 events of timer TIMER (1..32) of MODULE (0..33) into \"Event Records\", as\n"
+     "the window's \"Read All Events\" does (--no-store: only print them).",
+     false, true},
     {"bindings", "bindings read MODULE",
-     "Reads the 14 input bindings of an input module into \"Bind Records\", as the window's\n"
-     "\"Read All Control Data\" does (--no-store: only print them)."},
+     "Reads the 14 input bindings of an input module (MODULE 1..32) into \"Bind Records\", as\n"
+     "the window's \"Read All Control Data\" does (--no-store: only print them).",
+     false, true},
     {"export", "export FILE [--csv DIR]",
      "Writes the six record tables into FILE, a VELM records file (JSON) that import reads\n"
      "back. With --csv DIR also one CSV file per table into DIR, for spreadsheets.",
-     true},
+     true, true},
     {"import", "import FILE [--tables NAME,...] [--add]",
      "Reads a VELM records file into the record database: the tables named by --tables (all\n"
      "tables the file holds by default) get the file's rows instead of theirs, or with --add\n"
@@ -55,11 +69,11 @@ const CommandInfo kCommands[] = {
      "only take Address and Channel. The database is backed up beside itself first, and the\n"
      "import is one transaction; a file with anything wrong changes nothing. Prints what\n"
      "each table gained, lost and changed, and the backup's name.",
-     true},
+     true, true},
     {"backup", "backup",
      "Backs the record database up beside itself (VELM.mdb.backup-YYYYMMDD-HHMMSS), a\n"
      "consistent copy even while the window writes to it, and prints the backup's name.",
-     true},
+     true, true},
 };
 
 const CommandInfo* findCommand(const QString& name) {
@@ -73,42 +87,59 @@ const CommandInfo* findCommand(const QString& name) {
     throw UsageError(text.toStdString());
 }
 
-int toNumber(const QString& text, const QString& what, int min, int max) {
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (!ok || value < min || value > max)
-        usage(QStringLiteral("%1 must be a number from %2 to %3, not '%4'")
-                  .arg(what)
-                  .arg(min)
-                  .arg(max)
-                  .arg(text));
-    return value;
+bool isOptionText(const QString& a) {
+    return a.startsWith(QLatin1String("--")) || a == QLatin1String("-h");
 }
 
-} // namespace
-
-int numberArg(const QStringList& args, int index, const QString& what, int min, int max) {
-    if (index >= args.size())
-        usage(QStringLiteral("%1 is missing").arg(what));
-    return toNumber(args.at(index), what, min, max);
+// Where a usage error sends the reader: the command's own help when the command is known.
+QString helpHint(const QString& command) {
+    return isCommand(command) ? QStringLiteral("; see 'velm-cli %1 --help'").arg(command)
+                              : QStringLiteral("; see 'velm-cli --help'");
 }
 
-bool isCommand(const QString& command) {
-    return findCommand(command) != nullptr;
+// HOST[:PORT]. The bus switch is configured with IPv4 addresses only and the link's socket
+// is IPv4: an IPv6 address (colons of its own, or brackets) is refused here, before a
+// colon inside it could be taken for the port.
+void parseUdpTarget(CliOptions& o, const QString& target) {
+    if (target.startsWith(QLatin1Char('[')) || target.count(QLatin1Char(':')) > 1)
+        usage(QStringLiteral("--udp %1: IPv6 addresses are not supported; the bus switch is "
+                             "configured with IPv4 addresses only")
+                  .arg(target));
+    const int colon = target.indexOf(QLatin1Char(':'));
+    o.host = colon >= 0 ? target.left(colon) : target;
+    if (colon >= 0)
+        o.port =
+            quint16(numberValue(target.mid(colon + 1), QStringLiteral("the UDP port"), 1, 65535));
+    if (o.host.trimmed().isEmpty())
+        usage(QStringLiteral("--udp needs a host"));
 }
 
-bool isRecordCommand(const QString& command) {
-    const CommandInfo* c = findCommand(command);
-    return c && c->records;
+// Where velm-launch (the menu entry) starts the window: an absolute $XDG_DATA_HOME, else
+// ~/.local/share, and /tmp without a home; the folder "velm" in it.
+QString perUserDatabase() {
+    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+    QString data = xdg;
+    if (!xdg.startsWith(QLatin1Char('/'))) {
+        QString home = qEnvironmentVariable("HOME");
+        if (home.isEmpty())
+            home = QStringLiteral("/tmp");
+        data = home + QStringLiteral("/.local/share");
+    }
+    return QDir::cleanPath(data + QStringLiteral("/velm/VELM.mdb"));
 }
 
-CliOptions parseOptions(const QStringList& arguments) {
-    CliOptions o;
+QString databaseLine(const CliOptions& o) {
+    return QStringLiteral("Record database: %1 (%2)\n")
+        .arg(QDir::toNativeSeparators(o.db), o.dbOrigin);
+}
+
+void parseInto(CliOptions& o, const QStringList& arguments) {
     bool udp = false;
     bool serial = false;
+    QString dbOption;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments.at(i);
-        if (!a.startsWith(QLatin1String("--")) && a != QLatin1String("-h")) {
+        if (!isOptionText(a)) {
             o.args << a;
             continue;
         }
@@ -123,25 +154,24 @@ CliOptions parseOptions(const QStringList& arguments) {
         auto takeValue = [&]() -> QString {
             if (inlineValue)
                 return value;
-            if (i + 1 >= arguments.size())
+            // "--serial --json" forgot the device: the next option is no value.
+            if (i + 1 >= arguments.size() || isOptionText(arguments.at(i + 1)))
                 usage(QStringLiteral("option %1 needs a value").arg(name));
             return arguments.at(++i);
         };
+        auto flag = [&]() {
+            if (inlineValue)
+                usage(QStringLiteral("option %1 takes no value").arg(name));
+            return true;
+        };
         if (name == QLatin1String("--help") || name == QLatin1String("-h")) {
-            o.help = true;
+            o.help = flag();
         } else if (name == QLatin1String("--json")) {
-            o.json = true;
+            o.json = flag();
         } else if (name == QLatin1String("--no-store")) {
-            o.noStore = true;
+            o.noStore = flag();
         } else if (name == QLatin1String("--udp")) {
-            const QString target = takeValue();
-            const int colon = target.lastIndexOf(QLatin1Char(':'));
-            o.host = colon >= 0 ? target.left(colon) : target;
-            if (colon >= 0)
-                o.port = quint16(
-                    toNumber(target.mid(colon + 1), QStringLiteral("the UDP port"), 1, 65535));
-            if (o.host.isEmpty())
-                usage(QStringLiteral("--udp needs a host"));
+            parseUdpTarget(o, takeValue());
             udp = true;
         } else if (name == QLatin1String("--serial")) {
             o.device = takeValue();
@@ -149,16 +179,17 @@ CliOptions parseOptions(const QStringList& arguments) {
                 usage(QStringLiteral("--serial needs a device"));
             serial = true;
         } else if (name == QLatin1String("--baud")) {
-            o.baud = toNumber(takeValue(), QStringLiteral("--baud"), 50, 4000000);
+            o.baud = numberValue(takeValue(), QStringLiteral("--baud"), 50, 4000000);
         } else if (name == QLatin1String("--local-port")) {
-            o.localPort = quint16(toNumber(takeValue(), QStringLiteral("--local-port"), 0, 65535));
+            o.localPort =
+                quint16(numberValue(takeValue(), QStringLiteral("--local-port"), 0, 65535));
         } else if (name == QLatin1String("--subnet")) {
-            o.subnet = quint16(toNumber(takeValue(), QStringLiteral("--subnet"), 0, 65535));
+            o.subnet = quint16(numberValue(takeValue(), QStringLiteral("--subnet"), 0, 65535));
         } else if (name == QLatin1String("--password")) {
             o.password = takeValue();
         } else if (name == QLatin1String("--db")) {
-            o.db = takeValue();
-            if (o.db.isEmpty())
+            dbOption = takeValue();
+            if (dbOption.isEmpty())
                 usage(QStringLiteral("--db needs a file"));
         } else if (name == QLatin1String("--csv")) {
             o.csvDir = takeValue();
@@ -168,19 +199,21 @@ CliOptions parseOptions(const QStringList& arguments) {
             o.tables = takeValue().split(QLatin1Char(','), Qt::SkipEmptyParts);
             for (QString& t : o.tables)
                 t = t.trimmed();
+            o.tables.removeAll(QString());
             if (o.tables.isEmpty())
                 usage(QStringLiteral("--tables needs table names"));
         } else if (name == QLatin1String("--add")) {
-            o.add = true;
+            o.add = flag();
         } else if (name == QLatin1String("--timeout")) {
-            o.timeoutMs = toNumber(takeValue(), QStringLiteral("--timeout"), 1, 600000);
+            o.timeoutMs = numberValue(takeValue(), QStringLiteral("--timeout"), 1, 600000);
             o.timeoutGiven = true;
         } else if (name == QLatin1String("--wait")) {
-            o.scanWaitMs = toNumber(takeValue(), QStringLiteral("--wait"), 1, 600000);
+            // The scan dialog's "Wait per address".
+            o.scanWaitMs = numberValue(takeValue(), QStringLiteral("--wait"), 20, 5000);
         } else if (name == QLatin1String("--timers")) {
-            o.timers = true;
+            o.timers = flag();
         } else if (name == QLatin1String("--channels")) {
-            o.sceneChannels = toNumber(takeValue(), QStringLiteral("--channels"), 1, 8);
+            o.sceneChannels = numberValue(takeValue(), QStringLiteral("--channels"), 1, 8);
         } else {
             usage(QStringLiteral("unknown option %1").arg(a));
         }
@@ -190,42 +223,97 @@ CliOptions parseOptions(const QStringList& arguments) {
     o.link = udp      ? CliOptions::Link::Udp
              : serial ? CliOptions::Link::Serial
                       : CliOptions::Link::None;
-    if (!o.help) {
-        if (o.args.isEmpty())
-            usage(QStringLiteral("no command given"));
-        if (!isCommand(o.command()))
-            usage(QStringLiteral("unknown command '%1'").arg(o.command()));
-        if (o.link == CliOptions::Link::None && !isRecordCommand(o.command()))
-            usage(QStringLiteral("choose a link: --udp HOST[:PORT] or --serial DEVICE"));
-        if (!o.csvDir.isEmpty() && o.command() != QLatin1String("export"))
-            usage(QStringLiteral("--csv belongs to export"));
-        if ((!o.tables.isEmpty() || o.add) && o.command() != QLatin1String("import"))
-            usage(QStringLiteral("--tables and --add belong to import"));
+    chooseDatabase(o, dbOption);
+    if (o.help)
+        return;
+    if (o.args.isEmpty())
+        usage(QStringLiteral("no command given"));
+    if (!isCommand(o.command()))
+        usage(QStringLiteral("unknown command '%1'").arg(o.command()));
+    if (o.link == CliOptions::Link::None && !isRecordCommand(o.command()))
+        usage(QStringLiteral("choose a link: --udp HOST[:PORT] or --serial DEVICE"));
+    if (!o.csvDir.isEmpty() && o.command() != QLatin1String("export"))
+        usage(QStringLiteral("--csv belongs to export"));
+    if ((!o.tables.isEmpty() || o.add) && o.command() != QLatin1String("import"))
+        usage(QStringLiteral("--tables and --add belong to import"));
+    o.given = parseCommandArgs(o.args);
+}
+
+} // namespace
+
+int numberValue(const QString& text, const QString& what, int min, int max) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < min || value > max)
+        usage(QStringLiteral("%1 must be a number from %2 to %3, not '%4'")
+                  .arg(what)
+                  .arg(min)
+                  .arg(max)
+                  .arg(text));
+    return value;
+}
+
+bool isCommand(const QString& command) {
+    return findCommand(command) != nullptr;
+}
+
+bool isRecordCommand(const QString& command) {
+    const CommandInfo* c = findCommand(command);
+    return c && c->records;
+}
+
+void chooseDatabase(CliOptions& o, const QString& dbOption) {
+    QString file;
+    if (!dbOption.isEmpty()) {
+        file = dbOption;
+        o.dbOrigin = QStringLiteral("given by --db");
+    } else if (const QString env = qEnvironmentVariable("VELM_DB"); !env.isEmpty()) {
+        file = env;
+        o.dbOrigin = QStringLiteral("from $VELM_DB");
+    } else if (QFileInfo::exists(QStringLiteral("VELM.mdb"))) {
+        file = QStringLiteral("VELM.mdb");
+        o.dbOrigin = QStringLiteral("the working folder's");
+    } else {
+        file = perUserDatabase();
+        o.dbOrigin = QStringLiteral("per-user, as VELM from the menu uses");
+    }
+    o.db = QFileInfo(file).absoluteFilePath();
+}
+
+CliOptions parseOptions(const QStringList& arguments) {
+    CliOptions o;
+    try {
+        parseInto(o, arguments);
+    } catch (const UsageError& e) {
+        // One line: what is wrong, and where the help is.
+        throw UsageError((QString::fromStdString(e.what()) + helpHint(o.command())).toStdString());
     }
     return o;
 }
 
-QString usageText() {
+QString usageText(const CliOptions& options) {
     QString text = QStringLiteral(
         "Usage: velm-cli [OPTIONS] COMMAND [ARGS]\n"
         "Commissions the modules of one bus subnet from the command line, over the same link,\n"
         "requests and record database as the VELM window.\n\n"
         "Link (one of them; export, import and backup need none):\n"
-        "  --udp HOST[:PORT]   network mode through the bus switch (port 2001 by default)\n"
+        "  --udp HOST[:PORT]   network mode through the bus switch (port 2001 by default);\n"
+        "                      HOST is an IPv4 address or a host name, looked up once\n"
         "  --serial DEVICE     serial mode: COM1..COM5 as in the window, or a device path\n"
         "  --baud N            serial speed (9600)\n"
         "  --local-port N      local UDP port (any free port by default)\n"
         "  --subnet N          subnet ID (1)\n"
         "  --password TEXT     bus switch password (418273)\n\n"
         "Other options:\n"
-        "  --db FILE           record database (./VELM.mdb)\n"
+        "  --db FILE           record database; without it $VELM_DB, else ./VELM.mdb when it\n"
+        "                      exists, else the per-user one that VELM from the menu uses\n"
         "  --csv DIR           export: also one CSV file per table into DIR\n"
         "  --tables NAME,...   import: only these tables (\"Scene Records,IR Records\")\n"
         "  --add               import: add to the rows instead of replacing them\n"
         "  --no-store          read-all commands only print, the database is left alone\n"
         "  --json              print JSON instead of a table\n"
         "  --timeout MS        how long to wait for each reply (1000)\n"
-        "  --wait MS           how long scan waits at each address (200)\n"
+        "  --wait MS           how long scan waits at each address (20..5000, 200)\n"
         "  --timers            audit, push: include the timer and event records\n"
         "  --channels N        push: channel bytes of each scene (8)\n"
         "  --help              this text; COMMAND --help for one command\n\n"
@@ -235,14 +323,17 @@ QString usageText() {
     text += QStringLiteral(
         "\nExit status: 0 success, 1 a module answered with an error or did not answer (or the\n"
         "link or the database failed, a records file was refused, or an audit found a\n"
-        "difference), 2 a usage error.\n");
-    return text;
+        "difference), 2 a usage error.\n\n");
+    return text + databaseLine(options);
 }
 
-QString commandHelp(const QString& command) {
-    const CommandInfo* c = findCommand(command);
+QString commandHelp(const CliOptions& options) {
+    const CommandInfo* c = findCommand(options.command());
     if (!c)
-        return usageText();
-    return QStringLiteral("Usage: velm-cli [OPTIONS] %1\n%2\n")
-        .arg(QLatin1String(c->synopsis), QLatin1String(c->help));
+        return usageText(options);
+    QString text = QStringLiteral("Usage: velm-cli [OPTIONS] %1\n%2\n")
+                       .arg(QLatin1String(c->synopsis), QLatin1String(c->help));
+    if (c->database)
+        text += databaseLine(options);
+    return text;
 }

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <stdexcept>
 
 // A command line that cannot be run as written (exit status 2).
@@ -18,6 +20,20 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A command's arguments, checked against the ranges of the window's controls for the same
+// operation before anything is sent.
+struct CommandArgs {
+    QString verb;    // light on, clock set, timers read ...
+    int module = 0;  // MODULE
+    int channel = 0; // CHANNEL of light and curtain
+    int timer = 0;   // TIMER of events read
+    int first = 1;   // scan FIRST..LAST
+    int last = 32;
+    bool busSwitch = true;         // scan: the whole subnet takes the bus switch too
+    std::optional<QDateTime> when; // clock set; none: the computer's time at the moment
+    QString file;                  // export, import
+};
+
 // What `velm-cli [OPTIONS] COMMAND [ARGS]` asks for. Options may stand anywhere.
 struct CliOptions {
     enum class Link { None, Udp, Serial };
@@ -29,7 +45,8 @@ struct CliOptions {
     quint16 localPort = 0; // 0: any free port
     quint16 subnet = 1;
     QString password = QStringLiteral("418273");
-    QString db = QStringLiteral("VELM.mdb");
+    QString db;       // the record database, an absolute path (see chooseDatabase)
+    QString dbOrigin; // why that file: "--db", "$VELM_DB", ...
     bool json = false;
     int timeoutMs = 1000;
     bool timeoutGiven = false;
@@ -41,20 +58,29 @@ struct CliOptions {
     QStringList tables; // import --tables NAME,...
     bool add = false;   // import --add
     bool help = false;
-    QStringList args; // the command and its arguments
+    QStringList args;  // the command and its arguments
+    CommandArgs given; // the arguments, checked
 
     QString command() const { return args.value(0); }
 };
 
-// Throws UsageError with a one-line message.
+// Throws UsageError with a one-line message that says where help is.
 CliOptions parseOptions(const QStringList& arguments);
 
-// The whole tool's help, and one command's.
-QString usageText();
-QString commandHelp(const QString& command);
+// The record database the window started from the menu would use, so that both work on the
+// same records: --db, else $VELM_DB, else ./VELM.mdb when it exists, else VELM.mdb in the
+// per-user data folder ($XDG_DATA_HOME/velm, ~/.local/share/velm) where the menu entry's
+// launcher starts the window. Sets db and dbOrigin.
+void chooseDatabase(CliOptions& options, const QString& dbOption);
+
+// The whole tool's help, and one command's; both name the record database chosen.
+QString usageText(const CliOptions& options);
+QString commandHelp(const CliOptions& options);
 bool isCommand(const QString& command);
 // The commands that work on the record database alone and need no link.
 bool isRecordCommand(const QString& command);
 
-// Argument helpers for the commands: a whole number in a range, named in the message.
-int numberArg(const QStringList& args, int index, const QString& what, int min, int max);
+// The command's arguments (args[0] is its name), checked; throws UsageError.
+CommandArgs parseCommandArgs(const QStringList& args);
+// A whole number in a range, named in the message; throws UsageError.
+int numberValue(const QString& text, const QString& what, int min, int max);

@@ -22,37 +22,44 @@ namespace {
     throw UsageError(text.toStdString());
 }
 
-[[noreturn]] void failed(const QString& command, const RecordError& e, const QString& after) {
-    QString text = QString::fromStdString(e.what());
-    text.replace(u'\n', u' ');
-    throw CliFailure(QStringLiteral("%1: %2%3").arg(command, text, after).toStdString());
-}
-
-QString fileArg(const CliOptions& o, const QString& command) {
-    if (o.args.size() < 2)
-        recordsUsage(QStringLiteral("%1: FILE is missing").arg(command));
-    if (o.args.size() > 2)
-        recordsUsage(QStringLiteral("%1: one FILE only, not '%2'").arg(command, o.args.at(2)));
-    return o.args.at(1);
-}
-
 QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
+}
+
+QString oneLine(const RecordError& e) {
+    QString text = QString::fromStdString(e.what());
+    text.replace(u'\n', u' ');
+    return text;
+}
+
+// A failure that involves the record database names it, so that one can tell which file
+// was used.
+[[noreturn]] void databaseFailed(const QString& command, const RecordError& e,
+                                 const CliOptions& o) {
+    QString text = oneLine(e);
+    if (!text.contains(shown(o.db)))
+        text += QStringLiteral(" (record database %1)").arg(shown(o.db));
+    throw CliFailure(QStringLiteral("%1: %2").arg(command, text).toStdString());
 }
 
 } // namespace
 
 void exportRecords(const CliOptions& o) {
-    const QString file = fileArg(o, QStringLiteral("export"));
+    const QString& file = o.given.file;
     int rows = 0;
     QStringList csv;
+    QList<records_format::TableRows> tables;
     try {
-        const QList<records_format::TableRows> tables = records_export::read(o.db);
+        tables = records_export::read(o.db);
+    } catch (const RecordError& e) {
+        databaseFailed(QStringLiteral("export"), e, o);
+    }
+    try {
         rows = records_export::saveJson(tables, file);
         if (!o.csvDir.isEmpty())
             csv = records_export::saveCsv(tables, o.csvDir);
     } catch (const RecordError& e) {
-        failed(QStringLiteral("export"), e, QString());
+        throw CliFailure(QStringLiteral("export: %1").arg(oneLine(e)).toStdString());
     }
     if (o.json) {
         QJsonArray csvFiles;
@@ -68,21 +75,23 @@ void exportRecords(const CliOptions& o) {
 }
 
 void importRecords(const CliOptions& o) {
-    const QString file = fileArg(o, QStringLiteral("import"));
+    const QString& file = o.given.file;
     for (const QString& t : o.tables) {
         if (!schema::findTable(t)) {
             QStringList names;
             for (const schema::TableDef& def : schema::tables())
                 names << def.name;
             recordsUsage(QStringLiteral("--tables: there is no table \"%1\" (the tables are %2)")
-                      .arg(t, names.join(QStringLiteral(", "))));
+                             .arg(t, names.join(QStringLiteral(", "))));
         }
     }
     records_import::Result result;
     try {
         result = records_import::run(RecordsFile::load(file), o.db, {o.tables, o.add});
     } catch (const RecordError& e) {
-        failed(QStringLiteral("import"), e, QStringLiteral("; the database is unchanged"));
+        throw CliFailure(QStringLiteral("import: %1; the record database %2 is unchanged")
+                             .arg(oneLine(e), shown(o.db))
+                             .toStdString());
     }
     CliOutput table(o.json);
     table.setColumns({"table", "rows", "gains", "loses", "changes"},
@@ -105,13 +114,11 @@ void importRecords(const CliOptions& o) {
 }
 
 void backupRecords(const CliOptions& o) {
-    if (o.args.size() > 1)
-        recordsUsage(QStringLiteral("backup takes no arguments, not '%1'").arg(o.args.at(1)));
     QString path;
     try {
         path = records_backup::backUp(o.db);
     } catch (const RecordError& e) {
-        failed(QStringLiteral("backup"), e, QString());
+        databaseFailed(QStringLiteral("backup"), e, o);
     }
     CliOutput::printObject(o.json, {"backup"}, {shown(path)});
 }

@@ -150,17 +150,6 @@ void run(CliLink& link, const ReadAll& job, CliOutput& output) {
     throw CliFailure(failure.toStdString());
 }
 
-void requireRead(const CliLink& link, const QString& command) {
-    if (link.options().args.value(1) != QLatin1String("read"))
-        throw UsageError(QStringLiteral("%1: only 'read' is offered, as in '%1 read MODULE'")
-                             .arg(command)
-                             .toStdString());
-}
-
-int readModule(const CliLink& link) {
-    return numberArg(link.options().args, 2, QStringLiteral("MODULE"), 0, 255);
-}
-
 QJsonValue optionalText(const std::optional<QString>& text) {
     return text ? QJsonValue(*text) : QJsonValue();
 }
@@ -168,7 +157,6 @@ QJsonValue optionalText(const std::optional<QString>& text) {
 } // namespace
 
 void timers(CliLink& link) {
-    requireRead(link, QStringLiteral("timers"));
     CliOutput output(link.options().json);
     output.setColumns(
         {QStringLiteral("timer"), QStringLiteral("time"), QStringLiteral("mode")},
@@ -178,7 +166,7 @@ void timers(CliLink& link) {
     job.tableName = QStringLiteral("Timer Records");
     job.index = &link.bus().state().TimerIndex;
     job.count = timing::timer::kCount;
-    job.module = quint8(readModule(link));
+    job.module = quint8(link.options().given.module);
     job.replyCommand = 0x84;
     job.replySub = 0x03;
     job.request = [&job](int index) { return timing::timer::read(job.module, index); };
@@ -192,9 +180,7 @@ void timers(CliLink& link) {
 }
 
 void events(CliLink& link) {
-    requireRead(link, QStringLiteral("events"));
-    const int timer =
-        numberArg(link.options().args, 3, QStringLiteral("TIMER"), 1, timing::timer::kCount);
+    const int timer = link.options().given.timer;
     CliOutput output(link.options().json);
     output.setColumns({QStringLiteral("timer"), QStringLiteral("event"), QStringLiteral("address"),
                        QStringLiteral("channel"), QStringLiteral("parameter"),
@@ -208,7 +194,7 @@ void events(CliLink& link) {
     job.filter = eventTimerFilter(timer);
     job.index = &link.bus().state().EventIndex;
     job.count = timing::event::kCount;
-    job.module = quint8(readModule(link));
+    job.module = quint8(link.options().given.module);
     job.replyCommand = 0x84;
     job.replySub = 0x05;
     job.request = [&job, timer](int index) {
@@ -226,7 +212,6 @@ void events(CliLink& link) {
 }
 
 void bindings(CliLink& link) {
-    requireRead(link, QStringLiteral("bindings"));
     CliOutput output(link.options().json);
     output.setColumns(
         {QStringLiteral("input"), QStringLiteral("channel"), QStringLiteral("mode"),
@@ -236,7 +221,7 @@ void bindings(CliLink& link) {
          QStringLiteral("Control Mode"), QStringLiteral("Delay Time"),
          QStringLiteral("Binding Module Addr."), QStringLiteral("Binding Channel No."),
          QStringLiteral("Function"), QStringLiteral("Scene No./IR No.")});
-    const int module = numberArg(link.options().args, 2, QStringLiteral("MODULE"), 1, 255);
+    const int module = link.options().given.module;
     ReadAll job;
     job.what = QStringLiteral("binding");
     job.tableName = QStringLiteral("Bind Records");

@@ -226,12 +226,16 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
                 sent = m_udp.send(frame);
         }
         if (!sent) {
+            const QString failure = m_udp.broadcast ? QString() : m_udp.failure();
             emit requestNotice(
-                m_udp.isActive()
-                    ? QStringLiteral("Not sent: the network refused the request.")
-                    : QStringLiteral("Not sent: the network link is not open (\"Create\" "
-                                     "beside \"TCP/IP \" opens it)."));
-            emit message(kCommunicationError);
+                !m_udp.isActive()
+                    ? QStringLiteral("Not sent: the network link is not open (\"Create\" "
+                                     "beside \"TCP/IP \" opens it).")
+                    : QStringLiteral("Not sent: %1")
+                          .arg(failure.isEmpty() ? QStringLiteral("the network refused it.")
+                                                 : failure));
+            // The box keeps its text; the detail names a host that could not be found.
+            emit message(kCommunicationError, failure);
             return;
         }
         emit requestNotice(QString());

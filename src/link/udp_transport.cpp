@@ -12,21 +12,34 @@ namespace {
 constexpr qint64 kReceiveBufferSize = 8192;
 constexpr int kPollMs = 10;
 
-// A dotted address is taken as it is; anything else is looked up at every send, so that a
-// host name follows the name service. The first IPv4 address wins.
-QHostAddress resolve(const QString& host) {
+// A dotted address is taken as it is; a host name is looked up, and its first IPv4 address
+// wins. The bus switch is configured with IPv4 addresses only, and the socket is bound to
+// IPv4: an IPv6 address could never reach it. `why` names the host on failure.
+QHostAddress resolve(const QString& host, QString* why) {
+    const QString name = host.trimmed();
+    if (name.isEmpty()) {
+        *why = QStringLiteral("no remote host is set");
+        return {};
+    }
     QHostAddress address;
-    if (address.setAddress(host))
-        return address;
-    if (host.trimmed().isEmpty())
+    if (address.setAddress(name)) {
+        if (address.protocol() == QAbstractSocket::IPv4Protocol)
+            return address;
+        *why = QStringLiteral("%1 is an IPv6 address; the bus switch takes IPv4 addresses only")
+                   .arg(name);
         return {};
-    const QHostInfo info = QHostInfo::fromName(host);
-    if (info.error() != QHostInfo::NoError)
+    }
+    const QHostInfo info = QHostInfo::fromName(name);
+    if (info.error() != QHostInfo::NoError) {
+        *why = QStringLiteral("the host name %1 cannot be resolved (%2)")
+                   .arg(name, info.errorString());
         return {};
+    }
     for (const QHostAddress& candidate : info.addresses()) {
         if (candidate.protocol() == QAbstractSocket::IPv4Protocol)
             return candidate;
     }
+    *why = QStringLiteral("the host name %1 has no IPv4 address").arg(name);
     return {};
 }
 
@@ -81,12 +94,22 @@ bool UdpTransport::hasPendingDatagrams() const {
 void UdpTransport::close() {
     m_poll.stop();
     m_socket.reset();
+    forgetHost();
+}
+
+void UdpTransport::forgetHost() {
+    m_hostLookedUp = false;
+    m_lookedUp.clear();
+    m_hostAddress.clear();
+    m_failure.clear();
 }
 
 void UdpTransport::reset() {
     if (!m_socket)
         return;
-    close();
+    // The link stays open: the host keeps the address it was found at.
+    m_poll.stop();
+    m_socket.reset();
     // Unbound: the system picks a port at the next send. Whatever waited on the old socket
     // is gone with it.
     adopt(std::make_unique<QUdpSocket>());
@@ -102,14 +125,23 @@ quint16 UdpTransport::boundPort() const {
     return m_socket->localPort();
 }
 
+bool UdpTransport::resolveRemote() {
+    // Once per open link: a name server that does not answer would otherwise cost its whole
+    // time-out at every request of a sequence or a scan.
+    if (!m_hostLookedUp || m_lookedUp != remoteHost) {
+        m_lookedUp = remoteHost;
+        m_failure.clear();
+        m_hostAddress = resolve(remoteHost, &m_failure);
+        m_hostLookedUp = true;
+    }
+    return !m_hostAddress.isNull();
+}
+
 bool UdpTransport::send(const QByteArray& datagram) {
-    if (!m_socket)
+    if (!m_socket || !resolveRemote())
         return false;
-    const QHostAddress address = resolve(remoteHost);
-    if (address.isNull())
-        return false;
-    m_remoteAddress = address;
-    return m_socket->writeDatagram(datagram, address, remotePort) == datagram.size();
+    m_remoteAddress = m_hostAddress;
+    return m_socket->writeDatagram(datagram, m_hostAddress, remotePort) == datagram.size();
 }
 
 bool UdpTransport::sendBroadcast(const QByteArray& datagram, quint16 port) {

@@ -40,6 +40,14 @@ public:
     // The port the socket is bound to, 0 when unbound or inactive.
     quint16 boundPort() const;
 
+    // Looks remoteHost up once for the open link (again only after open(), close() or a
+    // change of remoteHost; reset() keeps what was found) and keeps its IPv4 address. False
+    // when it names no IPv4 address: failure() says why, naming the host.
+    bool resolveRemote();
+    // Why the last resolveRemote() or send() failed over the host; empty when the host was
+    // found (a send that failed on the socket leaves it empty).
+    QString failure() const { return m_failure; }
+
     // Each returns false on a failure of the socket or of the host lookup.
     bool send(const QByteArray& datagram);
     bool sendBroadcast(const QByteArray& datagram, quint16 port);
@@ -52,9 +60,15 @@ public:
 
 private:
     void adopt(std::unique_ptr<QUdpSocket> socket);
+    void forgetHost();
 
     std::unique_ptr<QUdpSocket> m_socket;
     QHostAddress m_remoteAddress;
+    // What the lookup of m_lookedUp gave: its address, or the reason in m_failure.
+    bool m_hostLookedUp = false;
+    QString m_lookedUp;
+    QHostAddress m_hostAddress;
+    QString m_failure;
     QTimer m_poll;
     QString m_openFailure;
 };
