@@ -88,16 +88,17 @@ void TestAppRecordsMenu::addScene(int no, const QString& name) {
 
 void TestAppRecordsMenu::fileMenu() {
     const QList<QAction*> menus = m_window->menuBar()->actions();
-    // The menu bar holds "File", then "Tools".
-    QCOMPARE(menus.size(), 2);
+    // The menu bar holds "File", "Tools" and "Help".
+    QCOMPARE(menus.size(), 3);
     QCOMPARE(menus[0]->text(), QStringLiteral("File"));
     QCOMPARE(menus[1]->text(), QStringLiteral("Tools"));
+    QCOMPARE(menus[2]->text(), QStringLiteral("Help"));
     QCOMPARE(menus[0]->menu()->objectName(), QStringLiteral("FileMenu"));
     QStringList items;
     for (QAction* a : menus[0]->menu()->actions())
         items << a->objectName() + u'=' + a->text();
     QCOMPARE(items, (QStringList{"ExportRecords=Export Records…", "ImportRecords=Import Records…",
-                                 "BackUpRecords=Back Up Records…"}));
+                                 "BackUpRecords=Back Up Records…", "=", "Quit=Quit"}));
     // A cancelled dialog does nothing at all.
     choose(QString());
     trigger("ExportRecords");
