@@ -6,6 +6,7 @@
 #include "records/records_backup.h"
 #include "records/records_export.h"
 #include "records/records_import.h"
+#include "records/records_values.h"
 #include "records/schema.h"
 
 #include <QCoreApplication>
@@ -39,11 +40,17 @@ void fill(const QString& file) {
             q.prepare(QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
                           .arg(t.name, names.join(u','), marks.join(u',')));
             for (int i = 0; i < kRows; ++i) {
-                for (int c = 0; c < t.columns.size(); ++c)
-                    q.bindValue(c,
-                                t.columns[c].integer
-                                    ? QVariant(i * 7 + c)
-                                    : QVariant(QStringLiteral("Text %1, \"%2\" ü").arg(i).arg(c)));
+                // Values the import takes: within each column's range, or one of its texts.
+                for (int c = 0; c < t.columns.size(); ++c) {
+                    const records_values::Rule& rule =
+                        *records_values::rule(t.name, t.columns[c].name);
+                    if (rule.kind == records_values::Rule::Kind::Number)
+                        q.bindValue(c, rule.min + (i * 7 + c) % (rule.max - rule.min + 1));
+                    else if (rule.kind == records_values::Rule::Kind::Choice)
+                        q.bindValue(c, rule.choices.at((i + c) % rule.choices.size()));
+                    else
+                        q.bindValue(c, QStringLiteral("Text %1, \"%2\" ü").arg(i).arg(c));
+                }
                 q.exec();
             }
         }

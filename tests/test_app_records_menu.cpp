@@ -157,14 +157,17 @@ void TestAppRecordsMenu::dialogRefuses_data() {
         << QByteArray(R"("Timer Records": [])") << QStringList{"ImportTimerRecords"}
         << "Choose at least one table.";
     QTest::newRow("slot the database lacks")
-        << QByteArray(R"("Monitor Bind Records": [{"Order": 225}])") << QStringList()
-        << "Monitor Bind Records row 1: the database has no slot with Order 225";
+        << QByteArray(R"("Monitor Bind Records": [{"Order": 200}])") << QStringList()
+        << "Monitor Bind Records row 1: the database has no slot with Order 200";
 }
 
 void TestAppRecordsMenu::dialogRefuses() {
     QFETCH(QByteArray, tables);
     QFETCH(QStringList, untick);
     QFETCH(QString, problem);
+    // Another program's database that lacks a slot.
+    QVERIFY(record_files::exec(path("VELM.mdb"),
+                               "DELETE FROM \"Monitor Bind Records\" WHERE \"Order\" = 200"));
     QFile f(path("in.json"));
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("{\"format\": \"velm-records\", \"version\": 1, \"tables\": {" + tables + "}}");

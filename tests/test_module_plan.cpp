@@ -2,7 +2,10 @@
 // bytes an audit expects back, and the verdict for each pairing of record and answer.
 #include "jobs/module_audit.h"
 #include "jobs/module_plan.h"
+#include "records/schema.h"
+#include "support/record_files.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -22,6 +25,9 @@ private slots:
     void verdicts_data();
     void verdicts();
     void unreadableRecordsAreNotWritten();
+    void unfitRecordsAreNeitherWrittenNorSame_data();
+    void unfitRecordsAreNeitherWrittenNorSame();
+    void loadMarksEmptyAndHugeNumbers();
 };
 
 void TestModulePlan::writesCarryTheSetButtonsBytes_data() {
@@ -136,6 +142,107 @@ void TestModulePlan::unreadableRecordsAreNotWritten() {
     QCOMPARE(p.writes.size(), 1); // timer 3, its first record
     QCOMPARE(p.writes.first().what, QStringLiteral("Timer 3"));
     QCOMPARE(p.unwritten.size(), 4);
+}
+
+void TestModulePlan::unfitRecordsAreNeitherWrittenNorSame_data() {
+    QTest::addColumn<int>("kind"); // 0 binding, 2 timer, 3 event, 4 monitor slot
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("unwritten");
+    QTest::addColumn<QString>("check"); // the read that carries it; empty: none does
+    QTest::newRow("binding module 257")
+        << 0 << "3|NO|5|257|3|Light On|0"
+        << "Binding 3: Output_Addr 257 does not fit (0..255), not written"
+        << "Binding 3";
+    QTest::newRow("binding delay 300")
+        << 0 << "3|NO|300|7|3|Light On|0"
+        << "Binding 3: Trigger_Delay 300 does not fit (0..255), not written"
+        << "Binding 3";
+    QTest::newRow("binding scene -255")
+        << 0 << "3|NO|5|7|3|Scene Control|-255"
+        << "Binding 3: Parameter -255 does not fit (0..255), not written"
+        << "Binding 3";
+    QTest::newRow("binding mode unknown")
+        << 0 << "3|NX|5|7|3|Light On|0"
+        << "Binding 3: Trigger_Mode \"NX\" is not one of \"NC\", \"NO\", \"NC/NO\", \"------\", "
+           "not written"
+        << "Binding 3";
+    QTest::newRow("binding channel 0")
+        << 0 << "0|NO|5|7|3|Light On|0"
+        << "Binding 0: Input_Channel 0 does not fit (1..255), not written" << QString();
+    QTest::newRow("timer 300") << 2 << "300|2014-02-24 08:00:00 Monday|Once"
+                               << "Timer 300: Timer_Order 300 does not fit (1..255), not written"
+                               << QString();
+    QTest::newRow("event channel 0") << 3 << "2|3|5|0|9|IR Control"
+                                     << "Event 2/3: Channel 0 does not fit (1..255), not written"
+                                     << "Event 2/3";
+    QTest::newRow("light slot channel 0") << 4 << "5|2|3|7|0"
+                                          << "Slot 5: Channel 0 does not fit (1..256), not written"
+                                          << "Slot 5";
+    QTest::newRow("AC slot IR 256") << 4 << "100|1|2|7|256"
+                                    << "Slot 100: Channel 256 does not fit (0..255), not written"
+                                    << "Slot 100";
+}
+
+void TestModulePlan::unfitRecordsAreNeitherWrittenNorSame() {
+    QFETCH(int, kind);
+    QFETCH(QString, text);
+    QFETCH(QString, unwritten);
+    QFETCH(QString, check);
+    const QStringList f = text.split('|');
+    ModuleRecords r;
+    r.module = kind == 4 ? ModuleRecords::kBusSwitch : 3;
+    r.withTimers = kind == 2 || kind == 3;
+    if (kind == 0)
+        r.bindings << ModuleRecords::Binding{f[0].toInt(), f[1], f[2].toInt(), f[3].toInt(),
+                                             f[4].toInt(), f[5], f[6].toInt()};
+    else if (kind == 2)
+        r.timers << ModuleRecords::Timer{f[0].toInt(), f[1], f[2]};
+    else if (kind == 3)
+        r.events << ModuleRecords::Event{f[0].toInt(), f[1].toInt(), f[2].toInt(),
+                                         f[3].toInt(), f[4].toInt(), f[5]};
+    else
+        r.monitor << ModuleRecords::MonitorSlot{f[0].toInt(), f[1].toInt(), f[2].toInt(),
+                                                f[3].toInt(), f[4].toInt()};
+    const moduleplan::Plan p = moduleplan::plan(r, 4);
+    QCOMPARE(p.writes.size(), 0);
+    QCOMPARE(p.unwritten, QStringList{unwritten});
+    const QString reason = unwritten.section(QStringLiteral(": "), 1).chopped(13);
+    if (check.isEmpty()) {
+        QCOMPARE(p.unfitUnread.size(), 1);
+        QCOMPARE(p.unfitUnread.first().text, reason);
+        return;
+    }
+    QVERIFY(p.unfitUnread.isEmpty());
+    const moduleplan::Check* c = findCheck(p, check);
+    QVERIFY(c);
+    // Whatever the module holds, even the bytes a truncating write would have left there.
+    for (const char fill : {'\x00', '\x01', '\x05', '\x07', '\xFF'}) {
+        const auto item = ModuleAudit::compare(*c, c->decode(QByteArray(c->dataBytes, fill)));
+        QVERIFY(item);
+        QCOMPARE(item->verdict, AuditItem::Verdict::Different);
+        QCOMPARE(item->records, reason);
+    }
+    QCOMPARE(ModuleAudit::compare(*c, std::nullopt)->verdict, AuditItem::Verdict::NoAnswer);
+}
+
+// Numbers as the file holds them: an empty one and one beyond 32 bits never reach a request.
+void TestModulePlan::loadMarksEmptyAndHugeNumbers() {
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("VELM.mdb"));
+    schema::createDatabase(db);
+    const QString insert = QStringLiteral(
+        "INSERT INTO \"Bind Records\" (Input_Addr, Input_Channel, Trigger_Mode, Trigger_Delay, "
+        "Output_Addr, Output_Channel, Action, Parameter) VALUES (5, ?, 'NC', ?, ?, 3, "
+        "'Light Off', 0)");
+    QVERIFY(record_files::exec(db, insert, {1, QVariant(), 2}));
+    QVERIFY(record_files::exec(db, insert, {2, 0, Q_INT64_C(4294967301)}));
+    QVERIFY(record_files::exec(db, insert, {3, 0, 2}));
+    const moduleplan::Plan p = moduleplan::plan(ModuleRecords::load(db, 5, false), 4);
+    QCOMPARE(p.writes.size(), 1);
+    QCOMPARE(p.writes.first().what, QStringLiteral("Binding 3"));
+    QCOMPARE(p.unwritten,
+             (QStringList{"Binding 1: Trigger_Delay (empty) does not fit (0..255), not written",
+                          "Binding 2: Output_Addr 4294967301 does not fit (0..255), not written"}));
 }
 
 QTEST_MAIN(TestModulePlan)

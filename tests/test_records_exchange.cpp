@@ -6,6 +6,7 @@
 #include "records/records_backup.h"
 #include "records/records_export.h"
 #include "records/records_import.h"
+#include "records/records_values.h"
 #include "records/schema.h"
 #include "support/record_files.h"
 
@@ -41,22 +42,34 @@ void bindSlot(const QString& file, int order, int address, int channel) {
         {address, channel, order}));
 }
 
-// Every table filled, texts with quotes, commas, line breaks, tabs, backslashes, non-ASCII and
-// empty texts, nulls among the integers.
+// Every table filled with what the tool itself writes (the "none" 255s, read-back spellings,
+// IR scenes), names with quotes, commas, line breaks, tabs, backslashes, non-ASCII and empty
+// texts, nulls among the integers.
 void fillEveryTable(const QString& file) {
     const QVariant null;
     insert(file, "Scene Records",
-           {7, "Hall \"main\", left", 1, "Light On", "", null, "two\nlines", "tab\there",
-            "back\\slash", "Küche 客厅 ✓", "CH8"});
-    insert(file, "Scene Records", {2, "Bed", 3, "Curtain Open"});
+           {7, "Hall \"main\", left", 1, "On/Open", "No Change", null, "Off/Close", "On/Open",
+            "On/Open", "Off/Close", "No Change"});
+    insert(file, "Scene Records",
+           {2, "", 3, "IR No.255", "IR No.0", "IR No.17", "IR No.255", "IR No.255", "IR No.255",
+            "IR No.255", "IR No.255"});
     insert(file, "IR Records", {4, 1, "TV, \"on\""});
     insert(file, "IR Records", {4, 2, "Ventilátor\r\n"});
+    insert(file, "IR Records", {4, 3, "two\nlines\ttab\\"});
+    insert(file, "IR Records", {4, 250, "Küche 客厅 ✓"});
     insert(file, "Timer Records", {3, "2014-02-24 06:30:00 Monday", "Week(repeat)"});
     insert(file, "Timer Records", {1, null, "Once"});
+    insert(file, "Timer Records", {5, "2014-03-24 06:30:00 Monday", "Month(repeat)"});
+    insert(file, "Timer Records", {6, "18.08.14 06:30:00 Monday", "Mouth(repeat)"});
+    insert(file, "Timer Records", {7, "------", "invalid"});
     insert(file, "Event Records", {3, 1, 2, 1, 0, "Light On"});
-    insert(file, "Event Records", {3, 2, null, 2, 5, "Scene"});
+    insert(file, "Event Records", {3, 2, null, 2, 5, "Scene Control"});
+    insert(file, "Event Records", {3, 3, 255, 255, 255, "Invalid"});
     insert(file, "Bind Records", {5, 1, "NC", 0, 2, 3, "Light Off", 0});
+    insert(file, "Bind Records", {5, 2, "------", 255, 255, 255, "Invalid", 255});
+    insert(file, "Bind Records", {5, 3, null, 60, 7, 255, "Alarm", 0});
     bindSlot(file, 1, 2, 1);
+    bindSlot(file, 2, 255, 256); // an unbound light slot as a read writes it
     bindSlot(file, 224, 6, 9);
 }
 
@@ -98,6 +111,9 @@ private slots:
     void importChanges();
     void badInputChangesNothing_data();
     void badInputChangesNothing();
+    void columnLimits_data();
+    void columnLimits();
+    void documentedLimitsAreTheCodes();
     void failedWriteRollsBackEverything();
     void staleKeysNeverNameImportedRows();
     void csvCells();
@@ -136,6 +152,7 @@ void TestRecordsExchange::roundTripIsByteIdentical() {
     const QByteArray first = records_export::json(records_export::read(db()), kWhen);
     QVERIFY(first.contains("\"Information\": \"Hall \\\"main\\\", left\""));
     QVERIFY(first.contains("Küche 客厅 ✓"));
+    QVERIFY(first.contains("\"CH1\": \"IR No.255\""));
 
     const QString target = db("other.mdb");
     schema::createDatabase(target);
@@ -183,7 +200,7 @@ void TestRecordsExchange::importChanges_data() {
         << QStringList{"1|Hall|1|~|~|~|~|~|~|~|~", "2|Bed|1|~|~|~|~|~|~|~|~",
                        "5|B|2|~|~|~|~|~|~|~|~"};
     const QByteArray slot5 = R"("Monitor Bind Records": [
-        {"Order": 5, "Room_No": 99, "Device_Type": "ignored", "Address": 3, "Channel": 4}])";
+        {"Order": 5, "Room_No": 99, "Device_Type": "AC", "Address": 3, "Channel": 4}])";
     QTest::newRow("add a monitor slot")
         << "Monitor Bind Records" << true << slot5 << QList<int>{0, 0, 1}
         << QStringList{"5|2|1|Light|3|4", "6|2|2|Light|1|1"};
@@ -254,8 +271,52 @@ void TestRecordsExchange::badInputChangesNothing_data() {
                                 {"Order": 6}, {"Order": 5, "Address": 2}])")
         << QStringList() << "Monitor Bind Records rows 1 and 3: both for slot Order 5";
     QTest::newRow("slot the database lacks")
-        << fileWith(scene + R"(, "Monitor Bind Records": [{"Order": 300, "Address": 1}])")
-        << QStringList() << "Monitor Bind Records row 1: the database has no slot with Order 300";
+        << fileWith(scene + R"(, "Monitor Bind Records": [{"Order": 200, "Address": 1}])")
+        << QStringList() << "Monitor Bind Records row 1: the database has no slot with Order 200";
+
+    // Values no request byte can carry, and texts the window never writes.
+    const auto bind = [](const QByteArray& column, const QByteArray& value) {
+        return fileWith(R"("Bind Records": [{"Input_Addr": 5, "Input_Channel": 1},
+                        {"Input_Channel": 2, ")" +
+                        column + "\": " + value + "}]");
+    };
+    QTest::newRow("257") << bind("Output_Addr", "257") << QStringList()
+                         << "Bind Records row 2: Output_Addr 257 does not fit (0..255)";
+    QTest::newRow("300") << bind("Trigger_Delay", "300") << QStringList()
+                         << "Bind Records row 2: Trigger_Delay 300 does not fit (0..255)";
+    QTest::newRow("4294967301") << bind("Input_Addr", "4294967301") << QStringList()
+                                << "Bind Records row 2: Input_Addr 4294967301 does not fit";
+    QTest::newRow("-255") << bind("Parameter", "-255") << QStringList()
+                          << "Bind Records row 2: Parameter -255 does not fit (0..255)";
+    QTest::newRow("-1e30") << bind("Parameter", "-1e30") << QStringList()
+                           << "Bind Records row 2: Parameter must be a whole number, not -1e+30";
+    QTest::newRow("below 64 bits")
+        << bind("Parameter", "-9223372036854775809") << QStringList()
+        << "line 2: not JSON (the number -9223372036854775809 cannot be read exactly";
+    QTest::newRow("whole only when rounded")
+        << bind("Parameter", "2.0000000000000001") << QStringList()
+        << "line 2: not JSON (the number 2.0000000000000001 cannot be read exactly";
+    QTest::newRow("1.") << bind("Parameter", "1.") << QStringList()
+                        << "line 2: not JSON (\"1.\" is not a JSON number)";
+    QTest::newRow("unknown text")
+        << bind("Action", "\"Blink\"") << QStringList()
+        << "Bind Records row 2: Action \"Blink\" is not one of \"Light On\", ";
+    QTest::newRow("too long name")
+        << fileWith(R"("IR Records": [{"Information": "An IR name far longer than twenty"}])")
+        << QStringList()
+        << "IR Records row 1: Information \"An IR name far longer than twenty\" is longer than "
+           "20 characters";
+    QTest::newRow("raw control character")
+        << fileWith("\"IR Records\": [\n{\"Information\": \"a\tb\"}]") << QStringList()
+        << "line 2: not JSON (a raw control character (byte 0x09) in a text)";
+    QTest::newRow("lone surrogate")
+        << fileWith("\"IR Records\": [{\"Information\": \"a\\ud800b\"}]") << QStringList()
+        << "line 1: not JSON (a lone surrogate (\\ud800) in a text)";
+    QTest::newRow("not UTF-8") << fileWith("\"IR Records\": [{\"Information\": \"\xC3\x28\"}]")
+                               << QStringList() << "line 1: not JSON (bytes that are not UTF-8)";
+    QTest::newRow("a column twice")
+        << bind("Output_Addr\": 1, \"Output_Addr", "2") << QStringList()
+        << "line 2: not JSON (the name \"Output_Addr\" a second time in one object)";
 }
 
 void TestRecordsExchange::badInputChangesNothing() {
@@ -263,6 +324,7 @@ void TestRecordsExchange::badInputChangesNothing() {
     QFETCH(QStringList, tables);
     QFETCH(QString, message);
     fillEveryTable(db());
+    QVERIFY(record_files::exec(db(), "DELETE FROM \"Monitor Bind Records\" WHERE \"Order\"=200"));
     const QByteArray before = record_files::bytes(db());
     const QString path = writeFile(bytes);
     const QString error = errorOf([&] {
@@ -273,16 +335,88 @@ void TestRecordsExchange::badInputChangesNothing() {
     QCOMPARE(QDir(m_dir->path()).entryList({"*backup*"}, QDir::Files), QStringList());
 }
 
+void TestRecordsExchange::columnLimits_data() {
+    QTest::addColumn<QByteArray>("tables");
+    QTest::addColumn<QString>("message"); // empty: the file is taken
+    QTest::newRow("none in a binding") << QByteArray(R"("Bind Records": [{"Trigger_Mode": "------",
+        "Trigger_Delay": 255, "Output_Channel": 255, "Action": "Invalid", "Parameter": 255}])")
+                                       << QString();
+    QTest::newRow("channel 0") << QByteArray(R"("Event Records": [{"Channel": 0}])")
+                               << "Event Records row 1: Channel 0 does not fit (1..255)";
+    QTest::newRow("IR No.255")
+        << QByteArray(R"("Scene Records": [{"CH1": "IR No.0", "CH8": "IR No.255"}])") << QString();
+    QTest::newRow("IR No.256") << QByteArray(R"("Scene Records": [{"CH8": "IR No.256"}])")
+                               << "Scene Records row 1: CH8 \"IR No.256\" is not one of";
+    QTest::newRow("IR No.05") << QByteArray(R"("Scene Records": [{"CH2": "IR No.05"}])")
+                              << "Scene Records row 1: CH2 \"IR No.05\" is not one of";
+    QTest::newRow("timer modes as Set and read write them")
+        << QByteArray(R"x("Timer Records": [{"Timer_Mode": "Mouth(repeat)"},
+            {"Timer_Mode": "Month(repeat)"}, {"Timer_Mode": "invalid"}])x")
+        << QString();
+    QTest::newRow("unbound light slot as read")
+        << QByteArray(R"("Monitor Bind Records": [{"Order": 2, "Address": 255, "Channel": 256}])")
+        << QString();
+    QTest::newRow("channel 257") << QByteArray(R"("Monitor Bind Records": [{"Order": 2,
+        "Channel": 257}])") << "Monitor Bind Records row 1: Channel 257 does not fit (0..256)";
+    QTest::newRow("slot 225") << QByteArray(R"("Monitor Bind Records": [{"Order": 225}])")
+                              << "Monitor Bind Records row 1: Order 225 does not fit (1..224)";
+    QTest::newRow("20 characters, 2.0, a surrogate pair")
+        << QByteArray(
+               R"("Scene Records": [{"Scene_No": 2.0, "Information": "Wohnzimmer Küche 客厅!"}],
+            "IR Records": [{"Information": "\ud83d\ude00"}])")
+        << QString();
+}
+
+void TestRecordsExchange::columnLimits() {
+    QFETCH(QByteArray, tables);
+    QFETCH(QString, message);
+    // A byte-order mark is taken as the mark it is.
+    const QString error = errorOf([&] { RecordsFile::parse("\xEF\xBB\xBF" + fileWith(tables)); });
+    QVERIFY2(message.isEmpty() ? error.isEmpty() : error.startsWith(message), qPrintable(error));
+}
+
+// The documentation's table of what each column may hold is the code's.
+void TestRecordsExchange::documentedLimitsAreTheCodes() {
+    const QByteArray doc = record_files::bytes(VELM_SOURCE_DIR "/docs/records-format.md");
+    const auto stem = [](QString name) {
+        while (!name.isEmpty() && name.back().isDigit())
+            name.chop(1);
+        return name;
+    };
+    for (const schema::TableDef& t : schema::tables()) {
+        // Numbered columns of one rule share a line: `CH1` .. `CH8`.
+        for (int c = 0; c < t.columns.size();) {
+            const QString& first = t.columns[c].name;
+            const records_values::Rule* rule = records_values::rule(t.name, first);
+            QVERIFY2(rule, qPrintable(first));
+            const QString holds = records_values::describe(*rule) +
+                                  (rule->note.isEmpty() ? QString() : " (" + rule->note + ")");
+            int last = c;
+            while (last + 1 < t.columns.size() && stem(first) != first &&
+                   stem(t.columns[last + 1].name) == stem(first))
+                ++last;
+            const QString columns =
+                last == c
+                    ? QStringLiteral("`%1`").arg(t.columns[c].name)
+                    : QStringLiteral("`%1` .. `%2`").arg(t.columns[c].name, t.columns[last].name);
+            const QString line = QStringLiteral("| \"%1\" | %2 | %3 |").arg(t.name, columns, holds);
+            QVERIFY2(doc.contains(line.toUtf8()), qPrintable(line));
+            c = last + 1;
+        }
+    }
+}
+
 void TestRecordsExchange::failedWriteRollsBackEverything() {
     fillEveryTable(db());
     // The event rows fail half-way, after the scene and timer rows were written.
     QVERIFY(record_files::exec(db(),
                                "CREATE TRIGGER refuse BEFORE INSERT ON \"Event Records\" "
-                               "WHEN NEW.Action = 'boom' BEGIN SELECT RAISE(ABORT, 'no'); END"));
+                               "WHEN NEW.Action = 'Curtain Stop' BEGIN SELECT RAISE(ABORT, 'no'); "
+                               "END"));
     const QByteArray before = record_files::bytes(db());
     const RecordsFile file = RecordsFile::parse(fileWith(R"(
         "Scene Records": [{"Scene_No": 1}], "Timer Records": [],
-        "Event Records": [{"Event_Order": 1}, {"Event_Order": 2, "Action": "boom"}])"));
+        "Event Records": [{"Event_Order": 1}, {"Event_Order": 2, "Action": "Curtain Stop"}])"));
     QVERIFY(!errorOf([&] { records_import::run(file, db(), {}, kWhen); }).isEmpty());
     QCOMPARE(record_files::bytes(db()), before);
     QCOMPARE(record_files::sideFiles(db()), QStringList());

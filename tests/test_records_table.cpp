@@ -451,6 +451,11 @@ private slots:
         QVERIFY(!m->setData(m->index(10, 5), QStringLiteral("abc")));
         QCOMPARE(failed.size(), 1);
         QCOMPARE(t.fieldInt("Channel"), 0);
+        // An edit holds only what the tool itself could write there.
+        QVERIFY(!m->setData(m->index(10, 4), QStringLiteral("256")));
+        QCOMPARE(failed.last().at(0).toString(),
+                 QStringLiteral("Address 256 does not fit (0..255)"));
+        QCOMPARE(t.fieldInt("Address"), 12);
     }
 
     void headerFallsBackToTheColumnName() {

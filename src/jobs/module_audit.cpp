@@ -74,6 +74,7 @@ ModuleAudit::ModuleAudit(Bus& bus, const ModuleRecords& records, int waitMs, QOb
     : QObject(parent), m_job(bus, QStringLiteral("Audit Module")), m_waitMs(waitMs) {
     const moduleplan::Plan plan = moduleplan::plan(records, 8);
     m_checks = plan.checks;
+    m_unfit = plan.unfitUnread;
     m_report.module = records.module;
     m_report.notes = plan.unchecked;
     if (m_checks.isEmpty())
@@ -127,6 +128,13 @@ std::optional<AuditItem> ModuleAudit::compare(const moduleplan::Check& check,
     item.what = check.what;
     if (check.record)
         item.records = check.record->text;
+    // A record that cannot go out as it stands never agrees, whatever the module holds.
+    if (check.record && !check.record->unfit.isEmpty()) {
+        if (held)
+            item.module = held->text;
+        item.verdict = held ? V::Different : V::NoAnswer;
+        return item;
+    }
     if (!held) {
         if (!check.record)
             return std::nullopt;
@@ -177,4 +185,10 @@ void ModuleAudit::ended() {
             m_report.items << *item;
             emit itemReady(*item);
         }
+    // Records no read covers but that do not fit their request differ all the same.
+    for (const moduleplan::Planned& p : std::as_const(m_unfit)) {
+        const AuditItem item{p.what, p.text, QString(), AuditItem::Verdict::Different};
+        m_report.items << item;
+        emit itemReady(item);
+    }
 }

@@ -61,6 +61,7 @@ private:
 
     BusJob m_job;
     QList<moduleplan::Check> m_checks;
+    QList<moduleplan::Planned> m_unfit; // unfit records that no check reads back
     int m_waitMs;
     int m_read = 0; // checks answered so far
     AuditReport m_report;

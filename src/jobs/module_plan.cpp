@@ -6,11 +6,14 @@
 #include "protocol/monitor_requests.h"
 #include "protocol/scene_requests.h"
 #include "protocol/timer_requests.h"
+#include "records/records_values.h"
 
 #include <QDate>
 #include <QLocale>
 #include <QMap>
 #include <QSet>
+
+#include <utility>
 
 namespace moduleplan {
 
@@ -86,6 +89,36 @@ int wireChannel(int channel) {
     return channel == kNone ? kWireNone : channel;
 }
 
+// An empty text stays empty (a null): it means "as the row was left", not a text.
+QVariant textValue(const QString& text) {
+    return text.isNull() ? QVariant() : QVariant(text);
+}
+
+using ColumnValues = std::initializer_list<std::pair<const char*, QVariant>>;
+
+// What of a record its request cannot carry: what the file said (`known`), or the first of
+// `values` outside what its column may hold. Empty when everything fits.
+QString unfitOf(const QString& known, const char* table, ColumnValues values) {
+    if (!known.isEmpty())
+        return known;
+    for (const auto& [column, value] : values) {
+        const QString why =
+            records_values::requestProblem(QLatin1String(table), QLatin1String(column), value);
+        if (!why.isEmpty())
+            return why;
+    }
+    return {};
+}
+
+// A record that is not written; `checked` when a read of the audit carries it.
+Planned unfitRecord(const QString& what, const QString& why, bool checked, Plan& p) {
+    const Planned record{what, {}, {}, false, why, why};
+    p.unwritten << QStringLiteral("%1: %2, not written").arg(what, why);
+    if (!checked)
+        p.unfitUnread << record;
+    return record;
+}
+
 void addScenes(const ModuleRecords& r, int count, Plan& p) {
     QSet<int> seen;
     for (const ModuleRecords::Scene& s : r.scenes) {
@@ -96,11 +129,21 @@ void addScenes(const ModuleRecords& r, int count, Plan& p) {
             continue;
         }
         seen.insert(s.sceneNo);
+        // Only the channels that go out need to mean something.
+        QString why = unfitOf(s.unfit, "Scene Records", {{"Scene_No", s.sceneNo}});
+        for (int k = 0; k < count && k < s.channels.size() && why.isEmpty(); ++k)
+            why = records_values::requestProblem(QStringLiteral("Scene Records"),
+                                                 QStringLiteral("CH%1").arg(k + 1),
+                                                 textValue(s.channels.at(k)));
+        if (!why.isEmpty()) {
+            // The bus has no read for scenes: nothing for an audit to carry it.
+            p.unwritten << QStringLiteral("%1: %2, not written").arg(what, why);
+            continue;
+        }
         const QString irPrefix = scene::irChannelText(0).chopped(1);
         const bool ir = !s.channels.isEmpty() && s.channels.first().startsWith(irPrefix);
         QList<int> values;
         bool readable = true;
-        // Only the channels that go out need to mean something.
         for (const QString& ch : s.channels.mid(0, count)) {
             bool ok = true;
             const int v =
@@ -123,6 +166,27 @@ void addBindings(const ModuleRecords& r, Plan& p) {
     QList<std::optional<Planned>> byChannel(binding::kCount);
     for (const ModuleRecords::Binding& b : r.bindings) {
         const QString what = QStringLiteral("Binding %1").arg(b.channel);
+        const int index = b.channel - 1;
+        const bool readBack = index >= 0 && index < binding::kCount;
+        if (readBack && byChannel[index]) {
+            p.unwritten
+                << QStringLiteral("%1: a second record of the channel, not written").arg(what);
+            continue;
+        }
+        const QString why = unfitOf(b.unfit, "Bind Records",
+                                    {{"Input_Channel", b.channel},
+                                     {"Trigger_Mode", textValue(b.mode)},
+                                     {"Trigger_Delay", b.delay},
+                                     {"Output_Addr", b.outputAddr},
+                                     {"Output_Channel", b.outputChannel},
+                                     {"Action", textValue(b.action)},
+                                     {"Parameter", b.parameter}});
+        if (!why.isEmpty()) {
+            const Planned unfit = unfitRecord(what, why, readBack, p);
+            if (readBack)
+                byChannel[index] = unfit;
+            continue;
+        }
         binding::Settings s;
         s.inputModule = r.module;
         s.inputChannel = b.channel;
@@ -138,14 +202,8 @@ void addBindings(const ModuleRecords& r, Plan& p) {
         s.sceneOrIr = b.parameter;
         const Request w = binding::set(s);
         const Planned planned = fromHeld(what, w, bindingHeld(w.params.mid(1)));
-        const int index = b.channel - 1;
-        if (index >= 0 && index < binding::kCount && byChannel[index]) {
-            p.unwritten
-                << QStringLiteral("%1: a second record of the channel, not written").arg(what);
-            continue;
-        }
         p.writes << planned;
-        if (index >= 0 && index < binding::kCount)
+        if (readBack)
             byChannel[index] = planned;
         else
             p.unchecked << QStringLiteral("%1: beyond the 14 channels a module reads back, not "
@@ -175,6 +233,23 @@ void addTimers(const ModuleRecords& r, Plan& p, QSet<int>& liveTimers) {
     QList<std::optional<Planned>> byTimer(timing::timer::kCount);
     for (const ModuleRecords::Timer& t : r.timers) {
         const QString what = QStringLiteral("Timer %1").arg(t.timerNo);
+        const int index = t.timerNo - 1;
+        const bool readBack = index >= 0 && index < timing::timer::kCount;
+        const QString why = unfitOf(t.unfit, "Timer Records",
+                                    {{"Timer_Order", t.timerNo},
+                                     {"Time", textValue(t.time)},
+                                     {"Timer_Mode", textValue(t.mode)}});
+        if (!why.isEmpty()) {
+            if (readBack && byTimer[index]) {
+                p.unwritten
+                    << QStringLiteral("%1: a second record of the timer, not written").arg(what);
+                continue;
+            }
+            const Planned unfit = unfitRecord(what, why, readBack, p);
+            if (readBack)
+                byTimer[index] = unfit;
+            continue;
+        }
         const int mode = timerModeIndex(t.mode);
         std::optional<Request> w;
         if (mode == timing::timer::kInvalidMode) {
@@ -190,15 +265,14 @@ void addTimers(const ModuleRecords& r, Plan& p, QSet<int>& liveTimers) {
                                .arg(what, t.mode, t.time);
             continue;
         }
-        const int index = t.timerNo - 1;
-        if (index >= 0 && index < timing::timer::kCount && byTimer[index]) {
+        if (readBack && byTimer[index]) {
             p.unwritten
                 << QStringLiteral("%1: a second record of the timer, not written").arg(what);
             continue;
         }
         const Planned planned = fromHeld(what, *w, timerHeld(w->params.mid(1)));
         p.writes << planned;
-        if (index >= 0 && index < timing::timer::kCount) {
+        if (readBack) {
             byTimer[index] = planned;
             if (!planned.empty)
                 liveTimers.insert(t.timerNo);
@@ -214,9 +288,30 @@ void addTimers(const ModuleRecords& r, Plan& p, QSet<int>& liveTimers) {
 }
 
 void addEvents(const ModuleRecords& r, Plan& p, QSet<int> timers) {
-    QMap<int, std::optional<Planned>> byKey;
+    QMap<std::pair<int, int>, std::optional<Planned>> byKey;
     for (const ModuleRecords::Event& e : r.events) {
         const QString what = QStringLiteral("Event %1/%2").arg(e.timerNo).arg(e.eventNo);
+        const std::pair<int, int> key{e.timerNo, e.eventNo};
+        if (byKey.contains(key)) {
+            p.unwritten
+                << QStringLiteral("%1: a second record of the event, not written").arg(what);
+            continue;
+        }
+        const QString why = unfitOf(e.unfit, "Event Records",
+                                    {{"Timer_Order", e.timerNo},
+                                     {"Event_Order", e.eventNo},
+                                     {"Address", e.address},
+                                     {"Channel", e.channel},
+                                     {"Parameter", e.parameter},
+                                     {"Action", textValue(e.action)}});
+        if (!why.isEmpty()) {
+            const bool readBack = e.timerNo >= 1 && e.timerNo <= timing::timer::kCount &&
+                                  e.eventNo >= 1 && e.eventNo <= timing::event::kCount;
+            byKey.insert(key, unfitRecord(what, why, readBack, p));
+            if (readBack)
+                timers.insert(e.timerNo);
+            continue;
+        }
         timing::event::Settings s;
         s.timerNo = e.timerNo;
         s.eventNo = e.eventNo;
@@ -227,12 +322,6 @@ void addEvents(const ModuleRecords& r, Plan& p, QSet<int> timers) {
         s.controlledChannel = wireChannel(e.channel);
         s.sceneOrIr = e.parameter;
         const Request w = timing::event::set(r.module, s);
-        const int key = e.timerNo * 100 + e.eventNo;
-        if (byKey.contains(key)) {
-            p.unwritten
-                << QStringLiteral("%1: a second record of the event, not written").arg(what);
-            continue;
-        }
         const Planned planned = fromHeld(what, w, eventHeld(w.params.mid(2)));
         p.writes << planned;
         byKey.insert(key, planned);
@@ -245,7 +334,7 @@ void addEvents(const ModuleRecords& r, Plan& p, QSet<int> timers) {
             p.checks << Check{QStringLiteral("Event %1/%2").arg(timer).arg(i + 1),
                               timing::event::read(r.module, timer, i),
                               100,
-                              byKey.value(timer * 100 + i + 1),
+                              byKey.value({timer, i + 1}),
                               &eventHeld,
                               5};
     }
@@ -254,15 +343,34 @@ void addEvents(const ModuleRecords& r, Plan& p, QSet<int> timers) {
 void addMonitor(const ModuleRecords& r, Plan& p) {
     for (const ModuleRecords::MonitorSlot& m : r.monitor) {
         const monitor::TypeCode type = monitor::typeCode(m.order);
-        if (type == monitor::kNoType)
+        const QString what = QStringLiteral("Slot %1").arg(m.order);
+        QString why = unfitOf(m.unfit, "Monitor Bind Records",
+                              {{"Order", m.order},
+                               {"Room_No", m.roomNo},
+                               {"Device_No", m.deviceNo},
+                               {"Address", m.address},
+                               {"Channel", m.channel}});
+        if (why.isEmpty() && m.address != 0)
+            why = records_values::monitorChannelProblem(m.order, m.channel);
+        // The read names the slot by its type, room and device: without them there is none.
+        const bool readBack =
+            type != monitor::kNoType &&
+            unfitOf({}, "Monitor Bind Records",
+                    {{"Order", m.order}, {"Room_No", m.roomNo}, {"Device_No", m.deviceNo}})
+                .isEmpty();
+        if (!readBack) {
+            if (!why.isEmpty())
+                unfitRecord(what, why, false, p);
             continue;
+        }
         const monitor::Slot slot{m.order, m.roomNo, m.deviceNo};
         auto decode = type == monitor::kLight     ? &monitorHeld<monitor::kLight>
                       : type == monitor::kCurtain ? &monitorHeld<monitor::kCurtain>
                                                   : &monitorHeld<monitor::kAirConditioner>;
-        const QString what = QStringLiteral("Slot %1").arg(m.order);
         std::optional<Planned> planned;
-        if (m.address != 0) {
+        if (!why.isEmpty()) {
+            planned = unfitRecord(what, why, true, p);
+        } else if (m.address != 0) {
             const Request w = monitor::set(slot, m.address, m.channel, m.channel);
             planned = fromHeld(what, w, decode(w.params.mid(3)));
             p.writes << *planned;
@@ -277,11 +385,7 @@ void addMonitor(const ModuleRecords& r, Plan& p) {
 
 int timerModeIndex(const QString& text) {
     const int i = itemIndex(timing::timer::modeItems(), text);
-    if (i >= 0)
-        return i;
-    if (text.compare(QStringLiteral("Month(repeat)"), Qt::CaseInsensitive) == 0)
-        return 5;
-    return -1;
+    return i >= 0 ? i : itemIndex(records_values::timerReadModes(), text);
 }
 
 Plan plan(const ModuleRecords& r, int sceneChannels) {

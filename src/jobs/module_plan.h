@@ -22,6 +22,9 @@ struct Planned {
     QByteArray expected; // the data bytes a read gives back (empty: there is no read)
     bool empty = false;  // an empty binding, timer or event, an unbound slot
     QString text;        // the record as a report shows it
+    // Why the record is not written: a value its request cannot carry. Empty when it fits.
+    // An audit never takes such a record as agreeing with the module.
+    QString unfit = {};
 };
 
 // What a read answered, taken apart like a record.
@@ -47,10 +50,15 @@ struct Plan {
     QList<Check> checks;   // in the order an audit reads them
     QStringList unwritten; // records a push leaves out, and why
     QStringList unchecked; // records an audit cannot read back, and why
+    // Records that do not fit their request and that no check reads back (a binding of
+    // channel 0, a timer 40): an audit reports them as different all the same.
+    QList<Planned> unfitUnread;
 };
 
 // The whole plan for a module. `sceneChannels` is how many channel bytes a scene carries
 // ("Module Channels", 1..8): the records keep eight texts but not how many were sent.
+// A record with a value outside what its column may hold (records_values), or an empty
+// number, is not written: "Binding 3: Output_Addr 257 does not fit (0..255), not written".
 Plan plan(const ModuleRecords& records, int sceneChannels);
 
 // The mode list index of a timer's mode text, read-back spellings included; -1 when unknown.

@@ -11,6 +11,10 @@
 // Input_Addr; the monitor bindings belong to the bus switch (address 0xFF). The timer and
 // event records name no module: they are taken only when asked for (`withTimers`), as the
 // records of the module named.
+//
+// Each record also says what of it its request could not carry (`unfit`): a value outside
+// what its column may hold (records_values), an empty number. Such a record is neither
+// written nor taken as agreeing with the module.
 struct ModuleRecords {
     static constexpr int kBusSwitch = 0xFF;
 
@@ -18,6 +22,7 @@ struct ModuleRecords {
         int sceneNo = 0;
         QString name;
         QStringList channels; // CH1..CH8 texts
+        QString unfit = {};   // "Scene_No 300 does not fit (0..255)"; empty when it fits
     };
     struct Binding {
         int channel = 1; // Input_Channel, 1-based
@@ -27,11 +32,13 @@ struct ModuleRecords {
         int outputChannel = 0;
         QString action;
         int parameter = 0;
+        QString unfit = {};
     };
     struct Timer {
         int timerNo = 1;
         QString time;
         QString mode;
+        QString unfit = {};
     };
     struct Event {
         int timerNo = 1;
@@ -40,6 +47,7 @@ struct ModuleRecords {
         int channel = 0;
         int parameter = 0;
         QString action;
+        QString unfit = {};
     };
     struct MonitorSlot {
         int order = 0;
@@ -47,6 +55,7 @@ struct ModuleRecords {
         int deviceNo = 1;
         int address = 0; // 0: not bound
         int channel = 0;
+        QString unfit = {};
     };
 
     int module = 0;

@@ -1,5 +1,7 @@
 #include "protocol/action_codes.h"
 
+#include "records/records_values.h"
+
 #include <span>
 
 namespace actions {
@@ -33,23 +35,13 @@ QString textOf(std::span<const ActionCode> codes, const QStringList& items, quin
 }
 } // namespace
 
+// The texts are the record rows' own: the records layer keeps them.
 const QStringList& eventItems() {
-    static const QStringList items = {
-        QStringLiteral("Light On"),      QStringLiteral("Light Off"),
-        QStringLiteral("Light Toggle"),  QStringLiteral("Curtain Open"),
-        QStringLiteral("Curtain Close"), QStringLiteral("Curtain Stop"),
-        QStringLiteral("Scene Control"), QStringLiteral("IR Control"),
-        QStringLiteral("Invalid")};
-    return items;
+    return records_values::eventActions();
 }
 
 const QStringList& bindingItems() {
-    static const QStringList items = [] {
-        QStringList list = eventItems();
-        list.insert(list.size() - 1, QStringLiteral("Alarm"));
-        return list;
-    }();
-    return items;
+    return records_values::bindingActions();
 }
 
 ActionCode eventCode(int item) {

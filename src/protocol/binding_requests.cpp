@@ -1,6 +1,7 @@
 #include "protocol/binding_requests.h"
 
 #include "protocol/action_codes.h"
+#include "records/records_values.h"
 
 namespace binding {
 
@@ -12,13 +13,11 @@ constexpr quint8 kEmpty = 0xFF;
 } // namespace
 
 const QStringList& modeItems() {
-    static const QStringList items = {QStringLiteral("NC"), QStringLiteral("NO"),
-                                      QStringLiteral("NC/NO")};
-    return items;
+    return records_values::bindingModes();
 }
 
 QString noModeText() {
-    return QStringLiteral("------");
+    return records_values::noBindingMode();
 }
 
 Request set(const Settings& s) {

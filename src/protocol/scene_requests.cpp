@@ -1,5 +1,7 @@
 #include "protocol/scene_requests.h"
 
+#include "records/records_values.h"
+
 #include <algorithm>
 
 namespace scene {
@@ -27,9 +29,7 @@ quint8 irByte(int irNo) {
 } // namespace
 
 const QStringList& targetItems() {
-    static const QStringList items{QStringLiteral("Off/Close"), QStringLiteral("On/Open"),
-                                   QStringLiteral("No Change")};
-    return items;
+    return records_values::sceneTargets();
 }
 
 quint8 targetByte(int itemIndex) {
@@ -44,7 +44,7 @@ quint8 targetByte(int itemIndex) {
 }
 
 QString irChannelText(int irNo) {
-    return QStringLiteral("IR No.") + QString::number(irNo);
+    return records_values::irChannelText(irNo);
 }
 
 Request setTargets(int module, int sceneNo, const QList<int>& itemIndices, int count) {

@@ -1,6 +1,7 @@
 #include "protocol/timer_requests.h"
 
 #include "protocol/action_codes.h"
+#include "records/records_values.h"
 
 #include <QStringList>
 
@@ -98,12 +99,7 @@ QString timeText(quint8 hours, quint8 minutes, quint8 seconds) {
 namespace timer {
 
 const QStringList& modeItems() {
-    static const QStringList items = {
-        QStringLiteral("Once"),         QStringLiteral("Minute(repeat)"),
-        QStringLiteral("Hour(repeat)"), QStringLiteral("Day(repeat)"),
-        QStringLiteral("Week(repeat)"), QStringLiteral("Mouth(repeat)"),
-        QStringLiteral("Year(repeat)"), QStringLiteral("Invalid")};
-    return items;
+    return records_values::timerModes();
 }
 
 std::optional<Request> set(int module, int timerNo, int modeIndex, const QDate& date,
@@ -134,13 +130,11 @@ ReadRow readRow(quint8 mode, const quint8 t[7]) {
     if (!day.isEmpty())
         row.time += QLatin1Char(' ') + day;
     // A read spells two modes differently from the list a Set writes.
-    static const char* const words[] = {"Once",        "Minute(repeat)", "Hour(repeat)",
-                                        "Day(repeat)", "Week(repeat)",   "Month(repeat)",
-                                        "Year(repeat)"};
-    if (mode <= 6) {
-        row.mode = QString::fromLatin1(words[mode]);
+    const QStringList& words = records_values::timerReadModes();
+    if (mode < kInvalidMode) {
+        row.mode = words.at(mode);
     } else if (mode == kInvalidWire) {
-        row.mode = QStringLiteral("invalid");
+        row.mode = words.at(kInvalidMode);
         row.time = QStringLiteral("------");
     }
     return row;

@@ -2,6 +2,7 @@
 #include "records/record_table.h"
 
 #include "records/record_table_private.h"
+#include "records/records_values.h"
 
 int RecordTable::columnCount() const {
     return int(d->columns().size());
@@ -30,17 +31,22 @@ void RecordTable::setCell(int row, int column, const QVariant& value) {
         throw RecordError(
             QStringLiteral("No cell %1, %2 in %3").arg(row).arg(column).arg(d->tableName));
     const QString name = d->columns()[column].name;
+    const bool integer = d->columns()[column].integer;
+    bool ok = true;
+    const int number = integer ? value.toString().trimmed().toInt(&ok) : 0;
+    if (!ok)
+        throw RecordError(
+            QStringLiteral("'%1' is not a number for %2").arg(value.toString(), name));
+    // An edit holds what the tool itself could have written there, or nothing changes.
+    const QString why =
+        records_values::problem(d->tableName, name, integer ? QVariant(number) : value.toString());
+    if (!why.isEmpty())
+        throw RecordError(why);
     setCurrentRow(row);
-    if (d->columns()[column].integer) {
-        bool ok = false;
-        const int number = value.toString().trimmed().toInt(&ok);
-        if (!ok)
-            throw RecordError(
-                QStringLiteral("'%1' is not a number for %2").arg(value.toString(), name));
+    if (integer)
         setField(name, number);
-    } else {
+    else
         setField(name, value.toString());
-    }
     post();
 }
 

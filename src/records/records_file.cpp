@@ -1,6 +1,8 @@
 #include "records/records_file.h"
 
 #include "records/record_table.h"
+#include "records/records_values.h"
+#include "records/strict_json.h"
 
 #include <QDir>
 #include <QFile>
@@ -40,9 +42,10 @@ bool wholeNumber(const QJsonValue& v, qint64* out) {
 }
 
 using ColumnIndex = QHash<QString, int>;
+using ColumnRules = QList<const records_values::Rule*>;
 
 QVariantList readRow(const QJsonValue& value, const schema::TableDef& def, const ColumnIndex& index,
-                     int rowNo) {
+                     const ColumnRules& rules, int rowNo) {
     const QString where = QStringLiteral("%1 row %2").arg(def.name).arg(rowNo);
     if (!value.isObject())
         throw RecordError(QStringLiteral("%1: not an object of columns").arg(where));
@@ -68,6 +71,11 @@ QVariantList readRow(const QJsonValue& value, const schema::TableDef& def, const
                     QStringLiteral("%1: %2 must be a text, not %3").arg(where, col.name, shown(v)));
             values[*found] = v.toString();
         }
+        const QString why = rules[*found]
+                                ? records_values::problem(*rules[*found], col.name, values[*found])
+                                : QString();
+        if (!why.isEmpty())
+            throw RecordError(QStringLiteral("%1: %2").arg(where, why));
     }
     return values;
 }
@@ -104,6 +112,14 @@ int lineOf(const QByteArray& bytes, int offset) {
 } // namespace
 
 RecordsFile RecordsFile::parse(const QByteArray& bytes) {
+    // Qt's reader takes more than JSON, and takes some numbers other than written.
+    if (const auto fault = strict_json::check(bytes))
+        throw RecordError(
+            QStringLiteral("line %1: not JSON (%2)").arg(fault->line).arg(fault->what));
+    // JSON, but a lone value at the top ("7"), which Qt's reader would call not JSON.
+    const QByteArray text = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    if (!text.trimmed().startsWith('{'))
+        throw RecordError(QStringLiteral("not a VELM records file (no object at the top)"));
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
@@ -150,11 +166,14 @@ RecordsFile RecordsFile::parse(const QByteArray& bytes) {
         records_format::TableRows t{&def, {}};
         const QJsonArray array = rows.toArray();
         ColumnIndex index;
-        for (int c = 0; c < def.columns.size(); ++c)
+        ColumnRules rules;
+        for (int c = 0; c < def.columns.size(); ++c) {
             index.insert(def.columns[c].name, c);
+            rules << records_values::rule(def.name, def.columns[c].name);
+        }
         t.rows.reserve(array.size());
         for (int r = 0; r < array.size(); ++r)
-            t.rows << readRow(array.at(r), def, index, r + 1);
+            t.rows << readRow(array.at(r), def, index, rules, r + 1);
         if (records_format::isMonitor(def.name))
             checkSlots(t);
         file.m_tables << t;
