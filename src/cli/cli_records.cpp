@@ -2,6 +2,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "records/database_file.h"
 #include "records/record_table.h"
 #include "records/records_backup.h"
 #include "records/records_export.h"
@@ -23,7 +24,8 @@ namespace {
 }
 
 [[noreturn]] void failed(const QString& command, const RecordError& e, const QString& after) {
-    QString text = QString::fromStdString(e.what());
+    // A name from a file or an argument may be of any length; the message stays a line.
+    QString text = database_file::shortenQuoted(QString::fromStdString(e.what()));
     text.replace(u'\n', u' ');
     throw CliFailure(QStringLiteral("%1: %2%3").arg(command, text, after).toStdString());
 }
@@ -46,13 +48,25 @@ void exportRecords(const CliOptions& o) {
     const QString file = fileArg(o, QStringLiteral("export"));
     int rows = 0;
     QStringList csv;
+    QList<records_format::TableRows> tables;
     try {
-        const QList<records_format::TableRows> tables = records_export::read(o.db);
+        tables = records_export::read(o.db);
+        // Every target is looked at before anything is written: a CSV name that is refused
+        // leaves no JSON file behind either.
+        records_export::checkTarget(file);
+        if (!o.csvDir.isEmpty())
+            records_export::checkCsvTargets(o.csvDir);
         rows = records_export::saveJson(tables, file);
+    } catch (const RecordError& e) {
+        failed(QStringLiteral("export"), e, QString());
+    }
+    try {
         if (!o.csvDir.isEmpty())
             csv = records_export::saveCsv(tables, o.csvDir);
     } catch (const RecordError& e) {
-        failed(QStringLiteral("export"), e, QString());
+        failed(QStringLiteral("export"), e,
+               QStringLiteral("; the JSON file %1 was written, no CSV file was")
+                   .arg(database_file::shown(file)));
     }
     if (o.json) {
         QJsonArray csvFiles;
@@ -75,7 +89,7 @@ void importRecords(const CliOptions& o) {
             for (const schema::TableDef& def : schema::tables())
                 names << def.name;
             recordsUsage(QStringLiteral("--tables: there is no table \"%1\" (the tables are %2)")
-                      .arg(t, names.join(QStringLiteral(", "))));
+                             .arg(database_file::shortName(t), names.join(QStringLiteral(", "))));
         }
     }
     records_import::Result result;
