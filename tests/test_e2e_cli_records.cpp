@@ -2,6 +2,7 @@
 // and messages, and an import while the window has the same file open.
 #include "app/main_window.h"
 #include "records/schema.h"
+#include "support/read_only_mounts.h"
 #include "support/record_files.h"
 #include "support/window_probe.h"
 #include "widgets/prompt_service.h"
@@ -41,6 +42,7 @@ private slots:
     void exportImportBackup();
     void refusals_data();
     void refusals();
+    void exportSaysWhatWasWritten();
     void importWhileTheWindowRuns();
     void databaseChoice_data();
     void databaseChoice();
@@ -150,6 +152,19 @@ void TestE2eCliRecords::refusals_data() {
                                    << kScenes << 2 << "there is no table \"Scenes\"";
     QTest::newRow("--add on export")
         << QStringList{"export", "out.json", "--add"} << QByteArray() << 2 << "belong to import";
+    QTest::newRow("CSV folder is a file") << QStringList{"export", "out.json", "--csv", "in.json"}
+                                          << kScenes << 1 << "in.json is not a folder";
+    // Names of any length come back cut to 60 characters.
+    const QString longName(100000, u'x');
+    const QString cut = QStringLiteral("\"%1…\"").arg(QString(60, u'x'));
+    QTest::newRow("long table name in --tables")
+        << QStringList{"import", "in.json", "--tables", longName} << kScenes << 2
+        << "there is no table " + cut;
+    QTest::newRow("long table name in the file")
+        << QStringList{"import", "in.json"}
+        << "{\"format\": \"velm-records\", \"version\": 1, \"tables\": {\"" + longName.toUtf8() +
+               "\": []}}"
+        << 1 << "unknown table " + cut + "; the database is unchanged";
 }
 
 void TestE2eCliRecords::refusals() {
@@ -169,6 +184,23 @@ void TestE2eCliRecords::refusals() {
     QCOMPARE(record_files::bytes(path("VELM.mdb")), before);
     QCOMPARE(backups(), QStringList());
     QVERIFY(!QFile::exists(path("out.json")) && !QFile::exists(path("none.mdb")));
+}
+
+// The JSON file is written, then the CSV files fail (their folder is read-only): the message
+// says that the JSON file is there.
+void TestE2eCliRecords::exportSaysWhatWasWritten() {
+    QVERIFY(QDir().mkdir(path("sheets")));
+    ReadOnlyMounts mounts;
+    if (!mounts.readOnly(path("sheets")))
+        QSKIP(qPrintable(mounts.errorString()));
+    const Run r = cli({"export", "all.json", "--csv", "sheets"});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(path("sheets/Scene Records.csv") +
+                            " can not be written: the disk is read-only; the JSON file " +
+                            path("all.json") + " was written, no CSV file was"),
+             qPrintable(r.err));
+    QVERIFY(QFile::exists(path("all.json")));
+    QCOMPARE(QDir(path("sheets")).entryList(QDir::Files), QStringList());
 }
 
 void TestE2eCliRecords::importWhileTheWindowRuns() {

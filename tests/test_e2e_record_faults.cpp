@@ -4,18 +4,22 @@
 #include "app/main_window.h"
 #include "link/bus.h"
 #include "records/record_store.h"
+#include "records/records_backup.h"
+#include "records/records_connection.h"
 #include "records/schema.h"
 #include "support/file_lock_holder.h"
 #include "support/read_only_mounts.h"
 #include "support/record_files.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
+#include "support/without_root_override.h"
 #include "widgets/prompt_service.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
@@ -28,10 +32,12 @@
 #include <QTest>
 #include <QThread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -87,6 +93,65 @@ int crashChild(int argc, char** argv) {
     return 0;
 }
 
+// The child of the commit test: commits one after the other through the tool's own
+// connection. Commit N marks every row there is with Timer_Mode N and adds kRowsPerCommit rows
+// of 8 KB with Timer_Order N. SQLite keeps only a few pages in memory here, so that each
+// commit spills into the file early and spends most of its time with the file half-written.
+// Half-way through commit N the child says "writing N".
+constexpr const char* kCommitChild = "--commit-child";
+constexpr int kRowsPerCommit = 300;
+
+int commitChild(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    RecordsConnection db(QString::fromLocal8Bit(argv[2]), RecordsConnection::Mode::Write);
+    QSqlQuery small = db.prepare(QStringLiteral("PRAGMA cache_size=10"));
+    db.run(small);
+    QSqlQuery last = db.prepare(R"(SELECT coalesce(max("Timer_Order"), 0) FROM "Timer Records")");
+    db.run(last);
+    const int done = last.next() ? last.value(0).toInt() : 0;
+    last.finish();
+    const QString text(8000, u'x');
+    for (int n = done + 1;; ++n) {
+        db.begin();
+        QSqlQuery mark = db.prepare(R"(UPDATE "Timer Records" SET "Timer_Mode" = ?)");
+        mark.bindValue(0, QString::number(n));
+        db.run(mark);
+        QSqlQuery insert = db.prepare(
+            R"(INSERT INTO "Timer Records" ("Timer_Order", "Time", "Timer_Mode") VALUES (?, ?, ?))");
+        for (int i = 0; i < kRowsPerCommit; ++i) {
+            insert.bindValue(0, n);
+            insert.bindValue(1, text);
+            insert.bindValue(2, QString::number(n));
+            db.run(insert);
+            if (i == kRowsPerCommit / 2)
+                say(QByteArray("writing " + QByteArray::number(n) + "\n").constData());
+        }
+        db.commit();
+    }
+}
+
+// The first value of `sql` read through the tool's own connection for reading (an export's),
+// or the message it fails with.
+QString viaTool(const QString& file, const QString& sql) {
+    try {
+        RecordsConnection db(file, RecordsConnection::Mode::Read);
+        QSqlQuery q = db.prepare(sql);
+        db.run(q);
+        return q.next() ? q.value(0).toString() : QStringLiteral("(no row)");
+    } catch (const RecordError& e) {
+        return QString::fromStdString(e.what());
+    }
+}
+
+template <class F> QString errorOf(F&& work) {
+    try {
+        work();
+    } catch (const RecordError& e) {
+        return QString::fromStdString(e.what());
+    }
+    return QString();
+}
+
 QString missingActionColumn() {
     return QStringLiteral(R"(ALTER TABLE "Event Records" DROP COLUMN "Action")");
 }
@@ -102,6 +167,9 @@ private slots:
     void badFiles_data();
     void badFiles();
     void rowLostInAReplySaysWhy();
+    void leftoverJournal_data();
+    void leftoverJournal();
+    void killedCommitRollsBackFromTheJournal();
 
 private:
     QString makeDatabase(const QTemporaryDir& dir);
@@ -223,8 +291,15 @@ void TestE2eRecordFaults::badFiles_data() {
     const QString notDb = "VELM.mdb is not a record database";
     const QString noTable = "VELM.mdb has no table";
     const QString held = "another program holds";
+    const QString empty = "VELM.mdb is empty: velm-initdb FILE makes a record database";
     QTest::newRow("text file") << "text" << kAllMissing << notDb << "DeleteAll4" << notDb;
-    QTest::newRow("zero bytes") << "empty" << kAllMissing << noTable << "DeleteAll4" << noTable;
+    QTest::newRow("zero bytes") << "empty" << kAllMissing << empty << "DeleteAll4" << empty;
+    // Where the file belongs stands something else, or nothing that may be read.
+    for (const auto& [kind, why] : {std::pair{"folder", "VELM.mdb is a folder, not a"},
+                                    std::pair{"FIFO", "VELM.mdb is a FIFO (named pipe), not a"},
+                                    std::pair{"symlink loop", "VELM.mdb is a symbolic link loop"},
+                                    std::pair{"no read permission", "permission denied"}})
+        QTest::newRow(kind) << kind << kAllMissing << why << "DeleteAll4" << why;
     QTest::newRow("SQLite without tables")
         << "no tables" << kAllMissing << noTable << "DeleteAll4" << noTable;
     QTest::newRow("a table missing a column")
@@ -260,6 +335,12 @@ void TestE2eRecordFaults::badFiles() {
     } else if (kind == "no tables") {
         QVERIFY(record_files::query(file, "PRAGMA user_version = 7").isNull());
         QVERIFY(QFile::exists(file));
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkdir(file));
+    } else if (kind == "FIFO") {
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    } else if (kind == "symlink loop") {
+        QCOMPARE(::symlink("VELM.mdb", QFile::encodeName(file).constData()), 0);
     } else {
         makeDatabase(dir);
         if (kind == "no column")
@@ -275,6 +356,12 @@ void TestE2eRecordFaults::badFiles() {
                                                       : FileLockHolder::Lock::Exclusive),
                  qPrintable(holder.errorString()));
     const QByteArray before = record_files::bytes(file);
+    std::optional<WithoutRootOverride> plain;
+    if (kind == "no read permission") {
+        QVERIFY(QFile::setPermissions(file, QFileDevice::WriteOwner));
+        if (!plain.emplace().ok())
+            QSKIP(qPrintable(plain->errorString()));
+    }
     {
         ScriptedPrompts prompts;
         QElapsedTimer clock;
@@ -298,6 +385,7 @@ void TestE2eRecordFaults::badFiles() {
         if (monitorRows > 0)
             QCOMPARE(window.records().monitor().valueAt(0, 4).toInt(), 5);
     }
+    plain.reset();
     QCOMPARE(record_files::bytes(file), before);
     QCOMPARE(record_files::sideFiles(file), QStringList());
     if (!sound)
@@ -352,11 +440,121 @@ void TestE2eRecordFaults::rowLostInAReplySaysWhy() {
         3);
 }
 
+// A journal that a write cut short left beside the file. When the tool may write the file, any
+// open rolls it back, also those of the commands that only read (export, audit); when it may
+// not, every one of them says what the file needs, and nothing changes until it gets it.
+void TestE2eRecordFaults::leftoverJournal_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("writable") << "writable";
+    QTest::newRow("read-only file") << "read-only file";
+    QTest::newRow("read-only folder") << "read-only folder";
+}
+
+void TestE2eRecordFaults::leftoverJournal() {
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString file = makeDatabase(dir);
+    QVERIFY(record_files::leaveUnfinishedWrite(file));
+    const QByteArray image = record_files::bytes(file);
+    ReadOnlyMounts mounts;
+    if (kind == "read-only file" && !mounts.readOnly(file))
+        QSKIP(qPrintable(mounts.errorString()));
+    if (kind == "read-only folder" && !(mounts.readOnly(dir.path()) && mounts.writable(file)))
+        QSKIP(qPrintable(mounts.errorString()));
+    const bool writable = kind == "writable";
+    const QString unfinished = file + " has an unfinished write (" + file +
+                               "-journal): open it once with write permission to roll it back";
+    const QString count = QStringLiteral(R"(SELECT count(*) FROM "Timer Records")");
+
+    QCOMPARE(viaTool(file, count), writable ? QStringLiteral("0") : unfinished);
+    RecordTable audit(QStringLiteral("Timer Records"));
+    const QString auditError = errorOf([&] { audit.open(file, RecordTable::OpenMode::ReadOnly); });
+    QVERIFY2(writable ? auditError.isEmpty() : auditError.endsWith(unfinished),
+             qPrintable(auditError));
+    audit.close();
+    if (kind == "read-only file")
+        QVERIFY(errorOf([&] { records_backup::backUp(file); }).endsWith(unfinished));
+    ScriptedPrompts prompts;
+    TForm1(prompts, file).close();
+    QCOMPARE(prompts.messages, writable ? QStringList() : kAllMissing);
+    for (const QString& detail : std::as_const(prompts.details))
+        QVERIFY2(detail.endsWith(unfinished), qPrintable(detail));
+    if (writable) {
+        QCOMPARE(record_files::sideFiles(file), QStringList());
+        QCOMPARE(record_files::queryCopyAlone(file, "PRAGMA integrity_check").toString(), "ok");
+        return;
+    }
+    QCOMPARE(record_files::bytes(file), image);
+    QCOMPARE(record_files::sideFiles(file), QStringList{"-journal"});
+    // As the message says: once the file may be written, the next open rolls it back.
+    mounts.release();
+    QCOMPARE(viaTool(file, count), QStringLiteral("0"));
+    QCOMPARE(record_files::sideFiles(file), QStringList());
+}
+
+// A program committing through the tool's own connection is killed (SIGKILL) in the middle of
+// a commit. The journal it leaves belongs to the file: a copy of the file alone holds half a
+// commit, while the file with its journal opens through the tool's connection for reading,
+// passes SQLite's integrity check and holds whole commits only; a backup made then is one
+// consistent file on its own.
+void TestE2eRecordFaults::killedCommitRollsBackFromTheJournal() {
+    QTemporaryDir dir;
+    const QString file = makeDatabase(dir);
+    const QString commits = QStringLiteral(
+        R"(SELECT count(*) || ' rows, ' || count(DISTINCT "Timer_Order") || ' commits, the last '
+                  || max("Timer_Order") || ', marked ' || group_concat(DISTINCT "Timer_Mode")
+           FROM "Timer Records")");
+    // The journal undoes a commit once the commit has begun to write into the file (before
+    // that its header is blank and it undoes nothing).
+    auto journalUndoes = [&] {
+        const QByteArray journal = record_files::bytes(file + QStringLiteral("-journal"));
+        return !journal.isEmpty() && journal != "(unreadable)" && journal[0] != 0;
+    };
+    // Killed once it says it is half-way through its third commit; should that commit end
+    // before the kill lands (no journal then), the next try kills again.
+    int committed = 0;
+    for (int attempt = 0; attempt < 5 && !journalUndoes(); ++attempt) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QLatin1StringView(kCommitChild), file});
+        const int third = committed + 3;
+        while (committed < third - 1) {
+            QVERIFY2(child.canReadLine() || child.waitForReadyRead(60000),
+                     qPrintable(QString::fromLocal8Bit(child.readAllStandardError())));
+            const QByteArray line = child.readLine().trimmed();
+            if (line.startsWith("writing "))
+                committed = line.mid(8).toInt() - 1;
+        }
+        child.kill();
+        QVERIFY(child.waitForFinished(10000));
+    }
+    QVERIFY(journalUndoes());
+    const QString alone = record_files::queryCopyAlone(file, commits).toString();
+    QCOMPARE(viaTool(file, "PRAGMA integrity_check"), QStringLiteral("ok"));
+    const QString held = viaTool(file, commits);
+    // The commit cut short is all there (it had ended in the file) or not at all.
+    QStringList whole;
+    for (int n : {committed, committed + 1})
+        whole << QStringLiteral("%1 rows, %2 commits, the last %2, marked %2")
+                     .arg(n * kRowsPerCommit)
+                     .arg(n);
+    QVERIFY2(whole.contains(held), qPrintable(held));
+    // A copy of the file alone, made before, holds half of it: the journal belongs to the file.
+    QVERIFY2(!whole.contains(alone), qPrintable(alone));
+    QCOMPARE(record_files::sideFiles(file), QStringList());
+
+    const QString backup = records_backup::backUp(file);
+    QCOMPARE(record_files::queryCopyAlone(backup, "PRAGMA integrity_check").toString(), "ok");
+    QCOMPARE(record_files::queryCopyAlone(backup, commits).toString(), held);
+}
+
 int main(int argc, char** argv) {
     if (const int rc = FileLockHolder::runChildIfAsked(argc, argv); rc >= 0)
         return rc;
     if (argc == 4 && std::strcmp(argv[1], kCrashChild) == 0)
         return crashChild(argc, argv);
+    if (argc == 3 && std::strcmp(argv[1], kCommitChild) == 0)
+        return commitChild(argc, argv);
     QApplication app(argc, argv);
     TestE2eRecordFaults test;
     QTEST_SET_MAIN_SOURCE_PATH

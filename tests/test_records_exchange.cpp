@@ -8,6 +8,7 @@
 #include "records/records_import.h"
 #include "records/records_values.h"
 #include "records/schema.h"
+#include "support/read_only_mounts.h"
 #include "support/record_files.h"
 
 #include <QDir>
@@ -16,6 +17,10 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -117,8 +122,12 @@ private slots:
     void failedWriteRollsBackEverything();
     void staleKeysNeverNameImportedRows();
     void csvCells();
+    void exportTargets_data();
+    void exportTargets();
+    void fullDisk();
     void backupNamesNeverCollide();
     void backupHoldsOnlyCommittedRows();
+    void killedBackupsLeaveNothing();
 
 private:
     QString db(const QString& name = QStringLiteral("VELM.mdb")) const {
@@ -420,6 +429,8 @@ void TestRecordsExchange::failedWriteRollsBackEverything() {
     QVERIFY(!errorOf([&] { records_import::run(file, db(), {}, kWhen); }).isEmpty());
     QCOMPARE(record_files::bytes(db()), before);
     QCOMPARE(record_files::sideFiles(db()), QStringList());
+    // The backup made before it would be the same again, beside a message that says so.
+    QCOMPARE(QDir(m_dir->path()).entryList({"*backup*"}, QDir::Files), QStringList());
 }
 
 void TestRecordsExchange::staleKeysNeverNameImportedRows() {
@@ -468,6 +479,119 @@ void TestRecordsExchange::csvCells() {
     QCOMPARE(record_files::bytes(written[5]).count("\r\n"), 225);
 }
 
+// An export replaces a regular file or makes a new one, and refuses whatever else stands at
+// its name before it writes anything: the thing stays as it was, nothing is left beside it.
+void TestRecordsExchange::exportTargets_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("target"); // the JSON file, or one of the CSV files
+    QTest::addColumn<QString>("message");
+    const QString json = "out.json", csv = "csv/IR Records.csv";
+    QTest::newRow("new name") << "new" << json << QString();
+    QTest::newRow("regular file") << "file" << json << QString();
+    QTest::newRow("link to a file") << "link" << json << QString();
+    QTest::newRow("FIFO") << "FIFO" << json << "out.json is a FIFO (named pipe), not a file";
+    QTest::newRow("device") << "device" << json << "out.json is a device, not a file";
+    QTest::newRow("folder") << "folder" << json << "out.json is a folder, not a file";
+    QTest::newRow("symlink loop") << "loop" << json << "out.json is a symbolic link loop";
+    QTest::newRow("link to nothing")
+        << "dangling" << json << "out.json is a symbolic link to a missing file";
+    QTest::newRow("CSV set, one a FIFO")
+        << "FIFO" << csv << "IR Records.csv is a FIFO (named pipe), not a file";
+}
+
+void TestRecordsExchange::exportTargets() {
+    QFETCH(QString, kind);
+    QFETCH(QString, target);
+    QFETCH(QString, message);
+    const QList<records_format::TableRows> empty = records_export::read(db());
+    const QString folder = m_dir->filePath("csv");
+    records_export::saveCsv(empty, folder);
+    fillEveryTable(db());
+    const QList<records_format::TableRows> tables = records_export::read(db());
+    const QString path = m_dir->filePath(target);
+    const QByteArray native = QFile::encodeName(path);
+    QFile::remove(path);
+    if (kind == "file" || kind == "link")
+        QVERIFY(QFile(m_dir->filePath("old")).open(QIODevice::WriteOnly));
+    if (kind == "file")
+        QVERIFY(QFile::rename(m_dir->filePath("old"), path));
+    else if (kind == "link" || kind == "dangling")
+        QCOMPARE(::symlink("old", native.constData()), 0);
+    else if (kind == "loop")
+        QCOMPARE(::symlink(native.constData(), native.constData()), 0);
+    else if (kind == "FIFO")
+        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
+    else if (kind == "device") // a null device of its own, never the system's
+        QCOMPARE(::mknod(native.constData(), S_IFCHR | 0600, makedev(1, 3)), 0);
+    else if (kind == "folder")
+        QVERIFY(QDir().mkdir(path));
+    struct stat before {};
+    ::lstat(native.constData(), &before);
+    QMap<QString, QByteArray> csvBefore;
+    for (const QString& f : QDir(folder).entryList(QDir::Files | QDir::System))
+        csvBefore[f] = record_files::bytes(QDir(folder).filePath(f));
+
+    const QString error = errorOf([&] {
+        if (target.startsWith("csv/"))
+            records_export::saveCsv(tables, folder);
+        else
+            records_export::saveJson(tables, path, kWhen);
+    });
+    QVERIFY2(message.isEmpty() ? error.isEmpty() : error.endsWith(message), qPrintable(error));
+    if (message.isEmpty()) {
+        QCOMPARE(record_files::bytes(path), records_export::json(tables, kWhen));
+        QCOMPARE(QFileInfo(path).isSymLink(), kind == "link");
+    } else {
+        struct stat after {};
+        ::lstat(native.constData(), &after);
+        QCOMPARE(after.st_mode, before.st_mode);
+        for (auto f = csvBefore.cbegin(); f != csvBefore.cend(); ++f)
+            QCOMPARE(record_files::bytes(QDir(folder).filePath(f.key())), f.value());
+    }
+    const QStringList left = QDir(m_dir->path()).entryList({"*.part-*"}, QDir::Files) +
+                             QDir(folder).entryList({"*.part-*"}, QDir::Files);
+    QCOMPARE(left, QStringList());
+}
+
+// A disk that fills up half-way: the six CSV files stay the old six (none of the new ones is
+// renamed over them before all are whole), a backup leaves nothing, and both say "disk full".
+void TestRecordsExchange::fullDisk() {
+    const QString disk = m_dir->filePath("disk");
+    QVERIFY(QDir().mkdir(disk));
+    ReadOnlyMounts mounts;
+    if (!mounts.smallDisk(disk, 256))
+        QSKIP(qPrintable(mounts.errorString()));
+    const QString folder = disk + "/csv";
+    const QStringList old = records_export::saveCsv(records_export::read(db()), folder);
+    QMap<QString, QByteArray> before;
+    for (const QString& f : old)
+        before[f] = record_files::bytes(f);
+    // The last of the six files no longer fits.
+    fillEveryTable(db());
+    QVERIFY(record_files::exec(db(),
+                               "UPDATE \"Monitor Bind Records\" SET Device_Type=? "
+                               "WHERE \"Order\"=1",
+                               {QString(300 * 1024, u'x')}));
+    QString error = errorOf([&] { records_export::saveCsv(records_export::read(db()), folder); });
+    QVERIFY2(error.startsWith("disk full"), qPrintable(error));
+    for (const QString& f : old)
+        QCOMPARE(record_files::bytes(f), before[f]);
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 6);
+
+    // A database that fits, and a disk full beside it.
+    QVERIFY(QDir(folder).removeRecursively());
+    const QString small = disk + "/VELM.mdb";
+    schema::createDatabase(small);
+    QFile filler(disk + "/filler");
+    QVERIFY(filler.open(QIODevice::WriteOnly));
+    while (filler.write(QByteArray(4096, 'f')) == 4096 && filler.flush()) {
+    }
+    filler.close();
+    error = errorOf([&] { records_backup::backUp(small, kWhen); });
+    QVERIFY2(error.contains("disk full"), qPrintable(error));
+    QCOMPARE(QDir(disk).entryList({"*backup*"}, QDir::Files), QStringList());
+}
+
 void TestRecordsExchange::backupNamesNeverCollide() {
     const QString first = records_backup::backUp(db(), kWhen);
     const QString second = records_backup::backUp(db(), kWhen);
@@ -496,6 +620,30 @@ void TestRecordsExchange::backupHoldsOnlyCommittedRows() {
     }
     QSqlDatabase::removeDatabase("peer");
     QCOMPARE(rowsOf(db(), "Timer Records").size(), 2);
+}
+
+// A backup killed half-way leaves its temporary copy and perhaps the copy's journal; the next
+// backup removes them, but not a copy another program is still writing (it holds a lock).
+void TestRecordsExchange::killedBackupsLeaveNothing() {
+    const QString part = db() + ".backup-20140101-000000.part-";
+    const QStringList dead{part + "a", part + "a-journal", part + "b-journal"};
+    for (const QString& f : dead)
+        QVERIFY(QFile(f).open(QIODevice::WriteOnly));
+    const QString unrelated = db("other.mdb") + ".backup-20140101-000000.part-c";
+    QVERIFY(QFile(unrelated).open(QIODevice::WriteOnly));
+    {
+        QSqlDatabase live = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "live");
+        live.setDatabaseName(part + "d");
+        QVERIFY(live.open());
+        QSqlQuery q(live);
+        QVERIFY(q.exec("CREATE TABLE t (x)") && q.exec("BEGIN IMMEDIATE") &&
+                q.exec("INSERT INTO t VALUES (1)"));
+        records_backup::backUp(db(), kWhen);
+    }
+    QSqlDatabase::removeDatabase("live");
+    for (const QString& f : dead)
+        QVERIFY2(!QFile::exists(f), qPrintable(f));
+    QVERIFY(QFile::exists(unrelated) && QFile::exists(part + "d"));
 }
 
 QTEST_MAIN(TestRecordsExchange)

@@ -137,8 +137,9 @@ private slots:
             << "other.mdb is not a record database";
         QTest::newRow("text file") << QByteArray("Scene_No;Module_Addr\n1;2\n") << "Timer Records"
                                    << "other.mdb is not a record database";
-        QTest::newRow("empty file") << QByteArray("") << "Timer Records"
-                                    << "other.mdb has no table Timer Records";
+        QTest::newRow("empty file")
+            << QByteArray("") << "Timer Records"
+            << "other.mdb is empty: velm-initdb FILE makes a record database";
         QTest::newRow("no such table") << QByteArray("schema") << "Timer Recordz"
                                        << "other.mdb has no table Timer Recordz";
         QTest::newRow("a column missing") << QByteArray("schema") << "Event Records"

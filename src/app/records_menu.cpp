@@ -1,6 +1,7 @@
 #include "app/records_menu.h"
 
 #include "app/import_dialog.h"
+#include "records/database_file.h"
 #include "records/record_store.h"
 #include "records/records_backup.h"
 #include "records/records_export.h"
@@ -15,8 +16,9 @@
 
 namespace {
 
+// A name from a file may be of any length; the box stays readable.
 QString errorText(const std::exception& e) {
-    return QString::fromStdString(e.what());
+    return database_file::shortenQuoted(QString::fromStdString(e.what()));
 }
 
 QString shown(const QString& path) {

@@ -2,6 +2,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "records/database_file.h"
 #include "records/record_table.h"
 #include "records/records_backup.h"
 #include "records/records_export.h"
@@ -26,8 +27,9 @@ QString shown(const QString& path) {
     return QDir::toNativeSeparators(path);
 }
 
+// A name from a file or an argument may be of any length; the message stays a line.
 QString oneLine(const RecordError& e) {
-    QString text = QString::fromStdString(e.what());
+    QString text = database_file::shortenQuoted(QString::fromStdString(e.what()));
     text.replace(u'\n', u' ');
     return text;
 }
@@ -55,11 +57,22 @@ void exportRecords(const CliOptions& o) {
         databaseFailed(QStringLiteral("export"), e, o);
     }
     try {
+        // Every target is looked at before anything is written: a CSV name that is refused
+        // leaves no JSON file behind either.
+        records_export::checkTarget(file);
+        if (!o.csvDir.isEmpty())
+            records_export::checkCsvTargets(o.csvDir);
         rows = records_export::saveJson(tables, file);
+    } catch (const RecordError& e) {
+        throw CliFailure(QStringLiteral("export: %1").arg(oneLine(e)).toStdString());
+    }
+    try {
         if (!o.csvDir.isEmpty())
             csv = records_export::saveCsv(tables, o.csvDir);
     } catch (const RecordError& e) {
-        throw CliFailure(QStringLiteral("export: %1").arg(oneLine(e)).toStdString());
+        throw CliFailure(QStringLiteral("export: %1; the JSON file %2 was written, no CSV file was")
+                             .arg(oneLine(e), database_file::shown(file))
+                             .toStdString());
     }
     if (o.json) {
         QJsonArray csvFiles;
@@ -82,7 +95,7 @@ void importRecords(const CliOptions& o) {
             for (const schema::TableDef& def : schema::tables())
                 names << def.name;
             recordsUsage(QStringLiteral("--tables: there is no table \"%1\" (the tables are %2)")
-                             .arg(t, names.join(QStringLiteral(", "))));
+                             .arg(database_file::shortName(t), names.join(QStringLiteral(", "))));
         }
     }
     records_import::Result result;

@@ -1,5 +1,6 @@
 #include "records/record_sql.h"
 
+#include "records/database_file.h"
 #include "records/record_table.h"
 #include "records/schema.h"
 
@@ -146,19 +147,25 @@ QString RecordSql::cause(const QSqlError& error, bool writing) const {
 }
 
 QString record_sql::cause(const QSqlError& error, const QString& file, bool writing) {
-    // The driver gives SQLite's result code; its low byte is the primary code.
-    switch (error.nativeErrorCode().toInt() & 0xff) {
+    // The driver gives SQLite's extended result code; its low byte is the primary code.
+    const int code = error.nativeErrorCode().toInt();
+    if (database_file::isUnfinishedWrite(code))
+        return database_file::unfinishedWrite(file);
+    switch (code & 0xff) {
     case 5: // busy
     case 6: // locked
         return QStringLiteral("another program holds %1 (close that program and try again)")
             .arg(file);
     case 8: // read-only
         return QStringLiteral("%1 is read-only").arg(file);
-    case 14: // cannot open: for a write, the journal beside the file
-        return writing ? QStringLiteral("the folder of %1 is read-only").arg(file)
-                       : QStringLiteral("%1 can not be opened").arg(file);
+    case 14: { // cannot open: for a write, the journal beside the file
+        if (writing)
+            return QStringLiteral("the folder of %1 is read-only").arg(file);
+        const QString problem = database_file::readProblem(file);
+        return problem.isEmpty() ? QStringLiteral("%1 can not be opened").arg(file) : problem;
+    }
     case 13:
-        return QStringLiteral("the disk of %1 is full").arg(file);
+        return database_file::diskFull(file);
     case 11:
         return QStringLiteral("%1 is damaged").arg(file);
     case 26:
@@ -229,7 +236,8 @@ int RecordSql::column(const QString& name) const {
         if (m_columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return i;
     }
-    throw RecordError(QStringLiteral("The table %1 has no column %2").arg(m_tableName, name));
+    throw RecordError(QStringLiteral("The table %1 has no column %2")
+                          .arg(m_tableName, database_file::shortName(name)));
 }
 
 QList<StoredRow> RecordSql::select(const SqlClause& where, const QString& orderBy) const {

@@ -27,9 +27,10 @@ struct StoredRow {
 // its own, committed before it returns, or rolled back and reported by RecordError; between
 // begin() and commit() the writes share one transaction instead.
 //
-// The file keeps a rollback journal, so that the file alone holds every committed row (it is
-// copied, mailed and backed up as one file) and nothing beside it outlives a run but the
-// journal of a transaction cut short, which the next open rolls back. Another program holding
+// The file keeps a rollback journal: between commits the file alone holds every committed row,
+// and nothing beside it outlives a run but the journal of a transaction cut short. That journal
+// belongs to the file (without it the file may hold half a commit) and the next open rolls it
+// back; a copy as one file at any moment is a backup (records_backup). Another program holding
 // the file makes an operation wait a quarter of a second at most, then fail with a message
 // that says so.
 class RecordSql {

@@ -1,5 +1,6 @@
 #include "records/record_table.h"
 
+#include "records/database_file.h"
 #include "records/record_table_private.h"
 
 #include <QDir>
@@ -79,9 +80,9 @@ void RecordTable::open(const QString& databaseFile, OpenMode mode) {
     const QFileInfo info(databaseFile);
     try {
         // The SQLite driver would create a missing file; the tool never does.
-        if (!info.exists() || !info.isFile())
-            throw RecordError(QStringLiteral("%1 does not exist")
-                                  .arg(QDir::toNativeSeparators(info.absoluteFilePath())));
+        database_file::checkReadable(databaseFile);
+        // Even a table opened for reading only rolls back what a crash left half-written.
+        database_file::rollBackLeftoverJournal(databaseFile);
         const QString reason = readOnlyReason(info, mode);
         d->readOnly = !reason.isEmpty();
         d->sql.open(databaseFile, reason);

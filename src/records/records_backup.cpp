@@ -1,14 +1,18 @@
 #include "records/records_backup.h"
 
+#include "records/database_file.h"
 #include "records/record_table.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 #include <QThread>
 #include <QUuid>
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace records_backup {
 
@@ -26,6 +30,7 @@ public:
             m_error = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("no memory");
         else
             sqlite3_busy_timeout(m_db, kBusyWaitMs);
+        sqlite3_extended_result_codes(m_db, 1);
     }
     ~Handle() { sqlite3_close(m_db); }
     Handle(const Handle&) = delete;
@@ -40,14 +45,16 @@ private:
     QString m_error;
 };
 
-QString describe(int rc, const QString& text, const QString& file) {
+QString describe(int rc, const QString& text, const QString& file, const QString& target) {
+    if (database_file::isUnfinishedWrite(rc))
+        return database_file::unfinishedWrite(file);
     switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return QStringLiteral("another program holds %1 (close that program and try again)")
             .arg(file);
     case SQLITE_FULL:
-        return QStringLiteral("the disk is full");
+        return database_file::diskFull(target);
     case SQLITE_NOTADB:
         return QStringLiteral("%1 is not a record database").arg(file);
     default:
@@ -71,16 +78,53 @@ void copy(const QString& source, const QString& target, const QString& shown) {
     int rc = SQLITE_OK;
     for (int waited = 0;; waited += 20) {
         rc = sqlite3_backup_step(backup, -1);
-        if ((rc != SQLITE_BUSY && rc != SQLITE_LOCKED) || waited >= kBusyWaitMs)
+        if (((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED) || waited >= kBusyWaitMs)
             break;
         QThread::msleep(20);
     }
     sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE) {
-        const int code = sqlite3_errcode(to.db()) != SQLITE_OK ? sqlite3_errcode(to.db()) : rc;
-        throw RecordError(
-            QStringLiteral("Can not back up %1: %2")
-                .arg(shown, describe(code, QString::fromUtf8(sqlite3_errstr(code)), shown)));
+        // An extended code: it tells a journal the source may not roll back from a plain
+        // read-only file.
+        const int code = rc;
+        throw RecordError(QStringLiteral("Can not back up %1: %2")
+                              .arg(shown, describe(code, QString::fromUtf8(sqlite3_errstr(code)),
+                                                   shown, target)));
+    }
+}
+
+// Whether any process holds a lock on the file: a backup another program is writing right now.
+// Open-file-description locks see the locks of this process too.
+bool inUse(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    const bool held = ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+    ::close(fd);
+    return held;
+}
+
+// The temporary copies (and their journals) that a backup killed half-way left beside the
+// database. A copy some program still writes holds a lock and stays. (Each copy is looked at
+// once: closing a file drops the locks this process holds on it, should it hold any.)
+void removeStaleCopies(const QFileInfo& database) {
+    const QDir dir = database.absoluteDir();
+    const QString lead = database.fileName() + QStringLiteral(".backup-");
+    const QString journal = QStringLiteral("-journal");
+    QSet<QString> copies;
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
+        if (name.startsWith(lead) && name.contains(QStringLiteral(".part-")))
+            copies.insert(name.endsWith(journal) ? name.chopped(journal.size()) : name);
+    }
+    for (const QString& name : std::as_const(copies)) {
+        const QString copy = dir.filePath(name);
+        if (inUse(copy))
+            continue;
+        QFile::remove(copy);
+        QFile::remove(copy + journal);
     }
 }
 
@@ -99,11 +143,13 @@ QString backupPath(const QString& databaseFile, const QDateTime& when) {
 
 QString backUp(const QString& databaseFile, const QDateTime& when) {
     const QFileInfo info(databaseFile);
-    const QString shown = QDir::toNativeSeparators(info.absoluteFilePath());
-    if (!info.exists() || !info.isFile())
-        throw RecordError(QStringLiteral("Can not back up %1: it does not exist").arg(shown));
+    const QString shown = database_file::shown(databaseFile);
+    const QString problem = database_file::readProblem(databaseFile);
+    if (!problem.isEmpty())
+        throw RecordError(QStringLiteral("Can not back up: %1").arg(problem));
     if (!QFileInfo(info.absolutePath()).isWritable())
         throw RecordError(QStringLiteral("Can not back up %1: its folder is read-only").arg(shown));
+    removeStaleCopies(info);
     const QString target = backupPath(databaseFile, when);
     const QString temp =
         target + QStringLiteral(".part-") + QUuid::createUuid().toString(QUuid::Id128);

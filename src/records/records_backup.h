@@ -14,7 +14,8 @@ QString backupPath(const QString& databaseFile, const QDateTime& when);
 
 // Backs the database up and returns the backup's path. The copy is written under a temporary
 // name and renamed once whole, so a failure (a full disk, a read-only folder) leaves nothing
-// that looks like a backup. Throws RecordError.
+// that looks like a backup; the temporary files of a backup that was killed are removed the
+// next time (unless a program still holds them open with a lock). Throws RecordError.
 QString backUp(const QString& databaseFile, const QDateTime& when = QDateTime::currentDateTime());
 
 } // namespace records_backup

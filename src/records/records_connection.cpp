@@ -1,5 +1,6 @@
 #include "records/records_connection.h"
 
+#include "records/database_file.h"
 #include "records/record_query.h"
 #include "records/record_table.h"
 
@@ -28,8 +29,10 @@ RecordsConnection::RecordsConnection(const QString& databaseFile, Mode mode)
     const QFileInfo info(databaseFile);
     m_file = QDir::toNativeSeparators(info.absoluteFilePath());
     // The driver would create a missing file; a record database is only ever made on purpose.
-    if (!info.exists() || !info.isFile())
-        throw RecordError(QStringLiteral("%1 does not exist").arg(m_file));
+    database_file::checkReadable(databaseFile);
+    // A read-only connection can not roll back what a crash left half-written, and would
+    // refuse the whole file for it.
+    database_file::rollBackLeftoverJournal(databaseFile);
     if (mode == Mode::Write) {
         if (!info.isWritable())
             throw RecordError(QStringLiteral("%1 is read-only").arg(m_file));

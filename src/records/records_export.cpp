@@ -1,11 +1,19 @@
 #include "records/records_export.h"
 
+#include "records/database_file.h"
 #include "records/record_table.h"
 #include "records/records_connection.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QUuid>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace records_export {
 
@@ -80,13 +88,104 @@ void appendCsvField(QByteArray& out, const QVariant& v, bool integer) {
     out += '"' + doubled.toUtf8() + '"';
 }
 
-void save(const QString& file, const QByteArray& bytes) {
-    const QString shown = QDir::toNativeSeparators(QFileInfo(file).absoluteFilePath());
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        throw RecordError(QStringLiteral("Can not write %1: %2").arg(shown, out.errorString()));
-    if (out.write(bytes) != bytes.size() || !out.commit())
-        throw RecordError(QStringLiteral("Can not write %1: %2").arg(shown, out.errorString()));
+[[noreturn]] void failWrite(int error, const QString& path) {
+    throw RecordError(database_file::writeError(error, path));
+}
+
+// Where the bytes for `path` go: a symbolic link to a file is written through, so that the
+// link stays.
+QString finalPath(const QString& path) {
+    const QFileInfo info(path);
+    return info.isSymLink() ? info.canonicalFilePath() : info.absoluteFilePath();
+}
+
+// The temporary files of a target: its name, ".part-" and a random token. A kill leaves them;
+// the next export to the same name removes them.
+const QString kPart = QStringLiteral(".part-");
+
+void removeLeftovers(const QString& target) {
+    const QFileInfo info(target);
+    const QDir dir = info.absoluteDir();
+    const QString lead = info.fileName() + kPart;
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
+        if (name.startsWith(lead))
+            QFile::remove(dir.filePath(name));
+    }
+}
+
+// Writes `bytes` to a new file beside `target`, on the disk, and returns its name; the caller
+// renames it over the target. Throws RecordError, leaving nothing behind.
+QString writeTemp(const QString& target, const QByteArray& bytes) {
+    const QString temp = target + kPart + QUuid::createUuid().toString(QUuid::Id128);
+    const QByteArray native = QFile::encodeName(temp);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0)
+        failWrite(errno, target);
+    // A file that is replaced keeps its permissions.
+    struct stat old {};
+    if (::stat(QFile::encodeName(target).constData(), &old) == 0)
+        (void)::fchmod(fd, old.st_mode & 07777);
+    int error = 0;
+    for (qsizetype done = 0; done < bytes.size() && error == 0;) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno != EINTR)
+            error = errno;
+    }
+    if (error == 0 && ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0) {
+        ::unlink(native.constData());
+        failWrite(error, target);
+    }
+    return temp;
+}
+
+// The folder's entry of a renamed file reaches the disk too.
+void syncFolder(const QString& file) {
+    const int fd = ::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Writes every file under a temporary name first and renames them only when all are whole on
+// the disk: a failure on the way leaves the old files as they were and no new one.
+void saveAll(const QStringList& targets, const QList<QByteArray>& contents) {
+    for (const QString& target : targets)
+        checkTarget(target);
+    QStringList finals, temps;
+    try {
+        for (int i = 0; i < targets.size(); ++i) {
+            finals << finalPath(targets[i]);
+            removeLeftovers(finals[i]);
+            temps << writeTemp(finals[i], contents[i]);
+        }
+    } catch (const RecordError&) {
+        for (const QString& temp : std::as_const(temps))
+            QFile::remove(temp);
+        throw;
+    }
+    for (int i = 0; i < temps.size(); ++i) {
+        if (::rename(QFile::encodeName(temps[i]).constData(),
+                     QFile::encodeName(finals[i]).constData()) != 0) {
+            const int error = errno;
+            for (int j = i; j < temps.size(); ++j)
+                QFile::remove(temps[j]);
+            QString text = database_file::writeError(error, targets[i]);
+            if (i > 0)
+                text += QStringLiteral(" (%1 of the %2 files were replaced before)")
+                            .arg(i)
+                            .arg(temps.size());
+            throw RecordError(text);
+        }
+    }
+    syncFolder(finals.value(0));
 }
 
 } // namespace
@@ -162,9 +261,33 @@ QString csvFileName(const QString& tableName, const QString& prefix) {
     return prefix + tableName + QStringLiteral(".csv");
 }
 
+void checkTarget(const QString& file) {
+    const QString problem = database_file::targetProblem(file);
+    if (!problem.isEmpty())
+        throw RecordError(problem);
+}
+
+QStringList csvPaths(const QString& folder, const QString& prefix) {
+    const QDir dir(folder);
+    QStringList paths;
+    for (const schema::TableDef& t : schema::tables())
+        paths << dir.filePath(csvFileName(t.name, prefix));
+    return paths;
+}
+
+void checkCsvTargets(const QString& folder, const QString& prefix) {
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir())
+        throw RecordError(QStringLiteral("%1 is not a folder").arg(database_file::shown(folder)));
+    if (info.isDir()) {
+        for (const QString& path : csvPaths(folder, prefix))
+            checkTarget(path);
+    }
+}
+
 int saveJson(const QList<records_format::TableRows>& tables, const QString& file,
              const QDateTime& exported) {
-    save(file, json(tables, exported));
+    saveAll({file}, {json(tables, exported)});
     int rows = 0;
     for (const records_format::TableRows& t : tables)
         rows += int(t.rows.size());
@@ -173,17 +296,19 @@ int saveJson(const QList<records_format::TableRows>& tables, const QString& file
 
 QStringList saveCsv(const QList<records_format::TableRows>& tables, const QString& folder,
                     const QString& prefix) {
+    checkCsvTargets(folder, prefix);
+    if (!QFileInfo(folder).isDir() && !QDir().mkpath(folder))
+        throw RecordError(
+            QStringLiteral("Can not make the folder %1").arg(database_file::shown(folder)));
     const QDir dir(folder);
-    if (!dir.exists() && !QDir().mkpath(folder))
-        throw RecordError(QStringLiteral("Can not make the folder %1")
-                              .arg(QDir::toNativeSeparators(QFileInfo(folder).absoluteFilePath())));
-    QStringList written;
+    QStringList paths;
+    QList<QByteArray> contents;
     for (const records_format::TableRows& t : tables) {
-        const QString path = dir.filePath(csvFileName(t.table->name, prefix));
-        save(path, csv(t));
-        written << path;
+        paths << dir.filePath(csvFileName(t.table->name, prefix));
+        contents << csv(t);
     }
-    return written;
+    saveAll(paths, contents);
+    return paths;
 }
 
 } // namespace records_export

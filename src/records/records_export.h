@@ -29,10 +29,23 @@ QByteArray csv(const records_format::TableRows& table);
 // "Scene Records.csv", after `prefix`.
 QString csvFileName(const QString& tableName, const QString& prefix = QString());
 
+// An export writes only to a regular file (replaced; through a symbolic link, the file it
+// names) or to a new name; anything else (a folder, a FIFO, a device, a symbolic link loop or
+// one to nothing) is refused before a byte is written. Throws RecordError saying which.
+void checkTarget(const QString& file);
+// The six CSV files of an export into `folder`, in start-up order.
+QStringList csvPaths(const QString& folder, const QString& prefix = QString());
+// The folder (when it exists it must be a folder) and each of the six files, as checkTarget().
+void checkCsvTargets(const QString& folder, const QString& prefix = QString());
+
 // Writes the JSON file; returns how many rows it holds.
 int saveJson(const QList<records_format::TableRows>& tables, const QString& file,
              const QDateTime& exported = QDateTime::currentDateTime());
 // Writes one CSV file per table into `folder` (made when missing); returns their paths.
+// Every file is written whole under a temporary name beside its target first, and only then
+// are the six renamed over their targets, one after the other; a failure before that leaves
+// the old files as they were. The renames take microseconds, but they are six: a reader that
+// looks in that moment, or a kill that strikes in it, finds some files new and the rest old.
 QStringList saveCsv(const QList<records_format::TableRows>& tables, const QString& folder,
                     const QString& prefix = QString());
 

@@ -1,10 +1,12 @@
 #include "records/records_import.h"
 
+#include "records/database_file.h"
 #include "records/record_query.h"
 #include "records/record_table.h"
 #include "records/records_backup.h"
 #include "records/records_connection.h"
 
+#include <QFile>
 #include <QHash>
 
 namespace records_import {
@@ -229,7 +231,8 @@ Result apply(RecordsConnection& db, const QList<const TableRows*>& tables, bool 
 QList<const TableRows*> chosen(const RecordsFile& file, const Options& options) {
     for (const QString& name : options.tables) {
         if (!schema::findTable(name))
-            throw RecordError(QStringLiteral("there is no table \"%1\"").arg(name));
+            throw RecordError(
+                QStringLiteral("there is no table \"%1\"").arg(database_file::shortName(name)));
         if (!file.find(name))
             throw RecordError(QStringLiteral("the file has no table \"%1\"").arg(name));
     }
@@ -266,10 +269,21 @@ Result run(const RecordsFile& file, const QString& databaseFile, const Options& 
     }
     apply(db, monitorTables, options.add, false);
     const QString backup = records_backup::backUp(databaseFile, when);
-    Result result = apply(db, tables, options.add, true);
-    db.commit();
-    result.backup = backup;
-    return result;
+    try {
+        Result result = apply(db, tables, options.add, true);
+        db.commit();
+        result.backup = backup;
+        return result;
+    } catch (const RecordError& e) {
+        // Nothing of the import reached the file (a failed commit is rolled back too), so the
+        // backup holds what the file holds: left beside a message that says so, it would only
+        // make the technician wonder which of the two to trust.
+        db.rollback();
+        if (QFile::remove(backup))
+            throw;
+        throw RecordError(QStringLiteral("%1; the backup made before the import stays at %2")
+                              .arg(QString::fromStdString(e.what()), database_file::shown(backup)));
+    }
 }
 
 QString describe(const TableChange& change) {

@@ -48,7 +48,8 @@ QList<const records_format::TableRows*> chosen(const RecordsFile& file, const Op
 Result preview(const RecordsFile& file, const QString& databaseFile, const Options& options);
 
 // Checks as preview() does, backs the database up, and imports in one transaction: all of it
-// or, on any failure, none of it.
+// or, on any failure, none of it; then the backup is removed again (should that fail, the
+// message says where it stays).
 Result run(const RecordsFile& file, const QString& databaseFile, const Options& options,
            const QDateTime& when = QDateTime::currentDateTime());
 

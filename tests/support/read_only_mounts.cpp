@@ -61,6 +61,19 @@ bool ReadOnlyMounts::writable(const QString& path) {
     return bind(path, false);
 }
 
+bool ReadOnlyMounts::smallDisk(const QString& path, int kib) {
+    if (!enterNamespace())
+        return false;
+    const QByteArray p = path.toLocal8Bit();
+    const QByteArray options = "size=" + QByteArray::number(kib) + "k";
+    if (::mount("tmpfs", p.constData(), "tmpfs", 0, options.constData()) != 0) {
+        m_error = systemError("mount -t tmpfs", path);
+        return false;
+    }
+    m_mounted << path;
+    return true;
+}
+
 void ReadOnlyMounts::release() {
     while (!m_mounted.isEmpty())
         ::umount2(m_mounted.takeLast().toLocal8Bit().constData(), MNT_DETACH);

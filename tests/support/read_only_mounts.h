@@ -4,10 +4,10 @@
 #include <QStringList>
 
 // Read-only files and folders for tests that run as root, who may write any file whatever its
-// mode bits. The calling thread moves into a mount namespace of its own (once per process) and
-// bind-mounts paths there; nothing outside that thread sees the mounts, and the destructor
-// takes them down again. Everything the test does with the files must run on that thread (the
-// main thread of a Qt test).
+// mode bits, and small disks to fill. The calling thread moves into a mount namespace of its
+// own (once per process) and mounts there; nothing outside that thread sees the mounts, and the
+// destructor takes them down again. Everything the test does with the files must run on that thread
+// (the main thread of a Qt test).
 //
 //   ReadOnlyMounts mounts;
 //   if (!mounts.readOnly(dir.path()))
@@ -23,6 +23,8 @@ public:
     bool readOnly(const QString& path);
     // The file at `path`, inside a folder made read-only before, stays writable itself.
     bool writable(const QString& path);
+    // An empty disk of `kib` KiB (a tmpfs) on the folder at `path`, to run out of room on.
+    bool smallDisk(const QString& path, int kib);
     void release();
     QString errorString() const { return m_error; }
 

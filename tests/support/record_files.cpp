@@ -1,6 +1,7 @@
 #include "support/record_files.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTemporaryDir>
@@ -10,6 +11,8 @@
 namespace record_files {
 
 QByteArray bytes(const QString& file) {
+    if (QFileInfo::exists(file) && !QFileInfo(file).isFile())
+        return QByteArray("(not a file)");
     QFile f(file);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
 }
@@ -71,6 +74,39 @@ QVariant queryCopyAlone(const QString& file, const QString& sql) {
     if (!QFile::copy(file, copy))
         return QVariant();
     return query(copy, sql);
+}
+
+bool leaveUnfinishedWrite(const QString& file) {
+    const QString name = nextName();
+    const QByteArray before = bytes(file);
+    QByteArray image, journal;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            // A cache of a few pages spills the transaction into the file long before its end.
+            q.exec(QStringLiteral("PRAGMA cache_size=10"));
+            q.exec(QStringLiteral("BEGIN"));
+            q.prepare(QStringLiteral(R"(INSERT INTO "Timer Records" ("Timer_Order","Time")
+                                        VALUES (?,?))"));
+            for (int i = 1; i <= 100; ++i) {
+                q.bindValue(0, 1000 + i);
+                q.bindValue(1, QString(2000, u'x'));
+                q.exec();
+            }
+            // Taken while the transaction is open: what the disk holds at a kill.
+            image = bytes(file);
+            journal = bytes(file + QStringLiteral("-journal"));
+            q.exec(QStringLiteral("ROLLBACK"));
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    if (image == before || journal.isEmpty() || journal == "(unreadable)")
+        return false;
+    QFile f(file), j(file + QStringLiteral("-journal"));
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(image) == image.size() &&
+           j.open(QIODevice::WriteOnly | QIODevice::NewOnly) && j.write(journal) == journal.size();
 }
 
 void fillTimers(const QString& file, int rows, const std::function<int(int)>& order,

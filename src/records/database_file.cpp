@@ -1,0 +1,189 @@
+#include "records/database_file.h"
+
+#include "records/record_table.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace database_file {
+
+namespace {
+
+constexpr int kLongestName = 60;
+
+QString systemText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// What stands at a path that is not a regular file, as a message names it.
+QString kindOf(mode_t mode) {
+    if (S_ISDIR(mode))
+        return QStringLiteral("a folder");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("a FIFO (named pipe)");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("a device");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("a socket");
+    return QStringLiteral("a special file");
+}
+
+// Why nothing can be found at `path` (stat failed with `error`), or empty for a plain missing
+// name, which is for the caller to judge.
+QString statProblem(const QByteArray& native, int error, const QString& file) {
+    switch (error) {
+    case ENOENT: {
+        struct stat link {};
+        if (::lstat(native.constData(), &link) == 0 && S_ISLNK(link.st_mode))
+            return QStringLiteral("%1 is a symbolic link to a missing file").arg(file);
+        return QString();
+    }
+    case ELOOP:
+        return QStringLiteral("%1 is a symbolic link loop").arg(file);
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("%1 can not be reached: permission denied").arg(file);
+    case ENOTDIR:
+        return QStringLiteral("%1 does not exist: a part of its path is not a folder").arg(file);
+    default:
+        return QStringLiteral("%1: %2").arg(file, systemText(error));
+    }
+}
+
+} // namespace
+
+QString shown(const QString& path) {
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+QString shortName(const QString& name) {
+    if (name.size() <= kLongestName)
+        return name;
+    // Never between the two halves of a character outside the basic plane.
+    const int cut = name.at(kLongestName - 1).isHighSurrogate() ? kLongestName - 1 : kLongestName;
+    return name.left(cut) + u'…';
+}
+
+QString shortenQuoted(const QString& message) {
+    QString out;
+    qsizetype from = 0;
+    while (from < message.size()) {
+        const qsizetype open = message.indexOf(u'"', from);
+        const qsizetype close = open < 0 ? -1 : message.indexOf(u'"', open + 1);
+        if (close < 0)
+            break;
+        out += QStringView(message).mid(from, open + 1 - from);
+        out += shortName(message.mid(open + 1, close - open - 1));
+        out += u'"';
+        from = close + 1;
+    }
+    out += QStringView(message).mid(from);
+    return out;
+}
+
+QString readProblem(const QString& path) {
+    const QString file = shown(path);
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) != 0) {
+        const int error = errno;
+        const QString problem = statProblem(native, error, file);
+        return problem.isEmpty() ? QStringLiteral("%1 does not exist").arg(file) : problem;
+    }
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("%1 is %2, not a record database file").arg(file, kindOf(st.st_mode));
+    // Non-blocking, in case the file was swapped for a FIFO since.
+    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == EACCES || error == EPERM)
+            return QStringLiteral("%1 can not be read: permission denied").arg(file);
+        return QStringLiteral("%1 can not be read: %2").arg(file, systemText(error));
+    }
+    char header[16] = {};
+    const ssize_t got = ::read(fd, header, sizeof header);
+    const int readError = errno;
+    ::close(fd);
+    if (got < 0)
+        return QStringLiteral("%1 can not be read: %2").arg(file, systemText(readError));
+    // SQLite takes an empty file for an empty database; the tool never makes one.
+    if (got == 0)
+        return QStringLiteral("%1 is empty: velm-initdb FILE makes a record database").arg(file);
+    if (got != sizeof header || std::memcmp(header, "SQLite format 3", sizeof header) != 0)
+        return QStringLiteral("%1 is not a record database (not an SQLite file)").arg(file);
+    return QString();
+}
+
+void checkReadable(const QString& path) {
+    const QString problem = readProblem(path);
+    if (!problem.isEmpty())
+        throw RecordError(problem);
+}
+
+QString targetProblem(const QString& path) {
+    const QString file = shown(path);
+    const QByteArray native = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(native.constData(), &st) == 0)
+        return S_ISREG(st.st_mode)
+                   ? QString()
+                   : QStringLiteral("%1 is %2, not a file").arg(file, kindOf(st.st_mode));
+    return statProblem(native, errno, file);
+}
+
+void rollBackLeftoverJournal(const QString& path) {
+    const QFileInfo info(path);
+    if (!QFileInfo::exists(path + QStringLiteral("-journal")) || !info.isFile() ||
+        !info.isWritable() || !QFileInfo(info.absolutePath()).isWritable())
+        return;
+    sqlite3* db = nullptr;
+    // No busy timeout: a journal another program is writing is live, not left over.
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr) ==
+        SQLITE_OK)
+        sqlite3_exec(db, "PRAGMA schema_version", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+QString unfinishedWrite(const QString& path) {
+    return QStringLiteral("%1 has an unfinished write (%2): open it once with write permission to "
+                          "roll it back")
+        .arg(shown(path), shown(path + QStringLiteral("-journal")));
+}
+
+bool isUnfinishedWrite(int sqliteCode) {
+    return sqliteCode == SQLITE_READONLY_ROLLBACK;
+}
+
+QString diskFull(const QString& path) {
+    return QStringLiteral("disk full: no room for %1 (free some space and try again)")
+        .arg(shown(path));
+}
+
+QString writeError(int error, const QString& path) {
+    const QString file = shown(path);
+    switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+        return diskFull(path);
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("%1 can not be written: permission denied").arg(file);
+    case EROFS:
+        return QStringLiteral("%1 can not be written: the disk is read-only").arg(file);
+    case ENOENT:
+        return QStringLiteral("the folder of %1 does not exist").arg(file);
+    default:
+        return QStringLiteral("%1 can not be written: %2").arg(file, systemText(error));
+    }
+}
+
+} // namespace database_file

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+// The record database file and the files written beside it, looked at before SQLite or an
+// export touches them, so that a message names the real cause: a folder, a FIFO or a device
+// where a file belongs, a symbolic link loop, no permission, an empty file, a file that is not
+// SQLite, a full disk, a journal left by a write cut short.
+namespace database_file {
+
+// The path as messages show it: absolute, native separators.
+QString shown(const QString& path);
+
+// A name a message echoes (a table, a column, whatever the user typed): at most 60 characters,
+// cut with "…", so that a huge name never makes a huge message.
+QString shortName(const QString& name);
+// Every double-quoted run of `message` longer than that, cut the same way.
+QString shortenQuoted(const QString& message);
+
+// Why `path` can not be opened as a record database, or empty when it can: it does not
+// exist, is not a regular file, can not be read, is empty, or is not an SQLite file.
+QString readProblem(const QString& path);
+// Throws RecordError with readProblem() when there is one.
+void checkReadable(const QString& path);
+
+// Why an export may not write `path`, or empty when it may: only a regular file (also through
+// a symbolic link) is replaced, only a new name in an existing folder is created.
+QString targetProblem(const QString& path);
+
+// A journal beside the file is the undo record of a write that a crash or a kill cut short.
+// SQLite rolls it back on the first read of a connection that may write, but refuses to read
+// through a read-only one; so when the file and its folder are writable, this opens the file
+// for writing once and lets SQLite roll back, whatever the caller means to do next. It never
+// waits for another program (whose live journal is not hot anyway) and fails silently: the
+// open that follows reports what is wrong.
+void rollBackLeftoverJournal(const QString& path);
+// "VELM.mdb has an unfinished write (VELM.mdb-journal): open it once with write permission to
+// roll it back" (absolute paths), for a file that can not be rolled back now.
+QString unfinishedWrite(const QString& path);
+// Whether an extended SQLite result code says so: a journal could not be rolled back because
+// the connection may not write.
+bool isUnfinishedWrite(int sqliteCode);
+
+// "disk full" with the place that has no room; for SQLITE_FULL and ENOSPC alike.
+QString diskFull(const QString& path);
+// What an errno of writing `path` means: "disk full ...", "permission denied", ...
+QString writeError(int error, const QString& path);
+
+} // namespace database_file
