@@ -9,8 +9,8 @@ TEST_JOBS  ?= $(shell echo $$(( $$(nproc) * 2 )))
 FUZZ_SECONDS ?= 20
 PREFIX     ?= /usr/local
 
-.PHONY: all deps configure build programs run run-hardware install package test test-unit \
-        test-sanitize fuzz fuzz-long bench clean
+.PHONY: all deps configure build programs run run-hardware install uninstall package test \
+        test-unit test-sanitize fuzz fuzz-long bench clean
 
 all: build
 
@@ -52,10 +52,15 @@ if $(MAKE) --no-print-directory programs >$$log 2>&1; then rm -f $$log; \
 else cat $$log; rm -f $$log; echo "make: the build failed (its output is above)" >&2; exit 1; fi
 endef
 
-# Installs the programs, the menu entry and its icon under $(PREFIX) (DESTDIR is honoured).
+# Installs the programs, the menu entry and its icon, the manual pages and the documents under
+# $(PREFIX) (DESTDIR is honoured), and lists them in $(PREFIX)/share/velm/install_manifest.txt;
+# `make uninstall` with the same PREFIX removes what that list names.
 install: configure
 	@cmake --build $(BUILD) -j $(JOBS) --target velm-programs
-	cmake --install $(BUILD) --prefix $(PREFIX)
+	@cmake -DACTION=install -DBUILD="$(BUILD)" -DPREFIX="$(PREFIX)" -P dist/install.cmake
+
+uninstall:
+	@cmake -DACTION=uninstall -DPREFIX="$(PREFIX)" -P dist/install.cmake
 
 # The Debian package, $(BUILD)/velm_<version>_<arch>.deb.
 package: configure

@@ -1,8 +1,10 @@
-// Installing like a desktop tool: `cmake --install` into a scratch prefix puts the programs,
-// the menu entry and its icons where a desktop finds them, the entry is valid, and the
-// launcher it runs opens a working tool in a per-user data folder.
+// Installing like a desktop tool: `make install`'s step into a scratch prefix puts the
+// programs, the menu entry and its icons where a desktop finds them, the entry is valid, the
+// launcher it runs opens a working tool in a per-user data folder, the manual pages and the
+// documents are complete, and `make uninstall` takes it all away again.
 #include "support/install_layout.h"
 
+#include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
 #include <QImage>
@@ -16,6 +18,7 @@ namespace {
 // Seconds a started tool gets to show a start-up message before we take silence as none.
 constexpr int kQuietMs = 5000;
 constexpr int kStartMs = 30000;
+const QString kInstalledList = QStringLiteral("share/velm/install_manifest.txt");
 
 QString run(const QString& program, const QStringList& args, int* exitCode) {
     QProcess p;
@@ -85,9 +88,13 @@ private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
         m_prefix = m_dir.filePath(QStringLiteral("prefix"));
+        // What `make install` does once the programs are built.
         int code = 0;
-        const QString out = run(QStringLiteral(VELM_CMAKE_COMMAND),
-                                {"--install", VELM_BUILD_DIR, "--prefix", m_prefix}, &code);
+        const QString out =
+            run(QStringLiteral(VELM_CMAKE_COMMAND),
+                {"-DACTION=install", "-DBUILD=" VELM_BUILD_DIR, "-DPREFIX=" + m_prefix, "-P",
+                 VELM_SOURCE_DIR "/dist/install.cmake"},
+                &code);
         QVERIFY2(code == 0, qPrintable(out));
     }
 
@@ -97,7 +104,10 @@ private slots:
         while (it.hasNext())
             found << QDir(m_prefix).relativeFilePath(it.next());
         found.sort();
-        QCOMPARE(found, installlayout::files());
+        // Beside the installed files, the list of them that `make uninstall` goes by.
+        QStringList expected = installlayout::files() << kInstalledList;
+        expected.sort();
+        QCOMPARE(found, expected);
         for (const QString& program : installlayout::programs())
             QVERIFY2(QFileInfo(m_prefix + QLatin1Char('/') + program).isExecutable(),
                      qPrintable(program));
@@ -184,6 +194,94 @@ private slots:
         expectQuietStart(second, &output);
         stop(second);
         QVERIFY2(!output.contains(QStringLiteral("velm-initdb")), qPrintable(output));
+    }
+
+    // The installed README and documents link only what is installed beside them.
+    void documentsLinkOnlyInstalledFiles() {
+        const QRegularExpression link(QStringLiteral(R"(\]\(([^)#\s]+)[^)]*\))"));
+        const QDir docs(m_prefix + QStringLiteral("/share/doc/velm"));
+        QDirIterator it(docs.path(), {"*.md"}, QDir::Files, QDirIterator::Subdirectories);
+        int links = 0;
+        while (it.hasNext()) {
+            const QString document = it.next();
+            QFile file(document);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(file.readAll());
+            for (const QRegularExpressionMatch& m : link.globalMatch(text)) {
+                const QString target = m.captured(1);
+                if (target.contains(QLatin1Char(':')))
+                    continue; // a web address
+                ++links;
+                QVERIFY2(QFileInfo::exists(QFileInfo(document).dir().filePath(target)),
+                         qPrintable(docs.relativeFilePath(document) + " links " + target));
+            }
+        }
+        QVERIFY(links > 0);
+    }
+
+    // A manual page made from a program's --help holds every line of it (the usage line
+    // becomes the synopsis).
+    void manualPagesHoldTheHelp_data() {
+        QTest::addColumn<QString>("program");
+        QTest::newRow("velm-sim") << "velm-sim";
+        if (installlayout::programs().contains(QStringLiteral("bin/velm-cli")))
+            QTest::newRow("velm-cli") << "velm-cli";
+    }
+
+    void manualPagesHoldTheHelp() {
+        QFETCH(QString, program);
+        int code = 0;
+        const QString help = run(QStringLiteral(VELM_BIN_DIR "/") + program, {"--help"}, &code);
+        QCOMPARE(code, 0);
+        QString page =
+            run(QStringLiteral("gzip"),
+                {"-dc", m_prefix + QStringLiteral("/share/man/man1/%1.1.gz").arg(program)}, &code);
+        QCOMPARE(code, 0);
+        page.replace(QStringLiteral("\\-"), QStringLiteral("-"))
+            .replace(QStringLiteral("\\e"), QStringLiteral("\\"))
+            .replace(QStringLiteral("\\&"), QString())
+            .replace(QStringLiteral("\\(dq"), QStringLiteral("\""));
+        const QStringList lines = help.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1);
+        QVERIFY(lines.size() > 3);
+        for (QString line : lines) {
+            line = line.trimmed();
+            if (line.endsWith(QLatin1Char(':')))
+                line.chop(1); // a heading
+            QVERIFY2(page.contains(line), qPrintable(line));
+        }
+    }
+
+    // Last, as it takes the installation away: `make uninstall` removes every file the
+    // install put there and the folders of our own, and leaves other programs' files and the
+    // shared folders alone.
+    void uninstallRemovesWhatWasInstalled() {
+        const QStringList others{"bin/other-tool", "share/applications/other.desktop"};
+        for (const QString& other : others) {
+            QFile file(m_prefix + QLatin1Char('/') + other);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        const QStringList uninstall{"-C", VELM_SOURCE_DIR, "--no-print-directory", "uninstall",
+                                    "PREFIX=" + m_prefix};
+        int code = 0;
+        QString out = run(QStringLiteral("make"), uninstall, &code);
+        QVERIFY2(code == 0, qPrintable(out));
+
+        QStringList left;
+        QDirIterator it(m_prefix, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = QDir(m_prefix).relativeFilePath(it.next());
+            if (it.fileInfo().isFile() || path.contains(QStringLiteral("velm")))
+                left << path;
+        }
+        left.sort();
+        QCOMPARE(left, others);
+        QVERIFY(QFileInfo(m_prefix + QStringLiteral("/share/man/man1")).isDir());
+
+        // A second time there is nothing to remove, and it says so.
+        out = run(QStringLiteral("make"), uninstall, &code);
+        QVERIFY2(code != 0 && out.contains(QStringLiteral("Nothing to uninstall")),
+                 qPrintable(out));
     }
 };
 

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -70,6 +71,18 @@ private slots:
         programs.sort();
         QCOMPARE(files, installlayout::files());
         QCOMPARE(programs, installlayout::programs());
+    }
+
+    // Debian's own checks: among them a copyright file, a changelog, a manual page for every
+    // program that man reads without complaint, description lines that fit a terminal.
+    void lintianFindsNoErrorOrWarning() {
+        int code = 0;
+        const QString out =
+            run(QStringLiteral("lintian"), {"--fail-on", "error,warning", "--info", m_deb}, &code);
+        const QStringList faults =
+            out.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^[EW]: ")));
+        QVERIFY2(code == 0 && faults.isEmpty(),
+                 qPrintable(QStringLiteral("lintian (see tools/ensure-deps.sh): ") + out));
     }
 
     void namesItsDependencies() {

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 // What `cmake --install` puts under its prefix (and the package under /usr), as relative
-// paths. velm-cli is there when it has been built.
+// paths: the programs, each with its manual page, the menu entry and its icons, the documents.
+// velm-cli is there when it has been built.
 namespace installlayout {
 
 inline QStringList programs() {
@@ -19,12 +23,27 @@ inline QStringList iconSizes() {
     return {"16", "24", "32", "48", "64", "128", "256"};
 }
 
+// The README ships with the docs/ folder it links, as it is in the repository.
+inline QStringList documents() {
+    QStringList out{QStringLiteral("README.md")};
+    const QDir source(QStringLiteral(VELM_SOURCE_DIR));
+    QDirIterator it(source.filePath(QStringLiteral("docs")), QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << source.relativeFilePath(it.next());
+    return out;
+}
+
 inline QStringList files() {
     QStringList out = programs();
     out << QStringLiteral("share/applications/velm.desktop")
         << QStringLiteral("share/icons/hicolor/scalable/apps/velm.svg")
-        << QStringLiteral("share/doc/velm/README.md")
-        << QStringLiteral("share/doc/velm/simulator.md");
+        << QStringLiteral("share/doc/velm/copyright")
+        << QStringLiteral("share/doc/velm/changelog.gz");
+    for (const QString& document : documents())
+        out << QStringLiteral("share/doc/velm/") + document;
+    for (const QString& program : programs())
+        out << QStringLiteral("share/man/man1/%1.1.gz").arg(QFileInfo(program).fileName());
     for (const QString& size : iconSizes())
         out << QStringLiteral("share/icons/hicolor/%1x%1/apps/velm.png").arg(size);
     out.sort();
