@@ -164,7 +164,7 @@ void TestE2eCliRecords::refusals_data() {
         << QStringList{"import", "in.json"}
         << "{\"format\": \"velm-records\", \"version\": 1, \"tables\": {\"" + longName.toUtf8() +
                "\": []}}"
-        << 1 << "unknown table " + cut + "; the database is unchanged";
+        << 1 << "unknown table " + cut + "; the record database ";
 }
 
 void TestE2eCliRecords::refusals() {
