@@ -8,8 +8,8 @@
 #include "protocol/scene_requests.h"
 #include "protocol/scene_rows.h"
 
-#include <QElapsedTimer>
 #include <QJsonArray>
+#include <QScopeGuard>
 
 namespace cli {
 
@@ -49,9 +49,11 @@ void scene(CliLink& link) {
 }
 
 namespace {
-// Waits for the learned code: reply 0x83/0x04 with status 1 from the module. A refusal (the
-// module's "IR Error") leaves it learning, as the window stays in learning.
-void awaitLearnedCode(CliLink& link, int module, int irNo) {
+// Starts learning and waits for the learned code: reply 0x83/0x04 with status 1 from the
+// module. A refusal (the module's "IR Error") leaves it learning, as the window stays in
+// learning. The code is watched for from before the request: on the serial line it may come
+// in the same block as the answer to it.
+void learn(CliLink& link, int module, int irNo) {
     bool learned = false;
     quint8 refusal = 0;
     const auto connection =
@@ -63,9 +65,13 @@ void awaitLearnedCode(CliLink& link, int module, int irNo) {
             else
                 refusal = r[6];
         });
+    const auto stopWatching = qScopeGuard([connection] { QObject::disconnect(connection); });
+    link.require(ir::learn(module, irNo), QStringLiteral("learning"));
+    CliOutput::error(QStringLiteral("module %1 is learning IR code %2: press the remote's key")
+                         .arg(module)
+                         .arg(irNo));
     const int waitMs = link.options().learnWaitMs;
     link.waitUntil([&] { return learned; }, waitMs);
-    QObject::disconnect(connection);
     if (learned)
         return;
     QString why = QStringLiteral("no code came within %1 ms").arg(waitMs);
@@ -82,12 +88,7 @@ void awaitLearnedCode(CliLink& link, int module, int irNo) {
 void irCodes(CliLink& link) {
     const CommandArgs& a = link.options().given;
     if (a.verb == QLatin1String("learn")) {
-        link.require(ir::learn(a.module, a.irNo), QStringLiteral("learning"));
-        CliOutput::error(QStringLiteral("module %1 is learning IR code %2: press the remote's "
-                                        "key")
-                             .arg(a.module)
-                             .arg(a.irNo));
-        awaitLearnedCode(link, a.module, a.irNo);
+        learn(link, a.module, a.irNo);
         const QString name = link.options().name;
         link.store(kIrCodes, [&](RecordTable& t) { ir::storeLearned(t, a.module, a.irNo, name); });
         CliOutput::printObject(
