@@ -447,6 +447,17 @@ void TestE2eCli::badArgumentsSendNothing_data() {
     QTest::newRow("scan wait below 20")
         << QStringList{"--wait", "5", "scan"} << "--wait must be a number from 20 to 5000";
     QTest::newRow("empty export file") << QStringList{"export", ""} << "export: FILE is empty";
+    QTest::newRow("scene target") << QStringList{"scene", "set", "1", "1", "on", "dim"}
+                                  << "TARGET must be one of off, on, keep, not 'dim'";
+    QTest::newRow("IR number 251")
+        << QStringList{"ir", "send", "4", "251"} << "IRNO must be a number from 0 to 250";
+    QTest::newRow("restore without --yes")
+        << QStringList{"module", "restore", "1"} << "would restore module 1; add --yes";
+    QTest::newRow("password of 17 characters")
+        << QStringList{"bus-switch", "password", "12345678901234567"} << "at most 16";
+    QTest::newRow("air conditioner IR number")
+        << QStringList{"monitor-bindings", "set", "100", "4", "256"}
+        << "IRNO must be a number from 0 to 255";
 }
 
 void TestE2eCli::badArgumentsSendNothing() {
