@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QLocale>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
@@ -177,11 +178,16 @@ private slots:
     void badArgumentsSendNothing_data();
     void badArgumentsSendNothing();
     void unresolvableHostFailsOnce();
+    void tabSheetCommands_data();
+    void tabSheetCommands();
+    void scriptsCheckEveryLineFirst_data();
+    void scriptsCheckEveryLineFirst();
+    void readmeScriptCommissions();
 
 private:
     static void links();
     void startSim(bool serial);
-    Run cli(const QStringList& args, int timeoutMs = 30000);
+    Run cli(const QStringList& args, int timeoutMs = 30000, const QByteArray& input = {});
     QString db() const { return m_dir->filePath(QStringLiteral("VELM.mdb")); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -214,11 +220,15 @@ void TestE2eCli::startSim(bool serial) {
                     : QStringList{"--udp", QStringLiteral("127.0.0.1:%1").arg(m_sim->udpPort())};
 }
 
-Run TestE2eCli::cli(const QStringList& args, int timeoutMs) {
+Run TestE2eCli::cli(const QStringList& args, int timeoutMs, const QByteArray& input) {
     QProcess p;
     p.setProgram(QStringLiteral(VELM_BIN_DIR "/velm-cli"));
     p.setArguments(m_link + QStringList{"--db", db()} + args);
     p.start();
+    if (!input.isEmpty()) {
+        p.write(input);
+        p.closeWriteChannel();
+    }
     Run r;
     if (!p.waitForFinished(timeoutMs)) {
         p.kill();
@@ -437,6 +447,17 @@ void TestE2eCli::badArgumentsSendNothing_data() {
     QTest::newRow("scan wait below 20")
         << QStringList{"--wait", "5", "scan"} << "--wait must be a number from 20 to 5000";
     QTest::newRow("empty export file") << QStringList{"export", ""} << "export: FILE is empty";
+    QTest::newRow("scene target") << QStringList{"scene", "set", "1", "1", "on", "dim"}
+                                  << "TARGET must be one of off, on, keep, not 'dim'";
+    QTest::newRow("IR number 251")
+        << QStringList{"ir", "send", "4", "251"} << "IRNO must be a number from 0 to 250";
+    QTest::newRow("restore without --yes")
+        << QStringList{"module", "restore", "1"} << "would restore module 1; add --yes";
+    QTest::newRow("password of 17 characters")
+        << QStringList{"bus-switch", "password", "12345678901234567"} << "at most 16";
+    QTest::newRow("air conditioner IR number")
+        << QStringList{"monitor-bindings", "set", "100", "4", "256"}
+        << "IRNO must be a number from 0 to 255";
 }
 
 void TestE2eCli::badArgumentsSendNothing() {
@@ -474,6 +495,285 @@ void TestE2eCli::unresolvableHostFailsOnce() {
     QVERIFY2(r.err.contains(QStringLiteral("velm-test.invalid")) && r.err.count(u'\n') == 1,
              qPrintable(r.err));
     QVERIFY(r.out.isEmpty());
+}
+
+namespace {
+// The value at a path of the simulator's dump, as compact JSON: "module:4/irCodes" is the IR
+// codes of the module at address 4, "channel=2" the element of an array with that channel.
+QString dumpValue(const QJsonObject& dump, const QString& path) {
+    QJsonValue v = dump;
+    for (const QString& part : path.split(u'/')) {
+        if (part.startsWith(QLatin1String("module:"))) {
+            v = SimProcess::module(dump, part.mid(7).toInt());
+        } else if (part.contains(u'=')) {
+            const QJsonArray items = v.toArray();
+            v = QJsonValue();
+            for (const QJsonValue& item : items)
+                if (item[part.section(u'=', 0, 0)].toInt() == part.section(u'=', 1).toInt())
+                    v = item;
+        } else {
+            v = v.isArray() ? v.toArray().at(part.toInt()) : v.toObject().value(part);
+        }
+    }
+    if (v.isObject())
+        return QString::fromUtf8(QJsonDocument(v.toObject()).toJson(QJsonDocument::Compact));
+    if (v.isArray())
+        return QString::fromUtf8(QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact));
+    return v.toVariant().toString();
+}
+
+QString shortDate(int y, int m, int d) {
+    return QLocale::system().toString(QDate(y, m, d), QLocale::ShortFormat);
+}
+} // namespace
+
+void TestE2eCli::tabSheetCommands_data() {
+    QTest::addColumn<bool>("serial");
+    QTest::addColumn<QString>("script");   // run - reads it from standard input
+    QTest::addColumn<QString>("dumpPath"); // evidence in the simulator
+    QTest::addColumn<QString>("dumpValue");
+    QTest::addColumn<QString>("table"); // the rows it must hold (and no others but `count`)
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<int>("count");
+    struct Case {
+        const char* name;
+        const char* script;
+        const char* path;
+        const char* value;
+        const char* table;
+        QStringList rows;
+        int count;
+    };
+    const QString tuesday = shortDate(2014, 2, 25);
+    const QList<Case> cases = {
+        {"scene set, channels beyond those given at their defaults",
+         "scene set 1 7 on keep off on --name Evening",
+         "module:1/scenes/7",
+         "[1,255,0,1]",
+         "Scene Records",
+         {"7|Evening|1|On/Open|No Change|Off/Close|On/Open|Off/Close|Off/Close|Off/Close|"
+          "Off/Close"},
+         1},
+        {"scene set-ir, a second Set overwrites its row",
+         "scene set-ir 4 3 10 11\nscene set-ir 4 3 12",
+         "module:4/scenes/3",
+         "[12]",
+         "Scene Records",
+         {"3||4|IR No.12|IR No.255|IR No.255|IR No.255|IR No.255|IR No.255|IR No.255|"
+          "IR No.255"},
+         1},
+        {"scene clear keeps the other modules' rows",
+         "scene set 1 3 on\nscene set 2 4 off\nscene clear 1 --yes",
+         "module:1/scenes",
+         "{}",
+         "Scene Records",
+         {"4||2|Off/Close|Off/Close|Off/Close|Off/Close|Off/Close|Off/Close|Off/Close|"
+          "Off/Close"},
+         1},
+        {"ir learn stores the learned code with its name",
+         "ir learn 4 17 --name TV",
+         "module:4/irCodes",
+         "[17]",
+         "IR Records",
+         {"4|17|TV"},
+         1},
+        {"ir delete removes one code and its row",
+         "ir learn 4 17\nir learn 4 18 --name Fan\nir delete 4 17 --yes",
+         "module:4/irCodes",
+         "[18]",
+         "IR Records",
+         {"4|18|Fan"},
+         1},
+        {"ir delete-all",
+         "ir learn 4 17\nir delete-all 4 --yes",
+         "module:4/irCodes",
+         "[]",
+         "IR Records",
+         {},
+         0},
+        {"bindings set",
+         "bindings set 5 2 curtain-close 7 1 9 --mode NO --delay 5",
+         "module:5/inputs/channel=2/action",
+         "[1,2,7,0,9]",
+         "Bind Records",
+         {"5|2|NO|5|7|1|Curtain Close|9"},
+         1},
+        {"bindings delete-all",
+         "bindings set 5 2 light-on 1 1\nbindings delete-all 5",
+         "module:5/inputs",
+         "[]",
+         "Bind Records",
+         {"5|1|------|255|255|255|Invalid|255", "5|14|------|255|255|255|Invalid|255"},
+         14},
+        {"timers set",
+         "timers set 6 3 week 2014-02-25 06:30:00",
+         "module:6/timers/timer=3/when",
+         "2014-02-25 06:30:00",
+         "Timer Records",
+         {QStringLiteral("3|%1 06:30:00 Tuesday|Week(repeat)").arg(tuesday)},
+         1},
+        {"timers delete-all",
+         "timers set 6 32 day 2014-02-25 06:30:00\ntimers delete-all 6",
+         "module:6/timers/timer=32",
+         "",
+         "Timer Records",
+         {"1|------|Invalid", "32|------|Invalid"},
+         32},
+        {"events set",
+         "events set 6 3 2 scene-control 5 4 7",
+         "module:6/timers/timer=3/events",
+         "[[0,4,255,255,7]]",
+         "Event Records",
+         {"3|2|5|4|7|Scene Control"},
+         1},
+        {"events delete-all",
+         "timers set 6 3 once 2014-02-25 06:30:00\nevents set 6 3 2 light-off 5 4\n"
+         "events delete-all 6 3",
+         "module:6/timers/timer=3/events",
+         "[]",
+         "Event Records",
+         {"3|1|255|255|255|Invalid", "3|16|255|255|255|Invalid"},
+         16},
+        {"monitor-bindings set of a light slot",
+         "monitor-bindings set 5 7 4",
+         "busSwitch/monitor/0",
+         R"({"channel":3,"device":0,"module":7,"room":2,"type":1})",
+         "Monitor Bind Records",
+         {"5|2|1|Light|7|4"},
+         224},
+        {"monitor-bindings read of the AC slots",
+         "monitor-bindings set 100 4 9\nmonitor-bindings read ac",
+         "busSwitch/monitor/0",
+         R"({"channel":9,"device":3,"module":4,"room":1,"type":3})",
+         "Monitor Bind Records",
+         {"100|1|1|AC|4|9", "97|1|1|AC|255|255"},
+         224},
+        {"module address: the module in addressing mode takes it",
+         "module address 9",
+         "module:9/kind",
+         "light",
+         "",
+         {},
+         0},
+        {"bus-switch set",
+         "bus-switch set 300 192.168.1.10 8000 255.255.255.0 192.168.1.1 192.168.1.2 9000 "
+         "00-1A-2B-3C-4D-5E",
+         "busSwitch/settings",
+         "01 2C C0 A8 01 0A 1F 40 FF FF FF 00 C0 A8 01 01 C0 A8 01 02 23 28 00 1A 2B 3C 4D 5E",
+         "",
+         {},
+         0},
+        {"bus-switch password",
+         "bus-switch password abcd",
+         "busSwitch/password",
+         "abcd",
+         "",
+         {},
+         0},
+        {"bus-switch transparent",
+         "bus-switch transparent --yes",
+         "busSwitch/transparent",
+         "true",
+         "",
+         {},
+         0},
+    };
+    for (bool serial : {false, true})
+        for (const Case& c : cases)
+            QTest::addRow("%s %s", serial ? "pty" : "udp", c.name)
+                << serial << QString::fromUtf8(c.script) << QString::fromUtf8(c.path)
+                << QString::fromUtf8(c.value) << QString::fromUtf8(c.table) << c.rows << c.count;
+}
+
+void TestE2eCli::tabSheetCommands() {
+    QFETCH(bool, serial);
+    QFETCH(QString, script);
+    QFETCH(QString, dumpPath);
+    QFETCH(QString, dumpValue);
+    QFETCH(QString, table);
+    QFETCH(QStringList, rows);
+    QFETCH(int, count);
+    // The remote's key is pressed a while after learning starts, not within the serial
+    // line's quiet time that ends a block.
+    QStringList args{"--ir-learn-ms", "500"};
+    if (serial)
+        args << QStringList{"--no-udp", "--serial", "--baud", "0"};
+    QVERIFY2(m_sim->start(args), qPrintable(m_sim->errorString()));
+    m_link = serial ? QStringList{"--serial", m_sim->serialPath()}
+                    : QStringList{"--udp", QStringLiteral("127.0.0.1:%1").arg(m_sim->udpPort())};
+    const Run r = cli({"run", "-"}, 60000, script.toUtf8() + '\n');
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QCOMPARE(::dumpValue(m_sim->dump(), dumpPath), dumpValue);
+    if (table.isEmpty())
+        return;
+    RecordTable t(table);
+    t.open(db());
+    const QStringList got = probe::tableRows(t);
+    QCOMPARE(got.size(), count);
+    for (const QString& row : rows)
+        QVERIFY2(got.contains(row),
+                 qPrintable(row + QStringLiteral(" not in:\n") + got.join('\n')));
+}
+
+void TestE2eCli::scriptsCheckEveryLineFirst_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("lightStates"); // light module 1 afterwards
+    QTest::newRow("all lines run") << "light on 1 1 # first\n\n# nothing\nlight on 1 2" << 0 << ""
+                                   << "[1,1,0,0,0,0,0,0]";
+    QTest::newRow("a bad line runs nothing")
+        << "light on 1 1\nscene sett 1 1\nlight on 1 2" << 2 << "line 2 (scene sett 1 1): "
+        << "[0,0,0,0,0,0,0,0]";
+    QTest::newRow("--yes missing runs nothing")
+        << "light on 1 1\nscene clear 1" << 2 << "line 2 (scene clear 1): scene clear: would "
+        << "[0,0,0,0,0,0,0,0]";
+    QTest::newRow("link options belong to run")
+        << "light on 1 1\nlight on 1 2 --subnet 2" << 2 << "line 2 (light on 1 2 --subnet 2): "
+        << "[0,0,0,0,0,0,0,0]";
+    QTest::newRow("a failing line stops the script")
+        << "light on 1 1\nlight status 9\nlight on 1 2" << 1
+        << "line 2 (light status 9): module 9 did not answer"
+        << "[1,0,0,0,0,0,0,0]";
+}
+
+void TestE2eCli::scriptsCheckEveryLineFirst() {
+    QFETCH(QString, script);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QString, lightStates);
+    startSim(false);
+    const QString file = m_dir->filePath(QStringLiteral("commission.velm"));
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(script.toUtf8());
+    f.close();
+    const Run r = cli({"run", file});
+    QCOMPARE(r.exitCode, exitCode);
+    QVERIFY2(r.err.isEmpty() == message.isEmpty() && r.err.contains(message), qPrintable(r.err));
+    QVERIFY(r.err.count(u'\n') <= 1);
+    QCOMPARE(::dumpValue(m_sim->dump(), QStringLiteral("module:1/states")), lightStates);
+}
+
+void TestE2eCli::readmeScriptCommissions() {
+    // The README's commission.velm, as it stands there.
+    QFile readme(QStringLiteral(VELM_SOURCE_DIR "/README.md"));
+    QVERIFY(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    const int named = int(text.indexOf(QStringLiteral("`commission.velm`")));
+    QVERIFY(named > 0);
+    const int start = int(text.indexOf(QStringLiteral("```\n"), named)) + 4;
+    const QString script = text.mid(start, text.indexOf(QStringLiteral("```"), start) - start);
+    QVERIFY(script.contains(QStringLiteral("audit 5")));
+    startSim(false);
+    const Run r = cli({"run", "-"}, 60000, script.toUtf8());
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY(r.out.contains("Module 5: all 14 records agree."));
+    const QJsonObject scenes = SimProcess::module(m_sim->dump(), 1)["scenes"].toObject();
+    QCOMPARE(::dumpValue(scenes, QStringLiteral("2")), QStringLiteral("[0,0,255,255]"));
+    RecordTable t(QStringLiteral("Scene Records"));
+    t.open(db());
+    QCOMPARE(probe::tableRows(t).size(), 2);
 }
 
 QTEST_MAIN(TestE2eCli)

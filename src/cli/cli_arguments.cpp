@@ -2,64 +2,11 @@
 // same operation, all before the link is opened: a command line that cannot be run as
 // written sends nothing.
 #include "cli/cli_options.h"
+#include "cli/cli_words.h"
 
 #include <QStringList>
 
 namespace {
-
-[[noreturn]] void refuse(const QString& text) {
-    throw UsageError(text.toStdString());
-}
-
-// The command's words: its name, then its arguments.
-class Words {
-public:
-    explicit Words(const QStringList& args) : m_args(args) {}
-
-    QString name() const { return m_args.value(0); }
-
-    // The verb at 1, one of `verbs`.
-    QString verb(const QStringList& verbs) const {
-        const QString said = m_args.value(1);
-        const QString choices = verbs.size() == 1 ? QStringLiteral("'%1'").arg(verbs.front())
-                                                  : verbs.mid(0, verbs.size() - 1).join(", ") +
-                                                        QStringLiteral(" or ") + verbs.back();
-        if (m_args.size() < 2)
-            refuse(QStringLiteral("%1: say %2").arg(name(), choices));
-        if (!verbs.contains(said))
-            refuse(QStringLiteral("%1: say %2, not '%3'").arg(name(), choices, said));
-        return said;
-    }
-
-    // The number at `index`, in min..max.
-    int number(int index, const QString& what, int min, int max) const {
-        if (index >= m_args.size())
-            refuse(QStringLiteral("%1: %2 is missing").arg(name(), what));
-        return numberValue(m_args.at(index), name() + QStringLiteral(": ") + what, min, max);
-    }
-
-    bool has(int index) const { return index < m_args.size(); }
-
-    // Nothing beyond `count` words (the name included).
-    void end(int count) const {
-        if (m_args.size() > count)
-            refuse(QStringLiteral("%1: unexpected argument '%2'").arg(name(), m_args.at(count)));
-    }
-
-    QString file() const {
-        if (m_args.size() < 2)
-            refuse(QStringLiteral("%1: FILE is missing").arg(name()));
-        end(2);
-        if (m_args.at(1).isEmpty())
-            refuse(QStringLiteral("%1: FILE is empty").arg(name()));
-        return m_args.at(1);
-    }
-
-    QStringList from(int index) const { return m_args.mid(index); }
-
-private:
-    const QStringList& m_args;
-};
 
 // Light and curtain: one channel of a module from the tab's "Module Addr." (1..32) and
 // "Channel No.", or the status read of the module.
@@ -111,7 +58,7 @@ CommandArgs clockCommand(const Words& w) {
 
 CommandArgs readCommand(const Words& w, int firstModule, int lastModule) {
     CommandArgs c;
-    c.verb = w.verb({QStringLiteral("read")});
+    c.verb = w.verb({QStringLiteral("read"), QStringLiteral("set"), QStringLiteral("delete-all")});
     c.module = w.number(2, QStringLiteral("MODULE"), firstModule, lastModule);
     if (w.name() == QLatin1String("events")) {
         // The event group's "Timer No." list: Timer1..Timer32.
@@ -146,9 +93,17 @@ CommandArgs moduleJob(const Words& w) {
 
 } // namespace
 
-CommandArgs parseCommandArgs(const QStringList& args) {
+CommandArgs parseCommandArgs(const QStringList& args, const CliOptions& options) {
     const Words w(args);
     const QString name = w.name();
+    const bool recordSequence = name == QLatin1String("timers") ||
+                                name == QLatin1String("events") ||
+                                name == QLatin1String("bindings");
+    if (!recordSequence || (args.size() > 1 && args.at(1) != QLatin1String("read"))) {
+        const QStringList others{"module", "bus-switch", "scene", "ir", "monitor-bindings"};
+        if (recordSequence || others.contains(name))
+            return parseSettingArgs(args, options);
+    }
     if (name == QLatin1String("scan"))
         return scanCommand(w);
     if (name == QLatin1String("audit") || name == QLatin1String("push"))
@@ -167,7 +122,8 @@ CommandArgs parseCommandArgs(const QStringList& args) {
         // The binding group's "Input Module Addr." below the grid, without its 0 (all).
         return readCommand(w, 1, 32);
     CommandArgs c;
-    if (name == QLatin1String("export") || name == QLatin1String("import"))
+    if (name == QLatin1String("export") || name == QLatin1String("import") ||
+        name == QLatin1String("run"))
         c.file = w.file();
     else
         w.end(1); // backup

@@ -39,6 +39,7 @@ void CliLink::open() {
         if (!udp.resolveRemote())
             throw CliFailure(
                 QStringLiteral("cannot reach the bus switch: %1").arg(udp.failure()).toStdString());
+        m_open = true;
         return;
     }
     TComm& comm = m_bus->comm();
@@ -50,10 +51,16 @@ void CliLink::open() {
         throw CliFailure(
             QStringLiteral("cannot open %1: %2").arg(m_options.device, e.message()).toStdString());
     }
+    m_open = true;
 }
 
 CliLink::Answer CliLink::exchange(const Request& request) {
-    const Answer answer = m_exchange->exchange(request, m_options.timeoutMs);
+    return exchange(request, m_options.timeoutMs);
+}
+
+CliLink::Answer CliLink::exchange(const Request& request, int waitMs,
+                                  std::optional<RequestLayout> layout) {
+    const Answer answer = m_exchange->exchange(request, waitMs, layout);
     if (!answer.answered && !answer.linkFailure.isEmpty())
         throw CliFailure(
             QStringLiteral("the link failed (%1)").arg(answer.linkFailure).toStdString());
@@ -71,12 +78,17 @@ ModuleRecords CliLink::records(int module, bool withTimers) const {
 }
 
 CliLink::Answer CliLink::require(const Request& request, const QString& what) {
-    const Answer answer = exchange(request);
+    return require(request, what, m_options.timeoutMs);
+}
+
+CliLink::Answer CliLink::require(const Request& request, const QString& what, int waitMs,
+                                 std::optional<RequestLayout> layout) {
+    const Answer answer = exchange(request, waitMs, layout);
     if (!answer.answered)
         throw CliFailure(QStringLiteral("module %1 did not answer %2 within %3 ms")
                              .arg(request.module)
                              .arg(what)
-                             .arg(m_options.timeoutMs)
+                             .arg(waitMs)
                              .toStdString());
     if (answer.status != 1)
         throw CliFailure(QStringLiteral("module %1 refused %2: %3")
@@ -100,4 +112,19 @@ bool CliLink::waitUntil(const std::function<bool()>& done, int ms) {
 
 QString CliLink::statusText(quint8 status) {
     return frames::statusText(status);
+}
+
+void CliLink::store(const QString& tableName, const std::function<void(RecordTable&)>& work) const {
+    if (m_options.noStore)
+        return;
+    try {
+        RecordTable table(tableName);
+        table.open(m_options.db);
+        work(table);
+    } catch (const RecordError& e) {
+        throw CliFailure(QStringLiteral("the module took it, but the record database %1 could "
+                                        "not store it in \"%2\": %3")
+                             .arg(m_options.db, tableName, QString::fromStdString(e.what()))
+                             .toStdString());
+    }
 }

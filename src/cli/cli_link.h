@@ -8,9 +8,12 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The bus link of the command line: the same Bus as the window's, in network or serial mode,
 // with no window. It waits for the reply a request asks for and says what came back.
+class RecordTable;
+
 class CliLink {
 public:
     explicit CliLink(const CliOptions& options);
@@ -30,6 +33,19 @@ public:
     // Like exchange, and throws CliFailure naming `what` when the module does not answer or
     // answers with an error status.
     Answer require(const Request& request, const QString& what);
+    // The same with the reply wait of its own (the window's for that request unless
+    // --timeout is given) and, for the bus switch, its layout.
+    Answer exchange(const Request& request, int waitMs,
+                    std::optional<RequestLayout> layout = std::nullopt);
+    Answer require(const Request& request, const QString& what, int waitMs,
+                   std::optional<RequestLayout> layout = std::nullopt);
+
+    // Runs `work` on the record table `tableName` of the database (with --no-store on
+    // nothing); throws CliFailure when the table cannot be opened or written.
+    void store(const QString& tableName, const std::function<void(RecordTable&)>& work) const;
+    // A later command of a script: its own arguments and options over the same link.
+    void setOptions(const CliOptions& options) { m_options = options; }
+    bool isOpen() const { return m_open; }
 
     // Handles events until `done` holds or `ms` pass without it; true when it holds.
     bool waitUntil(const std::function<bool()>& done, int ms);
@@ -45,4 +61,5 @@ private:
     PlainLinkSettings m_settings;
     std::unique_ptr<Bus> m_bus;
     std::unique_ptr<BusExchange> m_exchange;
+    bool m_open = false;
 };

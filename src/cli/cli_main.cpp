@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <map>
 
-namespace {
-int runCommand(const CliOptions& options) {
+namespace cli {
+void runLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
     // The record database alone: no link is opened.
     using RecordCommand = void (*)(const CliOptions&);
     static const std::map<QString, RecordCommand> recordCommands = {
@@ -20,19 +20,40 @@ int runCommand(const CliOptions& options) {
     };
     if (const auto it = recordCommands.find(options.command()); it != recordCommands.end()) {
         it->second(options);
-        return 0;
+        return;
     }
     using Command = void (*)(CliLink&);
     static const std::map<QString, Command> commands = {
-        {QStringLiteral("scan"), &cli::scan},         {QStringLiteral("light"), &cli::light},
-        {QStringLiteral("curtain"), &cli::curtain},   {QStringLiteral("clock"), &cli::clock},
-        {QStringLiteral("timers"), &cli::timers},     {QStringLiteral("events"), &cli::events},
-        {QStringLiteral("bindings"), &cli::bindings}, {QStringLiteral("audit"), &cli::audit},
+        {QStringLiteral("scan"), &cli::scan},
+        {QStringLiteral("light"), &cli::light},
+        {QStringLiteral("curtain"), &cli::curtain},
+        {QStringLiteral("clock"), &cli::clock},
+        {QStringLiteral("timers"), &cli::timers},
+        {QStringLiteral("events"), &cli::events},
+        {QStringLiteral("bindings"), &cli::bindings},
+        {QStringLiteral("audit"), &cli::audit},
         {QStringLiteral("push"), &cli::push},
+        {QStringLiteral("module"), &cli::module},
+        {QStringLiteral("bus-switch"), &cli::busSwitch},
+        {QStringLiteral("scene"), &cli::scene},
+        {QStringLiteral("ir"), &cli::irCodes},
+        {QStringLiteral("monitor-bindings"), &cli::monitorBindings},
     };
-    CliLink link(options);
-    link.open();
-    commands.at(options.command())(link);
+    if (!link) {
+        link = std::make_unique<CliLink>(options);
+        link->open();
+    }
+    link->setOptions(options);
+    commands.at(options.command())(*link);
+}
+} // namespace cli
+
+namespace {
+int runCommand(const CliOptions& options) {
+    if (options.command() == QLatin1String("run"))
+        return cli::runScript(options);
+    std::unique_ptr<CliLink> link;
+    cli::runLine(options, link);
     return 0;
 }
 } // namespace

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QScopeGuard>
 
 namespace {
 
@@ -45,19 +46,88 @@ const CommandInfo kCommands[] = {
     {"clock", "clock read MODULE | clock set MODULE [YYYY-MM-DD HH:MM:SS]",
      "Reads a timer module's clock (MODULE 0..33), or sets it (to now when no time is given;\n"
      "the module keeps the years 2000..2099)."},
-    {"timers", "timers read MODULE",
-     "Reads the 32 timers of a timer module (MODULE 0..33), one request each, and writes them\n"
-     "into \"Timer Records\" as the window's \"Read All Timers\" does (--no-store: only print\n"
-     "them).",
+    {"timers",
+     "timers read MODULE | timers set MODULE TIMER MODE YYYY-MM-DD HH:MM:SS |\n"
+     "  timers delete-all MODULE",
+     "read: reads the 32 timers of a timer module (MODULE 0..33), one request each, into\n"
+     "\"Timer Records\" as the window's \"Read All Timers\" does (--no-store: only print them).\n"
+     "set: sets timer TIMER (1..33) to MODE (once, minute, hour, day, week, month, year or\n"
+     "invalid) at that date and time, and stores its row when the module confirms.\n"
+     "delete-all: empties the 32 timers one by one, as \"Delete All Timers\" does.",
      false, true},
-    {"events", "events read MODULE TIMER",
-     "Reads the 16 events of timer TIMER (1..32) of MODULE (0..33) into \"Event Records\", as\n"
-     "the window's \"Read All Events\" does (--no-store: only print them).",
+    {"events",
+     "events read MODULE TIMER | events set MODULE TIMER EVENT ACTION [TARGET [CHANNEL\n"
+     "  [PARAMETER]]] | events delete-all MODULE TIMER",
+     "read: reads the 16 events of timer TIMER (1..32) of MODULE (0..33) into \"Event\n"
+     "Records\", as the window's \"Read All Events\" does (--no-store: only print them).\n"
+     "set: sets event EVENT (1..33) of TIMER (1..33): ACTION is light-on, light-off,\n"
+     "light-toggle, curtain-open, curtain-close, curtain-stop, scene-control, ir-control or\n"
+     "invalid; TARGET the controlled module (1..33, 1), CHANNEL its channel (1..33, 1),\n"
+     "PARAMETER the scene or IR number (0..255, 0). The row is stored when confirmed.\n"
+     "delete-all: empties the 16 events of TIMER one by one, as \"Delete All Events\" does.",
      false, true},
-    {"bindings", "bindings read MODULE",
-     "Reads the 14 input bindings of an input module (MODULE 1..32) into \"Bind Records\", as\n"
-     "the window's \"Read All Control Data\" does (--no-store: only print them).",
+    {"bindings",
+     "bindings read MODULE | bindings set INPUT CHANNEL ACTION [TARGET [CHANNEL\n"
+     "  [PARAMETER]]] [--mode NC|NO|NC/NO] [--delay S] | bindings delete-all MODULE",
+     "read: reads the 14 input bindings of an input module (MODULE 1..32) into \"Bind\n"
+     "Records\", as the window's \"Read All Control Data\" does (--no-store: only print).\n"
+     "set: binds input CHANNEL (1..32) of INPUT (1..32) to ACTION (the events' actions and\n"
+     "alarm) on TARGET (1..32, 1), its CHANNEL (1..20, 1), PARAMETER (0..255, 0), with the\n"
+     "control mode (NC) and delay (0..60 s, 0); the row is stored when confirmed.\n"
+     "delete-all: empties the 14 bindings, as \"Delete All Control Data\" does.",
      false, true},
+    {"scene",
+     "scene set MODULE SCENE TARGET... [--name TEXT] | scene set-ir MODULE SCENE IRNO... |\n"
+     "  scene test SCENE | scene clear MODULE --yes",
+     "set: stores scene SCENE (0..100) in a light or curtain module (MODULE 1..32) with one\n"
+     "TARGET per channel, on, off or keep (\"On/Open\", \"Off/Close\", \"No Change\"), 1..8 of\n"
+     "them. set-ir: the same for an IR module with IR code numbers (0..255). The confirmed\n"
+     "scene is stored in \"Scene Records\" with all eight channels (the others Off/Close or\n"
+     "255, as the window stores them). test: calls SCENE on every module. clear: empties\n"
+     "every scene of MODULE and removes its rows.",
+     false, true},
+    {"ir",
+     "ir learn MODULE IRNO [--name TEXT] [--learn-wait MS] | ir send MODULE IRNO |\n"
+     "  ir delete MODULE IRNO --yes | ir delete-all MODULE --yes",
+     "learn: puts the IR module (MODULE 1..32) into learning for IRNO (0..250) and waits\n"
+     "(30000 ms by default) for the learned code, then lists it in \"IR Records\" with its\n"
+     "name. send: replays a stored code. delete, delete-all: remove one code or all codes\n"
+     "of the module and their rows (delete-all waits 4000 ms for the answer).",
+     false, true},
+    {"monitor-bindings",
+     "monitor-bindings set SLOT MODULE CHANNEL|IRNO | monitor-bindings read light|curtain|ac\n"
+     "  | monitor-bindings test light|curtain|ac ROOM DEVICE MOVE | ... test scene SCENE",
+     "set: binds monitor slot SLOT (1..224; 1..64 lights, 65..96 curtains, 97..224 air\n"
+     "conditioners) to MODULE (1..32) and CHANNEL (1..8), or for an air conditioner the IR\n"
+     "code IRNO (0..255), in the bus switch; the slot's row takes it when confirmed.\n"
+     "read: reads the slots of one device type into \"Monitor Bind Records\".\n"
+     "test: the binding function test of a device by ROOM (1..20) and DEVICE (1..16): light\n"
+     "on|off|status, curtain open|close|stop|status, ac cold|strong-cold|wind|off, or\n"
+     "scene SCENE (0..16).",
+     false, true},
+    {"module",
+     "module read | module address NEW | module test|type|version MODULE |\n"
+     "  module restore MODULE --yes",
+     "What the \"Subnet Module Settings\" group does: read the address of the module in\n"
+     "addressing mode, give it address NEW (0..33; the Set goes to every module), test a\n"
+     "module, read its type code or software version, restore it (waits 8000 ms). MODULE is\n"
+     "0..33."},
+    {"bus-switch",
+     "bus-switch read|type|version | bus-switch set SUBNET IP PORT MASK GATEWAY SERVER-IP\n"
+     "  SERVER-PORT MAC | bus-switch password TEXT | bus-switch restore|transparent --yes",
+     "What the \"Bus Switch Settings\" group does: read its network settings (a broadcast\n"
+     "read in network mode, found whatever its subnet and password), its type code or\n"
+     "software version; set the settings (SUBNET 0..65535, addresses as a.b.c.d, ports\n"
+     "0..65535, MAC as six hex bytes aa-bb-cc-dd-ee-ff) or its password (1..16 characters);\n"
+     "restore it (waits 8000 ms) or set its transparent mode."},
+    {"run", "run FILE|-",
+     "Runs a script: one command a line (without velm-cli and the link and database\n"
+     "options, which the run itself takes once), # starts a comment. Every line is checked\n"
+     "before the first request goes out: a line that is not a valid command, or one the\n"
+     "window would confirm without --yes, runs nothing (exit 2, the line named). The run\n"
+     "stops at the first line that fails, names it and exits with its status. FILE - reads\n"
+     "the script from standard input.",
+     true, true},
     {"export", "export FILE [--csv DIR]",
      "Writes the six record tables into FILE, a VELM records file (JSON) that import reads\n"
      "back. With --csv DIR also one CSV file per table into DIR, for spreadsheets.",
@@ -143,6 +213,9 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
             o.args << a;
             continue;
         }
+        const int optionStart = i;
+        const auto keepOption =
+            qScopeGuard([&] { o.optionArgs << arguments.mid(optionStart, i - optionStart + 1); });
         QString name = a;
         QString value;
         bool inlineValue = false;
@@ -204,6 +277,20 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
                 usage(QStringLiteral("--tables needs table names"));
         } else if (name == QLatin1String("--add")) {
             o.add = flag();
+        } else if (name == QLatin1String("--yes")) {
+            o.yes = flag();
+        } else if (name == QLatin1String("--name")) {
+            o.name = takeValue();
+            // The name fields of the scene and IR groups take 20 characters.
+            if (o.name.size() > 20)
+                usage(QStringLiteral("--name takes at most 20 characters, not %1")
+                          .arg(o.name.size()));
+        } else if (name == QLatin1String("--learn-wait")) {
+            o.learnWaitMs = numberValue(takeValue(), QStringLiteral("--learn-wait"), 1, 600000);
+        } else if (name == QLatin1String("--mode")) {
+            o.mode = takeValue();
+        } else if (name == QLatin1String("--delay")) {
+            o.delay = numberValue(takeValue(), QStringLiteral("--delay"), 0, 60);
         } else if (name == QLatin1String("--timeout")) {
             o.timeoutMs = numberValue(takeValue(), QStringLiteral("--timeout"), 1, 600000);
             o.timeoutGiven = true;
@@ -236,7 +323,10 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
         usage(QStringLiteral("--csv belongs to export"));
     if ((!o.tables.isEmpty() || o.add) && o.command() != QLatin1String("import"))
         usage(QStringLiteral("--tables and --add belong to import"));
-    o.given = parseCommandArgs(o.args);
+    o.given = parseCommandArgs(o.args, o);
+    if (!o.given.confirm.isEmpty() && !o.yes)
+        usage(QStringLiteral("%1 %2: %3; add --yes to do it")
+                  .arg(o.command(), o.given.verb, o.given.confirm));
 }
 
 } // namespace
@@ -312,9 +402,14 @@ QString usageText(const CliOptions& options) {
         "  --add               import: add to the rows instead of replacing them\n"
         "  --no-store          read-all commands only print, the database is left alone\n"
         "  --json              print JSON instead of a table\n"
-        "  --timeout MS        how long to wait for each reply (1000)\n"
+        "  --timeout MS        how long to wait for each reply (1000; IR delete-all 4000,\n"
+        "                      restore 8000)\n"
         "  --wait MS           how long scan waits at each address (20..5000, 200)\n"
         "  --timers            audit, push: include the timer and event records\n"
+        "  --yes               what the window asks \"Are you sure?\" for is done\n"
+        "  --name TEXT         scene set, ir learn: the name stored with the row\n"
+        "  --learn-wait MS     ir learn: how long to wait for the code (30000)\n"
+        "  --mode M, --delay S bindings set: control mode (NC) and delay (0)\n"
         "  --channels N        push: channel bytes of each scene (8)\n"
         "  --help              this text; COMMAND --help for one command\n\n"
         "Commands:\n");

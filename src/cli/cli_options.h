@@ -1,6 +1,11 @@
 #pragma once
 
+#include "protocol/binding_requests.h"
+#include "protocol/timer_requests.h"
+
+#include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -32,6 +37,24 @@ struct CommandArgs {
     bool busSwitch = true;         // scan: the whole subnet takes the bus switch too
     std::optional<QDateTime> when; // clock set; none: the computer's time at the moment
     QString file;                  // export, import
+
+    // The commands of the window's other tab sheets.
+    int scene = 0; // scene set / test / clear: SCENE
+    int irNo = 0;  // ir: IRNO
+    int slot = 0;  // monitor-bindings set: SLOT
+    int room = 0;  // monitor-bindings test: ROOM, DEVICE
+    int device = 0;
+    QList<int> values;             // scene set: CH item indices; scene set-ir: IR numbers
+    int value = 0;                 // module address: NEW; monitor-bindings set: CHANNEL or IRNO
+    int modeIndex = 0;             // timers set: the mode list's item
+    QString kind;                  // monitor-bindings: light, curtain, ac, scene; the test's move
+    QString text;                  // bus-switch password
+    QByteArray block;              // bus-switch set: the 28-byte settings block
+    binding::Settings binding;     // bindings set
+    timing::event::Settings event; // events set
+    // What a command that the window confirms ("Are you sure?") would do; empty for the
+    // others. Without --yes it is only said.
+    QString confirm;
 };
 
 // What `velm-cli [OPTIONS] COMMAND [ARGS]` asks for. Options may stand anywhere.
@@ -54,14 +77,22 @@ struct CliOptions {
     bool timers = false;   // --timers: audit and push take the timer and event records
     int sceneChannels = 8; // --channels: channel bytes a pushed scene carries
     bool noStore = false;
-    QString csvDir;     // export --csv DIR
-    QStringList tables; // import --tables NAME,...
-    bool add = false;   // import --add
+    QString csvDir;          // export --csv DIR
+    QStringList tables;      // import --tables NAME,...
+    bool add = false;        // import --add
+    bool yes = false;        // --yes: the window's "Are you sure?" answered Yes
+    QString name;            // --name: scene set, ir learn
+    int learnWaitMs = 30000; // --learn-wait: ir learn
+    QString mode;            // --mode: bindings set ("NC" by default)
+    int delay = 0;           // --delay: bindings set, seconds
     bool help = false;
-    QStringList args;  // the command and its arguments
-    CommandArgs given; // the arguments, checked
+    QStringList args;       // the command and its arguments
+    QStringList optionArgs; // the options as given, with their values
+    CommandArgs given;      // the arguments, checked
 
     QString command() const { return args.value(0); }
+    // The reply wait of a request: --timeout when given, else the window's wait for it.
+    int waitFor(int windowsWaitMs) const { return timeoutGiven ? timeoutMs : windowsWaitMs; }
 };
 
 // Throws UsageError with a one-line message that says where help is.
@@ -80,7 +111,23 @@ bool isCommand(const QString& command);
 // The commands that work on the record database alone and need no link.
 bool isRecordCommand(const QString& command);
 
-// The command's arguments (args[0] is its name), checked; throws UsageError.
-CommandArgs parseCommandArgs(const QStringList& args);
+// The command's arguments (args[0] is its name), checked; throws UsageError. The options
+// that some commands take (--name, --mode, --delay) come in `options`.
+CommandArgs parseCommandArgs(const QStringList& args, const CliOptions& options);
+// The commands of the window's other tab sheets (module, bus-switch, scene, ir,
+// monitor-bindings; set and delete-all of bindings, timers and events).
+CommandArgs parseSettingArgs(const QStringList& args, const CliOptions& options);
+
+// A script's lines (`run FILE`): each one parsed as a command line of its own on top of the
+// script's options. Throws UsageError naming the first line that cannot run, or a line that
+// the window would confirm and that has no --yes.
+struct ScriptLine {
+    int number = 0;
+    QString text;
+    CliOptions options;
+};
+QList<ScriptLine> parseScript(const QString& text, const CliOptions& scriptOptions);
+// The words of one line: blanks separate them, "double" or 'single' quotes keep blanks inside.
+QStringList splitWords(const QString& line, bool* ok);
 // A whole number in a range, named in the message; throws UsageError.
 int numberValue(const QString& text, const QString& what, int min, int max);

@@ -5,6 +5,7 @@
 #include "cli/cli_output.h"
 #include "link/processing_view.h"
 #include "protocol/binding_rows.h"
+#include "protocol/monitor_rows.h"
 #include "protocol/sequencer.h"
 #include "protocol/timer_rows.h"
 #include "records/filters.h"
@@ -38,11 +39,14 @@ struct ReadAll {
     QString tableName;
     QString filter;
     qint32* index = nullptr;
+    quint8* deleting = nullptr; // a delete-all: the family's deleting flag
+    int first = 0;              // the first index; the monitor slots count from 1
     int count = 0;
+    bool seekSlots = false; // each request moves the table to its slot's row (monitor slots)
     quint8 module = 0;
     quint8 replyCommand = 0;
     quint8 replySub = 0;
-    std::function<Request(int index)> request;
+    std::function<Request(int index, const RecordTable& table)> request;
     // Decodes the reply for the record at `index`, adds its printed row, and returns the
     // writer of its record row.
     std::function<std::function<void(RecordTable&)>(const Reply&, int index)> take;
@@ -90,9 +94,22 @@ void run(CliLink& link, const ReadAll& job, CliOutput& output) {
     SequenceFamily family;
     family.name = "read all";
     family.index = job.index;
-    family.limit = [&job] { return job.count - 1; };
+    family.limit = [&job] { return job.first + job.count - 1; };
     family.table = &table;
-    family.nextStep = [&] { sequencer.send(job.request(*job.index)); };
+    family.deleting = job.deleting;
+    family.nextStep = [&] {
+        if (job.seekSlots && !sequencer.seek(family))
+            return;
+        if (job.deleting)
+            *job.deleting = 1;
+        sequencer.send(job.request(*job.index, table));
+    };
+    if (job.seekSlots) {
+        family.pauseMs = 50;
+        family.firstIndex = [&job] { return job.first; };
+        family.seekRow = [&] { return monitor::locateSlot(table, *job.index); };
+        family.fixedRows = true;
+    }
 
     bool finished = false;
     QString failure;
@@ -110,7 +127,7 @@ void run(CliLink& link, const ReadAll& job, CliOutput& output) {
             failure = QStringLiteral("module %1 refused %2 %3: %4")
                           .arg(job.module)
                           .arg(job.what)
-                          .arg(*job.index + 1)
+                          .arg(job.seekSlots ? *job.index : *job.index + 1)
                           .arg(CliLink::statusText(r[6]));
     });
     bus.registerReply(
@@ -131,21 +148,27 @@ void run(CliLink& link, const ReadAll& job, CliOutput& output) {
     while (sequencer.active() && sinceLastReply.elapsed() < patience)
         link.waitUntil([&] { return !sequencer.active(); }, 20);
     const bool stalled = sequencer.active();
-    const int reached = *job.index;
+    const int reached = *job.index - job.first;
+    const int stalledAt = job.seekSlots ? *job.index : *job.index + 1;
     if (stalled)
         bus.cancelSequence();
     QObject::disconnect(onMessage);
     QObject::disconnect(onReply);
     bus.setProcessingView(nullptr);
 
-    output.printRows();
+    if (job.deleting)
+        CliOutput::printObject(link.options().json,
+                               {QStringLiteral("module"), QStringLiteral("deleted")},
+                               {job.module, finished ? job.count : reached});
+    else
+        output.printRows();
     if (finished)
         return;
     if (failure.isEmpty())
         failure = QStringLiteral("module %1 did not answer %2 %3 within %4 ms")
                       .arg(job.module)
                       .arg(job.what)
-                      .arg(reached + 1)
+                      .arg(stalledAt)
                       .arg(link.options().timeoutMs);
     throw CliFailure(failure.toStdString());
 }
@@ -154,9 +177,73 @@ QJsonValue optionalText(const std::optional<QString>& text) {
     return text ? QJsonValue(*text) : QJsonValue();
 }
 
+// The parts of a delete-all that every family fills alike.
+ReadAll deleteAll(CliLink& link, const QString& what, const QString& tableName, qint32* index,
+                  quint8* deleting, int count, quint8 replyCommand, quint8 replySub) {
+    ReadAll job;
+    job.what = what;
+    job.tableName = tableName;
+    job.index = index;
+    job.deleting = deleting;
+    job.count = count;
+    job.module = quint8(link.options().given.module);
+    job.replyCommand = replyCommand;
+    job.replySub = replySub;
+    return job;
+}
+
 } // namespace
 
+void monitorRead(CliLink& link) {
+    const QString kind = link.options().given.kind;
+    const QString type =
+        kind == QLatin1String("ac") ? QStringLiteral("AC") : kind.left(1).toUpper() + kind.mid(1);
+    CliOutput output(link.options().json);
+    output.setColumns(
+        {QStringLiteral("slot"), QStringLiteral("address"), QStringLiteral("channel")},
+        {QStringLiteral("No."), QStringLiteral("Address"), QStringLiteral("Channel")});
+    ReadAll job;
+    job.what = QStringLiteral("monitor slot");
+    job.tableName = QStringLiteral("Monitor Bind Records");
+    job.index = &link.bus().state().MonitorBindIndex;
+    job.first = monitor::firstSlot(type);
+    job.count = monitor::lastSlot(type) - job.first + 1;
+    job.seekSlots = true;
+    job.module = monitor::kGateway;
+    job.replyCommand = 0x80;
+    job.replySub = 0x10;
+    job.request = [](int index, const RecordTable& t) {
+        return monitor::read(monitor::slotOfRow(t, index));
+    };
+    job.take = [&output](const Reply& r, int index) {
+        const monitor::Binding b = monitor::readBinding(index, r[7], r[8]);
+        output.addRow({index, b.address, b.channel});
+        return [b](RecordTable& t) { monitor::writeBinding(t, b); };
+    };
+    run(link, job, output);
+}
+
 void timers(CliLink& link) {
+    const QString& verb = link.options().given.verb;
+    if (verb == QLatin1String("set")) {
+        timerSet(link);
+        return;
+    }
+    RunState& state = link.bus().state();
+    if (verb == QLatin1String("delete-all")) {
+        ReadAll job =
+            deleteAll(link, QStringLiteral("timer"), QStringLiteral("Timer Records"),
+                      &state.TimerIndex, &state.DeletingTimers, timing::timer::kCount, 0x84, 0x02);
+        job.request = [&job](int index, const RecordTable&) {
+            return timing::timer::remove(job.module, index);
+        };
+        job.take = [](const Reply&, int index) {
+            return [index](RecordTable& t) { timing::timer::writeDeleteRow(t, index); };
+        };
+        CliOutput output(false);
+        run(link, job, output);
+        return;
+    }
     CliOutput output(link.options().json);
     output.setColumns(
         {QStringLiteral("timer"), QStringLiteral("time"), QStringLiteral("mode")},
@@ -169,7 +256,9 @@ void timers(CliLink& link) {
     job.module = quint8(link.options().given.module);
     job.replyCommand = 0x84;
     job.replySub = 0x03;
-    job.request = [&job](int index) { return timing::timer::read(job.module, index); };
+    job.request = [&job](int index, const RecordTable&) {
+        return timing::timer::read(job.module, index);
+    };
     job.take = [&output](const Reply& r, int index) {
         const quint8 time[7] = {r[8], r[9], r[10], r[11], r[12], r[13], r[14]};
         const timing::timer::ReadRow row = timing::timer::readRow(r[7], time);
@@ -180,7 +269,29 @@ void timers(CliLink& link) {
 }
 
 void events(CliLink& link) {
+    const QString& verb = link.options().given.verb;
     const int timer = link.options().given.timer;
+    if (verb == QLatin1String("set")) {
+        eventSet(link);
+        return;
+    }
+    RunState& state = link.bus().state();
+    if (verb == QLatin1String("delete-all")) {
+        ReadAll job =
+            deleteAll(link, QStringLiteral("event"), QStringLiteral("Event Records"),
+                      &state.EventIndex, &state.DeletingEvents, timing::event::kCount, 0x84, 0x04);
+        job.filter = eventTimerFilter(timer);
+        job.request = [&job, timer](int index, const RecordTable&) {
+            return timing::event::remove(job.module, timer, index);
+        };
+        job.take = [timer](const Reply&, int index) {
+            return
+                [timer, index](RecordTable& t) { timing::event::writeDeleteRow(t, timer, index); };
+        };
+        CliOutput output(false);
+        run(link, job, output);
+        return;
+    }
     CliOutput output(link.options().json);
     output.setColumns({QStringLiteral("timer"), QStringLiteral("event"), QStringLiteral("address"),
                        QStringLiteral("channel"), QStringLiteral("parameter"),
@@ -197,7 +308,7 @@ void events(CliLink& link) {
     job.module = quint8(link.options().given.module);
     job.replyCommand = 0x84;
     job.replySub = 0x05;
-    job.request = [&job, timer](int index) {
+    job.request = [&job, timer](int index, const RecordTable&) {
         return timing::event::read(job.module, timer, index);
     };
     job.take = [&output, timer](const Reply& r, int index) {
@@ -212,6 +323,28 @@ void events(CliLink& link) {
 }
 
 void bindings(CliLink& link) {
+    const QString& verb = link.options().given.verb;
+    if (verb == QLatin1String("set")) {
+        bindingSet(link);
+        return;
+    }
+    RunState& state = link.bus().state();
+    if (verb == QLatin1String("delete-all")) {
+        ReadAll job = deleteAll(link, QStringLiteral("binding"), QStringLiteral("Bind Records"),
+                                &state.ControlDataIndex, &state.DeletingControlData,
+                                binding::kCount, 0x80, 0x01);
+        const int module = job.module;
+        job.filter = bindModuleFilter(module);
+        job.request = [module](int index, const RecordTable&) {
+            return binding::remove(module, index);
+        };
+        job.take = [module](const Reply&, int index) {
+            return [module, index](RecordTable& t) { binding::writeDeleteRow(t, module, index); };
+        };
+        CliOutput output(false);
+        run(link, job, output);
+        return;
+    }
     CliOutput output(link.options().json);
     output.setColumns(
         {QStringLiteral("input"), QStringLiteral("channel"), QStringLiteral("mode"),
@@ -231,7 +364,7 @@ void bindings(CliLink& link) {
     job.module = quint8(module);
     job.replyCommand = 0x80;
     job.replySub = 0x0F;
-    job.request = [module](int index) { return binding::read(module, index); };
+    job.request = [module](int index, const RecordTable&) { return binding::read(module, index); };
     job.take = [&output, module](const Reply& r, int index) {
         const quint8 data[7] = {r[7], r[8], r[9], r[10], r[11], r[12], r[13]};
         const binding::ReadRow row = binding::readRow(data);

@@ -2,7 +2,7 @@
 
 #include "link/bus.h"
 #include "protocol/ir_requests.h"
-#include "protocol/record_deletes.h"
+#include "protocol/ir_rows.h"
 #include "records/record_store.h"
 #include "widgets/click_guard.h"
 #include "widgets/form_builder.h"
@@ -23,7 +23,6 @@
 namespace {
 const QString kModuleAddr = QStringLiteral("Module_Addr");
 const QString kIrNo = QStringLiteral("IR_No");
-const QString kInformation = QStringLiteral("Information");
 const QString kAreYouSure = QStringLiteral("Are you sure?");
 constexpr int kNameLength = 20;
 constexpr int kStatusFontPixels = 19;
@@ -161,30 +160,18 @@ void IrFamily::DBGrid2DblClick() {
     m_ctx.bus.send(ir::send(t.fieldInt(kModuleAddr), t.fieldInt(kIrNo)));
 }
 
-bool IrFamily::isRowOfControls(const RecordTable& t) const {
-    return t.fieldInt(kIrNo) == irNo() && t.fieldInt(kModuleAddr) == module();
-}
-
 void IrFamily::learnedCode(const Reply&) {
     // The ordinary answer to Send IR has the same bytes: only a pending learn records.
     if (m_ctx.bus.state().IrLearning != 1)
         return;
-    m_ctx.records.ir().upsert([this](const RecordTable& t) { return isRowOfControls(t); },
-                              [this](RecordTable& t) {
-                                  t.setField(kInformation, m_name->text());
-                                  t.setField(kModuleAddr, module());
-                                  t.setField(kIrNo, irNo());
-                              });
+    ir::storeLearned(m_ctx.records.ir(), module(), irNo(), m_name->text());
     setLearning(false);
 }
 
 void IrFamily::codesCleared(const Reply&) {
-    records::deleteEveryMatch(m_ctx.records.ir(), [this](const RecordTable& t) {
-        return t.fieldInt(kModuleAddr) == module();
-    });
+    ir::clearModuleRows(m_ctx.records.ir(), module());
 }
 
 void IrFamily::codeDeleted(const Reply&) {
-    records::deleteFirstMatch(m_ctx.records.ir(),
-                              [this](const RecordTable& t) { return isRowOfControls(t); });
+    ir::deleteCodeRow(m_ctx.records.ir(), module(), irNo());
 }

@@ -40,7 +40,6 @@ private:
     void setLearning(bool on);
     int module() const;
     int irNo() const;
-    bool isRowOfControls(const RecordTable& table) const;
 
     FamilyContext& m_ctx;
     QSpinBox* m_module = nullptr; // SpinEdit14

@@ -2,6 +2,7 @@
 
 #include "commands/bind_test_group.h"
 #include "link/bus.h"
+#include "protocol/monitor_rows.h"
 #include "records/filters.h"
 #include "records/record_store.h"
 #include "widgets/click_guard.h"
@@ -17,11 +18,6 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString kOrder = QStringLiteral("Order");
-const QString kRoom = QStringLiteral("Room_No");
-const QString kDevice = QStringLiteral("Device_No");
-const QString kAddress = QStringLiteral("Address");
-const QString kChannel = QStringLiteral("Channel");
 constexpr quint32 kPauseMs = 50;
 } // namespace
 
@@ -112,12 +108,11 @@ void MonitorBindingFamily::SpinEdit38Change() {
 }
 
 bool MonitorBindingFamily::locateSlot(int slot) {
-    return m_ctx.records.monitor().locate(kOrder, slot);
+    return monitor::locateSlot(m_ctx.records.monitor(), slot);
 }
 
 monitor::Slot MonitorBindingFamily::currentSlot(int order) const {
-    const RecordTable& t = m_ctx.records.monitor();
-    return {order, t.fieldInt(kRoom), t.fieldInt(kDevice)};
+    return monitor::slotOfRow(m_ctx.records.monitor(), order);
 }
 
 void MonitorBindingFamily::Button36Click() {
@@ -171,14 +166,7 @@ void MonitorBindingFamily::bindingSetAck(const Reply& r) {
 void MonitorBindingFamily::writePendingSet() {
     // The Set's own slot, wherever the table was moved since.
     const PendingSet set = m_pendingSet;
-    if (!locateSlot(set.slot))
-        return;
-    RecordTable& table = m_ctx.records.monitor();
-    table.writeRow([&set](RecordTable& t) {
-        t.setField(kAddress, set.binding.address);
-        t.setField(kChannel, set.binding.channel);
-    });
-    table.refresh();
+    monitor::storeBinding(m_ctx.records.monitor(), set.slot, set.binding);
 }
 
 void MonitorBindingFamily::bindingRead(const Reply& r) {
@@ -190,9 +178,7 @@ void MonitorBindingFamily::bindingRead(const Reply& r) {
     // The answer belongs to its slot's row, whatever moved the table since the request.
     const bool found = locateSlot(slot);
     m_sequencer.record(m_sequence, [found, &binding](RecordTable& t) {
-        if (!found)
-            return;
-        t.setField(kAddress, binding.address);
-        t.setField(kChannel, binding.channel);
+        if (found)
+            monitor::writeBinding(t, binding);
     });
 }

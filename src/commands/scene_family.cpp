@@ -1,8 +1,8 @@
 #include "commands/scene_family.h"
 
 #include "link/bus.h"
-#include "protocol/record_deletes.h"
 #include "protocol/scene_requests.h"
+#include "protocol/scene_rows.h"
 #include "records/record_store.h"
 #include "widgets/form_builder.h"
 #include "widgets/prompt_service.h"
@@ -17,18 +17,11 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString kSceneNo = QStringLiteral("Scene_No");
-const QString kModuleAddr = QStringLiteral("Module_Addr");
-const QString kInformation = QStringLiteral("Information");
 constexpr int kNameLength = 20;
 constexpr int kFirstTargetCombo = 6; // ComboBox6 is CH1
 constexpr int kFirstIrSpin = 21;     // SpinEdit21 is IR1
 constexpr int kNoIrCode = 255;
 constexpr int kPerColumn = 4; // CH1..CH4 beside CH5..CH8
-
-QString channelColumn(int k) {
-    return QStringLiteral("CH%1").arg(k);
-}
 } // namespace
 
 SceneFamily::SceneFamily(FamilyContext& ctx) : m_ctx(ctx) {
@@ -149,30 +142,14 @@ void SceneFamily::Button13Click() {
 }
 
 void SceneFamily::sceneStored(const Reply&) {
-    // No copy of the request is kept: the row says what the controls say now.
-    const int wantedScene = sceneNo();
-    const int wantedModule = module();
-    m_ctx.records.scenes().upsert(
-        [&](const RecordTable& t) {
-            return t.fieldInt(kSceneNo) == wantedScene && t.fieldInt(kModuleAddr) == wantedModule;
-        },
-        [this](RecordTable& t) { saveScene(t); });
-}
-
-void SceneFamily::saveScene(RecordTable& t) const {
-    t.setField(kSceneNo, sceneNo());
-    t.setField(kModuleAddr, module());
-    t.setField(kInformation, m_name->text());
-    // All eight columns, however few channels were sent.
+    // No copy of the request is kept: the row says what the controls say now. All eight
+    // columns, however few channels were sent.
     const bool ir = m_ctx.bus.state().SceneIsIr == 1;
-    for (int k = 1; k <= scene::kChannels; ++k)
-        t.setField(channelColumn(k), ir ? scene::irChannelText(form::value(m_irSlots.at(k - 1)))
-                                        : m_targets.at(k - 1)->currentText());
+    scene::storeRow(m_ctx.records.scenes(),
+                    {sceneNo(), module(), m_name->text(),
+                     ir ? scene::irTexts(irNumbers()) : scene::targetTexts(targetItems())});
 }
 
 void SceneFamily::scenesCleared(const Reply&) {
-    // The scene number of the request plays no part: every scene of the module is gone.
-    records::deleteEveryMatch(m_ctx.records.scenes(), [this](const RecordTable& t) {
-        return t.fieldInt(kModuleAddr) == module();
-    });
+    scene::clearModuleRows(m_ctx.records.scenes(), module());
 }

@@ -32,8 +32,6 @@ public:
 private:
     QGroupBox* buildTargetGroup(QWidget* parent);
     QGroupBox* buildIrGroup(QWidget* parent);
-    // The record writer: every column of the row from the controls and SceneIsIr.
-    void saveScene(RecordTable& table) const;
     int module() const;
     int sceneNo() const;
     int channels() const;

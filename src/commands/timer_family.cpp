@@ -17,7 +17,6 @@
 #include <QHBoxLayout>
 #include <QLayout>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
@@ -282,6 +281,6 @@ void TimerFamily::writeSetRow() {
 }
 
 QString TimerFamily::setTimeText() const {
-    return QLocale::system().toString(m_timerDate->date(), QLocale::ShortFormat) +
-           QLatin1Char(' ') + m_timerTime->text() + QLatin1Char(' ') + m_timerWeekday->text();
+    return timing::timer::setTimeText(m_timerDate->date(), m_timerTime->text(),
+                                      m_timerWeekday->text());
 }

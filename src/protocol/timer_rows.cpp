@@ -2,6 +2,8 @@
 
 #include "records/record_table.h"
 
+#include <QLocale>
+
 namespace timing {
 
 namespace {
@@ -41,6 +43,10 @@ void writeSetRow(RecordTable& t, int timerNo, const QString& modeText, const QSt
     t.setField(kTimer, timerNo);
     t.setField(kMode, modeText);
     t.setField(kTime, modeText == kInvalid ? kNoTime : timeText);
+}
+QString setTimeText(const QDate& date, const QString& timeText, const QString& weekday) {
+    return QLocale::system().toString(date, QLocale::ShortFormat) + QLatin1Char(' ') + timeText +
+           QLatin1Char(' ') + weekday;
 }
 } // namespace timer
 

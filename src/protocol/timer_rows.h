@@ -16,6 +16,9 @@ void writeDeleteRow(RecordTable& t, int index);
 // is "Invalid", the time text the tab shows.
 bool isRowOf(const RecordTable& t, int timerNo);
 void writeSetRow(RecordTable& t, int timerNo, const QString& modeText, const QString& timeText);
+// The "Time" of a Set's row: the date in the system's short format, the time text and the
+// weekday name, each after a blank.
+QString setTimeText(const QDate& date, const QString& timeText, const QString& weekday);
 } // namespace timer
 
 namespace event {

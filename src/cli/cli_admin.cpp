@@ -1,0 +1,109 @@
+// Module administration and the bus switch: the "Module Settings" tab sheet's two groups.
+#include "cli/cli_commands.h"
+#include "cli/cli_link.h"
+#include "cli/cli_output.h"
+#include "protocol/bus_switch_requests.h"
+#include "protocol/module_admin_requests.h"
+
+#include <QJsonArray>
+#include <QScopeGuard>
+
+namespace cli {
+
+namespace {
+// A restarting module or bus switch answers late: the window waits this long for it.
+constexpr int kRestoreWaitMs = 8000;
+constexpr int kFirstSettingsByte = 7; // of the settings reply
+
+void printValue(const CliLink& link, const QString& key, const QJsonValue& value, int module) {
+    CliOutput::printObject(link.options().json, {QStringLiteral("module"), key}, {module, value});
+}
+} // namespace
+
+void module(CliLink& link) {
+    const CommandArgs& a = link.options().given;
+    const CliOptions& o = link.options();
+    if (a.verb == QLatin1String("read")) {
+        // Every module hears it; the one in addressing mode answers with its address.
+        const CliLink::Answer r =
+            link.require(moduleadmin::readAddress(), QStringLiteral("the address read"));
+        CliOutput::printObject(o.json, {QStringLiteral("address")}, {int(r[7])});
+    } else if (a.verb == QLatin1String("address")) {
+        // The Set goes to every module and carries only the new address.
+        link.require(moduleadmin::setAddress(a.value),
+                     QStringLiteral("the new address %1").arg(a.value));
+    } else if (a.verb == QLatin1String("test")) {
+        link.require(moduleadmin::test(a.module), QStringLiteral("the test"));
+    } else if (a.verb == QLatin1String("type")) {
+        const CliLink::Answer r =
+            link.require(moduleadmin::readType(a.module), QStringLiteral("the type read"));
+        printValue(link, QStringLiteral("type"), moduleadmin::typeText(r.reply()), a.module);
+    } else if (a.verb == QLatin1String("version")) {
+        const CliLink::Answer r =
+            link.require(moduleadmin::readVersion(a.module), QStringLiteral("the version read"));
+        printValue(link, QStringLiteral("version"), moduleadmin::versionText(r.reply()), a.module);
+    } else {
+        link.require(moduleadmin::restore(a.module), QStringLiteral("the restore"),
+                     o.waitFor(kRestoreWaitMs));
+    }
+}
+
+namespace {
+void printSettings(const CliLink& link, const CliLink::Answer& r) {
+    // The block stands at reply bytes 7..34 whatever the length byte says.
+    QByteArray block;
+    for (int i = 0; i < busswitch::kSettingsSize; ++i)
+        block.append(char(r[kFirstSettingsByte + i]));
+    const QStringList t = busswitch::blockTexts(block);
+    auto joined = [&t](int from, int count, QChar separator) {
+        return t.mid(from, count).join(separator);
+    };
+    CliOutput::printObject(
+        link.options().json,
+        {"subnet", "ip", "port", "mask", "gateway", "serverIp", "serverPort", "mac"},
+        {busswitch::blockSubnet(block), joined(0, 4, '.'), t.value(4).toInt(), joined(5, 4, '.'),
+         joined(9, 4, '.'), joined(13, 4, '.'), t.value(17).toInt(), joined(18, 6, '-')});
+}
+} // namespace
+
+void busSwitch(CliLink& link) {
+    const CommandArgs& a = link.options().given;
+    const CliOptions& o = link.options();
+    Bus& bus = link.bus();
+    const RequestLayout own = busswitch::layout(o.subnet);
+    const RequestLayout anySubnet = busswitch::layout(busswitch::kSettingsSubnet);
+    if (a.verb == QLatin1String("read")) {
+        // Subnet FF FF, no password and, over the network, to everyone on the remote port:
+        // the one request that finds a bus switch whose subnet and password are unknown.
+        bus.state().SkipPasswordOnce = 1;
+        UdpTransport& udp = bus.udp();
+        udp.broadcast = o.link == CliOptions::Link::Udp;
+        const auto broadcastOff = qScopeGuard([&udp] { udp.broadcast = false; });
+        const CliLink::Answer r = link.require(
+            busswitch::readSettings(), QStringLiteral("the settings read"), o.timeoutMs, anySubnet);
+        printSettings(link, r);
+    } else if (a.verb == QLatin1String("set")) {
+        link.require(busswitch::setSettings(a.block), QStringLiteral("the settings"), o.timeoutMs,
+                     anySubnet);
+    } else if (a.verb == QLatin1String("type")) {
+        const CliLink::Answer r =
+            link.require(busswitch::readType(), QStringLiteral("the type read"), o.timeoutMs, own);
+        printValue(link, QStringLiteral("type"), moduleadmin::typeText(r.reply()), 255);
+    } else if (a.verb == QLatin1String("version")) {
+        const CliLink::Answer r = link.require(
+            busswitch::readVersion(), QStringLiteral("the version read"), o.timeoutMs, own);
+        printValue(link, QStringLiteral("version"), moduleadmin::versionText(r.reply()), 255);
+    } else if (a.verb == QLatin1String("password")) {
+        // The link's own --password stays: the next run gives the new one.
+        link.require(busswitch::setPassword(a.text), QStringLiteral("the new password"),
+                     o.timeoutMs, own);
+    } else if (a.verb == QLatin1String("restore")) {
+        link.require(busswitch::restore(), QStringLiteral("the restore"), o.waitFor(kRestoreWaitMs),
+                     own);
+    } else {
+        link.require(busswitch::setTransparentMode(), QStringLiteral("transparent mode"),
+                     o.timeoutMs, own);
+    }
+}
+
+} // namespace cli
