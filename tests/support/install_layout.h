@@ -24,7 +24,8 @@ inline QStringList files() {
     out << QStringLiteral("share/applications/velm.desktop")
         << QStringLiteral("share/icons/hicolor/scalable/apps/velm.svg")
         << QStringLiteral("share/doc/velm/README.md")
-        << QStringLiteral("share/doc/velm/simulator.md");
+        << QStringLiteral("share/doc/velm/simulator.md")
+        << QStringLiteral(VELM_WIRESHARK_PLUGIN_DIR "/velm.lua");
     for (const QString& size : iconSizes())
         out << QStringLiteral("share/icons/hicolor/%1x%1/apps/velm.png").arg(size);
     out.sort();
