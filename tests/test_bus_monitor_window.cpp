@@ -105,10 +105,10 @@ void TestBusMonitorWindow::monitorsTheNetwork() {
     auto* pause = env.find<QPushButton>(QStringLiteral("MonitorPause"));
     pause->click();
     env.find<QPushButton>(QStringLiteral("Button2"))->click();
+    QTRY_VERIFY(env.find<QLabel>(QStringLiteral("MonitorSummary"))
+                    ->text()
+                    .contains(QLatin1String("2 frames not taken in")));
     QCOMPARE(monitor->model().rowCount(), 3);
-    QVERIFY(env.find<QLabel>(QStringLiteral("MonitorSummary"))
-                ->text()
-                .contains(QLatin1String("2 frames not taken in")));
     pause->click();
     env.find<QPushButton>(QStringLiteral("MonitorClear"))->click();
     QCOMPARE(monitor->model().rowCount(), 0);

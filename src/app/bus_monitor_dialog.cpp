@@ -25,6 +25,7 @@
 namespace {
 
 constexpr int kAllModules = -1;
+constexpr int kFlushMs = 100;
 
 // The rows of one module and one family, or of all.
 class MonitorRowFilter : public QSortFilterProxyModel {
@@ -74,6 +75,9 @@ BusMonitorDialog::BusMonitorDialog(Bus& bus, PromptService& prompts, QWidget* pa
     setWindowFlag(Qt::Window);
     resize(1280, 600);
 
+    m_flush.setSingleShot(true);
+    m_flush.setInterval(kFlushMs);
+    connect(&m_flush, &QTimer::timeout, this, &BusMonitorDialog::flush);
     m_model = new BusMonitorModel(this);
     auto* filter = new MonitorRowFilter(this);
     m_filter = filter;
@@ -150,24 +154,35 @@ void BusMonitorDialog::hideEvent(QHideEvent* event) {
     // Closed, the monitor costs the bus nothing.
     disconnect(m_listening);
     m_listening = {};
+    flush();
     QDialog::hideEvent(event);
 }
 
 void BusMonitorDialog::take(const TappedFrame& frame) {
-    if (m_pause->isChecked()) {
+    if (m_pause->isChecked())
         ++m_missed;
-        updateSummary();
-        return;
+    else
+        m_pending << frame;
+    if (!m_flush.isActive())
+        m_flush.start();
+}
+
+void BusMonitorDialog::flush() {
+    m_flush.stop();
+    if (!m_pending.isEmpty()) {
+        QScrollBar* scroll = m_table->verticalScrollBar();
+        const bool atEnd = scroll->value() == scroll->maximum();
+        for (const TappedFrame& frame : std::as_const(m_pending))
+            m_model->add(frame);
+        m_pending.clear();
+        if (atEnd)
+            m_table->scrollToBottom();
     }
-    QScrollBar* scroll = m_table->verticalScrollBar();
-    const bool atEnd = scroll->value() == scroll->maximum();
-    m_model->add(frame);
-    if (atEnd)
-        m_table->scrollToBottom();
     updateSummary();
 }
 
 void BusMonitorDialog::clear() {
+    m_pending.clear();
     m_model->clear();
     m_missed = 0;
     updateSummary();
@@ -193,6 +208,7 @@ void BusMonitorDialog::updateSummary() {
 }
 
 void BusMonitorDialog::saveCsv() {
+    flush();
     const QList<int> rows = shownRows();
     if (rows.isEmpty()) {
         m_prompts.message(QStringLiteral("No frames to save."));
@@ -224,6 +240,7 @@ void BusMonitorDialog::saveCsv() {
 }
 
 void BusMonitorDialog::saveCapture() {
+    flush();
     const QList<int> rows = shownRows();
     if (rows.isEmpty()) {
         m_prompts.message(QStringLiteral("No frames to save."));

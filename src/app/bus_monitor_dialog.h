@@ -1,7 +1,11 @@
 #pragma once
 
+#include "link/frame_tap.h"
+
 #include <QDialog>
+#include <QList>
 #include <QMetaObject>
+#include <QTimer>
 
 #include <functional>
 
@@ -14,13 +18,16 @@ class QPushButton;
 class QSortFilterProxyModel;
 class QSpinBox;
 class QTableView;
-struct TappedFrame;
 
 // "Bus Monitor…": every frame the tool sends and every input it receives, decoded, in a table
 // (time, direction, link, module, what, status, bytes with the password hidden), with what the
 // intake dropped and why. Filters by module and family, pause, clear, save as CSV and as a
 // capture file for Wireshark. It listens to the bus only while it is shown; the traffic log
 // and the dispatch know nothing of it.
+//
+// Frames are taken in at once but shown a little later, in batches: a network exchange
+// repaints the windows before it waits, and a row shown at every frame would make every
+// exchange wait for a repaint of the monitor.
 class BusMonitorDialog : public QDialog {
     Q_OBJECT
 public:
@@ -46,6 +53,7 @@ protected:
 
 private:
     void take(const TappedFrame& frame);
+    void flush();
     void updateSummary();
     QList<int> shownRows() const;
 
@@ -60,5 +68,7 @@ private:
     QPushButton* m_pause = nullptr;
     QLabel* m_summary = nullptr;
     QMetaObject::Connection m_listening;
+    QList<TappedFrame> m_pending; // taken in, not shown yet
+    QTimer m_flush;
     int m_missed = 0; // frames that came while paused
 };
