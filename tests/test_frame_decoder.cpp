@@ -221,6 +221,17 @@ void TestFrameDecoder::passwordNeverShows() {
     QCOMPARE(hex.count(QStringLiteral("XX")), 18);
     QVERIFY2(!hex.contains(QLatin1String("73 65 63")), qPrintable(hex));
     QVERIFY(!s.summary().contains(QLatin1String("secret")));
+    // A block the bytes do not give away (a 0xFF amid the characters) is hidden when the send
+    // path says it put one in.
+    RequestLayout::longForm(1).write(buffer, light::on(5, 3));
+    const QByteArray odd = frames::BusFrame(buffer.requestArea(), true,
+                                            QString::fromLatin1("ab\xff"
+                                                                "cd"));
+    Hints sent{Link::Network, Direction::Sent};
+    sent.passwordBlock = true;
+    const DecodedFrame o = decode(odd, sent);
+    QCOMPARE(o.what(), QStringLiteral("Light On, channel 3"));
+    QCOMPARE(maskedHex(odd, o).count(QStringLiteral("XX")), 18);
 }
 
 void TestFrameDecoder::tooLongAndTapHints() {

@@ -127,6 +127,7 @@ void TestLinkFrameTap::networkFramesCarryTheirAddresses() {
     const QList<quint16> to = {gateway.localPort(), local, local};
     const QStringList sources = {"127.0.0.1", "127.0.0.2", "127.0.0.1"};
     QCOMPARE(rig.tapped[0].bytes, sent);
+    QVERIFY(rig.tapped[0].passwordBlock);
     QTemporaryDir dir;
     CaptureWriter writer;
     QVERIFY2(writer.open(dir.filePath("c.pcapng")), qPrintable(writer.errorString()));

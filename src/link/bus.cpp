@@ -165,6 +165,7 @@ void Bus::SendDataDeal() {
     const QByteArray frame =
         frames::BusFrame(m_buffer.requestArea(), withPassword, m_settings.password());
     m_state.SkipPasswordOnce = 0;
+    m_sendingPassword = withPassword;
 
     if (m_settings.maskedLog())
         emit logLine(QStringLiteral("Send ：X"));
@@ -192,6 +193,7 @@ void Bus::SendBindDataDeal() {
     Awaited awaited = takeAwaited();
     awaited.bind = true;
     const QByteArray frame = frames::BindFrame(m_buffer.requestArea());
+    m_sendingPassword = false;
 
     if (m_settings.maskedLog())
         emit logLine(QStringLiteral("Send ：X"));
@@ -334,6 +336,7 @@ void Bus::tapSent(const QByteArray& frame, bool network, bool sent, quint16 broa
     f.bytes = frame;
     if (network) {
         f.link = TappedFrame::Link::Network;
+        f.passwordBlock = m_sendingPassword;
         f.destination =
             broadcastPort ? QHostAddress(QHostAddress::Broadcast) : m_udp.remoteAddress();
         f.destinationPort = broadcastPort ? broadcastPort : m_udp.remotePort;

@@ -189,6 +189,8 @@ private:
     FrameTap m_tap;
     // The sender of the datagram handed to ReceiveDeal next.
     Peer m_intakePeer;
+    // Whether the frame being sent carries the password block.
+    bool m_sendingPassword = false;
     QTimer m_readTimer;
     ProcessingView* m_processing = nullptr;
     WaitView* m_waitView = nullptr;

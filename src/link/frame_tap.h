@@ -32,6 +32,8 @@ struct TappedFrame {
     Fate fate = Fate::Sent;
     // Serial: the extension channel was on, so the line carries the long layout.
     bool extensionChannel = false;
+    // Sent: the send path put the gateway password block into the frame.
+    bool passwordBlock = false;
     QByteArray bytes;
     // Network: the datagram's addresses and ports.
     QHostAddress source;

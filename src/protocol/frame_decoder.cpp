@@ -149,8 +149,11 @@ void decodeBus(DecodedFrame& d, const QByteArray& frame, const Hints& hints) {
     const int length = int(frame.size());
     Reading chosen;
     bool password = false;
-    if (length >= kShortestPasswordFrame && hints.link != Link::Serial &&
-        hints.layout != Layout::Short && looksLikePasswordBlock(b)) {
+    if (hints.passwordBlock) {
+        chosen = read(b, length, kPasswordEnd, true);
+        password = true;
+    } else if (length >= kShortestPasswordFrame && hints.link != Link::Serial &&
+               hints.layout != Layout::Short && looksLikePasswordBlock(b)) {
         const Reading r = read(b, length, kPasswordEnd, true);
         if (r.plausible && r.command < 0x80) {
             chosen = r;
@@ -181,7 +184,8 @@ void decodeBus(DecodedFrame& d, const QByteArray& frame, const Hints& hints) {
     if (password) {
         d.link = Link::Network;
         d.passwordHidden = true;
-        d.hidden.append({kPasswordAt, frames::kPasswordBlockSize});
+        if (!hints.passwordBlock)
+            d.hidden.append({kPasswordAt, frames::kPasswordBlockSize});
     }
     d.hasSubnet = chosen.longLayout;
     d.subnet = chosen.subnet;
@@ -197,7 +201,7 @@ void decodeBus(DecodedFrame& d, const QByteArray& frame, const Hints& hints) {
         describeRequest(d, chosen, b);
     }
     // The checksum would give away the sum of the hidden bytes.
-    if (!d.hidden.isEmpty())
+    if (!d.hidden.isEmpty() && !hints.passwordBlock)
         d.hidden.append({length - 2, 2});
 }
 
@@ -259,6 +263,7 @@ Hints hintsOf(const TappedFrame& f) {
         f.direction == TappedFrame::Direction::Sent ? Direction::Sent : Direction::Received;
     if (f.link == TappedFrame::Link::Serial && f.extensionChannel)
         h.layout = Layout::Long;
+    h.passwordBlock = f.passwordBlock;
     return h;
 }
 
@@ -268,6 +273,11 @@ DecodedFrame decode(const QByteArray& bytes, const Hints& hints) {
     using Problem = DecodedFrame::Problem;
     const int n = int(bytes.size());
     const auto* b = reinterpret_cast<const quint8*>(bytes.constData());
+    // Whatever the bytes turn out to be, the block and the checksum stay hidden.
+    if (hints.passwordBlock && n > kPasswordAt) {
+        d.hidden.append({kPasswordAt, std::min(frames::kPasswordBlockSize, n - kPasswordAt)});
+        d.hidden.append({std::max(n - 2, kPasswordAt), std::min(2, n - kPasswordAt)});
+    }
     if (n > frames::kMaxFrame) {
         d.problem = Problem::TooLong;
         return d;

@@ -29,9 +29,11 @@ struct Hints {
     Link link = Link::Unknown;
     Direction direction = Direction::Unknown;
     Layout layout = Layout::Unknown;
+    // The sender put the password block in: it is hidden whatever the bytes look like.
+    bool passwordBlock = false;
 };
 // What a tapped frame's link and direction say (a serial line with the extension channel
-// carries the long layout).
+// carries the long layout), and whether the send path put the password block in.
 Hints hintsOf(const TappedFrame& frame);
 
 struct DecodedFrame {
