@@ -1,8 +1,12 @@
 // How many replies a second the reply intake and the dispatcher take on one core: network
 // datagrams through ReceiveDeal, serial blocks through Comm1ReceiveData, each with a log
-// line and a handler call per accepted reply. Prints figures; asserts nothing.
+// line and a handler call per accepted reply; then the same with the bus monitor's share (the
+// frame tap with a listener), and how many frames a second the bus monitor's decoder reads.
+// Prints figures; asserts nothing.
+#include "app/bus_monitor_model.h"
 #include "link/bus.h"
 #include "link/frames.h"
+#include "protocol/frame_decoder.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -80,6 +84,29 @@ int main(int argc, char** argv) {
     settings.masked = false;
     run("ReceiveDeal + dispatcher, hexadecimal log", network,
         [&](const QByteArray& d) { bus.ReceiveDeal(d); });
-    std::printf("log lines %ld, handler sum %ld\n", lines, handled);
+    settings.masked = true;
+
+    // The decoder alone, then the tap with a listener, then the whole monitor: tap, decoder
+    // and the monitor's rows (a frame each, the oldest dropping out past its limit).
+    long words = 0;
+    using framedecoder::Link;
+    run("decode (network mix)", network, [&](const QByteArray& d) {
+        words += framedecoder::decode(d, {Link::Network}).what().size();
+    });
+    run("decode (serial mix)", serial, [&](const QByteArray& d) {
+        words += framedecoder::decode(d, {Link::Serial}).what().size();
+    });
+    long tapped = 0;
+    const QMetaObject::Connection tap =
+        QObject::connect(&bus.tap(), &FrameTap::frame, &bus, [&](const TappedFrame&) { ++tapped; });
+    run("ReceiveDeal + dispatcher + tap listener", network,
+        [&](const QByteArray& d) { bus.ReceiveDeal(d); });
+    QObject::disconnect(tap);
+    BusMonitorModel monitor;
+    QObject::connect(&bus.tap(), &FrameTap::frame, &monitor, &BusMonitorModel::add);
+    run("ReceiveDeal + dispatcher + monitor rows", network,
+        [&](const QByteArray& d) { bus.ReceiveDeal(d); });
+    std::printf("log lines %ld, handler sum %ld, decoded words %ld, tapped %ld, rows %d\n", lines,
+                handled, words, tapped, monitor.rowCount());
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "support/window_probe.h"
 #include "widgets/prompt_service.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -109,6 +110,11 @@ public:
         return true;
     }
 
+    // Tools > Bus Monitor…: from now on every frame is decoded into the monitor's rows.
+    void openMonitor() {
+        m_window->findChild<QAction*>(QStringLiteral("BusMonitorAction"))->trigger();
+    }
+
     double floorMs(const Figures& f) const {
         double ms = (f.requests - 1) * kPauseMs;
         if (m_serial)
@@ -127,6 +133,22 @@ private:
     ScriptedPrompts m_prompts;
     std::unique_ptr<TForm1> m_window;
 };
+
+// One sequence, best of kRuns, beside its floor.
+bool benchSequence(Bench& bench, const char* button, const char* name, const char* link) {
+    double best = 1e12;
+    Figures f;
+    for (int i = 0; i < kRuns; ++i) {
+        if (!bench.run(button, &f))
+            return false;
+        best = std::min(best, f.wallMs);
+        std::printf("%-14s %-16s %8d %6d %10.1f %10.1f %7.3f\n", link, name, f.requests, f.bytes,
+                    f.wallMs, bench.floorMs(f), f.wallMs / bench.floorMs(f));
+    }
+    std::printf("%-14s %-16s best of %d: %.1f ms, %.3f x floor\n", link, name, kRuns, best,
+                best / bench.floorMs(f));
+    return true;
+}
 
 // "Read All Control Data" (14 requests) of the simulator's input module, best of kRuns, beside
 // the same floor.
@@ -188,28 +210,28 @@ int main(int argc, char** argv) {
 
     std::printf("%-14s %-16s %8s %6s %10s %10s %7s\n", "link", "sequence", "requests", "bytes",
                 "wall ms", "floor ms", "ratio");
+    // "udp" or "serial" as the argument runs only that link.
+    const QString only = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     for (bool serial : {false, true}) {
+        if (!only.isEmpty() && only != QLatin1String(serial ? "serial" : "udp"))
+            continue;
         Bench bench(serial);
         if (!bench.open())
             return 0;
         const char* link = serial ? "pty 9600 baud" : "udp loopback";
         for (const auto& [button, name] :
-             {std::pair{"Button44", "Read All Timers"}, std::pair{"Button45", "Read All Events"}}) {
-            double best = 1e12;
-            Figures f;
-            for (int i = 0; i < kRuns; ++i) {
-                if (!bench.run(button, &f))
-                    return 0;
-                best = std::min(best, f.wallMs);
-                std::printf("%-14s %-16s %8d %6d %10.1f %10.1f %7.3f\n", link, name, f.requests,
-                            f.bytes, f.wallMs, bench.floorMs(f), f.wallMs / bench.floorMs(f));
-            }
-            std::printf("%-14s %-16s best of %d: %.1f ms, %.3f x floor\n", link, name, kRuns, best,
-                        best / bench.floorMs(f));
-        }
+             {std::pair{"Button44", "Read All Timers"}, std::pair{"Button45", "Read All Events"}})
+            if (!benchSequence(bench, button, name, link))
+                return 0;
         if (!benchReadAllControlData(bench, link))
             return 0;
         if (!benchMonitorAcRead(bench, serial, link))
+            return 0;
+        // The same with the bus monitor open.
+        bench.openMonitor();
+        const QByteArray monitored = QByteArray(link) + " +monitor";
+        if (!benchSequence(bench, "Button44", "Read All Timers", monitored.constData()) ||
+            !benchMonitorAcRead(bench, serial, monitored.constData()))
             return 0;
     }
     return 0;

@@ -5,6 +5,9 @@
 #include "sim/traffic_log.h"
 #include "sim/wire_format.h"
 
+#include "link/capture_writer.h"
+#include "link/frame_tap.h"
+
 #include <QPointer>
 
 #include <cerrno>
@@ -114,11 +117,16 @@ void SerialEndpoint::onReadable() {
 
 void SerialEndpoint::receive(const QByteArray& bytes) {
     // A frame left half-done by a quiet line is not completed by what comes much later.
-    if (m_scanner.hasPartial() && m_sinceRx.elapsed() > kStaleMs)
-        m_log.frame(QStringLiteral("rx"), kWhere, m_scanner.takePartial(),
-                    QStringLiteral("incomplete, dropped"));
+    if (m_scanner.hasPartial() && m_sinceRx.elapsed() > kStaleMs) {
+        const QByteArray partial = m_scanner.takePartial();
+        m_log.frame(QStringLiteral("rx"), kWhere, partial, QStringLiteral("incomplete, dropped"));
+        if (m_capture)
+            m_capture->writeSerial(FrameTap::nowUs(), CaptureWriter::kToBus, partial);
+    }
     m_sinceRx.restart();
     for (const FrameScanner::Item& item : m_scanner.feed(bytes)) {
+        if (m_capture)
+            m_capture->writeSerial(FrameTap::nowUs(), CaptureWriter::kToBus, item.bytes);
         if (!item.ok) {
             m_log.frame(QStringLiteral("rx"), kWhere, item.bytes, QStringLiteral("garbage"));
             continue;
@@ -161,6 +169,9 @@ void SerialEndpoint::send(SimReply reply) {
     }
     m_log.frame(QStringLiteral("tx"), kWhere, frame,
                 plan.split ? QStringLiteral("split, %1 ms pause").arg(kSplitPauseMs) : QString());
+    if (m_capture)
+        for (const Chunk& chunk : chunks)
+            m_capture->writeSerial(FrameTap::nowUs(), CaptureWriter::kFromBus, chunk.bytes);
     m_queue.append(chunks);
     if (!m_pump.isActive())
         m_pump.start();

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+class CaptureWriter;
 class FaultInjector;
 class Installation;
 class TrafficLog;
@@ -30,6 +31,8 @@ public:
     bool openPty(QString* error);
     bool openDevice(const QString& path, QString* error);
     QString path() const { return m_path; }
+    // Every frame (and every run of garbage) on the line also goes into this capture.
+    void setCapture(CaptureWriter* capture) { m_capture = capture; }
 
     // Bytes as if they had come in on the line.
     void receive(const QByteArray& bytes);
@@ -61,4 +64,5 @@ private:
     QTimer m_pump;
     QElapsedTimer m_clock;
     qint64 m_lineFreeAt = 0;
+    CaptureWriter* m_capture = nullptr;
 };

@@ -8,6 +8,8 @@
 #include "sim/traffic_log.h"
 #include "sim/udp_endpoint.h"
 
+#include "link/capture_writer.h"
+
 #include <QCoreApplication>
 #include <QHostAddress>
 
@@ -29,6 +31,16 @@ int main(int argc, char** argv) {
     }
 
     const TrafficLog log;
+    CaptureWriter capture;
+    if (!options.pcapFile.isEmpty()) {
+        if (!capture.open(options.pcapFile)) {
+            std::fprintf(stderr, "pcap: %s\n", qPrintable(capture.errorString()));
+            return 1;
+        }
+        log.line(
+            QStringLiteral("pcap: %1 (%2)").arg(options.pcapFile, CaptureWriter::passwordNote()));
+    }
+    CaptureWriter* const captureOrNone = capture.isOpen() ? &capture : nullptr;
     FaultInjector faults;
     Installation installation(options.config);
     QObject::connect(&installation, &Installation::busFrame, &installation,
@@ -39,6 +51,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<UdpEndpoint> udp;
     if (options.udp) {
         udp = std::make_unique<UdpEndpoint>(installation, faults, log);
+        udp->setCapture(captureOrNone);
         if (!udp->listen(QHostAddress(options.udpHost), quint16(options.udpPort), &message)) {
             std::fprintf(stderr, "udp: %s\n", qPrintable(message));
             return 1;
@@ -55,6 +68,7 @@ int main(int argc, char** argv) {
     if (options.serial || !options.serialDevice.isEmpty()) {
         serial = std::make_unique<SerialEndpoint>(installation, faults, log, options.longSerial,
                                                   options.baud);
+        serial->setCapture(captureOrNone);
         const bool ok = options.serialDevice.isEmpty()
                             ? serial->openPty(&message)
                             : serial->openDevice(options.serialDevice, &message);

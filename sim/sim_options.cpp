@@ -72,6 +72,10 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
          "MS"},
         {"restore-ms", "How long the gateway takes to answer a restore (default 5000).", "MS"},
         {"control-port", "Also take control commands on this 127.0.0.1 TCP port.", "PORT"},
+        {"pcap",
+         "Write every frame on UDP and on the serial line into this capture file (pcapng, "
+         "for Wireshark). It holds the gateway password, as any capture of the network does.",
+         "FILE"},
     };
     p.addOptions(options);
     const QCommandLineOption helpOption = p.addHelpOption();
@@ -146,6 +150,7 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
     o.serial = p.isSet("serial");
     o.serialDevice = p.value("serial-device");
     o.longSerial = p.isSet("long-serial");
+    o.pcapFile = p.value("pcap");
     *out = o;
     return true;
 }

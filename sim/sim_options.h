@@ -17,6 +17,7 @@ struct SimOptions {
     int baud = 9600;
     bool longSerial = false;
     int controlPort = 0; // 0: stdin only
+    QString pcapFile;    // empty: no capture
 
     // Parses arguments (argv[0] first). On failure returns false with a message; for --help
     // returns false with the help text and `help` set.

@@ -5,6 +5,9 @@
 #include "sim/traffic_log.h"
 #include "sim/wire_format.h"
 
+#include "link/capture_writer.h"
+#include "link/frame_tap.h"
+
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
 #include <QPointer>
@@ -74,6 +77,10 @@ void UdpEndpoint::readPending(QUdpSocket& socket, bool broadcast) {
 void UdpEndpoint::handleDatagram(const QByteArray& datagram, const QHostAddress& from, quint16 port,
                                  bool broadcast) {
     const QString how = broadcast ? QStringLiteral("broadcast") : QString();
+    if (m_capture)
+        m_capture->writeDatagram(FrameTap::nowUs(), from, port,
+                                 broadcast ? QHostAddress(QHostAddress::Broadcast) : address(),
+                                 this->port(), datagram);
     // A sender that is not on this machine gets nothing back.
     const QHostAddress sender(from.toIPv4Address() ? QHostAddress(from.toIPv4Address()) : from);
     if (!sender.isLoopback()) {
@@ -120,5 +127,7 @@ void UdpEndpoint::send(SimReply reply, const QHostAddress& to, quint16 port) {
 
 void UdpEndpoint::transmit(const QByteArray& frame, const QHostAddress& to, quint16 port) {
     m_log.frame(QStringLiteral("tx"), peer(to, port), frame);
+    if (m_capture)
+        m_capture->writeDatagram(FrameTap::nowUs(), address(), this->port(), to, port, frame);
     m_socket.writeDatagram(frame, to, port);
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QUdpSocket>
 
+class CaptureWriter;
 class FaultInjector;
 class Installation;
 class TrafficLog;
@@ -25,6 +26,8 @@ public:
     // network interface is a loopback one, as in a network namespace made for a test.
     bool listenBroadcast(QString* error);
     QHostAddress address() const { return m_socket.localAddress(); }
+    // Every datagram taken or sent also goes into this capture (none: nullptr).
+    void setCapture(CaptureWriter* capture) { m_capture = capture; }
     quint16 port() const { return m_socket.localPort(); }
 
     // One datagram as if it had arrived from `from`:`port`.
@@ -41,4 +44,5 @@ private:
     const TrafficLog& m_log;
     QUdpSocket m_socket;
     QUdpSocket m_broadcast;
+    CaptureWriter* m_capture = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "app/tools_menu.h"
 
 #include "app/audit_dialog.h"
+#include "app/bus_monitor_dialog.h"
 #include "app/push_dialog.h"
 #include "app/scan_dialog.h"
 #include "jobs/module_scan.h"
@@ -42,6 +43,8 @@ ToolsMenu::ToolsMenu(QMainWindow* window, Bus& bus, PromptService& prompts,
     add("AuditModuleAction", QStringLiteral("Audit Module…"), [this] { present(auditDialog()); });
     add("ReplaceModuleAction", QStringLiteral("Replace Module…"),
         [this] { present(pushDialog()); });
+    menu->addSeparator();
+    add("BusMonitorAction", QStringLiteral("Bus Monitor…"), [this] { present(busMonitor()); });
 }
 
 ToolsMenu::~ToolsMenu() = default;
@@ -69,6 +72,12 @@ PushDialog* ToolsMenu::pushDialog() {
     if (!m_push)
         m_push = new PushDialog(m_bus, m_prompts, m_databaseFile, m_window);
     return m_push;
+}
+
+BusMonitorDialog* ToolsMenu::busMonitor() {
+    if (!m_monitor)
+        m_monitor = new BusMonitorDialog(m_bus, m_prompts, m_window);
+    return m_monitor;
 }
 
 void ToolsMenu::setModuleAddress(int address) {

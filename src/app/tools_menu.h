@@ -5,13 +5,15 @@
 
 class AuditDialog;
 class Bus;
+class BusMonitorDialog;
 class PromptService;
 class PushDialog;
 class QMainWindow;
 class ScanDialog;
 
-// The "Tools" menu of the main window's menu bar: "Scan Subnet…", "Audit Module…" and
-// "Replace Module…", each opening its dialog (one of each, kept for the run).
+// The "Tools" menu of the main window's menu bar: "Scan Subnet…", "Audit Module…",
+// "Replace Module…" and "Bus Monitor…", each opening its dialog (one of each, kept for the
+// run).
 class ToolsMenu : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +27,7 @@ public:
     ScanDialog* scanDialog();
     AuditDialog* auditDialog();
     PushDialog* pushDialog();
+    BusMonitorDialog* busMonitor();
 
     // A module found by the scan: its address goes into the module address fields of the
     // tab sheets (each keeps it within its own range).
@@ -38,4 +41,5 @@ private:
     QPointer<ScanDialog> m_scan;
     QPointer<AuditDialog> m_audit;
     QPointer<PushDialog> m_push;
+    QPointer<BusMonitorDialog> m_monitor;
 };

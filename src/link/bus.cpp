@@ -165,6 +165,7 @@ void Bus::SendDataDeal() {
     const QByteArray frame =
         frames::BusFrame(m_buffer.requestArea(), withPassword, m_settings.password());
     m_state.SkipPasswordOnce = 0;
+    m_sendingPassword = withPassword;
 
     if (m_settings.maskedLog())
         emit logLine(QStringLiteral("Send ：X"));
@@ -180,8 +181,9 @@ void Bus::SendDataDeal() {
 
 void Bus::queueSerial(const QByteArray& frame) {
     // The driver copies the block; a closed port refuses it, which the log does not show.
-    const bool queued =
-        m_comm.QueueWrite(reinterpret_cast<const quint8*>(frame.constData()), quint16(frame.size()));
+    const bool queued = m_comm.QueueWrite(reinterpret_cast<const quint8*>(frame.constData()),
+                                          quint16(frame.size()));
+    tapSent(frame, false, queued, 0);
     emit requestNotice(queued ? QString()
                               : QStringLiteral("Not sent: the serial link is not open (\"Create\" "
                                                "beside \"Com\" opens it)."));
@@ -191,6 +193,7 @@ void Bus::SendBindDataDeal() {
     Awaited awaited = takeAwaited();
     awaited.bind = true;
     const QByteArray frame = frames::BindFrame(m_buffer.requestArea());
+    m_sendingPassword = false;
 
     if (m_settings.maskedLog())
         emit logLine(QStringLiteral("Send ：X"));
@@ -219,12 +222,15 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
     try {
         bool sent = false;
         m_anySender = awaited.anySender || m_udp.broadcast;
+        const quint16 broadcastPort =
+            m_udp.broadcast ? quint16(m_settings.remotePortText().toInt()) : quint16(0);
         if (m_udp.isActive()) {
             if (m_udp.broadcast)
-                sent = m_udp.sendBroadcast(frame, quint16(m_settings.remotePortText().toInt()));
+                sent = m_udp.sendBroadcast(frame, broadcastPort);
             else
                 sent = m_udp.send(frame);
         }
+        tapSent(frame, true, sent, broadcastPort);
         if (!sent) {
             const QString failure = m_udp.broadcast ? QString() : m_udp.failure();
             emit requestNotice(
@@ -256,21 +262,21 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
             // The window repaints between slices of the wait.
             const qint64 slice = view ? std::min<qint64>(left, kPaintSliceMs) : left;
             bool received = true;
-            QHostAddress sender;
-            const QByteArray datagram = m_udp.receive(int(slice), &received, &sender);
+            Peer sender;
+            const QByteArray datagram =
+                m_udp.receive(int(slice), &received, &sender.address, &sender.port);
             if (!received) {
                 emit message(kCommunicationError);
                 return;
             }
-            if (sender.isNull()) {
+            if (sender.address.isNull()) {
                 if (slice < left) {
                     view->waitGoesOn();
                     continue;
                 }
                 break; // the wait is over
             }
-            if (senderAccepted(sender))
-                ReceiveDeal(datagram);
+            receiveDatagram(datagram, sender);
         }
         if (!awaited.seen) {
             const bool anyModule = awaited.module == 0xFF || awaited.bind;
@@ -299,21 +305,74 @@ bool Bus::senderAccepted(const QHostAddress& sender) const {
 void Bus::takeLateDatagrams() {
     while (m_udp.hasPendingDatagrams()) {
         bool received = true;
-        QHostAddress sender;
-        const QByteArray datagram = m_udp.receive(0, &received, &sender);
-        if (!received || sender.isNull())
+        Peer sender;
+        const QByteArray datagram = m_udp.receive(0, &received, &sender.address, &sender.port);
+        if (!received || sender.address.isNull())
             return;
-        if (!senderAccepted(sender))
-            continue;
         // This runs from the event loop, as a serial block does: nothing may escape into it.
         try {
-            ReceiveDeal(datagram);
+            receiveDatagram(datagram, sender);
         } catch (const std::exception& e) {
             emit message(QString::fromStdString(e.what()));
         } catch (...) {
             emit message(kCommunicationError);
         }
     }
+}
+
+void Bus::receiveDatagram(const QByteArray& datagram, const Peer& from) {
+    if (!senderAccepted(from.address)) {
+        tapInput(reinterpret_cast<const quint8*>(datagram.constData()), int(datagram.size()),
+                 IntakeKind::Network, from, TappedFrame::Fate::ForeignSender);
+        return;
+    }
+    m_intakePeer = from;
+    ReceiveDeal(datagram);
+}
+
+void Bus::tapSent(const QByteArray& frame, bool network, bool sent, quint16 broadcastPort) {
+    if (!m_tap.listening())
+        return;
+    TappedFrame f;
+    f.timeUs = FrameTap::nowUs();
+    f.direction = TappedFrame::Direction::Sent;
+    f.fate = sent ? TappedFrame::Fate::Sent : TappedFrame::Fate::NotSent;
+    f.bytes = frame;
+    if (network) {
+        f.link = TappedFrame::Link::Network;
+        f.passwordBlock = m_sendingPassword;
+        f.destination =
+            broadcastPort ? QHostAddress(QHostAddress::Broadcast) : m_udp.remoteAddress();
+        f.destinationPort = broadcastPort ? broadcastPort : m_udp.remotePort;
+        f.source = m_udp.localAddressToward(f.destination);
+        f.sourcePort = m_udp.boundPort();
+    } else {
+        f.link = TappedFrame::Link::Serial;
+        f.extensionChannel = m_settings.extensionChannel();
+    }
+    emit m_tap.frame(f);
+}
+
+void Bus::tapInput(const quint8* input, int count, IntakeKind kind, const Peer& from,
+                   TappedFrame::Fate fate) {
+    if (!m_tap.listening())
+        return;
+    TappedFrame f;
+    f.timeUs = FrameTap::nowUs();
+    f.direction = TappedFrame::Direction::Received;
+    f.fate = fate;
+    f.bytes = QByteArray(reinterpret_cast<const char*>(input), std::max(count, 0));
+    if (kind == IntakeKind::Network) {
+        f.link = TappedFrame::Link::Network;
+        f.source = from.address;
+        f.sourcePort = from.port;
+        f.destination = m_udp.localAddressToward(from.address);
+        f.destinationPort = m_udp.boundPort();
+    } else {
+        f.link = TappedFrame::Link::Serial;
+        f.extensionChannel = kind == IntakeKind::SerialExtension;
+    }
+    emit m_tap.frame(f);
 }
 
 namespace {

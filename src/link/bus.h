@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/frame_buffer.h"
+#include "link/frame_tap.h"
 #include "link/link_settings.h"
 #include "link/reply_ownership.h"
 #include "link/request_layout.h"
@@ -46,6 +47,9 @@ public:
     UdpTransport& udp() { return m_udp; }
     QTimer& readTimer() { return m_readTimer; }
     const LinkSettings& settings() const { return m_settings; }
+    // Every frame sent and every input taken in, with what became of it (bus monitor, trace,
+    // capture). Nothing is built for it while nobody is connected.
+    FrameTap& tap() { return m_tap; }
 
     void setProcessingView(ProcessingView* view) { m_processing = view; }
     ProcessingView* processingView() const { return m_processing; }
@@ -156,10 +160,19 @@ private:
 
     // Where a reply came from decides how the subnet ID is handled.
     enum class IntakeKind { Network, SerialPlain, SerialExtension };
+    // The sender of a datagram, for the tap.
+    struct Peer {
+        QHostAddress address;
+        quint16 port = 0;
+    };
     void sendWith(const Request& request, const RequestLayout& layout, Awaiting kind,
                   bool anySender);
     void refuseDuringJob() const;
-    void takeReply(const quint8* input, int count, IntakeKind kind);
+    void takeReply(const quint8* input, int count, IntakeKind kind, const Peer& from);
+    void receiveDatagram(const QByteArray& datagram, const Peer& from);
+    void tapInput(const quint8* input, int count, IntakeKind kind, const Peer& from,
+                  TappedFrame::Fate fate);
+    void tapSent(const QByteArray& frame, bool network, bool sent, quint16 broadcastPort);
     Awaited takeAwaited();
     void transmit(const QByteArray& frame, int timeoutMs, Awaited awaited);
     bool senderAccepted(const QHostAddress& sender) const;
@@ -173,6 +186,11 @@ private:
     RunState m_state;
     TComm m_comm;
     UdpTransport m_udp;
+    FrameTap m_tap;
+    // The sender of the datagram handed to ReceiveDeal next.
+    Peer m_intakePeer;
+    // Whether the frame being sent carries the password block.
+    bool m_sendingPassword = false;
     QTimer m_readTimer;
     ProcessingView* m_processing = nullptr;
     WaitView* m_waitView = nullptr;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 namespace {
 
@@ -23,21 +24,29 @@ bool allFF(const quint8* bytes) {
 } // namespace
 
 void Bus::ReceiveDeal(const QByteArray& datagram) {
-    if (datagram.size() > frames::kMaxFrame)
+    const Peer from = std::exchange(m_intakePeer, Peer{});
+    const auto* bytes = reinterpret_cast<const quint8*>(datagram.constData());
+    if (datagram.size() > frames::kMaxFrame) {
+        tapInput(bytes, int(datagram.size()), IntakeKind::Network, from,
+                 TappedFrame::Fate::TooLong);
         return;
-    takeReply(reinterpret_cast<const quint8*>(datagram.constData()), int(datagram.size()),
-              IntakeKind::Network);
+    }
+    takeReply(bytes, int(datagram.size()), IntakeKind::Network, from);
 }
 
 void Bus::Comm1ReceiveData(const quint8* block, quint16 length) {
-    if (length > frames::kMaxFrame)
+    const IntakeKind kind =
+        m_settings.extensionChannel() ? IntakeKind::SerialExtension : IntakeKind::SerialPlain;
+    if (length > frames::kMaxFrame) {
+        tapInput(block, length, kind, {}, TappedFrame::Fate::TooLong);
         return;
-    takeReply(block, length,
-              m_settings.extensionChannel() ? IntakeKind::SerialExtension
-                                            : IntakeKind::SerialPlain);
+    }
+    takeReply(block, length, kind, {});
 }
 
-void Bus::takeReply(const quint8* input, int count, IntakeKind kind) {
+void Bus::takeReply(const quint8* input, int count, IntakeKind kind, const Peer& from) {
+    using Fate = TappedFrame::Fate;
+    const auto report = [&](Fate fate) { tapInput(input, count, kind, from, fate); };
     // Work on a zero-filled copy: every index below stays inside these 200 bytes, whatever
     // the length byte claims.
     std::array<quint8, frames::kMaxFrame> work{};
@@ -47,7 +56,7 @@ void Bus::takeReply(const quint8* input, int count, IntakeKind kind) {
     const bool busFrame = work[0] == 0x55 || work[1] == 0xAA;
     const bool bindFrame = !busFrame && (work[0] == 0xAE || work[1] == 0xD0);
     if (!busFrame && !bindFrame)
-        return;
+        return report(Fate::NotAFrame);
 
     int length = work[2];
     if (length > frames::kMaxReplyLength) {
@@ -55,7 +64,7 @@ void Bus::takeReply(const quint8* input, int count, IntakeKind kind) {
         length = frames::kMaxReplyLength;
     }
     if (length > count)
-        return; // the frame did not arrive whole
+        return report(Fate::Incomplete); // the frame did not arrive whole
 
     quint8* reply = m_buffer.replyArea();
     QString status;
@@ -63,9 +72,9 @@ void Bus::takeReply(const quint8* input, int count, IntakeKind kind) {
     if (busFrame) {
         const bool longForm = kind != IntakeKind::SerialPlain;
         if (length < (longForm ? kMinLongReply : kMinShortReply))
-            return;
+            return report(Fate::TooShort);
         if (!frames::busChecksumOk(work.data(), length))
-            return;
+            return report(Fate::BadChecksum);
         if (kind == IntakeKind::SerialPlain) {
             // Without the extension channel the whole block lands in the reply area, bytes
             // that followed the frame included.
@@ -84,8 +93,10 @@ void Bus::takeReply(const quint8* input, int count, IntakeKind kind) {
         if (reply[6] != 1)
             errorReplyReset();
     } else {
-        if (length < kMinBindFrame || !frames::bindChecksumOk(work.data(), length))
-            return;
+        if (length < kMinBindFrame)
+            return report(Fate::TooShort);
+        if (!frames::bindChecksumOk(work.data(), length))
+            return report(Fate::BadChecksum);
         std::copy_n(work.begin(), length, reply);
         status = QStringLiteral("OK!");
         busSwitch = kind == IntakeKind::Network && allFF(work.data());
@@ -107,6 +118,7 @@ void Bus::takeReply(const quint8* input, int count, IntakeKind kind) {
             a->seen = true;
     }
 
+    report(Fate::Dispatched); // reported before its handler sends anything
     m_state.BusSwitchReply = busSwitch ? 1 : 0;
     emit replyAccepted(Reply{m_buffer, busSwitch});
     receiveDataDeal();

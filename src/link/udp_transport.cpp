@@ -150,7 +150,8 @@ bool UdpTransport::sendBroadcast(const QByteArray& datagram, quint16 port) {
     return m_socket->writeDatagram(datagram, QHostAddress::Broadcast, port) == datagram.size();
 }
 
-QByteArray UdpTransport::receive(int timeoutMs, bool* ok, QHostAddress* sender) {
+QByteArray UdpTransport::receive(int timeoutMs, bool* ok, QHostAddress* sender,
+                                 quint16* senderPort) {
     if (ok)
         *ok = true;
     if (!m_socket) {
@@ -183,7 +184,7 @@ QByteArray UdpTransport::receive(int timeoutMs, bool* ok, QHostAddress* sender) 
 
     const qint64 pending = m_socket->pendingDatagramSize();
     QByteArray datagram(int(std::clamp<qint64>(pending, 0, kReceiveBufferSize)), '\0');
-    const qint64 got = m_socket->readDatagram(datagram.data(), datagram.size(), sender);
+    const qint64 got = m_socket->readDatagram(datagram.data(), datagram.size(), sender, senderPort);
     if (got < 0) {
         if (ok)
             *ok = false;
@@ -191,4 +192,20 @@ QByteArray UdpTransport::receive(int timeoutMs, bool* ok, QHostAddress* sender) 
     }
     datagram.truncate(int(got));
     return datagram;
+}
+
+QHostAddress UdpTransport::localAddressToward(const QHostAddress& peer) {
+    if (peer.isNull())
+        return {};
+    if (peer.isEqual(m_routePeer, QHostAddress::TolerantConversion))
+        return m_routeLocal;
+    // Connecting a UDP socket sends nothing: the system only picks the route and its source.
+    QUdpSocket probe;
+    probe.connectToHost(peer, 9);
+    QHostAddress local;
+    if (probe.state() == QAbstractSocket::ConnectedState || probe.waitForConnected(0))
+        local = probe.localAddress();
+    m_routePeer = peer;
+    m_routeLocal = local;
+    return local;
 }

@@ -52,11 +52,15 @@ public:
     bool send(const QByteArray& datagram);
     bool sendBroadcast(const QByteArray& datagram, quint16 port);
     // The oldest waiting datagram, or empty after timeoutMs. Waits exactly that long at most;
-    // `ok` is false on a socket failure; `sender` gets the address it came from.
-    QByteArray receive(int timeoutMs, bool* ok = nullptr, QHostAddress* sender = nullptr);
+    // `ok` is false on a socket failure; `sender` and `senderPort` get where it came from.
+    QByteArray receive(int timeoutMs, bool* ok = nullptr, QHostAddress* sender = nullptr,
+                       quint16* senderPort = nullptr);
     bool hasPendingDatagrams() const;
     // The address the last unicast request went to (null before the first).
     QHostAddress remoteAddress() const { return m_remoteAddress; }
+    // This machine's address on the route to `peer` (the socket is bound to every address),
+    // for a capture file; looked up once per peer. Null when there is no route.
+    QHostAddress localAddressToward(const QHostAddress& peer);
 
 private:
     void adopt(std::unique_ptr<QUdpSocket> socket);
@@ -71,4 +75,6 @@ private:
     QString m_failure;
     QTimer m_poll;
     QString m_openFailure;
+    QHostAddress m_routePeer;
+    QHostAddress m_routeLocal;
 };

@@ -39,7 +39,8 @@ inline QStringList files() {
     out << QStringLiteral("share/applications/velm.desktop")
         << QStringLiteral("share/icons/hicolor/scalable/apps/velm.svg")
         << QStringLiteral("share/doc/velm/copyright")
-        << QStringLiteral("share/doc/velm/changelog.gz");
+        << QStringLiteral("share/doc/velm/changelog.gz")
+        << QStringLiteral(VELM_WIRESHARK_PLUGIN_DIR "/velm.lua");
     for (const QString& document : documents())
         out << QStringLiteral("share/doc/velm/") + document;
     for (const QString& program : programs())

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "link/frame_tap.h"
+
+#include <QAbstractTableModel>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <deque>
+
+// The bus monitor's rows: every frame the bus tapped, decoded once as it comes, the password
+// hidden in every cell. The oldest rows go once kMaxRows are held.
+class BusMonitorModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { Time, Direction, Link, Module, What, Status, Bytes, ColumnCount };
+    static constexpr int kMaxRows = 50000;
+
+    struct Row {
+        TappedFrame frame;
+        std::array<QString, ColumnCount> cells;
+        QString family;  // empty when the frame names none
+        int module = -1; // the module address the frame carries, -1 for none
+    };
+
+    using QAbstractTableModel::QAbstractTableModel;
+
+    static QStringList headers();
+
+    void add(const TappedFrame& frame);
+    void clear();
+    const Row& row(int i) const { return m_rows[std::size_t(i)]; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    std::deque<Row> m_rows;
+};

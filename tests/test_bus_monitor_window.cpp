@@ -1,0 +1,120 @@
+// "Bus Monitor…" on the real main window against velm-sim over loopback UDP: a button's request
+// and its reply appear decoded, a stranger's datagram appears as dropped, nothing shows the
+// password, the filters, pause and clear work, and the CSV and the capture hold the rows. With
+// VELM_SCREENSHOT_DIR set the monitor is saved there as a picture.
+#include "app/bus_monitor_dialog.h"
+#include "app/bus_monitor_model.h"
+#include "link/capture_writer.h"
+#include "support/capture_reader.h"
+#include "support/window_fixture.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenuBar>
+#include <QSpinBox>
+#include <QTest>
+#include <QUdpSocket>
+
+namespace {
+const QString kPasswordHex = QStringLiteral("34 31 38 32 37 33"); // "418273"
+}
+
+class TestBusMonitorWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void monitorsTheNetwork();
+
+private:
+    QStringList rows(BusMonitorDialog* d) const {
+        QStringList out;
+        for (int r = 0; r < d->model().rowCount(); ++r)
+            out << QStringList(d->model().row(r).cells.begin(), d->model().row(r).cells.end())
+                       .join(QLatin1Char('|'));
+        return out;
+    }
+};
+
+void TestBusMonitorWindow::monitorsTheNetwork() {
+    WindowFixture env;
+    QVERIFY2(env.open(false), qPrintable(env.error));
+    env.find<QMenuBar>(QStringLiteral("MainMenu"))
+        ->findChild<QAction*>(QStringLiteral("BusMonitorAction"))
+        ->trigger();
+    auto* monitor = env.find<BusMonitorDialog>(QStringLiteral("BusMonitorDialog"));
+    QVERIFY(monitor->isVisible() && !monitor->isModal());
+    QTemporaryDir dir;
+    monitor->setSaveFile([&dir](QWidget*, const QString& caption, const QString&) {
+        return dir.filePath(caption.contains(QLatin1String("Capture")) ? "cap" : "monitor");
+    });
+
+    env.find<QPushButton>(QStringLiteral("Button2"))->click(); // "On", module 1, channel 1
+    QCOMPARE(env.logLines(QStringLiteral("Send")).size(), 1);
+    QCOMPARE(env.logLines(QStringLiteral("Read")).size(), 1);
+    QUdpSocket stranger;
+    QVERIFY(stranger.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    const quint16 toolPort = quint16(env.find<QLineEdit>(QStringLiteral("Edit6"))->text().toUInt());
+    stranger.writeDatagram(frames::busReply(QByteArray::fromHex("0001098201010203")),
+                           QHostAddress::LocalHost, toolPort);
+    QTRY_COMPARE(monitor->model().rowCount(), 3);
+    const QStringList cells = rows(monitor);
+    const QStringList expected = {
+        "sent|network|1|Light On, channel 1|",
+        "received|network|1|Light On|OK!",
+        "received|network|9|Light On, bytes 02 03|dropped: foreign sender",
+    };
+    for (int i = 0; i < 3; ++i)
+        QVERIFY2(cells[i].section('|', 1, 5) == expected[i], qPrintable(cells[i]));
+    QVERIFY2(cells[0].endsWith(QStringLiteral("|55 AA 1C") + QStringLiteral(" XX").repeated(16) +
+                               QStringLiteral(" 00 01 01 02 01 00 FF XX XX")),
+             qPrintable(cells[0]));
+    QCOMPARE(env.logLines(QStringLiteral("Read")).size(), 1); // the stranger's is not logged
+
+    auto* module = env.find<QSpinBox>(QStringLiteral("MonitorModule"));
+    auto* family = env.find<QComboBox>(QStringLiteral("MonitorFamily"));
+    module->setValue(1);
+    QCOMPARE(monitor->shownCount(), 2);
+    family->setCurrentText(QStringLiteral("Curtain"));
+    QCOMPARE(monitor->shownCount(), 0);
+    module->setValue(-1);
+    family->setCurrentText(QStringLiteral("Light"));
+    QCOMPARE(monitor->shownCount(), 3);
+    if (const QByteArray shots = qgetenv("VELM_SCREENSHOT_DIR"); !shots.isEmpty())
+        monitor->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/bus_monitor.png"));
+
+    env.find<QPushButton>(QStringLiteral("MonitorSaveCsv"))->click();
+    QCOMPARE(env.prompts.messages.last(), QStringLiteral("Bus monitor saved"));
+    QFile csv(dir.filePath("monitor.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(csv.readAll());
+    QCOMPARE(text.count(QLatin1Char('\n')), 4);
+    QVERIFY(text.startsWith(QLatin1String("Time,Direction,Link,Module,What,Status,Bytes\n")));
+    QVERIFY(text.contains(QLatin1String(",\"Light On, channel 1\",")));
+    QVERIFY(!text.contains(kPasswordHex.left(8)) && !text.contains(QLatin1String("418273")));
+
+    // A capture holds the frames as they went over the wire, and says so.
+    env.find<QPushButton>(QStringLiteral("MonitorSaveCapture"))->click();
+    QCOMPARE(env.prompts.messages.last(), QStringLiteral("Capture saved"));
+    QVERIFY(env.prompts.details.last().contains(CaptureWriter::passwordNote()));
+    const CaptureFile capture = readCapture(dir.filePath("cap.pcapng"));
+    QVERIFY2(capture.ok, qPrintable(capture.error));
+    QCOMPARE(capture.packets.size(), 3);
+    QCOMPARE(capture.packets[0].destinationPort, env.sim.udpPort());
+    QCOMPARE(capture.packets[0].frame, monitor->model().row(0).frame.bytes);
+    QCOMPARE(capture.packets[2].source.toString(), QStringLiteral("127.0.0.2"));
+
+    auto* pause = env.find<QPushButton>(QStringLiteral("MonitorPause"));
+    pause->click();
+    env.find<QPushButton>(QStringLiteral("Button2"))->click();
+    QTRY_VERIFY(env.find<QLabel>(QStringLiteral("MonitorSummary"))
+                    ->text()
+                    .contains(QLatin1String("2 frames not taken in")));
+    QCOMPARE(monitor->model().rowCount(), 3);
+    pause->click();
+    env.find<QPushButton>(QStringLiteral("MonitorClear"))->click();
+    QCOMPARE(monitor->model().rowCount(), 0);
+    monitor->close();
+    QVERIFY(!env.window->bus().tap().listening());
+}
+
+QTEST_MAIN(TestBusMonitorWindow)
+#include "test_bus_monitor_window.moc"
