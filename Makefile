@@ -6,7 +6,7 @@ RUN_DIR    ?= run
 JOBS       ?= $(shell nproc)
 # The tests mostly wait on the wire and the simulator: run twice as many as there are cores.
 TEST_JOBS  ?= $(shell echo $$(( $$(nproc) * 2 )))
-FUZZ_SECONDS ?= 12
+FUZZ_SECONDS ?= 8
 PREFIX     ?= /usr/local
 
 .PHONY: all deps configure build programs run run-hardware install uninstall package test \
