@@ -356,7 +356,7 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
         o.device.clear();
     } else {
         if (serial && o.device.isEmpty())
-            usage(QStringLiteral("--serial needs a device"));
+            usage(QStringLiteral("option --serial needs a value"));
         if (network || !o.layout.isEmpty())
             usage(QStringLiteral("--network and --layout belong to decode"));
     }
