@@ -83,6 +83,27 @@ CommandArgs scanCommand(const Words& w) {
     return c;
 }
 
+// decode: the frame's bytes as hexadecimal, in one word or several.
+CommandArgs decodeCommand(const Words& w) {
+    CommandArgs c;
+    QString text;
+    for (const QChar ch : w.from(1).join(QLatin1Char(' '))) {
+        if (ch.isSpace())
+            continue;
+        const QChar lower = ch.toLower();
+        if (!(lower >= u'0' && lower <= u'9') && !(lower >= u'a' && lower <= u'f'))
+            refuse(QStringLiteral("decode: '%1' is not a hexadecimal digit").arg(ch));
+        text += ch;
+    }
+    if (text.isEmpty())
+        refuse(QStringLiteral("decode: HEX is missing"));
+    if (text.size() % 2 != 0)
+        refuse(QStringLiteral("decode: %1 hexadecimal digits do not make whole bytes")
+                   .arg(text.size()));
+    c.frame = QByteArray::fromHex(text.toLatin1());
+    return c;
+}
+
 CommandArgs moduleJob(const Words& w) {
     // The audit and replace dialogs' "Module Addr."; 255 is the bus switch.
     CommandArgs c;
@@ -106,6 +127,12 @@ CommandArgs parseCommandArgs(const QStringList& args, const CliOptions& options)
     }
     if (name == QLatin1String("scan"))
         return scanCommand(w);
+    if (name == QLatin1String("decode"))
+        return decodeCommand(w);
+    if (name == QLatin1String("watch")) {
+        w.end(1);
+        return {};
+    }
     if (name == QLatin1String("audit") || name == QLatin1String("push"))
         return moduleJob(w);
     if (name == QLatin1String("light"))

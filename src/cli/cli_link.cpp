@@ -1,5 +1,6 @@
 #include "cli/cli_link.h"
 
+#include "cli/cli_monitor.h"
 #include "link/frames.h"
 #include "records/record_table.h"
 
@@ -17,6 +18,8 @@ CliLink::CliLink(const CliOptions& options) : m_options(options) {
     m_bus = std::make_unique<Bus>(m_settings);
     m_bus->setReplyWait(options.timeoutMs);
     m_exchange = std::make_unique<BusExchange>(*m_bus);
+    if (cli::FrameMonitor::wanted(options))
+        m_monitor = std::make_unique<cli::FrameMonitor>(*m_bus, options);
 }
 
 CliLink::~CliLink() {

@@ -13,6 +13,9 @@
 // The bus link of the command line: the same Bus as the window's, in network or serial mode,
 // with no window. It waits for the reply a request asks for and says what came back.
 class RecordTable;
+namespace cli {
+class FrameMonitor;
+}
 
 class CliLink {
 public:
@@ -62,4 +65,5 @@ private:
     std::unique_ptr<Bus> m_bus;
     std::unique_ptr<BusExchange> m_exchange;
     bool m_open = false;
+    std::unique_ptr<cli::FrameMonitor> m_monitor; // --trace, --pcap
 };

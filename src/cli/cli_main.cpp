@@ -1,6 +1,7 @@
 // velm-cli: the tool's link, requests, reply decoders and record tables from the command line.
 #include "cli/cli_commands.h"
 #include "cli/cli_link.h"
+#include "cli/cli_monitor.h"
 #include "cli/cli_output.h"
 #include "cli/cli_records.h"
 
@@ -17,6 +18,7 @@ void runLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
         {QStringLiteral("export"), &cli::exportRecords},
         {QStringLiteral("import"), &cli::importRecords},
         {QStringLiteral("backup"), &cli::backupRecords},
+        {QStringLiteral("decode"), &cli::decode},
     };
     if (const auto it = recordCommands.find(options.command()); it != recordCommands.end()) {
         it->second(options);
@@ -38,6 +40,7 @@ void runLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
         {QStringLiteral("scene"), &cli::scene},
         {QStringLiteral("ir"), &cli::irCodes},
         {QStringLiteral("monitor-bindings"), &cli::monitorBindings},
+        {QStringLiteral("watch"), &cli::watch},
     };
     if (!link) {
         link = std::make_unique<CliLink>(options);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QScopeGuard>
 
 namespace {
@@ -10,7 +11,7 @@ struct CommandInfo {
     const char* name;
     const char* synopsis;
     const char* help;
-    bool records = false;  // works on the record database alone, no link
+    bool records = false;  // needs no link (works on the record database alone, or on nothing)
     bool database = false; // reads or writes the record database
 };
 
@@ -120,6 +121,20 @@ const CommandInfo kCommands[] = {
      "software version; set the settings (SUBNET 0..65535, addresses as a.b.c.d, ports\n"
      "0..65535, MAC as six hex bytes aa-bb-cc-dd-ee-ff) or its password (1..16 characters);\n"
      "restore it (waits 8000 ms) or set its transparent mode."},
+    {"watch", "watch [--pcap FILE]",
+     "Listens on the link and prints every frame as it comes, in words, until interrupted\n"
+     "(Ctrl+C): over --serial everything on the line, over --udp whatever comes to the local\n"
+     "port (--local-port; the port is named on standard error). Sends nothing. The gateway\n"
+     "password shows as XX. With --pcap FILE the frames also go into a capture file for\n"
+     "Wireshark, which holds them as they went over the wire, password included. --json\n"
+     "prints one JSON object a frame."},
+    {"decode", "decode HEX... [--serial|--network] [--layout short|long]",
+     "Prints what one frame says: its bytes as hexadecimal, with or without spaces between\n"
+     "them. A network frame tells itself by its password block and the layout by the length\n"
+     "where it can; --serial or --network and --layout say what the bytes cannot. The\n"
+     "password shows as XX. Exit status 1 when the bytes are no frame (not a frame, a bad\n"
+     "checksum, too short ...). Needs no link.",
+     true},
     {"run", "run FILE|-",
      "Runs a script: one command a line (without velm-cli and the link and database\n"
      "options, which the run itself takes once), # starts a comment. Every line is checked\n"
@@ -155,6 +170,11 @@ const CommandInfo* findCommand(const QString& name) {
 
 [[noreturn]] void usage(const QString& text) {
     throw UsageError(text.toStdString());
+}
+
+bool isHexWord(const QString& a) {
+    static const QRegularExpression hex(QStringLiteral("^[0-9A-Fa-f]+$"));
+    return hex.match(a).hasMatch();
 }
 
 bool isOptionText(const QString& a) {
@@ -206,6 +226,8 @@ QString databaseLine(const CliOptions& o) {
 void parseInto(CliOptions& o, const QStringList& arguments) {
     bool udp = false;
     bool serial = false;
+    bool network = false;
+    int serialWordAt = -1;
     QString dbOption;
     for (int i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments.at(i);
@@ -247,10 +269,26 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
             parseUdpTarget(o, takeValue());
             udp = true;
         } else if (name == QLatin1String("--serial")) {
-            o.device = takeValue();
-            if (o.device.isEmpty())
-                usage(QStringLiteral("--serial needs a device"));
+            // decode takes --serial without a device: a following word that is hexadecimal
+            // is the frame's, put back where it stood once the command is known.
+            if (inlineValue || (i + 1 < arguments.size() && !isOptionText(arguments.at(i + 1)))) {
+                o.device = takeValue();
+                if (!inlineValue && isHexWord(o.device))
+                    serialWordAt = int(o.args.size());
+            }
             serial = true;
+        } else if (name == QLatin1String("--network")) {
+            network = flag();
+        } else if (name == QLatin1String("--layout")) {
+            o.layout = takeValue();
+            if (o.layout != QLatin1String("short") && o.layout != QLatin1String("long"))
+                usage(QStringLiteral("--layout must be short or long, not '%1'").arg(o.layout));
+        } else if (name == QLatin1String("--trace")) {
+            o.trace = flag();
+        } else if (name == QLatin1String("--pcap")) {
+            o.pcap = takeValue();
+            if (o.pcap.isEmpty())
+                usage(QStringLiteral("--pcap needs a file"));
         } else if (name == QLatin1String("--baud")) {
             o.baud = numberValue(takeValue(), QStringLiteral("--baud"), 50, 4000000);
         } else if (name == QLatin1String("--local-port")) {
@@ -305,6 +343,23 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
             usage(QStringLiteral("unknown option %1").arg(a));
         }
     }
+    if (o.command() == QLatin1String("decode")) {
+        if (serial && network)
+            usage(QStringLiteral("decode: say --serial or --network, not both"));
+        if (serialWordAt >= 0)
+            o.args.insert(serialWordAt, o.device);
+        o.frameLink = serial    ? QStringLiteral("serial")
+                      : network ? QStringLiteral("network")
+                                : QString();
+        // A link given for the other commands of a script says nothing about these bytes.
+        udp = serial = false;
+        o.device.clear();
+    } else {
+        if (serial && o.device.isEmpty())
+            usage(QStringLiteral("option --serial needs a value"));
+        if (network || !o.layout.isEmpty())
+            usage(QStringLiteral("--network and --layout belong to decode"));
+    }
     if (udp && serial)
         usage(QStringLiteral("choose one link: --udp or --serial, not both"));
     o.link = udp      ? CliOptions::Link::Udp
@@ -319,6 +374,9 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
         usage(QStringLiteral("unknown command '%1'").arg(o.command()));
     if (o.link == CliOptions::Link::None && !isRecordCommand(o.command()))
         usage(QStringLiteral("choose a link: --udp HOST[:PORT] or --serial DEVICE"));
+    if ((o.trace || !o.pcap.isEmpty()) && isRecordCommand(o.command()) &&
+        o.command() != QLatin1String("run"))
+        usage(QStringLiteral("--trace and --pcap belong to the commands that use the link"));
     if (!o.csvDir.isEmpty() && o.command() != QLatin1String("export"))
         usage(QStringLiteral("--csv belongs to export"));
     if ((!o.tables.isEmpty() || o.add) && o.command() != QLatin1String("import"))
@@ -386,7 +444,7 @@ QString usageText(const CliOptions& options) {
         "Usage: velm-cli [OPTIONS] COMMAND [ARGS]\n"
         "Commissions the modules of one bus subnet from the command line, over the same link,\n"
         "requests and record database as the VELM window.\n\n"
-        "Link (one of them; export, import and backup need none):\n"
+        "Link (one of them; export, import, backup and decode need none):\n"
         "  --udp HOST[:PORT]   network mode through the bus switch (port 2001 by default);\n"
         "                      HOST is an IPv4 address or a host name, looked up once\n"
         "  --serial DEVICE     serial mode: COM1..COM5 as in the window, or a device path\n"
@@ -411,6 +469,9 @@ QString usageText(const CliOptions& options) {
         "  --learn-wait MS     ir learn: how long to wait for the code (30000)\n"
         "  --mode M, --delay S bindings set: control mode (NC) and delay (0)\n"
         "  --channels N        push: channel bytes of each scene (8)\n"
+        "  --trace             every frame sent and received, decoded, on standard error\n"
+        "  --pcap FILE         every frame sent and received into a capture file (Wireshark)\n"
+        "  --serial, --network decode: the frame's link; --layout short|long: its layout\n"
         "  --help              this text; COMMAND --help for one command\n\n"
         "Commands:\n");
     for (const CommandInfo& c : kCommands)

@@ -50,6 +50,7 @@ struct CommandArgs {
     QString kind;                  // monitor-bindings: light, curtain, ac, scene; the test's move
     QString text;                  // bus-switch password
     QByteArray block;              // bus-switch set: the 28-byte settings block
+    QByteArray frame;              // decode: the frame's bytes
     binding::Settings binding;     // bindings set
     timing::event::Settings event; // events set
     // What a command that the window confirms ("Are you sure?") would do; empty for the
@@ -85,6 +86,10 @@ struct CliOptions {
     int learnWaitMs = 30000; // --learn-wait: ir learn
     QString mode;            // --mode: bindings set ("NC" by default)
     int delay = 0;           // --delay: bindings set, seconds
+    bool trace = false;      // --trace: every frame decoded on standard error
+    QString pcap;            // --pcap FILE: every frame into a capture file
+    QString frameLink;       // decode: "serial" (--serial without a device), "network"
+    QString layout;          // decode: --layout short|long
     bool help = false;
     QStringList args;       // the command and its arguments
     QStringList optionArgs; // the options as given, with their values
@@ -108,7 +113,7 @@ void chooseDatabase(CliOptions& options, const QString& dbOption);
 QString usageText(const CliOptions& options);
 QString commandHelp(const CliOptions& options);
 bool isCommand(const QString& command);
-// The commands that work on the record database alone and need no link.
+// The commands that need no link: those that work on the record database alone, and decode.
 bool isRecordCommand(const QString& command);
 
 // The command's arguments (args[0] is its name), checked; throws UsageError. The options
