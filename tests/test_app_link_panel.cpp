@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "link/bus.h"
 #include "support/pty_pair.h"
+#include "support/sim_process.h"
 #include "support/window_probe.h"
 #include "widgets/key_filter.h"
 #include "widgets/prompt_service.h"
@@ -221,12 +222,17 @@ private slots:
         child<QRadioButton>(*m_window, "RadioButton1")->setChecked(true);
         QTest::mouseClick(child<QPushButton>(*m_window, "Button32"), Qt::LeftButton);
         on->click();
-        QVERIFY2(linkState().endsWith(QStringLiteral("Module 1 did not answer within 1000 ms.")),
+        // Nothing came from the gateway since the link was created: the settings are suspect.
+        QVERIFY2(linkState().endsWith(
+                     QStringLiteral("Module 1 did not answer within 1000 ms.  Nothing has "
+                                    "answered from 127.0.0.1:%1 yet: check Remote IP, Password "
+                                    "and Subnet ID.")
+                         .arg(silent.localPort())),
                  qPrintable(linkState()));
         QCOMPARE(m_prompts->messages, QStringList());
 
         // During the wait nothing but repaints is handled: a due timer waits for the loop, and
-        // a click made meanwhile (queued) is dropped, not run after the wait.
+        // a click made meanwhile stays queued and runs once the wait is over.
         auto* off = child<QPushButton>(*m_window, "Button3");
         m_window->pages()->setCurrentIndex(2); // "Light Control"
         m_window->show();
@@ -244,10 +250,36 @@ private slots:
                                                         Qt::NoModifier));
         on->click();
         QVERIFY(!timerRan);
+        QCOMPARE(offClicks, 0);
         QVERIFY(!QGuiApplication::overrideCursor());
+        // Closed first, so that the click's own request does not wait out the gateway again.
+        child<QPushButton>(*m_window, "Button32")->click();
         QCoreApplication::processEvents();
         QVERIFY(timerRan);
-        QCOMPARE(offClicks, 0);
+        QCOMPARE(offClicks, 1);
+    }
+
+    // The adapter goes away while the link is open (here the simulator's pseudo-terminal):
+    // the link stays open until Close is pressed, and the link area says what happened.
+    void serialDeviceGoesAway() {
+        SimProcess sim;
+        QVERIFY2(sim.start({"--no-udp", "--serial", "--baud", "0"}),
+                 qPrintable(sim.errorString()));
+        qputenv("VELM_COM1", sim.serialPath().toLocal8Bit());
+        auto* button = child<QPushButton>(*m_window, "Button10");
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(linkState(), QStringLiteral("Requests go over COM1: open."));
+        sim.stop();
+        const QString gone = QStringLiteral("COM1 went away (adapter unplugged?): press Close, "
+                                            "plug it in and press Create.");
+        QTRY_COMPARE_WITH_TIMEOUT(linkState(), gone, 5000);
+        QCOMPARE(button->text(), QStringLiteral("Close"));
+        child<QPushButton>(*m_window, "Button2")->click();
+        QCOMPARE(linkState(), gone + QStringLiteral("  Not sent: COM1 went away."));
+        QCOMPARE(m_prompts->messages, QStringList());
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(button->text(), QStringLiteral("Create"));
+        QCOMPARE(linkState(), QStringLiteral("Requests go over COM1: not open."));
     }
 
     void keyFiltersOnTheBand_data() {

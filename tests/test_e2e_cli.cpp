@@ -392,6 +392,9 @@ void TestE2eCli::failuresAndUsage_data() {
         << QStringList{"light", "status", "9"} << 1 << "module 9 did not answer";
     QTest::newRow("error status") << QStringList{"light", "on", "1", "8"} << 1
                                   << "module 1 refused light on of channel 8: ";
+    QTest::newRow("wrong password: nothing answers")
+        << QStringList{"--password", "wrong", "--timeout", "100", "scan", "1", "5"} << 1
+        << "Nothing has answered from 127.0.0.1:";
     QTest::newRow("unknown option") << QStringList{"--bogus", "scan"} << 2 << "unknown option";
     QTest::newRow("unknown command") << QStringList{"dance"} << 2 << "unknown command";
     QTest::newRow("channel out of range")

@@ -3,7 +3,7 @@
 # As root it installs them itself; as anyone else it prints the one command that does and stops.
 set -euo pipefail
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libsqlite3-dev
-          libgl-dev ninja-build ccache xvfb xauth clang libclang-rt-14-dev util-linux iproute2 desktop-file-utils dpkg-dev
+          libgl-dev ninja-build ccache xvfb xauth xdotool clang libclang-rt-14-dev util-linux iproute2 desktop-file-utils dpkg-dev
           lintian tshark)
 missing=()
 for p in "${packages[@]}"; do

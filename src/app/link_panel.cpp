@@ -56,6 +56,8 @@ void LinkPanel::attach(Bus* bus) {
         m_notice = text;
         showLinkState();
     });
+    // The port's driver reports a device that went away as a hang-up.
+    bus->comm().OnRequestHangup = [this](TComm*) { showLinkState(); };
 }
 
 void LinkPanel::setStatusLabels(QLabel* status, QLabel* linkState) {
@@ -73,6 +75,12 @@ void LinkPanel::showLinkState() {
         text = m_bus->udp().isActive()
                    ? QStringLiteral("Requests go over the network to %1: open.").arg(where)
                    : QStringLiteral("Requests go over the network: not open.");
+    } else if (m_bus->comm().deviceGone()) {
+        // The port stays open until Close is pressed: only the button changes the link.
+        const QString name = m_bus->comm().CommName;
+        text = QStringLiteral("%1 went away (adapter unplugged?): press Close, plug it in and "
+                              "press Create.")
+                   .arg(name);
     } else {
         text = QStringLiteral("Requests go over %1: %2.")
                    .arg(m_com->currentText(), m_bus->comm().isOpen() ? QStringLiteral("open")

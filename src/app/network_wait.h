@@ -2,12 +2,11 @@
 
 #include "link/wait_view.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 
-// The window during a network wait: a wait cursor, its own repaints and nothing else. Clicks
-// and keys made while it waits are dropped, also when they reach the window just after the
-// wait (they were queued during it), so that nothing the technician pressed in vain runs later.
+// The window during a network wait: a wait cursor and its own repaints, nothing else. Clicks
+// and keys made meanwhile stay in the window system's queue and are handled, in the order they
+// were made, as soon as the wait is over (in the pause between two steps, or back in the loop).
 class NetworkWait : public QObject, public WaitView {
     Q_OBJECT
 public:
@@ -18,13 +17,6 @@ public:
     void waitGoesOn() override;
     void waitEnds() override;
 
-    // Input that reaches the window this long after a wait still belongs to the wait.
-    static constexpr int kAfterWaitMs = 100;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
     int m_depth = 0;
-    QElapsedTimer m_sinceEnd;
 };

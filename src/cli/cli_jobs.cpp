@@ -91,6 +91,9 @@ void scan(CliLink& link) {
     showProgress(scan.job(), QStringLiteral("scan"));
     if (!scan.job().runHere())
         throw CliFailure(scan.job().failure().toStdString());
+    // Not even the bus switch answered: the settings are wrong, not the subnet empty.
+    if (scan.hits().empty() && !link.silenceHint().isEmpty())
+        throw CliFailure(link.silenceHint().toStdString());
     CliOutput table(o.json);
     table.setColumns(
         {QStringLiteral("address"), QStringLiteral("type"), QStringLiteral("version")},

@@ -1,6 +1,7 @@
 #include "cli/cli_link.h"
 
 #include "cli/cli_monitor.h"
+#include "cli/cli_output.h"
 #include "link/frames.h"
 #include "records/record_table.h"
 
@@ -67,6 +68,8 @@ CliLink::Answer CliLink::exchange(const Request& request, int waitMs,
     if (!answer.answered && !answer.linkFailure.isEmpty())
         throw CliFailure(
             QStringLiteral("the link failed (%1)").arg(answer.linkFailure).toStdString());
+    if (!answer.answered)
+        reportSilence();
     return answer;
 }
 
@@ -99,6 +102,18 @@ CliLink::Answer CliLink::require(const Request& request, const QString& what, in
                              .arg(what, statusText(answer.status))
                              .toStdString());
     return answer;
+}
+
+void CliLink::reportSilence() {
+    const QString hint = silenceHint();
+    if (hint.isEmpty() || m_silenceReported)
+        return;
+    m_silenceReported = true;
+    CliOutput::error(hint);
+}
+
+QString CliLink::silenceHint() const {
+    return m_options.link == CliOptions::Link::Udp ? m_bus->udp().silenceHint() : QString();
 }
 
 bool CliLink::waitUntil(const std::function<bool()>& done, int ms) {

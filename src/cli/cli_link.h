@@ -50,6 +50,10 @@ public:
     void setOptions(const CliOptions& options) { m_options = options; }
     bool isOpen() const { return m_open; }
 
+    // Over the network, while nothing has come from the bus switch since the link was
+    // opened: what to check (empty otherwise).
+    QString silenceHint() const;
+
     // Handles events until `done` holds or `ms` pass without it; true when it holds.
     bool waitUntil(const std::function<bool()>& done, int ms);
 
@@ -60,10 +64,14 @@ public:
     ModuleRecords records(int module, bool withTimers) const;
 
 private:
+    // An unanswered request with nothing heard yet: says what to check, once, on stderr.
+    void reportSilence();
+
     CliOptions m_options;
     PlainLinkSettings m_settings;
     std::unique_ptr<Bus> m_bus;
     std::unique_ptr<BusExchange> m_exchange;
     bool m_open = false;
+    bool m_silenceReported = false;
     std::unique_ptr<cli::FrameMonitor> m_monitor; // --trace, --pcap
 };

@@ -33,6 +33,8 @@ struct WindowFixture {
     QTemporaryDir dir;
     SimProcess sim;
     ScriptedPrompts prompts;
+    // The prompts the window gets instead of the scripted ones (real message boxes), when set.
+    PromptService* windowPrompts = nullptr;
     std::unique_ptr<TForm1> window;
     QString error;
 
@@ -88,7 +90,8 @@ struct WindowFixture {
             return fail(sim.errorString());
         if (serial)
             qputenv("VELM_COM1", sim.serialPath().toLocal8Bit());
-        window = std::make_unique<TForm1>(prompts, databaseFile());
+        window = std::make_unique<TForm1>(windowPrompts ? *windowPrompts : prompts,
+                                          databaseFile());
         if (!prompts.messages.isEmpty())
             return fail(prompts.messages.join('|'));
         QString button = QStringLiteral("Button10");
