@@ -1,6 +1,7 @@
 #include "app/message_prompts.h"
 
 #include <QDebug>
+#include <QGuiApplication>
 #include <QMessageBox>
 
 namespace {
@@ -10,6 +11,13 @@ QString breakablePaths(QString text) {
     text.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
     return text;
 }
+
+// A box opened inside a network run takes clicks at once: it shows the ordinary pointer over
+// the wait cursor of the run, for as long as it is open.
+struct PointerForBox {
+    PointerForBox() { QGuiApplication::setOverrideCursor(Qt::ArrowCursor); }
+    ~PointerForBox() { QGuiApplication::restoreOverrideCursor(); }
+};
 } // namespace
 
 void MessagePrompts::message(const QString& text) {
@@ -23,10 +31,12 @@ void MessagePrompts::message(const QString& text, const QString& detail) {
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("VELM"), breakablePaths(text),
                     QMessageBox::Ok, m_parent);
     box.setInformativeText(breakablePaths(detail));
+    const PointerForBox pointer;
     box.exec();
 }
 
 bool MessagePrompts::confirm(const QString& text) {
+    const PointerForBox pointer;
     return QMessageBox::question(m_parent, QStringLiteral("VELM"), text,
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
