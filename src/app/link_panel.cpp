@@ -56,6 +56,10 @@ void LinkPanel::attach(Bus* bus) {
         m_notice = text;
         showLinkState();
     });
+    connect(bus, &Bus::setOutcome, this, [this](const QString& text) {
+        m_setOutcome = text;
+        showLinkState();
+    });
 }
 
 void LinkPanel::setStatusLabels(QLabel* status, QLabel* linkState) {
@@ -76,10 +80,12 @@ void LinkPanel::showLinkState() {
     } else {
         text = QStringLiteral("Requests go over %1: %2.")
                    .arg(m_com->currentText(), m_bus->comm().isOpen() ? QStringLiteral("open")
-                                                                      : QStringLiteral("not open"));
+                                                                     : QStringLiteral("not open"));
     }
     if (!m_notice.isEmpty())
         text += QStringLiteral("  ") + m_notice;
+    if (!m_setOutcome.isEmpty())
+        text += QStringLiteral("  ") + m_setOutcome;
     m_linkState->setText(text);
 }
 
@@ -191,6 +197,7 @@ void LinkPanel::Button10Click() {
         setSerialControlsEnabled(false);
     } else {
         comm.ClosePort();
+        m_bus->linkClosed();
         setStatus(QString());
         m_serialButton->setText(kCreate);
         setSerialControlsEnabled(true);
@@ -227,6 +234,7 @@ void LinkPanel::Button32Click() {
     } else {
         setStatus(QString());
         udp.close();
+        m_bus->linkClosed();
         m_networkButton->setText(kCreate);
         setNetworkControlsEnabled(true);
     }

@@ -82,7 +82,7 @@ BusSwitchFamily::BusSwitchFamily(FamilyContext& ctx) : m_ctx(ctx) {
     page->layout()->addWidget(box);
     page->layout()->setAlignment(box, Qt::AlignLeft | Qt::AlignTop);
 
-    ctx.bus.registerBusSwitchReply(0x80, 0x05, [this](const Reply& r) { settingsReply(r); });
+    ctx.bus.registerBusSwitchReply(this, 0x80, 0x05, [this](const Reply& r) { settingsReply(r); });
 }
 
 void BusSwitchFamily::buildSettingsRows(QWidget* box, QGridLayout* grid) {

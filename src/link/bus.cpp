@@ -124,12 +124,14 @@ void Bus::sendWith(const Request& request, const RequestLayout& layout, Awaiting
     const quint8 replyCommand = quint8(request.command | 0x80);
     const int key = ReplyOwnership::key(replyCommand, request.subCommand);
     const bool network = m_settings.networkMode();
+    const int waitMs = currentReplyWait();
     quint64 ticket = 0;
     if (kind == Awaiting::Set)
-        ticket = m_ownership.expectSet(key, request.module,
-                                       currentReplyWait() + (network ? 0 : kSerialQuietMs));
+        ticket = m_ownership.expectSet(key, request.module);
     else if (kind == Awaiting::Step)
         m_ownership.expectStep(key, request.module);
+    else
+        m_ownership.endPair(key);
 
     m_next = Awaited{};
     m_next.valid = true;
@@ -137,11 +139,32 @@ void Bus::sendWith(const Request& request, const RequestLayout& layout, Awaiting
     m_next.command = replyCommand;
     m_next.sub = request.subCommand;
     m_next.anySender = anySender;
+    m_next.set = kind == Awaiting::Set;
     layout.write(m_buffer, request);
     SendDataDeal();
-    // The exchange's wait is over: an acknowledgement that comes later records nothing.
-    if (network && ticket)
-        m_ownership.endWait(ticket);
+    if (!ticket)
+        return;
+    if (network) {
+        endSetWait(ticket, request.module, waitMs);
+        return;
+    }
+    // The serial reply comes as a block once the line has been quiet after it.
+    QTimer::singleShot(
+        waitMs + kSerialQuietMs, this,
+        [this, ticket, module = request.module, waitMs] { endSetWait(ticket, module, waitMs); });
+}
+
+void Bus::endSetWait(quint64 ticket, quint8 module, int waitMs) {
+    // Still pending: its answer may yet come and record the row; say so until it does.
+    if (!m_ownership.endWait(ticket))
+        return;
+    emit setOutcome(
+        module == 0xFF
+            ? QStringLiteral("No module answered within %1 ms: nothing recorded yet.").arg(waitMs)
+            : QStringLiteral("Module %1 did not answer within %2 ms: nothing "
+                             "recorded yet.")
+                  .arg(module)
+                  .arg(waitMs));
 }
 
 Bus::Awaited Bus::takeAwaited() {
@@ -278,7 +301,7 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
             }
             receiveDatagram(datagram, sender);
         }
-        if (!awaited.seen) {
+        if (!awaited.seen && !awaited.set) {
             const bool anyModule = awaited.module == 0xFF || awaited.bind;
             emit requestNotice(
                 anyModule ? QStringLiteral("No module answered within %1 ms.").arg(timeoutMs)
@@ -295,11 +318,14 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
     }
 }
 
-bool Bus::senderAccepted(const QHostAddress& sender) const {
+bool Bus::senderAccepted(const QHostAddress& sender, quint16 port) const {
     if (m_anySender)
         return true;
+    // The address and the port requests go to: anything else from that host (another
+    // program, a copy from another socket) answers nothing.
     const QHostAddress remote = m_udp.remoteAddress();
-    return !remote.isNull() && sender.isEqual(remote, QHostAddress::TolerantConversion);
+    return !remote.isNull() && sender.isEqual(remote, QHostAddress::TolerantConversion) &&
+           port == m_udp.remotePort;
 }
 
 void Bus::takeLateDatagrams() {
@@ -321,7 +347,7 @@ void Bus::takeLateDatagrams() {
 }
 
 void Bus::receiveDatagram(const QByteArray& datagram, const Peer& from) {
-    if (!senderAccepted(from.address)) {
+    if (!senderAccepted(from.address, from.port)) {
         tapInput(reinterpret_cast<const quint8*>(datagram.constData()), int(datagram.size()),
                  IntakeKind::Network, from, TappedFrame::Fate::ForeignSender);
         return;
@@ -383,8 +409,8 @@ namespace {
     throw std::logic_error(text.toStdString());
 }
 
-void addHandler(std::map<int, Bus::Handler>& table, quint8 command, quint8 subCommand,
-                Bus::Handler handler, const char* kind) {
+void addHandler(Bus* bus, std::map<int, Bus::Handler>& table, QObject* owner, quint8 command,
+                quint8 subCommand, Bus::Handler handler, const char* kind) {
     const int key = (int(command) << 8) | subCommand;
     if (table.count(key)) {
         const QString bytes = QStringLiteral("%1 %2")
@@ -394,23 +420,30 @@ void addHandler(std::map<int, Bus::Handler>& table, quint8 command, quint8 subCo
         duplicateHandler(QStringLiteral("%1 reply %2").arg(QLatin1String(kind), bytes));
     }
     table.emplace(key, std::move(handler));
+    if (owner != bus)
+        QObject::connect(owner, &QObject::destroyed, bus, [&table, key] { table.erase(key); });
 }
 
 } // namespace
 
-void Bus::registerReply(quint8 command, quint8 subCommand, ReplyHandler handler, ReplyRule rule) {
-    addHandler(m_handlers, command, subCommand, Handler{std::move(handler), rule}, "the");
+void Bus::registerReply(QObject* owner, quint8 command, quint8 subCommand, ReplyHandler handler,
+                        ReplyRule rule) {
+    addHandler(this, m_handlers, owner, command, subCommand, Handler{std::move(handler), rule},
+               "the");
 }
 
-void Bus::registerBusSwitchReply(quint8 command, quint8 subCommand, ReplyHandler handler) {
-    addHandler(m_busSwitchHandlers, command, subCommand, Handler{std::move(handler)},
+void Bus::registerBusSwitchReply(QObject* owner, quint8 command, quint8 subCommand,
+                                 ReplyHandler handler) {
+    addHandler(this, m_busSwitchHandlers, owner, command, subCommand, Handler{std::move(handler)},
                "the bus switch's");
 }
 
-void Bus::registerBindReply(ReplyHandler handler) {
+void Bus::registerBindReply(QObject* owner, ReplyHandler handler) {
     if (m_bindHandler)
         duplicateHandler(QStringLiteral("the bind-test replies"));
     m_bindHandler = std::move(handler);
+    if (owner != this)
+        connect(owner, &QObject::destroyed, this, [this] { m_bindHandler = nullptr; });
 }
 
 void Bus::restartReadTimer() {
@@ -418,7 +451,9 @@ void Bus::restartReadTimer() {
     m_readTimer.start();
 }
 
-void Bus::clearSequenceState() {
+void Bus::clearSequenceState(SequenceStop why, quint8 status) {
+    if (m_stepListener && m_readTimer.isActive())
+        m_stepListener->sequenceStopped(why, status);
     m_readTimer.stop();
     m_state.TimerIndex = 0;
     m_state.EventIndex = 0;
@@ -437,20 +472,20 @@ void Bus::resetUdpIfActive() {
 }
 
 void Bus::cancelSequence() {
-    clearSequenceState();
+    clearSequenceState(SequenceStop::Cancelled);
     m_ownership.endAll();
     resetUdpIfActive();
 }
 
 void Bus::readTimerTimer() {
-    clearSequenceState();
+    clearSequenceState(SequenceStop::TimedOut);
     m_ownership.endAll();
     resetUdpIfActive();
     emit message(kTimeout);
 }
 
-void Bus::errorReplyReset() {
+void Bus::errorReplyReset(quint8 status) {
     // An error reply also forgets where a binding read-all stood; the transport is kept.
-    clearSequenceState();
+    clearSequenceState(SequenceStop::Refused, status);
     m_state.MonitorBindIndex = 0;
 }

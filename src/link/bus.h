@@ -6,6 +6,7 @@
 #include "link/reply_ownership.h"
 #include "link/request_layout.h"
 #include "link/run_state.h"
+#include "link/step_listener.h"
 #include "link/tcomm.h"
 #include "link/udp_transport.h"
 #include "link/wait_view.h"
@@ -53,6 +54,9 @@ public:
 
     void setProcessingView(ProcessingView* view) { m_processing = view; }
     ProcessingView* processingView() const { return m_processing; }
+    // What runs the sequences: it gets the replies that answer their outstanding step.
+    void setStepListener(StepListener* listener) { m_stepListener = listener; }
+    StepListener* stepListener() const { return m_stepListener; }
     // The window's part in a network wait (none: the wait shows nothing).
     void setWaitView(WaitView* view) { m_waitView = view; }
     bool processingVisible() const;
@@ -97,15 +101,30 @@ public:
     // The rule says when the window's handler runs (see ReplyOwnership): read-backs always,
     // acknowledgements and steps only for what the window awaits, a module's own reports
     // even while a job runs.
-    void registerReply(quint8 command, quint8 subCommand, ReplyHandler handler,
+    //
+    // A handler stays registered as long as its owner lives and goes with it; one registered
+    // without an owner stays as long as the bus.
+    void registerReply(QObject* owner, quint8 command, quint8 subCommand, ReplyHandler handler,
                        ReplyRule rule = ReplyRule::Always);
-    void registerBusSwitchReply(quint8 command, quint8 subCommand, ReplyHandler handler);
-    void registerBindReply(ReplyHandler handler);
+    void registerReply(quint8 command, quint8 subCommand, ReplyHandler handler,
+                       ReplyRule rule = ReplyRule::Always) {
+        registerReply(this, command, subCommand, std::move(handler), rule);
+    }
+    void registerBusSwitchReply(QObject* owner, quint8 command, quint8 subCommand,
+                                ReplyHandler handler);
+    void registerBusSwitchReply(quint8 command, quint8 subCommand, ReplyHandler handler) {
+        registerBusSwitchReply(this, command, subCommand, std::move(handler));
+    }
+    void registerBindReply(QObject* owner, ReplyHandler handler);
+    void registerBindReply(ReplyHandler handler) { registerBindReply(this, std::move(handler)); }
+
+    // The link the window uses was closed: nothing sent on it is awaited any more.
+    void linkClosed() { m_ownership.endAll(); }
 
     // Ends of a sequence: the watchdog ("Timeout！"), Cancel, an error reply.
     void readTimerTimer();
     void cancelSequence();
-    void errorReplyReset();
+    void errorReplyReset(quint8 status = 0);
 
     // Starts / restarts the 5000 ms watchdog.
     void restartReadTimer();
@@ -138,6 +157,10 @@ signals:
     // went out, else that it could not go out (no open link for the mode) or that nobody
     // answered it within the wait.
     void requestNotice(const QString& text);
+    // What became of the last Set whose answer records a row, when it did not come within
+    // the wait: that nothing is recorded yet, then that a late answer recorded it. Empty once
+    // a later Set is answered in time.
+    void setOutcome(const QString& text);
 
 public:
     struct Handler {
@@ -155,6 +178,7 @@ private:
         quint8 command = 0;
         quint8 sub = 0;
         bool anySender = false;
+        bool set = false; // a Set: its outcome is told by setOutcome
         bool seen = false;
     };
 
@@ -175,11 +199,12 @@ private:
     void tapSent(const QByteArray& frame, bool network, bool sent, quint16 broadcastPort);
     Awaited takeAwaited();
     void transmit(const QByteArray& frame, int timeoutMs, Awaited awaited);
-    bool senderAccepted(const QHostAddress& sender) const;
+    bool senderAccepted(const QHostAddress& sender, quint16 port) const;
     void takeLateDatagrams();
     void queueSerial(const QByteArray& frame);
     void resetUdpIfActive();
-    void clearSequenceState();
+    void clearSequenceState(SequenceStop why, quint8 status = 0);
+    void endSetWait(quint64 ticket, quint8 module, int waitMs);
 
     const LinkSettings& m_settings;
     FrameBuffer m_buffer;
@@ -194,6 +219,7 @@ private:
     QTimer m_readTimer;
     ProcessingView* m_processing = nullptr;
     WaitView* m_waitView = nullptr;
+    StepListener* m_stepListener = nullptr;
     int m_replyWaitMs = 1000;
     ReplyOwnership m_ownership;
     std::map<int, Handler> m_handlers;

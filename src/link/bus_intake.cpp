@@ -90,8 +90,11 @@ void Bus::takeReply(const quint8* input, int count, IntakeKind kind, const Peer&
             busSwitch = allFF(work.data());
         }
         status = frames::statusText(reply[6]);
-        if (reply[6] != 1)
-            errorReplyReset();
+        // Only a refusal of what the window awaits (the outstanding step, a pending Set)
+        // ends a sequence; anyone else's error is logged and changes nothing.
+        if (reply[6] != 1 && m_ownership.wouldAnswer(ReplyOwnership::key(reply[4], reply[5]),
+                                                     reply[3], m_readTimer.isActive()))
+            errorReplyReset(reply[6]);
     } else {
         if (length < kMinBindFrame)
             return report(Fate::TooShort);
@@ -139,9 +142,24 @@ void Bus::receiveDataDeal() {
     }
     // Any reply with the pair ends what the window awaited for it; only a success records.
     const int key = ReplyOwnership::key(reply[4], reply[5]);
-    reply.answers = m_ownership.answer(key, reply[3], m_readTimer.isActive());
-    if (reply[6] != 1)
+    bool late = false;
+    reply.answers = m_ownership.answer(key, reply[3], m_readTimer.isActive(), &late);
+    const auto answeredLate = [&](const QString& outcome) {
+        if (late)
+            emit setOutcome(
+                QStringLiteral("Module %1 answered after the wait: %2").arg(reply[3]).arg(outcome));
+    };
+    if (reply[6] != 1) {
+        if (reply.answers == Awaiting::Set)
+            answeredLate(frames::statusText(reply[6]) + QStringLiteral(" Nothing recorded."));
         return;
+    }
+    // The outstanding step's answer belongs to the sequence alone.
+    if (reply.answers == Awaiting::Step) {
+        if (m_stepListener)
+            m_stepListener->stepAnswered(reply);
+        return;
+    }
     // The bus switch's own answer goes to its handler when it has one for these bytes (its
     // settings read-back shares 0x80/0x05 with the module address read-back).
     auto it = m_busSwitchHandlers.end();
@@ -157,4 +175,10 @@ void Bus::receiveDataDeal() {
     // A copy: the handler may register handlers while it runs.
     const ReplyHandler handler = it->second.run;
     handler(reply);
+    if (reply.answers == Awaiting::Set) {
+        if (late)
+            answeredLate(QStringLiteral("recorded."));
+        else
+            emit setOutcome(QString());
+    }
 }
