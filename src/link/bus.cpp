@@ -207,9 +207,13 @@ void Bus::queueSerial(const QByteArray& frame) {
     const bool queued = m_comm.QueueWrite(reinterpret_cast<const quint8*>(frame.constData()),
                                           quint16(frame.size()));
     tapSent(frame, false, queued, 0);
-    emit requestNotice(queued ? QString()
-                              : QStringLiteral("Not sent: the serial link is not open (\"Create\" "
-                                               "beside \"Com\" opens it)."));
+    if (queued)
+        emit requestNotice(QString());
+    else if (m_comm.deviceGone())
+        emit requestNotice(QStringLiteral("Not sent: %1 went away.").arg(m_comm.CommName));
+    else
+        emit requestNotice(QStringLiteral("Not sent: the serial link is not open (\"Create\" "
+                                          "beside \"Com\" opens it)."));
 }
 
 void Bus::SendBindDataDeal() {
@@ -263,8 +267,10 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
                     : QStringLiteral("Not sent: %1")
                           .arg(failure.isEmpty() ? QStringLiteral("the network refused it.")
                                                  : failure));
-            // The box keeps its text; the detail names a host that could not be found.
-            emit message(kCommunicationError, failure);
+            // The box keeps its text; the detail names a host that could not be found, or the
+            // address the socket refused to send to and why.
+            emit message(kCommunicationError,
+                         failure.isEmpty() ? m_udp.socketFailure() : failure);
             return;
         }
         emit requestNotice(QString());
@@ -289,7 +295,7 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
             const QByteArray datagram =
                 m_udp.receive(int(slice), &received, &sender.address, &sender.port);
             if (!received) {
-                emit message(kCommunicationError);
+                emit message(kCommunicationError, m_udp.socketFailure());
                 return;
             }
             if (sender.address.isNull()) {
@@ -303,11 +309,16 @@ void Bus::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
         }
         if (!awaited.seen && !awaited.set) {
             const bool anyModule = awaited.module == 0xFF || awaited.bind;
-            emit requestNotice(
+            QString notice =
                 anyModule ? QStringLiteral("No module answered within %1 ms.").arg(timeoutMs)
                           : QStringLiteral("Module %1 did not answer within %2 ms.")
                                 .arg(awaited.module)
-                                .arg(timeoutMs));
+                                .arg(timeoutMs);
+            // Silence since the link was opened points at the settings, not at the module.
+            const QString hint = m_udp.silenceHint();
+            if (!hint.isEmpty())
+                notice += QStringLiteral("  ") + hint;
+            emit requestNotice(notice);
         }
     } catch (const std::exception& e) {
         // The box keeps its text; the detail tells the technician that the tool itself (a

@@ -197,6 +197,10 @@ bool TComm::isOpen() const {
     return d->thread != nullptr;
 }
 
+bool TComm::deviceGone() const {
+    return d->thread != nullptr && !d->shared->writerAlive;
+}
+
 bool TComm::sendQueueEmpty() const {
     return d->shared->queuedBlocks.load() <= 0;
 }

@@ -79,6 +79,9 @@ public:
     void ClosePort(); // no-op when closed
     bool QueueWrite(const quint8* data, quint16 size);
     bool isOpen() const;
+    // Open, but the device went away (unplugged, or its node removed): nothing can be sent
+    // until the port is closed and opened again.
+    bool deviceGone() const;
     bool sendQueueEmpty() const;
 
     // Re-applies the line settings / time-outs while open (a no-op while closed).

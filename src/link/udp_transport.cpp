@@ -56,6 +56,7 @@ UdpTransport::~UdpTransport() = default;
 
 bool UdpTransport::open() {
     close();
+    m_heard = false;
     auto socket = std::make_unique<QUdpSocket>();
     // No ShareAddress (and no SO_REUSEADDR either): a local port that another socket holds
     // must fail here rather than split the gateway's answers between two programs.
@@ -94,7 +95,17 @@ bool UdpTransport::hasPendingDatagrams() const {
 void UdpTransport::close() {
     m_poll.stop();
     m_socket.reset();
+    m_heard = false;
     forgetHost();
+}
+
+QString UdpTransport::silenceHint() const {
+    if (m_heard || !m_socket)
+        return {};
+    return QStringLiteral("Nothing has answered from %1:%2 yet: check Remote IP, Password and "
+                          "Subnet ID.")
+        .arg(remoteHost)
+        .arg(remotePort);
 }
 
 void UdpTransport::forgetHost() {
@@ -141,13 +152,29 @@ bool UdpTransport::send(const QByteArray& datagram) {
     if (!m_socket || !resolveRemote())
         return false;
     m_remoteAddress = m_hostAddress;
-    return m_socket->writeDatagram(datagram, m_hostAddress, remotePort) == datagram.size();
+    return written(m_socket->writeDatagram(datagram, m_hostAddress, remotePort), datagram,
+                   m_hostAddress, remotePort);
 }
 
 bool UdpTransport::sendBroadcast(const QByteArray& datagram, quint16 port) {
     if (!m_socket)
         return false;
-    return m_socket->writeDatagram(datagram, QHostAddress::Broadcast, port) == datagram.size();
+    return written(m_socket->writeDatagram(datagram, QHostAddress::Broadcast, port), datagram,
+                   QHostAddress(QHostAddress::Broadcast), port);
+}
+
+bool UdpTransport::written(qint64 count, const QByteArray& datagram, const QHostAddress& to,
+                           quint16 port) {
+    if (count == datagram.size()) {
+        m_socketFailure.clear();
+        return true;
+    }
+    m_socketFailure = QStringLiteral("%1:%2: %3")
+                          .arg(to.toString())
+                          .arg(port)
+                          .arg(count < 0 ? m_socket->errorString()
+                                         : QStringLiteral("only part of the request went out"));
+    return false;
 }
 
 QByteArray UdpTransport::receive(int timeoutMs, bool* ok, QHostAddress* sender,
@@ -175,6 +202,10 @@ QByteArray UdpTransport::receive(int timeoutMs, bool* ok, QHostAddress* sender,
                 continue; // the loop head decides whether time is left
             if (m_socket->hasPendingDatagrams())
                 break;
+            m_socketFailure = QStringLiteral("%1:%2: %3")
+                                  .arg(m_remoteAddress.toString())
+                                  .arg(remotePort)
+                                  .arg(m_socket->errorString());
             if (ok)
                 *ok = false;
             return {};
@@ -184,12 +215,22 @@ QByteArray UdpTransport::receive(int timeoutMs, bool* ok, QHostAddress* sender,
 
     const qint64 pending = m_socket->pendingDatagramSize();
     QByteArray datagram(int(std::clamp<qint64>(pending, 0, kReceiveBufferSize)), '\0');
-    const qint64 got = m_socket->readDatagram(datagram.data(), datagram.size(), sender, senderPort);
+    QHostAddress from;
+    const qint64 got = m_socket->readDatagram(datagram.data(), datagram.size(), &from, senderPort);
+    if (sender)
+        *sender = from;
     if (got < 0) {
+        m_socketFailure = QStringLiteral("%1:%2: %3")
+                              .arg(m_remoteAddress.toString())
+                              .arg(remotePort)
+                              .arg(m_socket->errorString());
         if (ok)
             *ok = false;
         return {};
     }
+    if (broadcast || (!m_hostAddress.isNull() &&
+                      from.isEqual(m_hostAddress, QHostAddress::TolerantConversion)))
+        m_heard = true;
     datagram.truncate(int(got));
     return datagram;
 }

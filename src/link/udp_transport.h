@@ -47,6 +47,15 @@ public:
     // Why the last resolveRemote() or send() failed over the host; empty when the host was
     // found (a send that failed on the socket leaves it empty).
     QString failure() const { return m_failure; }
+    // Why the socket itself failed at the last send or receive, with the address it sent to
+    // and the system's words; empty when it did not.
+    QString socketFailure() const { return m_socketFailure; }
+
+    // Whether anything came from the remote host (from anyone, with the broadcast switch on)
+    // since the link was opened; reset() keeps it.
+    bool heardFromRemote() const { return m_heard; }
+    // While nothing has come: what a technician checks first. Empty once something came.
+    QString silenceHint() const;
 
     // Each returns false on a failure of the socket or of the host lookup.
     bool send(const QByteArray& datagram);
@@ -64,6 +73,8 @@ public:
 
 private:
     void adopt(std::unique_ptr<QUdpSocket> socket);
+    // Whether a send wrote the whole datagram; keeps why not.
+    bool written(qint64 count, const QByteArray& datagram, const QHostAddress& to, quint16 port);
     void forgetHost();
 
     std::unique_ptr<QUdpSocket> m_socket;
@@ -73,6 +84,8 @@ private:
     QString m_lookedUp;
     QHostAddress m_hostAddress;
     QString m_failure;
+    QString m_socketFailure;
+    bool m_heard = false;
     QTimer m_poll;
     QString m_openFailure;
     QHostAddress m_routePeer;
