@@ -103,7 +103,7 @@ void TestE2eSequences::waitFinished() {
     QTRY_VERIFY_WITH_TIMEOUT(m_env->prompts.messages.contains(kFinished), kSequenceMs);
     QCOMPARE(m_env->prompts.messages, QStringList{kFinished});
     QVERIFY(!processing());
-    QVERIFY(!m_env->window->bus().readTimer().isActive());
+    QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
 }
 
 void TestE2eSequences::fillTimer3() {
@@ -198,7 +198,7 @@ void TestE2eSequences::cancelEndsSequence() {
     QTest::qWait(800);
     QCOMPARE(int(rows(RecordStore::Timers).size()), written);
     QVERIFY(m_env->prompts.messages.isEmpty());
-    QVERIFY(!m_env->window->bus().readTimer().isActive());
+    QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
     QCOMPARE(m_env->window->bus().state().TimerIndex, 0);
 }
 
@@ -209,7 +209,7 @@ void TestE2eSequences::errorStatusEndsSequence() {
     QTest::qWait(500);
     QVERIFY(rows(RecordStore::Timers).isEmpty());
     QVERIFY(m_env->prompts.messages.isEmpty());
-    QVERIFY(!m_env->window->bus().readTimer().isActive());
+    QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
     QCOMPARE(m_env->window->bus().state().DeletingTimers, quint8(0));
 }
 

@@ -291,7 +291,7 @@ void TestMonitorWindow::curtainSequenceSkipsMissingSlotAndEnds() {
     QCOMPARE(binding(96), QStringLiteral("3|1"));
     QCOMPARE(binding(64), QString()); // filtered out, and never read
     QCOMPARE(m_env->window->bus().state().MonitorBindIndex, 0);
-    QVERIFY(!m_env->window->bus().readTimer().isActive());
+    QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
     choose(QStringLiteral("Light"));
     QCOMPARE(binding(64), QStringLiteral("0|0"));
 }

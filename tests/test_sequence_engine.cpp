@@ -41,7 +41,7 @@ private:
         QByteArray body;
         body.append(char(module)).append(char(command)).append(char(sub)).append(char(status));
         const QByteArray frame = frames::busReply(body + data);
-        m_bus->Comm1ReceiveData(reinterpret_cast<const quint8*>(frame.constData()),
+        m_bus->takeSerialBlock(reinterpret_cast<const quint8*>(frame.constData()),
                                 quint16(frame.size()));
     }
     void timerReply(int module = kModule, quint8 status = 1) {
@@ -115,7 +115,7 @@ void TestSequenceEngine::readsOverwriteRowsInOrderThenEnd() {
     QCOMPARE(m_result->step, 32);
     QVERIFY(m_probe->messages.isEmpty()); // the window, not the engine, says "Finished！"
     QVERIFY(!m_dialog.visible);
-    QVERIFY(!m_bus->readTimer().isActive());
+    QVERIFY(!m_bus->watchdogTimer().isActive());
     QCOMPARE(m_bus->state().TimerIndex, 0);
 }
 
@@ -141,7 +141,7 @@ void TestSequenceEngine::endsAsAValue() {
     timerReply(); // timer 1 stored, timer 2 asked for
     const QStringList rows = probe::tableRows(m_timers);
     if (what == "watchdog")
-        m_bus->readTimerTimer();
+        m_bus->watchdogExpired();
     else if (what == "cancel")
         m_bus->cancelSequence();
     else if (what == "refused")

@@ -229,7 +229,7 @@ void BusSwitchFamily::Button39Click() {
 
 void BusSwitchFamily::settingsReply(const Reply& reply) {
     // The block stands at reply bytes 7..34 whatever the length byte says.
-    const auto* area = reinterpret_cast<const char*>(reply.buffer.replyArea());
+    const auto* area = reinterpret_cast<const char*>(reply.data());
     const QByteArray block(area + kFirstSettingsByte, busswitch::kSettingsSize);
     m_subnet->setValue(busswitch::blockSubnet(block));
     const QStringList texts = busswitch::blockTexts(block);

@@ -2,7 +2,7 @@
 
 #include "link/bus.h"
 #include "link/processing_view.h"
-#include "link/time_delay.h"
+#include "link/pause_handling_events.h"
 #include "protocol/monitor_rows.h"
 #include "records/record_table.h"
 
@@ -20,7 +20,7 @@ SequenceEngine::~SequenceEngine() {
 }
 
 bool SequenceEngine::running() const {
-    return m_run.has_value() && m_bus.readTimer().isActive();
+    return m_run.has_value() && m_bus.watchdogTimer().isActive();
 }
 
 bool SequenceEngine::running(SequenceKind kind) const {
@@ -55,7 +55,7 @@ void SequenceEngine::start(SequenceKind kind, RecordTable& table, TargetSource t
     m_run = Run{&spec, &table, std::move(target), 0, ++m_runs};
     m_bus.ownership().sequenceStarted();
     index() = spec.bySlot ? spec.first(first) : 0;
-    m_bus.readTimer().start();
+    m_bus.watchdogTimer().start();
     if (ProcessingView* view = m_bus.processingView())
         view->showProcessing();
     showProgress();
@@ -114,10 +114,10 @@ void SequenceEngine::nextStep() {
         finish();
         return;
     }
-    m_bus.restartReadTimer();
+    m_bus.restartWatchdog();
     showProgress();
     // Cancel, the watchdog and any other click may run during the pause.
-    TimeDelay(m_pauseMs < 0 ? spec.pauseMs : quint32(m_pauseMs));
+    pauseHandlingEvents(m_pauseMs < 0 ? spec.pauseMs : quint32(m_pauseMs));
     if (!m_run || m_run->number != run || !m_bus.processingVisible())
         return;
     // Past the last row the cursor stays at the end; the next reply appends there.
@@ -134,7 +134,7 @@ void SequenceEngine::finish() {
     if (m_run->spec->deleting)
         m_bus.state().*(m_run->spec->deleting) = 0;
     m_run.reset();
-    m_bus.readTimer().stop();
+    m_bus.watchdogTimer().stop();
     m_bus.ownership().endSteps();
     emit ended(done);
 }
