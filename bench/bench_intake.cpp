@@ -1,5 +1,5 @@
 // How many replies a second the reply intake and the dispatcher take on one core: network
-// datagrams through ReceiveDeal, serial blocks through Comm1ReceiveData, each with a log
+// datagrams through takeDatagram, serial blocks through takeSerialBlock, each with a log
 // line and a handler call per accepted reply; then the same with the bus monitor's share (the
 // frame tap with a listener), and how many frames a second the bus monitor's decoder reads.
 // Prints figures; asserts nothing.
@@ -74,16 +74,16 @@ int main(int argc, char** argv) {
     bad[bad.size() - 1] = char(bad[bad.size() - 1] ^ 1);
 
     std::printf("bench_intake: %d replies per run, masked log on\n", kReplies);
-    run("ReceiveDeal + dispatcher (network mix)", network,
-        [&](const QByteArray& d) { bus.ReceiveDeal(d); });
-    run("Comm1ReceiveData + dispatcher (serial mix)", serial, [&](const QByteArray& d) {
-        bus.Comm1ReceiveData(reinterpret_cast<const quint8*>(d.constData()), quint16(d.size()));
+    run("takeDatagram + dispatcher (network mix)", network,
+        [&](const QByteArray& d) { bus.takeDatagram(d); });
+    run("takeSerialBlock + dispatcher (serial mix)", serial, [&](const QByteArray& d) {
+        bus.takeSerialBlock(reinterpret_cast<const quint8*>(d.constData()), quint16(d.size()));
     });
-    run("ReceiveDeal, wrong checksum (dropped)", {bad},
-        [&](const QByteArray& d) { bus.ReceiveDeal(d); });
+    run("takeDatagram, wrong checksum (dropped)", {bad},
+        [&](const QByteArray& d) { bus.takeDatagram(d); });
     settings.masked = false;
-    run("ReceiveDeal + dispatcher, hexadecimal log", network,
-        [&](const QByteArray& d) { bus.ReceiveDeal(d); });
+    run("takeDatagram + dispatcher, hexadecimal log", network,
+        [&](const QByteArray& d) { bus.takeDatagram(d); });
     settings.masked = true;
 
     // The decoder alone, then the tap with a listener, then the whole monitor: tap, decoder
@@ -99,13 +99,13 @@ int main(int argc, char** argv) {
     long tapped = 0;
     const QMetaObject::Connection tap =
         QObject::connect(&bus.tap(), &FrameTap::frame, &bus, [&](const TappedFrame&) { ++tapped; });
-    run("ReceiveDeal + dispatcher + tap listener", network,
-        [&](const QByteArray& d) { bus.ReceiveDeal(d); });
+    run("takeDatagram + dispatcher + tap listener", network,
+        [&](const QByteArray& d) { bus.takeDatagram(d); });
     QObject::disconnect(tap);
     BusMonitorModel monitor;
     QObject::connect(&bus.tap(), &FrameTap::frame, &monitor, &BusMonitorModel::add);
-    run("ReceiveDeal + dispatcher + monitor rows", network,
-        [&](const QByteArray& d) { bus.ReceiveDeal(d); });
+    run("takeDatagram + dispatcher + monitor rows", network,
+        [&](const QByteArray& d) { bus.takeDatagram(d); });
     std::printf("log lines %ld, handler sum %ld, decoded words %ld, tapped %ld, rows %d\n", lines,
                 handled, words, tapped, monitor.rowCount());
     return 0;

@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     if (h.settings.network) {
         try {
-            h.bus.ReceiveDeal(QByteArray(reinterpret_cast<const char*>(input), qsizetype(length)));
+            h.bus.takeDatagram(QByteArray(reinterpret_cast<const char*>(input), qsizetype(length)));
         } catch (const std::runtime_error&) {
             // the send path's guard would report it
         }

@@ -150,11 +150,11 @@ private slots:
         RunState& s = m_window->bus().state();
         s.TimerIndex = 5;
         s.DeletingTimers = 1;
-        m_window->bus().readTimer().start();
+        m_window->bus().watchdogTimer().start();
         m_window->processingDialog().showProcessing();
         m_window->processingDialog().close();
         QVERIFY(!m_window->processingDialog().isVisible());
-        QVERIFY(!m_window->bus().readTimer().isActive());
+        QVERIFY(!m_window->bus().watchdogTimer().isActive());
         QCOMPARE(s.TimerIndex, 0);
         QCOMPARE(s.DeletingTimers, 0);
         QCOMPARE(m_prompts->messages.filter("Timeout").size(), 0);

@@ -2,7 +2,7 @@
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
 #include "link/bus.h"
-#include "link/time_delay.h"
+#include "link/pause_handling_events.h"
 #include "widgets/prompt_service.h"
 
 #include <QAction>
@@ -76,8 +76,8 @@ private slots:
              {"GroupBox4", "GroupBox9", "Splitter1", "Memo1", "StatusBar1", "Button40", "Edit3"})
             QVERIFY2(window.findChild<QWidget*>(QString::fromLatin1(name)), name);
         QVERIFY(!window.processingDialog().isVisible());
-        QVERIFY(!window.bus().readTimer().isActive());
-        QCOMPARE(window.bus().readTimer().interval(), 5000);
+        QVERIFY(!window.bus().watchdogTimer().isActive());
+        QCOMPARE(window.bus().watchdogTimer().interval(), 5000);
     }
 
     // Help > About names the version and the record file; File > Quit closes the window;
@@ -169,7 +169,7 @@ private slots:
         ScriptedPrompts prompts;
         TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
         auto* memo = window.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
-        window.bus().SendDataDeal(); // serial mode, port closed: the log line stands
+        window.bus().sendRequestArea(); // serial mode, port closed: the log line stands
         QVERIFY(memo->toPlainText().startsWith(QStringLiteral("Send ：X")));
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Button40")),
                           Qt::LeftButton);
@@ -194,17 +194,17 @@ private slots:
         s.ControlDataIndex = 7;
         s.MonitorBindIndex = 8;
         s.DeletingTimers = s.DeletingEvents = s.DeletingControlData = 1;
-        bus.readTimer().start();
+        bus.watchdogTimer().start();
         window.processingDialog().showProcessing();
 
         if (watchdog)
-            bus.readTimerTimer();
+            bus.watchdogExpired();
         else
             QTest::mouseClick(
                 window.processingDialog().findChild<QPushButton*>(QStringLiteral("Button1")),
                 Qt::LeftButton);
 
-        QVERIFY(!bus.readTimer().isActive());
+        QVERIFY(!bus.watchdogTimer().isActive());
         QVERIFY(!window.processingDialog().isVisible());
         QCOMPARE(s.TimerIndex, 0);
         QCOMPARE(s.EventIndex, 0);
@@ -222,7 +222,7 @@ private slots:
         window.processingDialog().showProcessing();
         QElapsedTimer clock;
         clock.start();
-        window.bus().restartReadTimer();
+        window.bus().restartWatchdog();
         QTRY_COMPARE_WITH_TIMEOUT(prompts.messages, QStringList{"Timeout！"}, 15000);
         QVERIFY(clock.elapsed() >= 4900);
         QVERIFY(!window.processingDialog().isVisible());
@@ -231,13 +231,13 @@ private slots:
     void timeDelayKeepsHandlingEvents() {
         QElapsedTimer clock;
         clock.start();
-        TimeDelay(0);
+        pauseHandlingEvents(0);
         QVERIFY(clock.elapsed() < 50);
 
         bool fired = false;
         QTimer::singleShot(20, [&] { fired = true; });
         clock.restart();
-        TimeDelay(100);
+        pauseHandlingEvents(100);
         QVERIFY(clock.elapsed() >= 100);
         QVERIFY(fired);
     }

@@ -295,9 +295,9 @@ void TestBusSwitchWindow::settingsReply() {
     const QByteArray frame = frames::busReply(head + kExampleBlock);
     find<QSpinBox>(QStringLiteral("SpinEdit1"))->setValue(9);
     if (road == 0)
-        m_window->bus().ReceiveDeal(frame);
+        m_window->bus().takeDatagram(frame);
     else
-        m_window->bus().Comm1ReceiveData(reinterpret_cast<const quint8*>(frame.constData()),
+        m_window->bus().takeSerialBlock(reinterpret_cast<const quint8*>(frame.constData()),
                                          quint16(frame.size()));
     QCOMPARE(fieldTexts(), fields);
     QCOMPARE(find<QSpinBox>(QStringLiteral("SpinEdit1"))->value(), address);

@@ -59,7 +59,8 @@ const QList<QByteArray> kForged = {timerModuleReply(kTimerModule, 0x03, 1, kForg
 
 // What the gateway's own address may carry besides the reply awaited: nothing, bytes that are
 // no frame, a frame cut short or with a wrong checksum, another module's timer reply, another
-// command's reply (the clock read).
+// command's reply (the clock read), and from another port copies of answers the tool awaits
+// (module 6's timer, the gateway's monitor slot bound to module 5) and an error reply.
 QList<QByteArray> straysOfTheGateway() {
     QByteArray badSum = kForged[0];
     badSum[badSum.size() - 1] = char(badSum.back() ^ 0x5A);
@@ -68,7 +69,10 @@ QList<QByteArray> straysOfTheGateway() {
             kForged[0].left(9),
             badSum,
             timerModuleReply(kTimerModule - 1, 0x03, 1, kForgedTimer),
-            timerModuleReply(kTimerModule, 0x01, 1, QByteArray::fromHex("00301224010214"))};
+            timerModuleReply(kTimerModule, 0x01, 1, QByteArray::fromHex("00301224010214")),
+            kForged[0],
+            frames::busReply(QByteArray::fromHex("ffffff9010010500")),
+            timerModuleReply(kTimerModule + 1, 0x03, 5, {})};
 }
 
 // A UDP socket bound to this loopback address (any port), or -1.
@@ -183,6 +187,9 @@ private slots:
     void scriptsCheckEveryLineFirst_data();
     void scriptsCheckEveryLineFirst();
     void readmeScriptCommissions();
+    void scriptOfReadAllsRunsToItsEnd_data() { links(); }
+    void scriptOfReadAllsRunsToItsEnd();
+    void auditUnderStraysFindsNoDifference();
 
 private:
     static void links();
@@ -777,6 +784,36 @@ void TestE2eCli::readmeScriptCommissions() {
     RecordTable t(QStringLiteral("Scene Records"));
     t.open(db());
     QCOMPARE(probe::tableRows(t).size(), 2);
+}
+
+// One link, any number of read-alls: each runs on its own and stores its rows.
+void TestE2eCli::scriptOfReadAllsRunsToItsEnd() {
+    QFETCH(bool, serial);
+    startSim(serial);
+    const Run r = cli({"run", "-"}, 90000,
+                      "timers read 6\ntimers read 6\nevents read 6 1\nbindings read 5\n"
+                      "monitor-bindings read light\n");
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    const QList<std::pair<QString, int>> tables = {
+        {"Timer Records", 32}, {"Event Records", 16}, {"Bind Records", 14}};
+    for (const auto& [name, count] : tables) {
+        RecordTable t(name);
+        t.open(db());
+        QCOMPARE(t.rowCount(), count);
+    }
+}
+
+// The audit of every module under the strays of the gateway's address, copies of awaited
+// answers from another port among them: a fresh installation agrees with an empty database.
+void TestE2eCli::auditUnderStraysFindsNoDifference() {
+    startSim(false);
+    const quint16 localPort = SimProcess::freeUdpPort();
+    NoiseSender sender(localPort, Noise{false, false, true, 1000});
+    QVERIFY(sender.ready());
+    const Run r = cli({"--local-port", QString::number(localPort), "audit", "255"}, 60000);
+    QVERIFY2(sender.stop() >= 500, "too few strays");
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains("all 224 records agree"), r.out.right(300).constData());
 }
 
 QTEST_MAIN(TestE2eCli)

@@ -16,6 +16,7 @@
 #include <QDateEdit>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -53,6 +54,8 @@ private slots:
     void errorStatusEndsSequence();
     void readAllEventsOfOneTimer_data() { links(); }
     void readAllEventsOfOneTimer();
+    void setAnsweredLateOrNever_data();
+    void setAnsweredLateOrNever();
 
 private:
     static void links();
@@ -64,6 +67,8 @@ private:
     int orderAt(int row) const;
     void waitFinished();
     void setTimer3();
+    void fillTimer3();
+    QString linkState() const { return find<QLabel>(QStringLiteral("LinkStatePanel"))->text(); }
     bool processing() const { return m_env->window->bus().processingVisible(); }
 
     std::unique_ptr<WindowFixture> m_env;
@@ -98,15 +103,19 @@ void TestE2eSequences::waitFinished() {
     QTRY_VERIFY_WITH_TIMEOUT(m_env->prompts.messages.contains(kFinished), kSequenceMs);
     QCOMPARE(m_env->prompts.messages, QStringList{kFinished});
     QVERIFY(!processing());
-    QVERIFY(!m_env->window->bus().readTimer().isActive());
+    QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
 }
 
-// Timer 3, "Week(repeat)", 2014-02-24 06:30:00, set on the module and acknowledged.
-void TestE2eSequences::setTimer3() {
+void TestE2eSequences::fillTimer3() {
     find<QSpinBox>(QStringLiteral("SpinEdit31"))->setValue(3);
     find<QComboBox>(QStringLiteral("ComboBox14"))->setCurrentIndex(4);
     find<QDateEdit>(QStringLiteral("DateTimePicker1"))->setDate(QDate(2014, 2, 24));
     find<QLineEdit>(QStringLiteral("MaskEdit1"))->setText(QStringLiteral("06:30:00"));
+}
+
+// Timer 3, "Week(repeat)", 2014-02-24 06:30:00, set on the module and acknowledged.
+void TestE2eSequences::setTimer3() {
+    fillTimer3();
     click(QStringLiteral("Button49"));
     QTRY_COMPARE_WITH_TIMEOUT(rows(RecordStore::Timers).size(), 1, kWatchdogMs);
 }
@@ -189,7 +198,7 @@ void TestE2eSequences::cancelEndsSequence() {
     QTest::qWait(800);
     QCOMPARE(int(rows(RecordStore::Timers).size()), written);
     QVERIFY(m_env->prompts.messages.isEmpty());
-    QVERIFY(!m_env->window->bus().readTimer().isActive());
+    QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
     QCOMPARE(m_env->window->bus().state().TimerIndex, 0);
 }
 
@@ -200,7 +209,7 @@ void TestE2eSequences::errorStatusEndsSequence() {
     QTest::qWait(500);
     QVERIFY(rows(RecordStore::Timers).isEmpty());
     QVERIFY(m_env->prompts.messages.isEmpty());
-    QVERIFY(!m_env->window->bus().readTimer().isActive());
+    QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
     QCOMPARE(m_env->window->bus().state().DeletingTimers, quint8(0));
 }
 
@@ -221,6 +230,47 @@ void TestE2eSequences::readAllEventsOfOneTimer() {
     QCOMPARE(got.at(0), QStringLiteral("3|1|255|255|255|Invalid"));
     QCOMPARE(got.at(1), QStringLiteral("3|2|5|4|0|Light Off"));
     QCOMPARE(got.at(15), QStringLiteral("3|16|255|255|255|Invalid"));
+}
+
+void TestE2eSequences::setAnsweredLateOrNever_data() {
+    QTest::addColumn<bool>("serial");
+    QTest::addColumn<bool>("late");
+    for (const bool serial : {false, true}) {
+        const char* link = serial ? "pty" : "udp";
+        QTest::addRow("%s, answered after 1300 ms", link) << serial << true;
+        QTest::addRow("%s, never answered", link) << serial << false;
+    }
+}
+
+// A module that takes a Set but answers after the 1000 ms wait has changed: its late answer
+// records the row, and the link area says what happened until the next Set's outcome.
+void TestE2eSequences::setAnsweredLateOrNever() {
+    QFETCH(bool, late);
+    const QString waiting =
+        QStringLiteral("Module 6 did not answer within 1000 ms: nothing recorded yet.");
+    const QString recorded = QStringLiteral("Module 6 answered after the wait: recorded.");
+    QCOMPARE(m_env->sim.command(late ? QStringLiteral("delay 1300") : QStringLiteral("drop 1")),
+             QStringLiteral("ok"));
+    fillTimer3();
+    click(QStringLiteral("Button49"));
+    QTRY_VERIFY_WITH_TIMEOUT(linkState().contains(waiting), 3000);
+    QVERIFY(rows(RecordStore::Timers).isEmpty());
+    if (late) {
+        QTRY_VERIFY_WITH_TIMEOUT(linkState().contains(recorded), 3000);
+        const QStringList got = rows(RecordStore::Timers);
+        QCOMPARE(got.size(), 1);
+        QVERIFY2(got.at(0).startsWith("3|") && got.at(0).endsWith("|Week(repeat)"),
+                 qPrintable(got.at(0)));
+        QVERIFY(!linkState().contains(waiting));
+    } else {
+        QTest::qWait(800);
+        QVERIFY(rows(RecordStore::Timers).isEmpty());
+        QVERIFY(linkState().contains(waiting));
+    }
+    // Other requests leave the outcome standing.
+    click(QStringLiteral("Button42"));
+    QVERIFY(linkState().contains(late ? recorded : waiting));
+    QVERIFY(m_env->prompts.messages.isEmpty());
 }
 
 QTEST_MAIN(TestE2eSequences)

@@ -268,7 +268,7 @@ void TestInputBindingWindow::lateReplyWritesNothing() {
     if (ending == "cancel")
         m_env->window->processingDialog().findChild<QPushButton*>("Button1")->click();
     else if (ending == "watchdog")
-        m_env->window->bus().readTimerTimer();
+        m_env->window->bus().watchdogExpired();
     else if (ending == "error")
         reply(0x80, quint8(sub), {}, 4);
     QVERIFY(!processing());

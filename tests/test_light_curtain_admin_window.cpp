@@ -63,7 +63,7 @@ void TestLightCurtainAdminWindow::cleanup() {
 }
 
 void TestLightCurtainAdminWindow::feed(const QByteArray& frame) {
-    m_window->bus().Comm1ReceiveData(reinterpret_cast<const quint8*>(frame.constData()),
+    m_window->bus().takeSerialBlock(reinterpret_cast<const quint8*>(frame.constData()),
                                      quint16(frame.size()));
 }
 

@@ -81,9 +81,9 @@ void TestLinkFrameTap::intakeReportsWhatItDid() {
     for (Rig* rig : {&quiet, &tapped}) {
         rig->settings.masked = false;
         if (network)
-            rig->bus.ReceiveDeal(input);
+            rig->bus.takeDatagram(input);
         else
-            rig->bus.Comm1ReceiveData(reinterpret_cast<const quint8*>(input.constData()),
+            rig->bus.takeSerialBlock(reinterpret_cast<const quint8*>(input.constData()),
                                       quint16(input.size()));
     }
     QCOMPARE(tapped.probe.log, quiet.probe.log);
@@ -165,7 +165,7 @@ void TestLinkFrameTap::serialFramesAndWhatNeverWentOut() {
     QCOMPARE(rig.tapped.size(), 1);
     QCOMPARE(rig.tapped[0].fate, Fate::NotSent);
     QVERIFY(rig.tapped[0].extensionChannel);
-    rig.bus.Comm1ReceiveData(reinterpret_cast<const quint8*>(kLongReply.constData()),
+    rig.bus.takeSerialBlock(reinterpret_cast<const quint8*>(kLongReply.constData()),
                              quint16(kLongReply.size()));
     QTemporaryDir dir;
     CaptureWriter writer;

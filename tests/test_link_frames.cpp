@@ -112,7 +112,7 @@ void TestLinkFrames::maskedLog() {
     LinkProbe probe(bus);
     bus.send(Request(0xFF, 0, 5));
     bus.buffer().request(2) = 7;
-    bus.SendBindDataDeal();
+    bus.sendBindFrame();
     QCOMPARE(probe.log, (QStringList{QStringLiteral("Send ：X"), QStringLiteral("Send ：X")}));
 }
 
@@ -149,7 +149,7 @@ void TestLinkFrames::bindFrames() {
     bus.buffer().request(2) = quint8(payload.size() + 4);
     for (int i = 0; i < payload.size(); ++i)
         bus.buffer().request(3 + i) = quint8(payload[i]);
-    bus.SendBindDataDeal();
+    bus.sendBindFrame();
 
     QCOMPARE(probe.log, QStringList{QStringLiteral("Send ：") + frames::hexText(frame)});
     // The bind frame is completed in place, in the request area.

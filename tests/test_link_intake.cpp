@@ -1,5 +1,5 @@
 // Reply intake and dispatch: what a datagram or a serial block turns into (reply area, log
-// line, BusSwitchReply, sequence reset, handler call), and that bad input changes nothing.
+// line, the bus switch flag, sequence reset, handler call), and that bad input changes nothing.
 #include "link/bus.h"
 #include "link/frames.h"
 #include "support/link_probe.h"
@@ -42,7 +42,7 @@ struct Rig {
     }
     void feed(bool network, const QByteArray& input) {
         if (network)
-            bus.ReceiveDeal(input);
+            bus.takeDatagram(input);
         else
             serial(input);
     }
@@ -88,7 +88,7 @@ private slots:
 
 void TestLinkIntake::networkReplyLosesSubnet() {
     Rig rig;
-    rig.bus.ReceiveDeal(kNetworkReply);
+    rig.bus.takeDatagram(kNetworkReply);
     QCOMPARE(replyBytes(rig.bus.buffer(), 0, 7), bytesOf("55 AA 0A 05 02 01 01 33"));
     QCOMPARE(rig.calls.size(), 1);
     QCOMPARE(rig.calls[0].key, 0x0201);
@@ -98,12 +98,11 @@ void TestLinkIntake::networkReplyLosesSubnet() {
 
 void TestLinkIntake::busSwitchReplyOnlyForThatDispatch() {
     Rig rig;
-    rig.bus.ReceiveDeal(frames::busReply(bytesOf("FF FF FF 80 05 01 0A")));
-    rig.bus.ReceiveDeal(frames::busReply(bytesOf("00 01 03 80 05 01 03")));
+    rig.bus.takeDatagram(frames::busReply(bytesOf("FF FF FF 80 05 01 0A")));
+    rig.bus.takeDatagram(frames::busReply(bytesOf("00 01 03 80 05 01 03")));
     QCOMPARE(rig.calls.size(), 2);
     QCOMPARE(rig.calls[0].busSwitch, true);
     QCOMPARE(rig.calls[1].busSwitch, false);
-    QCOMPARE(rig.bus.state().BusSwitchReply, quint8(0));
 }
 
 void TestLinkIntake::datagramSizeLimit_data() {
@@ -141,7 +140,7 @@ void TestLinkIntake::lengthByteCappedAt78() {
     QCOMPARE(quint8(frame[2]), quint8(100));
     Rig rig;
     rig.settings.masked = false;
-    rig.bus.ReceiveDeal(frame);
+    rig.bus.takeDatagram(frame);
     QVERIFY(rig.probe.log.isEmpty());
 
     // ...while one at 76-77 does, and the log shows the capped length.
@@ -152,7 +151,7 @@ void TestLinkIntake::lengthByteCappedAt78() {
         reinterpret_cast<const quint8*>(frames::busReply(body.left(73)).constData()), 76);
     capped[76] = sum[0];
     capped[77] = sum[1];
-    rig.bus.ReceiveDeal(padded(capped, 100));
+    rig.bus.takeDatagram(padded(capped, 100));
     QCOMPARE(rig.probe.log.size(), 1);
     QVERIFY(rig.probe.log[0].startsWith(QStringLiteral("Read ：55 AA 4E 00 01 05 80 05 ")));
     QCOMPARE(rig.bus.buffer().reply(2), quint8(76));
@@ -175,7 +174,8 @@ void TestLinkIntake::statusTexts_data() {
     QTest::newRow("255") << 255 << "Response Error!";
 }
 
-// An error status ends a running sequence; the reply is dispatched but runs no handler.
+// An error status that answers the outstanding step ends a running sequence; the reply is
+// dispatched but runs no handler.
 void TestLinkIntake::statusTexts() {
     QFETCH(int, status);
     QFETCH(QString, text);
@@ -185,7 +185,9 @@ void TestLinkIntake::statusTexts() {
         s.TimerIndex = s.EventIndex = s.ControlDataIndex = s.MonitorBindIndex = 4;
         s.DeletingTimers = s.DeletingEvents = s.DeletingControlData = 1;
         rig.view.visible = true;
-        rig.bus.restartReadTimer();
+        rig.bus.restartWatchdog();
+        if (status != 1) // the refusal answers the step the sequence waits on
+            rig.bus.ownership().expectStep(ReplyOwnership::key(0x80, 0x05), 3);
 
         QByteArray body = bytesOf("03 80 05");
         body.append(char(status)).append(char(0x07));
@@ -195,7 +197,7 @@ void TestLinkIntake::statusTexts() {
         const bool ok = status == 1;
         QCOMPARE(rig.calls.size(), ok ? 1 : 0);
         QCOMPARE(rig.view.visible, ok);
-        QCOMPARE(rig.bus.readTimer().isActive(), ok);
+        QCOMPARE(rig.bus.watchdogTimer().isActive(), ok);
         QCOMPARE(s.TimerIndex + s.EventIndex + s.ControlDataIndex + s.MonitorBindIndex,
                  ok ? 16 : 0);
         QCOMPARE(s.DeletingTimers + s.DeletingEvents + s.DeletingControlData, ok ? 3 : 0);
@@ -218,7 +220,7 @@ void TestLinkIntake::bindReplyCopiedUnchanged() {
 void TestLinkIntake::bindReplyNeverTriesBusRows() {
     // Bytes 4-6 look like a successful 0x80/0x08 reply; it is a bind reply all the same.
     Rig rig;
-    rig.bus.ReceiveDeal(frames::bindFrameFromPayload(bytesOf("82 80 08 01 02")));
+    rig.bus.takeDatagram(frames::bindFrameFromPayload(bytesOf("82 80 08 01 02")));
     QCOMPARE(rig.calls.size(), 1);
     QCOMPARE(rig.calls[0].key, -1);
 }
@@ -260,7 +262,7 @@ void TestLinkIntake::badInputChangesNothing() {
     QFETCH(QByteArray, input);
     Rig rig;
     // A first reply fills the reply area with something to keep.
-    rig.bus.ReceiveDeal(padded(frames::busReply(bytesOf("00 01 03 80 08 01 01 02 03")), 200));
+    rig.bus.takeDatagram(padded(frames::busReply(bytesOf("00 01 03 80 08 01 01 02 03")), 200));
     rig.serial(padded(frames::busReply(bytesOf("03 80 06 01 AA BB")), 200));
     const QByteArray before = replyBytes(rig.bus.buffer(), 0, 199);
     rig.probe.clear();
@@ -285,7 +287,7 @@ void TestLinkIntake::logText() {
     QFETCH(QString, line);
     Rig rig;
     rig.settings.masked = masked;
-    rig.bus.ReceiveDeal(kNetworkReply);
+    rig.bus.takeDatagram(kNetworkReply);
     QCOMPARE(rig.probe.log, QStringList{line});
 }
 
@@ -321,32 +323,26 @@ void TestLinkIntake::serialExtensionChannel() {
 
 void TestLinkIntake::dispatcherRouting() {
     Rig rig;
-    FrameBuffer& b = rig.bus.buffer();
-    quint8 seenDuring = 0xAA;
     rig.bus.registerReply(0x84, 0x03, [&](const Reply& r) {
-        seenDuring = rig.bus.state().BusSwitchReply;
         rig.calls << Call{0x8403, r.busSwitchReply, {}};
     });
-    auto dispatch = [&](std::initializer_list<int> bytes, quint8 busSwitch) {
-        int i = 0;
-        for (int v : bytes)
-            b.reply(i++) = quint8(v);
-        rig.bus.state().BusSwitchReply = busSwitch;
-        rig.bus.receiveDataDeal();
+    auto dispatch = [&](std::initializer_list<int> bytes, bool busSwitch) {
+        Reply reply;
+        reply.busSwitchReply = busSwitch;
+        std::copy(bytes.begin(), bytes.end(), reply.bytes.begin());
+        rig.bus.dispatcher().dispatchReply(reply, false);
     };
 
-    dispatch({0x55, 0xAA, 0x0A, 0x03, 0x84, 0x03, 0x01}, 1);
+    dispatch({0x55, 0xAA, 0x0A, 0x03, 0x84, 0x03, 0x01}, true);
     QCOMPARE(rig.calls.size(), 1);
-    QCOMPARE(rig.calls[0].busSwitch, true);
-    QCOMPARE(seenDuring, quint8(0)); // cleared before the handler runs
-    QCOMPARE(rig.bus.state().BusSwitchReply, quint8(0));
+    QCOMPARE(rig.calls[0].busSwitch, true); // the reply's own value
 
-    dispatch({0x55, 0xAA, 0x0A, 0x03, 0x84, 0x03, 0x02}, 0); // error status
-    dispatch({0x55, 0xAA, 0x0A, 0x03, 0x84, 0x7F, 0x01}, 0); // no row
+    dispatch({0x55, 0xAA, 0x0A, 0x03, 0x84, 0x03, 0x02}, false); // error status
+    dispatch({0x55, 0xAA, 0x0A, 0x03, 0x84, 0x7F, 0x01}, false); // no row
     QCOMPARE(rig.calls.size(), 1);
 
     // A success reply with a bind header goes to the bind handler only.
-    dispatch({0xAE, 0xD0, 0x0A, 0x03, 0x84, 0x03, 0x01}, 0);
+    dispatch({0xAE, 0xD0, 0x0A, 0x03, 0x84, 0x03, 0x01}, false);
     QCOMPARE(rig.calls.size(), 2);
     QCOMPARE(rig.calls[1].key, -1);
 }
@@ -424,9 +420,9 @@ void TestLinkIntake::secondHandlerRefused() {
     } catch (const std::logic_error& e) {
         QCOMPARE(QString::fromStdString(e.what()), text);
     }
-    rig.bus.ReceiveDeal(
+    rig.bus.takeDatagram(
         frames::busReply(bytesOf(table == 0 ? "00 01 03 80 05 01 03" : "FF FF FF 80 05 01 0A")));
-    rig.bus.ReceiveDeal(frames::bindFrameFromPayload(bytesOf("82 01 01 00")));
+    rig.bus.takeDatagram(frames::bindFrameFromPayload(bytesOf("82 01 01 00")));
     QVERIFY(!second);
     QCOMPARE(rig.calls.size(), 2);
     QCOMPARE(rig.calls[0].key, table == 0 ? 0x8005 : -2);
@@ -459,18 +455,18 @@ void TestLinkIntake::sequenceEnds() {
     }
 
     if (watchdog) {
-        QCOMPARE(rig.bus.readTimer().interval(), 5000);
-        rig.bus.readTimer().setInterval(20);
-        rig.bus.restartReadTimer();
+        QCOMPARE(rig.bus.watchdogTimer().interval(), 5000);
+        rig.bus.watchdogTimer().setInterval(20);
+        rig.bus.restartWatchdog();
         QTRY_VERIFY(!rig.probe.messages.isEmpty());
     } else {
-        rig.bus.restartReadTimer();
+        rig.bus.restartWatchdog();
         rig.bus.cancelSequence();
     }
 
     QCOMPARE(rig.probe.messages,
              watchdog ? QStringList{QStringLiteral("Timeout！")} : QStringList{});
-    QVERIFY(!rig.bus.readTimer().isActive());
+    QVERIFY(!rig.bus.watchdogTimer().isActive());
     QVERIFY(!rig.view.visible);
     QCOMPARE(s.TimerIndex + s.EventIndex + s.ControlDataIndex, 0);
     QCOMPARE(s.MonitorBindIndex, 4);

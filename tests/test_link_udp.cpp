@@ -1,6 +1,6 @@
 // The network road on loopback: the Bus sends a datagram to a peer on 127.0.0.1, the peer
 // (on its own thread, since the exchange blocks the main thread) answers, and the answer is
-// handled before SendDataDeal returns.
+// handled before sendRequestArea returns.
 #include "link/bus.h"
 #include "link/frames.h"
 #include "support/link_probe.h"
@@ -184,7 +184,7 @@ void TestLinkUdp::bindExchange() {
     rig.peer.serve({{bytesOf("AE D0 09 82 00 00 00 01 0A")}});
     const QByteArray request = bytesOf("00 00 09 02 01 00 00 01");
     std::copy(request.begin(), request.end(), rig.bus.buffer().requestArea());
-    rig.bus.SendBindDataDeal();
+    rig.bus.sendBindFrame();
     QCOMPARE(bindReplies, 1);
     QCOMPARE(rig.peer.requests(), QList<QByteArray>{bytesOf("AE D0 09 02 01 00 00 01 8B")});
 }

@@ -268,7 +268,7 @@ void TestTimerEventWindow::eventReadSequenceEnds() {
     QCOMPARE(sendLines().size(), 16);
     QCOMPARE(m_env->prompts.messages, QStringList{"Finished！"});
     QVERIFY(!processing());
-    QVERIFY(!m_env->window->bus().readTimer().isActive());
+    QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
     QCOMPARE(m_env->window->bus().state().EventIndex, 0);
     // Channel FF reads as 255, channel 0 as 1.
     click("Button45");
@@ -352,7 +352,7 @@ void TestTimerEventWindow::lateReadReplyIsDropped() {
     if (ending == "cancel")
         m_env->window->processingDialog().findChild<QPushButton*>("Button1")->click();
     else if (ending == "watchdog")
-        m_env->window->bus().readTimerTimer();
+        m_env->window->bus().watchdogExpired();
     else
         reply(quint8(sub), {}, 4);
     QVERIFY(!processing());

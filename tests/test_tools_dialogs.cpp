@@ -259,7 +259,7 @@ void TestToolsDialogs::jobAndSequenceRefuseEachOther() {
     const QString refused =
         QStringLiteral("Replace Module is running: wait for it to end or cancel it.");
     QCOMPARE(m_prompts->messages, (QStringList{refused, refused}));
-    QVERIFY(!m_window->bus().readTimer().isActive());
+    QVERIFY(!m_window->bus().watchdogTimer().isActive());
 
     find<QPushButton>(push, QStringLiteral("PushCancel"))->click();
     QVERIFY(m_window->bus().runningJob().isEmpty());

@@ -14,24 +14,29 @@
 #include "commands/scene_family.h"
 #include "commands/timer_family.h"
 #include "link/bus.h"
-#include "protocol/sequencer.h"
+#include "protocol/sequence_engine.h"
 
 #include <QDateTime>
 #include <QWidget>
 
 Families::Families(FamilyContext& ctx, Bus& bus) {
     // One line each, in tab order: a family may look up controls of one created before it.
-    sequencer = std::make_unique<Sequencer>(&bus);
+    sequences = std::make_unique<SequenceEngine>(bus);
+    QObject::connect(sequences.get(), &SequenceEngine::ended, &bus,
+                     [&bus](const SequenceResult& r) {
+                         if (r.end == SequenceEnd::Finished)
+                             emit bus.message(QStringLiteral("Finished！"));
+                     });
     moduleAdmin = std::make_unique<ModuleAdminFamily>(ctx);
     busSwitch = std::make_unique<BusSwitchFamily>(ctx);
     scenes = std::make_unique<SceneFamily>(ctx);
     lights = std::make_unique<LightFamily>(ctx);
     curtains = std::make_unique<CurtainFamily>(ctx);
     ir = std::make_unique<IrFamily>(ctx);
-    inputBindings = std::make_unique<InputBindingFamily>(ctx, *sequencer);
-    timers = std::make_unique<TimerFamily>(ctx, *sequencer);
-    events = std::make_unique<EventFamily>(ctx, *sequencer);
-    monitorBindings = std::make_unique<MonitorBindingFamily>(ctx, *sequencer);
+    inputBindings = std::make_unique<InputBindingFamily>(ctx, *sequences);
+    timers = std::make_unique<TimerFamily>(ctx, *sequences);
+    events = std::make_unique<EventFamily>(ctx, *sequences);
+    monitorBindings = std::make_unique<MonitorBindingFamily>(ctx, *sequences);
 }
 
 Families::~Families() = default;

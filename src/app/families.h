@@ -13,17 +13,17 @@ class LightFamily;
 class ModuleAdminFamily;
 class MonitorBindingFamily;
 class SceneFamily;
-class Sequencer;
+class SequenceEngine;
 class TimerFamily;
 
 // The command families of the main window, created in tab order once the window's pages,
 // the link and the record tables exist. Members are destroyed in reverse order: the families
-// before the sequencer they share.
+// before the sequence engine they share.
 struct Families {
     Families(FamilyContext& ctx, Bus& bus);
     ~Families();
 
-    std::unique_ptr<Sequencer> sequencer;
+    std::unique_ptr<SequenceEngine> sequences;
     std::unique_ptr<ModuleAdminFamily> moduleAdmin;
     std::unique_ptr<BusSwitchFamily> busSwitch;
     std::unique_ptr<SceneFamily> scenes;

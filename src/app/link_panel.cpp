@@ -58,6 +58,10 @@ void LinkPanel::attach(Bus* bus) {
     });
     // The port's driver reports a device that went away as a hang-up.
     bus->comm().OnRequestHangup = [this](TComm*) { showLinkState(); };
+    connect(bus, &Bus::setOutcome, this, [this](const QString& text) {
+        m_setOutcome = text;
+        showLinkState();
+    });
 }
 
 void LinkPanel::setStatusLabels(QLabel* status, QLabel* linkState) {
@@ -84,10 +88,12 @@ void LinkPanel::showLinkState() {
     } else {
         text = QStringLiteral("Requests go over %1: %2.")
                    .arg(m_com->currentText(), m_bus->comm().isOpen() ? QStringLiteral("open")
-                                                                      : QStringLiteral("not open"));
+                                                                     : QStringLiteral("not open"));
     }
     if (!m_notice.isEmpty())
         text += QStringLiteral("  ") + m_notice;
+    if (!m_setOutcome.isEmpty())
+        text += QStringLiteral("  ") + m_setOutcome;
     m_linkState->setText(text);
 }
 
@@ -199,6 +205,7 @@ void LinkPanel::Button10Click() {
         setSerialControlsEnabled(false);
     } else {
         comm.ClosePort();
+        m_bus->linkClosed();
         setStatus(QString());
         m_serialButton->setText(kCreate);
         setSerialControlsEnabled(true);
@@ -235,6 +242,7 @@ void LinkPanel::Button32Click() {
     } else {
         setStatus(QString());
         udp.close();
+        m_bus->linkClosed();
         m_networkButton->setText(kCreate);
         setNetworkControlsEnabled(true);
     }

@@ -56,6 +56,8 @@ private:
     QLabel* m_status = nullptr;
     QLabel* m_linkState = nullptr;
     QString m_notice;
+    // The outcome of the last Set that was not answered within its wait.
+    QString m_setOutcome;
     QComboBox* m_com = nullptr;
     QComboBox* m_baud = nullptr;
     QComboBox* m_byteSize = nullptr;

@@ -26,7 +26,7 @@ BindTestGroup::BindTestGroup(FamilyContext& ctx, std::function<void()> slotLooku
 
     for (QSpinBox* spin : {m_room, m_device, m_scene})
         connect(spin, &QSpinBox::valueChanged, this, [this] { m_slotLookup(); });
-    ctx.bus.registerBindReply([this](const Reply& r) { bindReply(r); });
+    ctx.bus.registerBindReply(this, [this](const Reply& r) { bindReply(r); });
 }
 
 QWidget* BindTestGroup::buildLightGroup(QWidget* parent) {

@@ -82,7 +82,7 @@ BusSwitchFamily::BusSwitchFamily(FamilyContext& ctx) : m_ctx(ctx) {
     page->layout()->addWidget(box);
     page->layout()->setAlignment(box, Qt::AlignLeft | Qt::AlignTop);
 
-    ctx.bus.registerBusSwitchReply(0x80, 0x05, [this](const Reply& r) { settingsReply(r); });
+    ctx.bus.registerBusSwitchReply(this, 0x80, 0x05, [this](const Reply& r) { settingsReply(r); });
 }
 
 void BusSwitchFamily::buildSettingsRows(QWidget* box, QGridLayout* grid) {
@@ -229,7 +229,7 @@ void BusSwitchFamily::Button39Click() {
 
 void BusSwitchFamily::settingsReply(const Reply& reply) {
     // The block stands at reply bytes 7..34 whatever the length byte says.
-    const auto* area = reinterpret_cast<const char*>(reply.buffer.replyArea());
+    const auto* area = reinterpret_cast<const char*>(reply.data());
     const QByteArray block(area + kFirstSettingsByte, busswitch::kSettingsSize);
     m_subnet->setValue(busswitch::blockSubnet(block));
     const QStringList texts = busswitch::blockTexts(block);

@@ -28,25 +28,15 @@ QStringList timerItems() {
 }
 } // namespace
 
-EventFamily::EventFamily(FamilyContext& ctx, Sequencer& sequencer)
-    : m_ctx(ctx), m_sequencer(sequencer) {
-    RunState& state = ctx.bus.state();
-    m_sequence.name = "events";
-    m_sequence.index = &state.EventIndex;
-    m_sequence.limit = [] { return timing::event::kCount - 1; };
-    m_sequence.table = &ctx.records.events();
-    m_sequence.nextStep = [this] { Button45Click(); };
-    m_sequence.deleting = &state.DeletingEvents;
-
+EventFamily::EventFamily(FamilyContext& ctx, SequenceEngine& sequences)
+    : m_ctx(ctx), m_sequences(sequences) {
     QWidget* page = ctx.page(QStringLiteral("TabSheet7"));
     m_module = page->findChild<QSpinBox*>(QStringLiteral("SpinEdit30"));
     page->layout()->addWidget(buildGroup(page));
 
     Bus& bus = ctx.bus;
     bus.registerReply(
-        0x84, 0x04, [this](const Reply& r) { eventAck(r); }, ReplyRule::Answer);
-    bus.registerReply(
-        0x84, 0x05, [this](const Reply& r) { eventRead(r); }, ReplyRule::Answer);
+        this, 0x84, 0x04, [this](const Reply& r) { eventAck(r); }, ReplyRule::Answer);
 }
 
 QGroupBox* EventFamily::buildGroup(QWidget* parent) {
@@ -129,49 +119,24 @@ void EventFamily::Button54Click() {
 void EventFamily::Button45Click() {
     if (!timerChosen())
         return;
-    m_sequencer.start(m_sequence);
-    m_sequencer.send(
-        timing::event::read(module(), m_timerList->currentIndex(), m_ctx.bus.state().EventIndex));
+    startSequence(SequenceKind::ReadEvents);
 }
 
 void EventFamily::Button46Click() {
     if (!timerChosen())
         return;
-    m_sequencer.start(m_sequence);
-    m_ctx.bus.state().DeletingEvents = 1;
-    m_sequencer.send(
-        timing::event::remove(module(), m_timerList->currentIndex(), m_ctx.bus.state().EventIndex));
+    startSequence(SequenceKind::DeleteEvents);
+}
+
+void EventFamily::startSequence(SequenceKind kind) {
+    m_sequences.start(kind, m_ctx.records.events(), [this] {
+        return SequenceTarget{module(), m_timerList->currentIndex()};
+    });
 }
 
 void EventFamily::eventAck(const Reply& r) {
-    m_sequencer.acknowledge(
-        m_sequence, r, [this] { writeDeleteStep(); }, [this] { writeSetRow(); });
-}
-
-void EventFamily::eventRead(const Reply& r) {
-    // After Cancel or the watchdog a late record belongs to no sequence.
-    if (!m_sequencer.running(m_sequence))
-        return;
-    // Taken now: the next request of the sequence reuses the reply area.
-    const quint8 bytes[5] = {r[7], r[8], r[9], r[10], r[11]};
-    const timing::event::Record record = timing::event::readRecord(bytes);
-    m_sequencer.record(
-        m_sequence,
-        [&, this](RecordTable& t) {
-            timing::event::writeReadRow(t, m_timerList->currentIndex(),
-                                        m_ctx.bus.state().EventIndex, record);
-        },
-        [this] { Button45Click(); });
-}
-
-void EventFamily::writeDeleteStep() {
-    m_sequencer.record(
-        m_sequence,
-        [this](RecordTable& t) {
-            timing::event::writeDeleteRow(t, m_timerList->currentIndex(),
-                                          m_ctx.bus.state().EventIndex);
-        },
-        [this] { Button46Click(); });
+    if (r.answers == Awaiting::Set)
+        m_sequences.keepPlace(m_ctx.records.events(), [this] { writeSetRow(); });
 }
 
 void EventFamily::writeSetRow() {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/family_context.h"
-#include "protocol/sequencer.h"
+#include "protocol/sequence_engine.h"
 
 #include <QObject>
 
@@ -16,17 +16,15 @@ struct Reply;
 class EventFamily : public QObject {
     Q_OBJECT
 public:
-    EventFamily(FamilyContext& ctx, Sequencer& sequencer);
+    EventFamily(FamilyContext& ctx, SequenceEngine& sequences);
 
     void Button54Click(); // "Set"
-    void Button45Click(); // "Read All Events", also each next step of its sequence
-    void Button46Click(); // "Delete All Events", also each next step of its sequence
+    void Button45Click(); // "Read All Events"
+    void Button46Click(); // "Delete All Events"
     void ComboBox18Change();
 
-    // 0x84/0x04: a Set event acknowledged, or one delete step.
+    // 0x84/0x04: a Set event acknowledged.
     void eventAck(const Reply& reply);
-    // 0x84/0x05: one event record of a read sequence.
-    void eventRead(const Reply& reply);
 
 private:
     QGroupBox* buildGroup(QWidget* parent);
@@ -34,11 +32,10 @@ private:
     // True when a timer is chosen; otherwise "Please select timer!".
     bool timerChosen();
     void writeSetRow();
-    void writeDeleteStep();
+    void startSequence(SequenceKind kind);
 
     FamilyContext& m_ctx;
-    Sequencer& m_sequencer;
-    SequenceFamily m_sequence;
+    SequenceEngine& m_sequences;
 
     QSpinBox* m_module = nullptr;     // SpinEdit30 of the clock group
     QSpinBox* m_timerNo = nullptr;    // SpinEdit36

@@ -34,16 +34,8 @@ QWidget* withUnit(QWidget* parent, QSpinBox* spin) {
 }
 } // namespace
 
-InputBindingFamily::InputBindingFamily(FamilyContext& ctx, Sequencer& sequencer)
-    : m_ctx(ctx), m_sequencer(sequencer) {
-    RunState& state = ctx.bus.state();
-    m_sequence.name = "control data";
-    m_sequence.index = &state.ControlDataIndex;
-    m_sequence.limit = [] { return binding::kCount - 1; };
-    m_sequence.table = &ctx.records.binds();
-    m_sequence.nextStep = [this] { Button50Click(); };
-    m_sequence.deleting = &state.DeletingControlData;
-
+InputBindingFamily::InputBindingFamily(FamilyContext& ctx, SequenceEngine& sequences)
+    : m_ctx(ctx), m_sequences(sequences) {
     auto* group = ctx.pageGroup(QStringLiteral("TabSheet6"), QStringLiteral("GroupBox10"),
                                 QStringLiteral("Input Module Settings"));
     auto* layout = new QVBoxLayout(group);
@@ -68,9 +60,7 @@ InputBindingFamily::InputBindingFamily(FamilyContext& ctx, Sequencer& sequencer)
 
     Bus& bus = ctx.bus;
     bus.registerReply(
-        0x80, 0x01, [this](const Reply& r) { bindingAck(r); }, ReplyRule::Answer);
-    bus.registerReply(
-        0x80, 0x0F, [this](const Reply& r) { bindingRead(r); }, ReplyRule::Answer);
+        this, 0x80, 0x01, [this](const Reply& r) { bindingAck(r); }, ReplyRule::Answer);
 }
 
 QGridLayout* InputBindingFamily::buildSettings(QWidget* group) {
@@ -135,48 +125,23 @@ void InputBindingFamily::Button35Click() {
 void InputBindingFamily::Button50Click() {
     if (!moduleChosen())
         return;
-    m_sequencer.start(m_sequence);
-    m_sequencer.send(binding::read(form::value(m_inputModule), m_ctx.bus.state().ControlDataIndex));
+    startSequence(SequenceKind::ReadBindings);
 }
 
 void InputBindingFamily::Button48Click() {
     if (!moduleChosen())
         return;
-    m_sequencer.start(m_sequence);
-    m_ctx.bus.state().DeletingControlData = 1;
-    m_sequencer.send(
-        binding::remove(form::value(m_inputModule), m_ctx.bus.state().ControlDataIndex));
+    startSequence(SequenceKind::DeleteBindings);
+}
+
+void InputBindingFamily::startSequence(SequenceKind kind) {
+    m_sequences.start(kind, m_ctx.records.binds(),
+                      [this] { return SequenceTarget{form::value(m_inputModule)}; });
 }
 
 void InputBindingFamily::bindingAck(const Reply& r) {
-    m_sequencer.acknowledge(
-        m_sequence, r, [this] { writeDeleteStep(); }, [this] { writeSetRow(); });
-}
-
-void InputBindingFamily::bindingRead(const Reply& r) {
-    // After Cancel, the watchdog or an error a late record belongs to no sequence.
-    if (!m_sequencer.running(m_sequence))
-        return;
-    // Taken now: the next request of the sequence reuses the reply area.
-    const quint8 data[7] = {r[7], r[8], r[9], r[10], r[11], r[12], r[13]};
-    const binding::ReadRow row = binding::readRow(data);
-    m_sequencer.record(
-        m_sequence,
-        [&, this](RecordTable& t) {
-            binding::writeReadRow(t, form::value(m_inputModule), m_ctx.bus.state().ControlDataIndex,
-                                  row);
-        },
-        [this] { Button50Click(); });
-}
-
-void InputBindingFamily::writeDeleteStep() {
-    m_sequencer.record(
-        m_sequence,
-        [this](RecordTable& t) {
-            binding::writeDeleteRow(t, form::value(m_inputModule),
-                                    m_ctx.bus.state().ControlDataIndex);
-        },
-        [this] { Button48Click(); });
+    if (r.answers == Awaiting::Set)
+        m_sequences.keepPlace(m_ctx.records.binds(), [this] { writeSetRow(); });
 }
 
 void InputBindingFamily::writeSetRow() {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/family_context.h"
-#include "protocol/sequencer.h"
+#include "protocol/sequence_engine.h"
 
 #include <QObject>
 
@@ -17,28 +17,25 @@ struct Reply;
 class InputBindingFamily : public QObject {
     Q_OBJECT
 public:
-    InputBindingFamily(FamilyContext& ctx, Sequencer& sequencer);
+    InputBindingFamily(FamilyContext& ctx, SequenceEngine& sequences);
 
     void Button35Click();    // "Set"
-    void Button50Click();    // "Read All Control Data", also each next step of its sequence
-    void Button48Click();    // "Delete All Control Data", also each next step of its sequence
+    void Button50Click();    // "Read All Control Data"
+    void Button48Click();    // "Delete All Control Data"
     void SpinEdit37Change(); // input module filter
 
-    // 0x80/0x01: a Set binding acknowledged, or one delete step.
+    // 0x80/0x01: a Set binding acknowledged.
     void bindingAck(const Reply& reply);
-    // 0x80/0x0F: one binding record of a read sequence.
-    void bindingRead(const Reply& reply);
 
 private:
     QGridLayout* buildSettings(QWidget* group);
     // True when a module is chosen below the grid; otherwise "Please select module address!".
     bool moduleChosen();
     void writeSetRow();
-    void writeDeleteStep();
+    void startSequence(SequenceKind kind);
 
     FamilyContext& m_ctx;
-    Sequencer& m_sequencer;
-    SequenceFamily m_sequence;
+    SequenceEngine& m_sequences;
 
     QSpinBox* m_input = nullptr;         // SpinEdit15
     QSpinBox* m_inputChannel = nullptr;  // SpinEdit17

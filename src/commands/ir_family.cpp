@@ -45,11 +45,11 @@ IrFamily::IrFamily(FamilyContext& ctx) : m_ctx(ctx) {
     Bus& bus = ctx.bus;
     // A learned code comes when the technician presses the remote's key, whatever runs then.
     bus.registerReply(
-        0x83, 0x04, [this](const Reply& r) { learnedCode(r); }, ReplyRule::Unsolicited);
+        this, 0x83, 0x04, [this](const Reply& r) { learnedCode(r); }, ReplyRule::Unsolicited);
     bus.registerReply(
-        0x83, 0x03, [this](const Reply& r) { codesCleared(r); }, ReplyRule::Answer);
+        this, 0x83, 0x03, [this](const Reply& r) { codesCleared(r); }, ReplyRule::Answer);
     bus.registerReply(
-        0x83, 0x02, [this](const Reply& r) { codeDeleted(r); }, ReplyRule::Answer);
+        this, 0x83, 0x02, [this](const Reply& r) { codeDeleted(r); }, ReplyRule::Answer);
 }
 
 void IrFamily::buildGroup() {

@@ -22,7 +22,7 @@ LightFamily::LightFamily(FamilyContext& ctx) : m_ctx(ctx) {
     QWidget* page = ctx.page(QStringLiteral("TabSheet3"));
     buildControlGroup(page);
     buildStatusGroup(page);
-    ctx.bus.registerReply(0x80, 0x08, [this](const Reply& r) { statusReply(r); });
+    ctx.bus.registerReply(this, 0x80, 0x08, [this](const Reply& r) { statusReply(r); });
 }
 
 void LightFamily::buildControlGroup(QWidget* page) {

@@ -16,9 +16,9 @@
 
 ModuleAdminFamily::ModuleAdminFamily(FamilyContext& ctx) : m_ctx(ctx) {
     buildModuleGroup(ctx.page(QStringLiteral("TabSheet1")));
-    ctx.bus.registerReply(0x80, 0x05, [this](const Reply& r) { addressReply(r); });
-    ctx.bus.registerReply(0x80, 0x06, [this](const Reply& r) { typeReply(r); });
-    ctx.bus.registerReply(0x80, 0x07, [this](const Reply& r) { versionReply(r); });
+    ctx.bus.registerReply(this, 0x80, 0x05, [this](const Reply& r) { addressReply(r); });
+    ctx.bus.registerReply(this, 0x80, 0x06, [this](const Reply& r) { typeReply(r); });
+    ctx.bus.registerReply(this, 0x80, 0x07, [this](const Reply& r) { versionReply(r); });
 }
 
 void ModuleAdminFamily::buildModuleGroup(QWidget* page) {

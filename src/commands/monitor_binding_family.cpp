@@ -17,34 +17,14 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-namespace {
-constexpr quint32 kPauseMs = 50;
-} // namespace
-
-MonitorBindingFamily::MonitorBindingFamily(FamilyContext& ctx, Sequencer& sequencer)
-    : m_ctx(ctx), m_sequencer(sequencer) {
-    m_sequence.name = "monitor bindings";
-    m_sequence.index = &ctx.bus.state().MonitorBindIndex;
-    // Read at every step: "All" has no slots, so switching to it ends the sequence.
-    m_sequence.limit = [this] { return monitor::lastSlot(deviceType()); };
-    m_sequence.table = &ctx.records.monitor();
-    m_sequence.nextStep = [this] { requestCurrentSlot(); };
-    m_sequence.pauseMs = kPauseMs;
-    m_sequence.firstIndex = [this] { return monitor::firstSlot(deviceType()); };
-    m_sequence.seekRow = [this] {
-        const int slot = *m_sequence.index;
-        return slot <= m_sequence.limit() && locateSlot(slot);
-    };
-    m_sequence.fixedRows = true; // the 224 slots are all the rows there are
-
+MonitorBindingFamily::MonitorBindingFamily(FamilyContext& ctx, SequenceEngine& sequences)
+    : m_ctx(ctx), m_sequences(sequences) {
     buildBindingGroup();
     m_test = std::make_unique<BindTestGroup>(
         ctx, [this] { runClick(m_ctx.prompts, [this] { SpinEdit38Change(); }); });
 
     ctx.bus.registerReply(
-        0x80, 0x0E, [this](const Reply& r) { bindingSetAck(r); }, ReplyRule::Answer);
-    ctx.bus.registerReply(
-        0x80, 0x10, [this](const Reply& r) { bindingRead(r); }, ReplyRule::Answer);
+        this, 0x80, 0x0E, [this](const Reply& r) { bindingSetAck(r); }, ReplyRule::Answer);
 }
 
 MonitorBindingFamily::~MonitorBindingFamily() = default;
@@ -120,7 +100,7 @@ void MonitorBindingFamily::Button36Click() {
     bool found = false;
     monitor::Slot target{};
     // A read-all running meanwhile stays on its own row.
-    m_sequencer.keepPlace(m_sequence, [&] {
+    m_sequences.keepPlace(m_ctx.records.monitor(), [&] {
         found = locateSlot(slot);
         if (found)
             target = currentSlot(slot);
@@ -140,45 +120,20 @@ void MonitorBindingFamily::Button52Click() {
         m_ctx.prompts.message(QStringLiteral("Please select device type!"));
         return;
     }
-    RecordTable& table = m_ctx.records.monitor();
-    if (!table.isOpen())
-        table.first(); // throws the table's own error before anything has started
-    m_sequencer.start(m_sequence);
-    // Joining another family's sequence leaves the index where that one left it.
-    qint32& index = m_ctx.bus.state().MonitorBindIndex;
-    if (index < first)
-        index = first;
-    requestCurrentSlot();
-}
-
-void MonitorBindingFamily::requestCurrentSlot() {
-    if (!m_sequencer.seek(m_sequence))
-        return;
-    const int slot = m_ctx.bus.state().MonitorBindIndex;
-    m_sequencer.send(monitor::read(currentSlot(slot)));
+    m_sequences.start(SequenceKind::ReadMonitorSlots, m_ctx.records.monitor(), [this] {
+        SequenceTarget target;
+        target.deviceType = deviceType();
+        return target;
+    });
 }
 
 void MonitorBindingFamily::bindingSetAck(const Reply& r) {
-    m_sequencer.acknowledge(
-        m_sequence, r, [] {}, [this] { writePendingSet(); });
+    if (r.answers == Awaiting::Set)
+        writePendingSet();
 }
 
 void MonitorBindingFamily::writePendingSet() {
     // The Set's own slot, wherever the table was moved since.
     const PendingSet set = m_pendingSet;
     monitor::storeBinding(m_ctx.records.monitor(), set.slot, set.binding);
-}
-
-void MonitorBindingFamily::bindingRead(const Reply& r) {
-    // After Cancel or the watchdog a late answer belongs to no sequence.
-    if (!m_sequencer.running(m_sequence))
-        return;
-    const int slot = m_ctx.bus.state().MonitorBindIndex;
-    const monitor::Binding binding = monitor::readBinding(slot, r[7], r[8]);
-    // The answer belongs to its slot's row, whatever moved the table since the request.
-    const bool found = locateSlot(slot);
-    m_sequencer.record(m_sequence, [found, &binding](RecordTable& t) {
-        if (found)
-            monitor::writeBinding(t, binding);
-    });
 }

@@ -2,7 +2,7 @@
 
 #include "commands/family_context.h"
 #include "protocol/monitor_requests.h"
-#include "protocol/sequencer.h"
+#include "protocol/sequence_engine.h"
 
 #include <QObject>
 
@@ -20,7 +20,7 @@ struct Reply;
 class MonitorBindingFamily : public QObject {
     Q_OBJECT
 public:
-    MonitorBindingFamily(FamilyContext& ctx, Sequencer& sequencer);
+    MonitorBindingFamily(FamilyContext& ctx, SequenceEngine& sequences);
     ~MonitorBindingFamily() override;
 
     void ComboBox27Change(); // device type filter, slot preset, which spin edit counts
@@ -30,13 +30,9 @@ public:
 
     // 0x80/0x0E: a binding set.
     void bindingSetAck(const Reply& reply);
-    // 0x80/0x10: one slot of a read sequence.
-    void bindingRead(const Reply& reply);
 
 private:
     void buildBindingGroup();
-    // The request for the slot the sequence stands at; slots without a row are skipped.
-    void requestCurrentSlot();
     // Moves the table to the slot's row; false when the table has none (or the filter hides it).
     bool locateSlot(int slot);
     monitor::Slot currentSlot(int order) const;
@@ -44,8 +40,7 @@ private:
     QString deviceType() const;
 
     FamilyContext& m_ctx;
-    Sequencer& m_sequencer;
-    SequenceFamily m_sequence;
+    SequenceEngine& m_sequences;
     // The slot and binding of the Set on its way: its acknowledgement records what was sent.
     struct PendingSet {
         int slot = 0;

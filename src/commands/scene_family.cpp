@@ -62,9 +62,9 @@ SceneFamily::SceneFamily(FamilyContext& ctx) : m_ctx(ctx) {
                       1);
 
     ctx.bus.registerReply(
-        0x80, 0x02, [this](const Reply& r) { sceneStored(r); }, ReplyRule::Answer);
+        this, 0x80, 0x02, [this](const Reply& r) { sceneStored(r); }, ReplyRule::Answer);
     ctx.bus.registerReply(
-        0x80, 0x03, [this](const Reply& r) { scenesCleared(r); }, ReplyRule::Answer);
+        this, 0x80, 0x03, [this](const Reply& r) { scenesCleared(r); }, ReplyRule::Answer);
 }
 
 QGroupBox* SceneFamily::buildTargetGroup(QWidget* parent) {

@@ -54,16 +54,8 @@ QWidget* fieldRow(QWidget* parent, std::initializer_list<QWidget*> fields) {
 }
 } // namespace
 
-TimerFamily::TimerFamily(FamilyContext& ctx, Sequencer& sequencer)
-    : m_ctx(ctx), m_sequencer(sequencer) {
-    RunState& state = ctx.bus.state();
-    m_sequence.name = "timers";
-    m_sequence.index = &state.TimerIndex;
-    m_sequence.limit = [] { return timing::timer::kCount - 1; };
-    m_sequence.table = &ctx.records.timers();
-    m_sequence.nextStep = [this] { Button44Click(); };
-    m_sequence.deleting = &state.DeletingTimers;
-
+TimerFamily::TimerFamily(FamilyContext& ctx, SequenceEngine& sequences)
+    : m_ctx(ctx), m_sequences(sequences) {
     QWidget* page = ctx.page(QStringLiteral("TabSheet7"));
     auto* column = new QWidget(page);
     column->setObjectName(QStringLiteral("TimerColumn"));
@@ -167,11 +159,9 @@ void TimerFamily::connectControls() {
 
 void TimerFamily::registerReplies() {
     Bus& bus = m_ctx.bus;
-    bus.registerReply(0x84, 0x01, [this](const Reply& r) { clockReply(r); });
+    bus.registerReply(this, 0x84, 0x01, [this](const Reply& r) { clockReply(r); });
     bus.registerReply(
-        0x84, 0x02, [this](const Reply& r) { timerAck(r); }, ReplyRule::Answer);
-    bus.registerReply(
-        0x84, 0x03, [this](const Reply& r) { timerRead(r); }, ReplyRule::Answer);
+        this, 0x84, 0x02, [this](const Reply& r) { timerAck(r); }, ReplyRule::Answer);
 }
 
 void TimerFamily::initialiseClockFields(const QDateTime& now) {
@@ -225,14 +215,13 @@ void TimerFamily::Button49Click() {
 }
 
 void TimerFamily::Button44Click() {
-    m_sequencer.start(m_sequence);
-    m_sequencer.send(timing::timer::read(module(), m_ctx.bus.state().TimerIndex));
+    m_sequences.start(SequenceKind::ReadTimers, m_ctx.records.timers(),
+                      [this] { return SequenceTarget{module()}; });
 }
 
 void TimerFamily::Button47Click() {
-    m_sequencer.start(m_sequence);
-    m_ctx.bus.state().DeletingTimers = 1;
-    m_sequencer.send(timing::timer::remove(module(), m_ctx.bus.state().TimerIndex));
+    m_sequences.start(SequenceKind::DeleteTimers, m_ctx.records.timers(),
+                      [this] { return SequenceTarget{module()}; });
 }
 
 void TimerFamily::clockReply(const Reply& r) {
@@ -244,31 +233,8 @@ void TimerFamily::clockReply(const Reply& r) {
 }
 
 void TimerFamily::timerAck(const Reply& r) {
-    m_sequencer.acknowledge(
-        m_sequence, r, [this] { writeDeleteStep(); }, [this] { writeSetRow(); });
-}
-
-void TimerFamily::timerRead(const Reply& r) {
-    // After Cancel or the watchdog a late record belongs to no sequence.
-    if (!m_sequencer.running(m_sequence))
-        return;
-    // Taken now: the next request of the sequence reuses the reply area.
-    const quint8 mode = r[7];
-    const quint8 time[7] = {r[8], r[9], r[10], r[11], r[12], r[13], r[14]};
-    const timing::timer::ReadRow row = timing::timer::readRow(mode, time);
-    m_sequencer.record(
-        m_sequence,
-        [this, &row](RecordTable& t) {
-            timing::timer::writeReadRow(t, m_ctx.bus.state().TimerIndex, row);
-        },
-        [this] { Button44Click(); });
-}
-
-void TimerFamily::writeDeleteStep() {
-    m_sequencer.record(
-        m_sequence,
-        [this](RecordTable& t) { timing::timer::writeDeleteRow(t, m_ctx.bus.state().TimerIndex); },
-        [this] { Button47Click(); });
+    if (r.answers == Awaiting::Set)
+        m_sequences.keepPlace(m_ctx.records.timers(), [this] { writeSetRow(); });
 }
 
 void TimerFamily::writeSetRow() {

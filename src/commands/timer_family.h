@@ -1,7 +1,7 @@
 #pragma once
 
 #include "commands/family_context.h"
-#include "protocol/sequencer.h"
+#include "protocol/sequence_engine.h"
 
 #include <QObject>
 
@@ -18,7 +18,7 @@ struct Reply;
 class TimerFamily : public QObject {
     Q_OBJECT
 public:
-    TimerFamily(FamilyContext& ctx, Sequencer& sequencer);
+    TimerFamily(FamilyContext& ctx, SequenceEngine& sequences);
 
     // Start-up: both dates and both times to now, and the weekday names beside them.
     void initialiseClockFields(const QDateTime& now);
@@ -28,17 +28,15 @@ public:
     void Button43Click(); // clock "Set"
     void Button42Click(); // clock "Read"
     void Button49Click(); // timer "Set"
-    void Button44Click(); // "Read All Timers", also each next step of its sequence
-    void Button47Click(); // "Delete All Timers", also each next step of its sequence
+    void Button44Click(); // "Read All Timers"
+    void Button47Click(); // "Delete All Timers"
     void DateTimePicker1Change();
     void DateTimePicker2Change();
 
     // 0x84/0x01: the clock read back.
     void clockReply(const Reply& reply);
-    // 0x84/0x02: a Set timer acknowledged, or one delete step.
+    // 0x84/0x02: a Set timer acknowledged.
     void timerAck(const Reply& reply);
-    // 0x84/0x03: one timer record of a read sequence.
-    void timerRead(const Reply& reply);
 
     // The "Module Addr. :" of the clock group, which the event group uses too.
     int module() const;
@@ -52,11 +50,9 @@ private:
     void writeSetRow();
     // The "Time" a Set writes: the date in the system's short format, the time, the weekday.
     QString setTimeText() const;
-    void writeDeleteStep();
 
     FamilyContext& m_ctx;
-    Sequencer& m_sequencer;
-    SequenceFamily m_sequence;
+    SequenceEngine& m_sequences;
 
     QSpinBox* m_module = nullptr;        // SpinEdit30
     QDateEdit* m_clockDate = nullptr;    // DateTimePicker2

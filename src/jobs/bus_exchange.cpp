@@ -27,7 +27,7 @@ void BusExchange::take(const Reply& reply) {
         return;
     m_answer.answered = true;
     m_answer.status = reply[6];
-    m_answer.buffer = reply.buffer;
+    m_answer.answer = reply;
     if (m_wait.isActive()) {
         // Serial: the reply came as its own event; hand it on from the event loop.
         m_wait.stop();

@@ -13,12 +13,12 @@
 struct ExchangeAnswer {
     bool answered = false;
     quint8 status = 0;
-    FrameBuffer buffer;
+    Reply answer;
     QString linkFailure; // the link itself failed ("Communication Error！" and its cause)
 
     bool ok() const { return answered && status == 1; }
-    quint8 operator[](int n) const { return buffer.reply(n); }
-    Reply reply() const { return Reply{buffer, false}; }
+    quint8 operator[](int n) const { return answer[n]; }
+    const Reply& reply() const { return answer; }
 };
 
 // One request and the module's reply to it (same address, command + 0x80, same

@@ -29,7 +29,7 @@ bool BusJob::start() {
         m_failure = QStringLiteral("%1 is already running.").arg(m_name);
         return false;
     }
-    if (bus().readTimer().isActive()) {
+    if (bus().watchdogTimer().isActive()) {
         m_failure = QStringLiteral("A read-all or delete-all sequence is running: wait for it "
                                    "to end or cancel it, then start %1 again.")
                         .arg(m_name);

@@ -3,26 +3,28 @@
 #include "link/frames.h"
 #include "link/processing_view.h"
 
-#include <QElapsedTimer>
-#include <QScopeGuard>
-
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
 const QString kCommunicationError = QStringLiteral("Communication Error！");
-// How long the network wait blocks before the window may repaint.
-constexpr qint64 kPaintSliceMs = 40;
 const QString kTimeout = QStringLiteral("Timeout！");
 
-constexpr int kWatchdogMs = 5000;
 constexpr int kLongReplyWaitMs = 4000;
 constexpr int kRestoreReplyWaitMs = 8000;
 
 } // namespace
 
-Bus::Bus(const LinkSettings& settings, QObject* parent) : QObject(parent), m_settings(settings) {
+Bus::Bus(const LinkSettings& settings, QObject* parent)
+    : QObject(parent), m_settings(settings), m_intake(settings, m_buffer, m_tap, m_udp),
+      m_dispatcher(m_ownership), m_watchdog(m_state, m_ownership),
+      m_exchange(settings, m_udp, m_comm, m_tap) {
+    connect(&m_intake, &ReplyIntake::logLine, this, &Bus::logLine);
+    connect(&m_dispatcher, &ReplyDispatcher::setOutcome, this, &Bus::setOutcome);
+    connect(&m_watchdog, &SequenceWatchdog::expired, this, &Bus::watchdogExpired);
+
     // Comm1 differs from the component's defaults in its software flow control: the bus
     // carries binary frames in which 0x11 and 0x13 are ordinary bytes.
     m_comm.Outx_XonXoffFlow = false;
@@ -31,7 +33,7 @@ Bus::Bus(const LinkSettings& settings, QObject* parent) : QObject(parent), m_set
         // This runs from the event loop: nothing may escape into it. A failing handler is
         // reported with its own text.
         try {
-            Comm1ReceiveData(block, length);
+            takeSerialBlock(block, length);
         } catch (const std::exception& e) {
             emit message(QString::fromStdString(e.what()));
         } catch (...) {
@@ -41,12 +43,18 @@ Bus::Bus(const LinkSettings& settings, QObject* parent) : QObject(parent), m_set
 
     // What arrives on the network outside an exchange's wait is taken in at once, as a
     // serial block is; a failing handler is reported by its text.
-    m_udp.onReadable = [this] { takeLateDatagrams(); };
-
-    // A coarse timer may fire up to 5 % early; the watchdog waits its full 5000 ms.
-    m_readTimer.setTimerType(Qt::PreciseTimer);
-    m_readTimer.setInterval(kWatchdogMs);
-    connect(&m_readTimer, &QTimer::timeout, this, &Bus::readTimerTimer);
+    m_udp.onReadable = [this] { m_exchange.takeLateDatagrams(); };
+    connect(&m_exchange, &FrameExchange::requestNotice, this, &Bus::requestNotice);
+    connect(&m_exchange, &FrameExchange::message, this, &Bus::message);
+    m_exchange.onDatagram = [this](const QByteArray& datagram, const Peer& from) {
+        m_intakePeer = from;
+        takeDatagram(datagram);
+    };
+    m_exchange.onForeignDatagram = [this](const QByteArray& datagram, const Peer& from) {
+        m_intake.tapInput(reinterpret_cast<const quint8*>(datagram.constData()),
+                          int(datagram.size()), ReplyIntake::Source::Network, from,
+                          TappedFrame::Fate::ForeignSender);
+    };
 }
 
 Bus::~Bus() {
@@ -55,7 +63,13 @@ Bus::~Bus() {
 }
 
 bool Bus::processingVisible() const {
-    return m_processing && m_processing->processingVisible();
+    const ProcessingView* view = processingView();
+    return view && view->processingVisible();
+}
+
+void Bus::setStepListener(StepListener* listener) {
+    m_dispatcher.setStepListener(listener);
+    m_watchdog.setStepListener(listener);
 }
 
 RequestLayout Bus::layout() const {
@@ -91,7 +105,7 @@ void Bus::send(const Request& request, const RequestLayout& layout) {
 void Bus::sendSet(const Request& request) {
     refuseDuringJob();
     const int key = ReplyOwnership::key(quint8(request.command | 0x80), request.subCommand);
-    if (m_readTimer.isActive() && m_ownership.sequenceUses(key))
+    if (m_watchdog.timer().isActive() && m_ownership.sequenceUses(key))
         throw std::runtime_error(
             "A read-all or delete-all sequence of the same command is running: wait for it to "
             "end or cancel it, then press Set again.");
@@ -116,7 +130,7 @@ void Bus::sendBind() {
     m_next = Awaited{};
     m_next.valid = true;
     m_next.bind = true;
-    SendBindDataDeal();
+    sendBindFrame();
 }
 
 void Bus::sendWith(const Request& request, const RequestLayout& layout, Awaiting kind,
@@ -124,12 +138,14 @@ void Bus::sendWith(const Request& request, const RequestLayout& layout, Awaiting
     const quint8 replyCommand = quint8(request.command | 0x80);
     const int key = ReplyOwnership::key(replyCommand, request.subCommand);
     const bool network = m_settings.networkMode();
+    const int waitMs = currentReplyWait();
     quint64 ticket = 0;
     if (kind == Awaiting::Set)
-        ticket = m_ownership.expectSet(key, request.module,
-                                       currentReplyWait() + (network ? 0 : kSerialQuietMs));
+        ticket = m_ownership.expectSet(key, request.module);
     else if (kind == Awaiting::Step)
         m_ownership.expectStep(key, request.module);
+    else
+        m_ownership.endPair(key);
 
     m_next = Awaited{};
     m_next.valid = true;
@@ -137,11 +153,36 @@ void Bus::sendWith(const Request& request, const RequestLayout& layout, Awaiting
     m_next.command = replyCommand;
     m_next.sub = request.subCommand;
     m_next.anySender = anySender;
+    m_next.set = kind == Awaiting::Set;
     layout.write(m_buffer, request);
-    SendDataDeal();
-    // The exchange's wait is over: an acknowledgement that comes later records nothing.
-    if (network && ticket)
-        m_ownership.endWait(ticket);
+    sendRequestArea();
+    if (!ticket)
+        return;
+    if (network) {
+        endSetWait(ticket, request.module, waitMs);
+        return;
+    }
+    // The serial reply comes as a block once the line has been quiet after it.
+    QTimer::singleShot(
+        waitMs + kSerialQuietMs, this,
+        [this, ticket, module = request.module, waitMs] { endSetWait(ticket, module, waitMs); });
+}
+
+void Bus::endSetWait(quint64 ticket, quint8 module, int waitMs) {
+    // Still pending: its answer may yet come and record the row; say so until it does.
+    if (!m_ownership.endWait(ticket))
+        return;
+    QString outcome =
+        module == 0xFF
+            ? QStringLiteral("No module answered within %1 ms: nothing recorded yet.").arg(waitMs)
+            : QStringLiteral("Module %1 did not answer within %2 ms: nothing recorded yet.")
+                  .arg(module)
+                  .arg(waitMs);
+    // Silence since the link was opened points at the settings, not at the module.
+    const QString hint = m_settings.networkMode() ? m_udp.silenceHint() : QString();
+    if (!hint.isEmpty())
+        outcome += QStringLiteral("  ") + hint;
+    emit setOutcome(outcome);
 }
 
 Bus::Awaited Bus::takeAwaited() {
@@ -158,14 +199,14 @@ Bus::Awaited Bus::takeAwaited() {
     return awaited;
 }
 
-void Bus::SendDataDeal() {
+void Bus::sendRequestArea() {
     const Awaited awaited = takeAwaited();
     const bool network = m_settings.networkMode();
     const bool withPassword = network && m_state.SkipPasswordOnce == 0;
     const QByteArray frame =
         frames::BusFrame(m_buffer.requestArea(), withPassword, m_settings.password());
     m_state.SkipPasswordOnce = 0;
-    m_sendingPassword = withPassword;
+    m_exchange.setSendingPassword(withPassword);
 
     if (m_settings.maskedLog())
         emit logLine(QStringLiteral("Send ：X"));
@@ -173,31 +214,17 @@ void Bus::SendDataDeal() {
         emit logLine(QStringLiteral("Send ：") + frames::hexText(frame));
 
     if (network) {
-        transmit(frame, currentReplyWait(), awaited);
+        m_exchange.transmit(frame, currentReplyWait(), awaited);
     } else {
-        queueSerial(frame);
+        m_exchange.queueSerial(frame);
     }
 }
 
-void Bus::queueSerial(const QByteArray& frame) {
-    // The driver copies the block; a closed port refuses it, which the log does not show.
-    const bool queued = m_comm.QueueWrite(reinterpret_cast<const quint8*>(frame.constData()),
-                                          quint16(frame.size()));
-    tapSent(frame, false, queued, 0);
-    if (queued)
-        emit requestNotice(QString());
-    else if (m_comm.deviceGone())
-        emit requestNotice(QStringLiteral("Not sent: %1 went away.").arg(m_comm.CommName));
-    else
-        emit requestNotice(QStringLiteral("Not sent: the serial link is not open (\"Create\" "
-                                          "beside \"Com\" opens it)."));
-}
-
-void Bus::SendBindDataDeal() {
+void Bus::sendBindFrame() {
     Awaited awaited = takeAwaited();
     awaited.bind = true;
     const QByteArray frame = frames::BindFrame(m_buffer.requestArea());
-    m_sendingPassword = false;
+    m_exchange.setSendingPassword(false);
 
     if (m_settings.maskedLog())
         emit logLine(QStringLiteral("Send ：X"));
@@ -205,241 +232,42 @@ void Bus::SendBindDataDeal() {
         emit logLine(QStringLiteral("Send ：") + frames::hexText(frame));
 
     if (m_settings.networkMode())
-        transmit(frame, m_state.LongReplyWait == 1 ? kLongReplyWaitMs : m_replyWaitMs, awaited);
+        m_exchange.transmit(frame, m_state.LongReplyWait == 1 ? kLongReplyWaitMs : m_replyWaitMs,
+                            awaited);
     else
-        queueSerial(frame);
+        m_exchange.queueSerial(frame);
 }
 
-void Bus::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
-    // One send, then a bounded wait for the reply to it, and the handling of what came: any
-    // failure of these is one "Communication Error！". No reply in time is not a failure.
-    // Whatever else arrives meanwhile is taken in as it comes (a stray or late reply is
-    // dispatched or dropped as usual) and the wait goes on for what is left of it; a
-    // datagram from an address the request did not go to is dropped without trace.
-    Awaited* outer = m_waiting;
-    const auto restore = qScopeGuard([this, outer] {
-        m_waiting = outer;
-        // Datagrams behind the awaited one wait for no later request.
-        if (m_udp.hasPendingDatagrams())
-            QMetaObject::invokeMethod(this, &Bus::takeLateDatagrams, Qt::QueuedConnection);
-    });
-    try {
-        bool sent = false;
-        m_anySender = awaited.anySender || m_udp.broadcast;
-        const quint16 broadcastPort =
-            m_udp.broadcast ? quint16(m_settings.remotePortText().toInt()) : quint16(0);
-        if (m_udp.isActive()) {
-            if (m_udp.broadcast)
-                sent = m_udp.sendBroadcast(frame, broadcastPort);
-            else
-                sent = m_udp.send(frame);
-        }
-        tapSent(frame, true, sent, broadcastPort);
-        if (!sent) {
-            const QString failure = m_udp.broadcast ? QString() : m_udp.failure();
-            emit requestNotice(
-                !m_udp.isActive()
-                    ? QStringLiteral("Not sent: the network link is not open (\"Create\" "
-                                     "beside \"TCP/IP \" opens it).")
-                    : QStringLiteral("Not sent: %1")
-                          .arg(failure.isEmpty() ? QStringLiteral("the network refused it.")
-                                                 : failure));
-            // The box keeps its text; the detail names a host that could not be found, or the
-            // address the socket refused to send to and why.
-            emit message(kCommunicationError,
-                         failure.isEmpty() ? m_udp.socketFailure() : failure);
-            return;
-        }
-        emit requestNotice(QString());
-        m_waiting = &awaited;
-        WaitView* view = m_waitView;
-        if (view)
-            view->waitBegins();
-        const auto waited = qScopeGuard([view] {
-            if (view)
-                view->waitEnds();
-        });
-        QElapsedTimer clock;
-        clock.start();
-        while (!awaited.seen) {
-            const qint64 left = timeoutMs - clock.elapsed();
-            if (left <= 0)
-                break;
-            // The window repaints between slices of the wait.
-            const qint64 slice = view ? std::min<qint64>(left, kPaintSliceMs) : left;
-            bool received = true;
-            Peer sender;
-            const QByteArray datagram =
-                m_udp.receive(int(slice), &received, &sender.address, &sender.port);
-            if (!received) {
-                emit message(kCommunicationError, m_udp.socketFailure());
-                return;
-            }
-            if (sender.address.isNull()) {
-                if (slice < left) {
-                    view->waitGoesOn();
-                    continue;
-                }
-                break; // the wait is over
-            }
-            receiveDatagram(datagram, sender);
-        }
-        if (!awaited.seen) {
-            const bool anyModule = awaited.module == 0xFF || awaited.bind;
-            QString notice =
-                anyModule ? QStringLiteral("No module answered within %1 ms.").arg(timeoutMs)
-                          : QStringLiteral("Module %1 did not answer within %2 ms.")
-                                .arg(awaited.module)
-                                .arg(timeoutMs);
-            // Silence since the link was opened points at the settings, not at the module.
-            const QString hint = m_udp.silenceHint();
-            if (!hint.isEmpty())
-                notice += QStringLiteral("  ") + hint;
-            emit requestNotice(notice);
-        }
-    } catch (const std::exception& e) {
-        // The box keeps its text; the detail tells the technician that the tool itself (a
-        // record file, say), not the bus, failed.
-        emit message(kCommunicationError, QString::fromStdString(e.what()));
-    } catch (...) {
-        emit message(kCommunicationError);
-    }
+void Bus::takeDatagram(const QByteArray& datagram) {
+    const Peer from = std::exchange(m_intakePeer, Peer{});
+    takeInput(reinterpret_cast<const quint8*>(datagram.constData()), int(datagram.size()),
+              ReplyIntake::Source::Network, from);
 }
 
-bool Bus::senderAccepted(const QHostAddress& sender) const {
-    if (m_anySender)
-        return true;
-    const QHostAddress remote = m_udp.remoteAddress();
-    return !remote.isNull() && sender.isEqual(remote, QHostAddress::TolerantConversion);
+void Bus::takeSerialBlock(const quint8* block, quint16 length) {
+    takeInput(block, length,
+              m_settings.extensionChannel() ? ReplyIntake::Source::SerialExtension
+                                            : ReplyIntake::Source::SerialPlain,
+              {});
 }
 
-void Bus::takeLateDatagrams() {
-    while (m_udp.hasPendingDatagrams()) {
-        bool received = true;
-        Peer sender;
-        const QByteArray datagram = m_udp.receive(0, &received, &sender.address, &sender.port);
-        if (!received || sender.address.isNull())
-            return;
-        // This runs from the event loop, as a serial block does: nothing may escape into it.
-        try {
-            receiveDatagram(datagram, sender);
-        } catch (const std::exception& e) {
-            emit message(QString::fromStdString(e.what()));
-        } catch (...) {
-            emit message(kCommunicationError);
-        }
-    }
-}
-
-void Bus::receiveDatagram(const QByteArray& datagram, const Peer& from) {
-    if (!senderAccepted(from.address)) {
-        tapInput(reinterpret_cast<const quint8*>(datagram.constData()), int(datagram.size()),
-                 IntakeKind::Network, from, TappedFrame::Fate::ForeignSender);
+void Bus::takeInput(const quint8* input, int count, ReplyIntake::Source source, const Peer& from) {
+    const std::optional<Reply> reply = m_intake.takeInput(input, count, source, from);
+    if (!reply)
         return;
-    }
-    m_intakePeer = from;
-    ReceiveDeal(datagram);
-}
-
-void Bus::tapSent(const QByteArray& frame, bool network, bool sent, quint16 broadcastPort) {
-    if (!m_tap.listening())
-        return;
-    TappedFrame f;
-    f.timeUs = FrameTap::nowUs();
-    f.direction = TappedFrame::Direction::Sent;
-    f.fate = sent ? TappedFrame::Fate::Sent : TappedFrame::Fate::NotSent;
-    f.bytes = frame;
-    if (network) {
-        f.link = TappedFrame::Link::Network;
-        f.passwordBlock = m_sendingPassword;
-        f.destination =
-            broadcastPort ? QHostAddress(QHostAddress::Broadcast) : m_udp.remoteAddress();
-        f.destinationPort = broadcastPort ? broadcastPort : m_udp.remotePort;
-        f.source = m_udp.localAddressToward(f.destination);
-        f.sourcePort = m_udp.boundPort();
-    } else {
-        f.link = TappedFrame::Link::Serial;
-        f.extensionChannel = m_settings.extensionChannel();
-    }
-    emit m_tap.frame(f);
-}
-
-void Bus::tapInput(const quint8* input, int count, IntakeKind kind, const Peer& from,
-                   TappedFrame::Fate fate) {
-    if (!m_tap.listening())
-        return;
-    TappedFrame f;
-    f.timeUs = FrameTap::nowUs();
-    f.direction = TappedFrame::Direction::Received;
-    f.fate = fate;
-    f.bytes = QByteArray(reinterpret_cast<const char*>(input), std::max(count, 0));
-    if (kind == IntakeKind::Network) {
-        f.link = TappedFrame::Link::Network;
-        f.source = from.address;
-        f.sourcePort = from.port;
-        f.destination = m_udp.localAddressToward(from.address);
-        f.destinationPort = m_udp.boundPort();
-    } else {
-        f.link = TappedFrame::Link::Serial;
-        f.extensionChannel = kind == IntakeKind::SerialExtension;
-    }
-    emit m_tap.frame(f);
-}
-
-namespace {
-
-[[noreturn]] void duplicateHandler(const QString& what) {
-    const QString text = QStringLiteral("Two handlers registered for %1").arg(what);
-    Q_ASSERT_X(false, "Bus", qPrintable(text));
-    throw std::logic_error(text.toStdString());
-}
-
-void addHandler(std::map<int, Bus::Handler>& table, quint8 command, quint8 subCommand,
-                Bus::Handler handler, const char* kind) {
-    const int key = (int(command) << 8) | subCommand;
-    if (table.count(key)) {
-        const QString bytes = QStringLiteral("%1 %2")
-                                  .arg(command, 2, 16, QLatin1Char('0'))
-                                  .arg(subCommand, 2, 16, QLatin1Char('0'))
-                                  .toUpper();
-        duplicateHandler(QStringLiteral("%1 reply %2").arg(QLatin1String(kind), bytes));
-    }
-    table.emplace(key, std::move(handler));
-}
-
-} // namespace
-
-void Bus::registerReply(quint8 command, quint8 subCommand, ReplyHandler handler, ReplyRule rule) {
-    addHandler(m_handlers, command, subCommand, Handler{std::move(handler), rule}, "the");
-}
-
-void Bus::registerBusSwitchReply(quint8 command, quint8 subCommand, ReplyHandler handler) {
-    addHandler(m_busSwitchHandlers, command, subCommand, Handler{std::move(handler)},
-               "the bus switch's");
-}
-
-void Bus::registerBindReply(ReplyHandler handler) {
-    if (m_bindHandler)
-        duplicateHandler(QStringLiteral("the bind-test replies"));
-    m_bindHandler = std::move(handler);
-}
-
-void Bus::restartReadTimer() {
-    m_readTimer.stop();
-    m_readTimer.start();
-}
-
-void Bus::clearSequenceState() {
-    m_readTimer.stop();
-    m_state.TimerIndex = 0;
-    m_state.EventIndex = 0;
-    m_state.ControlDataIndex = 0;
-    m_state.DeletingTimers = 0;
-    m_state.DeletingEvents = 0;
-    m_state.DeletingControlData = 0;
-    m_ownership.endSteps();
-    if (m_processing)
-        m_processing->hideProcessing();
+    const Reply& r = *reply;
+    const bool bindReply = r[0] == 0xAE && r[1] == 0xD0;
+    // Only a refusal of what the window awaits (the outstanding step, a pending Set) ends a
+    // sequence; anyone else's error is logged and changes nothing.
+    const bool running = m_watchdog.timer().isActive();
+    if (!bindReply && r[6] != 1 &&
+        m_ownership.wouldAnswer(ReplyOwnership::key(r[4], r[5]), r[3], running))
+        refusalEndsSequence(r[6]);
+    // The reply the innermost waiting exchange is waiting for ends its wait, whatever its
+    // status: anything else is a stray or a late reply, and the wait goes on.
+    m_exchange.noteReply(r);
+    emit replyAccepted(r);
+    m_dispatcher.dispatchReply(r, m_watchdog.timer().isActive());
 }
 
 void Bus::resetUdpIfActive() {
@@ -448,20 +276,20 @@ void Bus::resetUdpIfActive() {
 }
 
 void Bus::cancelSequence() {
-    clearSequenceState();
+    m_watchdog.stopSequence(SequenceStop::Cancelled);
     m_ownership.endAll();
     resetUdpIfActive();
 }
 
-void Bus::readTimerTimer() {
-    clearSequenceState();
+void Bus::watchdogExpired() {
+    m_watchdog.stopSequence(SequenceStop::TimedOut);
     m_ownership.endAll();
     resetUdpIfActive();
     emit message(kTimeout);
 }
 
-void Bus::errorReplyReset() {
-    // An error reply also forgets where a binding read-all stood; the transport is kept.
-    clearSequenceState();
+void Bus::refusalEndsSequence(quint8 status) {
+    // A refusal also forgets where a binding read-all stood; the transport is kept.
+    m_watchdog.stopSequence(SequenceStop::Refused, status);
     m_state.MonitorBindIndex = 0;
 }

@@ -1,11 +1,17 @@
 #pragma once
 
 #include "link/frame_buffer.h"
+#include "link/frame_exchange.h"
 #include "link/frame_tap.h"
 #include "link/link_settings.h"
+#include "link/reply.h"
+#include "link/reply_dispatcher.h"
+#include "link/reply_intake.h"
 #include "link/reply_ownership.h"
 #include "link/request_layout.h"
 #include "link/run_state.h"
+#include "link/sequence_watchdog.h"
+#include "link/step_listener.h"
 #include "link/tcomm.h"
 #include "link/udp_transport.h"
 #include "link/wait_view.h"
@@ -14,26 +20,17 @@
 #include <QTimer>
 
 #include <functional>
-#include <map>
 
 class ProcessingView;
 
-// A reply as the handlers see it: the reply area, whether it came from the bus switch, and
-// what of the window's it answers.
-struct Reply {
-    const FrameBuffer& buffer;
-    bool busSwitchReply = false;
-    Awaiting answers = Awaiting::None;
-    quint8 operator[](int n) const { return buffer.reply(n); }
-};
-
-// The bus link: the frame buffer, the run state, both transports, the send path, the reply
-// intake, the dispatcher and the sequence watchdog. It never shows a window: it reports
-// log lines and messages by signals.
+// The bus link: the frame buffer, the run state, both transports and the exchange (send a
+// request, wait for its answer on the network), with the intake, the dispatcher and the
+// sequence watchdog beside it. It never shows a window: it reports log lines and messages by
+// signals.
 class Bus : public QObject {
     Q_OBJECT
 public:
-    using ReplyHandler = std::function<void(const Reply&)>;
+    using ReplyHandler = ReplyDispatcher::ReplyHandler;
     // The serial driver hands a block on once the line has been quiet this long: a reply
     // that the module sent within a wait reaches the tool that much later.
     static constexpr int kSerialQuietMs = 100;
@@ -45,17 +42,22 @@ public:
     RunState& state() { return m_state; }
     TComm& comm() { return m_comm; }
     UdpTransport& udp() { return m_udp; }
-    QTimer& readTimer() { return m_readTimer; }
+    // The sequence watchdog's timer: running while a sequence is in progress.
+    QTimer& watchdogTimer() { return m_watchdog.timer(); }
     const LinkSettings& settings() const { return m_settings; }
     // Every frame sent and every input taken in, with what became of it (bus monitor, trace,
     // capture). Nothing is built for it while nobody is connected.
     FrameTap& tap() { return m_tap; }
 
-    void setProcessingView(ProcessingView* view) { m_processing = view; }
-    ProcessingView* processingView() const { return m_processing; }
-    // The window's part in a network wait (none: the wait shows nothing).
-    void setWaitView(WaitView* view) { m_waitView = view; }
+    void setProcessingView(ProcessingView* view) { m_watchdog.setProcessingView(view); }
+    ProcessingView* processingView() const { return m_watchdog.processingView(); }
     bool processingVisible() const;
+    // What runs the sequences: it gets the replies that answer their outstanding step and
+    // hears of the ends the link puts to them.
+    void setStepListener(StepListener* listener);
+    StepListener* stepListener() const { return m_dispatcher.stepListener(); }
+    // The window's part in a network wait (none: the wait shows nothing).
+    void setWaitView(WaitView* view) { m_exchange.setWaitView(view); }
 
     // Long when network mode is selected or the extension channel is on.
     RequestLayout layout() const;
@@ -76,39 +78,55 @@ public:
     // A request of the running job (or of the command line), never refused.
     void sendForJob(const Request& request, const RequestLayout& layout);
 
-    void SendDataDeal();
-    void SendBindDataDeal();
-    void ReceiveDeal(const QByteArray& datagram);
-    void Comm1ReceiveData(const quint8* buffer, quint16 length);
-    void receiveDataDeal();
+    // Frames the request in the request area (a bus frame, or the binding test's frame),
+    // logs it and sends it over the link of the mode; over the network it then waits for the
+    // answer.
+    void sendRequestArea();
+    void sendBindFrame();
+    // What came back: one datagram, one serial block.
+    void takeDatagram(const QByteArray& datagram);
+    void takeSerialBlock(const quint8* block, quint16 length);
 
-    // Dispatch table: reply bytes 4 and 5 to a handler; the bind-test replies apart. A
-    // handler that cannot do its work (a record table that cannot be written) throws; the send
-    // path reports that as "Communication Error！", the serial intake by its text.
-    //
-    // A bus switch handler takes the replies with those bytes that came from the bus switch
-    // itself (BusSwitchReply 1: subnet FF FF, address FF); the ordinary handler then gets only
-    // the others. Where no bus switch handler is registered, the ordinary one gets them all.
-    //
-    // Each entry takes one handler: a second registration for the same bytes is a programming
-    // error. It stops a debug build at once and throws std::logic_error otherwise, so that the
-    // window's creation fails loudly instead of one family silently losing its replies.
+    // Handlers of replies, by reply bytes 4 and 5, the bus switch's own, the binding test's
+    // (see ReplyDispatcher). A handler that cannot do its work (a record table that cannot be
+    // written) throws; the send path reports that as "Communication Error！", the serial
+    // intake by its text. One registered without an owner stays as long as the bus.
     //
     // The rule says when the window's handler runs (see ReplyOwnership): read-backs always,
-    // acknowledgements and steps only for what the window awaits, a module's own reports
-    // even while a job runs.
+    // acknowledgements only for what the window awaits, a module's own reports even while a
+    // job runs.
+    void registerReply(QObject* owner, quint8 command, quint8 subCommand, ReplyHandler handler,
+                       ReplyRule rule = ReplyRule::Always) {
+        m_dispatcher.registerReply(owner, command, subCommand, std::move(handler), rule);
+    }
     void registerReply(quint8 command, quint8 subCommand, ReplyHandler handler,
-                       ReplyRule rule = ReplyRule::Always);
-    void registerBusSwitchReply(quint8 command, quint8 subCommand, ReplyHandler handler);
-    void registerBindReply(ReplyHandler handler);
+                       ReplyRule rule = ReplyRule::Always) {
+        registerReply(this, command, subCommand, std::move(handler), rule);
+    }
+    void registerBusSwitchReply(QObject* owner, quint8 command, quint8 subCommand,
+                                ReplyHandler handler) {
+        m_dispatcher.registerBusSwitchReply(owner, command, subCommand, std::move(handler));
+    }
+    void registerBusSwitchReply(quint8 command, quint8 subCommand, ReplyHandler handler) {
+        registerBusSwitchReply(this, command, subCommand, std::move(handler));
+    }
+    void registerBindReply(QObject* owner, ReplyHandler handler) {
+        m_dispatcher.registerBindReply(owner, std::move(handler));
+    }
+    void registerBindReply(ReplyHandler handler) { registerBindReply(this, std::move(handler)); }
 
-    // Ends of a sequence: the watchdog ("Timeout！"), Cancel, an error reply.
-    void readTimerTimer();
+    ReplyDispatcher& dispatcher() { return m_dispatcher; }
+
+    // The link the window uses was closed: nothing sent on it is awaited any more.
+    void linkClosed() { m_ownership.endAll(); }
+
+    // Ends of a sequence: the watchdog ("Timeout！"), Cancel, a refusal of its step.
+    void watchdogExpired();
     void cancelSequence();
-    void errorReplyReset();
+    void refusalEndsSequence(quint8 status = 0);
 
     // Starts / restarts the 5000 ms watchdog.
-    void restartReadTimer();
+    void restartWatchdog() { m_watchdog.restart(); }
 
     // The ordinary reply wait of a network exchange (1000 ms); the long and the restore
     // waits are fixed. The command line lets its user choose it.
@@ -132,54 +150,28 @@ signals:
     // be written while a reply was handled).
     void message(const QString& text, const QString& detail = QString());
     // A validated reply is in the reply area, about to be dispatched (bind-test frames too).
-    // Status 1 is success; any other status has already ended a running sequence.
+    // Status 1 is success; a refusal of the outstanding step has already ended the sequence.
     void replyAccepted(const Reply& reply);
     // What became of the request just sent when the traffic log cannot say it: empty when it
     // went out, else that it could not go out (no open link for the mode) or that nobody
     // answered it within the wait.
     void requestNotice(const QString& text);
-
-public:
-    struct Handler {
-        ReplyHandler run;
-        ReplyRule rule = ReplyRule::Always;
-    };
+    // What became of the last Set whose answer records a row, when it did not come within
+    // the wait: that nothing is recorded yet, then that a late answer recorded it. Empty once
+    // a later Set is answered in time.
+    void setOutcome(const QString& text);
 
 private:
-    // The reply an exchange waits for: its request's module (0xFF: any), command + 0x80 and
-    // sub-command, or any binding test frame.
-    struct Awaited {
-        bool valid = false;
-        bool bind = false;
-        quint8 module = 0;
-        quint8 command = 0;
-        quint8 sub = 0;
-        bool anySender = false;
-        bool seen = false;
-    };
+    using Awaited = FrameExchange::Awaited;
+    using Peer = ReplyIntake::Peer;
 
-    // Where a reply came from decides how the subnet ID is handled.
-    enum class IntakeKind { Network, SerialPlain, SerialExtension };
-    // The sender of a datagram, for the tap.
-    struct Peer {
-        QHostAddress address;
-        quint16 port = 0;
-    };
     void sendWith(const Request& request, const RequestLayout& layout, Awaiting kind,
                   bool anySender);
     void refuseDuringJob() const;
-    void takeReply(const quint8* input, int count, IntakeKind kind, const Peer& from);
-    void receiveDatagram(const QByteArray& datagram, const Peer& from);
-    void tapInput(const quint8* input, int count, IntakeKind kind, const Peer& from,
-                  TappedFrame::Fate fate);
-    void tapSent(const QByteArray& frame, bool network, bool sent, quint16 broadcastPort);
+    void takeInput(const quint8* input, int count, ReplyIntake::Source source, const Peer& from);
     Awaited takeAwaited();
-    void transmit(const QByteArray& frame, int timeoutMs, Awaited awaited);
-    bool senderAccepted(const QHostAddress& sender) const;
-    void takeLateDatagrams();
-    void queueSerial(const QByteArray& frame);
     void resetUdpIfActive();
-    void clearSequenceState();
+    void endSetWait(quint64 ticket, quint8 module, int waitMs);
 
     const LinkSettings& m_settings;
     FrameBuffer m_buffer;
@@ -187,21 +179,14 @@ private:
     TComm m_comm;
     UdpTransport m_udp;
     FrameTap m_tap;
-    // The sender of the datagram handed to ReceiveDeal next.
-    Peer m_intakePeer;
-    // Whether the frame being sent carries the password block.
-    bool m_sendingPassword = false;
-    QTimer m_readTimer;
-    ProcessingView* m_processing = nullptr;
-    WaitView* m_waitView = nullptr;
-    int m_replyWaitMs = 1000;
     ReplyOwnership m_ownership;
-    std::map<int, Handler> m_handlers;
-    std::map<int, Handler> m_busSwitchHandlers;
-    ReplyHandler m_bindHandler;
-    // What the next send awaits, and the innermost exchange waiting on the socket.
+    ReplyIntake m_intake;
+    ReplyDispatcher m_dispatcher;
+    SequenceWatchdog m_watchdog;
+    FrameExchange m_exchange;
+    // The sender of the datagram handed to takeDatagram next.
+    Peer m_intakePeer;
+    int m_replyWaitMs = 1000;
+    // What the next send awaits.
     Awaited m_next;
-    Awaited* m_waiting = nullptr;
-    // Until the next request: late answers to a bus switch request come from any address.
-    bool m_anySender = false;
 };

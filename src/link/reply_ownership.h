@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QtGlobal>
 
@@ -17,7 +16,7 @@ enum class Awaiting : quint8 {
 // How a family's reply handler takes part in the rule below.
 enum class ReplyRule : quint8 {
     Always,      // read-backs into fields: any reply with its bytes, outside jobs
-    Answer,      // acknowledgements and sequence steps: only a reply the window awaits
+    Answer,      // acknowledgements: only a reply the window awaits
     Unsolicited, // what a module sends by itself (a learned IR code): even during a job
 };
 
@@ -28,44 +27,51 @@ enum class ReplyRule : quint8 {
 //   for none of them, apart from what a module sends by itself. The traffic log still shows
 //   every reply, and the window's buttons that send are refused while the job runs.
 // - An acknowledgement handler records a row only for the Set pending for its pair. That Set
-//   ends with its answer (any reply with the pair: status 1 records, any other status records
-//   nothing), with its wait (network: the exchange's wait; serial: the same wait plus the quiet
-//   after which the driver hands on a block), with Cancel or with the watchdog.
-// - A sequence step's reply counts only while that step's request is outstanding, so a
-//   duplicate or late reply runs no second step. A Set whose pair the running sequence also
-//   uses is refused: its acknowledgement could not be told from a step's.
+//   stays pending after its wait: it ends with its answer (the first reply with the pair from
+//   the module asked: status 1 records, any other status records nothing), with the next
+//   request of the same pair to any module, with the start of a job, with Cancel, the
+//   watchdog or Close. An answer after the wait records as one in time does.
+// - A sequence step's reply counts only while that step's request is outstanding and only
+//   from the module asked (0xFF: the bus switch itself), so a duplicate or late reply runs no
+//   second step. A Set whose pair the running sequence also uses is refused: its
+//   acknowledgement could not be told from a step's.
+// - Only an error reply that answers the outstanding step or a pending Set ends a sequence;
+//   any other is logged and changes nothing.
 class ReplyOwnership {
 public:
-    ReplyOwnership();
-
     static int key(quint8 replyCommand, quint8 subCommand) {
         return (int(replyCommand) << 8) | subCommand;
     }
 
-    // The job that owns the link, empty while none runs.
-    void setJob(const QString& name) { m_job = name; }
+    // The job that owns the link, empty while none runs. A job that starts ends the pending
+    // Sets: its requests may use their pairs.
+    void setJob(const QString& name);
     const QString& job() const { return m_job; }
 
-    // A Set goes out to `module` (0xFF: every module, whichever answers); its answer may take
-    // `waitMs`. Returns its ticket.
-    quint64 expectSet(int key, quint8 module, int waitMs);
+    // A Set goes out to `module` (0xFF: every module, whichever answers). Returns its ticket.
+    quint64 expectSet(int key, quint8 module);
     // A sequence step goes out: outstanding until answered or the sequence ends.
     void expectStep(int key, quint8 module);
-    // The network exchange of this ticket stopped waiting: a later reply answers nothing.
-    void endWait(quint64 ticket);
+    // Any other request of the pair goes out: what was awaited for it is not any more.
+    void endPair(int key) { m_pending.erase(key); }
+    // The wait of this Set's ticket is over. True when the Set is still unanswered: a later
+    // answer is a late one.
+    bool endWait(quint64 ticket);
     // A new sequence starts: it has used no pair yet.
     void sequenceStarted();
-    // The sequence ended (error reply): its steps are answered by nothing any more.
+    // The sequence ended: its steps are answered by nothing any more.
     void endSteps();
-    // Cancel, the watchdog: nothing the window sent is awaited any more.
+    // Cancel, the watchdog, Close: nothing the window sent is awaited any more.
     void endAll();
 
     bool sequenceUses(int key) const { return m_sequencePairs.count(key) != 0; }
 
+    // Whether a reply with this pair from `module` would answer something the window awaits
+    // (a step while `sequenceRunning`, or a pending Set), without using it up.
+    bool wouldAnswer(int key, quint8 module, bool sequenceRunning) const;
     // A reply with this pair came (any status) from `module`: what it answers. The
-    // expectation ends here, unless the reply came from another module than the request
-    // went to; a Step counts only while `sequenceRunning`.
-    Awaiting answer(int key, quint8 module, bool sequenceRunning);
+    // expectation ends here; `late` says whether a Set's wait had already ended.
+    Awaiting answer(int key, quint8 module, bool sequenceRunning, bool* late = nullptr);
 
     // Whether a handler with this rule runs for a reply that answers `answers`.
     bool handlerRuns(ReplyRule rule, Awaiting answers) const;
@@ -75,12 +81,12 @@ private:
         Awaiting kind = Awaiting::None;
         quint64 ticket = 0;
         quint8 module = 0xFF;
-        qint64 deadline = -1; // on m_clock; -1 for none
+        bool waitOver = false;
     };
+    const Expectation* match(int key, quint8 module, bool sequenceRunning) const;
 
     QString m_job;
     std::map<int, Expectation> m_pending;
     std::set<int> m_sequencePairs;
-    QElapsedTimer m_clock;
     quint64 m_lastTicket = 0;
 };

@@ -10,7 +10,6 @@ struct RunState {
     quint8 LongReplyWait = 0;
     quint8 RestoreReplyWait = 0;
     quint8 SceneIsIr = 0;
-    quint8 BusSwitchReply = 0;
     quint8 DeletingTimers = 0;
     quint8 DeletingEvents = 0;
     quint8 DeletingControlData = 0;

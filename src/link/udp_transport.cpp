@@ -228,8 +228,8 @@ QByteArray UdpTransport::receive(int timeoutMs, bool* ok, QHostAddress* sender,
             *ok = false;
         return {};
     }
-    if (broadcast || (!m_hostAddress.isNull() &&
-                      from.isEqual(m_hostAddress, QHostAddress::TolerantConversion)))
+    if (broadcast ||
+        (!m_hostAddress.isNull() && from.isEqual(m_hostAddress, QHostAddress::TolerantConversion)))
         m_heard = true;
     datagram.truncate(int(got));
     return datagram;

@@ -44,7 +44,7 @@ QString versionText(const Reply& reply) {
     const int count = std::min(int(reply[2]) - 9, FrameBuffer::kAreaSize - kFirstData);
     if (count <= 0)
         return QString();
-    const auto* data = reinterpret_cast<const char*>(reply.buffer.replyArea() + kFirstData);
+    const auto* data = reinterpret_cast<const char*>(reply.data() + kFirstData);
     return QString::fromLatin1(data, count);
 }
 

@@ -28,7 +28,7 @@ int dataCount(const Reply& r) {
 }
 
 const quint8* data(const Reply& r) {
-    return r.buffer.replyArea() + 7;
+    return r.data() + 7;
 }
 
 // "Light Off, module 5, channel 4"; "Scene Control, scene 7"; "IR Control, module 4, IR 9";

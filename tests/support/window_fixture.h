@@ -68,7 +68,7 @@ struct WindowFixture {
         feed(frames::busReply(body + data));
     }
     void feed(const QByteArray& frame) {
-        window->bus().Comm1ReceiveData(reinterpret_cast<const quint8*>(frame.constData()),
+        window->bus().takeSerialBlock(reinterpret_cast<const quint8*>(frame.constData()),
                                        quint16(frame.size()));
     }
 

@@ -1,10 +1,10 @@
-#include "link/time_delay.h"
+#include "link/pause_handling_events.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 
-void TimeDelay(quint32 milliseconds) {
+void pauseHandlingEvents(quint32 milliseconds) {
     QElapsedTimer clock;
     clock.start();
     while (quint64(clock.elapsed()) < milliseconds) {

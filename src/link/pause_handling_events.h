@@ -3,4 +3,4 @@
 #include <QtGlobal>
 
 // Waits on the main thread while still handling events (replies, timer ticks, clicks).
-void TimeDelay(quint32 milliseconds);
+void pauseHandlingEvents(quint32 milliseconds);

@@ -1,0 +1,199 @@
+#include "link/frame_exchange.h"
+
+#include <QElapsedTimer>
+#include <QScopeGuard>
+
+#include <algorithm>
+
+namespace {
+const QString kExchangeFailed = QStringLiteral("Communication Error！");
+// How long the network wait blocks before the window may repaint.
+constexpr qint64 kPaintSliceMs = 40;
+} // namespace
+
+FrameExchange::FrameExchange(const LinkSettings& settings, UdpTransport& udp, TComm& comm,
+                             FrameTap& tap, QObject* parent)
+    : QObject(parent), m_settings(settings), m_udp(udp), m_comm(comm), m_tap(tap) {}
+
+void FrameExchange::noteReply(const Reply& r) {
+    Awaited* a = m_waiting;
+    if (!a)
+        return;
+    const bool bindReply = r[0] == 0xAE && r[1] == 0xD0;
+    if (a->bind ? bindReply
+                : !bindReply && r[4] == a->command && r[5] == a->sub &&
+                      (a->module == 0xFF || r[3] == a->module))
+        a->seen = true;
+}
+
+void FrameExchange::queueSerial(const QByteArray& frame) {
+    // The driver copies the block; a closed port refuses it, which the log does not show.
+    const bool queued = m_comm.QueueWrite(reinterpret_cast<const quint8*>(frame.constData()),
+                                          quint16(frame.size()));
+    tapSent(frame, false, queued, 0);
+    if (queued)
+        emit requestNotice(QString());
+    else if (m_comm.deviceGone())
+        emit requestNotice(QStringLiteral("Not sent: %1 went away.").arg(m_comm.CommName));
+    else
+        emit requestNotice(QStringLiteral("Not sent: the serial link is not open (\"Create\" "
+                                          "beside \"Com\" opens it)."));
+}
+
+void FrameExchange::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
+    // One send, then a bounded wait for the reply to it, and the handling of what came: any
+    // failure of these is one "Communication Error！". No reply in time is not a failure.
+    // Whatever else arrives meanwhile is taken in as it comes (a stray or late reply is
+    // dispatched or dropped as usual) and the wait goes on for what is left of it; a
+    // datagram from an address the request did not go to is dropped without trace.
+    Awaited* outer = m_waiting;
+    const auto restore = qScopeGuard([this, outer] {
+        m_waiting = outer;
+        // Datagrams behind the awaited one wait for no later request.
+        if (m_udp.hasPendingDatagrams())
+            QMetaObject::invokeMethod(this, &FrameExchange::takeLateDatagrams,
+                                      Qt::QueuedConnection);
+    });
+    try {
+        bool sent = false;
+        m_anySender = awaited.anySender || m_udp.broadcast;
+        const quint16 broadcastPort =
+            m_udp.broadcast ? quint16(m_settings.remotePortText().toInt()) : quint16(0);
+        if (m_udp.isActive()) {
+            if (m_udp.broadcast)
+                sent = m_udp.sendBroadcast(frame, broadcastPort);
+            else
+                sent = m_udp.send(frame);
+        }
+        tapSent(frame, true, sent, broadcastPort);
+        if (!sent) {
+            const QString failure = m_udp.broadcast ? QString() : m_udp.failure();
+            emit requestNotice(
+                !m_udp.isActive()
+                    ? QStringLiteral("Not sent: the network link is not open (\"Create\" "
+                                     "beside \"TCP/IP \" opens it).")
+                    : QStringLiteral("Not sent: %1")
+                          .arg(failure.isEmpty() ? QStringLiteral("the network refused it.")
+                                                 : failure));
+            // The box keeps its text; the detail names a host that could not be found, or the
+            // address the socket refused to send to and why.
+            emit message(kExchangeFailed, failure.isEmpty() ? m_udp.socketFailure() : failure);
+            return;
+        }
+        emit requestNotice(QString());
+        m_waiting = &awaited;
+        WaitView* view = m_waitView;
+        if (view)
+            view->waitBegins();
+        const auto waited = qScopeGuard([view] {
+            if (view)
+                view->waitEnds();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        while (!awaited.seen) {
+            const qint64 left = timeoutMs - clock.elapsed();
+            if (left <= 0)
+                break;
+            // The window repaints between slices of the wait.
+            const qint64 slice = view ? std::min<qint64>(left, kPaintSliceMs) : left;
+            bool received = true;
+            Peer sender;
+            const QByteArray datagram =
+                m_udp.receive(int(slice), &received, &sender.address, &sender.port);
+            if (!received) {
+                emit message(kExchangeFailed, m_udp.socketFailure());
+                return;
+            }
+            if (sender.address.isNull()) {
+                if (slice < left) {
+                    view->waitGoesOn();
+                    continue;
+                }
+                break; // the wait is over
+            }
+            receiveDatagram(datagram, sender);
+        }
+        if (!awaited.seen && !awaited.set) {
+            const bool anyModule = awaited.module == 0xFF || awaited.bind;
+            QString notice = anyModule
+                                 ? QStringLiteral("No module answered within %1 ms.").arg(timeoutMs)
+                                 : QStringLiteral("Module %1 did not answer within %2 ms.")
+                                       .arg(awaited.module)
+                                       .arg(timeoutMs);
+            // Silence since the link was opened points at the settings, not at the module.
+            const QString hint = m_udp.silenceHint();
+            if (!hint.isEmpty())
+                notice += QStringLiteral("  ") + hint;
+            emit requestNotice(notice);
+        }
+    } catch (const std::exception& e) {
+        // The box keeps its text; the detail tells the technician that the tool itself (a
+        // record file, say), not the bus, failed.
+        emit message(kExchangeFailed, QString::fromStdString(e.what()));
+    } catch (...) {
+        emit message(kExchangeFailed);
+    }
+}
+
+bool FrameExchange::senderAccepted(const QHostAddress& sender, quint16 port) const {
+    if (m_anySender)
+        return true;
+    // The address and the port requests go to: anything else from that host (another
+    // program, a copy from another socket) answers nothing.
+    const QHostAddress remote = m_udp.remoteAddress();
+    return !remote.isNull() && sender.isEqual(remote, QHostAddress::TolerantConversion) &&
+           port == m_udp.remotePort;
+}
+
+void FrameExchange::takeLateDatagrams() {
+    while (m_udp.hasPendingDatagrams()) {
+        bool received = true;
+        Peer sender;
+        const QByteArray datagram = m_udp.receive(0, &received, &sender.address, &sender.port);
+        if (!received || sender.address.isNull())
+            return;
+        // This runs from the event loop, as a serial block does: nothing may escape into it.
+        try {
+            receiveDatagram(datagram, sender);
+        } catch (const std::exception& e) {
+            emit message(QString::fromStdString(e.what()));
+        } catch (...) {
+            emit message(kExchangeFailed);
+        }
+    }
+}
+
+void FrameExchange::receiveDatagram(const QByteArray& datagram, const Peer& from) {
+    if (!senderAccepted(from.address, from.port)) {
+        if (onForeignDatagram)
+            onForeignDatagram(datagram, from);
+        return;
+    }
+    if (onDatagram)
+        onDatagram(datagram, from);
+}
+
+void FrameExchange::tapSent(const QByteArray& frame, bool network, bool sent,
+                            quint16 broadcastPort) {
+    if (!m_tap.listening())
+        return;
+    TappedFrame f;
+    f.timeUs = FrameTap::nowUs();
+    f.direction = TappedFrame::Direction::Sent;
+    f.fate = sent ? TappedFrame::Fate::Sent : TappedFrame::Fate::NotSent;
+    f.bytes = frame;
+    if (network) {
+        f.link = TappedFrame::Link::Network;
+        f.passwordBlock = m_sendingPassword;
+        f.destination =
+            broadcastPort ? QHostAddress(QHostAddress::Broadcast) : m_udp.remoteAddress();
+        f.destinationPort = broadcastPort ? broadcastPort : m_udp.remotePort;
+        f.source = m_udp.localAddressToward(f.destination);
+        f.sourcePort = m_udp.boundPort();
+    } else {
+        f.link = TappedFrame::Link::Serial;
+        f.extensionChannel = m_settings.extensionChannel();
+    }
+    emit m_tap.frame(f);
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "link/frame_tap.h"
+#include "link/link_settings.h"
+#include "link/reply.h"
+#include "link/reply_intake.h"
+#include "link/tcomm.h"
+#include "link/udp_transport.h"
+#include "link/wait_view.h"
+
+#include <QObject>
+
+#include <functional>
+
+// The exchange: a framed request goes out over the link of the mode, queued on the serial
+// driver or sent as one datagram followed by a bounded wait on the socket for its answer.
+// Whatever arrives during the wait (and what arrives outside any wait, as it comes) is handed
+// on for intake when it came from the address and port requests go to, and only then.
+class FrameExchange : public QObject {
+    Q_OBJECT
+public:
+    using Peer = ReplyIntake::Peer;
+    // The answer a network exchange waits for: its request's module (0xFF: any), command +
+    // 0x80 and sub-command, or any binding test frame.
+    struct Awaited {
+        bool valid = false;
+        bool bind = false;
+        quint8 module = 0;
+        quint8 command = 0;
+        quint8 sub = 0;
+        bool anySender = false;
+        bool set = false; // a Set: its outcome is told apart
+        bool seen = false;
+    };
+
+    FrameExchange(const LinkSettings& settings, UdpTransport& udp, TComm& comm, FrameTap& tap,
+                  QObject* parent = nullptr);
+
+    // A datagram from the address and port requests go to, and one from anywhere else.
+    std::function<void(const QByteArray&, const Peer&)> onDatagram;
+    std::function<void(const QByteArray&, const Peer&)> onForeignDatagram;
+
+    void setWaitView(WaitView* view) { m_waitView = view; }
+    // Whether the frame about to go out carries the password block (for the tap).
+    void setSendingPassword(bool withPassword) { m_sendingPassword = withPassword; }
+
+    void transmit(const QByteArray& frame, int timeoutMs, Awaited awaited);
+    void queueSerial(const QByteArray& frame);
+    // An accepted reply: the innermost waiting exchange stops waiting when it is its answer.
+    void noteReply(const Reply& reply);
+    // Takes in what waits on the socket outside any exchange's wait.
+    void takeLateDatagrams();
+
+signals:
+    void requestNotice(const QString& text);
+    void message(const QString& text, const QString& detail = QString());
+
+private:
+    bool senderAccepted(const QHostAddress& sender, quint16 port) const;
+    void receiveDatagram(const QByteArray& datagram, const Peer& from);
+    void tapSent(const QByteArray& frame, bool network, bool sent, quint16 broadcastPort);
+
+    const LinkSettings& m_settings;
+    UdpTransport& m_udp;
+    TComm& m_comm;
+    FrameTap& m_tap;
+    WaitView* m_waitView = nullptr;
+    bool m_sendingPassword = false;
+    // The innermost exchange waiting on the socket.
+    Awaited* m_waiting = nullptr;
+    // Until the next request: late answers to a bus switch request come from any address.
+    bool m_anySender = false;
+};

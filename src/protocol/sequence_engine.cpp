@@ -1,0 +1,190 @@
+#include "protocol/sequence_engine.h"
+
+#include "link/bus.h"
+#include "link/processing_view.h"
+#include "link/pause_handling_events.h"
+#include "protocol/monitor_rows.h"
+#include "records/record_table.h"
+
+#include <QScopeGuard>
+
+#include <stdexcept>
+
+SequenceEngine::SequenceEngine(Bus& bus, QObject* parent) : QObject(parent), m_bus(bus) {
+    m_bus.setStepListener(this);
+}
+
+SequenceEngine::~SequenceEngine() {
+    if (m_bus.stepListener() == this)
+        m_bus.setStepListener(nullptr);
+}
+
+bool SequenceEngine::running() const {
+    return m_run.has_value() && m_bus.watchdogTimer().isActive();
+}
+
+bool SequenceEngine::running(SequenceKind kind) const {
+    return running() && m_run->spec->kind == kind;
+}
+
+qint32& SequenceEngine::index() {
+    return m_bus.state().*(m_run->spec->index);
+}
+
+void SequenceEngine::start(SequenceKind kind, RecordTable& table, TargetSource target) {
+    // A scan, audit or push owns the link until it ends; the click says so and sends nothing.
+    if (!m_bus.runningJob().isEmpty())
+        throw std::runtime_error(QStringLiteral("%1 is running: wait for it to end or cancel it.")
+                                     .arg(m_bus.runningJob())
+                                     .toStdString());
+    // One sequence at a time: a second would write its replies into the first one's rows.
+    if (running())
+        throw std::runtime_error("A read-all or delete-all sequence is running: wait for it to "
+                                 "end or cancel it.");
+    const SequenceSpec& spec = sequenceSpec(kind);
+    const SequenceTarget first = target();
+    // The table first: if it cannot be used, nothing has started. A slot sequence goes to each
+    // slot's row as it asks for it.
+    if (spec.bySlot) {
+        if (!table.isOpen())
+            table.first(); // throws the table's own error
+    } else {
+        table.first();
+    }
+    m_failure.clear();
+    m_run = Run{&spec, &table, std::move(target), 0, ++m_runs};
+    m_bus.ownership().sequenceStarted();
+    index() = spec.bySlot ? spec.first(first) : 0;
+    m_bus.watchdogTimer().start();
+    if (ProcessingView* view = m_bus.processingView())
+        view->showProcessing();
+    showProgress();
+    sendStep();
+}
+
+void SequenceEngine::sendStep() {
+    const SequenceSpec& spec = *m_run->spec;
+    const SequenceTarget target = m_run->target();
+    qint32& at = index();
+    if (spec.bySlot) {
+        // A slot without a row is skipped; past the last slot the sequence is done.
+        while (!(at <= spec.last(target) && monitor::locateSlot(*m_run->table, at))) {
+            if (++at > spec.last(target)) {
+                finish();
+                return;
+            }
+        }
+    }
+    if (spec.deleting)
+        m_bus.state().*(spec.deleting) = 1;
+    m_bus.sendStep(spec.request(target, at, *m_run->table));
+}
+
+void SequenceEngine::stepAnswered(const Reply& reply) {
+    if (!running())
+        return;
+    const SequenceSpec& spec = *m_run->spec;
+    RecordTable& table = *m_run->table;
+    // Taken now: the next request of the sequence reuses the reply area.
+    const StepRow row = spec.row(reply, m_run->target(), index());
+    try {
+        // A slot's answer belongs to its slot's row, wherever the table was moved since the
+        // request; a table of fixed rows never gets a new one.
+        const bool place = spec.bySlot ? monitor::locateSlot(table, index()) : true;
+        if (place) {
+            table.writeRow(row.write);
+            table.refresh();
+        }
+    } catch (const std::exception& e) {
+        // Nothing more is sent: the watchdog (or velm-cli's patience) ends the sequence.
+        m_failure = QString::fromStdString(e.what());
+        throw;
+    }
+    ++m_run->rows;
+    emit rowTaken(row.cells);
+    nextStep();
+}
+
+void SequenceEngine::nextStep() {
+    const quint64 run = m_run->number;
+    const SequenceSpec& spec = *m_run->spec;
+    qint32& at = index();
+    at += 1;
+    if (at > spec.last(m_run->target()) || !m_bus.processingVisible()) {
+        finish();
+        return;
+    }
+    m_bus.restartWatchdog();
+    showProgress();
+    // Cancel, the watchdog and any other click may run during the pause.
+    pauseHandlingEvents(m_pauseMs < 0 ? spec.pauseMs : quint32(m_pauseMs));
+    if (!m_run || m_run->number != run || !m_bus.processingVisible())
+        return;
+    // Past the last row the cursor stays at the end; the next reply appends there.
+    if (!spec.bySlot && !m_run->table->eof())
+        m_run->table->next();
+    sendStep();
+}
+
+void SequenceEngine::finish() {
+    const SequenceResult done = result(SequenceEnd::Finished, 0);
+    if (ProcessingView* view = m_bus.processingView())
+        view->hideProcessing();
+    index() = 0;
+    if (m_run->spec->deleting)
+        m_bus.state().*(m_run->spec->deleting) = 0;
+    m_run.reset();
+    m_bus.watchdogTimer().stop();
+    m_bus.ownership().endSteps();
+    emit ended(done);
+}
+
+void SequenceEngine::sequenceStopped(SequenceStop why, quint8 status) {
+    if (!m_run)
+        return;
+    const SequenceEnd end = why == SequenceStop::TimedOut  ? SequenceEnd::TimedOut
+                            : why == SequenceStop::Refused ? SequenceEnd::Refused
+                                                           : SequenceEnd::Cancelled;
+    const SequenceResult stopped = result(end, status);
+    m_run.reset();
+    emit ended(stopped);
+}
+
+SequenceResult SequenceEngine::result(SequenceEnd end, quint8 status) {
+    SequenceResult r;
+    r.kind = m_run->spec->kind;
+    r.end = end;
+    r.status = status;
+    r.step = m_run->spec->shownNumber(end == SequenceEnd::Finished ? index() - 1 : index());
+    r.rows = m_run->rows;
+    return r;
+}
+
+void SequenceEngine::keepPlace(RecordTable& table, const std::function<void()>& work) {
+    if (!running() || m_run->table != &table) {
+        work();
+        return;
+    }
+    // The running sequence writes its next reply into the table's current row: keep it.
+    const int row = table.currentRow();
+    const auto back = qScopeGuard([&table, row] {
+        if (row >= 0) {
+            table.setCurrentRow(row);
+        } else {
+            table.last();
+            if (!table.eof())
+                table.next();
+        }
+    });
+    work();
+}
+
+void SequenceEngine::showProgress() {
+    ProcessingView* view = m_bus.processingView();
+    if (!view)
+        return;
+    const SequenceSpec& spec = *m_run->spec;
+    const SequenceTarget target = m_run->target();
+    const int first = spec.bySlot ? spec.first(target) : 0;
+    view->setProgress(index() - first + 1, spec.last(target) - first + 1);
+}

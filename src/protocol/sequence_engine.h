@@ -1,0 +1,89 @@
+#pragma once
+
+#include "link/step_listener.h"
+#include "protocol/sequence_table.h"
+
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+class Bus;
+class RecordTable;
+
+// How a sequence ended.
+enum class SequenceEnd : quint8 { Finished, Cancelled, TimedOut, Refused };
+
+struct SequenceResult {
+    SequenceKind kind = SequenceKind::ReadTimers;
+    SequenceEnd end = SequenceEnd::Finished;
+    quint8 status = 0; // Refused: the status of the error reply
+    int step = 0;      // the number of the record it stood at (shown numbering)
+    int rows = 0;      // records written
+};
+
+// Runs the read-all and delete-all sequences of the sequence table, for the window and for
+// velm-cli alike. A sequence is in progress while the watchdog runs and the processing view
+// shows. Each answered step writes its record row and, after the pause, sends the next
+// request; in network mode that happens inside the reply's handling, so a whole run is one
+// chain of nested exchanges. The watchdog, Cancel and an error reply to the outstanding step
+// end it in the link; the engine hears of it and reports the end as a value.
+//
+// The engine takes the step replies of the bus it is given for as long as it lives.
+class SequenceEngine : public QObject, private StepListener {
+    Q_OBJECT
+public:
+    using TargetSource = std::function<SequenceTarget()>;
+
+    explicit SequenceEngine(Bus& bus, QObject* parent = nullptr);
+    ~SequenceEngine() override;
+
+    // Starts a sequence over `table`, asking `target` afresh at every step. Throws with a
+    // message, having sent nothing, while a job runs or another sequence is in progress, and
+    // when the table cannot be used. Every sequence starts here.
+    void start(SequenceKind kind, RecordTable& table, TargetSource target);
+
+    bool running() const;
+    bool running(SequenceKind kind) const;
+    // What went wrong while the running sequence wrote a row; it then waits for the
+    // watchdog (the window) or its caller's patience (velm-cli).
+    const QString& failure() const { return m_failure; }
+
+    // The quiet time between two requests instead of each sequence's own (a test's short
+    // runs); negative: each sequence's own.
+    void setPauseMs(int milliseconds) { m_pauseMs = milliseconds; }
+
+    // Runs `work`, which may move `table`, and puts the table back on the row the running
+    // sequence stands on.
+    void keepPlace(RecordTable& table, const std::function<void()>& work);
+
+signals:
+    // One step's record: its row is written, these are the cells velm-cli prints.
+    void rowTaken(const QList<QJsonValue>& cells);
+    void ended(const SequenceResult& result);
+
+private:
+    struct Run {
+        const SequenceSpec* spec = nullptr;
+        RecordTable* table = nullptr;
+        TargetSource target;
+        int rows = 0;
+        quint64 number = 0;
+    };
+
+    void stepAnswered(const Reply& reply) override;
+    void sequenceStopped(SequenceStop why, quint8 status) override;
+
+    qint32& index();
+    void sendStep();
+    void nextStep();
+    void finish();
+    void showProgress();
+    SequenceResult result(SequenceEnd end, quint8 status);
+
+    Bus& m_bus;
+    std::optional<Run> m_run;
+    quint64 m_runs = 0;
+    QString m_failure;
+    int m_pauseMs = -1;
+};
