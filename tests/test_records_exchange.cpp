@@ -311,10 +311,8 @@ void TestRecordsExchange::badInputChangesNothing_data() {
         << bind("Action", "\"Blink\"") << QStringList()
         << "Bind Records row 2: Action \"Blink\" is not one of \"Light On\", ";
     QTest::newRow("too long name")
-        << fileWith(R"("IR Records": [{"Information": "An IR name far longer than twenty"}])")
-        << QStringList()
-        << "IR Records row 1: Information \"An IR name far longer than twenty\" is longer than "
-           "20 characters";
+        << fileWith("\"IR Records\": [{\"Information\": \"" + QByteArray(256, 'n') + "\"}]")
+        << QStringList() << "IR Records row 1: Information \"nnnnn";
     QTest::newRow("raw control character")
         << fileWith("\"IR Records\": [\n{\"Information\": \"a\tb\"}]") << QStringList()
         << "line 2: not JSON (a raw control character (byte 0x09) in a text)";
@@ -369,6 +367,18 @@ void TestRecordsExchange::columnLimits_data() {
         "Channel": 257}])") << "Monitor Bind Records row 1: Channel 257 does not fit (0..256)";
     QTest::newRow("slot 225") << QByteArray(R"("Monitor Bind Records": [{"Order": 225}])")
                               << "Monitor Bind Records row 1: Order 225 does not fit (1..224)";
+    // A bound slot's Channel is what its request carries; an unbound one may hold anything.
+    QTest::newRow("AC slot channel 256") << QByteArray(R"("Monitor Bind Records": [{"Order": 200,
+        "Address": 3, "Channel": 256}])") << "Monitor Bind Records row 1: Channel 256 does not fit "
+                                             "(0..255)";
+    QTest::newRow("bound light slot channel 0") << QByteArray(R"("Monitor Bind Records": [
+        {"Order": 3, "Address": 3, "Channel": 0}])") << "Monitor Bind Records row 1: Channel 0 "
+                                                        "does not fit (1..256)";
+    QTest::newRow("unbound slots") << QByteArray(R"("Monitor Bind Records": [{"Order": 3,
+        "Address": 0, "Channel": 0}, {"Order": 200, "Address": 0, "Channel": 256}])") << QString();
+    QTest::newRow("255 emoji") << "\"Scene Records\": [{\"Information\": \"" +
+                                      QByteArray("\xF0\x9F\x98\x80").repeated(255) + "\"}]"
+                               << QString();
     QTest::newRow("20 characters, 2.0, a surrogate pair")
         << QByteArray(
                R"("Scene Records": [{"Scene_No": 2.0, "Information": "Wohnzimmer Küche 客厅!"}],
@@ -380,7 +390,9 @@ void TestRecordsExchange::columnLimits() {
     QFETCH(QByteArray, tables);
     QFETCH(QString, message);
     // A byte-order mark is taken as the mark it is.
-    const QString error = errorOf([&] { RecordsFile::parse("\xEF\xBB\xBF" + fileWith(tables)); });
+    const QString error = errorOf([&] {
+        records_import::chosen(RecordsFile::parse("\xEF\xBB\xBF" + fileWith(tables)), {});
+    });
     QVERIFY2(message.isEmpty() ? error.isEmpty() : error.startsWith(message), qPrintable(error));
 }
 
@@ -460,7 +472,8 @@ void TestRecordsExchange::csvCells() {
                                  {qint64(5), qint64(5), "=HYPERLINK(\"x\")"},
                                  {"-1", qint64(6), "+1"},
                                  {qint64(7), qint64(7), "@cmd|' /c calc'!A0"},
-                                 {qint64(8), qint64(8), "\tTab"}}};
+                                 {qint64(8), qint64(8), "\tTab"}},
+                                {}};
     QCOMPARE(records_export::csv(t), QByteArray("\xEF\xBB\xBFModule_Addr,IR_No,Information\r\n"
                                                 "4,1,plain\r\n"
                                                 "4,,\"comma, \"\"quote\"\"\"\r\n"

@@ -74,6 +74,9 @@ void exportRecords(const CliOptions& o) {
                              .arg(oneLine(e), database_file::shown(file))
                              .toStdString());
     }
+    // Written as they are, but the technician hears which rows an import will refuse.
+    if (const QString unfit = records_export::unfitWarning(tables); !unfit.isEmpty())
+        std::fputs(QStringLiteral("export: %1\n").arg(unfit).toUtf8().constData(), stderr);
     if (o.json) {
         QJsonArray csvFiles;
         for (const QString& f : csv)

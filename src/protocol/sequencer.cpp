@@ -25,6 +25,7 @@ void Sequencer::start(SequenceFamily& family) {
         m_running.clear();
         m_bus->ownership().sequenceStarted();
         // The table first: if it cannot be used, nothing has started.
+        family.table->reloadIfChangedElsewhere();
         if (family.firstIndex)
             *family.index = family.firstIndex();
         else
@@ -89,6 +90,8 @@ void Sequencer::acknowledge(SequenceFamily& family, const Reply& reply,
 
 void Sequencer::keepPlace(SequenceFamily& family, const std::function<void()>& work) {
     if (!running(family)) {
+        if (!active())
+            family.table->reloadIfChangedElsewhere();
         work();
         return;
     }
