@@ -78,6 +78,51 @@ void fillEveryTable(const QString& file) {
     bindSlot(file, 224, 6, 9);
 }
 
+// A row as another program writes it, behind the tool's back: texts as UTF-8 (a UTF-16
+// binding would lose a leading U+FEFF on the way in), whatever the column's rule says.
+void insertAsOthersDo(const QString& file, const QString& table, const QVariantList& values) {
+    const schema::TableDef* def = schema::findTable(table);
+    QStringList names, marks;
+    QVariantList bound;
+    for (int c = 0; c < values.size(); ++c) {
+        names << QStringLiteral("\"%1\"").arg(def->columns[c].name);
+        const bool text = values[c].typeId() == QMetaType::QString;
+        marks << (text ? QStringLiteral("CAST(? AS TEXT)") : QStringLiteral("?"));
+        bound << (text ? QVariant(values[c].toString().toUtf8()) : values[c]);
+    }
+    QVERIFY(record_files::exec(file,
+                               QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
+                                   .arg(table, names.join(u','), marks.join(u',')),
+                               bound));
+}
+
+// A row of a table with every column at one end of what it may hold: the lowest numbers, the
+// first texts and empty names, or the highest numbers, the last texts and the longest names
+// (a leading U+FEFF, characters beyond the basic plane, quotes and line breaks).
+QVariantList edgeRow(const schema::TableDef& def, bool high) {
+    QVariantList row;
+    for (const schema::ColumnDef& c : def.columns) {
+        const records_values::Rule& r = *records_values::rule(def.name, c.name);
+        switch (r.kind) {
+        case records_values::Rule::Kind::Number:
+            row << QVariant(high ? r.max : r.min);
+            break;
+        case records_values::Rule::Kind::Choice:
+            row << (high ? (r.irTexts ? records_values::irChannelText(255) : r.choices.last())
+                         : r.choices.first());
+            break;
+        case records_values::Rule::Kind::Text: {
+            QString text = QStringLiteral("\uFEFF\"q\"\\\n\t");
+            while (records_values::characterCount(text) < r.maxLength)
+                text += QString::fromUtf8("\xF0\x9F\x98\x80");
+            row << (high ? text : QString());
+            break;
+        }
+        }
+    }
+    return row;
+}
+
 QList<QString> rowsOf(const QString& file, const QString& table) {
     RecordTable t(table);
     t.open(file);
@@ -118,6 +163,9 @@ private slots:
     void badInputChangesNothing();
     void columnLimits_data();
     void columnLimits();
+    void everyEdgeComesBack_data();
+    void everyEdgeComesBack();
+    void valuesOutsideTheTable();
     void documentedLimitsAreTheCodes();
     void failedWriteRollsBackEverything();
     void staleKeysNeverNameImportedRows();
@@ -425,6 +473,66 @@ void TestRecordsExchange::documentedLimitsAreTheCodes() {
             c = last + 1;
         }
     }
+}
+
+void TestRecordsExchange::everyEdgeComesBack_data() {
+    QTest::addColumn<bool>("high");
+    QTest::newRow("lowest values, empty texts") << false;
+    QTest::newRow("highest values, longest and odd texts") << true;
+}
+
+// What another program wrote and the value table allows comes back from an export exactly:
+// every column at its ends, names of 255 characters, a leading U+FEFF.
+void TestRecordsExchange::everyEdgeComesBack() {
+    QFETCH(bool, high);
+    for (const schema::TableDef& t : schema::tables()) {
+        if (!records_format::isMonitor(t.name))
+            insertAsOthersDo(db(), t.name, edgeRow(t, high));
+    }
+    // Bound light and AC slots at the ends of their channels, as the slots' own rows hold.
+    bindSlot(db(), 1, high ? 255 : 1, high ? 256 : 1);
+    bindSlot(db(), 224, high ? 255 : 1, high ? 255 : 0);
+    const QList<records_format::TableRows> tables = records_export::read(db());
+    QCOMPARE(records_export::unfitWarning(tables), QString());
+    const QString target = db("other.mdb");
+    schema::createDatabase(target);
+    records_import::run(RecordsFile::load(writeFile(records_export::json(tables, kWhen))), target,
+                        {});
+    for (const schema::TableDef& t : schema::tables())
+        QCOMPARE(rowsOf(target, t.name), rowsOf(db(), t.name));
+    QCOMPARE(records_export::json(records_export::read(target), kWhen),
+             records_export::json(tables, kWhen));
+    if (high)
+        QVERIFY(rowsOf(target, "IR Records").value(0).contains(QChar(0xFEFF)));
+}
+
+// Values an older build or another program left: an export writes them and names their rows,
+// an import refuses only the tables that hold them, naming each bad row.
+void TestRecordsExchange::valuesOutsideTheTable() {
+    insert(db(), "IR Records", {1, 1, "fine"});
+    for (int i = 0; i < 12; ++i)
+        insert(db(), "Bind Records", {1, i + 1, "NC", 0, 257, 1, "Light On", 0});
+    bindSlot(db(), 200, 3, 256); // an AC slot cannot send channel 256
+    const QList<records_format::TableRows> tables = records_export::read(db());
+    const QString warning = records_export::unfitWarning(tables);
+    QVERIFY2(warning.contains("13 rows do not fit: Bind Records row 1: Output_Addr 257 does not "
+                              "fit (0..255); Bind Records row 2:"),
+             qPrintable(warning));
+    QVERIFY2(warning.endsWith("; and 3 more)"), qPrintable(warning));
+    const QString path = writeFile(records_export::json(tables, kWhen));
+    QVERIFY(records_export::json(tables, kWhen).contains("\"Output_Addr\": 257"));
+
+    const QString target = db("other.mdb");
+    schema::createDatabase(target);
+    const QByteArray before = record_files::bytes(target);
+    const QString refused = errorOf([&] {
+        records_import::run(RecordsFile::load(path), target, {{"Monitor Bind Records"}, false});
+    });
+    QCOMPARE(refused, QStringLiteral("Monitor Bind Records row 200: Channel 256 does not fit "
+                                     "(0..255)"));
+    QCOMPARE(record_files::bytes(target), before);
+    records_import::run(RecordsFile::load(path), target, {{"Scene Records", "IR Records"}, false});
+    QCOMPARE(rowsOf(target, "IR Records"), QStringList{"1|1|fine"});
 }
 
 void TestRecordsExchange::failedWriteRollsBackEverything() {
