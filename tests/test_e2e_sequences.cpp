@@ -6,6 +6,7 @@
 #include "link/bus.h"
 #include "records/record_store.h"
 #include "records/schema.h"
+#include "support/record_files.h"
 #include "support/sim_process.h"
 #include "support/window_fixture.h"
 #include "support/window_probe.h"
@@ -17,6 +18,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -53,6 +55,8 @@ private slots:
     void errorStatusEndsSequence();
     void readAllEventsOfOneTimer_data() { links(); }
     void readAllEventsOfOneTimer();
+    void readAllAfterTheCli_data();
+    void readAllAfterTheCli();
 
 private:
     static void links();
@@ -221,6 +225,30 @@ void TestE2eSequences::readAllEventsOfOneTimer() {
     QCOMPARE(got.at(0), QStringLiteral("3|1|255|255|255|Invalid"));
     QCOMPARE(got.at(1), QStringLiteral("3|2|5|4|0|Light Off"));
     QCOMPARE(got.at(15), QStringLiteral("3|16|255|255|255|Invalid"));
+}
+
+
+void TestE2eSequences::readAllAfterTheCli_data() {
+    QTest::addColumn<bool>("serial");
+    QTest::newRow("udp") << false;
+}
+
+// velm-cli reads the timers into the window's file; the window's own read-all then starts
+// from the file's first row, so the file holds the 32 timers once, and the grid shows them.
+void TestE2eSequences::readAllAfterTheCli() {
+    QProcess cli;
+    cli.start(QStringLiteral(VELM_BIN_DIR "/velm-cli"),
+              {"--udp", QStringLiteral("127.0.0.1:%1").arg(m_env->sim.udpPort()), "--db",
+               m_env->databaseFile(), "timers", "read", QString::number(kTimerModule)});
+    QVERIFY(cli.waitForFinished(kSequenceMs));
+    QCOMPARE(cli.exitCode(), 0);
+    click(QStringLiteral("Button44"));
+    waitFinished();
+    QCOMPARE(rows(RecordStore::Timers).size(), 32);
+    QCOMPARE(orderAt(0), 1);
+    QCOMPARE(record_files::query(m_env->databaseFile(), "SELECT count(*) FROM \"Timer Records\"")
+                 .toInt(),
+             32);
 }
 
 QTEST_MAIN(TestE2eSequences)
