@@ -307,8 +307,9 @@ void TestE2eRecordFaults::badFiles_data() {
         << "has no column Action"
         << "DeleteAll4"
         << "has no column Action";
+    // A read-only mount: the message names the disk, the cause.
     QTest::newRow("read-only file") << "read-only file" << QStringList() << QString() << "MenuItem2"
-                                    << "VELM.mdb is read-only";
+                                    << "VELM.mdb can not be written: the disk is read-only";
     QTest::newRow("read-only folder")
         << "read-only folder" << QStringList() << QString() << "MenuItem2"
         << "the folder of";
