@@ -711,6 +711,25 @@ void TestRecordsExchange::fullDisk() {
     error = errorOf([&] { records_backup::backUp(small, kWhen); });
     QVERIFY2(error.contains("disk full"), qPrintable(error));
     QCOMPARE(QDir(disk).entryList({"*backup*"}, QDir::Files), QStringList());
+
+    // Room for the backup, not for the import: it says so, and leaves the file as it was, with
+    // no journal beside it.
+    QVERIFY(filler.remove());
+    QByteArray rows;
+    const QByteArray name = QByteArray("\xF0\x9F\x98\x80").repeated(255);
+    for (int i = 0; i < 600; ++i)
+        rows += (i ? ",{" : "{") + QByteArray("\"Module_Addr\": ") + QByteArray::number(i / 256) +
+                ", \"IR_No\": " + QByteArray::number(i % 256) + ", \"Information\": \"" + name +
+                "\"}";
+    const QByteArray image = record_files::bytes(small);
+    error = errorOf([&] {
+        records_import::run(RecordsFile::parse(fileWith("\"IR Records\": [" + rows + "]")), small,
+                            {}, kWhen);
+    });
+    QVERIFY2(error.contains("disk full"), qPrintable(error));
+    QCOMPARE(record_files::sideFiles(small), QStringList());
+    QCOMPARE(record_files::bytes(small), image);
+    QCOMPARE(QDir(disk).entryList({"*backup*"}, QDir::Files), QStringList());
 }
 
 void TestRecordsExchange::backupNamesNeverCollide() {

@@ -186,8 +186,12 @@ void RecordsMenu::runImport() {
     try {
         result = records_import::run(m_dialog->file(), m_databaseFile, options);
     } catch (const RecordError& e) {
+        const QString text = errorText(e);
+        // A journal left beside the file is named in the message: then something was.
         m_prompts.message(QStringLiteral("Can not import records"),
-                          errorText(e) + QStringLiteral("; nothing was changed"));
+                          text.contains(QStringLiteral("has an unfinished write"))
+                              ? text
+                              : text + QStringLiteral("; nothing was changed"));
         return;
     }
     refreshTables();

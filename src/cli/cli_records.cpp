@@ -105,8 +105,12 @@ void importRecords(const CliOptions& o) {
     try {
         result = records_import::run(RecordsFile::load(file), o.db, {o.tables, o.add});
     } catch (const RecordError& e) {
+        const QString text = oneLine(e);
+        // A journal left beside the file is named in the message: the file is not unchanged.
+        if (text.contains(QStringLiteral("has an unfinished write")))
+            throw CliFailure(QStringLiteral("import: %1").arg(text).toStdString());
         throw CliFailure(QStringLiteral("import: %1; the record database %2 is unchanged")
-                             .arg(oneLine(e), shown(o.db))
+                             .arg(text, shown(o.db))
                              .toStdString());
     }
     CliOutput table(o.json);

@@ -68,11 +68,16 @@ RecordsConnection::RecordsConnection(const QString& databaseFile, Mode mode)
 }
 
 RecordsConnection::~RecordsConnection() {
+    close();
+}
+
+void RecordsConnection::close() {
     if (m_name.isEmpty())
         return;
     rollback();
     QSqlDatabase::database(m_name, false).close();
     QSqlDatabase::removeDatabase(m_name);
+    m_name.clear();
 }
 
 void RecordsConnection::fail(const QSqlError& error, bool writing) const {

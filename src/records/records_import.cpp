@@ -7,6 +7,7 @@
 #include "records/records_connection.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 
 namespace records_import {
@@ -290,6 +291,18 @@ Result run(const RecordsFile& file, const QString& databaseFile, const Options& 
         // backup holds what the file holds: left beside a message that says so, it would only
         // make the technician wonder which of the two to trust.
         db.rollback();
+        // A rollback the disk cut short leaves the journal that undoes the half import: play
+        // it back now, or say so, never "unchanged" while the file holds half of it.
+        const QString journal = databaseFile + QStringLiteral("-journal");
+        if (QFileInfo::exists(journal)) {
+            db.close();
+            database_file::rollBackLeftoverJournal(databaseFile);
+        }
+        if (QFileInfo::exists(journal))
+            throw RecordError(QStringLiteral("%1; %2; the backup made before the import stays at %3")
+                                  .arg(QString::fromStdString(e.what()),
+                                       database_file::unfinishedWrite(databaseFile),
+                                       database_file::shown(backup)));
         if (QFile::remove(backup))
             throw;
         throw RecordError(QStringLiteral("%1; the backup made before the import stays at %2")
