@@ -156,6 +156,11 @@ void TestE2eCliRecords::refusals_data() {
         << QStringList{"export", "out.json", "--add"} << QByteArray() << 2 << "belong to import";
     QTest::newRow("CSV folder is a file") << QStringList{"export", "out.json", "--csv", "in.json"}
                                           << kScenes << 1 << "in.json is not a folder";
+    // A name as long as the record's column holds, counted in characters.
+    QTest::newRow("--name of 256 characters")
+        << QStringList{"scene", "set", "1", "1", "On/Open", "--name",
+                       QString::fromUtf8("\xF0\x9F\x98\x80").repeated(255) + "x"}
+        << QByteArray() << 2 << "--name takes at most 255 characters, not 256";
     // Names of any length come back cut to 60 characters.
     const QString longName(100000, u'x');
     const QString cut = QStringLiteral("\"%1…\"").arg(QString(60, u'x'));
