@@ -310,6 +310,12 @@ void TestE2eCliRecords::faultsNamed_data() {
     QTest::newRow("write-protected export target")
         << "write-protected" << QStringList{"export", "out.json"}
         << "out.json is write-protected (no write permission): not replaced";
+    QTest::newRow("backup on a read-only disk")
+        << "read-only" << QStringList{"backup"}
+        << "its folder can not be written: the disk is read-only";
+    QTest::newRow("import on a read-only disk")
+        << "read-only" << QStringList{"import", "in.json"}
+        << "VELM.mdb can not be written: the disk is read-only";
     QTest::newRow("a CSV file imported") << "csv" << QStringList{"import", "Timer Records.csv"}
                                          << "only the JSON export can be imported";
 }
@@ -326,6 +332,7 @@ void TestE2eCliRecords::faultsNamed() {
     QVERIFY(QDir().mkpath(QFileInfo(perUser).path()));
     schema::createDatabase(perUser);
     const QString local = path("VELM.mdb");
+    ReadOnlyMounts mounts;
     if (fault == "dangling" || fault == "loop") {
         QVERIFY(QFile::remove(local));
         QVERIFY(QFile::link(fault == "loop" ? local : path("stick/VELM.mdb"), local));
@@ -338,6 +345,10 @@ void TestE2eCliRecords::faultsNamed() {
     } else if (fault == "write-protected") {
         write("out.json", "keep");
         QVERIFY(QFile::setPermissions(path("out.json"), QFile::ReadOwner | QFile::ReadGroup));
+    } else if (fault == "read-only") {
+        write("in.json", kScenes);
+        if (!mounts.readOnly(m_dir->path()))
+            QSKIP(qPrintable(mounts.errorString()));
     } else if (fault == "csv") {
         QCOMPARE(cli({"export", "all.json", "--csv", "."}, env, m_dir->path()).exitCode, 0);
     }
