@@ -226,6 +226,8 @@ void TestE2eCliRecords::importWhileTheWindowRuns() {
     addScene(1, QStringLiteral("before"));
 
     QCOMPARE(cli({"import", "in.json", "--add"}).exitCode, 0);
+    // The grid shows what velm-cli wrote within a second, without a refresh.
+    QTRY_COMPARE_WITH_TIMEOUT(scenes.rowCount(), 2, 5000);
     // The window goes on writing before it looks at the file again.
     addScene(2, QStringLiteral("between"));
     monitor.setCell(9, monitor.columns().indexOf(QStringLiteral("Address")), 8);
