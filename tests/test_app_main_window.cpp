@@ -9,7 +9,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QWindow>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 class TestMainWindow : public QObject {
     Q_OBJECT

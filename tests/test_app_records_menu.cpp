@@ -195,8 +195,9 @@ void TestAppRecordsMenu::dialogRefuses() {
 // A row another program wrote outside what its columns may hold is exported as it is, and
 // the box's detail names it.
 void TestAppRecordsMenu::exportNamesRowsOutsideTheTable() {
-    QVERIFY(record_files::exec(path("VELM.mdb"),
-                               "INSERT INTO \"Bind Records\" (Input_Addr, Output_Addr) VALUES (1, 300)"));
+    QVERIFY(record_files::exec(
+        path("VELM.mdb"),
+        "INSERT INTO \"Bind Records\" (Input_Addr, Output_Addr) VALUES (1, 300)"));
     choose(path("site.json"));
     trigger("ExportRecords");
     QCOMPARE(m_prompts.messages, QStringList{"Records exported"});

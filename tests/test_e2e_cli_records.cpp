@@ -158,7 +158,12 @@ void TestE2eCliRecords::refusals_data() {
                                           << kScenes << 1 << "in.json is not a folder";
     // A name as long as the record's column holds, counted in characters.
     QTest::newRow("--name of 256 characters")
-        << QStringList{"scene", "set", "1", "1", "On/Open", "--name",
+        << QStringList{"scene",
+                       "set",
+                       "1",
+                       "1",
+                       "On/Open",
+                       "--name",
                        QString::fromUtf8("\xF0\x9F\x98\x80").repeated(255) + "x"}
         << QByteArray() << 2 << "--name takes at most 255 characters, not 256";
     // Names of any length come back cut to 60 characters.
@@ -302,13 +307,13 @@ void TestE2eCliRecords::faultsNamed_data() {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("message");
-    QTest::newRow("./VELM.mdb a dangling link") << "dangling" << QStringList{"backup"}
-                                                << "VELM.mdb is a symbolic link to a missing file";
+    QTest::newRow("./VELM.mdb a dangling link")
+        << "dangling" << QStringList{"backup"} << "VELM.mdb is a symbolic link to a missing file";
     QTest::newRow("./VELM.mdb a link loop")
         << "loop" << QStringList{"timers", "read", "6", "--udp", "127.0.0.1:9"}
         << "VELM.mdb is a symbolic link loop";
-    QTest::newRow("a page overwritten") << "damaged" << QStringList{"backup"}
-                                        << "VELM.mdb is damaged (";
+    QTest::newRow("a page overwritten")
+        << "damaged" << QStringList{"backup"} << "VELM.mdb is damaged (";
     QTest::newRow("write-protected export target")
         << "write-protected" << QStringList{"export", "out.json"}
         << "out.json is write-protected (no write permission): not replaced";

@@ -227,7 +227,6 @@ void TestE2eSequences::readAllEventsOfOneTimer() {
     QCOMPARE(got.at(15), QStringLiteral("3|16|255|255|255|Invalid"));
 }
 
-
 void TestE2eSequences::readAllAfterTheCli_data() {
     QTest::addColumn<bool>("serial");
     QTest::newRow("udp") << false;

@@ -417,13 +417,16 @@ void TestRecordsExchange::columnLimits_data() {
                               << "Monitor Bind Records row 1: Order 225 does not fit (1..224)";
     // A bound slot's Channel is what its request carries; an unbound one may hold anything.
     QTest::newRow("AC slot channel 256") << QByteArray(R"("Monitor Bind Records": [{"Order": 200,
-        "Address": 3, "Channel": 256}])") << "Monitor Bind Records row 1: Channel 256 does not fit "
-                                             "(0..255)";
+        "Address": 3, "Channel": 256}])")
+                                         << "Monitor Bind Records row 1: Channel 256 does not fit "
+                                            "(0..255)";
     QTest::newRow("bound light slot channel 0") << QByteArray(R"("Monitor Bind Records": [
-        {"Order": 3, "Address": 3, "Channel": 0}])") << "Monitor Bind Records row 1: Channel 0 "
-                                                        "does not fit (1..256)";
+        {"Order": 3, "Address": 3, "Channel": 0}])")
+                                                << "Monitor Bind Records row 1: Channel 0 "
+                                                   "does not fit (1..256)";
     QTest::newRow("unbound slots") << QByteArray(R"("Monitor Bind Records": [{"Order": 3,
-        "Address": 0, "Channel": 0}, {"Order": 200, "Address": 0, "Channel": 256}])") << QString();
+        "Address": 0, "Channel": 0}, {"Order": 200, "Address": 0, "Channel": 256}])")
+                                   << QString();
     QTest::newRow("255 emoji") << "\"Scene Records\": [{\"Information\": \"" +
                                       QByteArray("\xF0\x9F\x98\x80").repeated(255) + "\"}]"
                                << QString();
@@ -438,9 +441,8 @@ void TestRecordsExchange::columnLimits() {
     QFETCH(QByteArray, tables);
     QFETCH(QString, message);
     // A byte-order mark is taken as the mark it is.
-    const QString error = errorOf([&] {
-        records_import::chosen(RecordsFile::parse("\xEF\xBB\xBF" + fileWith(tables)), {});
-    });
+    const QString error = errorOf(
+        [&] { records_import::chosen(RecordsFile::parse("\xEF\xBB\xBF" + fileWith(tables)), {}); });
     QVERIFY2(message.isEmpty() ? error.isEmpty() : error.startsWith(message), qPrintable(error));
 }
 

@@ -132,8 +132,9 @@ void checkReadable(const QString& path) {
 QString writeProblem(const QString& path) {
     const QString file = shown(path);
     if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
-        return errno == EROFS ? QStringLiteral("%1 can not be written: the disk is read-only").arg(file)
-                              : QStringLiteral("%1 is read-only").arg(file);
+        return errno == EROFS
+                   ? QStringLiteral("%1 can not be written: the disk is read-only").arg(file)
+                   : QStringLiteral("%1 is read-only").arg(file);
     // Each commit writes a journal beside the file first.
     const QString folder = QFileInfo(path).absolutePath();
     if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)

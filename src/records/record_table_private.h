@@ -16,10 +16,10 @@ struct RecordTable::Private {
     QString tableName;
     RecordSql sql;
     bool readOnly = false;
-    QString openError;     // why the last open failed
+    QString openError;       // why the last open failed
     qint64 dataVersion = -1; // the file's data_version when the rows were last read
-    QList<StoredRow> rows; // the visible rows, in sort order
-    int cursor = 0;        // rows.size() is eof
+    QList<StoredRow> rows;   // the visible rows, in sort order
+    int cursor = 0;          // rows.size() is eof
 
     State state = State::Browse;
     StoredRow original; // the row as stored, while editing

@@ -166,8 +166,7 @@ QString backUp(const QString& databaseFile, const QDateTime& when) {
     const QString problem = database_file::readProblem(databaseFile);
     if (!problem.isEmpty())
         throw RecordError(QStringLiteral("Can not back up: %1").arg(problem));
-    if (const QString why = database_file::folderWriteProblem(info.absolutePath());
-        !why.isEmpty())
+    if (const QString why = database_file::folderWriteProblem(info.absolutePath()); !why.isEmpty())
         throw RecordError(QStringLiteral("Can not back up %1: %2").arg(shown, why));
     removeStaleCopies(info);
     const QString target = backupPath(databaseFile, when);
@@ -189,9 +188,9 @@ QString backUp(const QString& databaseFile, const QDateTime& when) {
     // The copy of a damaged file is still the best copy there is: it stays, and the message
     // says what it holds.
     if (!damage.isEmpty())
-        throw RecordError(QStringLiteral("%1 is damaged (%2): the backup %3 holds the same damage")
-                              .arg(shown, database_file::shortName(damage),
-                                   QDir::toNativeSeparators(target)));
+        throw RecordError(
+            QStringLiteral("%1 is damaged (%2): the backup %3 holds the same damage")
+                .arg(shown, database_file::shortName(damage), QDir::toNativeSeparators(target)));
     return target;
 }
 

@@ -299,10 +299,11 @@ Result run(const RecordsFile& file, const QString& databaseFile, const Options& 
             database_file::rollBackLeftoverJournal(databaseFile);
         }
         if (QFileInfo::exists(journal))
-            throw RecordError(QStringLiteral("%1; %2; the backup made before the import stays at %3")
-                                  .arg(QString::fromStdString(e.what()),
-                                       database_file::unfinishedWrite(databaseFile),
-                                       database_file::shown(backup)));
+            throw RecordError(
+                QStringLiteral("%1; %2; the backup made before the import stays at %3")
+                    .arg(QString::fromStdString(e.what()),
+                         database_file::unfinishedWrite(databaseFile),
+                         database_file::shown(backup)));
         if (QFile::remove(backup))
             throw;
         throw RecordError(QStringLiteral("%1; the backup made before the import stays at %2")
