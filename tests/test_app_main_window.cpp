@@ -1,5 +1,6 @@
 // The main window at start-up: the six table messages, the outline, the run state resets.
 #include "app/main_window.h"
+#include "app/message_prompts.h"
 #include "app/processing_dialog.h"
 #include "link/bus.h"
 #include "link/pause_handling_events.h"
@@ -8,10 +9,10 @@
 #include <QAction>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QWindow>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 class TestMainWindow : public QObject {
     Q_OBJECT
@@ -47,6 +49,38 @@ private slots:
         // The window still works: the log can be cleared, the pages are there.
         QCOMPARE(window.pages()->count(), 8);
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("VELM.mdb"))));
+    }
+
+    // The real boxes, answered with Return as a person would: six, in table order, each with
+    // the cause as its detail and on standard error, the path as it can be copied.
+    void startUpBoxesGiveTheirCause() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("VELM.mdb"));
+        const QString cause = file + QStringLiteral(" does not exist");
+        static QStringList logged;
+        logged.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext&, const QString& text) { logged << text; });
+        QStringList shown;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&shown] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown << box->text() + u'|' + box->informativeText();
+                QTest::keyClick(box, Qt::Key_Return);
+            }
+        });
+        answer.start(20);
+        MessagePrompts prompts;
+        TForm1 window(prompts, file);
+        qInstallMessageHandler(previous);
+        QStringList expected, lines;
+        for (const char* table : {"Scene", "IR", "Timer", "Event", "Bind", "Monitor Bind"}) {
+            const QString text = QStringLiteral("Can not find %1 Records database").arg(table);
+            expected << text + u'|' + cause;
+            lines << QStringLiteral("velm: %1: %2").arg(text, cause);
+        }
+        QCOMPARE(shown, expected);
+        QCOMPARE(logged.filter(QStringLiteral("velm: ")), lines);
     }
 
     void noMessageWithInitialisedDatabase() {

@@ -34,6 +34,7 @@ private slots:
     void badFileOpensNoDialog();
     void rowsPostedWhileChoosingAreKept();
     void csvExportAndBackup();
+    void exportNamesRowsOutsideTheTable();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -156,6 +157,10 @@ void TestAppRecordsMenu::dialogRefuses_data() {
     QTest::newRow("no table chosen")
         << QByteArray(R"("Timer Records": [])") << QStringList{"ImportTimerRecords"}
         << "Choose at least one table.";
+    // Only a chosen table with a bad row is refused, and the row is named.
+    QTest::newRow("a bad row") << QByteArray(R"("Bind Records": [{"Output_Addr": 257}],
+        "Timer Records": [])") << QStringList()
+                               << "Bind Records row 1: Output_Addr 257 does not fit (0..255)";
     QTest::newRow("slot the database lacks")
         << QByteArray(R"("Monitor Bind Records": [{"Order": 200}])") << QStringList()
         << "Monitor Bind Records row 1: the database has no slot with Order 200";
@@ -185,6 +190,20 @@ void TestAppRecordsMenu::dialogRefuses() {
     probe::control<QPushButton>(d, "CancelButton")->click();
     QTRY_VERIFY(!dialog());
     QCOMPARE(QDir(m_dir->path()).entryList({"VELM.mdb.backup-*"}), QStringList());
+}
+
+// A row another program wrote outside what its columns may hold is exported as it is, and
+// the box's detail names it.
+void TestAppRecordsMenu::exportNamesRowsOutsideTheTable() {
+    QVERIFY(record_files::exec(
+        path("VELM.mdb"),
+        "INSERT INTO \"Bind Records\" (Input_Addr, Output_Addr) VALUES (1, 300)"));
+    choose(path("site.json"));
+    trigger("ExportRecords");
+    QCOMPARE(m_prompts.messages, QStringList{"Records exported"});
+    QVERIFY2(m_prompts.details[0].contains("Bind Records row 1: Output_Addr 300 does not fit"),
+             qPrintable(m_prompts.details[0]));
+    QVERIFY(record_files::bytes(path("site.json")).contains("\"Output_Addr\": 300"));
 }
 
 void TestAppRecordsMenu::badFileOpensNoDialog() {

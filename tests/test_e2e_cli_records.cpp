@@ -46,6 +46,8 @@ private slots:
     void importWhileTheWindowRuns();
     void databaseChoice_data();
     void databaseChoice();
+    void faultsNamed_data();
+    void faultsNamed();
 
 private:
     Run cli(const QStringList& args,
@@ -154,6 +156,16 @@ void TestE2eCliRecords::refusals_data() {
         << QStringList{"export", "out.json", "--add"} << QByteArray() << 2 << "belong to import";
     QTest::newRow("CSV folder is a file") << QStringList{"export", "out.json", "--csv", "in.json"}
                                           << kScenes << 1 << "in.json is not a folder";
+    // A name as long as the record's column holds, counted in characters.
+    QTest::newRow("--name of 256 characters")
+        << QStringList{"scene",
+                       "set",
+                       "1",
+                       "1",
+                       "On/Open",
+                       "--name",
+                       QString::fromUtf8("\xF0\x9F\x98\x80").repeated(255) + "x"}
+        << QByteArray() << 2 << "--name takes at most 255 characters, not 256";
     // Names of any length come back cut to 60 characters.
     const QString longName(100000, u'x');
     const QString cut = QStringLiteral("\"%1…\"").arg(QString(60, u'x'));
@@ -219,6 +231,8 @@ void TestE2eCliRecords::importWhileTheWindowRuns() {
     addScene(1, QStringLiteral("before"));
 
     QCOMPARE(cli({"import", "in.json", "--add"}).exitCode, 0);
+    // The grid shows what velm-cli wrote within a second, without a refresh.
+    QTRY_COMPARE_WITH_TIMEOUT(scenes.rowCount(), 2, 5000);
     // The window goes on writing before it looks at the file again.
     addScene(2, QStringLiteral("between"));
     monitor.setCell(9, monitor.columns().indexOf(QStringLiteral("Address")), 8);
@@ -287,6 +301,73 @@ void TestE2eCliRecords::databaseChoice() {
     const Run help = cli(QStringList{"--help"} + args.mid(0, args.size() - 1), env, path("work"));
     QVERIFY2(help.out.contains(QStringLiteral("Record database: ") + path(chosen) + " ("),
              qPrintable(help.out));
+}
+
+void TestE2eCliRecords::faultsNamed_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("./VELM.mdb a dangling link")
+        << "dangling" << QStringList{"backup"} << "VELM.mdb is a symbolic link to a missing file";
+    QTest::newRow("./VELM.mdb a link loop")
+        << "loop" << QStringList{"timers", "read", "6", "--udp", "127.0.0.1:9"}
+        << "VELM.mdb is a symbolic link loop";
+    QTest::newRow("a page overwritten")
+        << "damaged" << QStringList{"backup"} << "VELM.mdb is damaged (";
+    QTest::newRow("write-protected export target")
+        << "write-protected" << QStringList{"export", "out.json"}
+        << "out.json is write-protected (no write permission): not replaced";
+    QTest::newRow("backup on a read-only disk")
+        << "read-only" << QStringList{"backup"}
+        << "its folder can not be written: the disk is read-only";
+    QTest::newRow("import on a read-only disk")
+        << "read-only" << QStringList{"import", "in.json"}
+        << "VELM.mdb can not be written: the disk is read-only";
+    QTest::newRow("a CSV file imported") << "csv" << QStringList{"import", "Timer Records.csv"}
+                                         << "only the JSON export can be imported";
+}
+
+// Each fault is named as what it is, with exit status 1, and no other file is written instead.
+void TestE2eCliRecords::faultsNamed() {
+    QFETCH(QString, fault);
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("VELM_DB"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), path("xdg"));
+    const QString perUser = path("xdg/velm/VELM.mdb");
+    QVERIFY(QDir().mkpath(QFileInfo(perUser).path()));
+    schema::createDatabase(perUser);
+    const QString local = path("VELM.mdb");
+    ReadOnlyMounts mounts;
+    if (fault == "dangling" || fault == "loop") {
+        QVERIFY(QFile::remove(local));
+        QVERIFY(QFile::link(fault == "loop" ? local : path("stick/VELM.mdb"), local));
+    } else if (fault == "damaged") {
+        QFile f(local);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.size() >= 3 * 4096);
+        f.seek(2 * 4096);
+        f.write(QByteArray(4096, '\x55'));
+    } else if (fault == "write-protected") {
+        write("out.json", "keep");
+        QVERIFY(QFile::setPermissions(path("out.json"), QFile::ReadOwner | QFile::ReadGroup));
+    } else if (fault == "read-only") {
+        write("in.json", kScenes);
+        if (!mounts.readOnly(m_dir->path()))
+            QSKIP(qPrintable(mounts.errorString()));
+    } else if (fault == "csv") {
+        QCOMPARE(cli({"export", "all.json", "--csv", "."}, env, m_dir->path()).exitCode, 0);
+    }
+    const Run r = cli(args, env, m_dir->path());
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(message), qPrintable(r.err));
+    QCOMPARE(QDir(QFileInfo(perUser).path()).entryList(QDir::Files), QStringList{"VELM.mdb"});
+    if (fault == "damaged")
+        QVERIFY2(r.err.contains("holds the same damage") && backups().size() == 1,
+                 qPrintable(r.err));
+    if (fault == "write-protected")
+        QCOMPARE(record_files::bytes(path("out.json")), QByteArray("keep"));
 }
 
 QTEST_MAIN(TestE2eCliRecords)

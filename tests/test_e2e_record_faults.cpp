@@ -6,6 +6,8 @@
 #include "records/record_store.h"
 #include "records/records_backup.h"
 #include "records/records_connection.h"
+#include "records/records_export.h"
+#include "records/records_import.h"
 #include "records/schema.h"
 #include "support/file_lock_holder.h"
 #include "support/read_only_mounts.h"
@@ -170,6 +172,8 @@ private slots:
     void leftoverJournal_data();
     void leftoverJournal();
     void killedCommitRollsBackFromTheJournal();
+    void heldFileOneWait_data();
+    void heldFileOneWait();
 
 private:
     QString makeDatabase(const QTemporaryDir& dir);
@@ -307,8 +311,9 @@ void TestE2eRecordFaults::badFiles_data() {
         << "has no column Action"
         << "DeleteAll4"
         << "has no column Action";
+    // A read-only mount: the message names the disk, the cause.
     QTest::newRow("read-only file") << "read-only file" << QStringList() << QString() << "MenuItem2"
-                                    << "VELM.mdb is read-only";
+                                    << "VELM.mdb can not be written: the disk is read-only";
     QTest::newRow("read-only folder")
         << "read-only folder" << QStringList() << QString() << "MenuItem2"
         << "the folder of";
@@ -546,6 +551,45 @@ void TestE2eRecordFaults::killedCommitRollsBackFromTheJournal() {
     const QString backup = records_backup::backUp(file);
     QCOMPARE(record_files::queryCopyAlone(backup, "PRAGMA integrity_check").toString(), "ok");
     QCOMPARE(record_files::queryCopyAlone(backup, commits).toString(), held);
+}
+
+void TestE2eRecordFaults::heldFileOneWait_data() {
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<bool>("committing"); // the other program's lock: Exclusive, else Reserved
+    QTest::newRow("export") << "export" << true;
+    QTest::newRow("import") << "import" << false;
+    QTest::newRow("backup") << "backup" << true;
+}
+
+// Another program holding the file: every operation waits as long as the README says (a
+// quarter of a second; generous margins here), then names the cause.
+void TestE2eRecordFaults::heldFileOneWait() {
+    QFETCH(QString, operation);
+    QFETCH(bool, committing);
+    QTemporaryDir dir;
+    const QString file = makeDatabase(dir);
+    const RecordsFile records =
+        RecordsFile::parse(R"({"format": "velm-records", "version": 1, "tables": {}})");
+    FileLockHolder holder;
+    QVERIFY2(holder.hold(file, committing ? FileLockHolder::Lock::Exclusive
+                                          : FileLockHolder::Lock::Reserved),
+             qPrintable(holder.errorString()));
+    QElapsedTimer clock;
+    clock.start();
+    QString error;
+    try {
+        if (operation == "export")
+            records_export::read(file);
+        else if (operation == "import")
+            records_import::run(records, file, {});
+        else
+            records_backup::backUp(file);
+    } catch (const RecordError& e) {
+        error = QString::fromStdString(e.what());
+    }
+    const qint64 waited = clock.elapsed();
+    QVERIFY2(error.contains("another program holds"), qPrintable(error));
+    QVERIFY2(waited >= 200 && waited < 900, qPrintable(QString::number(waited)));
 }
 
 int main(int argc, char** argv) {

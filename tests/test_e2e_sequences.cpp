@@ -6,6 +6,7 @@
 #include "link/bus.h"
 #include "records/record_store.h"
 #include "records/schema.h"
+#include "support/record_files.h"
 #include "support/sim_process.h"
 #include "support/window_fixture.h"
 #include "support/window_probe.h"
@@ -18,6 +19,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -56,6 +58,8 @@ private slots:
     void readAllEventsOfOneTimer();
     void setAnsweredLateOrNever_data();
     void setAnsweredLateOrNever();
+    void readAllAfterTheCli_data();
+    void readAllAfterTheCli();
 
 private:
     static void links();
@@ -271,6 +275,29 @@ void TestE2eSequences::setAnsweredLateOrNever() {
     click(QStringLiteral("Button42"));
     QVERIFY(linkState().contains(late ? recorded : waiting));
     QVERIFY(m_env->prompts.messages.isEmpty());
+}
+
+void TestE2eSequences::readAllAfterTheCli_data() {
+    QTest::addColumn<bool>("serial");
+    QTest::newRow("udp") << false;
+}
+
+// velm-cli reads the timers into the window's file; the window's own read-all then starts
+// from the file's first row, so the file holds the 32 timers once, and the grid shows them.
+void TestE2eSequences::readAllAfterTheCli() {
+    QProcess cli;
+    cli.start(QStringLiteral(VELM_BIN_DIR "/velm-cli"),
+              {"--udp", QStringLiteral("127.0.0.1:%1").arg(m_env->sim.udpPort()), "--db",
+               m_env->databaseFile(), "timers", "read", QString::number(kTimerModule)});
+    QVERIFY(cli.waitForFinished(kSequenceMs));
+    QCOMPARE(cli.exitCode(), 0);
+    click(QStringLiteral("Button44"));
+    waitFinished();
+    QCOMPARE(rows(RecordStore::Timers).size(), 32);
+    QCOMPARE(orderAt(0), 1);
+    QCOMPARE(record_files::query(m_env->databaseFile(), "SELECT count(*) FROM \"Timer Records\"")
+                 .toInt(),
+             32);
 }
 
 QTEST_MAIN(TestE2eSequences)

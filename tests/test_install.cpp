@@ -148,11 +148,13 @@ private slots:
         p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(bin(QStringLiteral("velm")), {});
         QVERIFY(p.waitForStarted(kStartMs));
+        // Each text with its cause, the path as it can be copied into a terminal.
+        const QString line =
+            QStringLiteral("velm: Can not find Scene Records database: %1 does not exist\n")
+                .arg(QFileInfo(home.filePath(QStringLiteral("VELM.mdb"))).absoluteFilePath());
         QString output;
         QTRY_VERIFY_WITH_TIMEOUT(
-            (output += QString::fromLocal8Bit(p.readAll()),
-             output.contains(QStringLiteral("velm: Can not find Scene Records database"))),
-            kStartMs);
+            (output += QString::fromLocal8Bit(p.readAll()), output.contains(line)), kStartMs);
         stop(p);
         QVERIFY(!QFile::exists(home.filePath(QStringLiteral("VELM.mdb"))));
     }

@@ -78,6 +78,51 @@ void fillEveryTable(const QString& file) {
     bindSlot(file, 224, 6, 9);
 }
 
+// A row as another program writes it, behind the tool's back: texts as UTF-8 (a UTF-16
+// binding would lose a leading U+FEFF on the way in), whatever the column's rule says.
+void insertAsOthersDo(const QString& file, const QString& table, const QVariantList& values) {
+    const schema::TableDef* def = schema::findTable(table);
+    QStringList names, marks;
+    QVariantList bound;
+    for (int c = 0; c < values.size(); ++c) {
+        names << QStringLiteral("\"%1\"").arg(def->columns[c].name);
+        const bool text = values[c].typeId() == QMetaType::QString;
+        marks << (text ? QStringLiteral("CAST(? AS TEXT)") : QStringLiteral("?"));
+        bound << (text ? QVariant(values[c].toString().toUtf8()) : values[c]);
+    }
+    QVERIFY(record_files::exec(file,
+                               QStringLiteral("INSERT INTO \"%1\" (%2) VALUES (%3)")
+                                   .arg(table, names.join(u','), marks.join(u',')),
+                               bound));
+}
+
+// A row of a table with every column at one end of what it may hold: the lowest numbers, the
+// first texts and empty names, or the highest numbers, the last texts and the longest names
+// (a leading U+FEFF, characters beyond the basic plane, quotes and line breaks).
+QVariantList edgeRow(const schema::TableDef& def, bool high) {
+    QVariantList row;
+    for (const schema::ColumnDef& c : def.columns) {
+        const records_values::Rule& r = *records_values::rule(def.name, c.name);
+        switch (r.kind) {
+        case records_values::Rule::Kind::Number:
+            row << QVariant(high ? r.max : r.min);
+            break;
+        case records_values::Rule::Kind::Choice:
+            row << (high ? (r.irTexts ? records_values::irChannelText(255) : r.choices.last())
+                         : r.choices.first());
+            break;
+        case records_values::Rule::Kind::Text: {
+            QString text = QStringLiteral("\uFEFF\"q\"\\\n\t");
+            while (records_values::characterCount(text) < r.maxLength)
+                text += QString::fromUtf8("\xF0\x9F\x98\x80");
+            row << (high ? text : QString());
+            break;
+        }
+        }
+    }
+    return row;
+}
+
 QList<QString> rowsOf(const QString& file, const QString& table) {
     RecordTable t(table);
     t.open(file);
@@ -118,6 +163,9 @@ private slots:
     void badInputChangesNothing();
     void columnLimits_data();
     void columnLimits();
+    void everyEdgeComesBack_data();
+    void everyEdgeComesBack();
+    void valuesOutsideTheTable();
     void documentedLimitsAreTheCodes();
     void failedWriteRollsBackEverything();
     void staleKeysNeverNameImportedRows();
@@ -311,10 +359,8 @@ void TestRecordsExchange::badInputChangesNothing_data() {
         << bind("Action", "\"Blink\"") << QStringList()
         << "Bind Records row 2: Action \"Blink\" is not one of \"Light On\", ";
     QTest::newRow("too long name")
-        << fileWith(R"("IR Records": [{"Information": "An IR name far longer than twenty"}])")
-        << QStringList()
-        << "IR Records row 1: Information \"An IR name far longer than twenty\" is longer than "
-           "20 characters";
+        << fileWith("\"IR Records\": [{\"Information\": \"" + QByteArray(256, 'n') + "\"}]")
+        << QStringList() << "IR Records row 1: Information \"nnnnn";
     QTest::newRow("raw control character")
         << fileWith("\"IR Records\": [\n{\"Information\": \"a\tb\"}]") << QStringList()
         << "line 2: not JSON (a raw control character (byte 0x09) in a text)";
@@ -369,6 +415,21 @@ void TestRecordsExchange::columnLimits_data() {
         "Channel": 257}])") << "Monitor Bind Records row 1: Channel 257 does not fit (0..256)";
     QTest::newRow("slot 225") << QByteArray(R"("Monitor Bind Records": [{"Order": 225}])")
                               << "Monitor Bind Records row 1: Order 225 does not fit (1..224)";
+    // A bound slot's Channel is what its request carries; an unbound one may hold anything.
+    QTest::newRow("AC slot channel 256") << QByteArray(R"("Monitor Bind Records": [{"Order": 200,
+        "Address": 3, "Channel": 256}])")
+                                         << "Monitor Bind Records row 1: Channel 256 does not fit "
+                                            "(0..255)";
+    QTest::newRow("bound light slot channel 0") << QByteArray(R"("Monitor Bind Records": [
+        {"Order": 3, "Address": 3, "Channel": 0}])")
+                                                << "Monitor Bind Records row 1: Channel 0 "
+                                                   "does not fit (1..256)";
+    QTest::newRow("unbound slots") << QByteArray(R"("Monitor Bind Records": [{"Order": 3,
+        "Address": 0, "Channel": 0}, {"Order": 200, "Address": 0, "Channel": 256}])")
+                                   << QString();
+    QTest::newRow("255 emoji") << "\"Scene Records\": [{\"Information\": \"" +
+                                      QByteArray("\xF0\x9F\x98\x80").repeated(255) + "\"}]"
+                               << QString();
     QTest::newRow("20 characters, 2.0, a surrogate pair")
         << QByteArray(
                R"("Scene Records": [{"Scene_No": 2.0, "Information": "Wohnzimmer Küche 客厅!"}],
@@ -380,7 +441,8 @@ void TestRecordsExchange::columnLimits() {
     QFETCH(QByteArray, tables);
     QFETCH(QString, message);
     // A byte-order mark is taken as the mark it is.
-    const QString error = errorOf([&] { RecordsFile::parse("\xEF\xBB\xBF" + fileWith(tables)); });
+    const QString error = errorOf(
+        [&] { records_import::chosen(RecordsFile::parse("\xEF\xBB\xBF" + fileWith(tables)), {}); });
     QVERIFY2(message.isEmpty() ? error.isEmpty() : error.startsWith(message), qPrintable(error));
 }
 
@@ -413,6 +475,66 @@ void TestRecordsExchange::documentedLimitsAreTheCodes() {
             c = last + 1;
         }
     }
+}
+
+void TestRecordsExchange::everyEdgeComesBack_data() {
+    QTest::addColumn<bool>("high");
+    QTest::newRow("lowest values, empty texts") << false;
+    QTest::newRow("highest values, longest and odd texts") << true;
+}
+
+// What another program wrote and the value table allows comes back from an export exactly:
+// every column at its ends, names of 255 characters, a leading U+FEFF.
+void TestRecordsExchange::everyEdgeComesBack() {
+    QFETCH(bool, high);
+    for (const schema::TableDef& t : schema::tables()) {
+        if (!records_format::isMonitor(t.name))
+            insertAsOthersDo(db(), t.name, edgeRow(t, high));
+    }
+    // Bound light and AC slots at the ends of their channels, as the slots' own rows hold.
+    bindSlot(db(), 1, high ? 255 : 1, high ? 256 : 1);
+    bindSlot(db(), 224, high ? 255 : 1, high ? 255 : 0);
+    const QList<records_format::TableRows> tables = records_export::read(db());
+    QCOMPARE(records_export::unfitWarning(tables), QString());
+    const QString target = db("other.mdb");
+    schema::createDatabase(target);
+    records_import::run(RecordsFile::load(writeFile(records_export::json(tables, kWhen))), target,
+                        {});
+    for (const schema::TableDef& t : schema::tables())
+        QCOMPARE(rowsOf(target, t.name), rowsOf(db(), t.name));
+    QCOMPARE(records_export::json(records_export::read(target), kWhen),
+             records_export::json(tables, kWhen));
+    if (high)
+        QVERIFY(rowsOf(target, "IR Records").value(0).contains(QChar(0xFEFF)));
+}
+
+// Values an older build or another program left: an export writes them and names their rows,
+// an import refuses only the tables that hold them, naming each bad row.
+void TestRecordsExchange::valuesOutsideTheTable() {
+    insert(db(), "IR Records", {1, 1, "fine"});
+    for (int i = 0; i < 12; ++i)
+        insert(db(), "Bind Records", {1, i + 1, "NC", 0, 257, 1, "Light On", 0});
+    bindSlot(db(), 200, 3, 256); // an AC slot cannot send channel 256
+    const QList<records_format::TableRows> tables = records_export::read(db());
+    const QString warning = records_export::unfitWarning(tables);
+    QVERIFY2(warning.contains("13 rows do not fit: Bind Records row 1: Output_Addr 257 does not "
+                              "fit (0..255); Bind Records row 2:"),
+             qPrintable(warning));
+    QVERIFY2(warning.endsWith("; and 3 more)"), qPrintable(warning));
+    const QString path = writeFile(records_export::json(tables, kWhen));
+    QVERIFY(records_export::json(tables, kWhen).contains("\"Output_Addr\": 257"));
+
+    const QString target = db("other.mdb");
+    schema::createDatabase(target);
+    const QByteArray before = record_files::bytes(target);
+    const QString refused = errorOf([&] {
+        records_import::run(RecordsFile::load(path), target, {{"Monitor Bind Records"}, false});
+    });
+    QCOMPARE(refused, QStringLiteral("Monitor Bind Records row 200: Channel 256 does not fit "
+                                     "(0..255)"));
+    QCOMPARE(record_files::bytes(target), before);
+    records_import::run(RecordsFile::load(path), target, {{"Scene Records", "IR Records"}, false});
+    QCOMPARE(rowsOf(target, "IR Records"), QStringList{"1|1|fine"});
 }
 
 void TestRecordsExchange::failedWriteRollsBackEverything() {
@@ -460,7 +582,8 @@ void TestRecordsExchange::csvCells() {
                                  {qint64(5), qint64(5), "=HYPERLINK(\"x\")"},
                                  {"-1", qint64(6), "+1"},
                                  {qint64(7), qint64(7), "@cmd|' /c calc'!A0"},
-                                 {qint64(8), qint64(8), "\tTab"}}};
+                                 {qint64(8), qint64(8), "\tTab"}},
+                                {}};
     QCOMPARE(records_export::csv(t), QByteArray("\xEF\xBB\xBFModule_Addr,IR_No,Information\r\n"
                                                 "4,1,plain\r\n"
                                                 "4,,\"comma, \"\"quote\"\"\"\r\n"
@@ -589,6 +712,25 @@ void TestRecordsExchange::fullDisk() {
     filler.close();
     error = errorOf([&] { records_backup::backUp(small, kWhen); });
     QVERIFY2(error.contains("disk full"), qPrintable(error));
+    QCOMPARE(QDir(disk).entryList({"*backup*"}, QDir::Files), QStringList());
+
+    // Room for the backup, not for the import: it says so, and leaves the file as it was, with
+    // no journal beside it.
+    QVERIFY(filler.remove());
+    QByteArray rows;
+    const QByteArray name = QByteArray("\xF0\x9F\x98\x80").repeated(255);
+    for (int i = 0; i < 600; ++i)
+        rows += (i ? ",{" : "{") + QByteArray("\"Module_Addr\": ") + QByteArray::number(i / 256) +
+                ", \"IR_No\": " + QByteArray::number(i % 256) + ", \"Information\": \"" + name +
+                "\"}";
+    const QByteArray image = record_files::bytes(small);
+    error = errorOf([&] {
+        records_import::run(RecordsFile::parse(fileWith("\"IR Records\": [" + rows + "]")), small,
+                            {}, kWhen);
+    });
+    QVERIFY2(error.contains("disk full"), qPrintable(error));
+    QCOMPARE(record_files::sideFiles(small), QStringList());
+    QCOMPARE(record_files::bytes(small), image);
     QCOMPARE(QDir(disk).entryList({"*backup*"}, QDir::Files), QStringList());
 }
 

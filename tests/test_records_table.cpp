@@ -114,6 +114,34 @@ private slots:
         QCOMPARE(order, 224);
     }
 
+    // What another program commits is read again, the current row kept by its key; a row
+    // that went is reported, never silently swapped for its neighbour. Its own writes and an
+    // unchanged file read nothing.
+    void reloadIfChangedElsewhereKeepsTheRowByKey() {
+        RecordTable t(QStringLiteral("Timer Records"));
+        t.open(m_file);
+        for (int order : {1, 2, 3}) {
+            t.append();
+            t.setField(QStringLiteral("Timer_Order"), order);
+            t.post();
+        }
+        t.setCurrentRow(1);
+        QVERIFY(!t.reloadIfChangedElsewhere());
+        const auto other = [&](const char* sql) { QVERIFY(record_files::exec(m_file, sql)); };
+        other("INSERT INTO \"Timer Records\" (Timer_Order) VALUES (9)");
+        t.setSort(QStringLiteral("Timer_Order DESC")); // 9 comes first, 2 is now row 2
+        other("INSERT INTO \"Timer Records\" (Timer_Order) VALUES (8)");
+        bool gone = true;
+        QVERIFY(t.reloadIfChangedElsewhere(&gone));
+        QVERIFY(!gone);
+        QCOMPARE(t.rowCount(), 5);
+        QCOMPARE(t.fieldInt(QStringLiteral("Timer_Order")), 2);
+        other("DELETE FROM \"Timer Records\" WHERE Timer_Order = 2");
+        QVERIFY(t.reloadIfChangedElsewhere(&gone));
+        QVERIFY(gone);
+        QVERIFY(!t.reloadIfChangedElsewhere(&gone));
+    }
+
     void createRefusesAnExistingFile() {
         const QByteArray before = [&] {
             QFile f(m_file);

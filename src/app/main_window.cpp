@@ -9,6 +9,7 @@
 #include "app/records_menu.h"
 #include "app/tools_menu.h"
 #include "link/bus.h"
+#include "protocol/sequence_engine.h"
 #include "widgets/form_builder.h"
 #include "widgets/prompt_service.h"
 
@@ -21,6 +22,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -80,6 +82,10 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
     pagelayout::keepSheetsHeight(m_pages, splitter);
     setMinimumSize(minimumSizeHint().width(), kMinimumHeight);
     FormCreate(databaseFile);
+    // What velm-cli or a second window writes to the file shows in the grids within a second.
+    auto* changedElsewhere = new QTimer(this);
+    connect(changedElsewhere, &QTimer::timeout, this, &TForm1::reloadRecordsChangedElsewhere);
+    changedElsewhere->start(1000);
     RecordsMenu::install(*this, m_records, prompts, databaseFile);
     ToolsMenu::install(this, *m_bus, prompts, databaseFile);
     helpmenu::install(*this, prompts, databaseFile);
@@ -141,6 +147,13 @@ void TForm1::FormCreate(const QString& databaseFile) {
     });
     // 2-6: the fields of the timer tab, "Local IP", the relay-delay controls.
     startUpFields();
+}
+
+void TForm1::reloadRecordsChangedElsewhere() {
+    if (m_families->sequences->running() || !m_bus->runningJob().isEmpty())
+        return;
+    for (int t = 0; t < RecordStore::Count; ++t)
+        m_records.table(RecordStore::Table(t)).reloadIfChangedElsewhere();
 }
 
 void TForm1::Button40Click() {

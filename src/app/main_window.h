@@ -45,6 +45,8 @@ private:
     void createFamilies();
     void startUpFields();
     void appendLog(const QString& line);
+    // Re-reads the tables another program wrote to, while no sequence or job runs.
+    void reloadRecordsChangedElsewhere();
 
     PromptService& m_prompts;
     RecordStore m_records;

@@ -5,13 +5,6 @@
 #include <QMessageBox>
 
 namespace {
-// A box wraps a long path anywhere, mid-name; a zero-width space after each separator lets it
-// break between the folders instead.
-QString breakablePaths(QString text) {
-    text.replace(QLatin1Char('/'), QStringLiteral("/\u200B"));
-    return text;
-}
-
 // A box opened inside a network run takes clicks at once: it shows the ordinary pointer over
 // the wait cursor of the run, for as long as it is open.
 struct PointerForBox {
@@ -25,12 +18,16 @@ void MessagePrompts::message(const QString& text) {
 }
 
 void MessagePrompts::message(const QString& text, const QString& detail) {
-    // Also on the standard error stream: a tool started from a menu or a script leaves a
-    // trace of what it said (the session log), and a launcher check can read it.
-    qInfo().noquote() << "velm:" << text;
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("VELM"), breakablePaths(text),
-                    QMessageBox::Ok, m_parent);
-    box.setInformativeText(breakablePaths(detail));
+    // Also on the standard error stream, with its cause: a tool started from a menu or a
+    // script leaves a trace of what it said (the session log), and a launcher check can read
+    // it. The texts stay as they are (a long path wraps after its folders' slashes), so that
+    // a path copied out of the box works in a terminal.
+    QString line = text;
+    if (!detail.isEmpty())
+        line += QStringLiteral(": ") + QString(detail).replace(u'\n', QStringLiteral("; "));
+    qInfo().noquote() << "velm:" << line;
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("VELM"), text, QMessageBox::Ok, m_parent);
+    box.setInformativeText(detail);
     const PointerForBox pointer;
     box.exec();
 }

@@ -128,19 +128,23 @@ void RecordsMenu::exportRecords() {
         return;
     try {
         const QList<records_format::TableRows> tables = records_export::read(m_databaseFile);
+        QString unfit = records_export::unfitWarning(tables);
+        if (!unfit.isEmpty())
+            unfit = QStringLiteral("\n") + unfit;
         if (csv) {
             // "site 42.csv" becomes "site 42 - Scene Records.csv" and its five siblings.
             const QStringList written = records_export::saveCsv(
                 tables, chosen.absolutePath(), chosen.completeBaseName() + QStringLiteral(" - "));
             m_prompts.message(QStringLiteral("Records exported"),
                               QStringLiteral("%1 CSV files in %2")
-                                  .arg(written.size())
-                                  .arg(shown(chosen.absolutePath())));
+                                      .arg(written.size())
+                                      .arg(shown(chosen.absolutePath())) +
+                                  unfit);
         } else {
             const int rows = records_export::saveJson(tables, file);
             m_prompts.message(
                 QStringLiteral("Records exported"),
-                QStringLiteral("%1 rows of 6 tables in %2").arg(rows).arg(shown(file)));
+                QStringLiteral("%1 rows of 6 tables in %2").arg(rows).arg(shown(file)) + unfit);
         }
     } catch (const RecordError& e) {
         m_prompts.message(QStringLiteral("Can not export records"), errorText(e));
@@ -182,8 +186,12 @@ void RecordsMenu::runImport() {
     try {
         result = records_import::run(m_dialog->file(), m_databaseFile, options);
     } catch (const RecordError& e) {
+        const QString text = errorText(e);
+        // A journal left beside the file is named in the message: then something was.
         m_prompts.message(QStringLiteral("Can not import records"),
-                          errorText(e) + QStringLiteral("; nothing was changed"));
+                          text.contains(QStringLiteral("has an unfinished write"))
+                              ? text
+                              : text + QStringLiteral("; nothing was changed"));
         return;
     }
     refreshTables();

@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include "records/records_values.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -319,10 +321,13 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
             o.yes = flag();
         } else if (name == QLatin1String("--name")) {
             o.name = takeValue();
-            // The name fields of the scene and IR groups take 20 characters.
-            if (o.name.size() > 20)
-                usage(QStringLiteral("--name takes at most 20 characters, not %1")
-                          .arg(o.name.size()));
+            // As long as the record's name column holds: what velm-cli stores, it exports and
+            // imports back.
+            if (const int n = records_values::characterCount(o.name);
+                n > records_values::kNameLength)
+                usage(QStringLiteral("--name takes at most %1 characters, not %2")
+                          .arg(records_values::kNameLength)
+                          .arg(n));
         } else if (name == QLatin1String("--learn-wait")) {
             o.learnWaitMs = numberValue(takeValue(), QStringLiteral("--learn-wait"), 1, 600000);
         } else if (name == QLatin1String("--mode")) {
@@ -418,7 +423,10 @@ void chooseDatabase(CliOptions& o, const QString& dbOption) {
     } else if (const QString env = qEnvironmentVariable("VELM_DB"); !env.isEmpty()) {
         file = env;
         o.dbOrigin = QStringLiteral("from $VELM_DB");
-    } else if (QFileInfo::exists(QStringLiteral("VELM.mdb"))) {
+    } else if (QFileInfo(QStringLiteral("VELM.mdb")).exists() ||
+               QFileInfo(QStringLiteral("VELM.mdb")).isSymLink()) {
+        // Whatever stands there (a dangling link to an unmounted stick, a folder) is the file
+        // the window started here uses: its fault is reported, never another file written.
         file = QStringLiteral("VELM.mdb");
         o.dbOrigin = QStringLiteral("the working folder's");
     } else {

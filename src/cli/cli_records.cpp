@@ -74,6 +74,9 @@ void exportRecords(const CliOptions& o) {
                              .arg(oneLine(e), database_file::shown(file))
                              .toStdString());
     }
+    // Written as they are, but the technician hears which rows an import will refuse.
+    if (const QString unfit = records_export::unfitWarning(tables); !unfit.isEmpty())
+        std::fputs(QStringLiteral("export: %1\n").arg(unfit).toUtf8().constData(), stderr);
     if (o.json) {
         QJsonArray csvFiles;
         for (const QString& f : csv)
@@ -102,8 +105,12 @@ void importRecords(const CliOptions& o) {
     try {
         result = records_import::run(RecordsFile::load(file), o.db, {o.tables, o.add});
     } catch (const RecordError& e) {
+        const QString text = oneLine(e);
+        // A journal left beside the file is named in the message: the file is not unchanged.
+        if (text.contains(QStringLiteral("has an unfinished write")))
+            throw CliFailure(QStringLiteral("import: %1").arg(text).toStdString());
         throw CliFailure(QStringLiteral("import: %1; the record database %2 is unchanged")
-                             .arg(oneLine(e), shown(o.db))
+                             .arg(text, shown(o.db))
                              .toStdString());
     }
     CliOutput table(o.json);

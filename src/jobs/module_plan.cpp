@@ -350,8 +350,8 @@ void addMonitor(const ModuleRecords& r, Plan& p) {
                                {"Device_No", m.deviceNo},
                                {"Address", m.address},
                                {"Channel", m.channel}});
-        if (why.isEmpty() && m.address != 0)
-            why = records_values::monitorChannelProblem(m.order, m.channel);
+        if (why.isEmpty())
+            why = records_values::monitorBindingProblem(m.order, m.address, m.channel);
         // The read names the slot by its type, room and device: without them there is none.
         const bool readBack =
             type != monitor::kNoType &&

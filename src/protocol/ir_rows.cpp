@@ -16,6 +16,8 @@ bool isCodeRow(const RecordTable& t, int module, int irNo) {
 } // namespace
 
 void storeLearned(RecordTable& codes, int module, int irNo, const QString& name) {
+    // No sequence walks the IR codes: the row is looked for among what the file holds now.
+    codes.reloadIfChangedElsewhere();
     codes.upsert([=](const RecordTable& t) { return isCodeRow(t, module, irNo); },
                  [&](RecordTable& t) {
                      t.setField(kIrNameColumn, name);

@@ -28,6 +28,8 @@ QStringList irTexts(const QList<int>& irNumbers) {
 }
 
 void storeRow(RecordTable& scenes, const Row& row) {
+    // No sequence walks the scenes: the row is looked for among what the file holds now.
+    scenes.reloadIfChangedElsewhere();
     scenes.upsert(
         [&row](const RecordTable& t) {
             return t.fieldInt(kSceneColumn) == row.sceneNo &&

@@ -43,6 +43,8 @@ void SequenceEngine::start(SequenceKind kind, RecordTable& table, TargetSource t
                                  "end or cancel it.");
     const SequenceSpec& spec = sequenceSpec(kind);
     const SequenceTarget first = target();
+    // Another program (velm-cli) may have written the file since the table was read.
+    table.reloadIfChangedElsewhere();
     // The table first: if it cannot be used, nothing has started. A slot sequence goes to each
     // slot's row as it asks for it.
     if (spec.bySlot) {
@@ -162,6 +164,9 @@ SequenceResult SequenceEngine::result(SequenceEnd end, quint8 status) {
 
 void SequenceEngine::keepPlace(RecordTable& table, const std::function<void()>& work) {
     if (!running() || m_run->table != &table) {
+        // A Set's row lookup works from the file as it is now, never in mid-sequence.
+        if (!running())
+            table.reloadIfChangedElsewhere();
         work();
         return;
     }

@@ -129,14 +129,41 @@ void checkReadable(const QString& path) {
         throw RecordError(problem);
 }
 
+QString writeProblem(const QString& path) {
+    const QString file = shown(path);
+    if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
+        return errno == EROFS
+                   ? QStringLiteral("%1 can not be written: the disk is read-only").arg(file)
+                   : QStringLiteral("%1 is read-only").arg(file);
+    // Each commit writes a journal beside the file first.
+    const QString folder = QFileInfo(path).absolutePath();
+    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
+        return errno == EROFS ? QStringLiteral("the folder of %1 can not be written: the disk is "
+                                               "read-only")
+                                    .arg(file)
+                              : QStringLiteral("the folder of %1 is read-only").arg(file);
+    return QString();
+}
+
+QString folderWriteProblem(const QString& folder) {
+    if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
+        return QString();
+    return errno == EROFS ? QStringLiteral("its folder can not be written: the disk is read-only")
+                          : QStringLiteral("its folder is read-only");
+}
+
 QString targetProblem(const QString& path) {
     const QString file = shown(path);
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
-    if (::stat(native.constData(), &st) == 0)
-        return S_ISREG(st.st_mode)
-                   ? QString()
-                   : QStringLiteral("%1 is %2, not a file").arg(file, kindOf(st.st_mode));
+    if (::stat(native.constData(), &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            return QStringLiteral("%1 is %2, not a file").arg(file, kindOf(st.st_mode));
+        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+            return QStringLiteral("%1 is write-protected (no write permission): not replaced")
+                .arg(file);
+        return QString();
+    }
     return statProblem(native, errno, file);
 }
 

@@ -23,8 +23,17 @@ QString readProblem(const QString& path);
 // Throws RecordError with readProblem() when there is one.
 void checkReadable(const QString& path);
 
+// Why this process may not write the database `path` and the journal beside it, or empty
+// when it may: "... can not be written: the disk is read-only" (the cause, not the mode),
+// "... is read-only", "the folder of ... is read-only".
+QString writeProblem(const QString& path);
+// The same for a file made in `folder` (a backup): "its folder is read-only", ...
+QString folderWriteProblem(const QString& folder);
+
 // Why an export may not write `path`, or empty when it may: only a regular file (also through
-// a symbolic link) is replaced, only a new name in an existing folder is created.
+// a symbolic link) is replaced, only a new name in an existing folder is created. A file
+// without any write-permission bit is write-protected and refused, whoever runs the export
+// (root may write it, but someone meant it to stay).
 QString targetProblem(const QString& path);
 
 // A journal beside the file is the undo record of a write that a crash or a kill cut short.

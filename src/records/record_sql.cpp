@@ -275,11 +275,35 @@ QList<StoredRow> RecordSql::selectKey(qint64 key) const {
     return select(SqlClause{m_key + QStringLiteral("=?"), {key}}, QString());
 }
 
+qint64 RecordSql::dataVersion() const {
+    if (m_connection.isEmpty())
+        return -1;
+    QSqlQuery q(QSqlDatabase::database(m_connection, false));
+    if (!q.exec(QStringLiteral("PRAGMA data_version")) || !q.next())
+        return -1;
+    return q.value(0).toLongLong();
+}
+
+QString record_sql::textPlaceholder() {
+    return QStringLiteral("CAST(? AS TEXT)");
+}
+
+QString record_sql::placeholder(const QVariant& value) {
+    return value.typeId() == QMetaType::QString ? textPlaceholder() : QStringLiteral("?");
+}
+
+QVariant record_sql::bindable(const QVariant& value) {
+    if (value.typeId() != QMetaType::QString)
+        return value;
+    const QString text = value.toString();
+    return text.isNull() ? QVariant() : QVariant(text.toUtf8());
+}
+
 qint64 RecordSql::insert(const QVariantList& values) {
     QStringList names, marks;
-    for (const QueryColumn& c : m_columns) {
-        names << record_query::quoteIdentifier(c.name);
-        marks << QStringLiteral("?");
+    for (int c = 0; c < m_columns.size(); ++c) {
+        names << record_query::quoteIdentifier(m_columns[c].name);
+        marks << record_sql::placeholder(values.value(c));
     }
     qint64 key = -1;
     write(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
@@ -290,8 +314,9 @@ qint64 RecordSql::insert(const QVariantList& values) {
 
 void RecordSql::update(qint64 key, const QList<int>& columns, const QVariantList& values) {
     QStringList sets;
-    for (int c : columns)
-        sets << record_query::quoteIdentifier(m_columns[c].name) + QStringLiteral("=?");
+    for (int i = 0; i < columns.size(); ++i)
+        sets << record_query::quoteIdentifier(m_columns[columns[i]].name) + u'=' +
+                    record_sql::placeholder(values.value(i));
     const int changed = write(
         QStringLiteral("UPDATE %1 SET %2 WHERE %3=?").arg(quotedTable(), sets.join(u','), m_key),
         QVariantList(values) << key);
@@ -354,7 +379,7 @@ int RecordSql::write(const QString& sql, const QVariantList& values, qint64* ins
             error = q.lastError();
         } else {
             for (int i = 0; i < values.size(); ++i)
-                q.bindValue(i, values[i]);
+                q.bindValue(i, record_sql::bindable(values[i]));
             if (!q.exec()) {
                 error = q.lastError();
             } else {

@@ -14,6 +14,13 @@ inline constexpr int busyWaitMs = 250;
 // What went wrong with the database `file` (absolute, as shown), in words a technician can act
 // on ("another program holds ...", "... is read-only").
 QString cause(const QSqlError& error, const QString& file, bool writing);
+// The placeholder and the bound value of a value written into the file. SQLite takes a
+// leading U+FEFF of a text bound as UTF-16 (as the driver binds every QString) for a
+// byte-order mark and drops it: a text goes in as its UTF-8 bytes, cast back to a text, and
+// keeps every character.
+QString placeholder(const QVariant& value);
+QString textPlaceholder(); // for a column whose values are texts or nulls
+QVariant bindable(const QVariant& value);
 } // namespace record_sql
 
 // One row of a table as read: its key and its values in column order.
@@ -62,6 +69,9 @@ public:
     QList<StoredRow> select(const SqlClause& where, const QString& orderBy) const;
     // One row by key; an empty list when it is gone.
     QList<StoredRow> selectKey(qint64 key) const;
+    // SQLite's count of commits by other connections to the file (another program, or another
+    // table of this one): it changes when someone else wrote. -1 when it cannot be read.
+    qint64 dataVersion() const;
     qint64 insert(const QVariantList& values);
     void update(qint64 key, const QList<int>& columns, const QVariantList& values);
     void remove(qint64 key);

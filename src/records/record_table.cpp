@@ -10,15 +10,10 @@ namespace {
 
 // Why the file may only be read, or empty when it may be written.
 QString readOnlyReason(const QFileInfo& info, RecordTable::OpenMode mode) {
-    const QString file = QDir::toNativeSeparators(info.absoluteFilePath());
     if (mode == RecordTable::OpenMode::ReadOnly)
-        return QStringLiteral("%1 is open for reading only").arg(file);
-    if (!info.isWritable())
-        return QStringLiteral("%1 is read-only").arg(file);
-    // Each commit writes a journal beside the file first.
-    if (!QFileInfo(info.absolutePath()).isWritable())
-        return QStringLiteral("the folder of %1 is read-only").arg(file);
-    return QString();
+        return QStringLiteral("%1 is open for reading only")
+            .arg(QDir::toNativeSeparators(info.absoluteFilePath()));
+    return database_file::writeProblem(info.filePath());
 }
 
 } // namespace
@@ -298,6 +293,26 @@ void RecordTable::cancel() {
 void RecordTable::refresh() {
     post();
     d->reload();
+}
+
+bool RecordTable::reloadIfChangedElsewhere(bool* currentRowGone) {
+    if (currentRowGone)
+        *currentRowGone = false;
+    if (!isOpen() || d->state != State::Browse || d->sql.inTransaction())
+        return false;
+    const qint64 version = d->sql.dataVersion();
+    if (version < 0 || version == d->dataVersion)
+        return false;
+    const qint64 key = d->atEof() ? -1 : d->rows[d->cursor].key;
+    try {
+        d->reload();
+    } catch (const RecordError&) {
+        d->dataVersion = -1; // the file is held right now: the next look tries again
+        return false;
+    }
+    if (currentRowGone)
+        *currentRowGone = key >= 0 && (d->atEof() || d->rows[d->cursor].key != key);
+    return true;
 }
 
 void RecordTable::deleteCurrent() {

@@ -79,6 +79,12 @@ public:
     void post();   // writes and commits the edited or appended row
     void cancel(); // drops a pending edit
     void refresh();
+    // Re-reads the rows when another program (or another table's connection) committed to
+    // the file since they were read, keeping the current row by its key; nothing while a row
+    // is being edited or a transaction is open. True when the rows were read again;
+    // `currentRowGone` tells whether the row that was current is no longer there. The
+    // caller decides when: never in the middle of a sequence, whose cursor walks the rows.
+    bool reloadIfChangedElsewhere(bool* currentRowGone = nullptr);
     void deleteCurrent();
     // Runs `work` (a walk of posts and deletes) as one transaction: committed when it
     // returns, so a crash keeps all of it or none; when it throws, or the commit fails,

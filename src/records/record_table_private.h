@@ -16,9 +16,10 @@ struct RecordTable::Private {
     QString tableName;
     RecordSql sql;
     bool readOnly = false;
-    QString openError;     // why the last open failed
-    QList<StoredRow> rows; // the visible rows, in sort order
-    int cursor = 0;        // rows.size() is eof
+    QString openError;       // why the last open failed
+    qint64 dataVersion = -1; // the file's data_version when the rows were last read
+    QList<StoredRow> rows;   // the visible rows, in sort order
+    int cursor = 0;          // rows.size() is eof
 
     State state = State::Browse;
     StoredRow original; // the row as stored, while editing
@@ -53,7 +54,10 @@ struct RecordTable::Private {
         return sql.column(name);
     }
 
-    QList<StoredRow> selectVisible() const {
+    // Notes the file's data_version first: a commit of another program after it is seen by
+    // the next reloadIfChangedElsewhere().
+    QList<StoredRow> selectVisible() {
+        dataVersion = sql.dataVersion();
         return sql.select(filtered ? whereSql : SqlClause(), orderSql);
     }
 

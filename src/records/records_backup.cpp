@@ -1,13 +1,13 @@
 #include "records/records_backup.h"
 
 #include "records/database_file.h"
+#include "records/record_sql.h"
 #include "records/record_table.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-#include <QThread>
 #include <QUuid>
 
 #include <fcntl.h>
@@ -18,8 +18,9 @@ namespace records_backup {
 
 namespace {
 
-// How long the backup waits for a commit of another program to end.
-constexpr int kBusyWaitMs = 1000;
+// How long the backup waits for a commit of another program to end: as long as every other
+// operation on the file.
+constexpr int kBusyWaitMs = record_sql::busyWaitMs;
 
 // One connection of the SQLite library itself: Qt's driver does not reach the backup API.
 class Handle {
@@ -62,8 +63,30 @@ QString describe(int rc, const QString& text, const QString& file, const QString
     }
 }
 
-// Copies every page of `source` into `target` in one step, so that the copy is of one moment.
-void copy(const QString& source, const QString& target, const QString& shown) {
+// What SQLite's quick check finds wrong in the file open in `db`: its first finding, or
+// empty for a sound file.
+QString damageOf(sqlite3* db) {
+    sqlite3_stmt* check = nullptr;
+    QString found;
+    if (sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &check, nullptr) != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    const int rc = sqlite3_step(check);
+    if (rc == SQLITE_ROW) {
+        found = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)))
+                    .simplified();
+        if (found == QLatin1StringView("ok"))
+            found.clear();
+    } else {
+        found = QString::fromUtf8(sqlite3_errstr(rc));
+    }
+    sqlite3_finalize(check);
+    return found;
+}
+
+// Copies every page of `source` into `target` in one step, so that the copy is of one moment;
+// returns what the copy's quick check finds wrong (the source's damage: pages are copied as
+// they are), or empty.
+QString copy(const QString& source, const QString& target, const QString& shown) {
     Handle from(source, SQLITE_OPEN_READWRITE);
     if (!from.ok())
         throw RecordError(QStringLiteral("Can not back up %1: %2").arg(shown, from.error()));
@@ -75,13 +98,8 @@ void copy(const QString& source, const QString& target, const QString& shown) {
     if (!backup)
         throw RecordError(QStringLiteral("Can not back up %1: %2")
                               .arg(shown, QString::fromUtf8(sqlite3_errmsg(to.db()))));
-    int rc = SQLITE_OK;
-    for (int waited = 0;; waited += 20) {
-        rc = sqlite3_backup_step(backup, -1);
-        if (((rc & 0xff) != SQLITE_BUSY && (rc & 0xff) != SQLITE_LOCKED) || waited >= kBusyWaitMs)
-            break;
-        QThread::msleep(20);
-    }
+    // The source's busy timeout is the whole wait for another program's commit.
+    const int rc = sqlite3_backup_step(backup, -1);
     sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE) {
         // An extended code: it tells a journal the source may not roll back from a plain
@@ -91,6 +109,7 @@ void copy(const QString& source, const QString& target, const QString& shown) {
                               .arg(shown, describe(code, QString::fromUtf8(sqlite3_errstr(code)),
                                                    shown, target)));
     }
+    return damageOf(to.db());
 }
 
 // Whether any process holds a lock on the file: a backup another program is writing right now.
@@ -147,14 +166,15 @@ QString backUp(const QString& databaseFile, const QDateTime& when) {
     const QString problem = database_file::readProblem(databaseFile);
     if (!problem.isEmpty())
         throw RecordError(QStringLiteral("Can not back up: %1").arg(problem));
-    if (!QFileInfo(info.absolutePath()).isWritable())
-        throw RecordError(QStringLiteral("Can not back up %1: its folder is read-only").arg(shown));
+    if (const QString why = database_file::folderWriteProblem(info.absolutePath()); !why.isEmpty())
+        throw RecordError(QStringLiteral("Can not back up %1: %2").arg(shown, why));
     removeStaleCopies(info);
     const QString target = backupPath(databaseFile, when);
     const QString temp =
         target + QStringLiteral(".part-") + QUuid::createUuid().toString(QUuid::Id128);
+    QString damage;
     try {
-        copy(info.absoluteFilePath(), temp, shown);
+        damage = copy(info.absoluteFilePath(), temp, shown);
     } catch (const RecordError&) {
         QFile::remove(temp);
         QFile::remove(temp + QStringLiteral("-journal"));
@@ -165,6 +185,12 @@ QString backUp(const QString& databaseFile, const QDateTime& when) {
         throw RecordError(QStringLiteral("Can not back up %1: can not write %2")
                               .arg(shown, QDir::toNativeSeparators(target)));
     }
+    // The copy of a damaged file is still the best copy there is: it stays, and the message
+    // says what it holds.
+    if (!damage.isEmpty())
+        throw RecordError(
+            QStringLiteral("%1 is damaged (%2): the backup %3 holds the same damage")
+                .arg(shown, database_file::shortName(damage), QDir::toNativeSeparators(target)));
     return target;
 }
 

@@ -13,9 +13,8 @@
 
 namespace {
 
-// Longer than a table's own wait: a whole import is worth waiting a moment for, and the
-// window's own commits are short.
-constexpr int kBusyWaitMs = 4 * record_sql::busyWaitMs;
+// The one wait for another program that every operation on the file keeps.
+constexpr int kBusyWaitMs = record_sql::busyWaitMs;
 
 QString nextConnectionName() {
     static std::atomic<int> counter{0};
@@ -34,10 +33,8 @@ RecordsConnection::RecordsConnection(const QString& databaseFile, Mode mode)
     // refuse the whole file for it.
     database_file::rollBackLeftoverJournal(databaseFile);
     if (mode == Mode::Write) {
-        if (!info.isWritable())
-            throw RecordError(QStringLiteral("%1 is read-only").arg(m_file));
-        if (!QFileInfo(info.absolutePath()).isWritable())
-            throw RecordError(QStringLiteral("the folder of %1 is read-only").arg(m_file));
+        if (const QString why = database_file::writeProblem(databaseFile); !why.isEmpty())
+            throw RecordError(why);
     }
     m_name = nextConnectionName();
     {
@@ -71,11 +68,16 @@ RecordsConnection::RecordsConnection(const QString& databaseFile, Mode mode)
 }
 
 RecordsConnection::~RecordsConnection() {
+    close();
+}
+
+void RecordsConnection::close() {
     if (m_name.isEmpty())
         return;
     rollback();
     QSqlDatabase::database(m_name, false).close();
     QSqlDatabase::removeDatabase(m_name);
+    m_name.clear();
 }
 
 void RecordsConnection::fail(const QSqlError& error, bool writing) const {

@@ -20,6 +20,8 @@ public:
 
     RecordsConnection(const QString& databaseFile, Mode mode);
     ~RecordsConnection();
+    // Rolls back what is not committed and lets go of the file.
+    void close();
     RecordsConnection(const RecordsConnection&) = delete;
     RecordsConnection& operator=(const RecordsConnection&) = delete;
 

@@ -195,15 +195,29 @@ QList<records_format::TableRows> read(const QString& databaseFile) {
     db.begin();
     QList<records_format::TableRows> out;
     for (const schema::TableDef& t : schema::tables()) {
-        records_format::TableRows rows{&t, {}};
+        records_format::TableRows rows{&t, {}, {}};
         const QList<StoredRow> stored = db.rows(t);
         rows.rows.reserve(stored.size());
         for (const StoredRow& r : stored)
             rows.rows << records_format::canonicalRow(r.values, t);
+        rows.unfit = records_format::unfitRows(t, rows.rows);
         out << rows;
     }
     db.commit();
     return out;
+}
+
+QString unfitWarning(const QList<records_format::TableRows>& tables) {
+    QList<const records_format::TableRows*> all;
+    for (const records_format::TableRows& t : tables)
+        all << &t;
+    const QString unfit = records_format::unfitSummary(all);
+    if (unfit.isEmpty())
+        return {};
+    return QStringLiteral("the record database holds values outside what their columns may "
+                          "hold, exported as they are; an import of their tables refuses them "
+                          "(%1)")
+        .arg(unfit);
 }
 
 QByteArray json(const QList<records_format::TableRows>& tables, const QDateTime& exported) {

@@ -13,8 +13,11 @@
 namespace records_export {
 
 // The six tables in start-up order, read at one moment (one read transaction), each in its
-// own order.
+// own order, with the rows outside what their columns may hold (written by an older build or
+// another program) named in `unfit`: an export writes them as they are.
 QList<records_format::TableRows> read(const QString& databaseFile);
+// What an export says of such rows (the first ten and a count); empty when there are none.
+QString unfitWarning(const QList<records_format::TableRows>& tables);
 
 // {"format": "velm-records", "version": 1, "exported": "<ISO time>", "tables": {...}}: the
 // tables in start-up order, every row an object of its columns in grid order, one row a

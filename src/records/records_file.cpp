@@ -42,11 +42,11 @@ bool wholeNumber(const QJsonValue& v, qint64* out) {
 }
 
 using ColumnIndex = QHash<QString, int>;
-using ColumnRules = QList<const records_values::Rule*>;
 
+// A row of the file as values in column order; throws RecordError for a row that is not an
+// object of known columns of the right types.
 QVariantList readRow(const QJsonValue& value, const schema::TableDef& def, const ColumnIndex& index,
-                     const ColumnRules& rules, int rowNo) {
-    const QString where = QStringLiteral("%1 row %2").arg(def.name).arg(rowNo);
+                     const QString& where) {
     if (!value.isObject())
         throw RecordError(QStringLiteral("%1: not an object of columns").arg(where));
     const QJsonObject row = value.toObject();
@@ -71,18 +71,13 @@ QVariantList readRow(const QJsonValue& value, const schema::TableDef& def, const
                     QStringLiteral("%1: %2 must be a text, not %3").arg(where, col.name, shown(v)));
             values[*found] = v.toString();
         }
-        const QString why = rules[*found]
-                                ? records_values::problem(*rules[*found], col.name, values[*found])
-                                : QString();
-        if (!why.isEmpty())
-            throw RecordError(QStringLiteral("%1: %2").arg(where, why));
     }
     return values;
 }
 
 // A monitor slot is named by its Order; two rows for one slot would leave which one wins to
-// chance.
-void checkSlots(const records_format::TableRows& t) {
+// chance. Each such row joins the table's unfit rows.
+void checkSlots(records_format::TableRows& t, const QList<int>& rowNumbers) {
     int column = 0;
     while (column < t.table->columns.size() &&
            t.table->columns[column].name != QLatin1StringView("Order"))
@@ -90,18 +85,22 @@ void checkSlots(const records_format::TableRows& t) {
     QHash<qint64, int> seen;
     for (int r = 0; r < t.rows.size(); ++r) {
         const QVariant order = t.rows[r].value(column);
-        if (order.isNull())
-            throw RecordError(QStringLiteral("%1 row %2: Order is missing (it names the slot)")
-                                  .arg(t.table->name)
-                                  .arg(r + 1));
+        const int rowNo = rowNumbers[r];
+        if (order.isNull()) {
+            t.unfit << QStringLiteral("%1 row %2: Order is missing (it names the slot)")
+                           .arg(t.table->name)
+                           .arg(rowNo);
+            continue;
+        }
         const auto first = seen.constFind(order.toLongLong());
         if (first != seen.constEnd())
-            throw RecordError(QStringLiteral("%1 rows %2 and %3: both for slot Order %4")
-                                  .arg(t.table->name)
-                                  .arg(*first + 1)
-                                  .arg(r + 1)
-                                  .arg(order.toLongLong()));
-        seen.insert(order.toLongLong(), r);
+            t.unfit << QStringLiteral("%1 rows %2 and %3: both for slot Order %4")
+                           .arg(t.table->name)
+                           .arg(*first)
+                           .arg(rowNo)
+                           .arg(order.toLongLong());
+        else
+            seen.insert(order.toLongLong(), rowNo);
     }
 }
 
@@ -112,12 +111,19 @@ int lineOf(const QByteArray& bytes, int offset) {
 } // namespace
 
 RecordsFile RecordsFile::parse(const QByteArray& bytes) {
+    const QByteArray text = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
     // Qt's reader takes more than JSON, and takes some numbers other than written.
-    if (const auto fault = strict_json::check(bytes))
+    if (const auto fault = strict_json::check(bytes)) {
+        // A row of column names: one of the CSV files an export writes for spreadsheets.
+        const QByteArray firstLine = text.left(text.indexOf('\n')).trimmed();
+        if (!firstLine.startsWith('{') && !firstLine.startsWith('[') && firstLine.contains(','))
+            throw RecordError(QStringLiteral("this is a CSV file, not the JSON file of an export: "
+                                             "the CSV files are for spreadsheets, only the JSON "
+                                             "export can be imported"));
         throw RecordError(
             QStringLiteral("line %1: not JSON (%2)").arg(fault->line).arg(fault->what));
+    }
     // JSON, but a lone value at the top ("7"), which Qt's reader would call not JSON.
-    const QByteArray text = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
     if (!text.trimmed().startsWith('{'))
         throw RecordError(QStringLiteral("not a VELM records file (no object at the top)"));
     QJsonParseError error;
@@ -163,19 +169,33 @@ RecordsFile RecordsFile::parse(const QByteArray& bytes) {
             continue;
         if (!rows.isArray())
             throw RecordError(QStringLiteral("%1: not a list of rows").arg(def.name));
-        records_format::TableRows t{&def, {}};
+        records_format::TableRows t{&def, {}, {}};
         const QJsonArray array = rows.toArray();
         ColumnIndex index;
-        ColumnRules rules;
+        QStringList columns;
         for (int c = 0; c < def.columns.size(); ++c) {
             index.insert(def.columns[c].name, c);
-            rules << records_values::rule(def.name, def.columns[c].name);
+            columns << def.columns[c].name;
         }
+        // A bad row is noted, not thrown: only an import of this table refuses the file for
+        // it, naming every bad row.
+        QList<int> rowNumbers;
         t.rows.reserve(array.size());
-        for (int r = 0; r < array.size(); ++r)
-            t.rows << readRow(array.at(r), def, index, rules, r + 1);
+        for (int r = 0; r < array.size(); ++r) {
+            const QString where = QStringLiteral("%1 row %2").arg(def.name).arg(r + 1);
+            try {
+                QVariantList values = readRow(array.at(r), def, index, where);
+                const QString why = records_values::rowProblem(def.name, columns, values);
+                if (!why.isEmpty())
+                    throw RecordError(QStringLiteral("%1: %2").arg(where, why));
+                t.rows << values;
+                rowNumbers << r + 1;
+            } catch (const RecordError& e) {
+                t.unfit << QString::fromStdString(e.what());
+            }
+        }
         if (records_format::isMonitor(def.name))
-            checkSlots(t);
+            checkSlots(t, rowNumbers);
         file.m_tables << t;
     }
     return file;

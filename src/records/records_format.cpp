@@ -1,5 +1,7 @@
 #include "records/records_format.h"
 
+#include "records/records_values.h"
+
 #include <QHash>
 
 #include <cmath>
@@ -34,6 +36,34 @@ QVariantList canonicalRow(const QVariantList& stored, const schema::TableDef& ta
     out.reserve(table.columns.size());
     for (int c = 0; c < table.columns.size(); ++c)
         out << canonical(stored.value(c), table.columns[c].integer);
+    return out;
+}
+
+QString unfitSummary(const QList<const TableRows*>& tables) {
+    constexpr int kShown = 10;
+    QStringList all;
+    for (const TableRows* t : tables)
+        all += t->unfit;
+    if (all.size() <= 1)
+        return all.value(0);
+    QString text = QStringLiteral("%1 rows do not fit: %2")
+                       .arg(all.size())
+                       .arg(all.mid(0, kShown).join(QStringLiteral("; ")));
+    if (all.size() > kShown)
+        text += QStringLiteral("; and %1 more").arg(all.size() - kShown);
+    return text;
+}
+
+QStringList unfitRows(const schema::TableDef& table, const QList<QVariantList>& rows) {
+    QStringList columns;
+    for (const schema::ColumnDef& c : table.columns)
+        columns << c.name;
+    QStringList out;
+    for (int r = 0; r < rows.size(); ++r) {
+        const QString why = records_values::rowProblem(table.name, columns, rows[r]);
+        if (!why.isEmpty())
+            out << QStringLiteral("%1 row %2: %3").arg(table.name).arg(r + 1).arg(why);
+    }
     return out;
 }
 

@@ -17,7 +17,17 @@ inline constexpr int version = 1;
 struct TableRows {
     const schema::TableDef* table = nullptr;
     QList<QVariantList> rows;
+    // The rows outside what their columns may hold, one message each ("Bind Records row 3:
+    // Output_Addr 257 does not fit (0..255)"), in row order.
+    QStringList unfit;
 };
+
+// The unfit rows of some tables in one message: all of them for a few, the first ten and a
+// count for more; empty for none.
+QString unfitSummary(const QList<const TableRows*>& tables);
+
+// The unfit messages of stored rows (numbered from 1 in the table's own order).
+QStringList unfitRows(const schema::TableDef& table, const QList<QVariantList>& rows);
 
 // A stored value as the file holds it. SQLite keeps whatever it was given, so an integer
 // column may still hold a text or a fraction that another program wrote: those stay what

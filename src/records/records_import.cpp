@@ -7,6 +7,7 @@
 #include "records/records_connection.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 
 namespace records_import {
@@ -55,7 +56,15 @@ QString columnList(const schema::TableDef& def) {
 
 void bindAll(QSqlQuery& q, const QVariantList& values, int from = 0) {
     for (int i = 0; i < values.size(); ++i)
-        q.bindValue(from + i, values[i]);
+        q.bindValue(from + i, record_sql::bindable(values[i]));
+}
+
+// The placeholders of a row, in column order: texts go in as UTF-8 (record_sql::bindable).
+QStringList placeholders(const schema::TableDef& def) {
+    QStringList marks;
+    for (const schema::ColumnDef& c : def.columns)
+        marks << (c.integer ? QStringLiteral("?") : record_sql::textPlaceholder());
+    return marks;
 }
 
 // Replace: the table becomes the file's rows in the file's order. The new rows get keys above
@@ -93,7 +102,7 @@ TableChange replaceRows(RecordsConnection& db, const TableRows& file, bool write
     const QString table = record_query::quoteIdentifier(def.name);
     QSqlQuery clear = db.prepare(QStringLiteral("DELETE FROM %1").arg(table));
     db.run(clear);
-    QStringList marks(def.columns.size() + 1, QStringLiteral("?"));
+    const QStringList marks = QStringList{QStringLiteral("?")} + placeholders(def);
     QSqlQuery insert = db.prepare(QStringLiteral("INSERT INTO %1 (%2,%3) VALUES (%4)")
                                       .arg(table, db.key(def), columnList(def), marks.join(u',')));
     for (int r = 0; r < file.rows.size(); ++r) {
@@ -120,10 +129,10 @@ TableChange addRows(RecordsConnection& db, const TableRows& file, bool write) {
     const QString table = record_query::quoteIdentifier(def.name);
     QSqlQuery insert, update;
     if (write) {
-        QStringList marks(def.columns.size(), QStringLiteral("?"));
+        const QStringList marks = placeholders(def);
         QStringList sets;
-        for (const schema::ColumnDef& c : def.columns)
-            sets << record_query::quoteIdentifier(c.name) + QStringLiteral("=?");
+        for (int c = 0; c < def.columns.size(); ++c)
+            sets << record_query::quoteIdentifier(def.columns[c].name) + u'=' + marks[c];
         insert = db.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                 .arg(table, columnList(def), marks.join(u',')));
         update = db.prepare(
@@ -241,6 +250,9 @@ QList<const TableRows*> chosen(const RecordsFile& file, const Options& options) 
         if (options.tables.isEmpty() || options.tables.contains(t.table->name))
             out << &t;
     }
+    const QString unfit = records_format::unfitSummary(out);
+    if (!unfit.isEmpty())
+        throw RecordError(unfit);
     return out;
 }
 
@@ -279,6 +291,19 @@ Result run(const RecordsFile& file, const QString& databaseFile, const Options& 
         // backup holds what the file holds: left beside a message that says so, it would only
         // make the technician wonder which of the two to trust.
         db.rollback();
+        // A rollback the disk cut short leaves the journal that undoes the half import: play
+        // it back now, or say so, never "unchanged" while the file holds half of it.
+        const QString journal = databaseFile + QStringLiteral("-journal");
+        if (QFileInfo::exists(journal)) {
+            db.close();
+            database_file::rollBackLeftoverJournal(databaseFile);
+        }
+        if (QFileInfo::exists(journal))
+            throw RecordError(
+                QStringLiteral("%1; %2; the backup made before the import stays at %3")
+                    .arg(QString::fromStdString(e.what()),
+                         database_file::unfinishedWrite(databaseFile),
+                         database_file::shown(backup)));
         if (QFile::remove(backup))
             throw;
         throw RecordError(QStringLiteral("%1; the backup made before the import stays at %2")

@@ -39,7 +39,7 @@ struct Result {
 };
 
 // The tables an import with `options` takes, in start-up order; throws RecordError for a
-// chosen table that the file does not hold.
+// chosen table that the file does not hold, or that holds unfit rows (naming them).
 QList<const records_format::TableRows*> chosen(const RecordsFile& file, const Options& options);
 
 // What the import would change in the database as it is now; writes nothing. Throws

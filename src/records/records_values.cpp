@@ -170,7 +170,7 @@ QString ruleProblem(const Rule& r, const QString& column, const QVariant& v) {
     case Rule::Kind::Text:
         if (v.typeId() != QMetaType::QString)
             return QStringLiteral("%1 %2 is not a text").arg(column, shown(v));
-        if (v.toString().size() <= r.maxLength)
+        if (characterCount(v.toString()) <= r.maxLength)
             return {};
         return QStringLiteral("%1 %2 is longer than %3 characters")
             .arg(column, shown(v))
@@ -289,6 +289,38 @@ QString monitorChannelProblem(int order, const QVariant& channel) {
     const bool ac = schema::monitorSlot(order).deviceType == QLatin1StringView("AC");
     return ruleProblem(ac ? numberRule(0, 255) : numberRule(1, 256), QStringLiteral("Channel"),
                        channel);
+}
+
+int characterCount(const QString& text) {
+    int count = 0;
+    for (const QChar c : text)
+        count += c.isLowSurrogate() ? 0 : 1;
+    return count;
+}
+
+QString monitorBindingProblem(int order, const QVariant& address, const QVariant& channel) {
+    const QString table = QStringLiteral("Monitor Bind Records");
+    QString why = problem(table, QStringLiteral("Address"), address);
+    if (why.isEmpty())
+        why = problem(table, QStringLiteral("Channel"), channel);
+    if (why.isEmpty() && !address.isNull() && address.toLongLong() != 0 && !channel.isNull())
+        why = monitorChannelProblem(order, channel);
+    return why;
+}
+
+QString rowProblem(const QString& table, const QStringList& columns, const QVariantList& values) {
+    for (int c = 0; c < columns.size(); ++c) {
+        const QString why = problem(table, columns[c], values.value(c));
+        if (!why.isEmpty())
+            return why;
+    }
+    if (table != QLatin1StringView("Monitor Bind Records"))
+        return {};
+    const QVariant order = values.value(int(columns.indexOf(QStringLiteral("Order"))));
+    if (order.isNull())
+        return {};
+    return monitorBindingProblem(order.toInt(), values.value(int(columns.indexOf("Address"))),
+                                 values.value(int(columns.indexOf("Channel"))));
 }
 
 QString shown(const QVariant& v) {

@@ -31,8 +31,14 @@ const QStringList& timerReadModes();
 // The device types of the monitor slots.
 const QStringList& deviceTypes();
 
-inline constexpr int kNameLength = 20; // scene and IR names, as their fields allow
+// Scene and IR names: the window's name fields take 20 characters, but a record file written
+// by an older build or another program may hold longer ones, and what the tool holds it must
+// be able to export and import back.
+inline constexpr int kNameLength = 255;
 inline constexpr int kTimeLength = 40; // a timer's Time: a date, the time and a weekday
+
+// The length of a text in characters (code points): an emoji is one, not two.
+int characterCount(const QString& text);
 
 struct Rule {
     enum class Kind { Number, Choice, Text };
@@ -61,6 +67,15 @@ QString requestProblem(const QString& table, const QString& column, const QVaria
 // A bound monitor slot's Channel as its request carries it: a light or curtain slot sends
 // its channel minus one (1..256), an air-conditioner slot its IR number (0..255).
 QString monitorChannelProblem(int order, const QVariant& channel);
+// Why a monitor slot may not hold this binding, or empty: the columns' own limits, and for a
+// bound slot (Address not 0) its Channel as monitorChannelProblem() says. An unbound slot (0)
+// and the unbound light slot a read records (255, 256) fit.
+QString monitorBindingProblem(int order, const QVariant& address, const QVariant& channel);
+
+// Why a whole row of `table` (values in the table's column order) may not stand, or empty:
+// the first column outside its rule, then what the columns say together (a monitor slot's
+// binding). The one check the import, the grids, push and audit share.
+QString rowProblem(const QString& table, const QStringList& columns, const QVariantList& values);
 
 // A value as a message shows it: 7, "Hall", (empty); long texts shortened.
 QString shown(const QVariant& value);

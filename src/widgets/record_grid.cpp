@@ -132,6 +132,12 @@ void RecordGrid::orderComboChange(int index) {
 
 void RecordGrid::deleteClick() {
     guarded([&] {
+        // Another program may have changed the rows: the grid shows them first, and a row it
+        // showed that is gone is not taken for the one now in its place.
+        bool gone = false;
+        m_table.reloadIfChangedElsewhere(&gone);
+        if (gone)
+            return;
         if (!deleteCurrentRecord(m_table, m_which == RecordStore::Monitor))
             m_prompts.message(QStringLiteral("No records!"));
     });
@@ -139,6 +145,7 @@ void RecordGrid::deleteClick() {
 
 void RecordGrid::deleteAllClick() {
     guarded([&] {
+        m_table.reloadIfChangedElsewhere();
         if (!deleteAllRecords(m_table, m_which == RecordStore::Monitor))
             m_prompts.message(QStringLiteral("No records!"));
     });
