@@ -5,6 +5,8 @@
 #include "records/schema.h"
 #include "support/record_files.h"
 
+#include <QDate>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -52,6 +54,13 @@ void TestModulePlan::writesCarryTheSetButtonsBytes_data() {
         << QByteArray::fromHex("03 04 02 02 05 12 12 12 24 01 02 14");
     QTest::newRow("timer as Set wrote it")
         << 2 << "3|2014-02-24 08:00:00 Monday|Mouth(repeat)"
+        << QByteArray::fromHex("03 04 02 02 05 00 00 08 24 01 02 14");
+    // The system's short date may hold blanks ("24 Feb 2014" where the locale is C).
+    QTest::newRow("timer as Set wrote it, a short date with blanks")
+        << 2
+        << QStringLiteral("3|") +
+               QLocale::system().toString(QDate(2014, 2, 24), QLocale::ShortFormat) +
+               QStringLiteral(" 08:00:00 Monday|Mouth(repeat)")
         << QByteArray::fromHex("03 04 02 02 05 00 00 08 24 01 02 14");
     QTest::newRow("timer cleared")
         << 2 << "4|------|invalid" << QByteArray::fromHex("03 04 02 03 FF 01 01 01 01 01 01 01");

@@ -7,6 +7,7 @@
 #include "app/page_layout.h"
 #include "app/processing_dialog.h"
 #include "app/records_menu.h"
+#include "app/report_dialog.h"
 #include "app/tools_menu.h"
 #include "link/bus.h"
 #include "widgets/form_builder.h"
@@ -80,7 +81,8 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
     pagelayout::keepSheetsHeight(m_pages, splitter);
     setMinimumSize(minimumSizeHint().width(), kMinimumHeight);
     FormCreate(databaseFile);
-    RecordsMenu::install(*this, m_records, prompts, databaseFile);
+    RecordsMenu* fileMenu = RecordsMenu::install(*this, m_records, prompts, databaseFile);
+    ReportDialog::install(*this, *fileMenu, *m_bus, prompts, databaseFile);
     ToolsMenu::install(this, *m_bus, prompts, databaseFile);
     helpmenu::install(*this, prompts, databaseFile);
 }

@@ -11,6 +11,7 @@
 #include <QDate>
 #include <QLocale>
 #include <QMap>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <utility>
@@ -255,10 +256,15 @@ void addTimers(const ModuleRecords& r, Plan& p, QSet<int>& liveTimers) {
         if (mode == timing::timer::kInvalidMode) {
             w = timing::timer::remove(r.module, t.timerNo - 1);
         } else if (mode >= 0) {
+            // The date, the time of day and the weekday; a Set's short date format may hold
+            // blanks of its own ("24 Feb 2014"): the date is what stands before the time.
             const QStringList parts = t.time.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            const QDate date = parts.size() >= 2 ? timerDate(parts[0]) : QDate();
+            static const QRegularExpression clock(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"));
+            const qsizetype at = parts.indexOf(clock);
+            const QDate date =
+                at >= 1 ? timerDate(parts.mid(0, at).join(QLatin1Char(' '))) : QDate();
             if (date.isValid())
-                w = timing::timer::set(r.module, t.timerNo, mode, date, parts[1]);
+                w = timing::timer::set(r.module, t.timerNo, mode, date, parts[at]);
         }
         if (!w) {
             p.unwritten << QStringLiteral("%1: mode '%2' or time '%3' cannot be read, not written")

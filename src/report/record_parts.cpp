@@ -41,26 +41,7 @@ void scenes(HtmlWriter& w, const Rows& rows) {
     if (rows.isEmpty())
         return;
     w.heading(3, QStringLiteral("Scenes"));
-    QList<QStringList> cells;
-    QStringList classes;
-    bool anyUnfit = false;
-    for (const Row& r : rows)
-        anyUnfit = anyUnfit || !r.unfit.isEmpty();
-    for (const Row& r : rows) {
-        QStringList line{reportwords::cell(r, "Scene_No"), r.text("Information")};
-        for (int ch = 1; ch <= 8; ++ch)
-            line << reportwords::cell(r, QStringLiteral("CH%1").arg(ch).toLatin1().constData());
-        if (anyUnfit)
-            line << unfitNote(r);
-        cells << line;
-        classes << (r.unfit.isEmpty() ? QString() : QStringLiteral("unfit"));
-    }
-    QStringList headers{QStringLiteral("Scene No."), QStringLiteral("Name")};
-    for (int ch = 1; ch <= 8; ++ch)
-        headers << QStringLiteral("CH%1").arg(ch);
-    if (anyUnfit)
-        headers << QStringLiteral("Note");
-    w.table(headers, cells, classes, QStringLiteral("scenes"));
+    sentences(w, rows, &reportwords::scene);
 }
 
 void irCodes(HtmlWriter& w, const Rows& rows) {

@@ -21,7 +21,6 @@ th { background-color: #eee; }
 thead { display: table-header-group; }
 tr, li { page-break-inside: avoid; }
 table.pairs th { width: 28%; }
-table.scenes td { font-size: 8pt; }
 ul { margin: 2pt 0 6pt 0; }
 .unfit, .missing { color: #a00000; }
 .note { color: #333; font-style: italic; }

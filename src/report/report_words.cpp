@@ -23,6 +23,18 @@ QString cell(const ReportRecords::Row& row, const char* column) {
     return v.isNull() || v.toString().isEmpty() ? QStringLiteral("(empty)") : v.toString();
 }
 
+QString scene(const ReportRecords::Row& row) {
+    QStringList channels;
+    for (int ch = 1; ch <= 8; ++ch) {
+        const QByteArray column = QStringLiteral("CH%1").arg(ch).toLatin1();
+        channels << QStringLiteral("CH%1 %2").arg(ch).arg(cell(row, column.constData()));
+    }
+    const QString name = row.text("Information");
+    return QStringLiteral("Scene %1%2: %3")
+        .arg(cell(row, "Scene_No"), name.isEmpty() ? QString() : QStringLiteral(", ") + name,
+             channels.join(QStringLiteral(", ")));
+}
+
 bool isEmptyAction(const ReportRecords::Row& row) {
     return row.text("Action") == records_values::eventActions().last();
 }

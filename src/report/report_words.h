@@ -12,6 +12,9 @@ namespace reportwords {
 // A cell as stored: its text, "(empty)" for an empty cell.
 QString cell(const ReportRecords::Row& row, const char* column);
 
+// "Scene 1, All on: CH1 On/Open, CH2 No Change, ..., CH8 Off/Close", every channel as the
+// window writes it.
+QString scene(const ReportRecords::Row& row);
 // Whether a binding or an event does nothing: its action is "Invalid".
 bool isEmptyAction(const ReportRecords::Row& row);
 // "Input 5, channel 1, NO, no delay → module 2 channel 4: Light On"
