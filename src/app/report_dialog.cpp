@@ -175,6 +175,3 @@ void ReportDialog::write(const ReportContent& content) {
     written.removeAll(QString());
     m_status->setText(QStringLiteral("Written: %1").arg(written.join(QStringLiteral(", "))));
 }
-                                   .filter(QRegularExpression(QStringLiteral(".")))
-                                   .join(QStringLiteral(", "))));
-                                   }
