@@ -15,8 +15,8 @@ h1 { font-size: 17pt; margin: 0 0 8pt 0; }
 h2 { font-size: 13pt; margin: 14pt 0 4pt 0; border-bottom: 1px solid #444;
      page-break-after: avoid; }
 h3 { font-size: 11pt; margin: 10pt 0 3pt 0; page-break-after: avoid; }
-table { border-collapse: collapse; width: 100%; margin: 2pt 0 6pt 0; }
-th, td { border: 1px solid #999; padding: 2px 4px; text-align: left; vertical-align: top; }
+table { width: 100%; margin: 2pt 0 6pt 0; }
+th, td { border-bottom: 1px solid #999; padding: 2px 4px; text-align: left; vertical-align: top; }
 th { background-color: #eee; }
 thead { display: table-header-group; }
 tr, li { page-break-inside: avoid; }
