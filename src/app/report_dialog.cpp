@@ -95,6 +95,18 @@ void ReportDialog::install(QMainWindow& window, RecordsMenu& fileMenu, Bus& bus,
     });
 }
 
+void ReportDialog::closeEvent(QCloseEvent* event) {
+    if (running())
+        m_reading->cancel();
+    QDialog::closeEvent(event);
+}
+
+void ReportDialog::reject() {
+    if (running())
+        m_reading->cancel();
+    QDialog::reject();
+}
+
 bool ReportDialog::running() const {
     return m_reading && m_reading->running();
 }

@@ -36,6 +36,11 @@ public:
     void setFileDialogs(RecordsFileDialogs dialogs) { m_dialogs = std::move(dialogs); }
     bool running() const;
 
+protected:
+    // Closing the dialog while it reads the modules cancels the reading: no report.
+    void closeEvent(QCloseEvent* event) override;
+    void reject() override; // Esc
+
 private:
     void save();
     void readingEnded();

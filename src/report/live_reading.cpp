@@ -50,11 +50,12 @@ bool LiveReading::start() {
         connect(&m_scan->job(), &BusJob::finished, this, &LiveReading::scanned);
         runJob(m_scan->job(), QStringLiteral("Asking the modules for their type"));
     }};
+    // A link that is busy now refuses the first job: that is said by start() alone.
     m_running = true;
+    m_starting = true;
     nextStage();
-    if (!m_failure.isEmpty() && !m_running)
-        return false;
-    return true;
+    m_starting = false;
+    return m_running;
 }
 
 bool LiveReading::runJob(BusJob& job, const QString& what) {
@@ -210,7 +211,8 @@ void LiveReading::finish() {
     m_running = false;
     m_stages.clear();
     m_content.liveFailure = m_failure;
-    emit finished();
+    if (!m_starting)
+        emit finished();
 }
 
 bool LiveReading::runHere() {

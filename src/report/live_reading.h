@@ -25,7 +25,8 @@ public:
                 QObject* parent = nullptr);
     ~LiveReading() override;
 
-    // False, with the reason in failure(), when the link is busy.
+    // False, with the reason in failure(), when the link is busy; finished() then does not
+    // come.
     bool start();
     void cancel();
     bool running() const { return m_running; }
@@ -60,5 +61,6 @@ private:
     std::unique_ptr<BusJob> m_settingsRead;
     BusJob* m_job = nullptr;
     bool m_running = false;
+    bool m_starting = false;
     QString m_failure;
 };
