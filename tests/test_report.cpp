@@ -16,6 +16,7 @@
 #include <QAction>
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -100,6 +101,8 @@ private slots:
     void recordsShownAsStored_data();
     void recordsShownAsStored();
     void fileMenuWritesBoth();
+    void refusals_data();
+    void refusals();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -302,6 +305,37 @@ void TestReport::fileMenuWritesBoth() {
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join(", ")));
     QVERIFY(fileBytes(path("handover.html")).contains("Hall &amp; &lt;Co&gt;"));
     QVERIFY(pdfText(path("handover.pdf")).contains("Installation report: Hall & <Co>"));
+}
+
+void TestReport::refusals_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("nowhere to go") << QStringList{"report", "--site", "x"} << 2
+                                   << "say where it goes, --html FILE and/or --pdf FILE";
+    QTest::newRow("live without a link") << QStringList{"report", "--live", "--html", "r.html"} << 2
+                                         << "report --live: choose a link";
+    QTest::newRow("timer module of a report from the records")
+        << QStringList{"report", "--timer-module", "6", "--html", "r.html"} << 2
+        << "--timer-module belongs to a --live report";
+    QTest::newRow("a report's option on another command")
+        << QStringList{"export", "x.json", "--site", "x"} << 2 << "belong to report";
+    QTest::newRow("a module beyond the bus")
+        << QStringList{"report", "--modules", "1,256", "--html", "r.html"} << 2
+        << "--modules must be a number from 1 to 255, not '256'";
+    QTest::newRow("a folder that is not there")
+        << QStringList{"report", "--html", "/nonexistent/r.html"} << 1
+        << "/nonexistent/r.html cannot be written";
+}
+
+void TestReport::refusals() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    const auto [code, out] = cli(args);
+    QCOMPARE(code, exitCode);
+    QVERIFY2(out.contains(message), qPrintable(out));
+    QVERIFY(!QFileInfo::exists(path("r.html")));
 }
 
 QTEST_MAIN(TestReport)
