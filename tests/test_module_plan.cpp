@@ -27,6 +27,7 @@ private slots:
     void verdicts_data();
     void verdicts();
     void unreadableRecordsAreNotWritten();
+    void recordsBeyondTheReadsAreNamed();
     void unfitRecordsAreNeitherWrittenNorSame_data();
     void unfitRecordsAreNeitherWrittenNorSame();
     void loadMarksEmptyAndHugeNumbers();
@@ -151,6 +152,23 @@ void TestModulePlan::unreadableRecordsAreNotWritten() {
     QCOMPARE(p.writes.size(), 1); // timer 3, its first record
     QCOMPARE(p.writes.first().what, QStringLiteral("Timer 3"));
     QCOMPARE(p.unwritten.size(), 4);
+}
+
+void TestModulePlan::recordsBeyondTheReadsAreNamed() {
+    ModuleRecords r;
+    r.module = 6;
+    r.withTimers = true;
+    r.bindings << ModuleRecords::Binding{20, "NO", 0, 3, 1, "Light On", 0};
+    r.timers << ModuleRecords::Timer{33, "2014-02-24 12:00:00 Monday", "Once"};
+    r.events << ModuleRecords::Event{2, 16, 3, 1, 0, "Light On"}
+             << ModuleRecords::Event{2, 17, 3, 1, 0, "Light On"};
+    const moduleplan::Plan p = moduleplan::plan(r, 8);
+    QCOMPARE(p.writes.size(), 4);
+    QCOMPARE(p.unchecked,
+             (QStringList{"Binding 20: beyond the 14 channels a module reads back, not checked",
+                          "Timer 33: beyond the 32 timers a module reads back, not checked",
+                          "Event 2/17: beyond the 16 events of the 32 timers a module reads back, "
+                          "not checked"}));
 }
 
 void TestModulePlan::unfitRecordsAreNeitherWrittenNorSame_data() {

@@ -282,6 +282,10 @@ void addTimers(const ModuleRecords& r, Plan& p, QSet<int>& liveTimers) {
             byTimer[index] = planned;
             if (!planned.empty)
                 liveTimers.insert(t.timerNo);
+        } else {
+            p.unchecked << QStringLiteral("%1: beyond the 32 timers a module reads back, not "
+                                          "checked")
+                               .arg(what);
         }
     }
     for (int i = 0; i < timing::timer::kCount; ++i)
@@ -332,6 +336,11 @@ void addEvents(const ModuleRecords& r, Plan& p, QSet<int> timers) {
         p.writes << planned;
         byKey.insert(key, planned);
         timers.insert(e.timerNo);
+        if (e.timerNo < 1 || e.timerNo > timing::timer::kCount || e.eventNo < 1 ||
+            e.eventNo > timing::event::kCount)
+            p.unchecked << QStringLiteral("%1: beyond the 16 events of the 32 timers a module "
+                                          "reads back, not checked")
+                               .arg(what);
     }
     for (int timer : std::as_const(timers)) {
         if (timer < 1 || timer > timing::timer::kCount)
