@@ -172,22 +172,8 @@ BusJob* LiveReading::busSwitchRead() {
                                      : QStringLiteral("did not answer");
             return true;
         }
-        QByteArray block;
-        for (int n = 0; n < busswitch::kSettingsSize; ++n)
-            block.append(char(a[7 + n]));
-        const QStringList t = busswitch::blockTexts(block);
-        const auto joined = [&t](int from, int count, QChar sep) {
-            return t.mid(from, count).join(sep);
-        };
         b.answered = true;
-        b.subnet = QString::number(busswitch::blockSubnet(block));
-        b.ip = joined(0, 4, u'.');
-        b.port = t.value(4);
-        b.mask = joined(5, 4, u'.');
-        b.gateway = joined(9, 4, u'.');
-        b.serverIp = joined(13, 4, u'.');
-        b.serverPort = t.value(17);
-        b.mac = joined(18, 6, u'-');
+        b.settings = busswitch::settingsText(busswitch::replyBlock(a.buffer));
         return true;
     };
     job->add(step);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "jobs/module_audit.h"
+#include "protocol/bus_switch_requests.h"
 #include "report/report_records.h"
 
 #include <QDateTime>
@@ -28,7 +29,7 @@ struct ReportContent {
     struct BusSwitch {
         bool answered = false;
         QString failure; // why there is nothing: "did not answer", the link's failure
-        QString subnet, ip, port, mask, gateway, serverIp, serverPort, mac;
+        busswitch::SettingsText settings;
     };
 
     QString site;

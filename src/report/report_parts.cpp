@@ -73,14 +73,15 @@ void busSwitch(const ReportContent& c, HtmlWriter& w) {
             QStringLiteral("missing"));
         return;
     }
-    w.pairs({{QStringLiteral("Subnet ID"), b.subnet},
-             {QStringLiteral("IP address"), b.ip},
-             {QStringLiteral("Port"), b.port},
-             {QStringLiteral("Mask"), b.mask},
-             {QStringLiteral("Gateway"), b.gateway},
-             {QStringLiteral("Server IP address"), b.serverIp},
-             {QStringLiteral("Server port"), b.serverPort},
-             {QStringLiteral("MAC address"), b.mac}});
+    const busswitch::SettingsText& s = b.settings;
+    w.pairs({{QStringLiteral("Subnet ID"), s.subnet},
+             {QStringLiteral("IP address"), s.ip},
+             {QStringLiteral("Port"), s.port},
+             {QStringLiteral("Mask"), s.mask},
+             {QStringLiteral("Gateway"), s.gateway},
+             {QStringLiteral("Server IP address"), s.serverIp},
+             {QStringLiteral("Server port"), s.serverPort},
+             {QStringLiteral("MAC address"), s.mac}});
 }
 
 void audit(const ReportContent& c, HtmlWriter& w) {
