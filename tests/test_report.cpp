@@ -232,6 +232,9 @@ void TestReport::recordsShownAsStored_data() {
                        {"CH1", "On/Open"}}
         << QStringList{"<li>Scene 3, &lt;b&gt;x&lt;/b&gt; &quot;q&quot; &amp; &#39;a&#39;: CH1 "
                        "On/Open, CH2 (empty),"};
+    QTest::newRow("a scene of no module")
+        << "Scene Records" << QVariantMap{{"Scene_No", 4}, {"Information", "Lost"}}
+        << QStringList{"<h2>Records of no module</h2>", "<li>Scene 4, Lost: CH1 (empty),"};
     QTest::newRow("a binding to a module no byte can carry")
         << "Bind Records"
         << QVariantMap{{"Input_Addr", 4},      {"Input_Channel", 2}, {"Trigger_Mode", "NO"},

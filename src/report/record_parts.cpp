@@ -14,8 +14,8 @@ namespace {
 using Row = ReportRecords::Row;
 using Rows = QList<Row>;
 
-// The rows of a table whose `column` names this module.
-Rows rowsOf(const Rows& rows, const char* column, int module) {
+// The rows of a table whose `column` names this module (none: names no module).
+Rows rowsOf(const Rows& rows, const char* column, std::optional<int> module) {
     Rows out;
     for (const Row& r : rows)
         if (r.number(column) == module)
@@ -152,6 +152,20 @@ void modules(const ReportContent& c, HtmlWriter& w) {
         if (busSwitch)
             monitorBindings(w, c.records.monitor);
     }
+    if (!c.moduleFilter.isEmpty())
+        return;
+    // A row whose module column holds no number belongs to no module: shown all the same.
+    const Rows sceneRows = rowsOf(c.records.scenes, "Module_Addr", std::nullopt);
+    const Rows irRows = rowsOf(c.records.irCodes, "Module_Addr", std::nullopt);
+    const Rows bindingRows = rowsOf(c.records.bindings, "Input_Addr", std::nullopt);
+    if (sceneRows.isEmpty() && irRows.isEmpty() && bindingRows.isEmpty())
+        return;
+    w.heading(2, QStringLiteral("Records of no module"));
+    w.paragraph(QStringLiteral("Their module address is empty or not a number; shown as stored."),
+                QStringLiteral("note unfit"));
+    scenes(w, sceneRows);
+    irCodes(w, irRows);
+    bindings(w, bindingRows);
 }
 
 void timers(const ReportContent& c, HtmlWriter& w) {
