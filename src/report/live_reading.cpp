@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -81,6 +82,12 @@ void LiveReading::nextStage() {
     stage();
 }
 
+// From the event loop: the job that just ended is still sending its finished signal, and the
+// next stage replaces it.
+void LiveReading::nextStageLater() {
+    QTimer::singleShot(0, this, &LiveReading::nextStage);
+}
+
 void LiveReading::scanned() {
     m_job = nullptr;
     if (m_scan->job().end() == BusJob::End::Cancelled) {
@@ -136,11 +143,11 @@ void LiveReading::scanned() {
                 m_job = nullptr;
                 if (end == BusJob::End::Cancelled)
                     m_content.busSwitch.reset();
-                nextStage();
+                nextStageLater();
             });
             runJob(*m_settingsRead, QStringLiteral("Reading the bus switch's settings"));
         };
-    nextStage();
+    nextStageLater();
 }
 
 void LiveReading::audited() {
@@ -151,7 +158,7 @@ void LiveReading::audited() {
         finish();
         return;
     }
-    nextStage();
+    nextStageLater();
 }
 
 BusJob* LiveReading::busSwitchRead() {

@@ -46,6 +46,7 @@ signals:
 
 private:
     void nextStage();
+    void nextStageLater();
     bool runJob(BusJob& job, const QString& what);
     void scanned();
     void audited();
