@@ -99,7 +99,8 @@ void TestAppRecordsMenu::fileMenu() {
     for (QAction* a : menus[0]->menu()->actions())
         items << a->objectName() + u'=' + a->text();
     QCOMPARE(items, (QStringList{"ExportRecords=Export Records…", "ImportRecords=Import Records…",
-                                 "BackUpRecords=Back Up Records…", "=", "Quit=Quit"}));
+                                 "BackUpRecords=Back Up Records…",
+                                 "InstallationReport=Installation Report…", "=", "Quit=Quit"}));
     // A cancelled dialog does nothing at all.
     choose(QString());
     trigger("ExportRecords");

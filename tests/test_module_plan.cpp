@@ -5,6 +5,8 @@
 #include "records/schema.h"
 #include "support/record_files.h"
 
+#include <QDate>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,6 +27,7 @@ private slots:
     void verdicts_data();
     void verdicts();
     void unreadableRecordsAreNotWritten();
+    void recordsBeyondTheReadsAreNamed();
     void unfitRecordsAreNeitherWrittenNorSame_data();
     void unfitRecordsAreNeitherWrittenNorSame();
     void loadMarksEmptyAndHugeNumbers();
@@ -52,6 +55,13 @@ void TestModulePlan::writesCarryTheSetButtonsBytes_data() {
         << QByteArray::fromHex("03 04 02 02 05 12 12 12 24 01 02 14");
     QTest::newRow("timer as Set wrote it")
         << 2 << "3|2014-02-24 08:00:00 Monday|Mouth(repeat)"
+        << QByteArray::fromHex("03 04 02 02 05 00 00 08 24 01 02 14");
+    // The system's short date may hold blanks ("24 Feb 2014" where the locale is C).
+    QTest::newRow("timer as Set wrote it, a short date with blanks")
+        << 2
+        << QStringLiteral("3|") +
+               QLocale::system().toString(QDate(2014, 2, 24), QLocale::ShortFormat) +
+               QStringLiteral(" 08:00:00 Monday|Mouth(repeat)")
         << QByteArray::fromHex("03 04 02 02 05 00 00 08 24 01 02 14");
     QTest::newRow("timer cleared")
         << 2 << "4|------|invalid" << QByteArray::fromHex("03 04 02 03 FF 01 01 01 01 01 01 01");
@@ -142,6 +152,23 @@ void TestModulePlan::unreadableRecordsAreNotWritten() {
     QCOMPARE(p.writes.size(), 1); // timer 3, its first record
     QCOMPARE(p.writes.first().what, QStringLiteral("Timer 3"));
     QCOMPARE(p.unwritten.size(), 4);
+}
+
+void TestModulePlan::recordsBeyondTheReadsAreNamed() {
+    ModuleRecords r;
+    r.module = 6;
+    r.withTimers = true;
+    r.bindings << ModuleRecords::Binding{20, "NO", 0, 3, 1, "Light On", 0};
+    r.timers << ModuleRecords::Timer{33, "2014-02-24 12:00:00 Monday", "Once"};
+    r.events << ModuleRecords::Event{2, 16, 3, 1, 0, "Light On"}
+             << ModuleRecords::Event{2, 17, 3, 1, 0, "Light On"};
+    const moduleplan::Plan p = moduleplan::plan(r, 8);
+    QCOMPARE(p.writes.size(), 4);
+    QCOMPARE(p.unchecked,
+             (QStringList{"Binding 20: beyond the 14 channels a module reads back, not checked",
+                          "Timer 33: beyond the 32 timers a module reads back, not checked",
+                          "Event 2/17: beyond the 16 events of the 32 timers a module reads back, "
+                          "not checked"}));
 }
 
 void TestModulePlan::unfitRecordsAreNeitherWrittenNorSame_data() {

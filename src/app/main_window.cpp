@@ -7,6 +7,7 @@
 #include "app/page_layout.h"
 #include "app/processing_dialog.h"
 #include "app/records_menu.h"
+#include "app/report_dialog.h"
 #include "app/tools_menu.h"
 #include "link/bus.h"
 #include "protocol/sequence_engine.h"
@@ -86,7 +87,8 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
     auto* changedElsewhere = new QTimer(this);
     connect(changedElsewhere, &QTimer::timeout, this, &TForm1::reloadRecordsChangedElsewhere);
     changedElsewhere->start(1000);
-    RecordsMenu::install(*this, m_records, prompts, databaseFile);
+    RecordsMenu* fileMenu = RecordsMenu::install(*this, m_records, prompts, databaseFile);
+    ReportDialog::install(*this, *fileMenu, *m_bus, prompts, databaseFile);
     ToolsMenu::install(this, *m_bus, prompts, databaseFile);
     helpmenu::install(*this, prompts, databaseFile);
 }

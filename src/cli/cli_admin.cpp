@@ -13,7 +13,6 @@ namespace cli {
 namespace {
 // A restarting module or bus switch answers late: the window waits this long for it.
 constexpr int kRestoreWaitMs = 8000;
-constexpr int kFirstSettingsByte = 7; // of the settings reply
 
 void printValue(const CliLink& link, const QString& key, const QJsonValue& value, int module) {
     CliOutput::printObject(link.options().json, {QStringLiteral("module"), key}, {module, value});
@@ -50,19 +49,12 @@ void module(CliLink& link) {
 
 namespace {
 void printSettings(const CliLink& link, const CliLink::Answer& r) {
-    // The block stands at reply bytes 7..34 whatever the length byte says.
-    QByteArray block;
-    for (int i = 0; i < busswitch::kSettingsSize; ++i)
-        block.append(char(r[kFirstSettingsByte + i]));
-    const QStringList t = busswitch::blockTexts(block);
-    auto joined = [&t](int from, int count, QChar separator) {
-        return t.mid(from, count).join(separator);
-    };
+    const busswitch::SettingsText t = busswitch::settingsText(busswitch::replyBlock(r.buffer));
     CliOutput::printObject(
         link.options().json,
         {"subnet", "ip", "port", "mask", "gateway", "serverIp", "serverPort", "mac"},
-        {busswitch::blockSubnet(block), joined(0, 4, '.'), t.value(4).toInt(), joined(5, 4, '.'),
-         joined(9, 4, '.'), joined(13, 4, '.'), t.value(17).toInt(), joined(18, 6, '-')});
+        {t.subnet.toInt(), t.ip, t.port.toInt(), t.mask, t.gateway, t.serverIp,
+         t.serverPort.toInt(), t.mac});
 }
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "cli/cli_monitor.h"
 #include "cli/cli_output.h"
 #include "cli/cli_records.h"
+#include "cli/cli_report.h"
 
 #include <QCoreApplication>
 
@@ -19,6 +20,7 @@ void runLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
         {QStringLiteral("import"), &cli::importRecords},
         {QStringLiteral("backup"), &cli::backupRecords},
         {QStringLiteral("decode"), &cli::decode},
+        {QStringLiteral("report"), &cli::report},
     };
     if (const auto it = recordCommands.find(options.command()); it != recordCommands.end()) {
         it->second(options);
@@ -62,8 +64,8 @@ int runCommand(const CliOptions& options) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    QStringList arguments = app.arguments();
+    const std::unique_ptr<QCoreApplication> app = cli::makeApplication(argc, argv);
+    QStringList arguments = app->arguments();
     arguments.removeFirst();
     try {
         const CliOptions options = parseOptions(arguments);

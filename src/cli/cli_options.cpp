@@ -145,6 +145,19 @@ const CommandInfo kCommands[] = {
      "stops at the first line that fails, names it and exits with its status. FILE - reads\n"
      "the script from standard input.",
      true, true},
+    {"report",
+     "report --html FILE|--pdf FILE [--site TEXT] [--technician TEXT] [--modules LIST]\n"
+     "  [--live [--timer-module N]]",
+     "Writes the installation report, what a technician hands over: the modules, and per\n"
+     "module its scenes, IR codes and input bindings in words, the bus switch's monitor\n"
+     "bindings, the timers and events. --html FILE writes it as one HTML file that stands\n"
+     "alone, --pdf FILE as a PDF (either or both). --modules 1,5,255 limits it to those\n"
+     "modules (every module the records name by default). --live also reads the modules\n"
+     "over the link: what answers at 1..32 and 255 (or at --modules), an audit of each\n"
+     "against its records (writes nothing), and over --udp the bus switch's settings by\n"
+     "a broadcast read; --timer-module N audits the timer and event records as module\n"
+     "N's. The report never holds the password.",
+     true, true},
     {"export", "export FILE [--csv DIR]",
      "Writes the six record tables into FILE, a VELM records file (JSON) that import reads\n"
      "back. With --csv DIR also one CSV file per table into DIR, for spreadsheets.",
@@ -223,6 +236,25 @@ QString perUserDatabase() {
 QString databaseLine(const CliOptions& o) {
     return QStringLiteral("Record database: %1 (%2)\n")
         .arg(QDir::toNativeSeparators(o.db), o.dbOrigin);
+}
+
+// The report's options belong to it; a live report needs a link, the others none.
+void checkReportOptions(const CliOptions& o) {
+    const bool report = o.command() == QLatin1String("report");
+    const bool given = !o.reportHtml.isEmpty() || !o.reportPdf.isEmpty() || !o.site.isEmpty() ||
+                       !o.technician.isEmpty() || !o.modules.isEmpty() || o.live ||
+                       o.timerModule > 0;
+    if (!report && given)
+        usage(QStringLiteral("--html, --pdf, --site, --technician, --modules, --live and "
+                             "--timer-module belong to report"));
+    if (!report)
+        return;
+    if (o.reportHtml.isEmpty() && o.reportPdf.isEmpty())
+        usage(QStringLiteral("report: say where it goes, --html FILE and/or --pdf FILE"));
+    if (o.live && o.link == CliOptions::Link::None)
+        usage(QStringLiteral("report --live: choose a link: --udp HOST[:PORT] or --serial DEVICE"));
+    if (o.timerModule > 0 && !o.live)
+        usage(QStringLiteral("report: --timer-module belongs to a --live report"));
 }
 
 void parseInto(CliOptions& o, const QStringList& arguments) {
@@ -342,6 +374,23 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
             o.scanWaitMs = numberValue(takeValue(), QStringLiteral("--wait"), 20, 5000);
         } else if (name == QLatin1String("--timers")) {
             o.timers = flag();
+        } else if (name == QLatin1String("--html") || name == QLatin1String("--pdf")) {
+            (name == QLatin1String("--html") ? o.reportHtml : o.reportPdf) = takeValue();
+            if ((name == QLatin1String("--html") ? o.reportHtml : o.reportPdf).isEmpty())
+                usage(QStringLiteral("%1 needs a file").arg(name));
+        } else if (name == QLatin1String("--site")) {
+            o.site = takeValue();
+        } else if (name == QLatin1String("--technician")) {
+            o.technician = takeValue();
+        } else if (name == QLatin1String("--modules")) {
+            for (const QString& m : takeValue().split(QLatin1Char(','), Qt::SkipEmptyParts))
+                o.modules << numberValue(m.trimmed(), QStringLiteral("--modules"), 1, 255);
+            if (o.modules.isEmpty())
+                usage(QStringLiteral("--modules needs module addresses (1,5,255)"));
+        } else if (name == QLatin1String("--live")) {
+            o.live = flag();
+        } else if (name == QLatin1String("--timer-module")) {
+            o.timerModule = numberValue(takeValue(), QStringLiteral("--timer-module"), 0, 33);
         } else if (name == QLatin1String("--channels")) {
             o.sceneChannels = numberValue(takeValue(), QStringLiteral("--channels"), 1, 8);
         } else {
@@ -384,6 +433,7 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
         usage(QStringLiteral("--trace and --pcap belong to the commands that use the link"));
     if (!o.csvDir.isEmpty() && o.command() != QLatin1String("export"))
         usage(QStringLiteral("--csv belongs to export"));
+    checkReportOptions(o);
     if ((!o.tables.isEmpty() || o.add) && o.command() != QLatin1String("import"))
         usage(QStringLiteral("--tables and --add belong to import"));
     o.given = parseCommandArgs(o.args, o);
@@ -477,6 +527,8 @@ QString usageText(const CliOptions& options) {
         "  --learn-wait MS     ir learn: how long to wait for the code (30000)\n"
         "  --mode M, --delay S bindings set: control mode (NC) and delay (0)\n"
         "  --channels N        push: channel bytes of each scene (8)\n"
+        "  --html, --pdf FILE  report: where it goes; --site, --technician TEXT: its cover;\n"
+        "  --modules LIST      its modules; --live, --timer-module N: read the modules now\n"
         "  --trace             every frame sent and received, decoded, on standard error\n"
         "  --pcap FILE         every frame sent and received into a capture file (Wireshark)\n"
         "  --serial, --network decode: the frame's link; --layout short|long: its layout\n"

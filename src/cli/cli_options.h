@@ -90,6 +90,13 @@ struct CliOptions {
     QString pcap;            // --pcap FILE: every frame into a capture file
     QString frameLink;       // decode: "serial" (--serial without a device), "network"
     QString layout;          // decode: --layout short|long
+    QString reportHtml;      // report --html FILE
+    QString reportPdf;       // report --pdf FILE
+    QString site;            // report --site TEXT
+    QString technician;      // report --technician TEXT
+    QList<int> modules;      // report --modules LIST; empty: every module
+    bool live = false;       // report --live: read the modules now
+    int timerModule = 0;     // report --timer-module N
     bool help = false;
     QStringList args;       // the command and its arguments
     QStringList optionArgs; // the options as given, with their values

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QScopeGuard>
 #include <QThread>
 
 BusJob::BusJob(Bus& bus, const QString& name, QObject* parent)
@@ -76,6 +77,13 @@ void BusJob::next() {
     }
     m_current = std::move(m_steps.front());
     m_steps.pop_front();
+    UdpTransport& udp = bus().udp();
+    if (m_current->broadcast) {
+        bus().state().SkipPasswordOnce = 1;
+        udp.broadcast = bus().settings().networkMode();
+    }
+    // Over the network the answer is in when send returns: the broadcast was for it alone.
+    const auto broadcastOff = qScopeGuard([&udp] { udp.broadcast = false; });
     m_exchange.send(
         m_current->request, m_current->waitMs, [this](const ExchangeAnswer& a) { answered(a); },
         m_current->layout);

@@ -18,6 +18,9 @@ struct JobStep {
     QString what;                        // "binding 3", "scene 7"
     int waitMs = 1000;
     int pauseMs = 0;
+    // The bus switch's settings read: over the network to everyone on the remote port and
+    // without the password, as the window's "Read" sends it; answered from any address.
+    bool broadcast = false;
     std::function<bool(const ExchangeAnswer&)> take;
 };
 

@@ -11,6 +11,7 @@
 #include <QDate>
 #include <QLocale>
 #include <QMap>
+#include <QRegularExpression>
 #include <QSet>
 
 #include <utility>
@@ -255,10 +256,15 @@ void addTimers(const ModuleRecords& r, Plan& p, QSet<int>& liveTimers) {
         if (mode == timing::timer::kInvalidMode) {
             w = timing::timer::remove(r.module, t.timerNo - 1);
         } else if (mode >= 0) {
+            // The date, the time of day and the weekday; a Set's short date format may hold
+            // blanks of its own ("24 Feb 2014"): the date is what stands before the time.
             const QStringList parts = t.time.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            const QDate date = parts.size() >= 2 ? timerDate(parts[0]) : QDate();
+            static const QRegularExpression clock(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d$"));
+            const qsizetype at = parts.indexOf(clock);
+            const QDate date =
+                at >= 1 ? timerDate(parts.mid(0, at).join(QLatin1Char(' '))) : QDate();
             if (date.isValid())
-                w = timing::timer::set(r.module, t.timerNo, mode, date, parts[1]);
+                w = timing::timer::set(r.module, t.timerNo, mode, date, parts[at]);
         }
         if (!w) {
             p.unwritten << QStringLiteral("%1: mode '%2' or time '%3' cannot be read, not written")
@@ -276,6 +282,10 @@ void addTimers(const ModuleRecords& r, Plan& p, QSet<int>& liveTimers) {
             byTimer[index] = planned;
             if (!planned.empty)
                 liveTimers.insert(t.timerNo);
+        } else {
+            p.unchecked << QStringLiteral("%1: beyond the 32 timers a module reads back, not "
+                                          "checked")
+                               .arg(what);
         }
     }
     for (int i = 0; i < timing::timer::kCount; ++i)
@@ -326,6 +336,11 @@ void addEvents(const ModuleRecords& r, Plan& p, QSet<int> timers) {
         p.writes << planned;
         byKey.insert(key, planned);
         timers.insert(e.timerNo);
+        if (e.timerNo < 1 || e.timerNo > timing::timer::kCount || e.eventNo < 1 ||
+            e.eventNo > timing::event::kCount)
+            p.unchecked << QStringLiteral("%1: beyond the 16 events of the 32 timers a module "
+                                          "reads back, not checked")
+                               .arg(what);
     }
     for (int timer : std::as_const(timers)) {
         if (timer < 1 || timer > timing::timer::kCount)

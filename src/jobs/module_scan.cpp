@@ -5,6 +5,11 @@
 
 ModuleScan::ModuleScan(Bus& bus, const Options& options, QObject* parent)
     : QObject(parent), m_options(options), m_job(bus, QStringLiteral("Scan Subnet")) {
+    if (!options.addresses.isEmpty()) {
+        for (int a : options.addresses)
+            m_job.add(typeStep(a));
+        return;
+    }
     for (int a = options.first; a <= options.last; ++a)
         m_job.add(typeStep(a));
     if (options.busSwitch)
@@ -12,6 +17,8 @@ ModuleScan::ModuleScan(Bus& bus, const Options& options, QObject* parent)
 }
 
 int ModuleScan::addressCount() const {
+    if (!m_options.addresses.isEmpty())
+        return int(m_options.addresses.size());
     return std::max(0, m_options.last - m_options.first + 1) + (m_options.busSwitch ? 1 : 0);
 }
 

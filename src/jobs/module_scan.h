@@ -27,6 +27,8 @@ public:
         int last = 32;
         bool busSwitch = true;
         int waitMs = kDefaultWaitMs;
+        // When given, these addresses (0xFF: the bus switch) instead of the range.
+        QList<int> addresses = {};
     };
 
     ModuleScan(Bus& bus, const Options& options, QObject* parent = nullptr);

@@ -130,4 +130,26 @@ Request setTransparentMode() {
     return {kBusSwitch, kModule, 0x0C, {0x01}};
 }
 
+SettingsText settingsText(const QByteArray& block) {
+    const QStringList t = blockTexts(block);
+    const auto joined = [&t](int from, int count, QChar separator) {
+        return t.mid(from, count).join(separator);
+    };
+    return {QString::number(blockSubnet(block)),
+            joined(0, 4, u'.'),
+            t.value(4),
+            joined(5, 4, u'.'),
+            joined(9, 4, u'.'),
+            joined(13, 4, u'.'),
+            t.value(17),
+            joined(18, 6, u'-')};
+}
+
+QByteArray replyBlock(const FrameBuffer& buffer) {
+    QByteArray block;
+    for (int i = 0; i < kSettingsSize; ++i)
+        block.append(char(buffer.reply(7 + i)));
+    return block;
+}
+
 } // namespace busswitch

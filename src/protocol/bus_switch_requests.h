@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/frame_buffer.h"
 #include "link/request_layout.h"
 
 #include <QByteArray>
@@ -49,6 +50,15 @@ std::optional<QByteArray> settingsBlock(int subnet, const QStringList& texts,
 // as the edits show them (decimal octets and ports, two upper-case hex digits per MAC byte).
 int blockSubnet(const QByteArray& block);
 QStringList blockTexts(const QByteArray& block);
+
+// The settings as a reader takes them in: addresses dotted, the MAC with dashes, the ports
+// and the subnet in decimal. From a block (shorter blocks read as zero-padded), or from the
+// settings reply, whose block stands at reply bytes 7..34 whatever its length byte says.
+struct SettingsText {
+    QString subnet, ip, port, mask, gateway, serverIp, serverPort, mac;
+};
+SettingsText settingsText(const QByteArray& block);
+QByteArray replyBlock(const FrameBuffer& buffer);
 
 // The long layout of every bus switch request; Set and Read use kSettingsSubnet.
 RequestLayout layout(quint16 subnet);

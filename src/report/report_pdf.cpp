@@ -1,0 +1,82 @@
+#include "report/report_pdf.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFile>
+#include <QFont>
+#include <QPageLayout>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTextDocument>
+
+namespace reportpdf {
+
+namespace {
+constexpr int kResolution = 300; // dots per inch of the page's painter
+constexpr double kMarginMm = 14;
+constexpr double kBandMm = 8; // the header's and the footer's band inside the margin
+} // namespace
+
+bool write(const QString& html, const QString& header, const QString& file, QString* error) {
+    {
+        // QPdfWriter says nothing of a file it cannot write: find out first.
+        QFile probe(file);
+        if (!probe.open(QIODevice::WriteOnly)) {
+            if (error)
+                *error = QStringLiteral("%1 cannot be written: %2").arg(file, probe.errorString());
+            return false;
+        }
+    }
+    QPdfWriter pdf(file);
+    pdf.setResolution(kResolution);
+    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                  QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                                  QPageLayout::Millimeter));
+    pdf.setTitle(header);
+    pdf.setCreator(QStringLiteral("VELM"));
+
+    const QRect page = pdf.pageLayout().paintRectPixels(kResolution);
+    const int band = int(kBandMm / 25.4 * kResolution);
+    const QRectF body(0, 0, page.width(), page.height() - 2 * band);
+
+    QTextDocument doc;
+    // Points scale with the painter's resolution; the document lays out in its pixels.
+    doc.documentLayout()->setPaintDevice(&pdf);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPointSizeF(9.5);
+    doc.setDefaultFont(font);
+    doc.setHtml(html);
+    doc.setPageSize(body.size());
+    const int pages = doc.pageCount();
+
+    QPainter painter;
+    if (!painter.begin(&pdf)) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be written").arg(file);
+        return false;
+    }
+    QFont small = font;
+    small.setPointSizeF(8);
+    for (int p = 0; p < pages; ++p) {
+        if (p > 0)
+            pdf.newPage();
+        painter.setFont(small);
+        painter.setPen(Qt::darkGray);
+        const QRect top(0, 0, page.width(), band);
+        const QRect foot(0, page.height() - band, page.width(), band);
+        painter.drawText(top, Qt::AlignLeft | Qt::AlignTop, header);
+        painter.drawText(foot, Qt::AlignRight | Qt::AlignBottom,
+                         QStringLiteral("Page %1 of %2").arg(p + 1).arg(pages));
+        painter.save();
+        painter.translate(0, band - p * body.height());
+        const QRectF clip(0, p * body.height(), body.width(), body.height());
+        painter.setClipRect(clip);
+        QAbstractTextDocumentLayout::PaintContext context;
+        context.clip = clip;
+        context.palette.setColor(QPalette::Text, Qt::black);
+        doc.documentLayout()->draw(&painter, context);
+        painter.restore();
+    }
+    return painter.end();
+}
+
+} // namespace reportpdf
