@@ -368,6 +368,7 @@ void Bus::tapInput(const quint8* input, int count, IntakeKind kind, const Peer& 
         f.sourcePort = from.port;
         f.destination = m_udp.localAddressToward(from.address);
         f.destinationPort = m_udp.boundPort();
+        f.systemDrops = m_udp.systemDrops();
     } else {
         f.link = TappedFrame::Link::Serial;
         f.extensionChannel = kind == IntakeKind::SerialExtension;
