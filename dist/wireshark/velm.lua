@@ -455,7 +455,7 @@ local function decode(b, n, link, direction)
   -- The tool reads a frame from the bus with a longer length byte as 78 bytes long.
   if direction ~= "sent" and length > 78 then
     if n < 78 or not checksum_ok(b, 78, bus) then
-      d.problem = "dropped: length byte above 78 (checked as 78 bytes, bad checksum)"; return d
+      d.problem = "dropped, length byte above 78 (checked as 78 bytes, bad checksum)"; return d
     end
     length = 78
   end

@@ -364,7 +364,7 @@ QString DecodedFrame::problemText() const {
     case Problem::BadChecksum:
         return QStringLiteral("bad checksum");
     case Problem::LengthAbove78:
-        return QStringLiteral("dropped: length byte above 78 (checked as 78 bytes, bad checksum)");
+        return QStringLiteral("dropped, length byte above 78 (checked as 78 bytes, bad checksum)");
     }
     return QString();
 }
