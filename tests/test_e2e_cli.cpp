@@ -790,29 +790,45 @@ void TestE2eCli::commandsSayWhatTheyDid_data() {
     const QString on8 = QStringLiteral("[1,1,1,1,1,1,1,1]");
     const QString off8 = QStringLiteral("[0,0,0,0,0,0,0,0]");
     QTest::newRow("all-on reaches every light module")
-        << QStringList{"light", "all-on", "--yes"} << 0 << "done: light all-on\n" << ""
+        << QStringList{"light", "all-on", "--yes"} << 0
+        << "done: light all-on (every light module of the subnet)\n"
+        << ""
         << "module:2/states" << on8;
     QTest::newRow("all-off asks for --yes, naming the whole subnet")
         << QStringList{"light", "all-off"} << 2 << ""
-        << "switches every light module of the subnet off" << "module:2/states" << off8;
-    QTest::newRow("on-state duration")
-        << QStringList{"light", "duration", "1", "3", "300"} << 0
-        << "done: light duration 1 3 300\n" << "" << "module:1/onSeconds/2" << "300";
+        << "switches every light module of the subnet off"
+        << "module:2/states" << off8;
+    QTest::newRow("on-state duration") << QStringList{"light", "duration", "1", "3", "300"} << 0
+                                       << "done: light duration 1 3 300\n"
+                                       << ""
+                                       << "module:1/onSeconds/2"
+                                       << "300";
     QTest::newRow("on-state duration beyond the spin edit")
         << QStringList{"light", "duration", "1", "3", "65002"} << 2 << ""
-        << "SECONDS must be a number from 0 to 65001" << "module:1/onSeconds/2" << "0";
-    QTest::newRow("--quiet drops the line") << QStringList{"--quiet", "light", "on", "1", "2"} << 0
-                                            << "" << "" << "module:1/states/1" << "1";
+        << "SECONDS must be a number from 0 to 65001"
+        << "module:1/onSeconds/2"
+        << "0";
+    QTest::newRow("--quiet drops the line")
+        << QStringList{"--quiet", "light", "on", "1", "2"} << 0 << ""
+        << ""
+        << "module:1/states/1"
+        << "1";
     QTest::newRow("clock set") << QStringList{"clock", "set", "6", "2014-02-24", "12:12:12"} << 0
-                               << "done: clock set 6 2014-02-24 12:12:12\n" << "" << "" << "";
+                               << "done: clock set 6 2014-02-24 12:12:12\n"
+                               << ""
+                               << ""
+                               << "";
     QTest::newRow("ir send of a code never learned")
         << QStringList{"ir", "send", "4", "2"} << 1 << ""
         << "refused IR code 2: IR Error (probably not learned; 'velm-cli ir learn 4 2' learns it)"
-        << "" << "";
+        << ""
+        << "";
     QTest::newRow("audit of an event no read reaches")
         << QStringList{"audit", "6", "--timers"} << 1
         << "note: Event 1/20: beyond the 16 events of a timer that are read back, not checked"
-        << "Module 6: nothing could be read back to check." << "" << "";
+        << "Module 6: nothing could be read back to check."
+        << ""
+        << "";
 }
 
 void TestE2eCli::commandsSayWhatTheyDid() {

@@ -38,10 +38,10 @@ CommandArgs lightCommand(const Words& w) {
         CommandArgs c;
         c.verb = w.value(1);
         w.end(2);
-        c.confirm = QStringLiteral("switches every light module of the subnet %1, whatever "
-                                   "their address")
-                        .arg(c.verb == everyModule.front() ? QStringLiteral("on")
-                                                           : QStringLiteral("off"));
+        c.confirm =
+            QStringLiteral("switches every light module of the subnet %1, whatever "
+                           "their address")
+                .arg(c.verb == everyModule.front() ? QStringLiteral("on") : QStringLiteral("off"));
         return c;
     }
     return channelCommand(w,

@@ -89,8 +89,8 @@ CliLink::Answer CliLink::require(const Request& request, const QString& what, in
     return require(exchange(request, waitMs, layout), request, what, waitMs);
 }
 
-CliLink::Answer CliLink::require(const Answer& answer, const Request& request,
-                                 const QString& what, int waitMs) const {
+CliLink::Answer CliLink::require(const Answer& answer, const Request& request, const QString& what,
+                                 int waitMs) const {
     if (!answer.answered)
         throw CliFailure(QStringLiteral("module %1 did not answer %2 within %3 ms")
                              .arg(request.module)

@@ -45,8 +45,10 @@ void confirmDone(const CliOptions& options) {
     if (options.command() == QLatin1String("bus-switch") &&
         options.given.verb == QLatin1String("password"))
         words = words.mid(0, 2);
-    CliOutput::printObject(options.json, {QStringLiteral("done")},
-                           {words.join(QLatin1Char(' '))});
+    QString done = words.join(QLatin1Char(' '));
+    if (options.command() == QLatin1String("light") && options.given.verb.startsWith(u"all-"))
+        done += QStringLiteral(" (every light module of the subnet)");
+    CliOutput::printObject(options.json, {QStringLiteral("done")}, {done});
 }
 } // namespace
 

@@ -317,10 +317,9 @@ DecodedFrame decode(const QByteArray& bytes, const Hints& hints) {
     // The intake reads a frame from the bus with a longer length byte as 78 bytes long: it
     // takes it only when the checksum stands there.
     if (hints.direction != Direction::Sent && length > frames::kMaxReplyLength) {
-        const bool takenAsCut =
-            n >= frames::kMaxReplyLength &&
-            (bus ? frames::busChecksumOk(b, frames::kMaxReplyLength)
-                 : frames::bindChecksumOk(b, frames::kMaxReplyLength));
+        const bool takenAsCut = n >= frames::kMaxReplyLength &&
+                                (bus ? frames::busChecksumOk(b, frames::kMaxReplyLength)
+                                     : frames::bindChecksumOk(b, frames::kMaxReplyLength));
         if (!takenAsCut) {
             d.problem = Problem::LengthAbove78;
             return d;
