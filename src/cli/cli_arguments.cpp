@@ -30,8 +30,8 @@ CommandArgs channelCommand(const Words& w, const QStringList& moves, int channel
     return c;
 }
 
-// "All On" and "All Off" go to module 0xFF: every light module of the subnet, so they are
-// confirmed as the window's other broadcasts to many modules are.
+// "All On" and "All Off" go to module 0xFF: every light module of the subnet acts, whatever
+// address was meant, so the command line asks for --yes as it does for a restore.
 CommandArgs lightCommand(const Words& w) {
     const QStringList everyModule{QStringLiteral("all-on"), QStringLiteral("all-off")};
     if (everyModule.contains(w.value(1))) {
