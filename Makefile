@@ -9,7 +9,7 @@ TEST_JOBS  ?= $(shell echo $$(( $$(nproc) * 2 )))
 FUZZ_SECONDS ?= 8
 PREFIX     ?= /usr/local
 
-.PHONY: all deps configure build programs run run-hardware install uninstall package test \
+.PHONY: all deps configure build programs run run-hardware run-broadcast install uninstall package test \
         test-unit test-sanitize fuzz fuzz-long bench clean
 
 all: build
@@ -30,9 +30,9 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-# Only the programs `make run` starts.
+# Only the programs `make run` starts, and velm-cli, which the README's next steps use.
 programs: configure
-	@cmake --build $(BUILD) -j $(JOBS) --target velm velm-sim velm-initdb
+	@cmake --build $(BUILD) -j $(JOBS) --target velm velm-sim velm-initdb velm-cli
 
 # Starts the tool in $(RUN_DIR), creating the record database there on first use, with the
 # simulated installation beside it (run-hardware: the tool alone).
@@ -44,12 +44,17 @@ run-hardware: deps
 	@$(quiet_programs)
 	@SIM=0 tools/run.sh $(BUILD) $(RUN_DIR)
 
-# The build before a start says one line; its whole output only when it fails.
+# The same as `make run` in a network namespace of its own with only the loopback interface,
+# where the bus switch's broadcast "Read" reaches the simulator (and nothing else).
+run-broadcast: deps
+	@$(quiet_programs)
+	@BROADCAST=1 tools/run.sh $(BUILD) $(RUN_DIR)
+
+# The build before a start shows its progress on one line; its whole output only when it
+# fails.
 define quiet_programs
-echo "Building velm, velm-sim and velm-initdb in $(BUILD)/ ..."; \
-log=$$(mktemp); \
-if $(MAKE) --no-print-directory programs >$$log 2>&1; then rm -f $$log; \
-else cat $$log; rm -f $$log; echo "make: the build failed (its output is above)" >&2; exit 1; fi
+{ $(MAKE) --no-print-directory programs 2>&1; echo "exit: $$?"; } | \
+  tools/build-progress.sh "velm, velm-sim, velm-initdb and velm-cli in $(BUILD)/"
 endef
 
 # Installs the programs, the menu entry and its icon, the manual pages and the documents under

@@ -1,6 +1,7 @@
 // "Bus Monitor…" on the real main window against velm-sim over loopback UDP: a button's request
 // and its reply appear decoded, a stranger's datagram appears as dropped, nothing shows the
-// password, the filters, pause and clear work, and the CSV and the capture hold the rows. With
+// password, the filters, pause and clear work, the CSV and the capture hold the rows, and a
+// flood of large datagrams costs 100 bytes a row and is said to have been dropped. With
 // VELM_SCREENSHOT_DIR set the monitor is saved there as a picture.
 #include "app/bus_monitor_dialog.h"
 #include "app/bus_monitor_model.h"
@@ -112,6 +113,23 @@ void TestBusMonitorWindow::monitorsTheNetwork() {
     pause->click();
     env.find<QPushButton>(QStringLiteral("MonitorClear"))->click();
     QCOMPARE(monitor->model().rowCount(), 0);
+
+    // A flood of large datagrams sent while the tool cannot read: the system drops most of
+    // them, which the next datagram it takes tells, and a row keeps 100 bytes of each.
+    const QByteArray large(8000, char(0x55));
+    for (int i = 0; i < 300; ++i)
+        stranger.writeDatagram(large, QHostAddress::LocalHost, toolPort);
+    QTRY_VERIFY(monitor->model().rowCount() > 0);
+    stranger.writeDatagram(large.left(10), QHostAddress::LocalHost, toolPort);
+    auto* summary = env.find<QLabel>(QStringLiteral("MonitorSummary"));
+    QTRY_VERIFY2(summary->text().contains(QLatin1String("The system dropped")),
+                 qPrintable(summary->text()));
+    QVERIFY(monitor->model().systemDrops() > 0 && monitor->model().rowCount() < 300);
+    const BusMonitorModel::Row& flooded = monitor->model().row(0);
+    QCOMPARE(flooded.frame.bytes.size(), BusMonitorModel::kKeptBytes);
+    QCOMPARE(flooded.length, large.size());
+    QVERIFY2(flooded.cells[BusMonitorModel::Bytes].endsWith(QStringLiteral("55 … (8000 bytes)")),
+             qPrintable(flooded.cells[BusMonitorModel::Bytes].right(40)));
     monitor->close();
     QVERIFY(!env.window->bus().tap().listening());
 }

@@ -190,6 +190,8 @@ private slots:
     void scriptOfReadAllsRunsToItsEnd_data() { links(); }
     void scriptOfReadAllsRunsToItsEnd();
     void auditUnderStraysFindsNoDifference();
+    void commandsSayWhatTheyDid_data();
+    void commandsSayWhatTheyDid();
 
 private:
     static void links();
@@ -814,6 +816,90 @@ void TestE2eCli::auditUnderStraysFindsNoDifference() {
     QVERIFY2(sender.stop() >= 500, "too few strays");
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     QVERIFY2(r.out.contains("all 224 records agree"), r.out.right(300).constData());
+}
+
+// What a command that changes a module prints, what a refusal and an audit that checked
+// nothing say, and what reached the simulated modules.
+void TestE2eCli::commandsSayWhatTheyDid_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("out"); // stdout holds it; empty: stdout is empty
+    QTest::addColumn<QString>("err"); // stderr holds it; empty: stderr is empty
+    QTest::addColumn<QString>("dumpPath");
+    QTest::addColumn<QString>("dumpValue");
+    const QString on8 = QStringLiteral("[1,1,1,1,1,1,1,1]");
+    const QString off8 = QStringLiteral("[0,0,0,0,0,0,0,0]");
+    QTest::newRow("all-on reaches every light module")
+        << QStringList{"light", "all-on", "--yes"} << 0
+        << "done: light all-on (every light module of the subnet)\n"
+        << ""
+        << "module:2/states" << on8;
+    QTest::newRow("all-off asks for --yes, naming the whole subnet")
+        << QStringList{"light", "all-off"} << 2 << ""
+        << "switches every light module of the subnet off"
+        << "module:2/states" << off8;
+    QTest::newRow("on-state duration") << QStringList{"light", "duration", "1", "3", "300"} << 0
+                                       << "done: light duration 1 3 300\n"
+                                       << ""
+                                       << "module:1/onSeconds/2"
+                                       << "300";
+    QTest::newRow("on-state duration beyond the spin edit")
+        << QStringList{"light", "duration", "1", "3", "65002"} << 2 << ""
+        << "SECONDS must be a number from 0 to 65001"
+        << "module:1/onSeconds/2"
+        << "0";
+    QTest::newRow("--quiet drops the line")
+        << QStringList{"--quiet", "light", "on", "1", "2"} << 0 << ""
+        << ""
+        << "module:1/states/1"
+        << "1";
+    QTest::newRow("clock set") << QStringList{"clock", "set", "6", "2014-02-24", "12:12:12"} << 0
+                               << "done: clock set 6 2014-02-24 12:12:12\n"
+                               << ""
+                               << ""
+                               << "";
+    QTest::newRow("ir send of a code never learned")
+        << QStringList{"ir", "send", "4", "2"} << 1 << ""
+        << "refused IR code 2: IR Error (probably not learned; 'velm-cli ir learn 4 2' learns it)"
+        << ""
+        << "";
+    QTest::newRow("audit of an event no read reaches")
+        << QStringList{"audit", "6", "--timers"} << 1
+        << "note: Event 1/20: beyond the 16 events of a timer that are read back, not checked"
+        << "Module 6: nothing could be read back to check."
+        << ""
+        << "";
+}
+
+void TestE2eCli::commandsSayWhatTheyDid() {
+    QFETCH(QStringList, args);
+    QFETCH(int, exitCode);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+    QFETCH(QString, dumpPath);
+    QFETCH(QString, dumpValue);
+    {
+        // Written by an earlier Set: the module keeps events past 16, a read covers 16.
+        RecordTable events(QStringLiteral("Event Records"));
+        events.open(db());
+        events.append();
+        events.setField(QStringLiteral("Timer_Order"), 1);
+        events.setField(QStringLiteral("Event_Order"), 20);
+        events.setField(QStringLiteral("Address"), 1);
+        events.setField(QStringLiteral("Channel"), 1);
+        events.setField(QStringLiteral("Parameter"), 0);
+        events.setField(QStringLiteral("Action"), QStringLiteral("Light On"));
+        events.post();
+    }
+    startSim(false);
+    const Run r = cli(args);
+    QCOMPARE(r.exitCode, exitCode);
+    const QString stdoutText = QString::fromUtf8(r.out);
+    QVERIFY2(out.isEmpty() ? stdoutText.isEmpty() : stdoutText.contains(out),
+             qPrintable(stdoutText));
+    QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.contains(err), qPrintable(r.err));
+    if (!dumpPath.isEmpty())
+        QCOMPARE(::dumpValue(m_sim->dump(), dumpPath), dumpValue);
 }
 
 QTEST_MAIN(TestE2eCli)

@@ -92,7 +92,8 @@ class TestE2eReadme : public QObject {
     }
 
 private slots:
-    // `make run` with the simulator's UDP port taken: one line that names the port, no tool.
+    // `make run` with the simulator's UDP port taken: one line that names the port and the
+    // process that holds it (here this test), and how to stop that one alone; no tool.
     void makeRunStopsWhenTheSimulatorPortIsBusy() {
         QUdpSocket holder;
         QVERIFY(holder.bind(QHostAddress::LocalHost, 0, QUdpSocket::DontShareAddress));
@@ -112,6 +113,10 @@ private slots:
         QVERIFY(run.exitCode() != 0);
         QCOMPARE(lines.size(), 1);
         QVERIFY2(lines[0].contains(QStringLiteral("UDP port %1").arg(holder.localPort())),
+                 qPrintable(lines[0]));
+        const qint64 pid = QCoreApplication::applicationPid();
+        QVERIFY2(lines[0].contains(QStringLiteral("(pid %1").arg(pid)) &&
+                     lines[0].contains(QStringLiteral("kill %1").arg(pid)),
                  qPrintable(lines[0]));
     }
 

@@ -167,6 +167,10 @@ void TestLightCurtainAdminWindow::buttonsSendFromControls() {
     QVERIFY(frames::busChecksumOk(reinterpret_cast<const quint8*>(frame.constData()),
                                   int(frame.size())));
     QCOMPARE(frame.mid(2, frame.size() - 4).toHex(' '), QByteArray::fromHex(expected).toHex(' '));
+    // "All On" and "All Off" go to module 0xFF: they say on screen that the whole subnet acts.
+    if (button == QLatin1String("Button5") || button == QLatin1String("Button6"))
+        QVERIFY(find<QPushButton>(button)->toolTip().contains(
+            QLatin1String("every light module of the subnet")));
 }
 
 void TestLightCurtainAdminWindow::statusReply_data() {

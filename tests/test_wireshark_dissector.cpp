@@ -2,7 +2,8 @@
 // tests/data/frame_samples.tsv, sent to velm-sim over UDP and over its serial line and read
 // from the simulator's capture, carry the summaries written there; every packet of that
 // capture, the simulator's answers included, and a request and a reply of every operation
-// of the table read word for word as the bus monitor's decoder reads them.
+// of the table, and the samples from the bus, read word for word as the bus monitor's decoder
+// reads them.
 #include "link/capture_writer.h"
 #include "link/frames.h"
 #include "protocol/frame_decoder.h"
@@ -205,6 +206,15 @@ void TestWiresharkDissector::everyOperationReadsAlike() {
         writer.writeSerial(++t, CaptureWriter::kToBus, frames::bindFrameFromPayload(payload));
         writer.writeDatagram(++t, gateway, gatewayPort, gateway, kToolPort,
                              frames::bindFrameFromPayload(payload + char(1)));
+    }
+    // The samples from the bus: what the tool drops or reads its own way reads alike too.
+    for (const framesamples::Sample& s : framesamples::load()) {
+        if (!s.received || !s.linkKnown)
+            continue;
+        if (s.hints.link == Link::Network)
+            writer.writeDatagram(++t, gateway, gatewayPort, gateway, kToolPort, s.bytes);
+        else
+            writer.writeSerial(++t, CaptureWriter::kFromBus, s.bytes);
     }
     writer.close();
     QStringList summaries;

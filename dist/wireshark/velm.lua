@@ -59,7 +59,7 @@ local MODES = {[0] = "Once", "Minute(repeat)", "Hour(repeat)", "Day(repeat)", "W
 local CONTROL_MODES = {[0] = "NC", "NO", "NC/NO"}
 
 local function action_words(action, module, channel, parameter)
-  if action == "Invalid" then return "empty" end
+  if action == "Invalid" then return action end
   if action == "Scene Control" then return action .. ", scene " .. parameter end
   local text = action .. ", module " .. module
   if action == "IR Control" then return text .. ", IR " .. parameter end
@@ -72,7 +72,7 @@ local function binding_words(b, at)
   local action = action_text(b[at + 1], b[at + 2], true)
   local channel = b[at + 4] == 0xFF and 255 or b[at + 4] + 1
   local what = action_words(action, b[at + 3], channel, b[at + 5])
-  if what == "empty" then return what end
+  if action == "Invalid" then return what end
   local mode = CONTROL_MODES[b[at]] or ("mode " .. hex(b[at]))
   local delay = b[at + 6] == 0x7F and 255 or b[at + 6]
   delay = delay == 255 and "no delay" or ("delay " .. delay .. " s")
@@ -284,10 +284,10 @@ local AC = {{"Cold", {1, 3, 0xFF, 0xFF}}, {"Strong Cold", {1, 3, 4, 0xFF}},
             {"Wind", {1, 0, 3, 0xFF}}, {"Power Off", {0, 0xFF, 0xFF, 0xFF}}}
 local BIND = {
   {"Binding Test Light On", {2}, {1}}, {"Binding Test Light Off", {2}, {0}},
-  {"Binding Test Light Status", {0x82}, {}, nil, "on", "off"},
+  {"Binding Test Light Status", {0x82}, {}, nil, "On", "Off"},
   {"Binding Test Curtain Open", {3}, {1}}, {"Binding Test Curtain Close", {3}, {0}},
   {"Binding Test Curtain Stop", {3}, {2}},
-  {"Binding Test Curtain Status", {0x83}, {}, nil, "open", "closed"},
+  {"Binding Test Curtain Status", {0x83}, {}, nil, "Open", "Close"},
 }
 for _, m in ipairs(AC) do BIND[#BIND + 1] = {"Binding Test Air Conditioner", {4}, m[2], m[1]} end
 
@@ -321,6 +321,18 @@ local function decode_bind(d, b, length, direction)
           if t[5] and d.kind == nil then d.kind = with_state and "reply" or "request" end
           break
         end
+      end
+    end
+  end
+  -- A status answer from the bus, read as the window reads it: the kind of report first, the
+  -- state in the fifth payload byte.
+  if not d.known and direction ~= "sent" and n >= 5 then
+    for _, t in ipairs(BIND) do
+      if t[5] and b[p] == t[2][1] then
+        local s = b[p + 4]
+        d.known, d.kind, d.operation = true, "reply", t[1]
+        d.parameters = s == 1 and t[5] or (s == 0 and t[6] or ("state " .. s .. ", which the tool ignores"))
+        break
       end
     end
   end
@@ -421,6 +433,16 @@ local function decode_bus(d, b, length, link)
   describe(d, chosen, b)
 end
 
+local function checksum_ok(b, length, bus)
+  local sum = 0
+  for i = 0, length - (bus and 3 or 2) do sum = sum + b[i] end
+  if bus then
+    sum = band(sum, 0xFFFF)
+    return b[length - 2] == bxor(rshift(sum, 8), 0x55) and b[length - 1] == bxor(band(sum, 0xFF), 0xAA)
+  end
+  return b[length - 1] == band(sum, 0xFF)
+end
+
 -- b[0..n-1]: the bytes; link "network", "serial" or nil; direction "sent", "received" or nil.
 local function decode(b, n, link, direction)
   local d = {parameters = "", extra = 0}
@@ -430,18 +452,16 @@ local function decode(b, n, link, direction)
   local bind = n > 0 and not bus and (b0 == 0xAE or b1 == 0xD0)
   if not bus and not bind then d.problem = "not a frame"; return d end
   local length = n >= 3 and b[2] or n + 1
+  -- The tool reads a frame from the bus with a longer length byte as 78 bytes long.
+  if direction ~= "sent" and length > 78 then
+    if n < 78 or not checksum_ok(b, 78, bus) then
+      d.problem = "dropped, length byte above 78 (checked as 78 bytes, bad checksum)"; return d
+    end
+    length = 78
+  end
   if length > n then d.problem = "incomplete frame"; return d end
   if length < (bus and 5 or 4) then d.problem = "too short"; return d end
-  local sum = 0
-  for i = 0, length - (bus and 3 or 2) do sum = sum + b[i] end
-  if bus then
-    sum = band(sum, 0xFFFF)
-    if b[length - 2] ~= bxor(rshift(sum, 8), 0x55) or b[length - 1] ~= bxor(band(sum, 0xFF), 0xAA) then
-      d.problem = "bad checksum"; return d
-    end
-  elseif b[length - 1] ~= band(sum, 0xFF) then
-    d.problem = "bad checksum"; return d
-  end
+  if not checksum_ok(b, length, bus) then d.problem = "bad checksum"; return d end
   d.length, d.extra = length, n - length
   if bus then decode_bus(d, b, length, link) else decode_bind(d, b, length, direction) end
   return d

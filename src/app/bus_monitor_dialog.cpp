@@ -204,6 +204,10 @@ void BusMonitorDialog::updateSummary() {
         QStringLiteral("%1 frames, %2 shown.").arg(m_model->rowCount()).arg(shownCount());
     if (m_pause->isChecked())
         text += QStringLiteral(" Paused: %1 frames not taken in.").arg(m_missed);
+    if (const quint64 drops = m_model->systemDrops())
+        text += QStringLiteral(" The system dropped %1 datagrams: they came faster than the "
+                               "tool read them.")
+                    .arg(drops);
     m_summary->setText(text);
 }
 

@@ -18,9 +18,12 @@ void BusMonitorModel::add(const TappedFrame& f) {
         m_rows.pop_front();
         endRemoveRows();
     }
+    m_systemDrops += m_dropWatch.newDrops(f);
     const framedecoder::DecodedFrame d = framedecoder::decode(f.bytes, framedecoder::hintsOf(f));
     Row row;
     row.frame = f;
+    row.frame.bytes.truncate(kKeptBytes);
+    row.length = int(f.bytes.size());
     row.family = d.family;
     row.module = d.hasModule ? d.module : -1;
     row.cells[Time] =
@@ -37,7 +40,9 @@ void BusMonitorModel::add(const TappedFrame& f) {
         row.cells[Status] = QStringLiteral("dropped: ") + TappedFrame::fateText(f.fate);
     else
         row.cells[Status] = d.status;
-    row.cells[Bytes] = framedecoder::maskedHex(f.bytes, d);
+    row.cells[Bytes] = framedecoder::maskedHex(row.frame.bytes, d);
+    if (row.length > kKeptBytes)
+        row.cells[Bytes] += QStringLiteral(" … (%1 bytes)").arg(row.length);
     const int at = int(m_rows.size());
     beginInsertRows({}, at, at);
     m_rows.push_back(std::move(row));
@@ -47,6 +52,8 @@ void BusMonitorModel::add(const TappedFrame& f) {
 void BusMonitorModel::clear() {
     beginResetModel();
     m_rows.clear();
+    m_dropWatch.restart();
+    m_systemDrops = 0;
     endResetModel();
 }
 

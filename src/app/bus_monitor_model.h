@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/frame_tap.h"
+#include "link/system_drop_watch.h"
 
 #include <QAbstractTableModel>
 #include <QString>
@@ -10,15 +11,19 @@
 #include <deque>
 
 // The bus monitor's rows: every frame the bus tapped, decoded once as it comes, the password
-// hidden in every cell. The oldest rows go once kMaxRows are held.
+// hidden in every cell. The oldest rows go once kMaxRows are held. A row keeps the first
+// kKeptBytes of its frame with the frame's whole length: no frame of the bus is longer, and a
+// flood of large datagrams then costs at most that much a row.
 class BusMonitorModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { Time, Direction, Link, Module, What, Status, Bytes, ColumnCount };
     static constexpr int kMaxRows = 50000;
+    static constexpr int kKeptBytes = 100;
 
     struct Row {
-        TappedFrame frame;
+        TappedFrame frame; // its bytes cut to kKeptBytes
+        int length = 0;    // the bytes it came with
         std::array<QString, ColumnCount> cells;
         QString family;  // empty when the frame names none
         int module = -1; // the module address the frame carries, -1 for none
@@ -31,6 +36,9 @@ public:
     void add(const TappedFrame& frame);
     void clear();
     const Row& row(int i) const { return m_rows[std::size_t(i)]; }
+    // The datagrams the system dropped since the monitor started taking rows (or was
+    // cleared): they never reached the tool, so no row shows them.
+    quint64 systemDrops() const { return m_systemDrops; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -40,4 +48,6 @@ public:
 
 private:
     std::deque<Row> m_rows;
+    SystemDropWatch m_dropWatch;
+    quint64 m_systemDrops = 0;
 };

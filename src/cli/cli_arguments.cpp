@@ -14,6 +14,13 @@ CommandArgs channelCommand(const Words& w, const QStringList& moves, int channel
     CommandArgs c;
     c.verb = w.verb(moves + QStringList{QStringLiteral("status")});
     c.module = w.number(2, QStringLiteral("MODULE"), 1, 32);
+    if (c.verb == QLatin1String("duration")) {
+        c.channel = w.number(3, QStringLiteral("CHANNEL"), 1, channels);
+        // The light tab's "On-State Duration" takes 65001 too.
+        c.value = w.number(4, QStringLiteral("SECONDS"), 0, 65001);
+        w.end(5);
+        return c;
+    }
     if (c.verb == QLatin1String("status")) {
         w.end(3);
         return c;
@@ -21,6 +28,27 @@ CommandArgs channelCommand(const Words& w, const QStringList& moves, int channel
     c.channel = w.number(3, QStringLiteral("CHANNEL"), 1, channels);
     w.end(4);
     return c;
+}
+
+// "All On" and "All Off" go to module 0xFF: every light module of the subnet acts, whatever
+// address was meant, so the command line asks for --yes as it does for a restore.
+CommandArgs lightCommand(const Words& w) {
+    const QStringList everyModule{QStringLiteral("all-on"), QStringLiteral("all-off")};
+    if (everyModule.contains(w.value(1))) {
+        CommandArgs c;
+        c.verb = w.value(1);
+        w.end(2);
+        c.confirm =
+            QStringLiteral("switches every light module of the subnet %1, whatever "
+                           "their address")
+                .arg(c.verb == everyModule.front() ? QStringLiteral("on") : QStringLiteral("off"));
+        return c;
+    }
+    return channelCommand(w,
+                          {QStringLiteral("on"), QStringLiteral("off"), QStringLiteral("toggle"),
+                           QStringLiteral("duration"), QStringLiteral("all-on"),
+                           QStringLiteral("all-off")},
+                          8);
 }
 
 // The years a module's clock keeps: it stores only the last two digits, after 20.
@@ -136,8 +164,7 @@ CommandArgs parseCommandArgs(const QStringList& args, const CliOptions& options)
     if (name == QLatin1String("audit") || name == QLatin1String("push"))
         return moduleJob(w);
     if (name == QLatin1String("light"))
-        return channelCommand(
-            w, {QStringLiteral("on"), QStringLiteral("off"), QStringLiteral("toggle")}, 8);
+        return lightCommand(w);
     if (name == QLatin1String("curtain"))
         return channelCommand(
             w, {QStringLiteral("open"), QStringLiteral("close"), QStringLiteral("stop")}, 4);

@@ -40,6 +40,18 @@ void light(CliLink& link) {
         printStates(link, a.module, 8);
         return;
     }
+    if (a.verb == QLatin1String("all-on") || a.verb == QLatin1String("all-off")) {
+        // Every light module of the subnet acts; one answering is enough to know it went out.
+        const bool on = a.verb == QLatin1String("all-on");
+        link.require(on ? light::allOn() : light::allOff(),
+                     QStringLiteral("light %1 (every light module of the subnet)").arg(a.verb));
+        return;
+    }
+    if (a.verb == QLatin1String("duration")) {
+        link.require(light::onDuration(a.module, a.channel, a.value),
+                     QStringLiteral("the on-state duration of channel %1").arg(a.channel));
+        return;
+    }
     const Request request = a.verb == QLatin1String("on")    ? light::on(a.module, a.channel)
                             : a.verb == QLatin1String("off") ? light::off(a.module, a.channel)
                                                              : light::toggle(a.module, a.channel);

@@ -89,7 +89,11 @@ CliLink::Answer CliLink::require(const Request& request, const QString& what) {
 
 CliLink::Answer CliLink::require(const Request& request, const QString& what, int waitMs,
                                  std::optional<RequestLayout> layout) {
-    const Answer answer = exchange(request, waitMs, layout);
+    return require(exchange(request, waitMs, layout), request, what, waitMs);
+}
+
+CliLink::Answer CliLink::require(const Answer& answer, const Request& request, const QString& what,
+                                 int waitMs) const {
     if (!answer.answered)
         throw CliFailure(QStringLiteral("module %1 did not answer %2 within %3 ms")
                              .arg(request.module)

@@ -42,6 +42,9 @@ public:
                     std::optional<RequestLayout> layout = std::nullopt);
     Answer require(const Request& request, const QString& what, int waitMs,
                    std::optional<RequestLayout> layout = std::nullopt);
+    // The same check of an answer already in (the request's reply wait was `waitMs`).
+    Answer require(const Answer& answer, const Request& request, const QString& what,
+                   int waitMs) const;
 
     // Runs `work` on the record table `tableName` of the database (with --no-store on
     // nothing); throws CliFailure when the table cannot be opened or written.

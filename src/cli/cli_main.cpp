@@ -12,6 +12,47 @@
 #include <map>
 
 namespace cli {
+namespace {
+// The commands that change a module and print nothing of their own: each says in one line
+// that it was done, so that a terminal shows more than silence (--quiet drops the line).
+bool changesModuleSilently(const CliOptions& options) {
+    static const std::map<QString, QStringList> changing = {
+        {QStringLiteral("light"), {"on", "off", "toggle", "all-on", "all-off", "duration"}},
+        {QStringLiteral("curtain"), {"open", "close", "stop"}},
+        {QStringLiteral("clock"), {"set"}},
+        {QStringLiteral("timers"), {"set"}},
+        {QStringLiteral("events"), {"set"}},
+        {QStringLiteral("bindings"), {"set"}},
+        {QStringLiteral("module"), {"address", "restore"}},
+        {QStringLiteral("bus-switch"), {"set", "password", "restore", "transparent"}},
+        {QStringLiteral("scene"), {"test", "clear"}},
+        {QStringLiteral("ir"), {"send", "delete", "delete-all"}},
+        {QStringLiteral("monitor-bindings"), {"set", "test"}},
+    };
+    const CommandArgs& a = options.given;
+    const auto it = changing.find(options.command());
+    if (it == changing.end() || !it->second.contains(a.verb))
+        return false;
+    // A monitor test's status move only reads, and prints what it read.
+    return !(options.command() == QLatin1String("monitor-bindings") &&
+             a.text == QLatin1String("status"));
+}
+
+void confirmDone(const CliOptions& options) {
+    if (options.quiet || !changesModuleSilently(options))
+        return;
+    // The bus-switch password is not repeated on the screen.
+    QStringList words = options.args;
+    if (options.command() == QLatin1String("bus-switch") &&
+        options.given.verb == QLatin1String("password"))
+        words = words.mid(0, 2);
+    QString done = words.join(QLatin1Char(' '));
+    if (options.command() == QLatin1String("light") && options.given.verb.startsWith(u"all-"))
+        done += QStringLiteral(" (every light module of the subnet)");
+    CliOutput::printObject(options.json, {QStringLiteral("done")}, {done});
+}
+} // namespace
+
 void runLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
     // The record database alone: no link is opened.
     using RecordCommand = void (*)(const CliOptions&);
@@ -50,6 +91,7 @@ void runLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
     }
     link->setOptions(options);
     commands.at(options.command())(*link);
+    confirmDone(options);
 }
 } // namespace cli
 

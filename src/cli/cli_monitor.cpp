@@ -7,6 +7,7 @@
 #include "cli/cli_output.h"
 #include "link/capture_writer.h"
 #include "link/frame_tap.h"
+#include "link/system_drop_watch.h"
 #include "protocol/frame_decoder.h"
 
 #include <QDateTime>
@@ -204,11 +205,19 @@ void decode(const CliOptions& options) {
 void watch(CliLink& link) {
     const bool json = link.options().json;
     QObject context;
-    QObject::connect(&link.bus().tap(), &FrameTap::frame, &context, [json](const TappedFrame& f) {
-        writeTo(stdout, json ? QString::fromUtf8(
-                                   QJsonDocument(tappedFields(f)).toJson(QJsonDocument::Compact))
-                             : frameLine(f));
-    });
+    SystemDropWatch drops;
+    QObject::connect(
+        &link.bus().tap(), &FrameTap::frame, &context, [json, &drops](const TappedFrame& f) {
+            // Said before the frame: the dropped datagrams came before it.
+            if (const quint32 dropped = drops.newDrops(f))
+                CliOutput::error(QStringLiteral("the system dropped %1 datagrams: they came faster "
+                                                "than they were read")
+                                     .arg(dropped));
+            writeTo(stdout, json
+                                ? QString::fromUtf8(
+                                      QJsonDocument(tappedFields(f)).toJson(QJsonDocument::Compact))
+                                : frameLine(f));
+        });
     if (link.options().link == CliOptions::Link::Udp)
         CliOutput::error(QStringLiteral("listening on UDP port %1; Ctrl+C ends")
                              .arg(link.bus().udp().boundPort()));

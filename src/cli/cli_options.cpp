@@ -27,9 +27,10 @@ const CommandInfo kCommands[] = {
      "Reads back everything readable that the record database holds for MODULE (input\n"
      "bindings; 255: the bus switch's monitor bindings; with --timers also the \"Timer\n"
      "Records\" and \"Event Records\", as the records of MODULE) and lists each record as\n"
-     "same, different, module-only, records-only or no-answer. Writes nothing. Scenes and IR\n"
-     "codes cannot be read back over the bus: the notes say so. MODULE is 1..255. Exit status\n"
-     "0 when all agree, 1 when anything differs or does not answer.",
+     "same, different, module-only, records-only or no-answer. Writes nothing. Scenes, IR\n"
+     "codes and events past 16 of a timer cannot be read back over the bus: the notes list\n"
+     "them. MODULE is 1..255. Exit status 0 when at least one record was read back and all\n"
+     "agree, 1 when anything differs or does not answer, or nothing could be read back.",
      false, true},
     {"push", "push MODULE [--timers] [--channels N]",
      "Writes to MODULE everything the record database holds for it: scenes (N channel bytes\n"
@@ -40,9 +41,14 @@ const CommandInfo kCommands[] = {
      "MODULE is 1..255. Exit status 0 when everything was written and the audit agrees, 1\n"
      "otherwise.",
      false, true},
-    {"light", "light on|off|toggle MODULE CHANNEL | light status MODULE",
+    {"light",
+     "light on|off|toggle MODULE CHANNEL | light status MODULE |\n"
+     "  light duration MODULE CHANNEL SECONDS | light all-on|all-off --yes",
      "Switches one channel of a relay module (MODULE 1..32, CHANNEL 1..8), or reads its\n"
-     "eight channel states."},
+     "eight channel states. duration: how long the channel stays on once switched on\n"
+     "(SECONDS 0..65001), the \"On-State Duration\" that \"Set\" beside it sends.\n"
+     "all-on, all-off: switch every channel of every light module of the subnet, whatever\n"
+     "its address, as \"All On\" and \"All Off\" do; they succeed when any module answers."},
     {"curtain", "curtain open|close|stop MODULE CHANNEL | curtain status MODULE",
      "Moves one curtain channel (MODULE 1..32, CHANNEL 1..4), or reads the four channel\n"
      "states."},
@@ -129,7 +135,8 @@ const CommandInfo kCommands[] = {
      "port (--local-port; the port is named on standard error). Sends nothing. The gateway\n"
      "password shows as XX. With --pcap FILE the frames also go into a capture file for\n"
      "Wireshark, which holds them as they went over the wire, password included. --json\n"
-     "prints one JSON object a frame."},
+     "prints one JSON object a frame. When the system drops datagrams that came faster than\n"
+     "they were read, a line on standard error says how many."},
     {"decode", "decode HEX... [--serial|--network] [--layout short|long]",
      "Prints what one frame says: its bytes as hexadecimal, with or without spaces between\n"
      "them. A network frame tells itself by its password block and the layout by the length\n"
@@ -297,6 +304,8 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
             o.help = flag();
         } else if (name == QLatin1String("--json")) {
             o.json = flag();
+        } else if (name == QLatin1String("--quiet")) {
+            o.quiet = flag();
         } else if (name == QLatin1String("--no-store")) {
             o.noStore = flag();
         } else if (name == QLatin1String("--udp")) {
@@ -518,6 +527,7 @@ QString usageText(const CliOptions& options) {
         "  --add               import: add to the rows instead of replacing them\n"
         "  --no-store          read-all commands only print, the database is left alone\n"
         "  --json              print JSON instead of a table\n"
+        "  --quiet             no \"done: ...\" line after a command that changes a module\n"
         "  --timeout MS        how long to wait for each reply (1000; IR delete-all 4000,\n"
         "                      restore 8000)\n"
         "  --wait MS           how long scan waits at each address (20..5000, 200)\n"

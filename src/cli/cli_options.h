@@ -72,6 +72,7 @@ struct CliOptions {
     QString db;       // the record database, an absolute path (see chooseDatabase)
     QString dbOrigin; // why that file: "--db", "$VELM_DB", ...
     bool json = false;
+    bool quiet = false; // --quiet: no "done" line after a command that changes a module
     int timeoutMs = 1000;
     bool timeoutGiven = false;
     int scanWaitMs = 0;    // --wait; 0: --timeout when given, else the scan's 200 ms

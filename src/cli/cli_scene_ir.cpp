@@ -16,6 +16,8 @@ namespace cli {
 namespace {
 // Erasing every code takes an IR module a few seconds: the window waits this long.
 constexpr int kIrDeleteAllWaitMs = 4000;
+// The status of "IR Error".
+constexpr quint8 kIrRefused = 8;
 const QString kScenes = QStringLiteral("Scene Records");
 const QString kIrCodes = QStringLiteral("IR Records");
 } // namespace
@@ -96,7 +98,18 @@ void irCodes(CliLink& link) {
             {QStringLiteral("module"), QStringLiteral("ir"), QStringLiteral("name")},
             {a.module, a.irNo, name});
     } else if (a.verb == QLatin1String("send")) {
-        link.require(ir::send(a.module, a.irNo), QStringLiteral("IR code %1").arg(a.irNo));
+        const CliLink::Answer answer = link.exchange(ir::send(a.module, a.irNo));
+        // An IR module answers "IR Error" for a code it has not learned: say how to learn it,
+        // not only that the module refused.
+        if (answer.answered && answer.status == kIrRefused)
+            throw CliFailure(QStringLiteral("module %1 refused IR code %2: %3 (probably not "
+                                            "learned; 'velm-cli ir learn %1 %2' learns it)")
+                                 .arg(a.module)
+                                 .arg(a.irNo)
+                                 .arg(CliLink::statusText(answer.status))
+                                 .toStdString());
+        link.require(answer, ir::send(a.module, a.irNo), QStringLiteral("IR code %1").arg(a.irNo),
+                     link.options().timeoutMs);
     } else if (a.verb == QLatin1String("delete")) {
         link.require(ir::removeOne(a.module, a.irNo),
                      QStringLiteral("the delete of IR code %1").arg(a.irNo));

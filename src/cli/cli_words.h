@@ -37,6 +37,7 @@ public:
     }
 
     bool has(int index) const { return index < m_args.size(); }
+    QString value(int index) const { return m_args.value(index); }
     int size() const { return int(m_args.size()); }
 
     // The word at `index`, which must be there.

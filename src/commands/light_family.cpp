@@ -56,6 +56,13 @@ void LightFamily::buildControlGroup(QWidget* page) {
                       {"Button30", "Set", [this] { Button30Click(); }, 3, 3},
                       {"Button41", "设置", [this] { Button41Click(); }, 4, 3},
                   });
+    // Both go to module 0xFF: "Module Addr." on screen does not limit them.
+    const QString wholeSubnet = QStringLiteral("Switches every light module of the subnet %1, "
+                                               "whatever \"Module Addr.\" says");
+    box->findChild<QPushButton*>(QStringLiteral("Button5"))
+        ->setToolTip(wholeSubnet.arg(QStringLiteral("on")));
+    box->findChild<QPushButton*>(QStringLiteral("Button6"))
+        ->setToolTip(wholeSubnet.arg(QStringLiteral("off")));
     page->layout()->addWidget(box);
     page->layout()->setAlignment(box, Qt::AlignLeft | Qt::AlignTop);
 }

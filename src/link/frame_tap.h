@@ -40,6 +40,9 @@ struct TappedFrame {
     QHostAddress destination;
     quint16 sourcePort = 0;
     quint16 destinationPort = 0;
+    // Network, received: how many datagrams the system had dropped on the socket by then
+    // (its receive buffer full), as the socket counts them.
+    quint32 systemDrops = 0;
 
     bool dropped() const { return fate != Fate::Sent && fate != Fate::Dispatched; }
     // "sent", "not sent", "dispatched", "too long", "not a frame", "incomplete frame",

@@ -115,6 +115,7 @@ void ReplyIntake::tapInput(const quint8* input, int count, Source source, const 
         f.sourcePort = from.port;
         f.destination = m_udp.localAddressToward(from.address);
         f.destinationPort = m_udp.boundPort();
+        f.systemDrops = m_udp.systemDrops();
     } else {
         f.link = TappedFrame::Link::Serial;
         f.extensionChannel = source == Source::SerialExtension;

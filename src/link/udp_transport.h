@@ -65,6 +65,9 @@ public:
     QByteArray receive(int timeoutMs, bool* ok = nullptr, QHostAddress* sender = nullptr,
                        quint16* senderPort = nullptr);
     bool hasPendingDatagrams() const;
+    // The datagrams the system dropped on the socket (its receive buffer full) by the time
+    // the last one received was queued; 0 where the system does not say.
+    quint32 systemDrops() const { return m_systemDrops; }
     // The address the last unicast request went to (null before the first).
     QHostAddress remoteAddress() const { return m_remoteAddress; }
     // This machine's address on the route to `peer` (the socket is bound to every address),
@@ -76,6 +79,7 @@ private:
     // Whether a send wrote the whole datagram; keeps why not.
     bool written(qint64 count, const QByteArray& datagram, const QHostAddress& to, quint16 port);
     void forgetHost();
+    void readSystemDrops();
 
     std::unique_ptr<QUdpSocket> m_socket;
     QHostAddress m_remoteAddress;
@@ -90,4 +94,6 @@ private:
     QString m_openFailure;
     QHostAddress m_routePeer;
     QHostAddress m_routeLocal;
+    qintptr m_dropCounted = -1; // the descriptor that reports its drop counter
+    quint32 m_systemDrops = 0;
 };

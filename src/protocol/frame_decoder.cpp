@@ -205,6 +205,26 @@ void decodeBus(DecodedFrame& d, const QByteArray& frame, const Hints& hints) {
         d.hidden.append({length - 2, 2});
 }
 
+// A status answer read as the window reads it: the kind of report (0x82 light, 0x83 curtain)
+// first and the state in the fifth payload byte, whatever stands between.
+void describeStatusAnswer(DecodedFrame& d, const QByteArray& p) {
+    constexpr int kStateAt = 4;
+    if (p.size() <= kStateAt)
+        return;
+    for (const operations::BindTest& t : operations::bindTests()) {
+        if (!t.status || t.payload(1, 1).front() != p.front())
+            continue;
+        const auto state = quint8(p[kStateAt]);
+        d.known = true;
+        d.kind = DecodedFrame::Kind::Reply;
+        d.operation = QString::fromLatin1(t.name);
+        d.parameters = state == 1   ? QString::fromLatin1(t.stateOn)
+                       : state == 0 ? QString::fromLatin1(t.stateOff)
+                                    : QStringLiteral("state %1, which the tool ignores").arg(state);
+        return;
+    }
+}
+
 void decodeBind(DecodedFrame& d, const QByteArray& frame, const Hints& hints) {
     d.bind = true;
     d.family = QString::fromLatin1(operations::bindTestFamily());
@@ -250,6 +270,8 @@ void decodeBind(DecodedFrame& d, const QByteArray& frame, const Hints& hints) {
             d.kind = withState ? DecodedFrame::Kind::Reply : DecodedFrame::Kind::Request;
         break;
     }
+    if (!d.known && hints.direction != Direction::Sent)
+        describeStatusAnswer(d, p);
     if (d.kind == DecodedFrame::Kind::Reply)
         d.status = QStringLiteral("OK!");
 }
@@ -291,7 +313,19 @@ DecodedFrame decode(const QByteArray& bytes, const Hints& hints) {
         d.problem = Problem::NotAFrame;
         return d;
     }
-    const int length = n >= 3 ? b[2] : n + 1;
+    int length = n >= 3 ? b[2] : n + 1;
+    // The intake reads a frame from the bus with a longer length byte as 78 bytes long: it
+    // takes it only when the checksum stands there.
+    if (hints.direction != Direction::Sent && length > frames::kMaxReplyLength) {
+        const bool takenAsCut = n >= frames::kMaxReplyLength &&
+                                (bus ? frames::busChecksumOk(b, frames::kMaxReplyLength)
+                                     : frames::bindChecksumOk(b, frames::kMaxReplyLength));
+        if (!takenAsCut) {
+            d.problem = Problem::LengthAbove78;
+            return d;
+        }
+        length = frames::kMaxReplyLength;
+    }
     if (length > n) {
         d.problem = Problem::Incomplete;
         return d;
@@ -328,6 +362,8 @@ QString DecodedFrame::problemText() const {
         return QStringLiteral("too short");
     case Problem::BadChecksum:
         return QStringLiteral("bad checksum");
+    case Problem::LengthAbove78:
+        return QStringLiteral("dropped, length byte above 78 (checked as 78 bytes, bad checksum)");
     }
     return QString();
 }

@@ -38,7 +38,15 @@ Hints hintsOf(const TappedFrame& frame);
 
 struct DecodedFrame {
     // What the reply intake would drop the input for, before any frame is read.
-    enum class Problem : quint8 { None, TooLong, NotAFrame, Incomplete, TooShort, BadChecksum };
+    enum class Problem : quint8 {
+        None,
+        TooLong,
+        NotAFrame,
+        Incomplete,
+        TooShort,
+        BadChecksum,
+        LengthAbove78 // from the bus: the intake checks it as 78 bytes and finds no checksum
+    };
     enum class Kind : quint8 { Unknown, Request, Reply };
 
     Problem problem = Problem::None;

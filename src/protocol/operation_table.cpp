@@ -32,11 +32,11 @@ const quint8* data(const Reply& r) {
 }
 
 // "Light Off, module 5, channel 4"; "Scene Control, scene 7"; "IR Control, module 4, IR 9";
-// "empty" for the invalid action. channel is 1-based, 255 for none.
+// "Invalid" alone, as the window's row shows an empty one. channel is 1-based, 255 for none.
 QString actionWords(const QString& action, int module, int channel, int parameter) {
     const QStringList& items = actions::bindingItems();
     if (action == items.back())
-        return QStringLiteral("empty");
+        return action;
     if (action == items.at(actions::kSceneControl))
         return action + QStringLiteral(", scene ") + num(parameter);
     QString text = action + QStringLiteral(", module ") + num(module);
@@ -51,7 +51,7 @@ QString actionWords(const QString& action, int module, int channel, int paramete
 QString bindingWords(const quint8* d) {
     const binding::ReadRow row = binding::readRow(d);
     const QString what = actionWords(row.action, row.outputAddr, row.outputChannel, row.parameter);
-    if (what == QLatin1String("empty"))
+    if (row.action == actions::bindingItems().back())
         return what;
     const QString mode = row.mode ? *row.mode : QStringLiteral("mode ") + bytesText(d, 1);
     const QString delay = row.delay == binding::kNone ? QStringLiteral("no delay")
@@ -299,14 +299,14 @@ const QList<BindTest>& bindTests() {
          nullptr},
         {"Binding Test Light Off", [](int r, int d) { return bindtest::light(r, d, false); },
          nullptr},
-        {"Binding Test Light Status", bindtest::lightStatus, nullptr, true, "on", "off"},
+        {"Binding Test Light Status", bindtest::lightStatus, nullptr, true, "On", "Off"},
         {"Binding Test Curtain Open",
          [](int r, int d) { return bindtest::curtain(r, d, CurtainMove::Open); }, nullptr},
         {"Binding Test Curtain Close",
          [](int r, int d) { return bindtest::curtain(r, d, CurtainMove::Close); }, nullptr},
         {"Binding Test Curtain Stop",
          [](int r, int d) { return bindtest::curtain(r, d, CurtainMove::Stop); }, nullptr},
-        {"Binding Test Curtain Status", bindtest::curtainStatus, nullptr, true, "open", "closed"},
+        {"Binding Test Curtain Status", bindtest::curtainStatus, nullptr, true, "Open", "Close"},
         {"Binding Test Air Conditioner",
          [](int r, int d) { return bindtest::airConditioner(r, d, AcMode::Cold); }, "Cold"},
         {"Binding Test Air Conditioner",

@@ -47,7 +47,7 @@ struct BindTest {
     const char* name;
     QByteArray (*payload)(int room, int device);
     const char* extra = nullptr; // a word after room and device (the air conditioner's mode)
-    bool status = false;         // answered with the state: "on"/"off" or "open"/"closed"
+    bool status = false;         // answered with the state: the box the window ticks
     const char* stateOn = nullptr;
     const char* stateOff = nullptr;
     bool scene = false; // payload(scene, 0)
