@@ -865,7 +865,7 @@ void TestE2eCli::commandsSayWhatTheyDid_data() {
         << "";
     QTest::newRow("audit of an event no read reaches")
         << QStringList{"audit", "6", "--timers"} << 1
-        << "note: Event 1/20: beyond the 16 events of a timer that are read back, not checked"
+        << "note: Event 1/20: beyond the 16 events of the 32 timers a module reads back, not checked"
         << "Module 6: nothing could be read back to check."
         << ""
         << "";

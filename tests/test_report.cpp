@@ -80,8 +80,8 @@ const QStringList kExampleWords = {
     "Installation report: Villa \"Rosa\" <b>",
     "Technician A. O'Neil",
     "Record file SHA-256",
-    "Scene 1, All on: CH1 On/Open, CH2 On/Open, CH3 On/Open, CH4 On/Open, CH5 Off/Close, CH6 "
-    "Off/Close, CH7 Off/Close, CH8 Off/Close",
+    "Scene 1, All on: CH1 On/Open, CH2 On/Open, CH3 On/Open, CH4 On/Open, CH5 On/Open, CH6 "
+    "On/Open, CH7 On/Open, CH8 On/Open",
     "Scene 2, Night: CH1 Off/Close, CH2 Off/Close, CH3 No Change, CH4 No Change, CH5 Off/Close",
     "Input 5, channel 1, NC, no delay → scene 1: Scene Control",
     "Input 5, channel 2, NO, no delay → scene 2: Scene Control",

@@ -49,7 +49,7 @@ void module(CliLink& link) {
 
 namespace {
 void printSettings(const CliLink& link, const CliLink::Answer& r) {
-    const busswitch::SettingsText t = busswitch::settingsText(busswitch::replyBlock(r.buffer));
+    const busswitch::SettingsText t = busswitch::settingsText(busswitch::replyBlock(r.reply()));
     CliOutput::printObject(
         link.options().json,
         {"subnet", "ip", "port", "mask", "gateway", "serverIp", "serverPort", "mac"},

@@ -334,21 +334,16 @@ void addEvents(const ModuleRecords& r, Plan& p, QSet<int> timers) {
         const Request w = timing::event::set(r.module, s);
         const Planned planned = fromHeld(what, w, eventHeld(w.params.mid(2)));
         p.writes << planned;
-        // The module takes events past 16, but a timer's events are read back 16 at most.
-        if (e.eventNo > timing::event::kCount) {
-            p.unchecked << QStringLiteral("%1: beyond the %2 events of a timer that are read "
-                                          "back, not checked")
-                               .arg(what)
-                               .arg(timing::event::kCount);
+        // The module takes events past 16 (and timers past 32), but reads back no more.
+        if (e.timerNo < 1 || e.timerNo > timing::timer::kCount || e.eventNo < 1 ||
+            e.eventNo > timing::event::kCount) {
+            p.unchecked << QStringLiteral("%1: beyond the 16 events of the 32 timers a module "
+                                          "reads back, not checked")
+                               .arg(what);
             continue;
         }
         byKey.insert(key, planned);
         timers.insert(e.timerNo);
-        if (e.timerNo < 1 || e.timerNo > timing::timer::kCount || e.eventNo < 1 ||
-            e.eventNo > timing::event::kCount)
-            p.unchecked << QStringLiteral("%1: beyond the 16 events of the 32 timers a module "
-                                          "reads back, not checked")
-                               .arg(what);
     }
     for (int timer : std::as_const(timers)) {
         if (timer < 1 || timer > timing::timer::kCount)

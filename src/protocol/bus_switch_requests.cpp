@@ -145,10 +145,10 @@ SettingsText settingsText(const QByteArray& block) {
             joined(18, 6, u'-')};
 }
 
-QByteArray replyBlock(const FrameBuffer& buffer) {
+QByteArray replyBlock(const Reply& reply) {
     QByteArray block;
     for (int i = 0; i < kSettingsSize; ++i)
-        block.append(char(buffer.reply(7 + i)));
+        block.append(char(reply[7 + i]));
     return block;
 }
 

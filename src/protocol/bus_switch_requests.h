@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/frame_buffer.h"
+#include "link/reply.h"
 #include "link/request_layout.h"
 
 #include <QByteArray>
@@ -58,7 +59,7 @@ struct SettingsText {
     QString subnet, ip, port, mask, gateway, serverIp, serverPort, mac;
 };
 SettingsText settingsText(const QByteArray& block);
-QByteArray replyBlock(const FrameBuffer& buffer);
+QByteArray replyBlock(const Reply& reply);
 
 // The long layout of every bus switch request; Set and Read use kSettingsSubnet.
 RequestLayout layout(quint16 subnet);

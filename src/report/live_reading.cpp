@@ -180,7 +180,7 @@ BusJob* LiveReading::busSwitchRead() {
             return true;
         }
         b.answered = true;
-        b.settings = busswitch::settingsText(busswitch::replyBlock(a.buffer));
+        b.settings = busswitch::settingsText(busswitch::replyBlock(a.reply()));
         return true;
     };
     job->add(step);
