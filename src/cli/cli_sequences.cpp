@@ -59,16 +59,16 @@ private:
 // that goes unanswered for --timeout ends the run.
 void run(CliLink& link, SequenceKind kind, const SequenceTarget& target, const QString& filter,
          CliOutput& output) {
-    const SequenceSpec& spec = sequenceSpec(kind);
+    const SequenceSpec& steps = sequenceSpec(kind);
     Bus& bus = link.bus();
-    RowTarget rows(link.options(), QString::fromLatin1(spec.recordTable));
+    RowTarget rows(link.options(), QString::fromLatin1(steps.recordTable));
     RecordTable& table = rows.table();
     if (!filter.isEmpty()) {
         table.setFilter(filter);
         table.setFiltered(true);
     }
     CliProcessing view;
-    view.what = QString::fromLatin1(spec.record) + QLatin1Char('s');
+    view.what = QString::fromLatin1(steps.record) + QLatin1Char('s');
     bus.setProcessingView(&view);
     const auto detach = qScopeGuard([&bus] { bus.setProcessingView(nullptr); });
 
@@ -85,29 +85,29 @@ void run(CliLink& link, SequenceKind kind, const SequenceTarget& target, const Q
     engine.start(kind, table, [target] { return target; });
     // Over the network the whole sequence ran inside that call; on the serial line each reply
     // comes as it comes. A step unanswered for longer than the reply wait ends it here.
-    const int patience = link.options().timeoutMs + int(spec.pauseMs) + 200;
-    const auto at = [&bus, &spec] { return bus.state().*(spec.index); };
+    const int patience = link.options().timeoutMs + int(steps.pauseMs) + 200;
+    const auto at = [&bus, &steps] { return bus.state().*(steps.index); };
     while (!result && engine.failure().isEmpty()) {
         const int stepAt = at();
         if (!link.waitUntil([&] { return result || !engine.failure().isEmpty() || at() != stepAt; },
                             patience))
             break;
     }
-    const int stalledAt = spec.shownNumber(at());
+    const int stalledAt = steps.shownNumber(at());
     if (!result)
         bus.cancelSequence();
 
-    if (spec.deleting)
+    if (steps.deleting)
         CliOutput::printObject(link.options().json,
                                {QStringLiteral("module"), QStringLiteral("deleted")},
-                               {int(spec.module(target)), rowsTaken});
+                               {int(steps.module(target)), rowsTaken});
     else
         output.printRows();
     if (result && result->end == SequenceEnd::Finished)
         return;
-    const int module = spec.module(target);
+    const int module = steps.module(target);
     const QString step = QStringLiteral("%1 %2")
-                             .arg(QLatin1String(spec.record))
+                             .arg(QLatin1String(steps.record))
                              .arg(result ? result->step : stalledAt);
     if (!engine.failure().isEmpty())
         throw CliFailure(QStringLiteral("%1 of module %2 could not be stored: %3")

@@ -24,11 +24,11 @@ bool SequenceEngine::running() const {
 }
 
 bool SequenceEngine::running(SequenceKind kind) const {
-    return running() && m_run->spec->kind == kind;
+    return running() && m_run->steps->kind == kind;
 }
 
 qint32& SequenceEngine::index() {
-    return m_bus.state().*(m_run->spec->index);
+    return m_bus.state().*(m_run->steps->index);
 }
 
 void SequenceEngine::start(SequenceKind kind, RecordTable& table, TargetSource target) {
@@ -41,22 +41,22 @@ void SequenceEngine::start(SequenceKind kind, RecordTable& table, TargetSource t
     if (running())
         throw std::runtime_error("A read-all or delete-all sequence is running: wait for it to "
                                  "end or cancel it.");
-    const SequenceSpec& spec = sequenceSpec(kind);
+    const SequenceSpec& steps = sequenceSpec(kind);
     const SequenceTarget first = target();
     // Another program (velm-cli) may have written the file since the table was read.
     table.reloadIfChangedElsewhere();
     // The table first: if it cannot be used, nothing has started. A slot sequence goes to each
     // slot's row as it asks for it.
-    if (spec.bySlot) {
+    if (steps.bySlot) {
         if (!table.isOpen())
             table.first(); // throws the table's own error
     } else {
         table.first();
     }
     m_failure.clear();
-    m_run = Run{&spec, &table, std::move(target), 0, ++m_runs};
+    m_run = Run{&steps, &table, std::move(target), 0, ++m_runs};
     m_bus.ownership().sequenceStarted();
-    index() = spec.bySlot ? spec.first(first) : 0;
+    index() = steps.bySlot ? steps.first(first) : 0;
     m_bus.watchdogTimer().start();
     if (ProcessingView* view = m_bus.processingView())
         view->showProcessing();
@@ -65,34 +65,34 @@ void SequenceEngine::start(SequenceKind kind, RecordTable& table, TargetSource t
 }
 
 void SequenceEngine::sendStep() {
-    const SequenceSpec& spec = *m_run->spec;
+    const SequenceSpec& steps = *m_run->steps;
     const SequenceTarget target = m_run->target();
     qint32& at = index();
-    if (spec.bySlot) {
+    if (steps.bySlot) {
         // A slot without a row is skipped; past the last slot the sequence is done.
-        while (!(at <= spec.last(target) && monitor::locateSlot(*m_run->table, at))) {
-            if (++at > spec.last(target)) {
+        while (!(at <= steps.last(target) && monitor::locateSlot(*m_run->table, at))) {
+            if (++at > steps.last(target)) {
                 finish();
                 return;
             }
         }
     }
-    if (spec.deleting)
-        m_bus.state().*(spec.deleting) = 1;
-    m_bus.sendStep(spec.request(target, at, *m_run->table));
+    if (steps.deleting)
+        m_bus.state().*(steps.deleting) = 1;
+    m_bus.sendStep(steps.request(target, at, *m_run->table));
 }
 
 void SequenceEngine::stepAnswered(const Reply& reply) {
     if (!running())
         return;
-    const SequenceSpec& spec = *m_run->spec;
+    const SequenceSpec& steps = *m_run->steps;
     RecordTable& table = *m_run->table;
     // Taken now: the next request of the sequence reuses the reply area.
-    const StepRow row = spec.row(reply, m_run->target(), index());
+    const StepRow row = steps.row(reply, m_run->target(), index());
     try {
         // A slot's answer belongs to its slot's row, wherever the table was moved since the
         // request; a table of fixed rows never gets a new one.
-        const bool place = spec.bySlot ? monitor::locateSlot(table, index()) : true;
+        const bool place = steps.bySlot ? monitor::locateSlot(table, index()) : true;
         if (place) {
             table.writeRow(row.write);
             table.refresh();
@@ -109,21 +109,21 @@ void SequenceEngine::stepAnswered(const Reply& reply) {
 
 void SequenceEngine::nextStep() {
     const quint64 run = m_run->number;
-    const SequenceSpec& spec = *m_run->spec;
+    const SequenceSpec& steps = *m_run->steps;
     qint32& at = index();
     at += 1;
-    if (at > spec.last(m_run->target()) || !m_bus.processingVisible()) {
+    if (at > steps.last(m_run->target()) || !m_bus.processingVisible()) {
         finish();
         return;
     }
     m_bus.restartWatchdog();
     showProgress();
     // Cancel, the watchdog and any other click may run during the pause.
-    pauseHandlingEvents(m_pauseMs < 0 ? spec.pauseMs : quint32(m_pauseMs));
+    pauseHandlingEvents(m_pauseMs < 0 ? steps.pauseMs : quint32(m_pauseMs));
     if (!m_run || m_run->number != run || !m_bus.processingVisible())
         return;
     // Past the last row the cursor stays at the end; the next reply appends there.
-    if (!spec.bySlot && !m_run->table->eof())
+    if (!steps.bySlot && !m_run->table->eof())
         m_run->table->next();
     sendStep();
 }
@@ -133,8 +133,8 @@ void SequenceEngine::finish() {
     if (ProcessingView* view = m_bus.processingView())
         view->hideProcessing();
     index() = 0;
-    if (m_run->spec->deleting)
-        m_bus.state().*(m_run->spec->deleting) = 0;
+    if (m_run->steps->deleting)
+        m_bus.state().*(m_run->steps->deleting) = 0;
     m_run.reset();
     m_bus.watchdogTimer().stop();
     m_bus.ownership().endSteps();
@@ -154,10 +154,10 @@ void SequenceEngine::sequenceStopped(SequenceStop why, quint8 status) {
 
 SequenceResult SequenceEngine::result(SequenceEnd end, quint8 status) {
     SequenceResult r;
-    r.kind = m_run->spec->kind;
+    r.kind = m_run->steps->kind;
     r.end = end;
     r.status = status;
-    r.step = m_run->spec->shownNumber(end == SequenceEnd::Finished ? index() - 1 : index());
+    r.step = m_run->steps->shownNumber(end == SequenceEnd::Finished ? index() - 1 : index());
     r.rows = m_run->rows;
     return r;
 }
@@ -188,8 +188,8 @@ void SequenceEngine::showProgress() {
     ProcessingView* view = m_bus.processingView();
     if (!view)
         return;
-    const SequenceSpec& spec = *m_run->spec;
+    const SequenceSpec& steps = *m_run->steps;
     const SequenceTarget target = m_run->target();
-    const int first = spec.bySlot ? spec.first(target) : 0;
-    view->setProgress(index() - first + 1, spec.last(target) - first + 1);
+    const int first = steps.bySlot ? steps.first(target) : 0;
+    view->setProgress(index() - first + 1, steps.last(target) - first + 1);
 }

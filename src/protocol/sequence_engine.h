@@ -64,7 +64,7 @@ signals:
 
 private:
     struct Run {
-        const SequenceSpec* spec = nullptr;
+        const SequenceSpec* steps = nullptr;
         RecordTable* table = nullptr;
         TargetSource target;
         int rows = 0;
