@@ -4,6 +4,7 @@
 // modules' replies; printed beside the wall time of the whole program, start-up included,
 // and beside the start-up alone ("velm-cli --help").
 //   bench_cli_scan [RUNS]
+#include "support/build_paths.h"
 #include "support/sim_process.h"
 
 #include <QCoreApplication>
@@ -20,7 +21,7 @@ constexpr int kSilent = 28;
 // Wall time of one velm-cli run in ms, or -1 when it failed.
 double runCli(const QStringList& args, QByteArray* out = nullptr) {
     QProcess p;
-    p.setProgram(QStringLiteral(VELM_BIN_DIR "/velm-cli"));
+    p.setProgram(buildpaths::bin("velm-cli"));
     p.setArguments(args);
     QElapsedTimer t;
     t.start();

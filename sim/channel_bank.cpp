@@ -129,3 +129,5 @@ QJsonObject ChannelBank::toJson() const {
     }
     return {{"states", states}, {m_curtain ? "travelMs" : "onSeconds", settings}};
 }
+
+#include "moc_channel_bank.cpp"

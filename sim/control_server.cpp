@@ -88,3 +88,5 @@ void ControlServer::refuseLongLine(QTcpSocket* socket) {
     socket->disconnectFromHost();
     socket->readAll(); // nothing more of this client is buffered or run
 }
+
+#include "moc_control_server.cpp"

@@ -318,3 +318,5 @@ QJsonObject Installation::toJson() const {
             {"busSwitch", m_busSwitch.toJson()},
             {"modules", modules}};
 }
+
+#include "moc_installation.cpp"

@@ -213,3 +213,5 @@ void SerialEndpoint::pump() {
     if (m_current.isEmpty() && m_queue.isEmpty())
         m_pump.stop();
 }
+
+#include "moc_serial_endpoint.cpp"

@@ -131,3 +131,5 @@ void UdpEndpoint::transmit(const QByteArray& frame, const QHostAddress& to, quin
         m_capture->writeDatagram(FrameTap::nowUs(), address(), this->port(), to, port, frame);
     m_socket.writeDatagram(frame, to, port);
 }
+
+#include "moc_udp_endpoint.cpp"

@@ -4,6 +4,7 @@
 #include "app/processing_dialog.h"
 #include "link/bus.h"
 #include "link/pause_handling_events.h"
+#include "support/build_paths.h"
 #include "widgets/prompt_service.h"
 
 #include <QAction>
@@ -30,7 +31,7 @@ private:
     static QString makeDatabase(const QTemporaryDir& dir) {
         const QString file = dir.filePath(QStringLiteral("VELM.mdb"));
         QProcess initdb;
-        initdb.start(QStringLiteral(VELM_BIN_DIR "/velm-initdb"), {file});
+        initdb.start(buildpaths::bin("velm-initdb"), {file});
         initdb.waitForFinished(30000);
         return initdb.exitCode() == 0 ? file : QString();
     }

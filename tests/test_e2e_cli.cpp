@@ -4,8 +4,10 @@
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
+#include "support/build_paths.h"
 #include "support/net_namespace.h"
 #include "support/sim_process.h"
+#include "support/split_run.h"
 #include "support/window_probe.h"
 #include "widgets/prompt_service.h"
 
@@ -211,6 +213,8 @@ void TestE2eCli::links() {
 }
 
 void TestE2eCli::init() {
+    if (splitrun::runsElsewhere())
+        QSKIP("run by this program's other test");
     m_dir = std::make_unique<QTemporaryDir>();
     schema::createDatabase(db());
     m_sim = std::make_unique<SimProcess>();
@@ -231,7 +235,7 @@ void TestE2eCli::startSim(bool serial) {
 
 Run TestE2eCli::cli(const QStringList& args, int timeoutMs, const QByteArray& input) {
     QProcess p;
-    p.setProgram(QStringLiteral(VELM_BIN_DIR "/velm-cli"));
+    p.setProgram(buildpaths::bin("velm-cli"));
     p.setArguments(m_link + QStringList{"--db", db()} + args);
     p.start();
     if (!input.isEmpty()) {
@@ -769,7 +773,7 @@ void TestE2eCli::scriptsCheckEveryLineFirst() {
 
 void TestE2eCli::readmeScriptCommissions() {
     // The README's commission.velm, as it stands there.
-    QFile readme(QStringLiteral(VELM_SOURCE_DIR "/README.md"));
+    QFile readme(buildpaths::source("README.md"));
     QVERIFY(readme.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(readme.readAll());
     const int named = int(text.indexOf(QStringLiteral("`commission.velm`")));

@@ -1,5 +1,6 @@
 // End to end: the bus monitor of velm-cli. decode over the sample frames, --trace and --pcap
 // of a command against velm-sim, watch with a capture, ended by SIGINT.
+#include "support/build_paths.h"
 #include "support/capture_reader.h"
 #include "support/frame_samples.h"
 #include "support/sim_process.h"
@@ -23,7 +24,7 @@ struct Run {
 
 Run cli(const QStringList& args) {
     QProcess p;
-    p.start(QStringLiteral(VELM_BIN_DIR "/velm-cli"), args);
+    p.start(buildpaths::bin("velm-cli"), args);
     Run r;
     if (!p.waitForFinished(30000)) {
         p.kill();
@@ -149,7 +150,7 @@ void TestE2eCliMonitor::watchCapturesUntilInterrupted() {
     QTemporaryDir dir;
     const QString capture = dir.filePath(QStringLiteral("watch.pcapng"));
     QProcess p;
-    p.start(QStringLiteral(VELM_BIN_DIR "/velm-cli"),
+    p.start(buildpaths::bin("velm-cli"),
             {"--udp", QStringLiteral("127.0.0.1:%1").arg(gateway.localPort()), "--local-port",
              QString::number(localPort), "watch", "--pcap", capture});
     QString err;

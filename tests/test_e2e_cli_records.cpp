@@ -2,6 +2,7 @@
 // and messages, and an import while the window has the same file open.
 #include "app/main_window.h"
 #include "records/schema.h"
+#include "support/build_paths.h"
 #include "support/read_only_mounts.h"
 #include "support/record_files.h"
 #include "support/window_probe.h"
@@ -77,7 +78,7 @@ void TestE2eCliRecords::init() {
 Run TestE2eCliRecords::cli(const QStringList& args, const QProcessEnvironment& env,
                            const QString& folder) const {
     QProcess p;
-    p.setProgram(QStringLiteral(VELM_BIN_DIR "/velm-cli"));
+    p.setProgram(buildpaths::bin("velm-cli"));
     p.setArguments(args);
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(folder.isEmpty() ? m_dir->path() : folder);

@@ -3,6 +3,7 @@
 // light module's scenes and its audit agrees; a record changed afterwards is reported, and
 // only that one; a module that stops answering mid-push leaves a clear partial report.
 #include "records/schema.h"
+#include "support/build_paths.h"
 #include "support/sim_process.h"
 
 #include <QJsonArray>
@@ -86,7 +87,7 @@ void TestE2eJobs::startSim() {
 
 Run TestE2eJobs::cli(const QStringList& args) {
     QProcess p;
-    p.setProgram(QStringLiteral(VELM_BIN_DIR "/velm-cli"));
+    p.setProgram(buildpaths::bin("velm-cli"));
     p.setArguments(m_link + QStringList{"--db", db(), "--json", "--timeout", "400"} + args);
     p.start();
     Run r;
@@ -227,7 +228,7 @@ void TestE2eJobs::moduleStoppingMidPushGivesAPartialReport() {
     startSim();
     seedRecords();
     QProcess p;
-    p.setProgram(QStringLiteral(VELM_BIN_DIR "/velm-cli"));
+    p.setProgram(buildpaths::bin("velm-cli"));
     p.setArguments(m_link + QStringList{"--db", db(), "--json", "--timeout", "400", "push", "9"});
     p.start();
     // Once a few bindings are in, the module stops answering.

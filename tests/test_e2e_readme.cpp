@@ -2,6 +2,7 @@
 // against velm-sim started as `make run` starts it: keys typed into the fields, buttons
 // pressed, the results the README promises checked in the window and in the simulator.
 #include "app/main_window.h"
+#include "support/build_paths.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
 #include "widgets/prompt_service.h"
@@ -55,7 +56,7 @@ class TestE2eReadme : public QObject {
         const QString database = m_dir.filePath(QStringLiteral("VELM.mdb"));
         if (!QFile::exists(database)) {
             QProcess initdb;
-            initdb.start(QStringLiteral(VELM_BIN_DIR "/velm-initdb"), {database});
+            initdb.start(buildpaths::bin("velm-initdb"), {database});
             QVERIFY(initdb.waitForFinished(30000) && initdb.exitCode() == 0);
         }
         m_prompts = std::make_unique<ScriptedPrompts>();
@@ -102,8 +103,8 @@ private slots:
         env.insert(QStringLiteral("VELM_SIM_PORT"), QString::number(holder.localPort()));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         run.setProcessEnvironment(env);
-        run.start(QStringLiteral("bash"), {QStringLiteral(VELM_SOURCE_DIR "/tools/run.sh"),
-                                           QStringLiteral(VELM_BUILD_DIR),
+        run.start(QStringLiteral("bash"), {buildpaths::source("tools/run.sh"),
+                                           buildpaths::build(),
                                            m_dir.filePath(QStringLiteral("busy-run"))});
         const bool ended = run.waitForFinished(30000);
         if (!ended)

@@ -6,6 +6,7 @@
 #include "link/bus.h"
 #include "records/record_store.h"
 #include "records/schema.h"
+#include "support/build_paths.h"
 #include "support/record_files.h"
 #include "support/sim_process.h"
 #include "support/window_fixture.h"
@@ -286,7 +287,7 @@ void TestE2eSequences::readAllAfterTheCli_data() {
 // from the file's first row, so the file holds the 32 timers once, and the grid shows them.
 void TestE2eSequences::readAllAfterTheCli() {
     QProcess cli;
-    cli.start(QStringLiteral(VELM_BIN_DIR "/velm-cli"),
+    cli.start(buildpaths::bin("velm-cli"),
               {"--udp", QStringLiteral("127.0.0.1:%1").arg(m_env->sim.udpPort()), "--db",
                m_env->databaseFile(), "timers", "read", QString::number(kTimerModule)});
     QVERIFY(cli.waitForFinished(kSequenceMs));

@@ -2,6 +2,7 @@
 // programs, the menu entry and its icons where a desktop finds them, the entry is valid, the
 // launcher it runs opens a working tool in a per-user data folder, the manual pages and the
 // documents are complete, and `make uninstall` takes it all away again.
+#include "support/build_paths.h"
 #include "support/install_layout.h"
 
 #include <QDir>
@@ -91,9 +92,9 @@ private slots:
         // What `make install` does once the programs are built.
         int code = 0;
         const QString out =
-            run(QStringLiteral(VELM_CMAKE_COMMAND),
-                {"-DACTION=install", "-DBUILD=" VELM_BUILD_DIR, "-DPREFIX=" + m_prefix, "-P",
-                 VELM_SOURCE_DIR "/dist/install.cmake"},
+            run(buildpaths::cmake(),
+                {"-DACTION=install", "-DBUILD=" + buildpaths::build(), "-DPREFIX=" + m_prefix, "-P",
+                 buildpaths::source("dist/install.cmake")},
                 &code);
         QVERIFY2(code == 0, qPrintable(out));
     }
@@ -239,7 +240,7 @@ private slots:
         QFETCH(QString, program);
         QFETCH(QStringList, args);
         int code = 0;
-        const QString help = run(QStringLiteral(VELM_BIN_DIR "/") + program, args, &code);
+        const QString help = run(buildpaths::bin(program), args, &code);
         QCOMPARE(code, 0);
         QString page =
             run(QStringLiteral("gzip"),
@@ -270,7 +271,7 @@ private slots:
             QFile file(m_prefix + QLatin1Char('/') + other);
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
-        const QStringList uninstall{"-C", VELM_SOURCE_DIR, "--no-print-directory", "uninstall",
+        const QStringList uninstall{"-C", buildpaths::source(), "--no-print-directory", "uninstall",
                                     "PREFIX=" + m_prefix};
         int code = 0;
         QString out = run(QStringLiteral("make"), uninstall, &code);

@@ -1,5 +1,6 @@
 // The Debian package (make package): built with CPack from this build folder, it holds the
 // installed files under /usr and depends on what the tool loads at run time.
+#include "support/build_paths.h"
 #include "support/install_layout.h"
 
 #include <QDir>
@@ -41,9 +42,9 @@ private slots:
         QSKIP("the package is made from the plain build");
 #endif
         int code = 0;
-        const QString out = run(QStringLiteral(VELM_CPACK_COMMAND),
+        const QString out = run(buildpaths::cpack(),
                                 {"-G", "DEB", "-B", m_dir.path(), "--config",
-                                 QStringLiteral(VELM_BUILD_DIR "/CPackConfig.cmake")},
+                                 buildpaths::build("CPackConfig.cmake")},
                                 &code);
         QVERIFY2(code == 0, qPrintable(out));
         const QStringList debs = QDir(m_dir.path()).entryList({"*.deb"}, QDir::Files);

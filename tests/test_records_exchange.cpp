@@ -8,6 +8,7 @@
 #include "records/records_import.h"
 #include "records/records_values.h"
 #include "records/schema.h"
+#include "support/build_paths.h"
 #include "support/read_only_mounts.h"
 #include "support/record_files.h"
 
@@ -448,7 +449,7 @@ void TestRecordsExchange::columnLimits() {
 
 // The documentation's table of what each column may hold is the code's.
 void TestRecordsExchange::documentedLimitsAreTheCodes() {
-    const QByteArray doc = record_files::bytes(VELM_SOURCE_DIR "/docs/records-format.md");
+    const QByteArray doc = record_files::bytes(buildpaths::source("docs/records-format.md"));
     const auto stem = [](QString name) {
         while (!name.isEmpty() && name.back().isDigit())
             name.chop(1);

@@ -4,6 +4,7 @@
 #include "records/filters.h"
 #include "records/record_store.h"
 #include "records/schema.h"
+#include "support/build_paths.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -285,7 +286,7 @@ private slots:
     }
 
     void initdbRefusesAnExistingFile() {
-        const QString tool = QStringLiteral(VELM_BIN_DIR "/velm-initdb");
+        const QString tool = buildpaths::bin("velm-initdb");
         QVERIFY2(QFile::exists(tool), "build velm-initdb first");
         m_store.reset();
         const QByteArray before = digest(m_file);
@@ -299,7 +300,7 @@ private slots:
     }
 
     void initdbCreatesVelmMdbInTheWorkingDirectory() {
-        const QString tool = QStringLiteral(VELM_BIN_DIR "/velm-initdb");
+        const QString tool = buildpaths::bin("velm-initdb");
         QVERIFY2(QFile::exists(tool), "build velm-initdb first");
         QTemporaryDir dir;
         QProcess p;
@@ -314,7 +315,7 @@ private slots:
     }
 
     void initdbLeavesNothingBehindOnFailure() {
-        const QString tool = QStringLiteral(VELM_BIN_DIR "/velm-initdb");
+        const QString tool = buildpaths::bin("velm-initdb");
         QVERIFY2(QFile::exists(tool), "build velm-initdb first");
         QTemporaryDir dir;
         QProcess p;

@@ -9,6 +9,7 @@
 #include "records/schema.h"
 #include "report/installation_report.h"
 #include "report/report_document.h"
+#include "support/build_paths.h"
 #include "support/net_namespace.h"
 #include "support/sim_process.h"
 #include "widgets/prompt_service.h"
@@ -32,7 +33,7 @@ constexpr const char* kPassword = "418273";
 
 // The README's commission.velm, as it stands there, and a timer with an event of module 6.
 QString commissionScript() {
-    QFile readme(QStringLiteral(VELM_SOURCE_DIR "/README.md"));
+    QFile readme(buildpaths::source("README.md"));
     if (!readme.open(QIODevice::ReadOnly))
         return {};
     const QString text = QString::fromUtf8(readme.readAll());
@@ -109,7 +110,7 @@ private:
     QString db() const { return path(QStringLiteral("VELM.mdb")); }
     // velm-cli against the simulator (its link first, when given) and the test's records.
     std::pair<int, QString> cli(const QStringList& args, const QByteArray& input = {}) {
-        return run(QStringLiteral(VELM_BIN_DIR "/velm-cli"),
+        return run(buildpaths::bin("velm-cli"),
                    m_link + QStringList{"--db", db()} + args, input);
     }
     void commission(const QStringList& simArgs);

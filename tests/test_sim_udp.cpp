@@ -2,6 +2,7 @@
 // pseudo-terminal and through its control commands on stdin.
 #include "link/frames.h"
 #include "link/request_layout.h"
+#include "support/build_paths.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
@@ -61,7 +62,7 @@ private slots:
 void TestSimUdp::udpExchangeAndDump() {
     const quint16 port = freeUdpPort();
     QProcess sim;
-    sim.start(VELM_BIN_DIR "/velm-sim",
+    sim.start(buildpaths::bin("velm-sim"),
               {"--udp-port", QString::number(port), "--light", "1,2", "--curtain", "3"});
     QVERIFY(sim.waitForStarted());
     QCOMPARE(waitForLine(sim, "udp:"), QStringLiteral("udp: 127.0.0.1:%1").arg(port));
@@ -91,7 +92,7 @@ void TestSimUdp::udpExchangeAndDump() {
 
 void TestSimUdp::serialExchange() {
     QProcess sim;
-    sim.start(VELM_BIN_DIR "/velm-sim", {"--no-udp", "--serial", "--baud", "19200"});
+    sim.start(buildpaths::bin("velm-sim"), {"--no-udp", "--serial", "--baud", "19200"});
     QVERIFY(sim.waitForStarted());
     const QString line = waitForLine(sim, "serial:");
     QVERIFY(line.startsWith("serial: /dev/"));
@@ -127,7 +128,7 @@ void TestSimUdp::serialExchange() {
 
 void TestSimUdp::refusesNonLoopback() {
     QProcess sim;
-    sim.start(VELM_BIN_DIR "/velm-sim", {"--udp-host", "192.0.2.1"});
+    sim.start(buildpaths::bin("velm-sim"), {"--udp-host", "192.0.2.1"});
     QVERIFY(sim.waitForFinished(5000));
     QVERIFY(sim.exitCode() != 0);
     QVERIFY(sim.readAllStandardError().contains("loopback"));
@@ -141,7 +142,7 @@ void TestSimUdp::refusesBroadcastBesideARealNetwork() {
     if (!realInterface)
         QSKIP("only loopback here: the simulator would take broadcasts");
     QProcess sim;
-    sim.start(VELM_BIN_DIR "/velm-sim",
+    sim.start(buildpaths::bin("velm-sim"),
               {"--udp-broadcast", "--udp-port", QString::number(freeUdpPort())});
     QVERIFY(sim.waitForFinished(5000));
     QVERIFY(sim.exitCode() != 0);

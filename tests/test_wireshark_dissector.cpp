@@ -8,6 +8,7 @@
 #include "link/frames.h"
 #include "protocol/frame_decoder.h"
 #include "protocol/operation_table.h"
+#include "support/build_paths.h"
 #include "support/capture_reader.h"
 #include "support/frame_samples.h"
 #include "support/sim_process.h"
@@ -37,7 +38,7 @@ QStringList tsharkSummaries(const QString& capture, quint16 gatewayPort, QString
     }
     QProcess p;
     p.start(tshark,
-            {"-n", "-X", QStringLiteral("lua_script:" VELM_SOURCE_DIR "/dist/wireshark/velm.lua"),
+            {"-n", "-X", QStringLiteral("lua_script:") + buildpaths::source("dist/wireshark/velm.lua"),
              "-o", QStringLiteral("velm.gateway_port:%1").arg(gatewayPort), "-r", capture, "-T",
              "fields", "-e", "frame.number", "-e", "velm.summary"});
     if (!p.waitForFinished(20000) || p.exitCode() != 0) {

@@ -24,3 +24,5 @@ void AuditDialog::jobEnded() {
         lines << n;
     summary()->setText(lines.join(QLatin1Char('\n')));
 }
+
+#include "moc_audit_dialog.cpp"

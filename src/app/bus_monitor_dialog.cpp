@@ -276,3 +276,5 @@ void BusMonitorDialog::saveCapture() {
         QStringLiteral("%1 frames in %2. ").arg(written).arg(QDir::toNativeSeparators(file)) +
             CaptureWriter::passwordNote());
 }
+
+#include "moc_bus_monitor_dialog.cpp"

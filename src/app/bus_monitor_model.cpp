@@ -85,3 +85,5 @@ QVariant BusMonitorModel::headerData(int section, Qt::Orientation orientation, i
         return headers().at(section);
     return QAbstractTableModel::headerData(section, orientation, role);
 }
+
+#include "moc_bus_monitor_model.cpp"

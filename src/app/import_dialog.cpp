@@ -143,3 +143,5 @@ void ImportDialog::showCounts(const records_import::Result& result) {
         }
     }
 }
+
+#include "moc_import_dialog.cpp"

@@ -126,3 +126,5 @@ void JobDialog::reject() {
     cancel();
     QDialog::reject();
 }
+
+#include "moc_job_dialog.cpp"

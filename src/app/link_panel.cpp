@@ -292,3 +292,5 @@ QString LinkPanel::localAddress() {
         return host;
     return QString();
 }
+
+#include "moc_link_panel.cpp"

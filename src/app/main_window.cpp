@@ -171,3 +171,5 @@ void TForm1::closeEvent(QCloseEvent* event) {
     m_bus->udp().close();
     event->accept();
 }
+
+#include "moc_main_window.cpp"

@@ -51,3 +51,5 @@ BusJob* ModuleJobDialog::startAudit(const ModuleRecords& records) {
 void ModuleJobDialog::forgetAudit() {
     m_audit.reset();
 }
+
+#include "moc_module_job_dialog.cpp"

@@ -30,3 +30,5 @@ void NetworkWait::waitEnds() {
         return;
     QGuiApplication::restoreOverrideCursor();
 }
+
+#include "moc_network_wait.cpp"

@@ -69,3 +69,5 @@ void TForm2::closeEvent(QCloseEvent* event) {
 void TForm2::Button1Click() {
     emit cancelled();
 }
+
+#include "moc_processing_dialog.cpp"

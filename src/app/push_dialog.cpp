@@ -69,3 +69,5 @@ void PushDialog::jobEnded() {
     summary()->setText(m_pushSummary + QStringLiteral("\nReading it back…"));
     runJob(startAudit(m_records));
 }
+
+#include "moc_push_dialog.cpp"

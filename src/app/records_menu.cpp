@@ -212,3 +212,5 @@ void RecordsMenu::backUpRecords() {
         m_prompts.message(QStringLiteral("Can not back up records"), errorText(e));
     }
 }
+
+#include "moc_records_menu.cpp"

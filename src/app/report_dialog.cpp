@@ -187,3 +187,5 @@ void ReportDialog::write(const ReportContent& content) {
     written.removeAll(QString());
     m_status->setText(QStringLiteral("Written: %1").arg(written.join(QStringLiteral(", "))));
 }
+
+#include "moc_report_dialog.cpp"

@@ -69,3 +69,5 @@ void ScanDialog::jobEnded() {
                                "address fields.");
     summary()->setText(text);
 }
+
+#include "moc_scan_dialog.cpp"

@@ -90,3 +90,5 @@ void ToolsMenu::setModuleAddress(int address) {
     auditDialog()->setModule(address);
     pushDialog()->setModule(address);
 }
+
+#include "moc_tools_menu.cpp"

@@ -161,3 +161,5 @@ void BindTestGroup::bindReply(const Reply& r) {
         break;
     }
 }
+
+#include "moc_bind_test_group.cpp"

@@ -236,3 +236,5 @@ void BusSwitchFamily::settingsReply(const Reply& reply) {
     for (int i = 0; i < m_fields.size(); ++i)
         m_fields[i]->setText(texts.value(i));
 }
+
+#include "moc_bus_switch_family.cpp"

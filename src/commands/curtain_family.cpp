@@ -96,3 +96,5 @@ void CurtainFamily::Button21Click() {
 void CurtainFamily::Button19Click() {
     m_ctx.bus.send(curtain::readStatus(module()));
 }
+
+#include "moc_curtain_family.cpp"

@@ -151,3 +151,5 @@ void EventFamily::writeSetRow() {
         [&](const RecordTable& t) { return timing::event::isRowOf(t, row.timerNo, row.eventNo); },
         [&](RecordTable& t) { timing::event::writeSetRow(t, row); });
 }
+
+#include "moc_event_family.cpp"

@@ -160,3 +160,5 @@ void InputBindingFamily::writeSetRow() {
         },
         [&](RecordTable& t) { binding::writeSetRow(t, row); });
 }
+
+#include "moc_input_binding_family.cpp"

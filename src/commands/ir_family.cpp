@@ -4,6 +4,7 @@
 #include "protocol/ir_requests.h"
 #include "protocol/ir_rows.h"
 #include "records/record_store.h"
+#include "records/records_values.h"
 #include "widgets/click_guard.h"
 #include "widgets/form_builder.h"
 #include "widgets/prompt_service.h"
@@ -24,7 +25,6 @@ namespace {
 const QString kModuleAddr = QStringLiteral("Module_Addr");
 const QString kIrNo = QStringLiteral("IR_No");
 const QString kAreYouSure = QStringLiteral("Are you sure?");
-constexpr int kNameLength = 20;
 constexpr int kStatusFontPixels = 19;
 
 // Sets a run-state flag for the duration of one send, however the send ends.
@@ -57,7 +57,7 @@ void IrFamily::buildGroup() {
                                   QStringLiteral("IR Control"));
     m_module = form::spin(group, QStringLiteral("SpinEdit14"), 1, 32, 1);
     m_irNo = form::spin(group, QStringLiteral("SpinEdit13"), 0, 250, 0);
-    m_name = form::edit(group, QStringLiteral("Edit12"), kNameLength);
+    m_name = form::edit(group, QStringLiteral("Edit12"), records_values::kNameFieldLength);
 
     auto* fields = new QGridLayout;
     form::row(fields, 0, 0, QStringLiteral("LabelSpinEdit14"), QStringLiteral("Module Addr. :"),
@@ -175,3 +175,5 @@ void IrFamily::codesCleared(const Reply&) {
 void IrFamily::codeDeleted(const Reply&) {
     ir::deleteCodeRow(m_ctx.records.ir(), module(), irNo());
 }
+
+#include "moc_ir_family.cpp"

@@ -138,3 +138,5 @@ void LightFamily::statusReply(const Reply& reply) {
             box->setChecked(states[i]);
     }
 }
+
+#include "moc_light_family.cpp"

@@ -92,3 +92,5 @@ void ModuleAdminFamily::versionReply(const Reply& reply) {
     if (QLineEdit* field = resultField(reply, "Edit2", "Edit14"))
         field->setText(moduleadmin::versionText(reply));
 }
+
+#include "moc_module_admin_family.cpp"

@@ -137,3 +137,5 @@ void MonitorBindingFamily::writePendingSet() {
     const PendingSet set = m_pendingSet;
     monitor::storeBinding(m_ctx.records.monitor(), set.slot, set.binding);
 }
+
+#include "moc_monitor_binding_family.cpp"

@@ -4,6 +4,7 @@
 #include "protocol/scene_requests.h"
 #include "protocol/scene_rows.h"
 #include "records/record_store.h"
+#include "records/records_values.h"
 #include "widgets/form_builder.h"
 #include "widgets/prompt_service.h"
 #include "widgets/record_grid.h"
@@ -17,7 +18,6 @@
 #include <QVBoxLayout>
 
 namespace {
-constexpr int kNameLength = 20;
 constexpr int kFirstTargetCombo = 6; // ComboBox6 is CH1
 constexpr int kFirstIrSpin = 21;     // SpinEdit21 is IR1
 constexpr int kNoIrCode = 255;
@@ -33,7 +33,7 @@ SceneFamily::SceneFamily(FamilyContext& ctx) : m_ctx(ctx) {
     m_module = form::spin(group, QStringLiteral("SpinEdit5"), 1, 32, 1);
     m_scene = form::spin(group, QStringLiteral("SpinEdit4"), 0, 100, 0);
     m_channels = form::spin(group, QStringLiteral("SpinEdit6"), 1, 8, 4);
-    m_name = form::edit(group, QStringLiteral("Edit10"), kNameLength);
+    m_name = form::edit(group, QStringLiteral("Edit10"), records_values::kNameFieldLength);
 
     auto* fields = new QGridLayout;
     form::row(fields, 0, 0, QStringLiteral("LabelSpinEdit5"), QStringLiteral("Module Addr. :"),
@@ -153,3 +153,5 @@ void SceneFamily::sceneStored(const Reply&) {
 void SceneFamily::scenesCleared(const Reply&) {
     scene::clearModuleRows(m_ctx.records.scenes(), module());
 }
+
+#include "moc_scene_family.cpp"

@@ -250,3 +250,5 @@ QString TimerFamily::setTimeText() const {
     return timing::timer::setTimeText(m_timerDate->date(), m_timerTime->text(),
                                       m_timerWeekday->text());
 }
+
+#include "moc_timer_family.cpp"

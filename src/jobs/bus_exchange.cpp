@@ -96,3 +96,5 @@ ExchangeAnswer BusExchange::exchange(const Request& request, int waitMs,
     }
     return result;
 }
+
+#include "moc_bus_exchange.cpp"

@@ -1,9 +1,8 @@
 #include "jobs/bus_job.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
+#include "link/pause_handling_events.h"
+
 #include <QScopeGuard>
-#include <QThread>
 
 BusJob::BusJob(Bus& bus, const QString& name, QObject* parent)
     : QObject(parent), m_exchange(bus), m_name(name) {
@@ -117,10 +116,8 @@ void BusJob::finish(End end) {
 bool BusJob::runHere() {
     if (!start())
         return false;
-    while (m_running) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (m_running)
-            QThread::msleep(1);
-    }
+    handleEventsWhile(m_running);
     return true;
 }
+
+#include "moc_bus_job.cpp"

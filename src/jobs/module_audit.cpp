@@ -192,3 +192,5 @@ void ModuleAudit::ended() {
         emit itemReady(item);
     }
 }
+
+#include "moc_module_audit.cpp"

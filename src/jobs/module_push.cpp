@@ -66,3 +66,5 @@ void ModulePush::ended() {
     for (int i = m_next; i < m_writes.size(); ++i)
         m_report.notWritten << m_writes.at(i).what;
 }
+
+#include "moc_module_push.cpp"

@@ -61,3 +61,5 @@ JobStep ModuleScan::versionStep(const ScanHit& hit) {
     };
     return step;
 }
+
+#include "moc_module_scan.cpp"

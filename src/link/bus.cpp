@@ -293,3 +293,5 @@ void Bus::refusalEndsSequence(quint8 status) {
     m_watchdog.stopSequence(SequenceStop::Refused, status);
     m_state.MonitorBindIndex = 0;
 }
+
+#include "moc_bus.cpp"

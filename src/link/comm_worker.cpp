@@ -265,3 +265,5 @@ void CommWorker::closePort() {
     m_port = nullptr;
     m_ignoreErrors = false;
 }
+
+#include "moc_comm_worker.cpp"

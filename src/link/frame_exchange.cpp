@@ -197,3 +197,5 @@ void FrameExchange::tapSent(const QByteArray& frame, bool network, bool sent,
     }
     emit m_tap.frame(f);
 }
+
+#include "moc_frame_exchange.cpp"

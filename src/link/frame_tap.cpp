@@ -37,3 +37,5 @@ qint64 FrameTap::nowUs() {
     using namespace std::chrono;
     return duration_cast<microseconds>(system_clock::now().time_since_epoch()).count();
 }
+
+#include "moc_frame_tap.cpp"

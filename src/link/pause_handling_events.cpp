@@ -1,14 +1,24 @@
 #include "link/pause_handling_events.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QThread>
+#include <QTimer>
 
 void pauseHandlingEvents(quint32 milliseconds) {
-    QElapsedTimer clock;
-    clock.start();
-    while (quint64(clock.elapsed()) < milliseconds) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(1); // do not spin a core while nothing happens
+    // The pause sleeps until an event or its own timer wakes it: it ends on time (a read-all's
+    // pace is these pauses) and spins no core meanwhile.
+    QTimer end;
+    end.setSingleShot(true);
+    end.setTimerType(Qt::PreciseTimer);
+    end.start(int(milliseconds));
+    while (end.isActive())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void handleEventsWhile(const bool& going) {
+    while (going) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (going)
+            QThread::msleep(1);
     }
 }

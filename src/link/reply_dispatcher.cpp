@@ -99,3 +99,5 @@ void ReplyDispatcher::dispatchReply(Reply reply, bool sequenceRunning) {
             emit setOutcome(QString());
     }
 }
+
+#include "moc_reply_dispatcher.cpp"

@@ -122,3 +122,5 @@ void ReplyIntake::tapInput(const quint8* input, int count, Source source, const 
     }
     emit m_tap.frame(f);
 }
+
+#include "moc_reply_intake.cpp"

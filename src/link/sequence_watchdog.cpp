@@ -34,3 +34,5 @@ void SequenceWatchdog::stopSequence(SequenceStop why, quint8 status) {
     if (m_processing)
         m_processing->hideProcessing();
 }
+
+#include "moc_sequence_watchdog.cpp"

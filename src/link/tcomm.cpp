@@ -274,3 +274,5 @@ QStringList TComm::portNames() {
     }
     return names;
 }
+
+#include "moc_tcomm.cpp"

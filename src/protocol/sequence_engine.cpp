@@ -193,3 +193,5 @@ void SequenceEngine::showProgress() {
     const int first = steps.bySlot ? steps.first(target) : 0;
     view->setProgress(index() - first + 1, steps.last(target) - first + 1);
 }
+
+#include "moc_sequence_engine.cpp"

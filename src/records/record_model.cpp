@@ -69,3 +69,5 @@ void RecordModel::flagsChanged() {
     if (rowCount() > 0 && columnCount() > 0)
         emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
+
+#include "moc_record_model.cpp"

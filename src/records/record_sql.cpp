@@ -16,11 +16,6 @@
 
 namespace {
 
-QString nextConnectionName() {
-    static std::atomic<int> counter{0};
-    return QStringLiteral("velm-records-%1").arg(++counter);
-}
-
 struct ColumnInfo {
     QString name;
     QString type;
@@ -82,7 +77,7 @@ void RecordSql::open(const QString& databaseFile, const QString& readOnlyReason)
 }
 
 void RecordSql::connect(const QString& databaseFile, bool readOnly, bool immutable) {
-    const QString name = nextConnectionName();
+    const QString name = record_sql::connectionName("records");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
         // Another program holding the file makes the window wait this long at most.
@@ -144,6 +139,11 @@ bool RecordSql::run(const QString& sql, QSqlError* error) const {
 
 QString RecordSql::cause(const QSqlError& error, bool writing) const {
     return record_sql::cause(error, m_file, writing);
+}
+
+QString record_sql::connectionName(const char* purpose) {
+    static std::atomic<int> counter{0};
+    return QStringLiteral("velm-%1-%2").arg(QLatin1String(purpose)).arg(++counter);
 }
 
 QString record_sql::cause(const QSqlError& error, const QString& file, bool writing) {

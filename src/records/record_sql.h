@@ -11,6 +11,8 @@
 namespace record_sql {
 // How long an operation waits for another program to let go of the file.
 inline constexpr int busyWaitMs = 250;
+// A name for a new connection of this process: "velm-<purpose>-N", never used twice.
+QString connectionName(const char* purpose);
 // What went wrong with the database `file` (absolute, as shown), in words a technician can act
 // on ("another program holds ...", "... is read-only").
 QString cause(const QSqlError& error, const QString& file, bool writing);

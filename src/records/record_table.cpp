@@ -409,3 +409,5 @@ void RecordTable::upsert(const std::function<bool(const RecordTable&)>& match,
     writeRow(write);
     refresh();
 }
+
+#include "moc_record_table.cpp"

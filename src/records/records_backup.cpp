@@ -18,10 +18,6 @@ namespace records_backup {
 
 namespace {
 
-// How long the backup waits for a commit of another program to end: as long as every other
-// operation on the file.
-constexpr int kBusyWaitMs = record_sql::busyWaitMs;
-
 // One connection of the SQLite library itself: Qt's driver does not reach the backup API.
 class Handle {
 public:
@@ -30,7 +26,7 @@ public:
         if (rc != SQLITE_OK)
             m_error = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("no memory");
         else
-            sqlite3_busy_timeout(m_db, kBusyWaitMs);
+            sqlite3_busy_timeout(m_db, record_sql::busyWaitMs);
         sqlite3_extended_result_codes(m_db, 1);
     }
     ~Handle() { sqlite3_close(m_db); }

@@ -9,20 +9,6 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 
-#include <atomic>
-
-namespace {
-
-// The one wait for another program that every operation on the file keeps.
-constexpr int kBusyWaitMs = record_sql::busyWaitMs;
-
-QString nextConnectionName() {
-    static std::atomic<int> counter{0};
-    return QStringLiteral("velm-exchange-%1").arg(++counter);
-}
-
-} // namespace
-
 RecordsConnection::RecordsConnection(const QString& databaseFile, Mode mode)
     : m_path(databaseFile), m_mode(mode) {
     const QFileInfo info(databaseFile);
@@ -36,10 +22,10 @@ RecordsConnection::RecordsConnection(const QString& databaseFile, Mode mode)
         if (const QString why = database_file::writeProblem(databaseFile); !why.isEmpty())
             throw RecordError(why);
     }
-    m_name = nextConnectionName();
+    m_name = record_sql::connectionName("exchange");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyWaitMs);
+        QString options = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(record_sql::busyWaitMs);
         if (mode == Mode::Read)
             options += QStringLiteral(";QSQLITE_OPEN_READONLY");
         db.setConnectOptions(options);

@@ -35,6 +35,7 @@ const QStringList& deviceTypes();
 // by an older build or another program may hold longer ones, and what the tool holds it must
 // be able to export and import back.
 inline constexpr int kNameLength = 255;
+inline constexpr int kNameFieldLength = 20; // Edit10 (scene) and Edit12 (IR)
 inline constexpr int kTimeLength = 40; // a timer's Time: a date, the time and a weekday
 
 // The length of a text in characters (code points): an emoji is one, not two.

@@ -2,11 +2,10 @@
 
 #include "jobs/module_audit.h"
 #include "jobs/module_scan.h"
+#include "link/pause_handling_events.h"
 #include "protocol/bus_switch_requests.h"
 #include "records/record_table.h"
 
-#include <QCoreApplication>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -211,10 +210,8 @@ void LiveReading::finish() {
 bool LiveReading::runHere() {
     if (!start())
         return false;
-    while (m_running) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        if (m_running)
-            QThread::msleep(1);
-    }
+    handleEventsWhile(m_running);
     return true;
 }
+
+#include "moc_live_reading.cpp"

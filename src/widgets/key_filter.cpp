@@ -162,3 +162,5 @@ void KeyFilter::insertFiltered(const QString& text) {
     // insert() replaces the selection, keeps the maximum length and can be undone.
     m_edit->insert(filtered(m_kind, text));
 }
+
+#include "moc_key_filter.cpp"

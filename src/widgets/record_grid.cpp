@@ -189,3 +189,5 @@ void RecordGrid::tableRowChanged(int row) {
 void RecordGrid::showWriteFailure(const QString& message) {
     m_prompts.message(message);
 }
+
+#include "moc_record_grid.cpp"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "protocol/frame_decoder.h"
+#include "support/build_paths.h"
 
 #include <QFile>
 #include <QList>
@@ -23,7 +24,7 @@ struct Sample {
 inline QList<Sample> load() {
     using namespace framedecoder;
     QList<Sample> out;
-    QFile file(QStringLiteral(VELM_SOURCE_DIR "/tests/data/frame_samples.tsv"));
+    QFile file(buildpaths::source("tests/data/frame_samples.tsv"));
     if (!file.open(QIODevice::ReadOnly))
         qFatal("cannot read %s", qPrintable(file.fileName()));
     int line = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/build_paths.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -13,7 +15,7 @@ namespace installlayout {
 
 inline QStringList programs() {
     QStringList out{"bin/velm", "bin/velm-initdb", "bin/velm-launch", "bin/velm-sim"};
-    if (QFile::exists(QStringLiteral(VELM_BIN_DIR "/velm-cli")))
+    if (QFile::exists(buildpaths::bin("velm-cli")))
         out << QStringLiteral("bin/velm-cli");
     out.sort();
     return out;
@@ -26,7 +28,7 @@ inline QStringList iconSizes() {
 // The README ships with the docs/ folder it links, as it is in the repository.
 inline QStringList documents() {
     QStringList out{QStringLiteral("README.md")};
-    const QDir source(QStringLiteral(VELM_SOURCE_DIR));
+    const QDir source(buildpaths::source());
     QDirIterator it(source.filePath(QStringLiteral("docs")), QDir::Files,
                     QDirIterator::Subdirectories);
     while (it.hasNext())

@@ -1,3 +1,4 @@
+#include "support/build_paths.h"
 #include "support/sim_process.h"
 
 #include <QDeadlineTimer>
@@ -19,7 +20,7 @@ SimProcess::~SimProcess() {
 }
 
 QString SimProcess::binaryPath() {
-    return QStringLiteral(VELM_BIN_DIR "/velm-sim");
+    return buildpaths::bin("velm-sim");
 }
 
 quint16 SimProcess::freeUdpPort() {
