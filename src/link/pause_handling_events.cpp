@@ -1,18 +1,29 @@
 #include "link/pause_handling_events.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
 
 void pauseHandlingEvents(quint32 milliseconds) {
-    // The pause sleeps until an event or its own timer wakes it: it ends on time (a read-all's
-    // pace is these pauses) and spins no core meanwhile.
-    QTimer end;
-    end.setSingleShot(true);
-    end.setTimerType(Qt::PreciseTimer);
-    end.start(int(milliseconds));
-    while (end.isActive())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    // The pause sleeps until an event or its own timer wakes it, so that it spins no core; a
+    // timer may wake a millisecond late, so the last millisecond passes in short naps. A
+    // read-all's pace is these pauses.
+    QElapsedTimer clock;
+    clock.start();
+    if (milliseconds > 1) {
+        QTimer end;
+        end.setSingleShot(true);
+        end.setTimerType(Qt::PreciseTimer);
+        end.start(int(milliseconds - 1));
+        while (end.isActive())
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    }
+    const qint64 endNs = qint64(milliseconds) * 1000000;
+    while (clock.nsecsElapsed() < endNs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        QThread::usleep(100);
+    }
 }
 
 void handleEventsWhile(const bool& going) {
