@@ -2,6 +2,7 @@
 
 #include "commands/family_context.h"
 #include "protocol/sequence_engine.h"
+#include "protocol/timer_requests.h"
 
 #include <QObject>
 
@@ -29,9 +30,9 @@ public:
 private:
     QGroupBox* buildGroup(QWidget* parent);
     int module() const;
-    // True when a timer is chosen; otherwise "Please select timer!".
-    bool timerChosen();
-    void writeSetRow();
+    // What the controls hold, which a Set sends and its acknowledgement writes.
+    timing::event::Settings settings() const;
+    // "Please select timer!" when no timer is chosen.
     void startSequence(SequenceKind kind);
 
     FamilyContext& m_ctx;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/family_context.h"
+#include "protocol/binding_requests.h"
 #include "protocol/sequence_engine.h"
 
 #include <QObject>
@@ -29,9 +30,9 @@ public:
 
 private:
     QGridLayout* buildSettings(QWidget* group);
-    // True when a module is chosen below the grid; otherwise "Please select module address!".
-    bool moduleChosen();
-    void writeSetRow();
+    // What the controls hold, which a Set sends and its acknowledgement writes.
+    binding::Settings settings() const;
+    // "Please select module address!" when no module is chosen below the grid.
     void startSequence(SequenceKind kind);
 
     FamilyContext& m_ctx;

@@ -234,15 +234,9 @@ void TimerFamily::clockReply(const Reply& r) {
 
 void TimerFamily::timerAck(const Reply& r) {
     if (r.answers == Awaiting::Set)
-        m_sequences.keepPlace(m_ctx.records.timers(), [this] { writeSetRow(); });
-}
-
-void TimerFamily::writeSetRow() {
-    const int timerNo = form::value(m_timerNo);
-    m_ctx.records.timers().upsert(
-        [&](const RecordTable& t) { return timing::timer::isRowOf(t, timerNo); },
-        [&](RecordTable& t) {
-            timing::timer::writeSetRow(t, timerNo, m_mode->currentText(), setTimeText());
+        m_sequences.keepPlace(m_ctx.records.timers(), [this] {
+            timing::timer::storeSetRow(m_ctx.records.timers(), form::value(m_timerNo),
+                                       m_mode->currentText(), setTimeText());
         });
 }
 

@@ -46,8 +46,6 @@ private:
     QGroupBox* buildTimerGroup(QWidget* parent);
     void connectControls();
     void registerReplies();
-    // Finds or appends the row of the timer in "Timer No. :" and writes it from the controls.
-    void writeSetRow();
     // The "Time" a Set writes: the date in the system's short format, the time, the weekday.
     QString setTimeText() const;
 
