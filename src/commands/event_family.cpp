@@ -34,9 +34,9 @@ EventFamily::EventFamily(FamilyContext& ctx, SequenceEngine& sequences)
     m_module = page->findChild<QSpinBox*>(QStringLiteral("SpinEdit30"));
     page->layout()->addWidget(buildGroup(page));
 
-    Bus& bus = ctx.bus;
-    bus.registerReply(
-        this, 0x84, 0x04, [this](const Reply& r) { eventAck(r); }, ReplyRule::Answer);
+    sequences.storeOnSetAck(this, 0x84, 0x04, ctx.records.events(), [this] {
+        timing::event::storeSetRow(m_ctx.records.events(), settings());
+    });
 }
 
 QGroupBox* EventFamily::buildGroup(QWidget* parent) {
@@ -129,13 +129,6 @@ void EventFamily::startSequence(SequenceKind kind) {
     m_sequences.start(kind, m_ctx.records.events(), [this] {
         return SequenceTarget{module(), m_timerList->currentIndex()};
     });
-}
-
-void EventFamily::eventAck(const Reply& r) {
-    if (r.answers == Awaiting::Set)
-        m_sequences.keepPlace(m_ctx.records.events(), [this] {
-            timing::event::storeSetRow(m_ctx.records.events(), settings());
-        });
 }
 
 #include "moc_event_family.cpp"

@@ -9,7 +9,6 @@
 class QComboBox;
 class QGroupBox;
 class QSpinBox;
-struct Reply;
 
 // The event group of the "Timer Settings" tab: set one event of a timer, and read or delete
 // the 16 events of one timer in a sequence into "Event Records", which the "Timer No. :" list
@@ -23,9 +22,6 @@ public:
     void Button45Click(); // "Read All Events"
     void Button46Click(); // "Delete All Events"
     void ComboBox18Change();
-
-    // 0x84/0x04: a Set event acknowledged.
-    void eventAck(const Reply& reply);
 
 private:
     QGroupBox* buildGroup(QWidget* parent);

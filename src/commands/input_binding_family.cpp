@@ -58,9 +58,8 @@ InputBindingFamily::InputBindingFamily(FamilyContext& ctx, SequenceEngine& seque
     layout->addLayout(below);
     connect(m_inputModule, &QSpinBox::valueChanged, this, &InputBindingFamily::SpinEdit37Change);
 
-    Bus& bus = ctx.bus;
-    bus.registerReply(
-        this, 0x80, 0x01, [this](const Reply& r) { bindingAck(r); }, ReplyRule::Answer);
+    sequences.storeOnSetAck(this, 0x80, 0x01, ctx.records.binds(),
+                            [this] { binding::storeSetRow(m_ctx.records.binds(), settings()); });
 }
 
 QGridLayout* InputBindingFamily::buildSettings(QWidget* group) {
@@ -134,12 +133,6 @@ void InputBindingFamily::startSequence(SequenceKind kind) {
     }
     m_sequences.start(kind, m_ctx.records.binds(),
                       [this] { return SequenceTarget{form::value(m_inputModule)}; });
-}
-
-void InputBindingFamily::bindingAck(const Reply& r) {
-    if (r.answers == Awaiting::Set)
-        m_sequences.keepPlace(m_ctx.records.binds(),
-                              [this] { binding::storeSetRow(m_ctx.records.binds(), settings()); });
 }
 
 #include "moc_input_binding_family.cpp"

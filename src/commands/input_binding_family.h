@@ -10,7 +10,6 @@ class QComboBox;
 class QGridLayout;
 class QSpinBox;
 class QWidget;
-struct Reply;
 
 // The "Input Module Settings" tab: what each input channel of an input module triggers, and
 // those bindings in "Bind Records", filtered by input module. "Read All Control Data" and
@@ -24,9 +23,6 @@ public:
     void Button50Click();    // "Read All Control Data"
     void Button48Click();    // "Delete All Control Data"
     void SpinEdit37Change(); // input module filter
-
-    // 0x80/0x01: a Set binding acknowledged.
-    void bindingAck(const Reply& reply);
 
 private:
     QGridLayout* buildSettings(QWidget* group);

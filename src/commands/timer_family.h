@@ -35,8 +35,6 @@ public:
 
     // 0x84/0x01: the clock read back.
     void clockReply(const Reply& reply);
-    // 0x84/0x02: a Set timer acknowledged.
-    void timerAck(const Reply& reply);
 
     // The "Module Addr. :" of the clock group, which the event group uses too.
     int module() const;
