@@ -3,6 +3,7 @@
 #include <QJsonArray>
 
 #include <algorithm>
+#include <iterator>
 
 SimModule::SimModule(ModuleKind kind, quint8 address) : m_kind(kind), m_address(address) {
     if (kind == ModuleKind::Light)
@@ -24,6 +25,7 @@ constexpr KindInfo kKinds[] = {{"light", 0x0108, "LGT8"},
                                {"ir", 0x0308, "IR8 "},
                                {"input", 0x040E, "IN14"},
                                {"timer", 0x0520, "TMR "}};
+static_assert(std::size(kKinds) == size_t(ModuleKind::Timer) + 1, "one entry per kind");
 } // namespace
 
 QString SimModule::kindName() const {

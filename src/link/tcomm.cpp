@@ -7,6 +7,8 @@
 #include <QSerialPortInfo>
 #include <QThread>
 
+#include <iterator>
+
 namespace {
 
 constexpr int kJoinMs = 10000;
@@ -23,6 +25,8 @@ CommLineSettings lineSettingsOf(const TComm& comm) {
         QSerialPort::MarkParity, QSerialPort::SpaceParity};
     static constexpr QSerialPort::StopBits kStopBits[] = {
         QSerialPort::OneStop, QSerialPort::OneAndHalfStop, QSerialPort::TwoStop};
+    static_assert(std::size(kParities) == size_t(TComm::TParity::Space) + 1);
+    static_assert(std::size(kStopBits) == size_t(TComm::TStopBits::_2) + 1);
     s.parity = kParities[int(comm.Parity)];
     s.stopBits = kStopBits[int(comm.StopBits)];
     // The port knows one flow control at a time: the CTS/RTS handshake wins over XON/XOFF.
