@@ -3,6 +3,7 @@
 #include <QJsonArray>
 
 #include <algorithm>
+#include <iterator>
 
 SimModule::SimModule(ModuleKind kind, quint8 address) : m_kind(kind), m_address(address) {
     if (kind == ModuleKind::Light)
@@ -11,42 +12,32 @@ SimModule::SimModule(ModuleKind kind, quint8 address) : m_kind(kind), m_address(
         m_channels = std::make_unique<ChannelBank>(true, 4);
 }
 
+namespace {
+// By ModuleKind: the name, the type code (the kind in its high byte, the channel count in its
+// low byte) and the model in the version text.
+struct KindInfo {
+    const char* name;
+    quint16 typeCode;
+    const char* model;
+};
+constexpr KindInfo kKinds[] = {{"light", 0x0108, "LGT8"},
+                               {"curtain", 0x0204, "CUR4"},
+                               {"ir", 0x0308, "IR8 "},
+                               {"input", 0x040E, "IN14"},
+                               {"timer", 0x0520, "TMR "}};
+static_assert(std::size(kKinds) == size_t(ModuleKind::Timer) + 1, "one entry per kind");
+} // namespace
+
 QString SimModule::kindName() const {
-    switch (m_kind) {
-    case ModuleKind::Light:
-        return QStringLiteral("light");
-    case ModuleKind::Curtain:
-        return QStringLiteral("curtain");
-    case ModuleKind::Ir:
-        return QStringLiteral("ir");
-    case ModuleKind::Input:
-        return QStringLiteral("input");
-    case ModuleKind::Timer:
-        return QStringLiteral("timer");
-    }
-    return {};
+    return QString::fromLatin1(kKinds[int(m_kind)].name);
 }
 
-// The type code tells the kind in its high byte and the channel count in its low byte.
 quint16 SimModule::typeCode() const {
-    switch (m_kind) {
-    case ModuleKind::Light:
-        return 0x0108;
-    case ModuleKind::Curtain:
-        return 0x0204;
-    case ModuleKind::Ir:
-        return 0x0308;
-    case ModuleKind::Input:
-        return 0x040E;
-    case ModuleKind::Timer:
-        return 0x0520;
-    }
-    return 0;
+    return kKinds[int(m_kind)].typeCode;
 }
 
 QByteArray SimModule::versionText() const {
-    static const char* const names[] = {"LGT8", "CUR4", "IR8 ", "IN14", "TMR "};
-    return QByteArray(names[int(m_kind)]) + " V1.02";
+    return QByteArray(kKinds[int(m_kind)].model) + " V1.02";
 }
 
 void SimModule::restore() {

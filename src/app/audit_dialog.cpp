@@ -19,10 +19,7 @@ BusJob* AuditDialog::createJob() {
 
 void AuditDialog::jobEnded() {
     const AuditReport& r = audit()->report();
-    QStringList lines{r.summary()};
-    for (const QString& n : r.notes)
-        lines << n;
-    summary()->setText(lines.join(QLatin1Char('\n')));
+    summary()->setText((QStringList{r.summary()} + r.notes).join(QLatin1Char('\n')));
 }
 
 #include "moc_audit_dialog.cpp"

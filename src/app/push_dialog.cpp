@@ -59,9 +59,7 @@ void PushDialog::jobEnded() {
     if (!r.complete()) {
         for (const QString& what : r.notWritten)
             auditrows::add(table(), what, QStringLiteral("not written"), QString(), false);
-        QStringList lines{m_pushSummary};
-        lines << r.notes;
-        summary()->setText(lines.join(QLatin1Char('\n')));
+        summary()->setText((QStringList{m_pushSummary} + r.notes).join(QLatin1Char('\n')));
         return;
     }
     // Everything went out: read it back, against the records that were written.

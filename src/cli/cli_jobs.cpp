@@ -17,9 +17,12 @@ namespace cli {
 
 namespace {
 
-void showProgress(BusJob& job, const QString& what) {
+// Runs the job to its end with its progress on standard error; its failure ends the command.
+void runJob(BusJob& job, const QString& what) {
     QObject::connect(&job, &BusJob::progress, &job,
                      [what](int done, int total) { CliOutput::progress(what, done, total); });
+    if (!job.runHere())
+        throw CliFailure(job.failure().toStdString());
 }
 
 void printLine(const QString& text) {
@@ -70,9 +73,7 @@ void printAudit(const AuditReport& r, bool json) {
 
 AuditReport runAudit(CliLink& link, const ModuleRecords& records) {
     ModuleAudit audit(link.bus(), records, link.options().timeoutMs);
-    showProgress(audit.job(), QStringLiteral("audit"));
-    if (!audit.job().runHere())
-        throw CliFailure(audit.job().failure().toStdString());
+    runJob(audit.job(), QStringLiteral("audit"));
     return audit.report();
 }
 
@@ -88,9 +89,7 @@ void scan(CliLink& link) {
                      : o.timeoutGiven ? o.timeoutMs
                                       : ModuleScan::kDefaultWaitMs;
     ModuleScan scan(link.bus(), options);
-    showProgress(scan.job(), QStringLiteral("scan"));
-    if (!scan.job().runHere())
-        throw CliFailure(scan.job().failure().toStdString());
+    runJob(scan.job(), QStringLiteral("scan"));
     // Not even the bus switch answered: the settings are wrong, not the subnet empty.
     if (scan.hits().empty() && !link.silenceHint().isEmpty())
         throw CliFailure(link.silenceHint().toStdString());
@@ -117,9 +116,7 @@ void push(CliLink& link) {
     const int module = jobModule(link);
     const ModuleRecords records = link.records(module, o.timers);
     ModulePush push(link.bus(), records, ModulePush::Options{o.sceneChannels, o.timeoutMs});
-    showProgress(push.job(), QStringLiteral("push"));
-    if (!push.job().runHere())
-        throw CliFailure(push.job().failure().toStdString());
+    runJob(push.job(), QStringLiteral("push"));
     const PushReport& r = push.report();
     std::optional<AuditReport> audited;
     if (r.complete())

@@ -30,27 +30,15 @@ extern "C" void stopWatching(int) {
 }
 
 QString linkWord(framedecoder::Link link) {
-    switch (link) {
-    case framedecoder::Link::Serial:
-        return QStringLiteral("serial");
-    case framedecoder::Link::Network:
-        return QStringLiteral("network");
-    case framedecoder::Link::Unknown:
-        break;
-    }
-    return QString();
+    return link == framedecoder::Link::Serial    ? QStringLiteral("serial")
+           : link == framedecoder::Link::Network ? QStringLiteral("network")
+                                                 : QString();
 }
 
 QString layoutWord(framedecoder::Layout layout) {
-    switch (layout) {
-    case framedecoder::Layout::Short:
-        return QStringLiteral("short");
-    case framedecoder::Layout::Long:
-        return QStringLiteral("long");
-    case framedecoder::Layout::Unknown:
-        break;
-    }
-    return QString();
+    return layout == framedecoder::Layout::Short  ? QStringLiteral("short")
+           : layout == framedecoder::Layout::Long ? QStringLiteral("long")
+                                                  : QString();
 }
 
 QJsonValue textOrNull(const QString& text) {

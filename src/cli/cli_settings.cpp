@@ -14,22 +14,8 @@ namespace cli {
 void bindingSet(CliLink& link) {
     const binding::Settings& s = link.options().given.binding;
     link.require(binding::set(s), QStringLiteral("the binding of input %1").arg(s.inputChannel));
-    binding::SetRow row;
-    row.inputModule = s.inputModule;
-    row.inputChannel = s.inputChannel;
-    row.action = actions::bindingItems().at(s.actionIndex);
-    row.mode = binding::modeItems().at(s.modeIndex);
-    row.delay = s.delaySeconds;
-    row.outputAddr = s.bindingModule;
-    row.outputChannel = s.bindingChannel;
-    row.parameter = s.sceneOrIr;
-    link.store(QStringLiteral("Bind Records"), [&row](RecordTable& t) {
-        t.upsert(
-            [&](const RecordTable& r) {
-                return binding::isRowOf(r, row.inputModule, row.inputChannel);
-            },
-            [&](RecordTable& r) { binding::writeSetRow(r, row); });
-    });
+    link.store(QStringLiteral("Bind Records"),
+               [&s](RecordTable& t) { binding::storeSetRow(t, s); });
 }
 
 void timerSet(CliLink& link) {
@@ -43,10 +29,8 @@ void timerSet(CliLink& link) {
     const QString mode = timing::timer::modeItems().at(a.modeIndex);
     const QString text =
         timing::timer::setTimeText(date, time, timing::weekdayName(timing::weekdayOf(date)));
-    link.store(QStringLiteral("Timer Records"), [&](RecordTable& t) {
-        t.upsert([&](const RecordTable& r) { return timing::timer::isRowOf(r, a.timer); },
-                 [&](RecordTable& r) { timing::timer::writeSetRow(r, a.timer, mode, text); });
-    });
+    link.store(QStringLiteral("Timer Records"),
+               [&](RecordTable& t) { timing::timer::storeSetRow(t, a.timer, mode, text); });
 }
 
 void eventSet(CliLink& link) {
@@ -54,20 +38,8 @@ void eventSet(CliLink& link) {
     const timing::event::Settings& s = a.event;
     link.require(timing::event::set(a.module, s),
                  QStringLiteral("event %1 of timer %2").arg(s.eventNo).arg(s.timerNo));
-    timing::event::SetRow row;
-    row.timerNo = s.timerNo;
-    row.eventNo = s.eventNo;
-    row.action = actions::eventItems().at(s.actionIndex);
-    row.address = s.controlledModule;
-    row.channel = s.controlledChannel;
-    row.parameter = s.sceneOrIr;
-    link.store(QStringLiteral("Event Records"), [&row](RecordTable& t) {
-        t.upsert(
-            [&](const RecordTable& r) {
-                return timing::event::isRowOf(r, row.timerNo, row.eventNo);
-            },
-            [&](RecordTable& r) { timing::event::writeSetRow(r, row); });
-    });
+    link.store(QStringLiteral("Event Records"),
+               [&s](RecordTable& t) { timing::event::storeSetRow(t, s); });
 }
 
 namespace {

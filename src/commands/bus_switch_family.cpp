@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr int kFirstSettingsByte = 7; // of the settings reply
-
 // Designer names of the settings edits, row by row in block order.
 const char* const kFieldNames[busswitch::kSettingsFields] = {
     "Edit9",  "edt5",   "Edit15", "Edit17",                     // IP
@@ -229,8 +227,7 @@ void BusSwitchFamily::Button39Click() {
 
 void BusSwitchFamily::settingsReply(const Reply& reply) {
     // The block stands at reply bytes 7..34 whatever the length byte says.
-    const auto* area = reinterpret_cast<const char*>(reply.data());
-    const QByteArray block(area + kFirstSettingsByte, busswitch::kSettingsSize);
+    const QByteArray block = busswitch::replyBlock(reply);
     m_subnet->setValue(busswitch::blockSubnet(block));
     const QStringList texts = busswitch::blockTexts(block);
     for (int i = 0; i < m_fields.size(); ++i)

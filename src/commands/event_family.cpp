@@ -34,9 +34,9 @@ EventFamily::EventFamily(FamilyContext& ctx, SequenceEngine& sequences)
     m_module = page->findChild<QSpinBox*>(QStringLiteral("SpinEdit30"));
     page->layout()->addWidget(buildGroup(page));
 
-    Bus& bus = ctx.bus;
-    bus.registerReply(
-        this, 0x84, 0x04, [this](const Reply& r) { eventAck(r); }, ReplyRule::Answer);
+    sequences.storeOnSetAck(this, 0x84, 0x04, ctx.records.events(), [this] {
+        timing::event::storeSetRow(m_ctx.records.events(), settings());
+    });
 }
 
 QGroupBox* EventFamily::buildGroup(QWidget* parent) {
@@ -93,19 +93,12 @@ int EventFamily::module() const {
     return m_module ? form::value(m_module) : 0;
 }
 
-bool EventFamily::timerChosen() {
-    if (m_timerList->currentIndex() > 0)
-        return true;
-    m_ctx.prompts.message(QStringLiteral("Please select timer!"));
-    return false;
-}
-
 void EventFamily::ComboBox18Change() {
     applyRecordFilter(m_ctx.records.events(), eventTimerFilter(m_timerList->currentIndex()),
                       m_ctx.prompts);
 }
 
-void EventFamily::Button54Click() {
+timing::event::Settings EventFamily::settings() const {
     timing::event::Settings s;
     s.timerNo = form::value(m_timerNo);
     s.eventNo = form::value(m_eventNo);
@@ -113,43 +106,29 @@ void EventFamily::Button54Click() {
     s.controlledModule = form::value(m_target);
     s.controlledChannel = form::value(m_channel);
     s.sceneOrIr = form::value(m_parameter);
-    m_ctx.bus.sendSet(timing::event::set(module(), s));
+    return s;
+}
+
+void EventFamily::Button54Click() {
+    m_ctx.bus.sendSet(timing::event::set(module(), settings()));
 }
 
 void EventFamily::Button45Click() {
-    if (!timerChosen())
-        return;
     startSequence(SequenceKind::ReadEvents);
 }
 
 void EventFamily::Button46Click() {
-    if (!timerChosen())
-        return;
     startSequence(SequenceKind::DeleteEvents);
 }
 
 void EventFamily::startSequence(SequenceKind kind) {
+    if (m_timerList->currentIndex() <= 0) {
+        m_ctx.prompts.message(QStringLiteral("Please select timer!"));
+        return;
+    }
     m_sequences.start(kind, m_ctx.records.events(), [this] {
         return SequenceTarget{module(), m_timerList->currentIndex()};
     });
-}
-
-void EventFamily::eventAck(const Reply& r) {
-    if (r.answers == Awaiting::Set)
-        m_sequences.keepPlace(m_ctx.records.events(), [this] { writeSetRow(); });
-}
-
-void EventFamily::writeSetRow() {
-    timing::event::SetRow row;
-    row.timerNo = form::value(m_timerNo);
-    row.eventNo = form::value(m_eventNo);
-    row.action = m_action->currentText();
-    row.address = form::value(m_target);
-    row.channel = form::value(m_channel);
-    row.parameter = form::value(m_parameter);
-    m_ctx.records.events().upsert(
-        [&](const RecordTable& t) { return timing::event::isRowOf(t, row.timerNo, row.eventNo); },
-        [&](RecordTable& t) { timing::event::writeSetRow(t, row); });
 }
 
 #include "moc_event_family.cpp"

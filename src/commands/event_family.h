@@ -2,13 +2,13 @@
 
 #include "commands/family_context.h"
 #include "protocol/sequence_engine.h"
+#include "protocol/timer_requests.h"
 
 #include <QObject>
 
 class QComboBox;
 class QGroupBox;
 class QSpinBox;
-struct Reply;
 
 // The event group of the "Timer Settings" tab: set one event of a timer, and read or delete
 // the 16 events of one timer in a sequence into "Event Records", which the "Timer No. :" list
@@ -23,15 +23,12 @@ public:
     void Button46Click(); // "Delete All Events"
     void ComboBox18Change();
 
-    // 0x84/0x04: a Set event acknowledged.
-    void eventAck(const Reply& reply);
-
 private:
     QGroupBox* buildGroup(QWidget* parent);
     int module() const;
-    // True when a timer is chosen; otherwise "Please select timer!".
-    bool timerChosen();
-    void writeSetRow();
+    // What the controls hold, which a Set sends and its acknowledgement writes.
+    timing::event::Settings settings() const;
+    // "Please select timer!" when no timer is chosen.
     void startSequence(SequenceKind kind);
 
     FamilyContext& m_ctx;

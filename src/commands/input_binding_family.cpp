@@ -58,9 +58,8 @@ InputBindingFamily::InputBindingFamily(FamilyContext& ctx, SequenceEngine& seque
     layout->addLayout(below);
     connect(m_inputModule, &QSpinBox::valueChanged, this, &InputBindingFamily::SpinEdit37Change);
 
-    Bus& bus = ctx.bus;
-    bus.registerReply(
-        this, 0x80, 0x01, [this](const Reply& r) { bindingAck(r); }, ReplyRule::Answer);
+    sequences.storeOnSetAck(this, 0x80, 0x01, ctx.records.binds(),
+                            [this] { binding::storeSetRow(m_ctx.records.binds(), settings()); });
 }
 
 QGridLayout* InputBindingFamily::buildSettings(QWidget* group) {
@@ -97,19 +96,12 @@ QGridLayout* InputBindingFamily::buildSettings(QWidget* group) {
     return grid;
 }
 
-bool InputBindingFamily::moduleChosen() {
-    if (form::value(m_inputModule) != 0)
-        return true;
-    m_ctx.prompts.message(QStringLiteral("Please select module address!"));
-    return false;
-}
-
 void InputBindingFamily::SpinEdit37Change() {
     applyRecordFilter(m_ctx.records.binds(), bindModuleFilter(m_inputModule->value()),
                       m_ctx.prompts);
 }
 
-void InputBindingFamily::Button35Click() {
+binding::Settings InputBindingFamily::settings() const {
     binding::Settings s;
     s.inputModule = form::value(m_input);
     s.inputChannel = form::value(m_inputChannel);
@@ -119,46 +111,28 @@ void InputBindingFamily::Button35Click() {
     s.bindingChannel = form::value(m_targetChannel);
     s.actionIndex = m_action->currentIndex();
     s.sceneOrIr = form::value(m_parameter);
-    m_ctx.bus.sendSet(binding::set(s));
+    return s;
+}
+
+void InputBindingFamily::Button35Click() {
+    m_ctx.bus.sendSet(binding::set(settings()));
 }
 
 void InputBindingFamily::Button50Click() {
-    if (!moduleChosen())
-        return;
     startSequence(SequenceKind::ReadBindings);
 }
 
 void InputBindingFamily::Button48Click() {
-    if (!moduleChosen())
-        return;
     startSequence(SequenceKind::DeleteBindings);
 }
 
 void InputBindingFamily::startSequence(SequenceKind kind) {
+    if (form::value(m_inputModule) == 0) {
+        m_ctx.prompts.message(QStringLiteral("Please select module address!"));
+        return;
+    }
     m_sequences.start(kind, m_ctx.records.binds(),
                       [this] { return SequenceTarget{form::value(m_inputModule)}; });
-}
-
-void InputBindingFamily::bindingAck(const Reply& r) {
-    if (r.answers == Awaiting::Set)
-        m_sequences.keepPlace(m_ctx.records.binds(), [this] { writeSetRow(); });
-}
-
-void InputBindingFamily::writeSetRow() {
-    binding::SetRow row;
-    row.inputModule = form::value(m_input);
-    row.inputChannel = form::value(m_inputChannel);
-    row.action = m_action->currentText();
-    row.mode = m_mode->currentText();
-    row.delay = form::value(m_delay);
-    row.outputAddr = form::value(m_target);
-    row.outputChannel = form::value(m_targetChannel);
-    row.parameter = form::value(m_parameter);
-    m_ctx.records.binds().upsert(
-        [&](const RecordTable& t) {
-            return binding::isRowOf(t, row.inputModule, row.inputChannel);
-        },
-        [&](RecordTable& t) { binding::writeSetRow(t, row); });
 }
 
 #include "moc_input_binding_family.cpp"

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "commands/family_context.h"
+#include "protocol/binding_requests.h"
 #include "protocol/sequence_engine.h"
 
 #include <QObject>
@@ -9,7 +10,6 @@ class QComboBox;
 class QGridLayout;
 class QSpinBox;
 class QWidget;
-struct Reply;
 
 // The "Input Module Settings" tab: what each input channel of an input module triggers, and
 // those bindings in "Bind Records", filtered by input module. "Read All Control Data" and
@@ -24,14 +24,11 @@ public:
     void Button48Click();    // "Delete All Control Data"
     void SpinEdit37Change(); // input module filter
 
-    // 0x80/0x01: a Set binding acknowledged.
-    void bindingAck(const Reply& reply);
-
 private:
     QGridLayout* buildSettings(QWidget* group);
-    // True when a module is chosen below the grid; otherwise "Please select module address!".
-    bool moduleChosen();
-    void writeSetRow();
+    // What the controls hold, which a Set sends and its acknowledgement writes.
+    binding::Settings settings() const;
+    // "Please select module address!" when no module is chosen below the grid.
     void startSequence(SequenceKind kind);
 
     FamilyContext& m_ctx;

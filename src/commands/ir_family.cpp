@@ -143,11 +143,7 @@ void IrFamily::Button27Click() {
 }
 
 void IrFamily::Button28Click() {
-    // The label goes, learning stays: a learned code may still come.
-    // Its place stays while it is hidden, so the grid does not jump when learning starts.
-    QSizePolicy policy = m_status->sizePolicy();
-    policy.setRetainSizeWhenHidden(true);
-    m_status->setSizePolicy(policy);
+    // The label goes (its place stays), learning stays: a learned code may still come.
     m_status->hide();
     m_ctx.bus.send(ir::send(module(), irNo()));
 }

@@ -128,11 +128,8 @@ void MonitorBindingFamily::Button52Click() {
 }
 
 void MonitorBindingFamily::bindingSetAck(const Reply& r) {
-    if (r.answers == Awaiting::Set)
-        writePendingSet();
-}
-
-void MonitorBindingFamily::writePendingSet() {
+    if (r.answers != Awaiting::Set)
+        return;
     // The Set's own slot, wherever the table was moved since.
     const PendingSet set = m_pendingSet;
     monitor::storeBinding(m_ctx.records.monitor(), set.slot, set.binding);

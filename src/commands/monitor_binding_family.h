@@ -36,7 +36,6 @@ private:
     // Moves the table to the slot's row; false when the table has none (or the filter hides it).
     bool locateSlot(int slot);
     monitor::Slot currentSlot(int order) const;
-    void writePendingSet();
     QString deviceType() const;
 
     FamilyContext& m_ctx;

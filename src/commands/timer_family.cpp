@@ -160,8 +160,10 @@ void TimerFamily::connectControls() {
 void TimerFamily::registerReplies() {
     Bus& bus = m_ctx.bus;
     bus.registerReply(this, 0x84, 0x01, [this](const Reply& r) { clockReply(r); });
-    bus.registerReply(
-        this, 0x84, 0x02, [this](const Reply& r) { timerAck(r); }, ReplyRule::Answer);
+    m_sequences.storeOnSetAck(this, 0x84, 0x02, m_ctx.records.timers(), [this] {
+        timing::timer::storeSetRow(m_ctx.records.timers(), form::value(m_timerNo),
+                                   m_mode->currentText(), setTimeText());
+    });
 }
 
 void TimerFamily::initialiseClockFields(const QDateTime& now) {
@@ -230,20 +232,6 @@ void TimerFamily::clockReply(const Reply& r) {
     if (!weekday.isEmpty())
         m_readWeekday->setText(weekday);
     m_readTime->setText(timing::clock::timeText(r[9], r[8], r[7]));
-}
-
-void TimerFamily::timerAck(const Reply& r) {
-    if (r.answers == Awaiting::Set)
-        m_sequences.keepPlace(m_ctx.records.timers(), [this] { writeSetRow(); });
-}
-
-void TimerFamily::writeSetRow() {
-    const int timerNo = form::value(m_timerNo);
-    m_ctx.records.timers().upsert(
-        [&](const RecordTable& t) { return timing::timer::isRowOf(t, timerNo); },
-        [&](RecordTable& t) {
-            timing::timer::writeSetRow(t, timerNo, m_mode->currentText(), setTimeText());
-        });
 }
 
 QString TimerFamily::setTimeText() const {

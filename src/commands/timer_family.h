@@ -35,8 +35,6 @@ public:
 
     // 0x84/0x01: the clock read back.
     void clockReply(const Reply& reply);
-    // 0x84/0x02: a Set timer acknowledged.
-    void timerAck(const Reply& reply);
 
     // The "Module Addr. :" of the clock group, which the event group uses too.
     int module() const;
@@ -46,8 +44,6 @@ private:
     QGroupBox* buildTimerGroup(QWidget* parent);
     void connectControls();
     void registerReplies();
-    // Finds or appends the row of the timer in "Timer No. :" and writes it from the controls.
-    void writeSetRow();
     // The "Time" a Set writes: the date in the system's short format, the time, the weekday.
     QString setTimeText() const;
 

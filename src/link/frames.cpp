@@ -1,6 +1,7 @@
 #include "link/frames.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace frames {
 
@@ -108,26 +109,18 @@ QString hexText(const quint8* data, int count) {
 }
 
 QString statusText(quint8 status) {
-    switch (status) {
-    case 1:
-        return QStringLiteral("OK!");
-    case 2:
-        return QStringLiteral("Module Address Error!");
-    case 3:
-        return QStringLiteral("Module Channel No. Error!");
-    case 4:
-        return QStringLiteral("Memory Error!");
-    case 5:
-        return QStringLiteral("Parameter Error!");
-    case 6:
-        return QStringLiteral("Command Error!");
-    case 7:
-        return QStringLiteral("Module Address Occupied!");
-    case 8:
-        return QStringLiteral("IR Error");
-    default:
-        return QStringLiteral("Response Error!");
-    }
+    // The texts of status 1 to 8.
+    static const char* const kTexts[] = {"OK!",
+                                         "Module Address Error!",
+                                         "Module Channel No. Error!",
+                                         "Memory Error!",
+                                         "Parameter Error!",
+                                         "Command Error!",
+                                         "Module Address Occupied!",
+                                         "IR Error"};
+    if (status >= 1 && status <= int(std::size(kTexts)))
+        return QString::fromLatin1(kTexts[status - 1]);
+    return QStringLiteral("Response Error!");
 }
 
 } // namespace frames

@@ -7,6 +7,8 @@
 #include <QSerialPortInfo>
 #include <QThread>
 
+#include <iterator>
+
 namespace {
 
 constexpr int kJoinMs = 10000;
@@ -17,34 +19,16 @@ CommLineSettings lineSettingsOf(const TComm& comm) {
     CommLineSettings s;
     s.baudRate = comm.BaudRate;
     s.dataBits = QSerialPort::DataBits(5 + int(comm.ByteSize));
-    switch (comm.Parity) {
-    case TComm::TParity::None:
-        s.parity = QSerialPort::NoParity;
-        break;
-    case TComm::TParity::Odd:
-        s.parity = QSerialPort::OddParity;
-        break;
-    case TComm::TParity::Even:
-        s.parity = QSerialPort::EvenParity;
-        break;
-    case TComm::TParity::Mark:
-        s.parity = QSerialPort::MarkParity;
-        break;
-    case TComm::TParity::Space:
-        s.parity = QSerialPort::SpaceParity;
-        break;
-    }
-    switch (comm.StopBits) {
-    case TComm::TStopBits::_1:
-        s.stopBits = QSerialPort::OneStop;
-        break;
-    case TComm::TStopBits::_1_5:
-        s.stopBits = QSerialPort::OneAndHalfStop;
-        break;
-    case TComm::TStopBits::_2:
-        s.stopBits = QSerialPort::TwoStop;
-        break;
-    }
+    // In the order of TParity and TStopBits.
+    static constexpr QSerialPort::Parity kParities[] = {
+        QSerialPort::NoParity, QSerialPort::OddParity, QSerialPort::EvenParity,
+        QSerialPort::MarkParity, QSerialPort::SpaceParity};
+    static constexpr QSerialPort::StopBits kStopBits[] = {
+        QSerialPort::OneStop, QSerialPort::OneAndHalfStop, QSerialPort::TwoStop};
+    static_assert(std::size(kParities) == size_t(TComm::TParity::Space) + 1);
+    static_assert(std::size(kStopBits) == size_t(TComm::TStopBits::_2) + 1);
+    s.parity = kParities[int(comm.Parity)];
+    s.stopBits = kStopBits[int(comm.StopBits)];
     // The port knows one flow control at a time: the CTS/RTS handshake wins over XON/XOFF.
     if (comm.Outx_CtsFlow || comm.RtsControl == TComm::TRtsControl::RtsHandshake)
         s.flow = QSerialPort::HardwareControl;

@@ -196,6 +196,15 @@ QByteArray UdpTransport::receive(int timeoutMs, bool* ok, QHostAddress* sender,
     if (m_socket->state() != QAbstractSocket::BoundState)
         return {};
 
+    const auto failed = [&] {
+        m_socketFailure = QStringLiteral("%1:%2: %3")
+                              .arg(m_remoteAddress.toString())
+                              .arg(remotePort)
+                              .arg(m_socket->errorString());
+        if (ok)
+            *ok = false;
+        return QByteArray();
+    };
     QElapsedTimer clock;
     clock.start();
     while (!m_socket->hasPendingDatagrams()) {
@@ -208,13 +217,7 @@ QByteArray UdpTransport::receive(int timeoutMs, bool* ok, QHostAddress* sender,
                 continue; // the loop head decides whether time is left
             if (m_socket->hasPendingDatagrams())
                 break;
-            m_socketFailure = QStringLiteral("%1:%2: %3")
-                                  .arg(m_remoteAddress.toString())
-                                  .arg(remotePort)
-                                  .arg(m_socket->errorString());
-            if (ok)
-                *ok = false;
-            return {};
+            return failed();
         }
         // A readiness without a datagram (an ICMP error, say) keeps us waiting.
     }
@@ -227,13 +230,7 @@ QByteArray UdpTransport::receive(int timeoutMs, bool* ok, QHostAddress* sender,
     if (sender)
         *sender = from;
     if (got < 0) {
-        m_socketFailure = QStringLiteral("%1:%2: %3")
-                              .arg(m_remoteAddress.toString())
-                              .arg(remotePort)
-                              .arg(m_socket->errorString());
-        if (ok)
-            *ok = false;
-        return {};
+        return failed();
     }
     if (broadcast ||
         (!m_hostAddress.isNull() && from.isEqual(m_hostAddress, QHostAddress::TolerantConversion)))

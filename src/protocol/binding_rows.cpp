@@ -1,5 +1,6 @@
 #include "protocol/binding_rows.h"
 
+#include "protocol/action_codes.h"
 #include "records/record_table.h"
 
 namespace binding {
@@ -48,22 +49,26 @@ void writeDeleteRow(RecordTable& t, int module, int index) {
     writeEmpty(t);
 }
 
-bool isRowOf(const RecordTable& t, int inputModule, int inputChannel) {
-    return t.fieldInt(kInputAddr) == inputModule && t.fieldInt(kInputChannel) == inputChannel;
-}
-
-void writeSetRow(RecordTable& t, const SetRow& row) {
-    writeKey(t, row.inputModule, row.inputChannel);
-    if (row.action == kInvalid) {
-        writeEmpty(t);
-        return;
-    }
-    t.setField(kAction, row.action);
-    t.setField(kMode, row.mode);
-    t.setField(kDelay, row.delay);
-    t.setField(kOutputAddr, row.outputAddr);
-    t.setField(kOutputChannel, row.outputChannel);
-    t.setField(kParameter, row.parameter);
+void storeSetRow(RecordTable& t, const Settings& s) {
+    const QString action = actions::bindingItems().at(s.actionIndex);
+    t.upsert(
+        [&](const RecordTable& r) {
+            return r.fieldInt(kInputAddr) == s.inputModule &&
+                   r.fieldInt(kInputChannel) == s.inputChannel;
+        },
+        [&](RecordTable& r) {
+            writeKey(r, s.inputModule, s.inputChannel);
+            if (action == kInvalid) {
+                writeEmpty(r);
+                return;
+            }
+            r.setField(kAction, action);
+            r.setField(kMode, modeItems().at(s.modeIndex));
+            r.setField(kDelay, s.delaySeconds);
+            r.setField(kOutputAddr, s.bindingModule);
+            r.setField(kOutputChannel, s.bindingChannel);
+            r.setField(kParameter, s.sceneOrIr);
+        });
 }
 
 } // namespace binding

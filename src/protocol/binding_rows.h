@@ -12,19 +12,9 @@ namespace binding {
 void writeReadRow(RecordTable& t, int module, int index, const ReadRow& row);
 void writeDeleteRow(RecordTable& t, int module, int index);
 
-// A confirmed Set from the controls' texts and values: "Invalid" writes the empty binding,
-// every other action the controls' values, also where the request sent fixed bytes.
-struct SetRow {
-    int inputModule = 1;
-    int inputChannel = 1;
-    QString action;
-    QString mode;
-    int delay = 0;
-    int outputAddr = 1;
-    int outputChannel = 1;
-    int parameter = 0;
-};
-bool isRowOf(const RecordTable& t, int inputModule, int inputChannel);
-void writeSetRow(RecordTable& t, const SetRow& row);
+// A confirmed Set into the row of its input channel, a new row when there is none: "Invalid"
+// writes the empty binding, every other action the settings' values, also where the request
+// sent fixed bytes.
+void storeSetRow(RecordTable& t, const Settings& s);
 
 } // namespace binding

@@ -1,8 +1,8 @@
 #include "protocol/sequence_engine.h"
 
 #include "link/bus.h"
-#include "link/processing_view.h"
 #include "link/pause_handling_events.h"
+#include "link/processing_view.h"
 #include "protocol/monitor_rows.h"
 #include "records/record_table.h"
 
@@ -192,6 +192,17 @@ void SequenceEngine::showProgress() {
     const SequenceTarget target = m_run->target();
     const int first = steps.bySlot ? steps.first(target) : 0;
     view->setProgress(index() - first + 1, steps.last(target) - first + 1);
+}
+
+void SequenceEngine::storeOnSetAck(QObject* owner, quint8 command, quint8 subCommand,
+                                   RecordTable& table, std::function<void()> store) {
+    m_bus.registerReply(
+        owner, command, subCommand,
+        [this, &table, store = std::move(store)](const Reply& r) {
+            if (r.answers == Awaiting::Set)
+                keepPlace(table, store);
+        },
+        ReplyRule::Answer);
 }
 
 #include "moc_sequence_engine.cpp"

@@ -56,6 +56,10 @@ public:
     // Runs `work`, which may move `table`, and puts the table back on the row the running
     // sequence stands on.
     void keepPlace(RecordTable& table, const std::function<void()>& work);
+    // The acknowledgement `command`/`subCommand` of a Set, for as long as `owner` lives: when it
+    // answers the Set the window sent, `store` writes the Set's row into `table` (keepPlace).
+    void storeOnSetAck(QObject* owner, quint8 command, quint8 subCommand, RecordTable& table,
+                       std::function<void()> store);
 
 signals:
     // One step's record: its row is written, these are the cells velm-cli prints.

@@ -1,5 +1,6 @@
 #include "protocol/timer_rows.h"
 
+#include "protocol/action_codes.h"
 #include "records/record_table.h"
 
 #include <QLocale>
@@ -35,14 +36,13 @@ void writeDeleteRow(RecordTable& t, int index) {
     t.setField(kMode, kInvalid);
 }
 
-bool isRowOf(const RecordTable& t, int timerNo) {
-    return t.fieldInt(kTimer) == timerNo;
-}
-
-void writeSetRow(RecordTable& t, int timerNo, const QString& modeText, const QString& timeText) {
-    t.setField(kTimer, timerNo);
-    t.setField(kMode, modeText);
-    t.setField(kTime, modeText == kInvalid ? kNoTime : timeText);
+void storeSetRow(RecordTable& t, int timerNo, const QString& modeText, const QString& timeText) {
+    t.upsert([&](const RecordTable& r) { return r.fieldInt(kTimer) == timerNo; },
+             [&](RecordTable& r) {
+                 r.setField(kTimer, timerNo);
+                 r.setField(kMode, modeText);
+                 r.setField(kTime, modeText == kInvalid ? kNoTime : timeText);
+             });
 }
 QString setTimeText(const QDate& date, const QString& timeText, const QString& weekday) {
     return QLocale::system().toString(date, QLocale::ShortFormat) + QLatin1Char(' ') + timeText +
@@ -69,18 +69,21 @@ void writeDeleteRow(RecordTable& t, int timerNo, int index) {
     t.setField(kParameter, kNoValue);
 }
 
-bool isRowOf(const RecordTable& t, int timerNo, int eventNo) {
-    return t.fieldInt(kTimer) == timerNo && t.fieldInt(kEvent) == eventNo;
-}
-
-void writeSetRow(RecordTable& t, const SetRow& row) {
-    t.setField(kTimer, row.timerNo);
-    t.setField(kEvent, row.eventNo);
-    t.setField(kAction, row.action);
-    const bool invalid = row.action == kInvalid;
-    t.setField(kAddress, invalid ? kNoValue : row.address);
-    t.setField(kChannel, invalid ? kNoValue : row.channel);
-    t.setField(kParameter, invalid ? kNoValue : row.parameter);
+void storeSetRow(RecordTable& t, const Settings& s) {
+    const QString action = actions::eventItems().at(s.actionIndex);
+    t.upsert(
+        [&](const RecordTable& r) {
+            return r.fieldInt(kTimer) == s.timerNo && r.fieldInt(kEvent) == s.eventNo;
+        },
+        [&](RecordTable& r) {
+            r.setField(kTimer, s.timerNo);
+            r.setField(kEvent, s.eventNo);
+            r.setField(kAction, action);
+            const bool invalid = action == kInvalid;
+            r.setField(kAddress, invalid ? kNoValue : s.controlledModule);
+            r.setField(kChannel, invalid ? kNoValue : s.controlledChannel);
+            r.setField(kParameter, invalid ? kNoValue : s.sceneOrIr);
+        });
 }
 } // namespace event
 

@@ -12,10 +12,9 @@ namespace timer {
 // `index` is the 0-based timer number of the step.
 void writeReadRow(RecordTable& t, int index, const ReadRow& row);
 void writeDeleteRow(RecordTable& t, int index);
-// A confirmed Set: the row of timer `timerNo` with the mode list's text and, unless the mode
-// is "Invalid", the time text the tab shows.
-bool isRowOf(const RecordTable& t, int timerNo);
-void writeSetRow(RecordTable& t, int timerNo, const QString& modeText, const QString& timeText);
+// A confirmed Set into the row of timer `timerNo`, a new row when there is none: the mode
+// list's text and, unless the mode is "Invalid", the time text the tab shows.
+void storeSetRow(RecordTable& t, int timerNo, const QString& modeText, const QString& timeText);
 // The "Time" of a Set's row: the date in the system's short format, the time text and the
 // weekday name, each after a blank.
 QString setTimeText(const QDate& date, const QString& timeText, const QString& weekday);
@@ -25,18 +24,9 @@ namespace event {
 // `timerNo` is the timer (1..32) whose events the sequence walks, `index` the 0-based event.
 void writeReadRow(RecordTable& t, int timerNo, int index, const Record& record);
 void writeDeleteRow(RecordTable& t, int timerNo, int index);
-// A confirmed Set: the row holds the spin values for every action ("Invalid" aside), also
-// where the request sent fixed bytes.
-struct SetRow {
-    int timerNo = 1;
-    int eventNo = 1;
-    QString action;
-    int address = 1;
-    int channel = 1;
-    int parameter = 0;
-};
-bool isRowOf(const RecordTable& t, int timerNo, int eventNo);
-void writeSetRow(RecordTable& t, const SetRow& row);
+// A confirmed Set into the row of its timer and event, a new row when there is none: the
+// settings' values for every action ("Invalid" aside), also where the request sent fixed bytes.
+void storeSetRow(RecordTable& t, const Settings& s);
 } // namespace event
 
 } // namespace timing

@@ -153,6 +153,15 @@ private:
             ++m_pos;
     }
 
+    // After blanks: true, and past it, when `close` comes next.
+    bool skipPast(char close) {
+        skipSpace();
+        if (peek() != close)
+            return false;
+        ++m_pos;
+        return true;
+    }
+
     void value(int depth) {
         if (depth > kMaxDepth)
             stop(QStringLiteral("lists and objects nested more than %1 deep").arg(kMaxDepth));
@@ -178,11 +187,8 @@ private:
     void object(int depth) {
         ++m_pos;
         NameSet names;
-        skipSpace();
-        if (peek() == '}') {
-            ++m_pos;
+        if (skipPast('}'))
             return;
-        }
         for (;;) {
             skipSpace();
             if (peek() != '"')
@@ -200,11 +206,8 @@ private:
             ++m_pos;
             skipSpace();
             value(depth + 1);
-            skipSpace();
-            if (peek() == '}') {
-                ++m_pos;
+            if (skipPast('}'))
                 return;
-            }
             if (peek() != ',')
                 stop(QStringLiteral("%1 where \",\" or \"}\" belongs").arg(here()));
             ++m_pos;
@@ -213,19 +216,13 @@ private:
 
     void array(int depth) {
         ++m_pos;
-        skipSpace();
-        if (peek() == ']') {
-            ++m_pos;
+        if (skipPast(']'))
             return;
-        }
         for (;;) {
             skipSpace();
             value(depth + 1);
-            skipSpace();
-            if (peek() == ']') {
-                ++m_pos;
+            if (skipPast(']'))
                 return;
-            }
             if (peek() != ',')
                 stop(QStringLiteral("%1 where \",\" or \"]\" belongs").arg(here()));
             ++m_pos;
