@@ -385,6 +385,31 @@ private slots:
         QCOMPARE(t.fieldInt("Timer_Order"), 7);
     }
 
+    // A row rewritten in place (a read-all does it every step) reaches the views as a change
+    // of that row alone, with its new cells: they keep their place and selection.
+    void refreshOfARowRewrittenInPlaceChangesOnlyThatRow() {
+        RecordTable t(QStringLiteral("Timer Records"));
+        t.open(m_file);
+        addTimer(t, 5, "a");
+        addTimer(t, 7, "b");
+        addTimer(t, 8, "c");
+        QSignalSpy resets(t.model(), &QAbstractItemModel::modelReset);
+        QSignalSpy changed(t.model(), &QAbstractItemModel::dataChanged);
+        Peer peer(m_file);
+        QVERIFY(peer.exec(R"(UPDATE "Timer Records" SET "Time" = 'new' WHERE "Timer_Order" = 7)"));
+        t.refresh();
+        QCOMPARE(resets.size(), 0);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed[0][0].toModelIndex().row(), 1);
+        QVERIFY(t.locate("Timer_Order", 7));
+        QCOMPARE(t.fieldText("Time"), QStringLiteral("new"));
+        // A record more or less is a new set of rows.
+        QVERIFY(peer.exec(R"(DELETE FROM "Timer Records" WHERE "Timer_Order" = 5)"));
+        t.refresh();
+        QCOMPARE(resets.size(), 1);
+        QCOMPARE(t.rowCount(), 2);
+    }
+
     // A refused write (here a trigger, in the field a full disk or a locked file) must leave
     // the file and the rows in memory as they were.
     void failedPostChangesNothing() {

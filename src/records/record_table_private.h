@@ -8,6 +8,8 @@
 
 #include <QSet>
 
+#include <algorithm>
+
 namespace record_table_detail {} // namespace record_table_detail
 
 struct RecordTable::Private {
@@ -72,14 +74,32 @@ struct RecordTable::Private {
         }
     }
 
-    // Replaces the rows, telling the model; the views learn the cursor afterwards.
+    // Replaces the rows, telling the model; the views learn the cursor afterwards. The same
+    // records in the same order (a row rewritten in place, as a read-all does a step) change
+    // only their cells: the views keep their place and redraw just those rows.
     void replaceRows(QList<StoredRow> fresh, int place) {
+        if (sameRecords(fresh)) {
+            for (qsizetype i = 0; i < fresh.size(); ++i) {
+                if (rows[i].values == fresh[i].values)
+                    continue;
+                rows[i].values = std::move(fresh[i].values);
+                model->rowChanged(int(i));
+            }
+            cursor = place;
+            return;
+        }
         model->beginReload();
         inModelChange = true;
         rows = std::move(fresh);
         cursor = place;
         inModelChange = false;
         model->endReload();
+    }
+
+    bool sameRecords(const QList<StoredRow>& fresh) const {
+        return !rows.isEmpty() && fresh.size() == rows.size() &&
+               std::equal(fresh.begin(), fresh.end(), rows.begin(),
+                          [](const StoredRow& a, const StoredRow& b) { return a.key == b.key; });
     }
 
     void reload();
