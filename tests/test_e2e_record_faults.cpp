@@ -177,6 +177,7 @@ private slots:
     void heldFileOneWait();
     void lookingAtTheFileKeepsTheWriteLock_data();
     void lookingAtTheFileKeepsTheWriteLock();
+    void damageWhileAnotherProgramWrites();
 
 private:
     QString makeDatabase(const QTemporaryDir& dir);
@@ -625,6 +626,26 @@ void TestE2eRecordFaults::lookingAtTheFileKeepsTheWriteLock() {
     QVERIFY2(!took, "another program took the write lock");
     QVERIFY2(other.errorString().contains("locked"), qPrintable(other.errorString()));
     QCOMPARE(writer.rollback(), QString());
+}
+
+// What one program finds in a file another program is writing is no damage of the file: it
+// is named as the other program holding it; the same finding with no writer is damage.
+void TestE2eRecordFaults::damageWhileAnotherProgramWrites() {
+    QTemporaryDir dir;
+    const QString file = makeDatabase(dir);
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.size() >= 3 * 4096);
+        f.seek(2 * 4096);
+        f.write(QByteArray(4096, '\x55'));
+    }
+    RecordTable table(QStringLiteral("Timer Records"));
+    table.open(file);
+    FileLockHolder other;
+    QVERIFY2(other.hold(file, FileLockHolder::Lock::Reserved), qPrintable(other.errorString()));
+    QVERIFY2(table.damage().contains("another program holds"), qPrintable(table.damage()));
+    other.release();
+    QVERIFY2(table.damage().contains("is damaged ("), qPrintable(table.damage()));
 }
 
 int main(int argc, char** argv) {
