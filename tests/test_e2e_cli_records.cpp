@@ -316,12 +316,11 @@ void TestE2eCliRecords::faultsNamed_data() {
     QTest::newRow("a page overwritten")
         << "damaged" << QStringList{"backup"} << "VELM.mdb is damaged (";
     // A read-all stores nothing into a damaged file (nothing is sent either: port 9 discards).
-    for (const QStringList& read : {QStringList{"timers", "read", "6"},
-                                    QStringList{"bindings", "read", "1"},
-                                    QStringList{"monitor-bindings", "read", "light"}})
+    for (const QStringList& read :
+         {QStringList{"timers", "read", "6"}, QStringList{"bindings", "read", "1"},
+          QStringList{"monitor-bindings", "read", "light"}})
         QTest::addRow("%s read on a page overwritten", qPrintable(read.first()))
-            << "damaged" << (read + QStringList{"--udp", "127.0.0.1:9"})
-            << "VELM.mdb is damaged (";
+            << "damaged" << (read + QStringList{"--udp", "127.0.0.1:9"}) << "VELM.mdb is damaged (";
     QTest::newRow("write-protected export target")
         << "write-protected" << QStringList{"export", "out.json"}
         << "out.json is write-protected (no write permission): not replaced";

@@ -107,8 +107,8 @@ public:
         std::memset(m_file, 0, m_vfs->szOsFile);
         const QByteArray name = QFile::encodeName(QFileInfo(path).absoluteFilePath());
         int flags = 0;
-        if (m_vfs->xOpen(m_vfs, name.constData(), m_file, SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB,
-                         &flags) != SQLITE_OK) {
+        if (m_vfs->xOpen(m_vfs, name.constData(), m_file,
+                         SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB, &flags) != SQLITE_OK) {
             m_error = lastError();
             // A failed open leaves nothing to close.
             sqlite3_free(m_file);
@@ -177,7 +177,8 @@ bool isRegularFile(const QString& path, QString* error) {
         return false;
     }
     if (!S_ISREG(st.st_mode)) {
-        *error = QStringLiteral("%1 is %2, not a record database file").arg(file, kindOf(st.st_mode));
+        *error =
+            QStringLiteral("%1 is %2, not a record database file").arg(file, kindOf(st.st_mode));
         return false;
     }
     return true;
@@ -214,8 +215,8 @@ FileKind fileKind(const QString& path, QString* error) {
         return FileKind::Empty;
     if (header.size() >= 20 && header.startsWith(QByteArray("SQLite format 3\0", 16)))
         return header[18] == 2 && header[19] == 2 ? FileKind::SqliteWal : FileKind::Sqlite;
-    if (header.size() >= 19 && (header.mid(4, 15) == "Standard Jet DB" ||
-                                header.mid(4, 15) == "Standard ACE DB"))
+    if (header.size() >= 19 &&
+        (header.mid(4, 15) == "Standard Jet DB" || header.mid(4, 15) == "Standard ACE DB"))
         return FileKind::Access;
     return FileKind::Other;
 }

@@ -7,8 +7,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlDriver>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
 #include <QUrl>
@@ -53,14 +53,16 @@ void RecordSql::open(const QString& databaseFile, const QString& readOnlyReason)
     // A file that an older build left in write-ahead-log mode, with nothing in its log, is read
     // as it stands: opening it the usual way would leave a shared-memory file beside it, made
     // read-only like the file, that later blocks every write once the file is writable again.
-    if (readOnly && (database_file::fileKind(databaseFile) == database_file::FileKind::SqliteWal) && QFileInfo(databaseFile + "-wal").size() == 0) {
+    if (readOnly && (database_file::fileKind(databaseFile) == database_file::FileKind::SqliteWal) &&
+        QFileInfo(databaseFile + "-wal").size() == 0) {
         connect(databaseFile, true, true);
         return;
     }
     try {
         connect(databaseFile, readOnly, false);
     } catch (const RecordError&) {
-        if (!readOnly || !(database_file::fileKind(databaseFile) == database_file::FileKind::SqliteWal))
+        if (!readOnly ||
+            !(database_file::fileKind(databaseFile) == database_file::FileKind::SqliteWal))
             throw;
         // Reading a write-ahead-log file needs its shared-memory companion, which a process
         // that may not write the file's folder cannot create; such a file is read as it

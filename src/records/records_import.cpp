@@ -287,12 +287,12 @@ bool holdsAgain(const RecordsConnection& db, const QList<const TableRows*>& tabl
     }
     if (QFileInfo::exists(journal))
         text += QStringLiteral("; ") + database_file::unfinishedWrite(databaseFile);
-    throw ImportFailure(QStringLiteral("%1; the record database %2 is not as it was before the "
-                                       "import (it may hold part of it): the backup made before "
-                                       "the import stays at %3")
-                            .arg(text, database_file::shown(databaseFile),
-                                 database_file::shown(backup)),
-                        false);
+    throw ImportFailure(
+        QStringLiteral("%1; the record database %2 is not as it was before the "
+                       "import (it may hold part of it): the backup made before "
+                       "the import stays at %3")
+            .arg(text, database_file::shown(databaseFile), database_file::shown(backup)),
+        false);
 }
 
 } // namespace
@@ -328,7 +328,8 @@ Result preview(const RecordsFile& file, const QString& databaseFile, const Optio
 bool leftUnchanged(const RecordError& error) {
     if (const auto* failure = dynamic_cast<const ImportFailure*>(&error))
         return failure->unchanged();
-    return !QString::fromStdString(error.what()).contains(QStringLiteral("has an unfinished write"));
+    return !QString::fromStdString(error.what())
+                .contains(QStringLiteral("has an unfinished write"));
 }
 
 Result run(const RecordsFile& file, const QString& databaseFile, const Options& options,

@@ -52,7 +52,8 @@ Result preview(const RecordsFile& file, const QString& databaseFile, const Optio
 // looked at in the file after the rollback, never assumed.
 class ImportFailure : public RecordError {
 public:
-    ImportFailure(const QString& text, bool unchanged) : RecordError(text), m_unchanged(unchanged) {}
+    ImportFailure(const QString& text, bool unchanged)
+        : RecordError(text), m_unchanged(unchanged) {}
     bool unchanged() const { return m_unchanged; }
 
 private:
