@@ -315,6 +315,12 @@ void TestE2eCliRecords::faultsNamed_data() {
         << "VELM.mdb is a symbolic link loop";
     QTest::newRow("a page overwritten")
         << "damaged" << QStringList{"backup"} << "VELM.mdb is damaged (";
+    // A read-all stores nothing into a damaged file (nothing is sent either: port 9 discards).
+    for (const QStringList& read :
+         {QStringList{"timers", "read", "6"}, QStringList{"bindings", "read", "1"},
+          QStringList{"monitor-bindings", "read", "light"}})
+        QTest::addRow("%s read on a page overwritten", qPrintable(read.first()))
+            << "damaged" << (read + QStringList{"--udp", "127.0.0.1:9"}) << "VELM.mdb is damaged (";
     QTest::newRow("write-protected export target")
         << "write-protected" << QStringList{"export", "out.json"}
         << "out.json is write-protected (no write permission): not replaced";
@@ -364,7 +370,7 @@ void TestE2eCliRecords::faultsNamed() {
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.contains(message), qPrintable(r.err));
     QCOMPARE(QDir(QFileInfo(perUser).path()).entryList(QDir::Files), QStringList{"VELM.mdb"});
-    if (fault == "damaged")
+    if (fault == "damaged" && args.first() == "backup")
         QVERIFY2(r.err.contains("holds the same damage") && backups().size() == 1,
                  qPrintable(r.err));
     if (fault == "write-protected")

@@ -3,6 +3,7 @@
 // be written while a reply is handled.
 #include "app/main_window.h"
 #include "link/bus.h"
+#include "records/database_file.h"
 #include "records/record_store.h"
 #include "records/records_backup.h"
 #include "records/records_connection.h"
@@ -174,6 +175,9 @@ private slots:
     void killedCommitRollsBackFromTheJournal();
     void heldFileOneWait_data();
     void heldFileOneWait();
+    void lookingAtTheFileKeepsTheWriteLock_data();
+    void lookingAtTheFileKeepsTheWriteLock();
+    void damageWhileAnotherProgramWrites();
 
 private:
     QString makeDatabase(const QTemporaryDir& dir);
@@ -590,6 +594,58 @@ void TestE2eRecordFaults::heldFileOneWait() {
     const qint64 waited = clock.elapsed();
     QVERIFY2(error.contains("another program holds"), qPrintable(error));
     QVERIFY2(waited >= 200 && waited < 900, qPrintable(QString::number(waited)));
+}
+
+void TestE2eRecordFaults::lookingAtTheFileKeepsTheWriteLock_data() {
+    QTest::addColumn<QString>("look");
+    QTest::newRow("its kind") << "kind";
+    QTest::newRow("why it can not be read") << "problem";
+    QTest::newRow("all its bytes") << "bytes";
+    QTest::newRow("a backup") << "backup";
+}
+
+// While this program writes the file, a look at it of any kind leaves the write lock in force:
+// another program still can not write.
+void TestE2eRecordFaults::lookingAtTheFileKeepsTheWriteLock() {
+    QFETCH(QString, look);
+    QTemporaryDir dir;
+    const QString file = makeDatabase(dir);
+    RecordsConnection writer(file, RecordsConnection::Mode::Write);
+    writer.begin();
+    if (look == "kind")
+        QCOMPARE(database_file::fileKind(file), database_file::FileKind::Sqlite);
+    else if (look == "problem")
+        QCOMPARE(database_file::readProblem(file), QString());
+    else if (look == "bytes")
+        QVERIFY(!database_file::readBytes(file, -1, nullptr).isEmpty());
+    else
+        QFile::remove(records_backup::backUp(file));
+    FileLockHolder other;
+    const bool took = other.hold(file, FileLockHolder::Lock::Reserved);
+    other.release();
+    QVERIFY2(!took, "another program took the write lock");
+    QVERIFY2(other.errorString().contains("locked"), qPrintable(other.errorString()));
+    QCOMPARE(writer.rollback(), QString());
+}
+
+// What one program finds in a file another program is writing is no damage of the file: it
+// is named as the other program holding it; the same finding with no writer is damage.
+void TestE2eRecordFaults::damageWhileAnotherProgramWrites() {
+    QTemporaryDir dir;
+    const QString file = makeDatabase(dir);
+    {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.size() >= 3 * 4096);
+        f.seek(2 * 4096);
+        f.write(QByteArray(4096, '\x55'));
+    }
+    RecordTable table(QStringLiteral("Timer Records"));
+    table.open(file);
+    FileLockHolder other;
+    QVERIFY2(other.hold(file, FileLockHolder::Lock::Reserved), qPrintable(other.errorString()));
+    QVERIFY2(table.damage().contains("another program holds"), qPrintable(table.damage()));
+    other.release();
+    QVERIFY2(table.damage().contains("is damaged ("), qPrintable(table.damage()));
 }
 
 int main(int argc, char** argv) {

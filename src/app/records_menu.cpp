@@ -187,11 +187,12 @@ void RecordsMenu::runImport() {
         result = records_import::run(m_dialog->file(), m_databaseFile, options);
     } catch (const RecordError& e) {
         const QString text = errorText(e);
-        // A journal left beside the file is named in the message: then something was.
+        // "nothing was changed" only when it is so; otherwise the message says where the
+        // file stands.
         m_prompts.message(QStringLiteral("Can not import records"),
-                          text.contains(QStringLiteral("has an unfinished write"))
-                              ? text
-                              : text + QStringLiteral("; nothing was changed"));
+                          records_import::leftUnchanged(e)
+                              ? text + QStringLiteral("; nothing was changed")
+                              : text);
         return;
     }
     refreshTables();

@@ -106,8 +106,8 @@ void importRecords(const CliOptions& o) {
         result = records_import::run(RecordsFile::load(file), o.db, {o.tables, o.add});
     } catch (const RecordError& e) {
         const QString text = oneLine(e);
-        // A journal left beside the file is named in the message: the file is not unchanged.
-        if (text.contains(QStringLiteral("has an unfinished write")))
+        // "unchanged" only when it is so; otherwise the message says where the file stands.
+        if (!records_import::leftUnchanged(e))
             throw CliFailure(QStringLiteral("import: %1").arg(text).toStdString());
         throw CliFailure(QStringLiteral("import: %1; the record database %2 is unchanged")
                              .arg(text, shown(o.db))

@@ -40,13 +40,19 @@ public:
             file = m_scratch->filePath(QStringLiteral("VELM.mdb"));
             schema::createDatabase(file);
         }
+        QString problem;
         try {
             m_table.open(file);
+            // Rows stored into a damaged file may land on its damaged pages: refused, as an
+            // export, an import and a backup refuse it.
+            problem = m_table.damage();
         } catch (const RecordError& e) {
-            throw CliFailure(QStringLiteral("cannot use the record database %1: %2")
-                                 .arg(file, QString::fromStdString(e.what()))
-                                 .toStdString());
+            problem = QString::fromStdString(e.what());
         }
+        if (!problem.isEmpty())
+            throw CliFailure(QStringLiteral("cannot use the record database %1: %2")
+                                 .arg(file, problem)
+                                 .toStdString());
     }
     RecordTable& table() { return m_table; }
 

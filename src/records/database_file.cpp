@@ -6,7 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,37 +89,155 @@ QString shortenQuoted(const QString& message) {
     return out;
 }
 
-QString readProblem(const QString& path) {
+namespace {
+
+// One file opened through SQLite's default file layer, read-only.
+class SqliteFile {
+public:
+    explicit SqliteFile(const QString& path) : m_vfs(sqlite3_vfs_find(nullptr)) {
+        if (!m_vfs) {
+            m_error = ENOSYS;
+            return;
+        }
+        m_file = static_cast<sqlite3_file*>(sqlite3_malloc(m_vfs->szOsFile));
+        if (!m_file) {
+            m_error = ENOMEM;
+            return;
+        }
+        std::memset(m_file, 0, m_vfs->szOsFile);
+        const QByteArray name = QFile::encodeName(QFileInfo(path).absoluteFilePath());
+        int flags = 0;
+        if (m_vfs->xOpen(m_vfs, name.constData(), m_file,
+                         SQLITE_OPEN_READONLY | SQLITE_OPEN_MAIN_DB, &flags) != SQLITE_OK) {
+            m_error = lastError();
+            // A failed open leaves nothing to close.
+            sqlite3_free(m_file);
+            m_file = nullptr;
+        }
+    }
+    ~SqliteFile() {
+        if (!m_file)
+            return;
+        if (m_file->pMethods)
+            m_file->pMethods->xClose(m_file);
+        sqlite3_free(m_file);
+    }
+    SqliteFile(const SqliteFile&) = delete;
+    SqliteFile& operator=(const SqliteFile&) = delete;
+
+    bool isOpen() const { return m_file != nullptr; }
+    int error() const { return m_error; }
+
+    // Up to `length` bytes from the start (-1: all of it); false with error() set on failure.
+    bool read(qint64 length, QByteArray* out) {
+        sqlite3_int64 size = 0;
+        if (m_file->pMethods->xFileSize(m_file, &size) != SQLITE_OK) {
+            m_error = lastError();
+            return false;
+        }
+        if (length < 0 || length > size)
+            length = size;
+        out->resize(length);
+        // The file layer fills a short read with zeros: the size read above bounds it.
+        if (length > 0 &&
+            m_file->pMethods->xRead(m_file, out->data(), int(length), 0) != SQLITE_OK) {
+            m_error = lastError();
+            return false;
+        }
+        return true;
+    }
+
+private:
+    int lastError() const {
+        // The default file layer on this system answers with the errno of the failed call.
+        const int error = m_vfs->xGetLastError ? m_vfs->xGetLastError(m_vfs, 0, nullptr) : 0;
+        return error != 0 ? error : EIO;
+    }
+
+    sqlite3_vfs* m_vfs;
+    sqlite3_file* m_file = nullptr;
+    int m_error = 0;
+};
+
+QString unreadable(const QString& file, int error) {
+    if (error == EACCES || error == EPERM)
+        return QStringLiteral("%1 can not be read: permission denied").arg(file);
+    return QStringLiteral("%1 can not be read: %2").arg(file, systemText(error));
+}
+
+// Whether `path` is a regular file; `error` says what stands there otherwise.
+bool isRegularFile(const QString& path, QString* error) {
     const QString file = shown(path);
     const QByteArray native = QFile::encodeName(path);
     struct stat st {};
     if (::stat(native.constData(), &st) != 0) {
-        const int error = errno;
-        const QString problem = statProblem(native, error, file);
-        return problem.isEmpty() ? QStringLiteral("%1 does not exist").arg(file) : problem;
+        const int failure = errno;
+        const QString problem = statProblem(native, failure, file);
+        *error = problem.isEmpty() ? QStringLiteral("%1 does not exist").arg(file) : problem;
+        return false;
     }
-    if (!S_ISREG(st.st_mode))
-        return QStringLiteral("%1 is %2, not a record database file").arg(file, kindOf(st.st_mode));
-    // Non-blocking, in case the file was swapped for a FIFO since.
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        const int error = errno;
-        if (error == EACCES || error == EPERM)
-            return QStringLiteral("%1 can not be read: permission denied").arg(file);
-        return QStringLiteral("%1 can not be read: %2").arg(file, systemText(error));
+    if (!S_ISREG(st.st_mode)) {
+        *error =
+            QStringLiteral("%1 is %2, not a record database file").arg(file, kindOf(st.st_mode));
+        return false;
     }
-    char header[16] = {};
-    const ssize_t got = ::read(fd, header, sizeof header);
-    const int readError = errno;
-    ::close(fd);
-    if (got < 0)
-        return QStringLiteral("%1 can not be read: %2").arg(file, systemText(readError));
+    return true;
+}
+
+} // namespace
+
+QByteArray readBytes(const QString& path, qint64 length, QString* error) {
+    SqliteFile file(path);
+    QByteArray bytes;
+    if (!file.isOpen() || !file.read(length, &bytes)) {
+        if (error)
+            *error = unreadable(shown(path), file.error());
+        return QByteArray();
+    }
+    return bytes;
+}
+
+FileKind fileKind(const QString& path, QString* error) {
+    QString why;
+    // Never opened unless it is a file: a FIFO would wait for a writer.
+    if (!isRegularFile(path, &why)) {
+        if (error)
+            *error = why;
+        return FileKind::Unreadable;
+    }
+    const QByteArray header = readBytes(path, 100, &why);
+    if (!why.isEmpty()) {
+        if (error)
+            *error = why;
+        return FileKind::Unreadable;
+    }
+    if (header.isEmpty())
+        return FileKind::Empty;
+    if (header.size() >= 20 && header.startsWith(QByteArray("SQLite format 3\0", 16)))
+        return header[18] == 2 && header[19] == 2 ? FileKind::SqliteWal : FileKind::Sqlite;
+    if (header.size() >= 19 &&
+        (header.mid(4, 15) == "Standard Jet DB" || header.mid(4, 15) == "Standard ACE DB"))
+        return FileKind::Access;
+    return FileKind::Other;
+}
+
+QString readProblem(const QString& path) {
+    const QString file = shown(path);
+    QString error;
+    switch (fileKind(path, &error)) {
+    case FileKind::Unreadable:
+        return error;
     // SQLite takes an empty file for an empty database; the tool never makes one.
-    if (got == 0)
+    case FileKind::Empty:
         return QStringLiteral("%1 is empty: velm-initdb FILE makes a record database").arg(file);
-    if (got != sizeof header || std::memcmp(header, "SQLite format 3", sizeof header) != 0)
-        return QStringLiteral("%1 is not a record database (not an SQLite file)").arg(file);
-    return QString();
+    case FileKind::Sqlite:
+    case FileKind::SqliteWal:
+        return QString();
+    case FileKind::Access:
+    case FileKind::Other:
+        break;
+    }
+    return QStringLiteral("%1 is not a record database (not an SQLite file)").arg(file);
 }
 
 void checkReadable(const QString& path) {

@@ -17,6 +17,29 @@ QString shortName(const QString& name);
 // Every double-quoted run of `message` longer than that, cut the same way.
 QString shortenQuoted(const QString& message);
 
+// What a file holds, told by its first bytes.
+enum class FileKind {
+    Unreadable, // no such file, not a regular file, or it can not be read (see `error`)
+    Empty,
+    Sqlite,
+    SqliteWal, // an SQLite file that an older build left writing ahead into a log
+    Access,    // a Microsoft Access (Jet or ACE) database
+    Other,
+};
+
+// Up to `length` bytes of `path` from its start (the whole file for -1), read through
+// SQLite's own file layer. Never through a descriptor of our own: on this system closing any
+// descriptor of a file drops every lock the process holds on it, SQLite's included, so a
+// look of our own while a connection of this process writes would let another program write
+// the same pages. SQLite keeps its descriptor open until its last lock goes. Empty with
+// `error` set when the file can not be opened or read.
+QByteArray readBytes(const QString& path, qint64 length, QString* error);
+
+// The kind of the file at `path`, from its header; `error` says why for Unreadable. Meant for
+// the moment before a connection opens the file (a connection reads the header itself), and
+// safe at any other moment too.
+FileKind fileKind(const QString& path, QString* error = nullptr);
+
 // Why `path` can not be opened as a record database, or empty when it can: it does not
 // exist, is not a regular file, can not be read, is empty, or is not an SQLite file.
 QString readProblem(const QString& path);

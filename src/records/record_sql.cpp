@@ -5,12 +5,15 @@
 #include "records/schema.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QThread>
 #include <QUrl>
+
+#include <sqlite3.h>
 
 #include <atomic>
 
@@ -28,16 +31,6 @@ const ColumnInfo* findInfo(const QList<ColumnInfo>& infos, const QString& name) 
             return &i;
     }
     return nullptr;
-}
-
-// An SQLite file whose header says it writes ahead into a log beside it.
-bool isWalFile(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray header = f.read(20);
-    return header.size() == 20 && header.startsWith(QByteArray("SQLite format 3\0", 16)) &&
-           header[18] == 2 && header[19] == 2;
 }
 
 } // namespace
@@ -60,14 +53,16 @@ void RecordSql::open(const QString& databaseFile, const QString& readOnlyReason)
     // A file that an older build left in write-ahead-log mode, with nothing in its log, is read
     // as it stands: opening it the usual way would leave a shared-memory file beside it, made
     // read-only like the file, that later blocks every write once the file is writable again.
-    if (readOnly && isWalFile(databaseFile) && QFileInfo(databaseFile + "-wal").size() == 0) {
+    if (readOnly && (database_file::fileKind(databaseFile) == database_file::FileKind::SqliteWal) &&
+        QFileInfo(databaseFile + "-wal").size() == 0) {
         connect(databaseFile, true, true);
         return;
     }
     try {
         connect(databaseFile, readOnly, false);
     } catch (const RecordError&) {
-        if (!readOnly || !isWalFile(databaseFile))
+        if (!readOnly ||
+            !(database_file::fileKind(databaseFile) == database_file::FileKind::SqliteWal))
             throw;
         // Reading a write-ahead-log file needs its shared-memory companion, which a process
         // that may not write the file's folder cannot create; such a file is read as it
@@ -154,8 +149,7 @@ QString record_sql::cause(const QSqlError& error, const QString& file, bool writ
     switch (code & 0xff) {
     case 5: // busy
     case 6: // locked
-        return QStringLiteral("another program holds %1 (close that program and try again)")
-            .arg(file);
+        return heldByAnother(file);
     case 8: // read-only
         return QStringLiteral("%1 is read-only").arg(file);
     case 14: { // cannot open: for a write, the journal beside the file
@@ -174,6 +168,75 @@ QString record_sql::cause(const QSqlError& error, const QString& file, bool writ
         return QStringLiteral("%1: %2").arg(
             file, error.databaseText().isEmpty() ? error.text() : error.databaseText());
     }
+}
+
+QString record_sql::heldByAnother(const QString& file) {
+    return QStringLiteral("another program holds %1 (close that program and try again)").arg(file);
+}
+
+sqlite3* record_sql::handleOf(const QSqlDatabase& db) {
+    if (!db.isOpen() || !db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
+}
+
+QString record_sql::quickCheck(sqlite3* db) {
+    sqlite3_stmt* check = nullptr;
+    QString found;
+    if (sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &check, nullptr) != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errmsg(db));
+    const int rc = sqlite3_step(check);
+    if (rc == SQLITE_ROW) {
+        found = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)))
+                    .simplified();
+        if (found == QLatin1StringView("ok"))
+            found.clear();
+    } else {
+        found = QString::fromUtf8(sqlite3_errstr(rc));
+    }
+    sqlite3_finalize(check);
+    return found;
+}
+
+namespace {
+
+// Whether a connection of any program holds the file open in `db` for writing. Asked through
+// SQLite's own descriptor of the file.
+bool heldForWriting(sqlite3* db) {
+    sqlite3_file* file = nullptr;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+        !file->pMethods)
+        return false;
+    int held = 0;
+    return file->pMethods->xCheckReservedLock(file, &held) == SQLITE_OK && held != 0;
+}
+
+// The size and time of the last change of a file: what a writer that takes no lock changes.
+QPair<qint64, qint64> stamp(const QString& file) {
+    const QFileInfo info(file);
+    return {info.size(), info.lastModified().toMSecsSinceEpoch()};
+}
+
+} // namespace
+
+QString record_sql::damage(sqlite3* db, const QString& file) {
+    const auto stampBefore = stamp(file);
+    QString found = quickCheck(db);
+    if (found.isEmpty())
+        return QString();
+    if (heldForWriting(db) || stamp(file) != stampBefore)
+        return heldByAnother(file);
+    // Once more after another program's write would have ended.
+    QThread::msleep(busyWaitMs);
+    found = quickCheck(db);
+    if (found.isEmpty())
+        return QString();
+    if (heldForWriting(db) || stamp(file) != stampBefore)
+        return heldByAnother(file);
+    return QStringLiteral("%1 is damaged (%2)").arg(file, database_file::shortName(found));
 }
 
 void RecordSql::failRead(const QSqlError& error) const {
@@ -273,6 +336,13 @@ QList<StoredRow> RecordSql::select(const SqlClause& where, const QString& orderB
 
 QList<StoredRow> RecordSql::selectKey(qint64 key) const {
     return select(SqlClause{m_key + QStringLiteral("=?"), {key}}, QString());
+}
+
+QString RecordSql::damage() const {
+    sqlite3* db = m_connection.isEmpty()
+                      ? nullptr
+                      : record_sql::handleOf(QSqlDatabase::database(m_connection, false));
+    return db ? record_sql::damage(db, m_file) : QString();
 }
 
 qint64 RecordSql::dataVersion() const {

@@ -8,6 +8,9 @@
 #include <QStringList>
 #include <QVariantList>
 
+struct sqlite3;
+class QSqlDatabase;
+
 namespace record_sql {
 // How long an operation waits for another program to let go of the file.
 inline constexpr int busyWaitMs = 250;
@@ -23,6 +26,18 @@ QString cause(const QSqlError& error, const QString& file, bool writing);
 QString placeholder(const QVariant& value);
 QString textPlaceholder(); // for a column whose values are texts or nulls
 QVariant bindable(const QVariant& value);
+// "another program holds FILE (close that program and try again)"
+QString heldByAnother(const QString& file);
+// The SQLite connection under an open database of the driver; null when there is none.
+sqlite3* handleOf(const QSqlDatabase& db);
+// What SQLite's quick check finds wrong in the file open in `db`: its first finding, or empty
+// for a sound file.
+QString quickCheck(sqlite3* db);
+// The same for the database file `file` (as shown) open in `db`, in words: "... is damaged
+// (...)", or, when another program holds the file for writing or the file changes under the
+// check (a copy over it, say), "another program holds ..." instead: what one program sees of
+// another's write is no damage of the file.
+QString damage(sqlite3* db, const QString& file);
 } // namespace record_sql
 
 // One row of a table as read: its key and its values in column order.
@@ -55,6 +70,8 @@ public:
     void open(const QString& databaseFile, const QString& readOnlyReason);
     void close();
     bool isOpen() const { return !m_connection.isEmpty(); }
+    // record_sql::damage() of the file; empty while closed.
+    QString damage() const;
 
     // One transaction for every write until commit(); rollback() drops them all. No nesting.
     void begin();

@@ -37,6 +37,9 @@ QString RecordTable::tableName() const {
 bool RecordTable::isOpen() const {
     return d->sql.isOpen();
 }
+QString RecordTable::damage() const {
+    return d->sql.damage();
+}
 bool RecordTable::isReadOnly() const {
     return d->readOnly;
 }

@@ -55,6 +55,9 @@ public:
     void open(const QString& databaseFile, OpenMode mode);
     void close();
     bool isOpen() const;
+    // What SQLite's quick check of the whole file finds: "... is damaged (...)", "another
+    // program holds ...", or empty for a sound file (or a closed table).
+    QString damage() const;
     bool isReadOnly() const;
     State state() const;
 

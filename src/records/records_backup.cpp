@@ -48,8 +48,7 @@ QString describe(int rc, const QString& text, const QString& file, const QString
     switch (rc & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-        return QStringLiteral("another program holds %1 (close that program and try again)")
-            .arg(file);
+        return record_sql::heldByAnother(file);
     case SQLITE_FULL:
         return database_file::diskFull(target);
     case SQLITE_NOTADB:
@@ -57,26 +56,6 @@ QString describe(int rc, const QString& text, const QString& file, const QString
     default:
         return text;
     }
-}
-
-// What SQLite's quick check finds wrong in the file open in `db`: its first finding, or
-// empty for a sound file.
-QString damageOf(sqlite3* db) {
-    sqlite3_stmt* check = nullptr;
-    QString found;
-    if (sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &check, nullptr) != SQLITE_OK)
-        return QString::fromUtf8(sqlite3_errmsg(db));
-    const int rc = sqlite3_step(check);
-    if (rc == SQLITE_ROW) {
-        found = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)))
-                    .simplified();
-        if (found == QLatin1StringView("ok"))
-            found.clear();
-    } else {
-        found = QString::fromUtf8(sqlite3_errstr(rc));
-    }
-    sqlite3_finalize(check);
-    return found;
 }
 
 // Copies every page of `source` into `target` in one step, so that the copy is of one moment;
@@ -105,7 +84,7 @@ QString copy(const QString& source, const QString& target, const QString& shown)
                               .arg(shown, describe(code, QString::fromUtf8(sqlite3_errstr(code)),
                                                    shown, target)));
     }
-    return damageOf(to.db());
+    return record_sql::quickCheck(to.db());
 }
 
 // Whether any process holds a lock on the file: a backup another program is writing right now.

@@ -7,7 +7,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
+
+#include <sqlite3.h>
 
 RecordsConnection::RecordsConnection(const QString& databaseFile, Mode mode)
     : m_path(databaseFile), m_mode(mode) {
@@ -115,20 +118,24 @@ void RecordsConnection::commit() {
     if (!m_inTransaction)
         return;
     QSqlQuery q(QSqlDatabase::database(m_name, false));
-    if (!q.exec(QStringLiteral("COMMIT"))) {
-        const QSqlError error = q.lastError();
-        rollback();
-        fail(error, true);
-    }
+    if (!q.exec(QStringLiteral("COMMIT")))
+        throw RecordError(QStringLiteral("the commit failed: %1")
+                              .arg(record_sql::cause(q.lastError(), m_file, true)));
     m_inTransaction = false;
 }
 
-void RecordsConnection::rollback() {
+QString RecordsConnection::rollback() {
     if (!m_inTransaction)
-        return;
+        return QString();
     m_inTransaction = false;
-    QSqlQuery q(QSqlDatabase::database(m_name, false));
-    q.exec(QStringLiteral("ROLLBACK"));
+    const QSqlDatabase db = QSqlDatabase::database(m_name, false);
+    QSqlQuery q(db);
+    if (q.exec(QStringLiteral("ROLLBACK")))
+        return QString();
+    // Some failures of a commit end the transaction in SQLite itself: nothing is left to undo.
+    if (sqlite3* handle = record_sql::handleOf(db); handle && sqlite3_get_autocommit(handle))
+        return QString();
+    return record_sql::cause(q.lastError(), m_file, true);
 }
 
 QString RecordsConnection::key(const schema::TableDef& table) const {

@@ -33,8 +33,10 @@ public:
     // transaction taken at once, so that no other program writes between begin() and
     // commit(), while readers still may (the backup reads the file in that time).
     void begin();
+    // A failed commit throws "the commit failed: ..." and leaves the transaction to rollback().
     void commit();
-    void rollback();
+    // Undoes what is not committed; returns why that failed, empty when it did not.
+    QString rollback();
 
     // Every row of `table` in the table's own order: its key, then its values in column order.
     QList<StoredRow> rows(const schema::TableDef& table) const;

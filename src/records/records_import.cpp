@@ -235,6 +235,66 @@ Result apply(RecordsConnection& db, const QList<const TableRows*>& tables, bool 
     return result;
 }
 
+// Every row of the tables, each as its key and then its values.
+QList<QVariantList> rowsOf(const RecordsConnection& db, const QList<const TableRows*>& tables) {
+    QList<QVariantList> rows;
+    for (const TableRows* t : tables) {
+        for (const StoredRow& r : db.rows(*t->table))
+            rows << (QVariantList{r.key} + r.values);
+        rows << QVariantList(); // where a table ends
+    }
+    return rows;
+}
+
+// Whether the tables hold `before` again, read afresh; false when they can not be read.
+bool holdsAgain(const RecordsConnection& db, const QList<const TableRows*>& tables,
+                const QList<QVariantList>& before) {
+    try {
+        return rowsOf(db, tables) == before;
+    } catch (const RecordError&) {
+        return false;
+    }
+}
+
+// After a failed import: rolls back, looks whether the file holds what it held before, and
+// says so. The backup goes only when the file confirms it is a second copy of the same.
+[[noreturn]] void failed(RecordsConnection& db, const QList<const TableRows*>& tables,
+                         const QList<QVariantList>& before, const QString& error,
+                         const QString& backup) {
+    const QString databaseFile = db.path();
+    QString text = error;
+    if (const QString why = db.rollback(); !why.isEmpty())
+        text += QStringLiteral("; the rollback failed: %1").arg(why);
+    bool unchanged = holdsAgain(db, tables, before);
+    // A rollback the disk cut short leaves the journal that undoes the half import: play it
+    // back now, then look again.
+    const QString journal = databaseFile + QStringLiteral("-journal");
+    if (!unchanged && QFileInfo::exists(journal)) {
+        db.close();
+        database_file::rollBackLeftoverJournal(databaseFile);
+        try {
+            RecordsConnection again(databaseFile, RecordsConnection::Mode::Read);
+            unchanged = holdsAgain(again, tables, before);
+        } catch (const RecordError&) {
+        }
+    }
+    if (unchanged) {
+        if (QFile::remove(backup))
+            throw ImportFailure(text, true);
+        throw ImportFailure(QStringLiteral("%1; the backup made before the import stays at %2")
+                                .arg(text, database_file::shown(backup)),
+                            true);
+    }
+    if (QFileInfo::exists(journal))
+        text += QStringLiteral("; ") + database_file::unfinishedWrite(databaseFile);
+    throw ImportFailure(
+        QStringLiteral("%1; the record database %2 is not as it was before the "
+                       "import (it may hold part of it): the backup made before "
+                       "the import stays at %3")
+            .arg(text, database_file::shown(databaseFile), database_file::shown(backup)),
+        false);
+}
+
 } // namespace
 
 QList<const TableRows*> chosen(const RecordsFile& file, const Options& options) {
@@ -265,9 +325,17 @@ Result preview(const RecordsFile& file, const QString& databaseFile, const Optio
     return result;
 }
 
+bool leftUnchanged(const RecordError& error) {
+    if (const auto* failure = dynamic_cast<const ImportFailure*>(&error))
+        return failure->unchanged();
+    return !QString::fromStdString(error.what())
+                .contains(QStringLiteral("has an unfinished write"));
+}
+
 Result run(const RecordsFile& file, const QString& databaseFile, const Options& options,
            const QDateTime& when) {
     const QList<const TableRows*> tables = chosen(file, options);
+    // Every look at the file itself happens here, before the write lock is taken.
     RecordsConnection db(databaseFile, RecordsConnection::Mode::Write);
     // No other program writes from here to the commit: the backup holds exactly what the
     // import starts from.
@@ -280,6 +348,7 @@ Result run(const RecordsFile& file, const QString& databaseFile, const Options& 
             monitorTables << t;
     }
     apply(db, monitorTables, options.add, false);
+    const QList<QVariantList> before = rowsOf(db, tables);
     const QString backup = records_backup::backUp(databaseFile, when);
     try {
         Result result = apply(db, tables, options.add, true);
@@ -287,27 +356,7 @@ Result run(const RecordsFile& file, const QString& databaseFile, const Options& 
         result.backup = backup;
         return result;
     } catch (const RecordError& e) {
-        // Nothing of the import reached the file (a failed commit is rolled back too), so the
-        // backup holds what the file holds: left beside a message that says so, it would only
-        // make the technician wonder which of the two to trust.
-        db.rollback();
-        // A rollback the disk cut short leaves the journal that undoes the half import: play
-        // it back now, or say so, never "unchanged" while the file holds half of it.
-        const QString journal = databaseFile + QStringLiteral("-journal");
-        if (QFileInfo::exists(journal)) {
-            db.close();
-            database_file::rollBackLeftoverJournal(databaseFile);
-        }
-        if (QFileInfo::exists(journal))
-            throw RecordError(
-                QStringLiteral("%1; %2; the backup made before the import stays at %3")
-                    .arg(QString::fromStdString(e.what()),
-                         database_file::unfinishedWrite(databaseFile),
-                         database_file::shown(backup)));
-        if (QFile::remove(backup))
-            throw;
-        throw RecordError(QStringLiteral("%1; the backup made before the import stays at %2")
-                              .arg(QString::fromStdString(e.what()), database_file::shown(backup)));
+        failed(db, tables, before, QString::fromStdString(e.what()), backup);
     }
 }
 

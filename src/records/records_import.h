@@ -1,5 +1,6 @@
 #pragma once
 
+#include "records/record_table.h"
 #include "records/records_file.h"
 
 #include <QDateTime>
@@ -47,9 +48,27 @@ QList<const records_format::TableRows*> chosen(const RecordsFile& file, const Op
 // cannot be read).
 Result preview(const RecordsFile& file, const QString& databaseFile, const Options& options);
 
+// An import that failed after it began to write. Whether the database is as it was before is
+// looked at in the file after the rollback, never assumed.
+class ImportFailure : public RecordError {
+public:
+    ImportFailure(const QString& text, bool unchanged)
+        : RecordError(text), m_unchanged(unchanged) {}
+    bool unchanged() const { return m_unchanged; }
+
+private:
+    bool m_unchanged;
+};
+
+// Whether the record database is known to be as before an import that failed with `error`:
+// anything that stopped it before it wrote, or a rollback that the file confirms. A journal
+// left beside the file is named in the message: then it is not.
+bool leftUnchanged(const RecordError& error);
+
 // Checks as preview() does, backs the database up, and imports in one transaction: all of it
-// or, on any failure, none of it; then the backup is removed again (should that fail, the
-// message says where it stays).
+// or, on any failure, none of it. After a failure the backup is removed again only when the
+// file holds again what the backup holds; otherwise the message says where it stays (and
+// an ImportFailure says whether the file is unchanged).
 Result run(const RecordsFile& file, const QString& databaseFile, const Options& options,
            const QDateTime& when = QDateTime::currentDateTime());
 

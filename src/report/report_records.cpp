@@ -1,10 +1,10 @@
 #include "report/report_records.h"
 
+#include "records/database_file.h"
 #include "records/record_table.h"
 #include "records/records_values.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -32,12 +32,13 @@ QList<ReportRecords::Row> rowsOf(const QString& file, const QString& tableName) 
 }
 
 QString sha256Of(const QString& file) {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly))
-        throw RecordError(QStringLiteral("%1 cannot be read: %2").arg(file, f.errorString()));
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&f);
-    return QString::fromLatin1(hash.result().toHex());
+    // Through SQLite's file layer: a descriptor of our own, closed, would drop the locks of
+    // any connection this process has open on the file.
+    QString error;
+    const QByteArray bytes = database_file::readBytes(file, -1, &error);
+    if (!error.isEmpty())
+        throw RecordError(error);
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
 } // namespace

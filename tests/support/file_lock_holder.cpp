@@ -59,6 +59,8 @@ int FileLockHolder::runChildIfAsked(int argc, char** argv) {
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "hold");
         db.setDatabaseName(QString::fromLocal8Bit(argv[3]));
+        // A lock this program can not have is said at once, not after the driver's 5 s.
+        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=250"));
         QSqlQuery q(db);
         if (!db.open() || !q.exec(exclusive ? QStringLiteral("BEGIN EXCLUSIVE")
                                             : QStringLiteral("BEGIN IMMEDIATE"))) {
