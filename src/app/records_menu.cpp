@@ -187,6 +187,7 @@ void RecordsMenu::runImport() {
         result = records_import::run(m_dialog->file(), m_databaseFile, options);
     } catch (const RecordError& e) {
         const QString text = errorText(e);
+        emit imported(QStringLiteral("nothing changed"), QStringLiteral("error: ") + text);
         // A journal left beside the file is named in the message: then something was.
         m_prompts.message(QStringLiteral("Can not import records"),
                           text.contains(QStringLiteral("has an unfinished write"))
@@ -198,6 +199,7 @@ void RecordsMenu::runImport() {
     QStringList lines;
     for (const records_import::TableChange& c : result.tables)
         lines << QStringLiteral("%1: %2").arg(c.table, records_import::describe(c));
+    emit imported(lines.join(QStringLiteral("; ")), QStringLiteral("ok"));
     lines << QStringLiteral("Backup: %1").arg(shown(result.backup));
     m_prompts.message(QStringLiteral("Records imported"), lines.join(u'\n'));
 }

@@ -59,7 +59,7 @@ bool append(const QString& file, const HistoryEntry& entry, QString* error) {
     // unreadable, this one does not.
     QByteArray bytes = line(entry) + '\n';
     const QByteArray native = QFile::encodeName(file);
-    const int fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(native.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
         if (error)
             *error = database_file::writeError(errno, file);
