@@ -98,7 +98,12 @@ void TestAppRecordsMenu::fileMenu() {
     QStringList items;
     for (QAction* a : menus[0]->menu()->actions())
         items << a->objectName() + u'=' + a->text();
-    QCOMPARE(items, (QStringList{"ExportRecords=Export Records…", "ImportRecords=Import Records…",
+    // The site items first, then the records'.
+    QCOMPARE(items, (QStringList{"NewSite=New Site…", "OpenSite=Open Site…",
+                                 "RecentSites=Recent Sites", "SiteDetails=Site Details…",
+                                 "MakeSite=Make This Folder a Site…",
+                                 "SiteHistory=Site History…", "=",
+                                 "ExportRecords=Export Records…", "ImportRecords=Import Records…",
                                  "BackUpRecords=Back Up Records…",
                                  "InstallationReport=Installation Report…", "=", "Quit=Quit"}));
     // A cancelled dialog does nothing at all.

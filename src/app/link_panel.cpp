@@ -94,7 +94,14 @@ void LinkPanel::showLinkState() {
         text += QStringLiteral("  ") + m_notice;
     if (!m_setOutcome.isEmpty())
         text += QStringLiteral("  ") + m_setOutcome;
+    if (!m_siteName.isEmpty())
+        text = QStringLiteral("Site %1.  ").arg(m_siteName) + text;
     m_linkState->setText(text);
+}
+
+void LinkPanel::setSiteName(const QString& name) {
+    m_siteName = name;
+    showLinkState();
 }
 
 void LinkPanel::fillLocalIp() {

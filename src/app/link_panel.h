@@ -36,6 +36,9 @@ public:
     quint16 subnetId() const override;
     QString remotePortText() const override;
 
+    // The site the window works on, named in front of the link state; empty: none.
+    void setSiteName(const QString& name);
+
     // "Local IP": this machine's first IPv4 address, looked up once at start-up.
     void fillLocalIp();
 
@@ -56,6 +59,7 @@ private:
     QLabel* m_status = nullptr;
     QLabel* m_linkState = nullptr;
     QString m_notice;
+    QString m_siteName;
     // The outcome of the last Set that was not answered within its wait.
     QString m_setOutcome;
     QComboBox* m_com = nullptr;

@@ -8,6 +8,7 @@
 #include "app/processing_dialog.h"
 #include "app/records_menu.h"
 #include "app/report_dialog.h"
+#include "app/site_menu.h"
 #include "app/tools_menu.h"
 #include "link/bus.h"
 #include "protocol/sequence_engine.h"
@@ -18,6 +19,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -87,10 +89,41 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
     auto* changedElsewhere = new QTimer(this);
     connect(changedElsewhere, &QTimer::timeout, this, &TForm1::reloadRecordsChangedElsewhere);
     changedElsewhere->start(1000);
-    RecordsMenu* fileMenu = RecordsMenu::install(*this, m_records, prompts, databaseFile);
-    ReportDialog::install(*this, *fileMenu, *m_bus, prompts, databaseFile);
-    ToolsMenu::install(this, *m_bus, prompts, databaseFile);
-    helpmenu::install(*this, prompts, databaseFile);
+    m_siteMenu = new SiteMenu(*this, prompts);
+    installMenus(databaseFile);
+}
+
+void TForm1::installMenus(const QString& databaseFile) {
+    m_recordFile = databaseFile;
+    if (m_recordsMenu) {
+        // The menus of another record file and their dialogs go; the menu bar goes once the
+        // action that led here has returned.
+        delete m_toolsMenu;
+        delete m_recordsMenu;
+        delete findChild<ReportDialog*>(QString(), Qt::FindDirectChildrenOnly);
+        setMenuBar(new QMenuBar(this));
+    }
+    m_recordsMenu = RecordsMenu::install(*this, m_records, m_prompts, databaseFile);
+    ReportDialog::install(*this, *m_recordsMenu, *m_bus, m_prompts, databaseFile);
+    m_toolsMenu = ToolsMenu::install(this, *m_bus, m_prompts, databaseFile);
+    helpmenu::install(*this, m_prompts, databaseFile);
+    m_siteMenu->menusMade(*m_recordsMenu, *m_toolsMenu,
+                          findChild<ReportDialog*>(QString(), Qt::FindDirectChildrenOnly));
+}
+
+void TForm1::useRecordFile(const QString& databaseFile) {
+    m_records.openAll(databaseFile, [this](const QString& message, const QString& cause) {
+        m_prompts.message(message, cause);
+    });
+    installMenus(databaseFile);
+}
+
+SequenceEngine& TForm1::sequences() {
+    return *m_families->sequences;
+}
+
+bool TForm1::busy() const {
+    return m_families->sequences->running() || !m_bus->runningJob().isEmpty();
 }
 
 TForm1::~TForm1() {
@@ -152,7 +185,7 @@ void TForm1::FormCreate(const QString& databaseFile) {
 }
 
 void TForm1::reloadRecordsChangedElsewhere() {
-    if (m_families->sequences->running() || !m_bus->runningJob().isEmpty())
+    if (busy())
         return;
     for (int t = 0; t < RecordStore::Count; ++t)
         m_records.table(RecordStore::Table(t)).reloadIfChangedElsewhere();

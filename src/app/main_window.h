@@ -11,9 +11,13 @@ class Bus;
 struct Families;
 class LinkPanel;
 class PromptService;
+class SequenceEngine;
+class SiteMenu;
 class QLabel;
 class QPlainTextEdit;
 class QTabWidget;
+class RecordsMenu;
+class ToolsMenu;
 class TForm2;
 
 // The main window: the settings band, the eight tab sheets, the traffic log. It owns the
@@ -35,6 +39,16 @@ public:
 
     void Button40Click(); // "Clear"
 
+    SequenceEngine& sequences();
+    SiteMenu& siteMenu() { return *m_siteMenu; }
+    // Whether a sequence or a job runs now.
+    bool busy() const;
+    // The record file the six tables come from.
+    QString recordFile() const { return m_recordFile; }
+    // Opens the six tables from this record file as start-up does, and makes the menus
+    // afresh for it (a site opened later).
+    void useRecordFile(const QString& databaseFile);
+
 protected:
     void closeEvent(class QCloseEvent* event) override; // FormClose
 
@@ -47,6 +61,7 @@ private:
     void appendLog(const QString& line);
     // Re-reads the tables another program wrote to, while no sequence or job runs.
     void reloadRecordsChangedElsewhere();
+    void installMenus(const QString& databaseFile);
 
     PromptService& m_prompts;
     RecordStore m_records;
@@ -59,4 +74,8 @@ private:
     TForm2* m_form2 = nullptr;
     std::unique_ptr<FamilyContext> m_context;
     std::unique_ptr<Families> m_families;
+    QString m_recordFile;
+    SiteMenu* m_siteMenu = nullptr;
+    RecordsMenu* m_recordsMenu = nullptr;
+    ToolsMenu* m_toolsMenu = nullptr;
 };

@@ -56,6 +56,7 @@ void PushDialog::jobEnded() {
     }
     const PushReport& r = m_push->report();
     m_pushSummary = r.summary();
+    emit pushEnded(r.module, r.complete(), m_pushSummary);
     if (!r.complete()) {
         for (const QString& what : r.notWritten)
             auditrows::add(table(), what, QStringLiteral("not written"), QString(), false);

@@ -16,6 +16,10 @@ public:
     PushDialog(Bus& bus, PromptService& prompts, const QString& databaseFile, QWidget* parent);
     ~PushDialog() override;
 
+signals:
+    // The push into `module` ended (before its read-back): all written or not.
+    void pushEnded(int module, bool complete, const QString& summary);
+
 protected:
     BusJob* createJob() override;
     void jobEnded() override;

@@ -187,6 +187,9 @@ void RecordsMenu::runImport() {
         result = records_import::run(m_dialog->file(), m_databaseFile, options);
     } catch (const RecordError& e) {
         const QString text = errorText(e);
+        emit imported(records_import::leftUnchanged(e) ? QStringLiteral("nothing changed")
+                                                        : QStringLiteral("not as before"),
+                      QStringLiteral("error: ") + text);
         // "nothing was changed" only when it is so; otherwise the message says where the
         // file stands.
         m_prompts.message(QStringLiteral("Can not import records"),
@@ -199,6 +202,7 @@ void RecordsMenu::runImport() {
     QStringList lines;
     for (const records_import::TableChange& c : result.tables)
         lines << QStringLiteral("%1: %2").arg(c.table, records_import::describe(c));
+    emit imported(lines.join(QStringLiteral("; ")), QStringLiteral("ok"));
     lines << QStringLiteral("Backup: %1").arg(shown(result.backup));
     m_prompts.message(QStringLiteral("Records imported"), lines.join(u'\n'));
 }

@@ -51,6 +51,11 @@ public:
     void importRecords();
     void backUpRecords();
 
+signals:
+    // An import changed the records (outcome "ok"; `detail` says how), or failed ("error:
+    // ...").
+    void imported(const QString& detail, const QString& outcome);
+
 private:
     RecordsMenu(QMainWindow& window, RecordStore& records, PromptService& prompts,
                 const QString& databaseFile);

@@ -95,6 +95,12 @@ void ReportDialog::install(QMainWindow& window, RecordsMenu& fileMenu, Bus& bus,
     });
 }
 
+void ReportDialog::setSite(const QString& dir, const QString& name, const QString& technician) {
+    m_siteDir = dir;
+    m_site->setText(name);
+    m_technician->setText(technician);
+}
+
 void ReportDialog::closeEvent(QCloseEvent* event) {
     if (running())
         m_reading->cancel();
@@ -137,6 +143,7 @@ void ReportDialog::save() {
                  : chosen.absoluteFilePath();
     ReportRequest request;
     request.databaseFile = m_databaseFile;
+    request.siteDir = m_siteDir;
     request.site = m_site->text();
     request.technician = m_technician->text();
     request.live = m_live->isChecked();

@@ -35,6 +35,9 @@ public:
 
     void setFileDialogs(RecordsFileDialogs dialogs) { m_dialogs = std::move(dialogs); }
     bool running() const;
+    // The site the report is of: its names, rooms and history; its name and technician go
+    // into the cover's fields.
+    void setSite(const QString& dir, const QString& name, const QString& technician);
 
 protected:
     // Closing the dialog while it reads the modules cancels the reading: no report.
@@ -50,6 +53,7 @@ private:
     Bus& m_bus;
     PromptService& m_prompts;
     QString m_databaseFile;
+    QString m_siteDir;
     RecordsFileDialogs m_dialogs;
     QLineEdit* m_site = nullptr;
     QLineEdit* m_technician = nullptr;

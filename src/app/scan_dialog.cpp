@@ -1,11 +1,13 @@
 #include "app/scan_dialog.h"
 
+#include "app/site_scan_view.h"
 #include "jobs/module_scan.h"
 #include "widgets/form_builder.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
 
@@ -25,6 +27,9 @@ ScanDialog::ScanDialog(Bus& bus, PromptService& prompts, QWidget* parent)
     form::row(settings(), 1, 0, QStringLiteral("ScanWaitLabel"),
               QStringLiteral("Wait per address :"), m_wait);
     settings()->addWidget(m_busSwitch, 1, 2, 1, 2);
+    auto* addToSite = new QPushButton(QStringLiteral("Add to Site"), box);
+    settings()->addWidget(addToSite, 0, 4);
+    m_siteView = new SiteScanView(table(), addToSite, summary(), prompts, this);
     setColumns({QStringLiteral("Address"), QStringLiteral("Type"), QStringLiteral("Version")});
     connect(table(), &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         if (QTableWidgetItem* item = table()->item(row, 0))
@@ -34,12 +39,19 @@ ScanDialog::ScanDialog(Bus& bus, PromptService& prompts, QWidget* parent)
 
 ScanDialog::~ScanDialog() = default;
 
+void ScanDialog::setSiteSession(SiteSession* session) {
+    m_siteView->setSession(session);
+}
+
 BusJob* ScanDialog::createJob() {
     ModuleScan::Options o;
     o.first = m_first->value();
     o.last = std::max(m_first->value(), m_last->value());
     o.waitMs = m_wait->value();
     o.busSwitch = m_busSwitch->isChecked();
+    m_options = o;
+    setColumns(m_siteView->columns(
+        {QStringLiteral("Address"), QStringLiteral("Type"), QStringLiteral("Version")}));
     m_scan = std::make_unique<ModuleScan>(m_bus, o);
     connect(m_scan.get(), &ModuleScan::found, this, &ScanDialog::addHit);
     summary()->setText(QStringLiteral("Scanning %1 address(es)…").arg(m_scan->addressCount()));
@@ -57,9 +69,11 @@ void ScanDialog::addHit(const ScanHit& hit) {
     table()->setItem(row, 0, first);
     table()->setItem(row, 1, new QTableWidgetItem(hit.type));
     table()->setItem(row, 2, new QTableWidgetItem(hit.version));
+    m_siteView->markRow(row, hit);
 }
 
 void ScanDialog::jobEnded() {
+    m_siteView->scanEnded(m_scan->hits(), sitescan::askedAddresses(m_options));
     const int found = int(m_scan->hits().size());
     QString text = QStringLiteral("%1 module(s) found.").arg(found);
     if (m_scan->job().end() == BusJob::End::Cancelled)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/job_dialog.h"
+#include "jobs/module_scan.h"
 
 #include <memory>
 
@@ -8,6 +9,8 @@ class Bus;
 class ModuleScan;
 class QCheckBox;
 class QSpinBox;
+class SiteScanView;
+class SiteSession;
 struct ScanHit;
 
 // "Scan Subnet…": the type code and software version of every address in a range and of
@@ -17,6 +20,9 @@ class ScanDialog : public JobDialog {
 public:
     ScanDialog(Bus& bus, PromptService& prompts, QWidget* parent);
     ~ScanDialog() override;
+
+    // The open site the rows are held against (none: the rows as they come).
+    void setSiteSession(SiteSession* session);
 
 signals:
     void addressChosen(int address);
@@ -34,4 +40,6 @@ private:
     QSpinBox* m_wait = nullptr;
     QCheckBox* m_busSwitch = nullptr;
     std::unique_ptr<ModuleScan> m_scan;
+    ModuleScan::Options m_options;
+    SiteScanView* m_siteView = nullptr;
 };

@@ -47,7 +47,14 @@ ToolsMenu::ToolsMenu(QMainWindow* window, Bus& bus, PromptService& prompts,
     add("BusMonitorAction", QStringLiteral("Bus Monitor…"), [this] { present(busMonitor()); });
 }
 
-ToolsMenu::~ToolsMenu() = default;
+ToolsMenu::~ToolsMenu() {
+    // The dialogs belong to the window; a menu made afresh (another site's record file)
+    // makes its own.
+    delete m_scan;
+    delete m_audit;
+    delete m_push;
+    delete m_monitor;
+}
 
 ToolsMenu* ToolsMenu::install(QMainWindow* window, Bus& bus, PromptService& prompts,
                               const QString& databaseFile) {

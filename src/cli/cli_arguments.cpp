@@ -2,6 +2,7 @@
 // same operation, all before the link is opened: a command line that cannot be run as
 // written sends nothing.
 #include "cli/cli_options.h"
+#include "cli/cli_site.h"
 #include "cli/cli_words.h"
 
 #include <QStringList>
@@ -175,6 +176,8 @@ CommandArgs parseCommandArgs(const QStringList& args, const CliOptions& options)
     if (name == QLatin1String("bindings"))
         // The binding group's "Input Module Addr." below the grid, without its 0 (all).
         return readCommand(w, 1, 32);
+    if (name == QLatin1String("site") || name == QLatin1String("history"))
+        return cli::siteArgs(w, options);
     CommandArgs c;
     if (name == QLatin1String("export") || name == QLatin1String("import") ||
         name == QLatin1String("run"))

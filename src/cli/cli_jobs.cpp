@@ -3,6 +3,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_link.h"
 #include "cli/cli_output.h"
+#include "cli/cli_site.h"
 #include "jobs/module_audit.h"
 #include "jobs/module_push.h"
 #include "jobs/module_scan.h"
@@ -93,6 +94,10 @@ void scan(CliLink& link) {
     // Not even the bus switch answered: the settings are wrong, not the subnet empty.
     if (scan.hits().empty() && !link.silenceHint().isEmpty())
         throw CliFailure(link.silenceHint().toStdString());
+    if (!o.siteDir.isEmpty()) {
+        printSiteScan(o, scan.hits(), sitescan::askedAddresses(options));
+        return;
+    }
     CliOutput table(o.json);
     table.setColumns(
         {QStringLiteral("address"), QStringLiteral("type"), QStringLiteral("version")},

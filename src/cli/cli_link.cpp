@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <algorithm>
+
 CliLink::CliLink(const CliOptions& options) : m_options(options) {
     m_settings.network = options.link == CliOptions::Link::Udp;
     m_settings.extension = false;
@@ -49,6 +51,12 @@ void CliLink::open() {
     TComm& comm = m_bus->comm();
     comm.CommName = m_options.device;
     comm.BaudRate = m_options.baud;
+    // The line settings of a site (the band's defaults otherwise), as the band's lists say them.
+    static const QStringList parities{"None", "Odd", "Even", "Mark", "Space"};
+    static const QStringList stopBits{"1", "1.5", "2"};
+    comm.ByteSize = TComm::TByteSize(qBound(0, m_options.byteSize - 5, 3));
+    comm.Parity = TComm::TParity(std::max(0, int(parities.indexOf(m_options.parity))));
+    comm.StopBits = TComm::TStopBits(std::max(0, int(stopBits.indexOf(m_options.stopBits))));
     try {
         comm.OpenPort();
     } catch (const ECommsError& e) {

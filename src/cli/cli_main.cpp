@@ -5,6 +5,8 @@
 #include "cli/cli_output.h"
 #include "cli/cli_records.h"
 #include "cli/cli_report.h"
+#include "cli/cli_site.h"
+#include "records/site_history.h"
 
 #include <QCoreApplication>
 
@@ -51,9 +53,8 @@ void confirmDone(const CliOptions& options) {
         done += QStringLiteral(" (every light module of the subnet)");
     CliOutput::printObject(options.json, {QStringLiteral("done")}, {done});
 }
-} // namespace
 
-void runLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
+void runCommandLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
     // The record database alone: no link is opened.
     using RecordCommand = void (*)(const CliOptions&);
     static const std::map<QString, RecordCommand> recordCommands = {
@@ -62,6 +63,8 @@ void runLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
         {QStringLiteral("backup"), &cli::backupRecords},
         {QStringLiteral("decode"), &cli::decode},
         {QStringLiteral("report"), &cli::report},
+        {QStringLiteral("site"), &cli::site},
+        {QStringLiteral("history"), &cli::history},
     };
     if (const auto it = recordCommands.find(options.command()); it != recordCommands.end()) {
         it->second(options);
@@ -92,6 +95,19 @@ void runLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
     link->setOptions(options);
     commands.at(options.command())(*link);
     confirmDone(options);
+}
+} // namespace
+
+void runLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
+    try {
+        runCommandLine(options, link);
+    } catch (const UsageError&) {
+        throw; // nothing was done
+    } catch (const std::exception& e) {
+        recordHistory(options, HistoryEntry::error(QString::fromStdString(e.what())));
+        throw;
+    }
+    recordHistory(options, HistoryEntry::ok());
 }
 } // namespace cli
 

@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 
+#include "cli/cli_site.h"
 #include "records/records_values.h"
 
 #include <QDir>
@@ -152,6 +153,11 @@ const CommandInfo kCommands[] = {
      "stops at the first line that fails, names it and exits with its status. FILE - reads\n"
      "the script from standard input.",
      true, true},
+    {"site",
+     "site new DIR [--name TEXT] [--technician TEXT] | site show |\n"
+     "  site set [--udp HOST[:PORT]|--serial DEVICE] [LINK OPTIONS] [--remember-password]",
+     cli::kSiteHelp, true},
+    {"history", "history [--since YYYY-MM-DD]", cli::kHistoryHelp, true},
     {"report",
      "report --html FILE|--pdf FILE [--site TEXT] [--technician TEXT] [--modules LIST]\n"
      "  [--live [--timer-module N]]",
@@ -248,9 +254,10 @@ QString databaseLine(const CliOptions& o) {
 // The report's options belong to it; a live report needs a link, the others none.
 void checkReportOptions(const CliOptions& o) {
     const bool report = o.command() == QLatin1String("report");
+    // A site takes a technician too.
+    const bool technician = !o.technician.isEmpty() && o.command() != QLatin1String("site");
     const bool given = !o.reportHtml.isEmpty() || !o.reportPdf.isEmpty() || !o.site.isEmpty() ||
-                       !o.technician.isEmpty() || !o.modules.isEmpty() || o.live ||
-                       o.timerModule > 0;
+                       technician || !o.modules.isEmpty() || o.live || o.timerModule > 0;
     if (!report && given)
         usage(QStringLiteral("--html, --pdf, --site, --technician, --modules, --live and "
                              "--timer-module belong to report"));
@@ -341,6 +348,18 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
             o.subnet = quint16(numberValue(takeValue(), QStringLiteral("--subnet"), 0, 65535));
         } else if (name == QLatin1String("--password")) {
             o.password = takeValue();
+        } else if (name == QLatin1String("--site-dir")) {
+            o.siteDir = takeValue();
+            if (o.siteDir.isEmpty())
+                usage(QStringLiteral("--site-dir needs a folder"));
+        } else if (name == QLatin1String("--remember-password")) {
+            o.rememberPassword = flag();
+        } else if (name == QLatin1String("--forget-password")) {
+            o.forgetPassword = flag();
+        } else if (name == QLatin1String("--since")) {
+            o.since = QDate::fromString(takeValue(), Qt::ISODate);
+            if (!o.since.isValid())
+                usage(QStringLiteral("--since takes a date, YYYY-MM-DD"));
         } else if (name == QLatin1String("--db")) {
             dbOption = takeValue();
             if (dbOption.isEmpty())
@@ -425,6 +444,9 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
     }
     if (udp && serial)
         usage(QStringLiteral("choose one link: --udp or --serial, not both"));
+    if (!o.siteDir.isEmpty() && !dbOption.isEmpty())
+        usage(QStringLiteral("--site-dir and --db both name a record file: give one of them"));
+    cli::takeSiteLink(o, udp, serial);
     o.link = udp      ? CliOptions::Link::Udp
              : serial ? CliOptions::Link::Serial
                       : CliOptions::Link::None;
@@ -476,7 +498,10 @@ bool isRecordCommand(const QString& command) {
 
 void chooseDatabase(CliOptions& o, const QString& dbOption) {
     QString file;
-    if (!dbOption.isEmpty()) {
+    if (!o.siteDir.isEmpty()) {
+        file = QDir(o.siteDir).filePath(QStringLiteral("VELM.mdb"));
+        o.dbOrigin = QStringLiteral("the site's, --site-dir");
+    } else if (!dbOption.isEmpty()) {
         file = dbOption;
         o.dbOrigin = QStringLiteral("given by --db");
     } else if (const QString env = qEnvironmentVariable("VELM_DB"); !env.isEmpty()) {
@@ -522,6 +547,8 @@ QString usageText(const CliOptions& options) {
         "Other options:\n"
         "  --db FILE           record database; without it $VELM_DB, else ./VELM.mdb when it\n"
         "                      exists, else the per-user one that VELM from the menu uses\n"
+        "  --site-dir DIR      a site: its record file, and its link under the link options\n"
+        "                      given; commands that change a module go into its history\n"
         "  --csv DIR           export: also one CSV file per table into DIR\n"
         "  --tables NAME,...   import: only these tables (\"Scene Records,IR Records\")\n"
         "  --add               import: add to the rows instead of replacing them\n"

@@ -69,6 +69,7 @@ struct CliOptions {
     quint16 localPort = 0; // 0: any free port
     quint16 subnet = 1;
     QString password = QStringLiteral("418273");
+    QString siteDir;  // --site-dir DIR: the site's record file and link (options win)
     QString db;       // the record database, an absolute path (see chooseDatabase)
     QString dbOrigin; // why that file: "--db", "$VELM_DB", ...
     bool json = false;
@@ -98,6 +99,12 @@ struct CliOptions {
     QList<int> modules;      // report --modules LIST; empty: every module
     bool live = false;       // report --live: read the modules now
     int timerModule = 0;     // report --timer-module N
+    int byteSize = 8;                     // serial line settings: the site's, else the band's
+    QString parity = QStringLiteral("None"); // defaults
+    QString stopBits = QStringLiteral("1");
+    bool rememberPassword = false; // site set --remember-password
+    bool forgetPassword = false;   // site set --forget-password
+    QDate since;                   // history --since YYYY-MM-DD
     bool help = false;
     QStringList args;       // the command and its arguments
     QStringList optionArgs; // the options as given, with their values
@@ -112,7 +119,7 @@ struct CliOptions {
 CliOptions parseOptions(const QStringList& arguments);
 
 // The record database the window started from the menu would use, so that both work on the
-// same records: --db, else $VELM_DB, else ./VELM.mdb when it exists, else VELM.mdb in the
+// same records: --db (or the site's of --site-dir), else $VELM_DB, else ./VELM.mdb when it exists, else VELM.mdb in the
 // per-user data folder ($XDG_DATA_HOME/velm, ~/.local/share/velm) where the menu entry's
 // launcher starts the window. Sets db and dbOrigin.
 void chooseDatabase(CliOptions& options, const QString& dbOption);

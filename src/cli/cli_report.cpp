@@ -17,6 +17,7 @@ void report(const CliOptions& o) {
         throw CliFailure("report --pdf runs as a command of its own, not in a script");
     ReportRequest request;
     request.databaseFile = o.db;
+    request.siteDir = o.siteDir;
     request.site = o.site;
     request.technician = o.technician;
     request.modules = o.modules;

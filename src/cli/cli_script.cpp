@@ -16,7 +16,8 @@ namespace {
 // The options that belong to the whole script, given once with `run`.
 const QStringList kScriptOptions{"--udp",        "--serial", "--baud",
                                  "--local-port", "--subnet", "--password",
-                                 "--db",         "--help",   "-h"};
+                                 "--db",         "--help",   "-h",
+                                 "--site-dir"};
 
 QString lineLabel(int number, const QString& text) {
     return QStringLiteral("line %1 (%2)").arg(number).arg(text.trimmed());

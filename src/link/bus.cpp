@@ -23,6 +23,7 @@ Bus::Bus(const LinkSettings& settings, QObject* parent)
       m_exchange(settings, m_udp, m_comm, m_tap) {
     connect(&m_intake, &ReplyIntake::logLine, this, &Bus::logLine);
     connect(&m_dispatcher, &ReplyDispatcher::setOutcome, this, &Bus::setOutcome);
+    connect(&m_dispatcher, &ReplyDispatcher::setAnswered, this, &Bus::setAnswered);
     connect(&m_watchdog, &SequenceWatchdog::expired, this, &Bus::watchdogExpired);
 
     // Comm1 differs from the component's defaults in its software flow control: the bus

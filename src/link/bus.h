@@ -160,6 +160,9 @@ signals:
     // the wait: that nothing is recorded yet, then that a late answer recorded it. Empty once
     // a later Set is answered in time.
     void setOutcome(const QString& text);
+    // The module answered the Set the window sent (status 1: its row is recorded), in time
+    // or late.
+    void setAnswered(const Reply& reply);
 
 private:
     using Awaited = FrameExchange::Awaited;

@@ -67,8 +67,10 @@ void ReplyDispatcher::dispatchReply(Reply reply, bool sequenceRunning) {
                 QStringLiteral("Module %1 answered after the wait: %2").arg(reply[3]).arg(outcome));
     };
     if (reply[6] != 1) {
-        if (reply.answers == Awaiting::Set)
+        if (reply.answers == Awaiting::Set) {
             answeredLate(frames::statusText(reply[6]) + QStringLiteral(" Nothing recorded."));
+            emit setAnswered(reply);
+        }
         return;
     }
     // The outstanding step's answer belongs to the sequence alone.
@@ -93,6 +95,7 @@ void ReplyDispatcher::dispatchReply(Reply reply, bool sequenceRunning) {
     const ReplyHandler handler = it->second.run;
     handler(reply);
     if (reply.answers == Awaiting::Set) {
+        emit setAnswered(reply);
         if (late)
             answeredLate(QStringLiteral("recorded."));
         else

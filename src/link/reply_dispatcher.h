@@ -45,6 +45,8 @@ public:
 signals:
     // See Bus::setOutcome.
     void setOutcome(const QString& text);
+    // See Bus::setAnswered.
+    void setAnswered(const Reply& reply);
 
 private:
     void addHandler(std::map<int, Handler>& table, QObject* owner, quint8 command,

@@ -159,6 +159,7 @@ SequenceResult SequenceEngine::result(SequenceEnd end, quint8 status) {
     r.status = status;
     r.step = m_run->steps->shownNumber(end == SequenceEnd::Finished ? index() - 1 : index());
     r.rows = m_run->rows;
+    r.module = m_run->target ? m_run->target().module : 0;
     return r;
 }
 

@@ -20,6 +20,7 @@ struct SequenceResult {
     quint8 status = 0; // Refused: the status of the error reply
     int step = 0;      // the number of the record it stood at (shown numbering)
     int rows = 0;      // records written
+    int module = 0;    // the module asked
 };
 
 // Runs the read-all and delete-all sequences of the sequence table, for the window and for

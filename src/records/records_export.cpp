@@ -114,18 +114,24 @@ void removeLeftovers(const QString& target) {
 }
 
 // Writes `bytes` to a new file beside `target`, on the disk, and returns its name; the caller
-// renames it over the target. Throws RecordError, leaving nothing behind.
-QString writeTemp(const QString& target, const QByteArray& bytes) {
+// renames it over the target. Throws RecordError, leaving nothing behind. `mode` >= 0: the
+// file gets exactly these permissions before its first byte.
+QString writeTemp(const QString& target, const QByteArray& bytes, int mode = -1) {
     const QString temp = target + kPart + QUuid::createUuid().toString(QUuid::Id128);
     const QByteArray native = QFile::encodeName(temp);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          mode >= 0 ? mode_t(mode) : mode_t(0666));
     if (fd < 0)
         failWrite(errno, target);
+    int error = 0;
     // A file that is replaced keeps its permissions.
     struct stat old {};
-    if (::stat(QFile::encodeName(target).constData(), &old) == 0)
+    if (mode >= 0) {
+        if (::fchmod(fd, mode_t(mode)) != 0)
+            error = errno;
+    } else if (::stat(QFile::encodeName(target).constData(), &old) == 0) {
         (void)::fchmod(fd, old.st_mode & 07777);
-    int error = 0;
+    }
     for (qsizetype done = 0; done < bytes.size() && error == 0;) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
         if (n > 0)
@@ -156,7 +162,7 @@ void syncFolder(const QString& file) {
 
 // Writes every file under a temporary name first and renames them only when all are whole on
 // the disk: a failure on the way leaves the old files as they were and no new one.
-void saveAll(const QStringList& targets, const QList<QByteArray>& contents) {
+void saveAll(const QStringList& targets, const QList<QByteArray>& contents, int mode = -1) {
     for (const QString& target : targets)
         checkTarget(target);
     QStringList finals, temps;
@@ -164,7 +170,7 @@ void saveAll(const QStringList& targets, const QList<QByteArray>& contents) {
         for (int i = 0; i < targets.size(); ++i) {
             finals << finalPath(targets[i]);
             removeLeftovers(finals[i]);
-            temps << writeTemp(finals[i], contents[i]);
+            temps << writeTemp(finals[i], contents[i], mode);
         }
     } catch (const RecordError&) {
         for (const QString& temp : std::as_const(temps))
@@ -306,6 +312,10 @@ int saveJson(const QList<records_format::TableRows>& tables, const QString& file
     for (const records_format::TableRows& t : tables)
         rows += int(t.rows.size());
     return rows;
+}
+
+void saveFile(const QString& file, const QByteArray& bytes, int mode) {
+    saveAll({file}, {bytes}, mode);
 }
 
 QStringList saveCsv(const QList<records_format::TableRows>& tables, const QString& folder,

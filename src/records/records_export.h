@@ -44,6 +44,11 @@ void checkCsvTargets(const QString& folder, const QString& prefix = QString());
 // Writes the JSON file; returns how many rows it holds.
 int saveJson(const QList<records_format::TableRows>& tables, const QString& file,
              const QDateTime& exported = QDateTime::currentDateTime());
+// Any file the tool writes whole: a temporary file beside it, on the disk, renamed over it
+// (the same refusals as checkTarget()). `mode` >= 0 gives the file exactly these permissions
+// before a byte of it is written (a file that holds a password); otherwise a replaced file
+// keeps its own. Throws RecordError.
+void saveFile(const QString& file, const QByteArray& bytes, int mode = -1);
 // Writes one CSV file per table into `folder` (made when missing); returns their paths.
 // Every file is written whole under a temporary name beside its target first, and only then
 // are the six renamed over their targets, one after the other; a failure before that leaves

@@ -1,5 +1,7 @@
 #include "report/installation_report.h"
 
+#include "records/record_table.h"
+#include "records/site_folder.h"
 #include "report/report_document.h"
 #include "report/report_pdf.h"
 
@@ -19,6 +21,20 @@ ReportContent InstallationReport::fromRecords(const ReportRequest& request) {
     c.timerModule = request.timerModule;
     const QList<int> owners = c.records.owners();
     QList<int> shown = request.modules.isEmpty() ? owners : request.modules;
+    if (!request.siteDir.isEmpty()) {
+        const SiteFolder site = SiteFolder::open(request.siteDir);
+        const SiteSettings& s = site.settings();
+        c.sited = true;
+        c.site = request.site.isEmpty() ? s.name : request.site;
+        c.technician = request.technician.isEmpty() ? s.technician : request.technician;
+        c.siteModules = s.modules;
+        if (request.modules.isEmpty())
+            for (const ExpectedModule& m : s.modules)
+                shown << m.address;
+        const site_history::Read history = site_history::read(site.historyFile());
+        c.history = history.entries;
+        c.historySkipped = history.skipped;
+    }
     std::sort(shown.begin(), shown.end());
     shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
     for (int address : shown)

@@ -8,6 +8,7 @@
 // What the technician asks a report for.
 struct ReportRequest {
     QString databaseFile;
+    QString siteDir; // a site's folder: its names, rooms, history, and the cover's defaults
     QString site;
     QString technician;
     QList<int> modules;  // empty: every module the records name (and, live, those that answer)

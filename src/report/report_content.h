@@ -2,6 +2,8 @@
 
 #include "jobs/module_audit.h"
 #include "protocol/bus_switch_requests.h"
+#include "records/site_history.h"
+#include "records/site_settings.h"
 #include "report/report_records.h"
 
 #include <QDateTime>
@@ -45,6 +47,18 @@ struct ReportContent {
     QMap<int, AuditReport> audits; // live: by module address
     std::optional<BusSwitch> busSwitch; // live over the network only
     QString liveFailure; // live: why the reading stopped early (cancelled, link lost)
+    // A site's report: the modules it expects (their names and rooms) and its history.
+    bool sited = false;
+    QList<ExpectedModule> siteModules;
+    QList<HistoryEntry> history;
+    int historySkipped = 0; // lines of the history cut short
+
+    const ExpectedModule* expected(int address) const {
+        for (const ExpectedModule& m : siteModules)
+            if (m.address == address)
+                return &m;
+        return nullptr;
+    }
 
     // Whether a module's records belong in the report.
     bool shows(int address) const {

@@ -3,6 +3,7 @@
 #include "report/html_writer.h"
 #include "report/record_parts.h"
 #include "report/report_parts.h"
+#include "report/site_parts.h"
 
 namespace reportdocument {
 
@@ -41,6 +42,7 @@ QString html(const ReportContent& c) {
     recordparts::timers(c, w);
     reportparts::busSwitch(c, w);
     reportparts::audit(c, w);
+    siteparts::history(c, w);
     return w.document(title(c), QString::fromLatin1(kStyle));
 }
 

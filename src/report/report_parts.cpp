@@ -43,6 +43,8 @@ void modules(const ReportContent& c, HtmlWriter& w) {
                         QStringLiteral("Software version"), QStringLiteral("In the records")};
     if (c.live)
         headers << QStringLiteral("Answered");
+    if (c.sited)
+        headers << QStringLiteral("Name") << QStringLiteral("Room");
     QList<QStringList> rows;
     QStringList classes;
     for (const ReportContent::Module& m : c.modules) {
@@ -56,6 +58,8 @@ void modules(const ReportContent& c, HtmlWriter& w) {
                         type, version, m.named ? QStringLiteral("yes") : QStringLiteral("no")};
         if (c.live)
             row << (m.answered ? QStringLiteral("yes") : kNoAnswer);
+        if (const ExpectedModule* e = c.expected(m.address); c.sited)
+            row << (e ? e->name : QString()) << (e ? e->room : QString());
         rows << row;
         classes << (silent ? QStringLiteral("missing") : QString());
     }

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "cli/cli_options.h"
+#include "jobs/site_scan.h"
+
+class Words;
+
+// Sites from the command line: `site new|show|set`, `history`, the link of --site-dir, and
+// the history line of each command that changed a module or the records.
+namespace cli {
+
+extern const char* const kSiteHelp;
+extern const char* const kHistoryHelp;
+
+// --site-dir: the site's link and line settings for every link option not given, and its
+// link when neither --udp nor --serial is. Throws UsageError when the folder is no site,
+// CliFailure when its site.json cannot be read.
+void takeSiteLink(CliOptions& options, bool& udp, bool& serial);
+// The arguments of `site` and `history`.
+CommandArgs siteArgs(const Words& words, const CliOptions& options);
+
+void site(const CliOptions& options);
+void history(const CliOptions& options);
+
+// A scan's modules held against the site's: expected (type as expected or not), expected but
+// silent, answered but not expected, with the site's names and rooms.
+void printSiteScan(const CliOptions& options, const QList<ScanHit>& hits, const QList<int>& asked);
+
+// With --site-dir: one line in the site's history when the command changed a module or the
+// records (`outcome`: "ok" or "error: ..."). A line that cannot be written is said on
+// standard error; the command's own result stands.
+void recordHistory(const CliOptions& options, const QString& outcome);
+
+} // namespace cli

@@ -1,0 +1,115 @@
+#include "records/site_history.h"
+
+#include "records/database_file.h"
+#include "records/record_table.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+
+namespace site_history {
+
+namespace {
+QString timeText(const QDateTime& time) {
+    // The offset is written out, so that lines from machines in other zones still sort.
+    QDateTime t = time.toLocalTime();
+    t.setOffsetFromUtc(t.offsetFromUtc());
+    return t.toString(Qt::ISODate);
+}
+
+std::optional<HistoryEntry> entryOf(const QByteArray& line) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    const QJsonObject o = doc.object();
+    HistoryEntry e;
+    e.time = QDateTime::fromString(o.value(QStringLiteral("time")).toString(), Qt::ISODate);
+    if (!e.time.isValid())
+        return std::nullopt;
+    e.technician = o.value(QStringLiteral("technician")).toString();
+    e.program = o.value(QStringLiteral("program")).toString();
+    e.module = o.value(QStringLiteral("module")).toInt(-1);
+    e.action = o.value(QStringLiteral("action")).toString();
+    e.detail = o.value(QStringLiteral("detail")).toString();
+    e.outcome = o.value(QStringLiteral("outcome")).toString();
+    return e;
+}
+} // namespace
+
+QByteArray line(const HistoryEntry& e) {
+    QJsonObject o{{"time", timeText(e.time)},
+                  {"technician", e.technician},
+                  {"program", e.program},
+                  {"module", e.module >= 0 ? QJsonValue(e.module) : QJsonValue()},
+                  {"action", e.action},
+                  {"detail", e.detail},
+                  {"outcome", e.outcome}};
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+bool append(const QString& file, const HistoryEntry& entry, QString* error) {
+    // A line before it that a crash cut short gets its own end first: the cut line stays
+    // unreadable, this one does not.
+    QByteArray bytes = line(entry) + '\n';
+    const QByteArray native = QFile::encodeName(file);
+    const int fd = ::open(native.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        if (error)
+            *error = database_file::writeError(errno, file);
+        return false;
+    }
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    char last = '\n';
+    if (size > 0 && ::pread(fd, &last, 1, size - 1) == 1 && last != '\n')
+        bytes.prepend('\n');
+    ssize_t n = 0;
+    do
+        n = ::write(fd, bytes.constData(), size_t(bytes.size()));
+    while (n < 0 && errno == EINTR);
+    const int writeErrno = n < 0 ? errno : 0;
+    bool whole = n == bytes.size();
+    if (::close(fd) != 0 && whole) {
+        whole = false;
+        if (error)
+            *error = database_file::writeError(errno, file);
+        return false;
+    }
+    if (!whole && error)
+        *error = writeErrno != 0 ? database_file::writeError(writeErrno, file)
+                                 : QStringLiteral("%1: only part of the line was written (disk "
+                                                  "full?)")
+                                       .arg(database_file::shown(file));
+    return whole;
+}
+
+Read read(const QString& file, const QDate& since) {
+    Read out;
+    QFile f(file);
+    if (!f.exists())
+        return out;
+    if (!f.open(QIODevice::ReadOnly))
+        throw RecordError(
+            QStringLiteral("Can not read %1: %2").arg(database_file::shown(file), f.errorString()));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    for (const QByteArray& l : lines) {
+        if (l.trimmed().isEmpty())
+            continue;
+        const std::optional<HistoryEntry> e = entryOf(l);
+        if (!e) {
+            ++out.skipped;
+            continue;
+        }
+        if (since.isNull() || e->time.toLocalTime().date() >= since)
+            out.entries << *e;
+    }
+    return out;
+}
+
+} // namespace site_history
