@@ -6,6 +6,7 @@
 #include "app/processing_dialog.h"
 #include "app/scan_dialog.h"
 #include "support/window_fixture.h"
+#include "support/x_server.h"
 
 #include <QAction>
 #include <QApplication>
@@ -25,35 +26,6 @@ namespace {
 constexpr int kInputModule = 5;
 constexpr int kRunMs = 10000;
 const QString kFinished = QStringLiteral("Finished！");
-
-// The X server the whole program runs on, started before the application.
-class XServer {
-public:
-    ~XServer() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(3000);
-        }
-    }
-    // The display, e.g. ":7"; empty when Xvfb did not come up.
-    QString start() {
-        m_process.start(QStringLiteral("Xvfb"),
-                        {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                         QStringLiteral("-screen"), QStringLiteral("0"),
-                         QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"),
-                         QStringLiteral("tcp")});
-        if (!m_process.waitForStarted(5000))
-            return {};
-        QByteArray line;
-        while (!line.contains('\n') && m_process.waitForReadyRead(10000))
-            line += m_process.readAllStandardOutput();
-        line = line.trimmed();
-        return line.isEmpty() ? QString() : QStringLiteral(":") + QString::fromLatin1(line);
-    }
-
-private:
-    QProcess m_process;
-};
 
 QPoint centreOf(const QWidget* w) {
     return w->mapToGlobal(w->rect().center());
@@ -233,13 +205,8 @@ void TestE2eRealInput::scanCancelStops() {
 
 int main(int argc, char** argv) {
     XServer server;
-    const QString display = server.start();
-    if (display.isEmpty()) {
-        fprintf(stderr, "Xvfb did not start\n");
+    if (!server.startForProgram())
         return 1;
-    }
-    qputenv("DISPLAY", display.toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     TestE2eRealInput test;
     return QTest::qExec(&test, argc, argv);

@@ -205,6 +205,12 @@ void TestE2eSequences::cancelEndsSequence() {
     QVERIFY(m_env->prompts.messages.isEmpty());
     QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
     QCOMPARE(m_env->window->bus().state().TimerIndex, 0);
+    // The state area says how far it came and which rows were not read.
+    QVERIFY2(linkState().contains(
+                 QStringLiteral("Read of timers cancelled after %1 of 32: timers %2–32 not read")
+                     .arg(written)
+                     .arg(written + 1)),
+             qPrintable(linkState()));
 }
 
 void TestE2eSequences::errorStatusEndsSequence() {
@@ -216,6 +222,11 @@ void TestE2eSequences::errorStatusEndsSequence() {
     QVERIFY(m_env->prompts.messages.isEmpty());
     QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
     QCOMPARE(m_env->window->bus().state().DeletingTimers, quint8(0));
+    // Who refused what, and what was left undone.
+    QVERIFY2(linkState().contains(QRegularExpression(
+                 QStringLiteral("Module \\d+ refused .+: Memory Error! Delete of timers refused "
+                                "after 0 of 32: timers 1–32 not deleted."))),
+             qPrintable(linkState()));
 }
 
 void TestE2eSequences::readAllEventsOfOneTimer() {

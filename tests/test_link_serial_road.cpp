@@ -49,6 +49,8 @@ private slots:
     void twoRepliesInOneBlock();
     void replySplitByPause();
     void closedPortSendsNothing();
+    void replyAfterNoise_data();
+    void replyAfterNoise();
 };
 
 void TestLinkSerialRoad::requestOnTheLine() {
@@ -105,6 +107,55 @@ void TestLinkSerialRoad::closedPortSendsNothing() {
     QCOMPARE(rig.probe.log.size(), 1); // the log line stands
     QVERIFY(rig.probe.messages.isEmpty());
     QVERIFY(rig.pty.read(300).isEmpty());
+}
+
+void TestLinkSerialRoad::replyAfterNoise_data() {
+    QTest::addColumn<QByteArray>("block");
+    QTest::addColumn<QList<int>>("dispatched");
+    QTest::addColumn<QByteArray>("noise");
+    const QByteArray reply = addressReply(6);
+    QByteArray corrupt = reply;
+    corrupt[corrupt.size() - 1] = char(corrupt.back() ^ 1);
+    QTest::newRow("bytes ahead") << bytesOf("00 FF 13") + reply << QList<int>{6}
+                                 << bytesOf("00 FF 13");
+    // A lone 0x55 looks like a header at the block's start; its "length" is 0xAA.
+    QTest::newRow("half a header") << bytesOf("55") + reply << QList<int>{6} << bytesOf("55");
+    QTest::newRow("only the first whole frame")
+        << bytesOf("7E") + reply + addressReply(7) << QList<int>{6} << bytesOf("7E");
+    QTest::newRow("bad checksum after noise")
+        << bytesOf("00 FF") + corrupt << QList<int>{} << QByteArray();
+    QTest::newRow("header without its frame")
+        << bytesOf("01 55 AA 0A 06") << QList<int>{} << QByteArray();
+}
+
+void TestLinkSerialRoad::replyAfterNoise() {
+    QFETCH(QByteArray, block);
+    QFETCH(QList<int>, dispatched);
+    QFETCH(QByteArray, noise);
+    SerialRig rig;
+    QList<TappedFrame> tapped;
+    QObject::connect(&rig.bus.tap(), &FrameTap::frame, &rig.bus,
+                     [&](const TappedFrame& f) { tapped << f; });
+    QVERIFY(rig.open());
+    QVERIFY(rig.pty.write(block));
+    QTRY_VERIFY_WITH_TIMEOUT(!tapped.isEmpty(), 5000);
+    QTest::qWait(300); // the block is taken whole, once
+    QCOMPARE(rig.modules, dispatched);
+    QCOMPARE(rig.probe.log.size(), dispatched.size());
+    QList<TappedFrame::Fate> fates;
+    for (const TappedFrame& f : tapped)
+        fates << f.fate;
+    if (noise.isEmpty()) {
+        QCOMPARE(tapped.size(), 1);
+        QVERIFY(tapped[0].dropped());
+        QCOMPARE(tapped[0].bytes, block);
+        return;
+    }
+    QCOMPARE(fates,
+             (QList<TappedFrame::Fate>{TappedFrame::Fate::Noise, TappedFrame::Fate::Dispatched}));
+    QCOMPARE(tapped[0].bytes, noise);
+    QCOMPARE(tapped[1].bytes, block.mid(noise.size()));
+    QCOMPARE(replyBytes(rig.bus.buffer(), 0, 9), addressReply(6));
 }
 
 QTEST_GUILESS_MAIN(TestLinkSerialRoad)

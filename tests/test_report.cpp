@@ -18,6 +18,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -309,6 +310,13 @@ void TestReport::fileMenuWritesBoth() {
     QVERIFY2(prompts.messages.isEmpty(), qPrintable(prompts.messages.join(", ")));
     QVERIFY(fileBytes(path("handover.html")).contains("Hall &amp; &lt;Co&gt;"));
     QVERIFY(pdfText(path("handover.pdf")).contains("Installation report: Hall & <Co>"));
+    // Done: the dialog offers to close, and the window says where the report went.
+    QCOMPARE(dialog->findChild<QPushButton*>(QStringLiteral("ReportCancel"))->text(),
+             QStringLiteral("Close"));
+    QVERIFY(window.findChild<QLabel*>(QStringLiteral("LinkStatePanel"))
+                ->text()
+                .contains(QStringLiteral("Installation report written: %1, %2")
+                              .arg(path("handover.html"), path("handover.pdf"))));
 }
 
 void TestReport::refusals_data() {

@@ -208,6 +208,8 @@ void BusMonitorDialog::updateSummary() {
         text += QStringLiteral(" The system dropped %1 datagrams: they came faster than the "
                                "tool read them.")
                     .arg(drops);
+    if (const quint64 noise = m_model->noiseBytes())
+        text += QStringLiteral(" %1 bytes of line noise came ahead of replies.").arg(noise);
     m_summary->setText(text);
 }
 

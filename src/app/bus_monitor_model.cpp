@@ -19,6 +19,8 @@ void BusMonitorModel::add(const TappedFrame& f) {
         endRemoveRows();
     }
     m_systemDrops += m_dropWatch.newDrops(f);
+    if (f.fate == TappedFrame::Fate::Noise)
+        m_noiseBytes += quint64(f.bytes.size());
     const framedecoder::DecodedFrame d = framedecoder::decode(f.bytes, framedecoder::hintsOf(f));
     Row row;
     row.frame = f;
@@ -54,6 +56,7 @@ void BusMonitorModel::clear() {
     m_rows.clear();
     m_dropWatch.restart();
     m_systemDrops = 0;
+    m_noiseBytes = 0;
     endResetModel();
 }
 

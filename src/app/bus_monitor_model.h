@@ -39,6 +39,9 @@ public:
     // The datagrams the system dropped since the monitor started taking rows (or was
     // cleared): they never reached the tool, so no row shows them.
     quint64 systemDrops() const { return m_systemDrops; }
+    // The serial bytes of noise that came ahead of replies since the monitor started (or
+    // was cleared).
+    quint64 noiseBytes() const { return m_noiseBytes; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -50,4 +53,5 @@ private:
     std::deque<Row> m_rows;
     SystemDropWatch m_dropWatch;
     quint64 m_systemDrops = 0;
+    quint64 m_noiseBytes = 0;
 };

@@ -14,19 +14,37 @@
 #include "commands/scene_family.h"
 #include "commands/timer_family.h"
 #include "link/bus.h"
+#include "protocol/refusal_line.h"
 #include "protocol/sequence_engine.h"
 
 #include <QDateTime>
 #include <QWidget>
 
+#include <memory>
+#include <utility>
+
 Families::Families(FamilyContext& ctx, Bus& bus) {
     // One line each, in tab order: a family may look up controls of one created before it.
     sequences = std::make_unique<SequenceEngine>(bus);
+    // A sequence that did not finish says how far it came and which rows keep their old
+    // values; an error reply (one masked line among many in the log) says who refused what.
+    // A refusal that ends a sequence is heard of before its reply: the two go on one line.
+    auto refusedEnd = std::make_shared<QString>();
     QObject::connect(sequences.get(), &SequenceEngine::ended, &bus,
-                     [&bus](const SequenceResult& r) {
+                     [&bus, refusedEnd](const SequenceResult& r) {
                          if (r.end == SequenceEnd::Finished)
                              emit bus.message(QStringLiteral("Finished！"));
+                         else if (r.end == SequenceEnd::Refused)
+                             *refusedEnd = r.endLine();
+                         else
+                             emit bus.requestNotice(r.endLine());
                      });
+    QObject::connect(&bus, &Bus::replyAccepted, &bus, [&bus, refusedEnd](const Reply& r) {
+        if (const QString line = refusalLine(r); !line.isEmpty())
+            emit bus.requestNotice(
+                (line + QLatin1Char(' ') + std::exchange(*refusedEnd, {}))
+                    .trimmed());
+    });
     moduleAdmin = std::make_unique<ModuleAdminFamily>(ctx);
     busSwitch = std::make_unique<BusSwitchFamily>(ctx);
     scenes = std::make_unique<SceneFamily>(ctx);

@@ -10,12 +10,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSpinBox>
 
 namespace {
@@ -35,10 +37,26 @@ LinkPanel::LinkPanel(PromptService& prompts, QWidget* parent)
     : QGroupBox(QStringLiteral("Communication Settings"), parent), m_prompts(prompts) {
     setObjectName(QStringLiteral("GroupBox4"));
     setFixedHeight(117);
-    auto* grid = new QGridLayout(this);
-    buildSerialRow(grid);
-    buildNetworkRow(grid);
-    grid->setColumnStretch(16, 1);
+    // On a small screen the fields scroll sideways inside the band; the Create/Close buttons
+    // and the mode switches stay in view at its right end.
+    auto* fields = new QWidget;
+    fields->setObjectName(QStringLiteral("GroupBox4Fields"));
+    auto* grid = new QGridLayout(fields);
+    grid->setContentsMargins(0, 0, 0, 0);
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("GroupBox4Scroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(fields);
+    auto* switches = new QGridLayout;
+    buildSerialRow(grid, switches);
+    buildNetworkRow(grid, switches);
+    grid->setColumnStretch(12, 1);
+    auto* band = new QHBoxLayout(this);
+    band->addWidget(scroll, 1);
+    band->addLayout(switches);
 
     auto* modes = new QButtonGroup(this);
     modes->addButton(m_serialMode);
@@ -108,7 +126,7 @@ void LinkPanel::fillLocalIp() {
     m_localIp->setText(localAddress());
 }
 
-void LinkPanel::buildSerialRow(QGridLayout* grid) {
+void LinkPanel::buildSerialRow(QGridLayout* grid, QGridLayout* switches) {
     m_com = form::combo(this, QStringLiteral("ComboBox5"), TComm::portNames(), 0);
     m_baud = form::combo(
         this, QStringLiteral("ComboBox1"),
@@ -128,13 +146,13 @@ void LinkPanel::buildSerialRow(QGridLayout* grid) {
     form::row(grid, 0, 4, QStringLiteral("Label3"), QStringLiteral("Byte Size"), m_byteSize);
     form::row(grid, 0, 6, QStringLiteral("Label4"), QStringLiteral("Parity"), m_parity);
     form::row(grid, 0, 8, QStringLiteral("Label5"), QStringLiteral("Stop Bits"), m_stopBits);
-    grid->addWidget(m_serialButton, 0, 12);
-    grid->addWidget(m_serialMode, 0, 13);
-    grid->addWidget(m_extension, 0, 14);
+    switches->addWidget(m_serialButton, 0, 0);
+    switches->addWidget(m_serialMode, 0, 1);
+    switches->addWidget(m_extension, 0, 2);
     connect(m_serialButton, &QPushButton::clicked, this, &LinkPanel::Button10Click);
 }
 
-void LinkPanel::buildNetworkRow(QGridLayout* grid) {
+void LinkPanel::buildNetworkRow(QGridLayout* grid, QGridLayout* switches) {
     m_localIp = form::edit(this, QStringLiteral("Edit3"));
     m_localIp->setReadOnly(true);
     m_localPort = form::edit(this, QStringLiteral("Edit6"), 5, QStringLiteral("2002"));
@@ -164,9 +182,9 @@ void LinkPanel::buildNetworkRow(QGridLayout* grid) {
     form::row(grid, 1, 6, QStringLiteral("Label10"), QStringLiteral("Remote Port"), m_remotePort);
     form::row(grid, 1, 8, QStringLiteral("Label11"), QStringLiteral("Subnet ID"), m_subnet);
     form::row(grid, 1, 10, QStringLiteral("Label12"), QStringLiteral("Password"), m_password);
-    grid->addWidget(m_networkButton, 1, 12);
-    grid->addWidget(m_networkMode, 1, 13);
-    grid->addWidget(m_masked, 1, 14);
+    switches->addWidget(m_networkButton, 1, 0);
+    switches->addWidget(m_networkMode, 1, 1);
+    switches->addWidget(m_masked, 1, 2);
     connect(m_networkButton, &QPushButton::clicked, this, &LinkPanel::Button32Click);
 }
 

@@ -8,6 +8,7 @@ class Bus;
 class PromptService;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -46,8 +47,9 @@ public:
     void Button32Click(); // network Create / Close
 
 private:
-    void buildSerialRow(class QGridLayout* grid);
-    void buildNetworkRow(class QGridLayout* grid);
+    // The fields go into `grid`, the Create/Close button and the mode switch into `switches`.
+    void buildSerialRow(QGridLayout* grid, QGridLayout* switches);
+    void buildNetworkRow(QGridLayout* grid, QGridLayout* switches);
     void setSerialControlsEnabled(bool enabled);
     void setNetworkControlsEnabled(bool enabled);
     void setStatus(const QString& text);

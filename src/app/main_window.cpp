@@ -14,6 +14,8 @@
 #include "protocol/sequence_engine.h"
 #include "widgets/form_builder.h"
 #include "widgets/prompt_service.h"
+#include "widgets/return_presses_button.h"
+#include "widgets/screen_fit.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -40,8 +42,9 @@ const PageInfo kPages[] = {
     {"TabSheet7", "Timer Settings"},  {"TabSheet8", "Monitor Bindings"},
 };
 
-// Below this the tab sheets scroll; the settings band keeps the width its fields need.
-constexpr int kMinimumHeight = 560;
+// Below this the tab sheets scroll, and the settings band's fields scroll sideways: the
+// window fits a 960x540 screen.
+constexpr int kMinimumHeight = 480;
 } // namespace
 
 TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(prompts) {
@@ -80,10 +83,13 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
 
     m_context = std::make_unique<FamilyContext>(FamilyContext{*m_bus, m_records, prompts, m_pages});
     createFamilies();
+    tabToLogBandLast();
     pagelayout::fitGrids(m_pages);
     // The sheets get the height they need, the log band the rest of the window.
     pagelayout::keepSheetsHeight(m_pages, splitter);
     setMinimumSize(minimumSizeHint().width(), kMinimumHeight);
+    screenfit::keepOnScreen(this);
+    ReturnPressesButton::install(this);
     FormCreate(databaseFile);
     // What velm-cli or a second window writes to the file shows in the grids within a second.
     auto* changedElsewhere = new QTimer(this);
@@ -131,6 +137,17 @@ TForm1::~TForm1() {
     m_families.reset();
 }
 
+void TForm1::tabToLogBandLast() {
+    // The families' controls were made after the log band, so the focus chain had the log
+    // between the tab bar and every sheet's first control.
+    QWidget* lastOnSheets = m_pages;
+    for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain())
+        if (m_pages->isAncestorOf(w))
+            lastOnSheets = w;
+    QWidget::setTabOrder(lastOnSheets, m_memo);
+    QWidget::setTabOrder(m_memo, findChild<QPushButton*>(QStringLiteral("Button40")));
+}
+
 void TForm1::buildPages() {
     for (const PageInfo& p : kPages)
         m_pages->addTab(pagelayout::scrollingSheet(m_pages, p.name),
@@ -165,6 +182,8 @@ QWidget* TForm1::buildLogBand() {
     statusBar->addWidget(m_status);
     m_linkState = new QLabel(statusBar);
     m_linkState->setObjectName(QStringLiteral("LinkStatePanel"));
+    // A long state line is cut at the window's edge, never widens the window past the screen.
+    m_linkState->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     statusBar->addWidget(m_linkState, 1);
 
     auto* grid = new QGridLayout(band);

@@ -53,6 +53,7 @@ protected:
     void closeEvent(class QCloseEvent* event) override; // FormClose
 
 private:
+    void tabToLogBandLast();
     void buildPages();
     QWidget* buildLogBand();
     void FormCreate(const QString& databaseFile);

@@ -58,6 +58,9 @@ QWidget* scrollingSheet(QTabWidget* pages, const char* name) {
     scroll->setObjectName(QString::fromLatin1(name));
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    // Tab goes from the tab bar straight to the sheet's first control; a control that takes
+    // focus is scrolled into view.
+    scroll->setFocusPolicy(Qt::NoFocus);
     auto* contents = new QWidget(scroll);
     contents->setObjectName(QString::fromLatin1(name) + QStringLiteral("Contents"));
     auto* row = new QHBoxLayout(contents);

@@ -1,8 +1,10 @@
 #include "app/processing_dialog.h"
 
 #include "widgets/form_builder.h"
+#include "widgets/screen_fit.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -40,6 +42,12 @@ TForm2::TForm2(QWidget* parent)
     setProgress(0, 0);
 }
 
+void TForm2::showProcessing() {
+    show();
+    // Its place is kept for a large screen: on a small one it comes in from the edge.
+    screenfit::keepOnScreen(this);
+}
+
 void TForm2::hideProcessing() {
     hide();
     setProgress(0, 0);
@@ -64,6 +72,14 @@ void TForm2::closeEvent(QCloseEvent* event) {
     if (isVisible())
         Button1Click();
     QWidget::closeEvent(event);
+}
+
+void TForm2::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        Button1Click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TForm2::Button1Click() {

@@ -14,7 +14,7 @@ class TForm2 : public QWidget, public ProcessingView {
 public:
     explicit TForm2(QWidget* parent);
 
-    void showProcessing() override { show(); }
+    void showProcessing() override;
     // The next sequence starts from an empty bar, whichever of show and setProgress comes first.
     void hideProcessing() override;
     bool processingVisible() const override { return isVisible(); }
@@ -29,6 +29,8 @@ signals:
 protected:
     // Closing it from the window manager is the same as Cancel: the sequence ends properly.
     void closeEvent(class QCloseEvent* event) override;
+    // Esc is Cancel.
+    void keyPressEvent(class QKeyEvent* event) override;
 
 private:
     void Button1Click();

@@ -1,5 +1,6 @@
 #include "app/report_dialog.h"
 
+#include "link/bus.h"
 #include "records/record_table.h"
 #include "report/live_reading.h"
 #include "widgets/prompt_service.h"
@@ -119,6 +120,8 @@ bool ReportDialog::running() const {
 
 void ReportDialog::setRunning(bool on) {
     m_save->setEnabled(!on);
+    if (on)
+        m_cancel->setText(QStringLiteral("Cancel"));
     for (QWidget* w : {static_cast<QWidget*>(m_site), static_cast<QWidget*>(m_technician),
                        static_cast<QWidget*>(m_live), static_cast<QWidget*>(m_html),
                        static_cast<QWidget*>(m_pdf)})
@@ -192,7 +195,12 @@ void ReportDialog::write(const ReportContent& content) {
     }
     QStringList written{html, pdf};
     written.removeAll(QString());
-    m_status->setText(QStringLiteral("Written: %1").arg(written.join(QStringLiteral(", "))));
+    const QString where = written.join(QStringLiteral(", "));
+    m_status->setText(QStringLiteral("Written: %1").arg(where));
+    // Nothing is left to cancel: the dialog offers to close, and the window says where the
+    // report went (over whatever a reading of the modules left there).
+    m_cancel->setText(QStringLiteral("Close"));
+    emit m_bus.requestNotice(QStringLiteral("Installation report written: %1").arg(where));
 }
 
 #include "moc_report_dialog.cpp"

@@ -24,6 +24,8 @@ QString TappedFrame::fateText(Fate fate) {
         return QStringLiteral("bad checksum");
     case Fate::ForeignSender:
         return QStringLiteral("foreign sender");
+    case Fate::Noise:
+        return QStringLiteral("noise");
     }
     return QString();
 }

@@ -24,6 +24,7 @@ struct TappedFrame {
         TooShort,
         BadChecksum,
         ForeignSender,
+        Noise, // serial bytes ahead of a whole reply in the same block
     };
 
     qint64 timeUs = 0; // wall clock, microseconds since the epoch
@@ -46,7 +47,7 @@ struct TappedFrame {
 
     bool dropped() const { return fate != Fate::Sent && fate != Fate::Dispatched; }
     // "sent", "not sent", "dispatched", "too long", "not a frame", "incomplete frame",
-    // "too short", "bad checksum", "foreign sender".
+    // "too short", "bad checksum", "foreign sender", "noise".
     static QString fateText(Fate fate);
 };
 

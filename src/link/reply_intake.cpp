@@ -25,43 +25,84 @@ ReplyIntake::ReplyIntake(const LinkSettings& settings, FrameBuffer& buffer, Fram
                          UdpTransport& udp, QObject* parent)
     : QObject(parent), m_settings(settings), m_buffer(buffer), m_tap(tap), m_udp(udp) {}
 
-std::optional<Reply> ReplyIntake::takeInput(const quint8* input, int count, Source source,
-                                            const Peer& from) {
+ReplyIntake::Look ReplyIntake::look(const quint8* input, int count, Source source) {
     using Fate = TappedFrame::Fate;
+    Look seen;
     const auto dropped = [&](Fate fate) {
-        tapInput(input, count, source, from, fate);
-        return std::nullopt;
+        seen.fate = fate;
+        return seen;
     };
     if (count > frames::kMaxFrame)
         return dropped(Fate::TooLong);
-    // Work on a zero-filled copy: every index below stays inside these 200 bytes, whatever
-    // the length byte claims.
+    // Every index below stays inside these 200 bytes, whatever the length byte claims.
     std::array<quint8, frames::kMaxFrame> work{};
     if (input && count > 0)
         std::copy_n(input, count, work.begin());
 
-    const bool busFrame = work[0] == 0x55 || work[1] == 0xAA;
-    const bool bindFrame = !busFrame && (work[0] == 0xAE || work[1] == 0xD0);
-    if (!busFrame && !bindFrame)
+    seen.busFrame = work[0] == 0x55 || work[1] == 0xAA;
+    const bool bindFrame = !seen.busFrame && (work[0] == 0xAE || work[1] == 0xD0);
+    if (!seen.busFrame && !bindFrame)
         return dropped(Fate::NotAFrame);
 
-    int length = work[2];
-    if (length > frames::kMaxReplyLength) {
-        work[2] = quint8(frames::kMaxReplyLength);
-        length = frames::kMaxReplyLength;
-    }
-    if (length > count)
+    seen.length = std::min(int(work[2]), frames::kMaxReplyLength);
+    work[2] = quint8(seen.length);
+    if (seen.length > count)
         return dropped(Fate::Incomplete); // the frame did not arrive whole
+    if (seen.busFrame) {
+        const bool longForm = source != Source::SerialPlain;
+        if (seen.length < (longForm ? kMinLongReply : kMinShortReply))
+            return dropped(Fate::TooShort);
+        if (!frames::busChecksumOk(work.data(), seen.length))
+            return dropped(Fate::BadChecksum);
+    } else {
+        if (seen.length < kMinBindFrame)
+            return dropped(Fate::TooShort);
+        if (!frames::bindChecksumOk(work.data(), seen.length))
+            return dropped(Fate::BadChecksum);
+    }
+    seen.fate = Fate::Dispatched;
+    return seen;
+}
+
+int ReplyIntake::frameAfterNoise(const quint8* block, int count, Source source) {
+    // Past the block's first byte a frame counts only where both header bytes, its length
+    // and its checksum hold: noise that merely resembles half a header is noise.
+    for (int at = 1; at + 1 < count; ++at) {
+        const bool header = (block[at] == 0x55 && block[at + 1] == 0xAA) ||
+                            (block[at] == 0xAE && block[at + 1] == 0xD0);
+        if (header && look(block + at, count - at, source).fate == TappedFrame::Fate::Dispatched)
+            return at;
+    }
+    return -1;
+}
+
+std::optional<Reply> ReplyIntake::takeInput(const quint8* input, int count, Source source,
+                                            const Peer& from) {
+    Look seen = look(input, count, source);
+    if (seen.fate != TappedFrame::Fate::Dispatched && source != Source::Network &&
+        seen.fate != TappedFrame::Fate::TooLong) {
+        // Line noise ahead of a reply in the same block: the reply is taken from where it
+        // starts, and the bytes before it are reported as noise.
+        if (const int at = frameAfterNoise(input, count, source); at > 0) {
+            tapInput(input, at, source, from, TappedFrame::Fate::Noise);
+            input += at;
+            count -= at;
+            seen = look(input, count, source);
+        }
+    }
+    if (seen.fate != TappedFrame::Fate::Dispatched) {
+        tapInput(input, count, source, from, seen.fate);
+        return std::nullopt;
+    }
+    std::array<quint8, frames::kMaxFrame> work{};
+    std::copy_n(input, count, work.begin());
+    const int length = seen.length;
+    work[2] = quint8(length);
 
     quint8* reply = m_buffer.replyArea();
     QString status;
     bool busSwitch = false;
-    if (busFrame) {
-        const bool longForm = source != Source::SerialPlain;
-        if (length < (longForm ? kMinLongReply : kMinShortReply))
-            return dropped(Fate::TooShort);
-        if (!frames::busChecksumOk(work.data(), length))
-            return dropped(Fate::BadChecksum);
+    if (seen.busFrame) {
         if (source == Source::SerialPlain) {
             // Without the extension channel the whole block lands in the reply area, bytes
             // that followed the frame included.
@@ -78,10 +119,6 @@ std::optional<Reply> ReplyIntake::takeInput(const quint8* input, int count, Sour
         }
         status = frames::statusText(reply[6]);
     } else {
-        if (length < kMinBindFrame)
-            return dropped(Fate::TooShort);
-        if (!frames::bindChecksumOk(work.data(), length))
-            return dropped(Fate::BadChecksum);
         std::copy_n(work.begin(), length, reply);
         status = QStringLiteral("OK!");
         busSwitch = source == Source::Network && allFF(work.data());
@@ -92,7 +129,8 @@ std::optional<Reply> ReplyIntake::takeInput(const quint8* input, int count, Sour
     else
         emit logLine(QStringLiteral("Read ：") + frames::hexText(work.data(), length) +
                      QStringLiteral("  ") + status);
-    tapInput(input, count, source, from, Fate::Dispatched); // before its handler sends anything
+    tapInput(input, count, source, from,
+             TappedFrame::Fate::Dispatched); // before its handler sends anything
 
     Reply accepted(m_buffer, busSwitch);
     accepted.sender = from.address;

@@ -159,8 +159,37 @@ SequenceResult SequenceEngine::result(SequenceEnd end, quint8 status) {
     r.status = status;
     r.step = m_run->steps->shownNumber(end == SequenceEnd::Finished ? index() - 1 : index());
     r.rows = m_run->rows;
-    r.module = m_run->target ? m_run->target().module : 0;
+    const SequenceTarget target = m_run->target ? m_run->target() : SequenceTarget{};
+    r.module = target.module;
+    const SequenceSpec& steps = *m_run->steps;
+    r.first = steps.shownNumber(steps.bySlot ? steps.first(target) : 0);
+    r.last = steps.shownNumber(steps.last(target));
     return r;
+}
+
+QString SequenceResult::endLine() const {
+    if (end == SequenceEnd::Finished)
+        return QString();
+    const SequenceSpec& steps = sequenceSpec(kind);
+    const QString records = QString::fromLatin1(steps.record) + QLatin1Char('s');
+    const QString action = steps.deleting ? QStringLiteral("Delete") : QStringLiteral("Read");
+    const QString how = end == SequenceEnd::Cancelled  ? QStringLiteral("cancelled")
+                        : end == SequenceEnd::TimedOut ? QStringLiteral("timed out")
+                                                       : QStringLiteral("refused");
+    const int total = last - first + 1;
+    const int done = qBound(0, step - first, total);
+    QString line =
+        QStringLiteral("%1 of %2 %3 after %4 of %5").arg(action, records, how).arg(done).arg(total);
+    if (done < total) {
+        const QString range =
+            step == last ? QString::number(step) : QStringLiteral("%1–%2").arg(step).arg(last);
+        line += QStringLiteral(": %1 %2 not %3")
+                    .arg(done + 1 == total ? QString::fromLatin1(steps.record) : records, range,
+                         steps.deleting ? QStringLiteral("deleted") : QStringLiteral("read"));
+        if (!steps.deleting)
+            line += QStringLiteral(" (their rows keep what they held)");
+    }
+    return line + QLatin1Char('.');
 }
 
 void SequenceEngine::keepPlace(RecordTable& table, const std::function<void()>& work) {

@@ -21,6 +21,12 @@ struct SequenceResult {
     int step = 0;      // the number of the record it stood at (shown numbering)
     int rows = 0;      // records written
     int module = 0;    // the module asked
+    int first = 0;     // the numbers of its first and last record (shown numbering)
+    int last = 0;
+
+    // "Read of timers cancelled after 19 of 32: timers 20–32 not read." for a sequence that
+    // did not finish; empty for one that did.
+    QString endLine() const;
 };
 
 // Runs the read-all and delete-all sequences of the sequence table, for the window and for
