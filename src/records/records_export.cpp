@@ -1,5 +1,6 @@
 #include "records/records_export.h"
 
+#include "platform/file_system.h"
 #include "records/database_file.h"
 #include "records/record_table.h"
 #include "records/records_connection.h"
@@ -8,12 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 namespace records_export {
 
@@ -88,10 +83,6 @@ void appendCsvField(QByteArray& out, const QVariant& v, bool integer) {
     out += '"' + doubled.toUtf8() + '"';
 }
 
-[[noreturn]] void failWrite(int error, const QString& path) {
-    throw RecordError(database_file::writeError(error, path));
-}
-
 // Where the bytes for `path` go: a symbolic link to a file is written through, so that the
 // link stays.
 QString finalPath(const QString& path) {
@@ -114,44 +105,13 @@ void removeLeftovers(const QString& target) {
 }
 
 // Writes `bytes` to a new file beside `target`, on the disk, and returns its name; the caller
-// renames it over the target. Throws RecordError, leaving nothing behind.
+// renames it over the target. A file that is replaced keeps its permissions. Throws
+// RecordError, leaving nothing behind.
 QString writeTemp(const QString& target, const QByteArray& bytes) {
     const QString temp = target + kPart + QUuid::createUuid().toString(QUuid::Id128);
-    const QByteArray native = QFile::encodeName(temp);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0)
-        failWrite(errno, target);
-    // A file that is replaced keeps its permissions.
-    struct stat old {};
-    if (::stat(QFile::encodeName(target).constData(), &old) == 0)
-        (void)::fchmod(fd, old.st_mode & 07777);
-    int error = 0;
-    for (qsizetype done = 0; done < bytes.size() && error == 0;) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0)
-            done += n;
-        else if (n < 0 && errno != EINTR)
-            error = errno;
-    }
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(native.constData());
-        failWrite(error, target);
-    }
+    if (const SystemError error = file_system::writeNew(temp, bytes, target))
+        throw RecordError(database_file::writeError(error, target));
     return temp;
-}
-
-// The folder's entry of a renamed file reaches the disk too.
-void syncFolder(const QString& file) {
-    const int fd = ::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        (void)::fsync(fd);
-        ::close(fd);
-    }
 }
 
 // Writes every file under a temporary name first and renames them only when all are whole on
@@ -172,9 +132,7 @@ void saveAll(const QStringList& targets, const QList<QByteArray>& contents) {
         throw;
     }
     for (int i = 0; i < temps.size(); ++i) {
-        if (::rename(QFile::encodeName(temps[i]).constData(),
-                     QFile::encodeName(finals[i]).constData()) != 0) {
-            const int error = errno;
+        if (const SystemError error = file_system::replace(temps[i], finals[i])) {
             for (int j = i; j < temps.size(); ++j)
                 QFile::remove(temps[j]);
             QString text = database_file::writeError(error, targets[i]);
@@ -185,7 +143,7 @@ void saveAll(const QStringList& targets, const QList<QByteArray>& contents) {
             throw RecordError(text);
         }
     }
-    syncFolder(finals.value(0));
+    file_system::syncFolderOf(finals.value(0));
 }
 
 } // namespace
