@@ -63,9 +63,10 @@ HANDLE openShared(const std::wstring& native, DWORD access, DWORD share, DWORD f
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// Whether an existing file refuses a writer because someone has it open without sharing.
-bool refusesWriters(const std::wstring& native) {
-    const HANDLE h = openShared(native, GENERIC_WRITE, kShareAll);
+// Whether an existing file can not be replaced because someone has it open without sharing
+// its deletion (a PDF viewer, a spreadsheet).
+bool heldOpen(const std::wstring& native) {
+    const HANDLE h = openShared(native, DELETE, kShareAll);
     if (h != INVALID_HANDLE_VALUE) {
         CloseHandle(h);
         return false;
@@ -193,7 +194,7 @@ SystemError replace(const QString& from, const QString& to) {
         return {};
     const DWORD error = GetLastError();
     // A viewer that has the file open makes the rename fail with "access denied": say who.
-    if ((error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) && refusesWriters(target))
+    if ((error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION) && heldOpen(target))
         return {SystemError::Cause::InUse, {}};
     return fromCode(error);
 }
