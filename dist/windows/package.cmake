@@ -1,7 +1,8 @@
 cmake_policy(VERSION 3.25)
 # Stages the Windows programs with what they load and packs the zip and the installer.
 # Run by the target velm-windows-package; every input comes as a -D definition.
-file(REMOVE_RECURSE ${STAGE})
+# Nothing of an earlier run stays to be taken for this one.
+file(REMOVE_RECURSE ${STAGE} ${ZIP} ${SETUP})
 file(MAKE_DIRECTORY ${STAGE})
 file(COPY ${PROGRAMS} DESTINATION ${STAGE})
 
@@ -22,14 +23,14 @@ while(queue)
   list(POP_FRONT queue binary)
   execute_process(COMMAND ${OBJDUMP} -p ${binary} OUTPUT_VARIABLE dump ERROR_QUIET
                   RESULT_VARIABLE failed)
-  if(NOT failed)
-    string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
-    list(TRANSFORM imports REPLACE "DLL Name: " "")
-  else()
-    # Debian's objdump 2.40 does not read Qt6Widgets.dll; the names of the DLLs it imports
-    # stand in it as plain strings, and only those of the SDK and the runtime count below.
-    file(STRINGS ${binary} imports REGEX "^[A-Za-z0-9_+.-]+\\.dll$")
+  # A DLL whose headers do not read is damaged, and Windows will not load it either: a
+  # package with it would install a program that does not start.
+  if(failed)
+    message(FATAL_ERROR "${binary} is damaged (its headers do not read): no package is made. "
+                        "Rebuild the Windows Qt SDK (build-qt-windows.sh beside it).")
   endif()
+  string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+  list(TRANSFORM imports REPLACE "DLL Name: " "")
   foreach(dll ${imports})
     string(STRIP "${dll}" dll)
     string(TOLOWER "${dll}" key)
