@@ -103,7 +103,8 @@ windows: windows-configure
 	@cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target velm-programs
 	@cmake --build $(WINDOWS_BUILD) --target velm-windows-package
 
-test-windows: windows build
+# Every Windows program and test (not the package: the tests run from the build folder).
+test-windows: windows-configure build
 	@cmake --build $(WINDOWS_BUILD) -j $(JOBS)
 	@tools/windows/test.sh $(WINDOWS_BUILD) $(BUILD)
 

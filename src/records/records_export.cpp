@@ -257,6 +257,10 @@ void checkCsvTargets(const QString& folder, const QString& prefix) {
     }
 }
 
+void saveFiles(const QStringList& targets, const QList<QByteArray>& contents) {
+    saveAll(targets, contents);
+}
+
 int saveJson(const QList<records_format::TableRows>& tables, const QString& file,
              const QDateTime& exported) {
     saveAll({file}, {json(tables, exported)});
