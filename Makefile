@@ -2,6 +2,7 @@
 BUILD      ?= build
 ASAN_BUILD ?= build-asan
 FUZZ_BUILD ?= build-fuzz
+WINDOWS_BUILD ?= build-windows
 RUN_DIR    ?= run
 JOBS       ?= $(shell nproc)
 # The tests mostly wait on the wire and the simulator: run twice as many as there are cores.
@@ -10,7 +11,7 @@ FUZZ_SECONDS ?= 8
 PREFIX     ?= /usr/local
 
 .PHONY: all deps configure build programs run run-hardware run-broadcast install uninstall package test \
-        test-unit test-sanitize fuzz fuzz-long bench clean
+        test-unit test-sanitize fuzz fuzz-long bench windows windows-configure test-windows clean
 
 all: build
 
@@ -91,8 +92,24 @@ fuzz: deps
 fuzz-long: deps
 	@tools/fuzz.sh $(FUZZ_BUILD) 600
 
+# Windows: cross-built with mingw-w64 against the Qt SDK in VELM_QT_WINDOWS (else
+# ../shared/qt6-windows), packed as a zip and an installer in $(WINDOWS_BUILD)/;
+# test-windows runs the Windows programs and tests under wine (tools/windows/README.md).
+windows-configure:
+	@tools/ensure-deps.sh windows
+	@tools/windows/configure.sh $(WINDOWS_BUILD)
+
+windows: windows-configure
+	@cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target velm-programs
+	@cmake --build $(WINDOWS_BUILD) --target velm-windows-package
+
+# Every Windows program and test (not the package: the tests run from the build folder).
+test-windows: windows-configure build
+	@cmake --build $(WINDOWS_BUILD) -j $(JOBS)
+	@tools/windows/test.sh $(WINDOWS_BUILD) $(BUILD)
+
 bench: build
 	@for b in $(BUILD)/bin/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b || exit 1; done
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD) $(WINDOWS_BUILD)

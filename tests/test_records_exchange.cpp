@@ -11,6 +11,7 @@
 #include "support/build_paths.h"
 #include "support/read_only_mounts.h"
 #include "support/record_files.h"
+#include "support/special_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,9 +20,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <unistd.h>
 
 namespace {
 
@@ -621,6 +619,11 @@ void TestRecordsExchange::exportTargets_data() {
         << "dangling" << json << "out.json is a symbolic link to a missing file";
     QTest::newRow("CSV set, one a FIFO")
         << "FIFO" << csv << "IR Records.csv is a FIFO (named pipe), not a file";
+    // A viewer that has the file open and will not share it (Windows only).
+    QTest::newRow("held open")
+        << "held" << json
+        << "out.json is open in another program, which does not let it be replaced: close it "
+           "there and try again";
 }
 
 void TestRecordsExchange::exportTargets() {
@@ -633,24 +636,29 @@ void TestRecordsExchange::exportTargets() {
     fillEveryTable(db());
     const QList<records_format::TableRows> tables = records_export::read(db());
     const QString path = m_dir->filePath(target);
-    const QByteArray native = QFile::encodeName(path);
     QFile::remove(path);
-    if (kind == "file" || kind == "link")
+    if (kind == "file" || kind == "link" || kind == "held")
         QVERIFY(QFile(m_dir->filePath("old")).open(QIODevice::WriteOnly));
-    if (kind == "file")
+    using special_files::Kind;
+    bool made = true;
+    std::shared_ptr<void> holder;
+    if (kind == "file" || kind == "held")
         QVERIFY(QFile::rename(m_dir->filePath("old"), path));
+    if (kind == "held")
+        made = bool(holder = special_files::holdOpen(path));
     else if (kind == "link" || kind == "dangling")
-        QCOMPARE(::symlink("old", native.constData()), 0);
+        made = special_files::make(Kind::LinkTo, path, m_dir->filePath("old"));
     else if (kind == "loop")
-        QCOMPARE(::symlink(native.constData(), native.constData()), 0);
+        made = special_files::make(Kind::LinkTo, path, path);
     else if (kind == "FIFO")
-        QCOMPARE(::mkfifo(native.constData(), 0600), 0);
-    else if (kind == "device") // a null device of its own, never the system's
-        QCOMPARE(::mknod(native.constData(), S_IFCHR | 0600, makedev(1, 3)), 0);
+        made = special_files::make(Kind::Fifo, path);
+    else if (kind == "device")
+        made = special_files::make(Kind::Device, path);
     else if (kind == "folder")
         QVERIFY(QDir().mkdir(path));
-    struct stat before {};
-    ::lstat(native.constData(), &before);
+    if (!made)
+        QSKIP("this system has no such thing to refuse");
+    const QString before = special_files::fingerprint(path);
     QMap<QString, QByteArray> csvBefore;
     for (const QString& f : QDir(folder).entryList(QDir::Files | QDir::System))
         csvBefore[f] = record_files::bytes(QDir(folder).filePath(f));
@@ -666,9 +674,7 @@ void TestRecordsExchange::exportTargets() {
         QCOMPARE(record_files::bytes(path), records_export::json(tables, kWhen));
         QCOMPARE(QFileInfo(path).isSymLink(), kind == "link");
     } else {
-        struct stat after {};
-        ::lstat(native.constData(), &after);
-        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(special_files::fingerprint(path), before);
         for (auto f = csvBefore.cbegin(); f != csvBefore.cend(); ++f)
             QCOMPARE(record_files::bytes(QDir(folder).filePath(f.key())), f.value());
     }

@@ -337,7 +337,10 @@ void TestReport::refusals_data() {
         << "--modules must be a number from 1 to 255, not '256'";
     QTest::newRow("a folder that is not there")
         << QStringList{"report", "--html", "/nonexistent/r.html"} << 1
-        << "/nonexistent/r.html cannot be written";
+        << "the folder of /nonexistent/r.html does not exist";
+    // The PDF goes through the same checks as every file the tool writes.
+    QTest::newRow("a PDF where a folder stands")
+        << QStringList{"report", "--html", "r.html", "--pdf", "."} << 1 << " is a folder, not a file";
 }
 
 void TestReport::refusals() {

@@ -3,6 +3,7 @@
 #include "app/bus_monitor_model.h"
 #include "link/bus.h"
 #include "link/capture_writer.h"
+#include "platform/udp_drop_counter.h"
 #include "protocol/operation_table.h"
 #include "widgets/form_builder.h"
 #include "widgets/prompt_service.h"
@@ -208,6 +209,8 @@ void BusMonitorDialog::updateSummary() {
         text += QStringLiteral(" The system dropped %1 datagrams: they came faster than the "
                                "tool read them.")
                     .arg(drops);
+    else if (!UdpDropCounter::available())
+        text += QStringLiteral(" Datagrams the system drops are not counted here.");
     if (const quint64 noise = m_model->noiseBytes())
         text += QStringLiteral(" %1 bytes of line noise came ahead of replies.").arg(noise);
     m_summary->setText(text);

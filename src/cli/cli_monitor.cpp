@@ -6,6 +6,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "link/capture_writer.h"
+#include "platform/udp_drop_counter.h"
 #include "link/frame_tap.h"
 #include "link/system_drop_watch.h"
 #include "protocol/frame_decoder.h"
@@ -207,8 +208,12 @@ void watch(CliLink& link) {
                                 : frameLine(f));
         });
     if (link.options().link == CliOptions::Link::Udp)
-        CliOutput::error(QStringLiteral("listening on UDP port %1; Ctrl+C ends")
-                             .arg(link.bus().udp().boundPort()));
+        CliOutput::error(QStringLiteral("listening on UDP port %1; Ctrl+C ends%2")
+                             .arg(link.bus().udp().boundPort())
+                             .arg(UdpDropCounter::available()
+                                      ? QString()
+                                      : QStringLiteral(" (datagrams the system drops are not "
+                                                       "counted here)")));
     else
         CliOutput::error(QStringLiteral("listening on %1; Ctrl+C ends").arg(link.options().device));
     watchStopSignal = 0;

@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 
 #include "cli/cli_site.h"
+#include "platform/user_folders.h"
 #include "records/records_values.h"
 
 #include <QDir>
@@ -232,18 +233,9 @@ void parseUdpTarget(CliOptions& o, const QString& target) {
         usage(QStringLiteral("--udp needs a host"));
 }
 
-// Where velm-launch (the menu entry) starts the window: an absolute $XDG_DATA_HOME, else
-// ~/.local/share, and /tmp without a home; the folder "velm" in it.
+// Where velm-launch (the menu entry) starts the window.
 QString perUserDatabase() {
-    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
-    QString data = xdg;
-    if (!xdg.startsWith(QLatin1Char('/'))) {
-        QString home = qEnvironmentVariable("HOME");
-        if (home.isEmpty())
-            home = QStringLiteral("/tmp");
-        data = home + QStringLiteral("/.local/share");
-    }
-    return QDir::cleanPath(data + QStringLiteral("/velm/VELM.mdb"));
+    return user_folders::data() + QStringLiteral("/VELM.mdb");
 }
 
 QString databaseLine(const CliOptions& o) {

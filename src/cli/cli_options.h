@@ -119,9 +119,10 @@ struct CliOptions {
 CliOptions parseOptions(const QStringList& arguments);
 
 // The record database the window started from the menu would use, so that both work on the
-// same records: --db (or the site's of --site-dir), else $VELM_DB, else ./VELM.mdb when it exists, else VELM.mdb in the
-// per-user data folder ($XDG_DATA_HOME/velm, ~/.local/share/velm) where the menu entry's
-// launcher starts the window. Sets db and dbOrigin.
+// same records: --db (or the site's of --site-dir), else $VELM_DB, else ./VELM.mdb when it
+// exists, else VELM.mdb in the per-user data folder ($XDG_DATA_HOME/velm, ~/.local/share/velm;
+// %LOCALAPPDATA%\VELM on Windows) where the menu entry's launcher starts the window. Sets db and
+// dbOrigin.
 void chooseDatabase(CliOptions& options, const QString& dbOption);
 
 // The whole tool's help, and one command's; both name the record database chosen.

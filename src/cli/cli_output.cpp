@@ -1,18 +1,13 @@
 #include "cli/cli_output.h"
 
+#include "platform/terminal.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 #include <algorithm>
 #include <cstdio>
-#ifdef Q_OS_WIN
-#include <io.h>
-#define isatty _isatty
-#define STDERR_FILENO 2
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 QString cellText(const QJsonValue& v) {
@@ -104,7 +99,7 @@ void CliOutput::error(const QString& text) {
 }
 
 void CliOutput::progress(const QString& what, int done, int total) {
-    if (!isatty(STDERR_FILENO))
+    if (!terminal::errorOutputIsTerminal())
         return;
     std::fprintf(stderr, "\r%s %d/%d%s", qPrintable(what), done, total, done >= total ? "\n" : "");
     std::fflush(stderr);

@@ -1,12 +1,10 @@
 #include "link/comm_worker.h"
 
+#include "platform/serial_device.h"
+
 #include <QTimer>
 
 #include <limits>
-
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#endif
 
 namespace {
 
@@ -60,12 +58,9 @@ CommWorker::OpenResult CommWorker::open(const QString& path, const CommLineSetti
         m_port = nullptr;
         return notTerminal ? OpenResult::NotACommDevice : OpenResult::OpenFailed;
     }
-    OpenResult result = OpenResult::Opened;
-#ifdef Q_OS_UNIX
-    struct stat st {};
-    if (::fstat(m_port->handle(), &st) != 0 || !S_ISCHR(st.st_mode))
-        result = OpenResult::NotACommDevice;
-#endif
+    OpenResult result = serial_device::isCharacterDevice(qintptr(m_port->handle()))
+                            ? OpenResult::Opened
+                            : OpenResult::NotACommDevice;
     // Bytes that waited in the driver from before the open are not ours.
     if (result == OpenResult::Opened && !m_port->clear())
         result = OpenResult::BufferFailed;

@@ -1,9 +1,9 @@
 #include "link/tcomm.h"
 
 #include "link/comm_worker.h"
+#include "platform/serial_device.h"
 
 #include <QDeadlineTimer>
-#include <QRegularExpression>
 #include <QSerialPortInfo>
 #include <QThread>
 
@@ -207,39 +207,8 @@ void TComm::applyTimeouts() {
         worker, [worker, quietMs] { worker->setQuietInterval(quietMs); }, Qt::QueuedConnection);
 }
 
-// "Com" names on this machine:
-//  - Windows: the name is the device ("COM3").
-//  - Elsewhere, in this order: the environment variable VELM_<NAME> (VELM_COM1=/dev/pts/4)
-//    when set; a name starting with "/" is already a path; "COMn" is the n-th USB serial
-//    adapter: Linux /dev/ttyUSB<n-1>, macOS /dev/cu.usbserial (COM1) and
-//    /dev/cu.usbserial<n>; any other name is taken as a device under /dev.
 QString TComm::devicePath(const QString& commName) {
-#ifdef Q_OS_WIN
-    return commName;
-#else
-    static const QRegularExpression envSafe(QStringLiteral("^[A-Za-z0-9_]+$"));
-    if (envSafe.match(commName).hasMatch()) {
-        const QByteArray variable = "VELM_" + commName.toUpper().toLatin1();
-        const QString override = qEnvironmentVariable(variable.constData());
-        if (!override.isEmpty())
-            return override;
-    }
-    if (commName.startsWith(QLatin1Char('/')))
-        return commName;
-    static const QRegularExpression com(QStringLiteral("^COM([1-9][0-9]*)$"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch m = com.match(commName);
-    if (m.hasMatch()) {
-        const int n = m.captured(1).toInt();
-#ifdef Q_OS_MACOS
-        return n == 1 ? QStringLiteral("/dev/cu.usbserial")
-                      : QStringLiteral("/dev/cu.usbserial%1").arg(n);
-#else
-        return QStringLiteral("/dev/ttyUSB%1").arg(n - 1);
-#endif
-    }
-    return QStringLiteral("/dev/") + commName;
-#endif
+    return serial_device::path(commName);
 }
 
 QStringList TComm::portNames() {
@@ -248,11 +217,7 @@ QStringList TComm::portNames() {
         names << QStringLiteral("COM%1").arg(n);
     const auto ports = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo& info : ports) {
-#ifdef Q_OS_WIN
-        const QString location = info.portName();
-#else
-        const QString location = info.systemLocation();
-#endif
+        const QString location = serial_device::listedName(info);
         if (!location.isEmpty() && !names.contains(location))
             names << location;
     }

@@ -8,8 +8,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include <sys/socket.h>
-
 namespace {
 
 constexpr qint64 kReceiveBufferSize = 8192;
@@ -80,7 +78,7 @@ bool UdpTransport::open() {
 
 void UdpTransport::adopt(std::unique_ptr<QUdpSocket> socket) {
     m_socket = std::move(socket);
-    m_dropCounted = -1;
+    m_dropCounter.reset();
     m_systemDrops = 0;
     // Queued: a readiness seen inside an exchange's own wait is handled once the wait is over.
     QObject::connect(
@@ -239,35 +237,8 @@ QByteArray UdpTransport::receive(int timeoutMs, bool* ok, QHostAddress* sender,
     return datagram;
 }
 
-// The system counts the datagrams it drops on a socket whose receive buffer is full, and with
-// SO_RXQ_OVFL hands the count along with each datagram. Qt reads the datagrams without it, so
-// the count is peeked at before the datagram is read.
 void UdpTransport::readSystemDrops() {
-#ifdef SO_RXQ_OVFL
-    const qintptr fd = m_socket->socketDescriptor();
-    if (fd < 0)
-        return;
-    if (fd != m_dropCounted) {
-        const int on = 1;
-        ::setsockopt(int(fd), SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on);
-        m_dropCounted = fd;
-        m_systemDrops = 0;
-    }
-    char first = 0;
-    iovec part{&first, 1};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(quint32))];
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    if (::recvmsg(int(fd), &message, MSG_PEEK | MSG_DONTWAIT) < 0)
-        return;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c; c = CMSG_NXTHDR(&message, c)) {
-        if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL)
-            std::memcpy(&m_systemDrops, CMSG_DATA(c), sizeof m_systemDrops);
-    }
-#endif
+    m_dropCounter.peek(m_socket->socketDescriptor(), &m_systemDrops);
 }
 
 QHostAddress UdpTransport::localAddressToward(const QHostAddress& peer) {

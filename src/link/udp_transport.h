@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/udp_drop_counter.h"
+
 #include <QByteArray>
 #include <QHostAddress>
 #include <QString>
@@ -94,6 +96,6 @@ private:
     QString m_openFailure;
     QHostAddress m_routePeer;
     QHostAddress m_routeLocal;
-    qintptr m_dropCounted = -1; // the descriptor that reports its drop counter
+    UdpDropCounter m_dropCounter;
     quint32 m_systemDrops = 0;
 };

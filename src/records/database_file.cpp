@@ -1,5 +1,6 @@
 #include "records/database_file.h"
 
+#include "platform/file_system.h"
 #include "records/record_table.h"
 
 #include <QDir>
@@ -7,8 +8,6 @@
 #include <QFileInfo>
 
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -18,43 +17,63 @@ namespace database_file {
 namespace {
 
 constexpr int kLongestName = 60;
+constexpr qint64 kHeaderSize = 16;
 
-QString systemText(int error) {
-    return QString::fromLocal8Bit(std::strerror(error));
+using Cause = SystemError::Cause;
+
+// The system's words, or what the cause says where a message has no words of its own for it.
+QString systemText(const SystemError& error) {
+    if (!error.text.isEmpty())
+        return error.text;
+    switch (error.cause) {
+    case Cause::Denied:
+        return QStringLiteral("permission denied");
+    case Cause::InUse:
+        return QStringLiteral("it is in use by another program");
+    case Cause::LinkLoop:
+        return QStringLiteral("a symbolic link loop");
+    case Cause::Missing:
+    case Cause::DanglingLink:
+        return QStringLiteral("it does not exist");
+    default:
+        return QStringLiteral("the system refused it");
+    }
 }
 
 // What stands at a path that is not a regular file, as a message names it.
-QString kindOf(mode_t mode) {
-    if (S_ISDIR(mode))
+QString kindOf(file_system::Kind kind) {
+    switch (kind) {
+    case file_system::Kind::Folder:
         return QStringLiteral("a folder");
-    if (S_ISFIFO(mode))
+    case file_system::Kind::Fifo:
         return QStringLiteral("a FIFO (named pipe)");
-    if (S_ISCHR(mode) || S_ISBLK(mode))
+    case file_system::Kind::Device:
         return QStringLiteral("a device");
-    if (S_ISSOCK(mode))
+    case file_system::Kind::Socket:
         return QStringLiteral("a socket");
-    return QStringLiteral("a special file");
+    default:
+        return QStringLiteral("a special file");
+    }
 }
 
-// Why nothing can be found at `path` (stat failed with `error`), or empty for a plain missing
-// name, which is for the caller to judge.
-QString statProblem(const QByteArray& native, int error, const QString& file) {
-    switch (error) {
-    case ENOENT: {
-        struct stat link {};
-        if (::lstat(native.constData(), &link) == 0 && S_ISLNK(link.st_mode))
-            return QStringLiteral("%1 is a symbolic link to a missing file").arg(file);
+// Why nothing can be found at a path, or empty for a plain missing name, which is for the
+// caller to judge.
+QString lookProblem(const SystemError& error, const QString& file) {
+    switch (error.cause) {
+    case Cause::None:
+    case Cause::Missing:
         return QString();
-    }
-    case ELOOP:
+    case Cause::DanglingLink:
+        return QStringLiteral("%1 is a symbolic link to a missing file").arg(file);
+    case Cause::LinkLoop:
         return QStringLiteral("%1 is a symbolic link loop").arg(file);
-    case EACCES:
-    case EPERM:
+    case Cause::Denied:
         return QStringLiteral("%1 can not be reached: permission denied").arg(file);
-    case ENOTDIR:
+    case Cause::PathNotFolder:
+    case Cause::NoFolder:
         return QStringLiteral("%1 does not exist: a part of its path is not a folder").arg(file);
     default:
-        return QStringLiteral("%1: %2").arg(file, systemText(error));
+        return QStringLiteral("%1: %2").arg(file, error.text);
     }
 }
 
@@ -162,23 +181,20 @@ private:
 QString unreadable(const QString& file, int error) {
     if (error == EACCES || error == EPERM)
         return QStringLiteral("%1 can not be read: permission denied").arg(file);
-    return QStringLiteral("%1 can not be read: %2").arg(file, systemText(error));
+    return QStringLiteral("%1 can not be read: %2").arg(file, qt_error_string(error));
 }
 
 // Whether `path` is a regular file; `error` says what stands there otherwise.
 bool isRegularFile(const QString& path, QString* error) {
     const QString file = shown(path);
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
-    if (::stat(native.constData(), &st) != 0) {
-        const int failure = errno;
-        const QString problem = statProblem(native, failure, file);
+    const file_system::PathInfo info = file_system::look(path);
+    if (info.kind == file_system::Kind::Missing) {
+        const QString problem = lookProblem(info.error, file);
         *error = problem.isEmpty() ? QStringLiteral("%1 does not exist").arg(file) : problem;
         return false;
     }
-    if (!S_ISREG(st.st_mode)) {
-        *error =
-            QStringLiteral("%1 is %2, not a record database file").arg(file, kindOf(st.st_mode));
+    if (info.kind != file_system::Kind::File) {
+        *error = QStringLiteral("%1 is %2, not a record database file").arg(file, kindOf(info.kind));
         return false;
     }
     return true;
@@ -248,40 +264,38 @@ void checkReadable(const QString& path) {
 
 QString writeProblem(const QString& path) {
     const QString file = shown(path);
-    if (::access(QFile::encodeName(path).constData(), W_OK) != 0)
-        return errno == EROFS
+    if (const SystemError error = file_system::writable(path))
+        return error.cause == Cause::ReadOnlyDisk
                    ? QStringLiteral("%1 can not be written: the disk is read-only").arg(file)
                    : QStringLiteral("%1 is read-only").arg(file);
     // Each commit writes a journal beside the file first.
-    const QString folder = QFileInfo(path).absolutePath();
-    if (::access(QFile::encodeName(folder).constData(), W_OK) != 0)
-        return errno == EROFS ? QStringLiteral("the folder of %1 can not be written: the disk is "
-                                               "read-only")
-                                    .arg(file)
-                              : QStringLiteral("the folder of %1 is read-only").arg(file);
+    if (const SystemError folder = file_system::writable(QFileInfo(path).absolutePath()))
+        return folder.cause == Cause::ReadOnlyDisk
+                   ? QStringLiteral("the folder of %1 can not be written: the disk is read-only")
+                         .arg(file)
+                   : QStringLiteral("the folder of %1 is read-only").arg(file);
     return QString();
 }
 
 QString folderWriteProblem(const QString& folder) {
-    if (::access(QFile::encodeName(folder).constData(), W_OK) == 0)
+    const SystemError error = file_system::writable(folder);
+    if (!error)
         return QString();
-    return errno == EROFS ? QStringLiteral("its folder can not be written: the disk is read-only")
-                          : QStringLiteral("its folder is read-only");
+    return error.cause == Cause::ReadOnlyDisk
+               ? QStringLiteral("its folder can not be written: the disk is read-only")
+               : QStringLiteral("its folder is read-only");
 }
 
 QString targetProblem(const QString& path) {
     const QString file = shown(path);
-    const QByteArray native = QFile::encodeName(path);
-    struct stat st {};
-    if (::stat(native.constData(), &st) == 0) {
-        if (!S_ISREG(st.st_mode))
-            return QStringLiteral("%1 is %2, not a file").arg(file, kindOf(st.st_mode));
-        if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-            return QStringLiteral("%1 is write-protected (no write permission): not replaced")
-                .arg(file);
-        return QString();
-    }
-    return statProblem(native, errno, file);
+    const file_system::PathInfo info = file_system::look(path);
+    if (info.kind == file_system::Kind::Missing)
+        return lookProblem(info.error, file);
+    if (info.kind != file_system::Kind::File)
+        return QStringLiteral("%1 is %2, not a file").arg(file, kindOf(info.kind));
+    if (info.writeProtected)
+        return QStringLiteral("%1 is write-protected (no write permission): not replaced").arg(file);
+    return QString();
 }
 
 void rollBackLeftoverJournal(const QString& path) {
@@ -312,19 +326,22 @@ QString diskFull(const QString& path) {
         .arg(shown(path));
 }
 
-QString writeError(int error, const QString& path) {
+QString writeError(const SystemError& error, const QString& path) {
     const QString file = shown(path);
-    switch (error) {
-    case ENOSPC:
-    case EDQUOT:
+    switch (error.cause) {
+    case Cause::DiskFull:
         return diskFull(path);
-    case EACCES:
-    case EPERM:
+    case Cause::Denied:
         return QStringLiteral("%1 can not be written: permission denied").arg(file);
-    case EROFS:
+    case Cause::ReadOnlyDisk:
         return QStringLiteral("%1 can not be written: the disk is read-only").arg(file);
-    case ENOENT:
+    case Cause::Missing:
+    case Cause::NoFolder:
         return QStringLiteral("the folder of %1 does not exist").arg(file);
+    case Cause::InUse:
+        return QStringLiteral("%1 is open in another program, which does not let it be "
+                              "replaced: close it there and try again")
+            .arg(file);
     default:
         return QStringLiteral("%1 can not be written: %2").arg(file, systemText(error));
     }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+struct SystemError;
+
 // The record database file and the files written beside it, looked at before SQLite or an
 // export touches them, so that a message names the real cause: a folder, a FIFO or a device
 // where a file belongs, a symbolic link loop, no permission, an empty file, a file that is not
@@ -73,9 +75,10 @@ QString unfinishedWrite(const QString& path);
 // the connection may not write.
 bool isUnfinishedWrite(int sqliteCode);
 
-// "disk full" with the place that has no room; for SQLITE_FULL and ENOSPC alike.
+// "disk full" with the place that has no room; for SQLITE_FULL and a full disk alike.
 QString diskFull(const QString& path);
-// What an errno of writing `path` means: "disk full ...", "permission denied", ...
-QString writeError(int error, const QString& path);
+// What a failed write of `path` means: "disk full ...", "permission denied", "open in another
+// program" ...
+QString writeError(const SystemError& error, const QString& path);
 
 } // namespace database_file

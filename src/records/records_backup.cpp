@@ -1,5 +1,6 @@
 #include "records/records_backup.h"
 
+#include "platform/file_system.h"
 #include "records/database_file.h"
 #include "records/record_sql.h"
 #include "records/record_table.h"
@@ -10,9 +11,7 @@
 #include <QSet>
 #include <QUuid>
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 namespace records_backup {
 
@@ -87,20 +86,6 @@ QString copy(const QString& source, const QString& target, const QString& shown)
     return record_sql::quickCheck(to.db());
 }
 
-// Whether any process holds a lock on the file: a backup another program is writing right now.
-// Open-file-description locks see the locks of this process too.
-bool inUse(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return false;
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    const bool held = ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
-    ::close(fd);
-    return held;
-}
-
 // The temporary copies (and their journals) that a backup killed half-way left beside the
 // database. A copy some program still writes holds a lock and stays. (Each copy is looked at
 // once: closing a file drops the locks this process holds on it, should it hold any.)
@@ -115,7 +100,7 @@ void removeStaleCopies(const QFileInfo& database) {
     }
     for (const QString& name : std::as_const(copies)) {
         const QString copy = dir.filePath(name);
-        if (inUse(copy))
+        if (file_system::heldByAnother(copy))
             continue;
         QFile::remove(copy);
         QFile::remove(copy + journal);

@@ -1,5 +1,6 @@
 #include "records/records_export.h"
 
+#include "platform/file_system.h"
 #include "records/database_file.h"
 #include "records/record_table.h"
 #include "records/records_connection.h"
@@ -8,12 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUuid>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 
 namespace records_export {
 
@@ -88,10 +83,6 @@ void appendCsvField(QByteArray& out, const QVariant& v, bool integer) {
     out += '"' + doubled.toUtf8() + '"';
 }
 
-[[noreturn]] void failWrite(int error, const QString& path) {
-    throw RecordError(database_file::writeError(error, path));
-}
-
 // Where the bytes for `path` go: a symbolic link to a file is written through, so that the
 // link stays.
 QString finalPath(const QString& path) {
@@ -114,50 +105,14 @@ void removeLeftovers(const QString& target) {
 }
 
 // Writes `bytes` to a new file beside `target`, on the disk, and returns its name; the caller
-// renames it over the target. Throws RecordError, leaving nothing behind. `mode` >= 0: the
-// file gets exactly these permissions before its first byte.
+// renames it over the target. A file that is replaced keeps its permissions; `mode` >= 0: the
+// file gets exactly these permissions before its first byte. Throws RecordError, leaving
+// nothing behind.
 QString writeTemp(const QString& target, const QByteArray& bytes, int mode = -1) {
     const QString temp = target + kPart + QUuid::createUuid().toString(QUuid::Id128);
-    const QByteArray native = QFile::encodeName(temp);
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                          mode >= 0 ? mode_t(mode) : mode_t(0666));
-    if (fd < 0)
-        failWrite(errno, target);
-    int error = 0;
-    // A file that is replaced keeps its permissions.
-    struct stat old {};
-    if (mode >= 0) {
-        if (::fchmod(fd, mode_t(mode)) != 0)
-            error = errno;
-    } else if (::stat(QFile::encodeName(target).constData(), &old) == 0) {
-        (void)::fchmod(fd, old.st_mode & 07777);
-    }
-    for (qsizetype done = 0; done < bytes.size() && error == 0;) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n > 0)
-            done += n;
-        else if (n < 0 && errno != EINTR)
-            error = errno;
-    }
-    if (error == 0 && ::fsync(fd) != 0)
-        error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(native.constData());
-        failWrite(error, target);
-    }
+    if (const SystemError error = file_system::writeNew(temp, bytes, target, mode))
+        throw RecordError(database_file::writeError(error, target));
     return temp;
-}
-
-// The folder's entry of a renamed file reaches the disk too.
-void syncFolder(const QString& file) {
-    const int fd = ::open(QFile::encodeName(QFileInfo(file).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        (void)::fsync(fd);
-        ::close(fd);
-    }
 }
 
 // Writes every file under a temporary name first and renames them only when all are whole on
@@ -178,9 +133,7 @@ void saveAll(const QStringList& targets, const QList<QByteArray>& contents, int 
         throw;
     }
     for (int i = 0; i < temps.size(); ++i) {
-        if (::rename(QFile::encodeName(temps[i]).constData(),
-                     QFile::encodeName(finals[i]).constData()) != 0) {
-            const int error = errno;
+        if (const SystemError error = file_system::replace(temps[i], finals[i])) {
             for (int j = i; j < temps.size(); ++j)
                 QFile::remove(temps[j]);
             QString text = database_file::writeError(error, targets[i]);
@@ -191,7 +144,7 @@ void saveAll(const QStringList& targets, const QList<QByteArray>& contents, int 
             throw RecordError(text);
         }
     }
-    syncFolder(finals.value(0));
+    file_system::syncFolderOf(finals.value(0));
 }
 
 } // namespace
@@ -303,6 +256,10 @@ void checkCsvTargets(const QString& folder, const QString& prefix) {
         for (const QString& path : csvPaths(folder, prefix))
             checkTarget(path);
     }
+}
+
+void saveFiles(const QStringList& targets, const QList<QByteArray>& contents) {
+    saveAll(targets, contents);
 }
 
 int saveJson(const QList<records_format::TableRows>& tables, const QString& file,

@@ -41,6 +41,12 @@ QStringList csvPaths(const QString& folder, const QString& prefix = QString());
 // The folder (when it exists it must be a folder) and each of the six files, as checkTarget().
 void checkCsvTargets(const QString& folder, const QString& prefix = QString());
 
+// The one writer of the tool's files: each file is checked as checkTarget() does, written
+// whole under a temporary name beside its target, and renamed over it only when all are on the
+// disk. Throws RecordError saying what failed; nothing is then replaced, or (a rename that
+// failed half-way) the message says how many were.
+void saveFiles(const QStringList& targets, const QList<QByteArray>& contents);
+
 // Writes the JSON file; returns how many rows it holds.
 int saveJson(const QList<records_format::TableRows>& tables, const QString& file,
              const QDateTime& exported = QDateTime::currentDateTime());

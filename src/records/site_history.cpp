@@ -1,5 +1,6 @@
 #include "records/site_history.h"
 
+#include "platform/file_system.h"
 #include "records/database_file.h"
 #include "records/record_table.h"
 
@@ -7,10 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <fcntl.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <optional>
 
 namespace site_history {
@@ -57,36 +55,10 @@ QByteArray line(const HistoryEntry& e) {
 bool append(const QString& file, const HistoryEntry& entry, QString* error) {
     // A line before it that a crash cut short gets its own end first: the cut line stays
     // unreadable, this one does not.
-    QByteArray bytes = line(entry) + '\n';
-    const QByteArray native = QFile::encodeName(file);
-    const int fd = ::open(native.constData(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        if (error)
-            *error = database_file::writeError(errno, file);
-        return false;
-    }
-    const off_t size = ::lseek(fd, 0, SEEK_END);
-    char last = '\n';
-    if (size > 0 && ::pread(fd, &last, 1, size - 1) == 1 && last != '\n')
-        bytes.prepend('\n');
-    ssize_t n = 0;
-    do
-        n = ::write(fd, bytes.constData(), size_t(bytes.size()));
-    while (n < 0 && errno == EINTR);
-    const int writeErrno = n < 0 ? errno : 0;
-    bool whole = n == bytes.size();
-    if (::close(fd) != 0 && whole) {
-        whole = false;
-        if (error)
-            *error = database_file::writeError(errno, file);
-        return false;
-    }
-    if (!whole && error)
-        *error = writeErrno != 0 ? database_file::writeError(writeErrno, file)
-                                 : QStringLiteral("%1: only part of the line was written (disk "
-                                                  "full?)")
-                                       .arg(database_file::shown(file));
-    return whole;
+    const SystemError failure = file_system::appendLine(file, line(entry) + '\n');
+    if (failure && error)
+        *error = database_file::writeError(failure, file);
+    return !failure;
 }
 
 Read read(const QString& file, const QDate& since) {

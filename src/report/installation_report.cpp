@@ -4,9 +4,11 @@
 #include "records/site_folder.h"
 #include "report/report_document.h"
 #include "report/report_pdf.h"
+#include "records/record_table.h"
+#include "records/records_export.h"
 
+#include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -45,16 +47,30 @@ ReportContent InstallationReport::fromRecords(const ReportRequest& request) {
 bool InstallationReport::save(const ReportContent& content, const QString& htmlFile,
                               const QString& pdfFile, QString* error) {
     const QString html = reportdocument::html(content);
+    QStringList files;
+    QList<QByteArray> bytes;
     if (!htmlFile.isEmpty()) {
-        // Whole or not at all: a report cut short would say less than the site holds.
-        QSaveFile f(htmlFile);
-        if (!f.open(QIODevice::WriteOnly) || f.write(html.toUtf8()) < 0 || !f.commit()) {
+        files << htmlFile;
+        bytes << html.toUtf8();
+    }
+    if (!pdfFile.isEmpty()) {
+        const QByteArray pdf = reportpdf::render(html, reportdocument::title(content));
+        if (pdf.isEmpty()) {
             if (error)
-                *error = QStringLiteral("%1 cannot be written: %2").arg(htmlFile, f.errorString());
+                *error = QStringLiteral("%1 cannot be written: the PDF could not be made")
+                             .arg(QDir::toNativeSeparators(pdfFile));
             return false;
         }
+        files << pdfFile;
+        bytes << pdf;
     }
-    if (!pdfFile.isEmpty())
-        return reportpdf::write(html, reportdocument::title(content), pdfFile, error);
+    // Whole or not at all: a report cut short would say less than the site holds.
+    try {
+        records_export::saveFiles(files, bytes);
+    } catch (const RecordError& e) {
+        if (error)
+            *error = QString::fromStdString(e.what());
+        return false;
+    }
     return true;
 }

@@ -1,7 +1,7 @@
 #include "report/report_pdf.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QFile>
+#include <QBuffer>
 #include <QFont>
 #include <QPageLayout>
 #include <QPainter>
@@ -16,17 +16,11 @@ constexpr double kMarginMm = 14;
 constexpr double kBandMm = 8; // the header's and the footer's band inside the margin
 } // namespace
 
-bool write(const QString& html, const QString& header, const QString& file, QString* error) {
-    {
-        // QPdfWriter says nothing of a file it cannot write: find out first.
-        QFile probe(file);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            if (error)
-                *error = QStringLiteral("%1 cannot be written: %2").arg(file, probe.errorString());
-            return false;
-        }
-    }
-    QPdfWriter pdf(file);
+QByteArray render(const QString& html, const QString& header) {
+    // Made in memory: the file is written whole by the one writer of files, or not at all.
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
+    QPdfWriter pdf(&bytes);
     pdf.setResolution(kResolution);
     pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                   QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
@@ -49,11 +43,8 @@ bool write(const QString& html, const QString& header, const QString& file, QStr
     const int pages = doc.pageCount();
 
     QPainter painter;
-    if (!painter.begin(&pdf)) {
-        if (error)
-            *error = QStringLiteral("%1 cannot be written").arg(file);
-        return false;
-    }
+    if (!painter.begin(&pdf))
+        return {};
     QFont small = font;
     small.setPointSizeF(8);
     for (int p = 0; p < pages; ++p) {
@@ -76,7 +67,9 @@ bool write(const QString& html, const QString& header, const QString& file, QStr
         doc.documentLayout()->draw(&painter, context);
         painter.restore();
     }
-    return painter.end();
+    if (!painter.end())
+        return {};
+    return bytes.data();
 }
 
 } // namespace reportpdf

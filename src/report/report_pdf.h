@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // The PDF of a report, made by Qt from the report's own HTML on A4, with the site at the
@@ -7,7 +8,7 @@
 // the offscreen platform will do.
 namespace reportpdf {
 
-// Writes the PDF; false, with the reason in `error`, when the file cannot be written.
-bool write(const QString& html, const QString& header, const QString& file, QString* error);
+// The PDF's bytes; empty when Qt could not paint it.
+QByteArray render(const QString& html, const QString& header);
 
 } // namespace reportpdf
