@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libsqlite3-dev
           libgl-dev ninja-build ccache xvfb xauth xdotool clang libclang-rt-14-dev util-linux iproute2 desktop-file-utils dpkg-dev
-          lintian tshark fonts-dejavu-core tidy poppler-utils)
+          lintian tshark fonts-dejavu-core tidy poppler-utils mdbtools-dev mdbtools)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -124,6 +124,9 @@ int main(int argc, char* argv[]) {
     } catch (const CliFailure& e) {
         CliOutput::error(QString::fromStdString(e.what()));
         return 1;
+    } catch (const CliPartial& e) {
+        CliOutput::error(QString::fromStdString(e.what()));
+        return 3;
     } catch (const std::exception& e) {
         CliOutput::error(QString::fromStdString(e.what()));
         return 1;

@@ -6,6 +6,7 @@
 #include "records/record_table.h"
 #include "records/records_backup.h"
 #include "records/records_export.h"
+#include "records/import_source.h"
 #include "records/records_import.h"
 #include "records/schema.h"
 
@@ -42,6 +43,36 @@ QString oneLine(const RecordError& e) {
     if (!text.contains(shown(o.db)))
         text += QStringLiteral(" (record database %1)").arg(shown(o.db));
     throw CliFailure(QStringLiteral("%1: %2").arg(command, text).toStdString());
+}
+
+void printImported(const CliOptions& o, const records_import::Result& result,
+                   const import_source::Outcome& outcome, const ImportSource& source) {
+    CliOutput table(o.json);
+    table.setColumns({"table", "rows", "gains", "loses", "changes"},
+                     {"Table", "In the file", "Gains", "Loses", "Changes"});
+    for (const records_import::TableChange& c : result.tables)
+        table.addRow({c.table, c.fileRows, c.gains, c.loses, c.changes});
+    if (o.json) {
+        QJsonArray tables;
+        for (const records_import::TableChange& c : result.tables)
+            tables.append(QJsonObject{{"table", c.table},
+                                      {"rows", c.fileRows},
+                                      {"gains", c.gains},
+                                      {"loses", c.loses},
+                                      {"changes", c.changes}});
+        if (!source.isAccess()) {
+            CliOutput::printObject(true, {"backup", "tables"}, {shown(result.backup), tables});
+            return;
+        }
+        CliOutput::printObject(
+            true, {"backup", "tables", "notes", "set_aside", "set_aside_file"},
+            {shown(result.backup), tables, QJsonArray::fromStringList(source.notes()),
+             outcome.setAsideRows,
+             outcome.setAsideFile.isEmpty() ? QJsonValue() : shown(outcome.setAsideFile)});
+        return;
+    }
+    table.printRows();
+    CliOutput::printObject(false, {"backup"}, {shown(result.backup)});
 }
 
 } // namespace
@@ -102,8 +133,12 @@ void importRecords(const CliOptions& o) {
         }
     }
     records_import::Result result;
+    import_source::Outcome outcome;
+    ImportSource source;
     try {
-        result = records_import::run(RecordsFile::load(file), o.db, {o.tables, o.add});
+        source = ImportSource::load(file);
+        outcome = import_source::run(source, o.db, source.options(o.tables, o.add));
+        result = outcome.result;
     } catch (const RecordError& e) {
         const QString text = oneLine(e);
         // A journal left beside the file is named in the message: the file is not unchanged.
@@ -113,24 +148,21 @@ void importRecords(const CliOptions& o) {
                              .arg(text, shown(o.db))
                              .toStdString());
     }
-    CliOutput table(o.json);
-    table.setColumns({"table", "rows", "gains", "loses", "changes"},
-                     {"Table", "In the file", "Gains", "Loses", "Changes"});
-    for (const records_import::TableChange& c : result.tables)
-        table.addRow({c.table, c.fileRows, c.gains, c.loses, c.changes});
-    if (o.json) {
-        QJsonArray tables;
-        for (const records_import::TableChange& c : result.tables)
-            tables.append(QJsonObject{{"table", c.table},
-                                      {"rows", c.fileRows},
-                                      {"gains", c.gains},
-                                      {"loses", c.loses},
-                                      {"changes", c.changes}});
-        CliOutput::printObject(true, {"backup", "tables"}, {shown(result.backup), tables});
-        return;
+    // What the file held that the tables did not take, before the table of what they took.
+    if (!o.json) {
+        QStringList lines = source.notes();
+        if (outcome.setAsideRows > 0)
+            lines += source.setAsideLines();
+        for (const QString& line : std::as_const(lines))
+            std::fputs((line + u'\n').toUtf8().constData(), stdout);
     }
-    table.printRows();
-    CliOutput::printObject(false, {"backup"}, {shown(result.backup)});
+    printImported(o, result, outcome, source);
+    if (outcome.setAsideRows > 0)
+        throw CliPartial(QStringLiteral("import: %1 rows of %2 were set aside, written to %3 (mend "
+                                        "them there and import that file)")
+                             .arg(outcome.setAsideRows)
+                             .arg(database_file::shown(file), shown(outcome.setAsideFile))
+                             .toStdString());
 }
 
 void backupRecords(const CliOptions& o) {
