@@ -156,14 +156,15 @@ void RecordsMenu::importRecords() {
         return;
     const QString file =
         m_dialogs.openFile(&m_window, QStringLiteral("Import Records"),
-                           QLatin1StringView(kJsonFilter) + QStringLiteral(";;All files (*)"));
+                           QLatin1StringView(kJsonFilter) +
+                               QStringLiteral(";;Access record files (*.mdb);;All files (*)"));
     if (file.isEmpty())
         return;
     try {
-        RecordsFile records = RecordsFile::load(file);
+        ImportSource source = ImportSource::load(file);
         const QString database = m_databaseFile;
         m_dialog = new ImportDialog(
-            std::move(records), file,
+            std::move(source), file,
             [database](const RecordsFile& f, const records_import::Options& o) {
                 return records_import::preview(f, database, o);
             },
@@ -182,9 +183,9 @@ void RecordsMenu::runImport() {
     if (!m_dialog || !postPending())
         return;
     const records_import::Options options = m_dialog->options();
-    records_import::Result result;
+    import_source::Outcome outcome;
     try {
-        result = records_import::run(m_dialog->file(), m_databaseFile, options);
+        outcome = import_source::run(m_dialog->source(), m_databaseFile, options);
     } catch (const RecordError& e) {
         const QString text = errorText(e);
         // A journal left beside the file is named in the message: then something was.
@@ -196,9 +197,14 @@ void RecordsMenu::runImport() {
     }
     refreshTables();
     QStringList lines;
-    for (const records_import::TableChange& c : result.tables)
+    for (const records_import::TableChange& c : outcome.result.tables)
         lines << QStringLiteral("%1: %2").arg(c.table, records_import::describe(c));
-    lines << QStringLiteral("Backup: %1").arg(shown(result.backup));
+    lines << QStringLiteral("Backup: %1").arg(shown(outcome.result.backup));
+    if (outcome.setAsideRows > 0)
+        lines << QStringLiteral("%1 rows were set aside, written to %2 (mend them there and "
+                                "import that file)")
+                     .arg(outcome.setAsideRows)
+                     .arg(shown(outcome.setAsideFile));
     m_prompts.message(QStringLiteral("Records imported"), lines.join(u'\n'));
 }
 
