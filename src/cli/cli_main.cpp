@@ -60,6 +60,7 @@ void runLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
         {QStringLiteral("export"), &cli::exportRecords},
         {QStringLiteral("import"), &cli::importRecords},
         {QStringLiteral("backup"), &cli::backupRecords},
+        {QStringLiteral("convert"), &cli::convertRecords},
         {QStringLiteral("decode"), &cli::decode},
         {QStringLiteral("report"), &cli::report},
     };

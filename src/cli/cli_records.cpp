@@ -6,6 +6,7 @@
 #include "records/record_table.h"
 #include "records/records_backup.h"
 #include "records/records_export.h"
+#include "records/access_convert.h"
 #include "records/import_source.h"
 #include "records/records_import.h"
 #include "records/schema.h"
@@ -45,8 +46,16 @@ QString oneLine(const RecordError& e) {
     throw CliFailure(QStringLiteral("%1: %2").arg(command, text).toStdString());
 }
 
+// What the file held that the tables did not take comes before the table of what they took.
 void printImported(const CliOptions& o, const records_import::Result& result,
                    const import_source::Outcome& outcome, const ImportSource& source) {
+    if (!o.json) {
+        QStringList lines = source.notes();
+        if (outcome.setAsideRows > 0)
+            lines += source.setAsideLines();
+        for (const QString& line : std::as_const(lines))
+            std::fputs((line + u'\n').toUtf8().constData(), stdout);
+    }
     CliOutput table(o.json);
     table.setColumns({"table", "rows", "gains", "loses", "changes"},
                      {"Table", "In the file", "Gains", "Loses", "Changes"});
@@ -72,7 +81,21 @@ void printImported(const CliOptions& o, const records_import::Result& result,
         return;
     }
     table.printRows();
-    CliOutput::printObject(false, {"backup"}, {shown(result.backup)});
+    if (!result.backup.isEmpty())
+        CliOutput::printObject(false, {"backup"}, {shown(result.backup)});
+}
+
+// Exit status 3 when rows were set aside, with the side file named.
+void setAsideStatus(const QString& command, const QString& from,
+                    const import_source::Outcome& outcome) {
+    if (outcome.setAsideRows == 0)
+        return;
+    throw CliPartial(QStringLiteral("%1: %2 rows of %3 were set aside, written to %4 (mend them "
+                                    "there and import that file)")
+                         .arg(command)
+                         .arg(outcome.setAsideRows)
+                         .arg(database_file::shown(from), shown(outcome.setAsideFile))
+                         .toStdString());
 }
 
 } // namespace
@@ -148,21 +171,23 @@ void importRecords(const CliOptions& o) {
                              .arg(text, shown(o.db))
                              .toStdString());
     }
-    // What the file held that the tables did not take, before the table of what they took.
-    if (!o.json) {
-        QStringList lines = source.notes();
-        if (outcome.setAsideRows > 0)
-            lines += source.setAsideLines();
-        for (const QString& line : std::as_const(lines))
-            std::fputs((line + u'\n').toUtf8().constData(), stdout);
-    }
     printImported(o, result, outcome, source);
-    if (outcome.setAsideRows > 0)
-        throw CliPartial(QStringLiteral("import: %1 rows of %2 were set aside, written to %3 (mend "
-                                        "them there and import that file)")
-                             .arg(outcome.setAsideRows)
-                             .arg(database_file::shown(file), shown(outcome.setAsideFile))
+    setAsideStatus(QStringLiteral("import"), file, outcome);
+}
+
+void convertRecords(const CliOptions& o) {
+    const QString file = o.given.file.isEmpty() ? o.db : o.given.file;
+    access_convert::Result converted;
+    try {
+        converted = access_convert::convert(file);
+    } catch (const RecordError& e) {
+        throw CliFailure(QStringLiteral("convert: %1; %2 is unchanged")
+                             .arg(oneLine(e), database_file::shown(file))
                              .toStdString());
+    }
+    printImported(o, converted.outcome.result, converted.outcome, converted.source);
+    CliOutput::printObject(o.json, {"kept"}, {shown(converted.kept)});
+    setAsideStatus(QStringLiteral("convert"), converted.kept, converted.outcome);
 }
 
 void backupRecords(const CliOptions& o) {

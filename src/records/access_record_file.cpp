@@ -198,7 +198,10 @@ AccessRecordFile::Format AccessRecordFile::formatOf(const QString& path) {
     QFile f(path);
     if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
         return Format::NotAccess;
-    const QByteArray head = f.read(0x15);
+    return formatOfHeader(f.read(0x15));
+}
+
+AccessRecordFile::Format AccessRecordFile::formatOfHeader(const QByteArray& head) {
     if (head.size() < 0x15 || !head.startsWith(QByteArray("\x00\x01\x00\x00", 4)))
         return Format::NotAccess;
     const QByteArray signature = head.mid(4, 15);
@@ -211,6 +214,16 @@ AccessRecordFile::Format AccessRecordFile::formatOf(const QString& path) {
     case 1: return Format::Jet4;
     default: return Format::Accdb;
     }
+}
+
+QString AccessRecordFile::whatItIs(const QString& shownPath, Format format) {
+    const QString what = QStringLiteral("%1 is a record file in the Access format").arg(shownPath);
+    if (format != Format::Jet4)
+        return what + QStringLiteral(" (%1), which this tool does not read")
+                          .arg(format == Format::Jet3 ? QStringLiteral("Access 97, Jet 3")
+                                                      : QStringLiteral("Access 2007 or later"));
+    return what + QStringLiteral(": convert it with velm-cli convert or File › Convert Access "
+                                 "Record File…");
 }
 
 QString AccessRecordFile::lockFileOf(const QString& path) {

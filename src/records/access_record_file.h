@@ -30,6 +30,11 @@ public:
     enum class Format { NotAccess, Jet3, Jet4, Accdb };
     // Reads the file's first page header only; a file that can not be read is NotAccess.
     static Format formatOf(const QString& path);
+    // The same from a file's first bytes (at least 0x15 of them).
+    static Format formatOfHeader(const QByteArray& head);
+    // What start-up, export, backup and the report say of such a file instead of "not an
+    // SQLite file": what it is and how it becomes a record file.
+    static QString whatItIs(const QString& shownPath, Format format);
 
     // Reads a Jet 4 file. Throws RecordError: unreadable, not Jet 4 (a Jet 3 or .accdb file,
     // named as such), held open by Access (its lock file beside it), damaged.

@@ -1,5 +1,6 @@
 #include "records/database_file.h"
 
+#include "records/access_record_file.h"
 #include "records/record_table.h"
 
 #include <QDir>
@@ -109,7 +110,7 @@ QString readProblem(const QString& path) {
             return QStringLiteral("%1 can not be read: permission denied").arg(file);
         return QStringLiteral("%1 can not be read: %2").arg(file, systemText(error));
     }
-    char header[16] = {};
+    char header[32] = {};
     const ssize_t got = ::read(fd, header, sizeof header);
     const int readError = errno;
     ::close(fd);
@@ -118,7 +119,10 @@ QString readProblem(const QString& path) {
     // SQLite takes an empty file for an empty database; the tool never makes one.
     if (got == 0)
         return QStringLiteral("%1 is empty: velm-initdb FILE makes a record database").arg(file);
-    if (got != sizeof header || std::memcmp(header, "SQLite format 3", sizeof header) != 0)
+    const auto format = AccessRecordFile::formatOfHeader(QByteArray(header, int(got)));
+    if (format != AccessRecordFile::Format::NotAccess)
+        return AccessRecordFile::whatItIs(file, format);
+    if (got < 16 || std::memcmp(header, "SQLite format 3", 16) != 0)
         return QStringLiteral("%1 is not a record database (not an SQLite file)").arg(file);
     return QString();
 }

@@ -121,12 +121,15 @@ void takeRows(const Access::Table& source, const QList<int>& from, records_forma
 } // namespace
 
 ImportSource ImportSource::load(const QString& path) {
-    if (AccessRecordFile::formatOf(path) == AccessRecordFile::Format::NotAccess) {
-        ImportSource source;
-        source.m_file = RecordsFile::load(path);
-        return source;
-    }
+    if (AccessRecordFile::formatOf(path) == AccessRecordFile::Format::NotAccess)
+        return fromExport(RecordsFile::load(path));
     return fromAccess(AccessRecordFile::read(path), database_file::shown(path));
+}
+
+ImportSource ImportSource::fromExport(RecordsFile file) {
+    ImportSource source;
+    source.m_file = std::move(file);
+    return source;
 }
 
 ImportSource ImportSource::fromAccess(const AccessRecordFile& access, const QString& shown) {
@@ -230,7 +233,8 @@ QString ImportSource::setAsidePath(const QString& databaseFile, const QDateTime&
 namespace import_source {
 
 Outcome run(const ImportSource& source, const QString& databaseFile,
-            const records_import::Options& options, const QDateTime& when) {
+            const records_import::Options& options, const QDateTime& when,
+            const QString& recordFile) {
     Outcome outcome;
     // Whatever refuses the whole import refuses it before the side file is written.
     records_import::chosen(source.file(), options);
@@ -243,7 +247,8 @@ Outcome run(const ImportSource& source, const QString& databaseFile,
         }
     }
     if (!aside.isEmpty()) {
-        outcome.setAsideFile = ImportSource::setAsidePath(databaseFile, when);
+        outcome.setAsideFile = ImportSource::setAsidePath(
+            recordFile.isEmpty() ? databaseFile : recordFile, when);
         records_export::saveJson(aside, outcome.setAsideFile, when);
     }
     try {

@@ -19,6 +19,8 @@ public:
     // Throws RecordError for a whole-file refusal (not a records file, none of the six
     // tables, a column of a type that can not hold its values, unreadable, held open).
     static ImportSource load(const QString& path);
+    // Our export, already read.
+    static ImportSource fromExport(RecordsFile file);
     // The mapping of an Access file already read; `shown` names it in messages.
     static ImportSource fromAccess(const AccessRecordFile& access, const QString& shown);
 
@@ -57,9 +59,11 @@ struct Outcome {
 
 // Writes the rows set aside first (so that they are kept before anything else changes), then
 // imports as records_import::run(). A failed import removes the side file again: the Access
-// file still holds every row.
+// file still holds every row. The side file is named after `recordFile` (the database itself
+// when empty), beside it.
 Outcome run(const ImportSource& source, const QString& databaseFile,
             const records_import::Options& options,
-            const QDateTime& when = QDateTime::currentDateTime());
+            const QDateTime& when = QDateTime::currentDateTime(),
+            const QString& recordFile = QString());
 
 } // namespace import_source
