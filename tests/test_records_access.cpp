@@ -58,6 +58,7 @@ private slots:
     void refusesWholeFileAndChangesNothing();
     void cliExitStatusSaysWhatCameOver_data();
     void cliExitStatusSaysWhatCameOver();
+    void convertKilledAnywhereLeavesOneWholeFile();
 
 private:
     QString path(const QString& name) const { return QDir(m_dir->path()).filePath(name); }
@@ -201,6 +202,44 @@ void TestRecordsAccess::cliExitStatusSaysWhatCameOver() {
                  qPrintable(err));
     else
         QVERIFY2(err.contains("is unchanged"), qPrintable(err));
+}
+
+void TestRecordsAccess::convertKilledAnywhereLeavesOneWholeFile() {
+    const QByteArray access = bytesOf(fixture("six-tables.mdb"));
+    // Kills spread over the whole convert (about a tenth of a second), then one left to run.
+    for (int delayMs = 0; delayMs <= 200; delayMs += 10) {
+        QFile::remove(path("VELM.mdb"));
+        copyOf("six-tables.mdb", "VELM.mdb");
+        QProcess cli;
+        cli.setWorkingDirectory(m_dir->path());
+        cli.start(buildpaths::bin("velm-cli"), {"convert"});
+        QVERIFY(cli.waitForStarted());
+        QTest::qSleep(delayMs);
+        cli.kill();
+        cli.waitForFinished();
+        // VELM.mdb is the Access file as it was, or a whole record file beside the kept one.
+        const QByteArray now = bytesOf(path("VELM.mdb"));
+        const QString where = QStringLiteral("killed after %1 ms").arg(delayMs);
+        if (now != access) {
+            const QStringList kept = besideDatabase("VELM.access-*.mdb");
+            QVERIFY2(kept.size() == 1 && bytesOf(path(kept[0])) == access, qPrintable(where));
+            QVERIFY2(records_export::read(path("VELM.mdb")).at(4).rows.size() == 28,
+                     qPrintable(where));
+            for (const QString& f : besideDatabase("VELM.*"))
+                QFile::remove(path(f));
+            continue;
+        }
+        // What the convert left half-made is out of the way the next time.
+        QProcess again;
+        again.setWorkingDirectory(m_dir->path());
+        again.start(buildpaths::bin("velm-cli"), {"convert"});
+        QVERIFY(again.waitForFinished(60000));
+        QVERIFY2(again.exitCode() == 3, qPrintable(where + again.readAllStandardError()));
+        QVERIFY2(besideDatabase("*.convert-part*").isEmpty(), qPrintable(where));
+        QCOMPARE(records_export::read(path("VELM.mdb")).at(4).rows.size(), 28);
+        for (const QString& f : besideDatabase("VELM.*"))
+            QFile::remove(path(f));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRecordsAccess)

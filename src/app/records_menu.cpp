@@ -1,6 +1,7 @@
 #include "app/records_menu.h"
 
 #include "app/import_dialog.h"
+#include "records/access_convert.h"
 #include "records/database_file.h"
 #include "records/record_store.h"
 #include "records/records_backup.h"
@@ -57,7 +58,9 @@ RecordsMenu::RecordsMenu(QMainWindow& window, RecordStore& records, PromptServic
     for (const Item& item :
          {Item{"ExportRecords", "Export Records…", &RecordsMenu::exportRecords},
           Item{"ImportRecords", "Import Records…", &RecordsMenu::importRecords},
-          Item{"BackUpRecords", "Back Up Records…", &RecordsMenu::backUpRecords}}) {
+          Item{"BackUpRecords", "Back Up Records…", &RecordsMenu::backUpRecords},
+          Item{"ConvertAccessRecords", "Convert Access Record File…",
+               &RecordsMenu::convertAccessRecords}}) {
         QAction* action = m_menu->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QString::fromLatin1(item.name));
         connect(action, &QAction::triggered, this, item.handler);
@@ -217,6 +220,36 @@ void RecordsMenu::backUpRecords() {
     } catch (const RecordError& e) {
         m_prompts.message(QStringLiteral("Can not back up records"), errorText(e));
     }
+}
+
+void RecordsMenu::convertAccessRecords() {
+    const QString file = shown(m_databaseFile);
+    if (!m_prompts.confirm(QStringLiteral("Convert %1 from the Access format into a record file? "
+                                          "The Access file is kept beside it, unchanged.")
+                               .arg(file)))
+        return;
+    access_convert::Result converted;
+    try {
+        converted = access_convert::convert(m_databaseFile);
+    } catch (const RecordError& e) {
+        m_prompts.message(QStringLiteral("Can not convert the record file"),
+                          errorText(e) + QStringLiteral("; nothing was changed"));
+        return;
+    }
+    QStringList lines = converted.source.notes();
+    for (const records_import::TableChange& c : converted.outcome.result.tables)
+        lines << QStringLiteral("%1: %2 rows").arg(c.table).arg(c.fileRows);
+    lines << QStringLiteral("The Access file is kept as %1").arg(shown(converted.kept));
+    if (converted.outcome.setAsideRows > 0)
+        lines << QStringLiteral("%1 rows were set aside, written to %2 (mend them there and "
+                                "import that file)")
+                     .arg(converted.outcome.setAsideRows)
+                     .arg(shown(converted.outcome.setAsideFile))
+              << converted.source.setAsideLines();
+    m_records.openAll(m_databaseFile, [this](const QString& message, const QString& cause) {
+        m_prompts.message(message, cause);
+    });
+    m_prompts.message(QStringLiteral("Record file converted"), lines.join(u'\n'));
 }
 
 #include "moc_records_menu.cpp"

@@ -18,9 +18,15 @@ namespace access_convert {
 
 namespace {
 
+// Everything named after the part: the part itself, its journal, the temporary files its
+// making and its import's backup write beside it.
 void removeConvertPart(const QString& part) {
-    for (const QString& f : {part, part + QStringLiteral("-journal")}) {
-        if (QFileInfo::exists(f) && !QFile::remove(f))
+    const QFileInfo info(part);
+    const QDir folder = info.absoluteDir();
+    for (const QString& name :
+         folder.entryList({info.fileName() + u'*'}, QDir::Files | QDir::Hidden | QDir::System)) {
+        const QString f = folder.filePath(name);
+        if (!QFile::remove(f))
             throw RecordError(
                 QStringLiteral("%1, left by a convert that was cut short, can not be removed")
                     .arg(database_file::shown(f)));
