@@ -70,6 +70,11 @@ void LinkPanel::setStatusLabels(QLabel* status, QLabel* linkState) {
     showLinkState();
 }
 
+void LinkPanel::setRecordFileNote(const QString& note) {
+    m_recordFileNote = note;
+    showLinkState();
+}
+
 void LinkPanel::showLinkState() {
     if (!m_linkState || !m_bus)
         return;
@@ -94,6 +99,8 @@ void LinkPanel::showLinkState() {
         text += QStringLiteral("  ") + m_notice;
     if (!m_setOutcome.isEmpty())
         text += QStringLiteral("  ") + m_setOutcome;
+    if (!m_recordFileNote.isEmpty())
+        text += QStringLiteral("  ") + m_recordFileNote;
     m_linkState->setText(text);
 }
 

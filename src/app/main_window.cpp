@@ -11,10 +11,12 @@
 #include "app/tools_menu.h"
 #include "link/bus.h"
 #include "protocol/sequence_engine.h"
+#include "records/access_record_file.h"
 #include "widgets/form_builder.h"
 #include "widgets/prompt_service.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -88,6 +90,9 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
     connect(changedElsewhere, &QTimer::timeout, this, &TForm1::reloadRecordsChangedElsewhere);
     changedElsewhere->start(1000);
     RecordsMenu* fileMenu = RecordsMenu::install(*this, m_records, prompts, databaseFile);
+    showRecordFileOffer(databaseFile);
+    connect(fileMenu, &RecordsMenu::recordFileConverted, this,
+            [this, databaseFile] { showRecordFileOffer(databaseFile); });
     ReportDialog::install(*this, *fileMenu, *m_bus, prompts, databaseFile);
     ToolsMenu::install(this, *m_bus, prompts, databaseFile);
     helpmenu::install(*this, prompts, databaseFile);
@@ -149,6 +154,15 @@ void TForm1::FormCreate(const QString& databaseFile) {
     });
     // 2-6: the fields of the timer tab, "Local IP", the relay-delay controls.
     startUpFields();
+}
+
+void TForm1::showRecordFileOffer(const QString& databaseFile) {
+    // The start-up boxes are gone once read; the offer to convert stays in sight.
+    const auto format = AccessRecordFile::formatOf(databaseFile);
+    m_linkPanel->setRecordFileNote(
+        format == AccessRecordFile::Format::NotAccess
+            ? QString()
+            : AccessRecordFile::whatItIs(QFileInfo(databaseFile).fileName(), format));
 }
 
 void TForm1::reloadRecordsChangedElsewhere() {

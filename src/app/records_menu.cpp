@@ -55,12 +55,11 @@ RecordsMenu::RecordsMenu(QMainWindow& window, RecordStore& records, PromptServic
         const char* caption;
         void (RecordsMenu::*handler)();
     };
-    for (const Item& item :
-         {Item{"ExportRecords", "Export Records…", &RecordsMenu::exportRecords},
-          Item{"ImportRecords", "Import Records…", &RecordsMenu::importRecords},
-          Item{"BackUpRecords", "Back Up Records…", &RecordsMenu::backUpRecords},
-          Item{"ConvertAccessRecords", "Convert Access Record File…",
-               &RecordsMenu::convertAccessRecords}}) {
+    for (const Item& item : {Item{"ExportRecords", "Export Records…", &RecordsMenu::exportRecords},
+                             Item{"ImportRecords", "Import Records…", &RecordsMenu::importRecords},
+                             Item{"BackUpRecords", "Back Up Records…", &RecordsMenu::backUpRecords},
+                             Item{"ConvertAccessRecords", "Convert Access Record File…",
+                                  &RecordsMenu::convertAccessRecords}}) {
         QAction* action = m_menu->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QString::fromLatin1(item.name));
         connect(action, &QAction::triggered, this, item.handler);
@@ -249,6 +248,7 @@ void RecordsMenu::convertAccessRecords() {
     m_records.openAll(m_databaseFile, [this](const QString& message, const QString& cause) {
         m_prompts.message(message, cause);
     });
+    emit recordFileConverted();
     m_prompts.message(QStringLiteral("Record file converted"), lines.join(u'\n'));
 }
 
