@@ -46,6 +46,13 @@ void keepUnderSecondName(const QString& file, const QString& kept) {
                               .arg(database_file::shown(file), database_file::shown(kept)));
 }
 
+// Puts the new record file in place of the Access file in one step. POSIX rename() replaces
+// an existing target atomically; Windows' does not (it fails while VELM.mdb exists), so the
+// Windows build needs the platform's replacing rename here: this is the only place that does it.
+bool replaceFile(const QString& from, const QString& to) {
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
 } // namespace
 
 QString partPath(const QString& file) {
@@ -74,8 +81,8 @@ Result convert(const QString& file, const QDateTime& when) {
     removeConvertPart(part);
     try {
         schema::createDatabase(part);
-        result.outcome = import_source::run(result.source, part,
-                                            result.source.options({}, false), when, file);
+        result.outcome =
+            import_source::run(result.source, part, result.source.options({}, false), when, file);
         // The new file starts from nothing: its backup holds nothing worth keeping.
         QFile::remove(result.outcome.result.backup);
         result.outcome.result.backup.clear();
@@ -85,8 +92,7 @@ Result convert(const QString& file, const QDateTime& when) {
         QFile::remove(part);
         throw;
     }
-    if (!QFile::exists(part + QStringLiteral("-journal")) &&
-        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(file).constData()) == 0)
+    if (!QFile::exists(part + QStringLiteral("-journal")) && replaceFile(part, file))
         return result;
     QFile::remove(result.kept);
     QFile::remove(part);
