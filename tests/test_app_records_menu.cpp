@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/records_menu.h"
 #include "records/schema.h"
+#include "support/build_paths.h"
 #include "support/record_files.h"
 #include "support/window_probe.h"
 #include "widgets/prompt_service.h"
@@ -11,6 +12,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -35,6 +39,7 @@ private slots:
     void rowsPostedWhileChoosingAreKept();
     void csvExportAndBackup();
     void exportNamesRowsOutsideTheTable();
+    void convertAccessRecordFileThroughTheWindow();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
@@ -105,6 +110,7 @@ void TestAppRecordsMenu::fileMenu() {
                                  "SiteHistory=Site History…", "=",
                                  "ExportRecords=Export Records…", "ImportRecords=Import Records…",
                                  "BackUpRecords=Back Up Records…",
+                                 "ConvertAccessRecords=Convert Access Record File…",
                                  "InstallationReport=Installation Report…", "=", "Quit=Quit"}));
     // A cancelled dialog does nothing at all.
     choose(QString());
@@ -273,6 +279,52 @@ void TestAppRecordsMenu::csvExportAndBackup() {
     QVERIFY(QFile::exists(m_prompts.details[0]));
     QCOMPARE(record_files::query(m_prompts.details[0], "SELECT Information FROM \"Scene Records\""),
              QVariant("Hall"));
+}
+
+// A site folder whose VELM.mdb is in the Access format: the status bar offers the convert, the
+// menu item converts it in place and the grids show its rows.
+void TestAppRecordsMenu::convertAccessRecordFileThroughTheWindow() {
+    const QString fixture = buildpaths::source("tests/data/access/six-tables.mdb");
+    m_window.reset();
+    QVERIFY(QFile::remove(path("VELM.mdb")) && QFile::copy(fixture, path("VELM.mdb")));
+    QFile(path("VELM.mdb")).setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    m_window = std::make_unique<TForm1>(m_prompts, path("VELM.mdb"));
+    m_menu = m_window->findChild<RecordsMenu*>("RecordsMenu");
+    auto* linkState = m_window->findChild<QLabel*>("LinkStatePanel");
+    QVERIFY2(linkState->text().contains("VELM.mdb is a record file in the Access format: convert "
+                                        "it with velm-cli convert or File › Convert Access "
+                                        "Record File…"),
+             qPrintable(linkState->text()));
+    m_prompts.clear();
+    m_prompts.answers = {true};
+    trigger("ConvertAccessRecords");
+    QCOMPARE(m_prompts.messages, QStringList{"Record file converted"});
+    QVERIFY(!linkState->text().contains("Access"));
+    const QStringList kept = QDir(m_dir->path()).entryList({"VELM.access-*.mdb"});
+    QCOMPARE(kept.size(), 1);
+    QCOMPARE(record_files::bytes(path(kept[0])), record_files::bytes(fixture));
+
+    const QJsonObject expected =
+        QJsonDocument::fromJson(
+            record_files::bytes(buildpaths::source("tests/data/access/six-tables.expected.json")))
+            .object();
+    for (int t = 0; t < RecordStore::Count; ++t) {
+        const RecordTable& table = m_window->records().table(RecordStore::Table(t));
+        const QJsonArray rows =
+            expected.value(table.tableName()).toObject().value("rows").toArray();
+        QCOMPARE(table.model()->rowCount(), int(rows.size()));
+        // The monitor slots the file's rows could not set keep ours.
+        if (t == RecordStore::Monitor)
+            continue;
+        QStringList want;
+        for (const QJsonValue& row : rows) {
+            QStringList cells;
+            for (const QJsonValue& v : row.toArray())
+                cells << v.toVariant().toString();
+            want << cells.join('|');
+        }
+        QCOMPARE(probe::tableRows(table), want);
+    }
 }
 
 QTEST_MAIN(TestAppRecordsMenu)

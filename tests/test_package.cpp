@@ -96,7 +96,7 @@ private slots:
         const QString depends = field(QStringLiteral("Depends"));
         for (const char* package : {"libqt6widgets6", "libqt6network6", "libqt6serialport6",
                                     "libqt6sql6", "libqt6sql6-sqlite", "qt6-qpa-plugins",
-                                    "fonts-dejavu-core"})
+                                    "fonts-dejavu-core", "libmdb3"})
             QVERIFY2(depends.contains(QLatin1String(package)),
                      qPrintable(QStringLiteral("%1 in %2").arg(package, depends)));
     }

@@ -335,6 +335,11 @@ void TestReport::refusals_data() {
     QTest::newRow("a module beyond the bus")
         << QStringList{"report", "--modules", "1,256", "--html", "r.html"} << 2
         << "--modules must be a number from 1 to 255, not '256'";
+    QTest::newRow("a record file in the Access format")
+        << QStringList{"report", "--db", buildpaths::source("tests/data/access/six-tables.mdb"),
+                       "--html", "r.html"}
+        << 1
+        << "six-tables.mdb is a record file in the Access format: convert it with velm-cli convert";
     QTest::newRow("a folder that is not there")
         << QStringList{"report", "--html", "/nonexistent/r.html"} << 1
         << "the folder of /nonexistent/r.html does not exist";

@@ -10,7 +10,7 @@ if [ "${1:-}" = windows ]; then
 else
 packages=(cmake make g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6sql6-sqlite libsqlite3-dev
           libgl-dev ninja-build ccache xvfb xauth xdotool clang libclang-rt-14-dev util-linux iproute2 desktop-file-utils dpkg-dev
-          lintian tshark fonts-dejavu-core tidy poppler-utils)
+          lintian tshark fonts-dejavu-core tidy poppler-utils mdbtools-dev mdbtools)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -77,7 +77,7 @@ int main(int argc, char* argv[]) {
             const QByteArray json =
                 records_export::json(records_export::read(db), QDateTime::currentDateTime());
             ImportDialog dialog(
-                RecordsFile::parse(json), QStringLiteral("records.json"),
+                ImportSource::fromExport(RecordsFile::parse(json)), QStringLiteral("records.json"),
                 [&](const RecordsFile& f, const records_import::Options& o) {
                     return records_import::preview(f, db, o);
                 },

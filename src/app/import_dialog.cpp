@@ -18,15 +18,17 @@ namespace {
 enum Column { TableColumn, RowsColumn, GainsColumn, LosesColumn, ChangesColumn, ColumnCount };
 }
 
-ImportDialog::ImportDialog(RecordsFile file, const QString& fileName, Preview preview,
+ImportDialog::ImportDialog(ImportSource records, const QString& fileName, Preview preview,
                            QWidget* parent)
-    : QDialog(parent), m_file(std::move(file)), m_preview(std::move(preview)) {
+    : QDialog(parent), m_source(std::move(records)), m_preview(std::move(preview)) {
     setObjectName(QStringLiteral("ImportDialog"));
     setWindowTitle(QStringLiteral("Import Records"));
 
     QString from = QDir::toNativeSeparators(fileName);
-    if (!m_file.exported().isEmpty())
-        from += QStringLiteral(" (exported %1)").arg(m_file.exported());
+    if (m_source.isAccess())
+        from += QStringLiteral(" (a record file in the Access format)");
+    else if (!file().exported().isEmpty())
+        from += QStringLiteral(" (exported %1)").arg(file().exported());
     auto* source = form::label(this, QStringLiteral("ImportFileLabel"), from);
     source->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
@@ -34,7 +36,7 @@ ImportDialog::ImportDialog(RecordsFile file, const QString& fileName, Preview pr
     auto* tableGrid = new QGridLayout(tables);
     for (int i = 0; i < schema::tables().size(); ++i) {
         const QString name = schema::tables()[i].name;
-        const records_format::TableRows* rows = m_file.find(name);
+        const records_format::TableRows* rows = file().find(name);
         const qsizetype count = rows ? rows->rows.size() : 0;
         const QString caption = !rows        ? QStringLiteral("%1 (not in the file)").arg(name)
                                 : count == 1 ? QStringLiteral("%1 (1 row)").arg(name)
@@ -72,6 +74,17 @@ ImportDialog::ImportDialog(RecordsFile file, const QString& fileName, Preview pr
     m_problem = form::label(this, QStringLiteral("ImportProblem"), QString());
     m_problem->setStyleSheet(QStringLiteral("color: red;"));
     m_problem->setWordWrap(true);
+    // What an Access file held that the tables do not take, and where it goes.
+    QStringList left = m_source.notes();
+    if (m_source.setAsideRows() > 0)
+        left << QStringLiteral("Rows set aside, written beside the record file as "
+                               "<its name>.not-imported-YYYYMMDD-HHMMSS.json to be mended and "
+                               "imported later:")
+             << m_source.setAsideLines();
+    auto* leftOut = form::label(this, QStringLiteral("ImportLeftOut"), left.join(u'\n'));
+    leftOut->setWordWrap(true);
+    leftOut->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    leftOut->setVisible(!left.isEmpty());
     auto* note = form::label(this, QStringLiteral("ImportNote"),
                              QStringLiteral("The record file is backed up beside itself before "
                                             "anything is written."));
@@ -91,6 +104,7 @@ ImportDialog::ImportDialog(RecordsFile file, const QString& fileName, Preview pr
     layout->addWidget(tables);
     layout->addWidget(mode);
     layout->addWidget(m_counts, 1);
+    layout->addWidget(leftOut);
     layout->addWidget(m_problem);
     layout->addWidget(note);
     layout->addLayout(buttons);
@@ -102,13 +116,12 @@ QString ImportDialog::checkBoxName(const QString& tableName) {
 }
 
 records_import::Options ImportDialog::options() const {
-    records_import::Options o;
+    QStringList tables;
     for (QCheckBox* box : m_tables) {
         if (box->isChecked())
-            o.tables << schema::tables()[m_tables.indexOf(box)].name;
+            tables << schema::tables()[m_tables.indexOf(box)].name;
     }
-    o.add = m_add->isChecked();
-    return o;
+    return m_source.options(tables, m_add->isChecked());
 }
 
 void ImportDialog::updatePreview() {
@@ -120,7 +133,7 @@ void ImportDialog::updatePreview() {
         m_problem->setText(QStringLiteral("Choose at least one table."));
     try {
         if (ok)
-            result = m_preview(m_file, o);
+            result = m_preview(file(), o);
     } catch (const RecordError& e) {
         ok = false;
         m_problem->setText(QString::fromStdString(e.what()));

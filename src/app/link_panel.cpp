@@ -88,6 +88,11 @@ void LinkPanel::setStatusLabels(QLabel* status, QLabel* linkState) {
     showLinkState();
 }
 
+void LinkPanel::setRecordFileNote(const QString& note) {
+    m_recordFileNote = note;
+    showLinkState();
+}
+
 void LinkPanel::showLinkState() {
     if (!m_linkState || !m_bus)
         return;
@@ -112,6 +117,8 @@ void LinkPanel::showLinkState() {
         text += QStringLiteral("  ") + m_notice;
     if (!m_setOutcome.isEmpty())
         text += QStringLiteral("  ") + m_setOutcome;
+    if (!m_recordFileNote.isEmpty())
+        text += QStringLiteral("  ") + m_recordFileNote;
     if (!m_siteName.isEmpty())
         text = QStringLiteral("Site %1.  ").arg(m_siteName) + text;
     m_linkState->setText(text);

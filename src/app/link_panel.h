@@ -29,6 +29,9 @@ public:
     // link requests use, whether it is open, and what became of a request the log cannot
     // account for (not sent, not answered).
     void setStatusLabels(QLabel* status, QLabel* linkState);
+    // A word on the record file after the link state (a file in the Access format and how to
+    // convert it); empty: none.
+    void setRecordFileNote(const QString& note);
 
     bool networkMode() const override;
     bool extensionChannel() const override;
@@ -58,6 +61,7 @@ private:
 
     PromptService& m_prompts;
     Bus* m_bus = nullptr;
+    QString m_recordFileNote;
     QLabel* m_status = nullptr;
     QLabel* m_linkState = nullptr;
     QString m_notice;

@@ -12,12 +12,14 @@
 #include "app/tools_menu.h"
 #include "link/bus.h"
 #include "protocol/sequence_engine.h"
+#include "records/access_record_file.h"
 #include "widgets/form_builder.h"
 #include "widgets/prompt_service.h"
 #include "widgets/return_presses_button.h"
 #include "widgets/screen_fit.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -110,6 +112,9 @@ void TForm1::installMenus(const QString& databaseFile) {
         setMenuBar(new QMenuBar(this));
     }
     m_recordsMenu = RecordsMenu::install(*this, m_records, m_prompts, databaseFile);
+    showRecordFileOffer(databaseFile);
+    connect(m_recordsMenu, &RecordsMenu::recordFileConverted, this,
+            [this, databaseFile] { showRecordFileOffer(databaseFile); });
     ReportDialog::install(*this, *m_recordsMenu, *m_bus, m_prompts, databaseFile);
     m_toolsMenu = ToolsMenu::install(this, *m_bus, m_prompts, databaseFile);
     helpmenu::install(*this, m_prompts, databaseFile);
@@ -201,6 +206,15 @@ void TForm1::FormCreate(const QString& databaseFile) {
     });
     // 2-6: the fields of the timer tab, "Local IP", the relay-delay controls.
     startUpFields();
+}
+
+void TForm1::showRecordFileOffer(const QString& databaseFile) {
+    // The start-up boxes are gone once read; the offer to convert stays in sight.
+    const auto format = AccessRecordFile::formatOf(databaseFile);
+    m_linkPanel->setRecordFileNote(
+        format == AccessRecordFile::Format::NotAccess
+            ? QString()
+            : AccessRecordFile::whatItIs(QFileInfo(databaseFile).fileName(), format));
 }
 
 void TForm1::reloadRecordsChangedElsewhere() {

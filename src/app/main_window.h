@@ -59,6 +59,8 @@ private:
     void FormCreate(const QString& databaseFile);
     void createFamilies();
     void startUpFields();
+    // Names a record file in the Access format, and how to convert it, beside the link state.
+    void showRecordFileOffer(const QString& databaseFile);
     void appendLog(const QString& line);
     // Re-reads the tables another program wrote to, while no sequence or job runs.
     void reloadRecordsChangedElsewhere();

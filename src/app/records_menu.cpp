@@ -1,6 +1,7 @@
 #include "app/records_menu.h"
 
 #include "app/import_dialog.h"
+#include "records/access_convert.h"
 #include "records/database_file.h"
 #include "records/record_store.h"
 #include "records/records_backup.h"
@@ -54,10 +55,11 @@ RecordsMenu::RecordsMenu(QMainWindow& window, RecordStore& records, PromptServic
         const char* caption;
         void (RecordsMenu::*handler)();
     };
-    for (const Item& item :
-         {Item{"ExportRecords", "Export Records…", &RecordsMenu::exportRecords},
-          Item{"ImportRecords", "Import Records…", &RecordsMenu::importRecords},
-          Item{"BackUpRecords", "Back Up Records…", &RecordsMenu::backUpRecords}}) {
+    for (const Item& item : {Item{"ExportRecords", "Export Records…", &RecordsMenu::exportRecords},
+                             Item{"ImportRecords", "Import Records…", &RecordsMenu::importRecords},
+                             Item{"BackUpRecords", "Back Up Records…", &RecordsMenu::backUpRecords},
+                             Item{"ConvertAccessRecords", "Convert Access Record File…",
+                                  &RecordsMenu::convertAccessRecords}}) {
         QAction* action = m_menu->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QString::fromLatin1(item.name));
         connect(action, &QAction::triggered, this, item.handler);
@@ -156,14 +158,15 @@ void RecordsMenu::importRecords() {
         return;
     const QString file =
         m_dialogs.openFile(&m_window, QStringLiteral("Import Records"),
-                           QLatin1StringView(kJsonFilter) + QStringLiteral(";;All files (*)"));
+                           QLatin1StringView(kJsonFilter) +
+                               QStringLiteral(";;Access record files (*.mdb);;All files (*)"));
     if (file.isEmpty())
         return;
     try {
-        RecordsFile records = RecordsFile::load(file);
+        ImportSource source = ImportSource::load(file);
         const QString database = m_databaseFile;
         m_dialog = new ImportDialog(
-            std::move(records), file,
+            std::move(source), file,
             [database](const RecordsFile& f, const records_import::Options& o) {
                 return records_import::preview(f, database, o);
             },
@@ -182,13 +185,13 @@ void RecordsMenu::runImport() {
     if (!m_dialog || !postPending())
         return;
     const records_import::Options options = m_dialog->options();
-    records_import::Result result;
+    import_source::Outcome outcome;
     try {
-        result = records_import::run(m_dialog->file(), m_databaseFile, options);
+        outcome = import_source::run(m_dialog->source(), m_databaseFile, options);
     } catch (const RecordError& e) {
         const QString text = errorText(e);
         emit imported(records_import::leftUnchanged(e) ? QStringLiteral("nothing changed")
-                                                        : QStringLiteral("not as before"),
+                                                       : QStringLiteral("not as before"),
                       QStringLiteral("error: ") + text);
         // "nothing was changed" only when it is so; otherwise the message says where the
         // file stands.
@@ -200,10 +203,15 @@ void RecordsMenu::runImport() {
     }
     refreshTables();
     QStringList lines;
-    for (const records_import::TableChange& c : result.tables)
+    for (const records_import::TableChange& c : outcome.result.tables)
         lines << QStringLiteral("%1: %2").arg(c.table, records_import::describe(c));
     emit imported(lines.join(QStringLiteral("; ")), QStringLiteral("ok"));
-    lines << QStringLiteral("Backup: %1").arg(shown(result.backup));
+    lines << QStringLiteral("Backup: %1").arg(shown(outcome.result.backup));
+    if (outcome.setAsideRows > 0)
+        lines << QStringLiteral("%1 rows were set aside, written to %2 (mend them there and "
+                                "import that file)")
+                     .arg(outcome.setAsideRows)
+                     .arg(shown(outcome.setAsideFile));
     m_prompts.message(QStringLiteral("Records imported"), lines.join(u'\n'));
 }
 
@@ -216,6 +224,37 @@ void RecordsMenu::backUpRecords() {
     } catch (const RecordError& e) {
         m_prompts.message(QStringLiteral("Can not back up records"), errorText(e));
     }
+}
+
+void RecordsMenu::convertAccessRecords() {
+    const QString file = shown(m_databaseFile);
+    if (!m_prompts.confirm(QStringLiteral("Convert %1 from the Access format into a record file? "
+                                          "The Access file is kept beside it, unchanged.")
+                               .arg(file)))
+        return;
+    access_convert::Result converted;
+    try {
+        converted = access_convert::convert(m_databaseFile);
+    } catch (const RecordError& e) {
+        m_prompts.message(QStringLiteral("Can not convert the record file"),
+                          errorText(e) + QStringLiteral("; nothing was changed"));
+        return;
+    }
+    QStringList lines = converted.source.notes();
+    for (const records_import::TableChange& c : converted.outcome.result.tables)
+        lines << QStringLiteral("%1: %2 rows").arg(c.table).arg(c.fileRows);
+    lines << QStringLiteral("The Access file is kept as %1").arg(shown(converted.kept));
+    if (converted.outcome.setAsideRows > 0)
+        lines << QStringLiteral("%1 rows were set aside, written to %2 (mend them there and "
+                                "import that file)")
+                     .arg(converted.outcome.setAsideRows)
+                     .arg(shown(converted.outcome.setAsideFile))
+              << converted.source.setAsideLines();
+    m_records.openAll(m_databaseFile, [this](const QString& message, const QString& cause) {
+        m_prompts.message(message, cause);
+    });
+    emit recordFileConverted();
+    m_prompts.message(QStringLiteral("Record file converted"), lines.join(u'\n'));
 }
 
 #include "moc_records_menu.cpp"

@@ -27,11 +27,11 @@ struct RecordsFileDialogs {
     static RecordsFileDialogs standard();
 };
 
-// The "File" menu of the main window: "Export Records…", "Import Records…" and "Back Up
-// Records…". Exports and backups read the record file through a connection of their own;
-// an import backs it up, writes it in one transaction, and then the window's six tables read
-// it again, so the grids show the new rows. Whatever the window had not posted yet is posted
-// first, so nothing of it is left out of an export or lost to an import.
+// The "File" menu of the main window: "Export Records…", "Import Records…", "Back Up
+// Records…" and "Convert Access Record File…". Exports and backups read the record file through a
+// connection of their own; an import backs it up, writes it in one transaction, and then the
+// window's six tables read it again, so the grids show the new rows. Whatever the window had not
+// posted yet is posted first, so nothing of it is left out of an export or lost to an import.
 class RecordsMenu : public QObject {
     Q_OBJECT
 public:
@@ -50,6 +50,13 @@ public:
     void exportRecords();
     void importRecords();
     void backUpRecords();
+    // Converts the record file the window opened, when it is in the Access format, in place
+    // (the Access file kept beside it), then opens the six tables from the new file.
+    void convertAccessRecords();
+
+signals:
+    // The window's record file is now one of ours, its tables open again.
+    void recordFileConverted();
 
 signals:
     // An import changed the records (outcome "ok"; `detail` says how), or failed ("error:

@@ -182,7 +182,9 @@ CommandArgs parseCommandArgs(const QStringList& args, const CliOptions& options)
     if (name == QLatin1String("export") || name == QLatin1String("import") ||
         name == QLatin1String("run"))
         c.file = w.file();
+    else if (name == QLatin1String("convert") && args.size() > 1)
+        c.file = w.file();
     else
-        w.end(1); // backup
+        w.end(1); // backup, convert
     return c;
 }

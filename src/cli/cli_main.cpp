@@ -61,6 +61,7 @@ void runCommandLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
         {QStringLiteral("export"), &cli::exportRecords},
         {QStringLiteral("import"), &cli::importRecords},
         {QStringLiteral("backup"), &cli::backupRecords},
+        {QStringLiteral("convert"), &cli::convertRecords},
         {QStringLiteral("decode"), &cli::decode},
         {QStringLiteral("report"), &cli::report},
         {QStringLiteral("site"), &cli::site},
@@ -140,6 +141,9 @@ int main(int argc, char* argv[]) {
     } catch (const CliFailure& e) {
         CliOutput::error(QString::fromStdString(e.what()));
         return 1;
+    } catch (const CliPartial& e) {
+        CliOutput::error(QString::fromStdString(e.what()));
+        return 3;
     } catch (const std::exception& e) {
         CliOutput::error(QString::fromStdString(e.what()));
         return 1;

@@ -188,6 +188,12 @@ const CommandInfo kCommands[] = {
      "Backs the record database up beside itself (VELM.mdb.backup-YYYYMMDD-HHMMSS), a\n"
      "consistent copy even while the window writes to it, and prints the backup's name.",
      true, true},
+    {"convert", "convert [FILE]",
+     "Converts a record file in the Access format (FILE, or the record database velm-cli\n"
+     "would open) in place: the Access file is kept, unchanged, as\n"
+     "VELM.access-YYYYMMDD-HHMMSS.mdb, and a new record file under its name gets every row\n"
+     "(rows its tables refuse go to VELM.mdb.not-imported-YYYYMMDD-HHMMSS.json, exit 3).",
+     true, true},
 };
 
 const CommandInfo* findCommand(const QString& name) {
@@ -528,7 +534,7 @@ QString usageText(const CliOptions& options) {
         "Usage: velm-cli [OPTIONS] COMMAND [ARGS]\n"
         "Commissions the modules of one bus subnet from the command line, over the same link,\n"
         "requests and record database as the VELM window.\n\n"
-        "Link (one of them; export, import, backup and decode need none):\n"
+        "Link (one of them; export, import, backup, convert and decode need none):\n"
         "  --udp HOST[:PORT]   network mode through the bus switch (port 2001 by default);\n"
         "                      HOST is an IPv4 address or a host name, looked up once\n"
         "  --serial DEVICE     serial mode: COM1..COM5 as in the window, or a device path\n"

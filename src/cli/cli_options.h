@@ -25,6 +25,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A command that did its work but left some of it undone on purpose: an import that set
+// rows aside (exit status 3). Its result is printed already; the message says where they are.
+class CliPartial : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
 // A command's arguments, checked against the ranges of the window's controls for the same
 // operation before anything is sent.
 struct CommandArgs {

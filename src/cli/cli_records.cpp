@@ -6,6 +6,8 @@
 #include "records/record_table.h"
 #include "records/records_backup.h"
 #include "records/records_export.h"
+#include "records/access_convert.h"
+#include "records/import_source.h"
 #include "records/records_import.h"
 #include "records/schema.h"
 
@@ -42,6 +44,58 @@ QString oneLine(const RecordError& e) {
     if (!text.contains(shown(o.db)))
         text += QStringLiteral(" (record database %1)").arg(shown(o.db));
     throw CliFailure(QStringLiteral("%1: %2").arg(command, text).toStdString());
+}
+
+// What the file held that the tables did not take comes before the table of what they took.
+void printImported(const CliOptions& o, const records_import::Result& result,
+                   const import_source::Outcome& outcome, const ImportSource& source) {
+    if (!o.json) {
+        QStringList lines = source.notes();
+        if (outcome.setAsideRows > 0)
+            lines += source.setAsideLines();
+        for (const QString& line : std::as_const(lines))
+            std::fputs((line + u'\n').toUtf8().constData(), stdout);
+    }
+    CliOutput table(o.json);
+    table.setColumns({"table", "rows", "gains", "loses", "changes"},
+                     {"Table", "In the file", "Gains", "Loses", "Changes"});
+    for (const records_import::TableChange& c : result.tables)
+        table.addRow({c.table, c.fileRows, c.gains, c.loses, c.changes});
+    if (o.json) {
+        QJsonArray tables;
+        for (const records_import::TableChange& c : result.tables)
+            tables.append(QJsonObject{{"table", c.table},
+                                      {"rows", c.fileRows},
+                                      {"gains", c.gains},
+                                      {"loses", c.loses},
+                                      {"changes", c.changes}});
+        if (!source.isAccess()) {
+            CliOutput::printObject(true, {"backup", "tables"}, {shown(result.backup), tables});
+            return;
+        }
+        CliOutput::printObject(
+            true, {"backup", "tables", "notes", "set_aside", "set_aside_file"},
+            {shown(result.backup), tables, QJsonArray::fromStringList(source.notes()),
+             outcome.setAsideRows,
+             outcome.setAsideFile.isEmpty() ? QJsonValue() : shown(outcome.setAsideFile)});
+        return;
+    }
+    table.printRows();
+    if (!result.backup.isEmpty())
+        CliOutput::printObject(false, {"backup"}, {shown(result.backup)});
+}
+
+// Exit status 3 when rows were set aside, with the side file named.
+void setAsideStatus(const QString& command, const QString& from,
+                    const import_source::Outcome& outcome) {
+    if (outcome.setAsideRows == 0)
+        return;
+    throw CliPartial(QStringLiteral("%1: %2 rows of %3 were set aside, written to %4 (mend them "
+                                    "there and import that file)")
+                         .arg(command)
+                         .arg(outcome.setAsideRows)
+                         .arg(database_file::shown(from), shown(outcome.setAsideFile))
+                         .toStdString());
 }
 
 } // namespace
@@ -102,8 +156,12 @@ void importRecords(const CliOptions& o) {
         }
     }
     records_import::Result result;
+    import_source::Outcome outcome;
+    ImportSource source;
     try {
-        result = records_import::run(RecordsFile::load(file), o.db, {o.tables, o.add});
+        source = ImportSource::load(file);
+        outcome = import_source::run(source, o.db, source.options(o.tables, o.add));
+        result = outcome.result;
     } catch (const RecordError& e) {
         const QString text = oneLine(e);
         // "unchanged" only when it is so; otherwise the message says where the file stands.
@@ -113,24 +171,23 @@ void importRecords(const CliOptions& o) {
                              .arg(text, shown(o.db))
                              .toStdString());
     }
-    CliOutput table(o.json);
-    table.setColumns({"table", "rows", "gains", "loses", "changes"},
-                     {"Table", "In the file", "Gains", "Loses", "Changes"});
-    for (const records_import::TableChange& c : result.tables)
-        table.addRow({c.table, c.fileRows, c.gains, c.loses, c.changes});
-    if (o.json) {
-        QJsonArray tables;
-        for (const records_import::TableChange& c : result.tables)
-            tables.append(QJsonObject{{"table", c.table},
-                                      {"rows", c.fileRows},
-                                      {"gains", c.gains},
-                                      {"loses", c.loses},
-                                      {"changes", c.changes}});
-        CliOutput::printObject(true, {"backup", "tables"}, {shown(result.backup), tables});
-        return;
+    printImported(o, result, outcome, source);
+    setAsideStatus(QStringLiteral("import"), file, outcome);
+}
+
+void convertRecords(const CliOptions& o) {
+    const QString file = o.given.file.isEmpty() ? o.db : o.given.file;
+    access_convert::Result converted;
+    try {
+        converted = access_convert::convert(file);
+    } catch (const RecordError& e) {
+        throw CliFailure(QStringLiteral("convert: %1; %2 is unchanged")
+                             .arg(oneLine(e), database_file::shown(file))
+                             .toStdString());
     }
-    table.printRows();
-    CliOutput::printObject(false, {"backup"}, {shown(result.backup)});
+    printImported(o, converted.outcome.result, converted.outcome, converted.source);
+    CliOutput::printObject(o.json, {"kept"}, {shown(converted.kept)});
+    setAsideStatus(QStringLiteral("convert"), converted.kept, converted.outcome);
 }
 
 void backupRecords(const CliOptions& o) {

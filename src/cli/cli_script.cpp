@@ -115,6 +115,10 @@ int runScript(const CliOptions& options) {
             CliOutput::error(lineLabel(line.number, line.text) + QStringLiteral(": ") +
                              QString::fromStdString(e.what()));
             return 2;
+        } catch (const CliPartial& e) {
+            CliOutput::error(lineLabel(line.number, line.text) + QStringLiteral(": ") +
+                             QString::fromStdString(e.what()));
+            return 3;
         } catch (const std::exception& e) {
             CliOutput::error(lineLabel(line.number, line.text) + QStringLiteral(": ") +
                              QString::fromStdString(e.what()));

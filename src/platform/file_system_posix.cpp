@@ -67,7 +67,8 @@ PathInfo look(const QString& path) {
         if (error == ENOENT) {
             struct stat link {};
             const bool dangling = ::lstat(native.constData(), &link) == 0 && S_ISLNK(link.st_mode);
-            info.error = dangling ? SystemError{SystemError::Cause::DanglingLink, {}} : SystemError{};
+            info.error =
+                dangling ? SystemError{SystemError::Cause::DanglingLink, {}} : SystemError{};
         }
         return info;
     }

@@ -1,6 +1,7 @@
 #include "records/database_file.h"
 
 #include "platform/file_system.h"
+#include "records/access_record_file.h"
 #include "records/record_table.h"
 
 #include <QDir>
@@ -194,7 +195,8 @@ bool isRegularFile(const QString& path, QString* error) {
         return false;
     }
     if (info.kind != file_system::Kind::File) {
-        *error = QStringLiteral("%1 is %2, not a record database file").arg(file, kindOf(info.kind));
+        *error =
+            QStringLiteral("%1 is %2, not a record database file").arg(file, kindOf(info.kind));
         return false;
     }
     return true;
@@ -250,6 +252,8 @@ QString readProblem(const QString& path) {
     case FileKind::SqliteWal:
         return QString();
     case FileKind::Access:
+        return AccessRecordFile::whatItIs(
+            file, AccessRecordFile::formatOfHeader(readBytes(path, 32, nullptr)));
     case FileKind::Other:
         break;
     }
@@ -294,7 +298,8 @@ QString targetProblem(const QString& path) {
     if (info.kind != file_system::Kind::File)
         return QStringLiteral("%1 is %2, not a file").arg(file, kindOf(info.kind));
     if (info.writeProtected)
-        return QStringLiteral("%1 is write-protected (no write permission): not replaced").arg(file);
+        return QStringLiteral("%1 is write-protected (no write permission): not replaced")
+            .arg(file);
     return QString();
 }
 

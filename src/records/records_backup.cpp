@@ -109,15 +109,19 @@ void removeStaleCopies(const QFileInfo& database) {
 
 } // namespace
 
+QString stampedPath(const QString& folder, const QString& prefix, const QDateTime& when,
+                    const QString& suffix) {
+    const QString base =
+        QDir(folder).filePath(prefix + when.toString(QStringLiteral("yyyyMMdd-HHmmss")));
+    QString path = base + suffix;
+    for (int n = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++n)
+        path = base + QStringLiteral("-%1").arg(n) + suffix;
+    return path;
+}
+
 QString backupPath(const QString& databaseFile, const QDateTime& when) {
     const QFileInfo info(databaseFile);
-    const QString base =
-        info.absoluteDir().filePath(info.fileName() + QStringLiteral(".backup-") +
-                                    when.toString(QStringLiteral("yyyyMMdd-HHmmss")));
-    QString path = base;
-    for (int n = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++n)
-        path = base + QStringLiteral("-%1").arg(n);
-    return path;
+    return stampedPath(info.absolutePath(), info.fileName() + QStringLiteral(".backup-"), when);
 }
 
 QString backUp(const QString& databaseFile, const QDateTime& when) {

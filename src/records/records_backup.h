@@ -11,6 +11,10 @@ namespace records_backup {
 // The name a backup made at `when` gets; a name already taken gets "-2", "-3", ... after it,
 // so that two backups in one second never overwrite each other.
 QString backupPath(const QString& databaseFile, const QDateTime& when);
+// A free name in `folder`: `prefix`, the local time as YYYYMMDD-HHMMSS, "-2", "-3", ... when
+// taken, then `suffix` ("VELM.mdb.not-imported-" ... ".json").
+QString stampedPath(const QString& folder, const QString& prefix, const QDateTime& when,
+                    const QString& suffix = QString());
 
 // Backs the database up and returns the backup's path. The copy is written under a temporary
 // name and renamed once whole, so a failure (a full disk, a read-only folder) leaves nothing

@@ -216,6 +216,12 @@ RecordsFile RecordsFile::load(const QString& path) {
     }
 }
 
+RecordsFile RecordsFile::of(const QList<records_format::TableRows>& tables) {
+    RecordsFile file;
+    file.m_tables = tables;
+    return file;
+}
+
 const records_format::TableRows* RecordsFile::find(const QString& tableName) const {
     for (const records_format::TableRows& t : m_tables) {
         if (t.table->name == tableName)

@@ -20,6 +20,9 @@ public:
     static RecordsFile parse(const QByteArray& bytes);
     // Reads and parses a file; its messages start with the file's path.
     static RecordsFile load(const QString& path);
+    // Rows already read and checked elsewhere (a record file in the Access format), in
+    // start-up order.
+    static RecordsFile of(const QList<records_format::TableRows>& tables);
 
     const QList<records_format::TableRows>& tables() const { return m_tables; }
     // The rows of a table, or nullptr when the file does not hold it.

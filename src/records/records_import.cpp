@@ -169,14 +169,29 @@ TableChange addRows(RecordsConnection& db, const TableRows& file, bool write) {
     return change;
 }
 
-// Monitor slots: `Address` and `Channel` of the slots the file names; replacing also clears
-// the others. The slots themselves stay as the database has them.
-TableChange monitorSlots(RecordsConnection& db, const TableRows& file, bool add, bool write) {
+// Monitor slots: `Address` and `Channel` of the slots the file names (every column but
+// `Order` with `wholeSlots`); replacing also clears the others' binding. The slots themselves
+// stay as the database has them.
+TableChange monitorSlots(RecordsConnection& db, const TableRows& file, bool add, bool wholeSlots,
+                         bool write) {
     const schema::TableDef& def = *file.table;
     const QList<StoredRow> stored = storedRows(db, def);
     const int order = columnIndex(def, QStringLiteral("Order"));
-    const int address = columnIndex(def, QStringLiteral("Address"));
-    const int channel = columnIndex(def, QStringLiteral("Channel"));
+    QList<int> taken;
+    if (wholeSlots) {
+        for (int c = 0; c < def.columns.size(); ++c)
+            if (c != order)
+                taken << c;
+    } else {
+        taken = {columnIndex(def, QStringLiteral("Address")),
+                 columnIndex(def, QStringLiteral("Channel"))};
+    }
+    const auto pick = [&taken](const QVariantList& row) {
+        QVariantList out;
+        for (int c : taken)
+            out << row[c];
+        return out;
+    };
 
     QHash<qint64, QList<int>> bySlot;
     for (int i = 0; i < stored.size(); ++i) {
@@ -184,11 +199,13 @@ TableChange monitorSlots(RecordsConnection& db, const TableRows& file, bool add,
         if (o.typeId() == QMetaType::LongLong)
             bySlot[o.toLongLong()] << i;
     }
-    // The binding each stored row gets: its own unless the file or a replace says otherwise.
+    // What each stored row gets: its own unless the file or a replace says otherwise.
     QList<QVariantList> wanted;
-    for (const StoredRow& r : stored)
-        wanted << (add ? QVariantList{r.values[address], r.values[channel]}
-                       : QVariantList{qint64(0), qint64(0)});
+    for (const StoredRow& r : stored) {
+        wanted << pick(r.values);
+        if (!add)
+            wanted.last()[taken.size() - 2] = wanted.last()[taken.size() - 1] = qint64(0);
+    }
     for (int r = 0; r < file.rows.size(); ++r) {
         const qint64 slot = file.rows[r][order].toLongLong();
         const auto rows = bySlot.constFind(slot);
@@ -198,35 +215,41 @@ TableChange monitorSlots(RecordsConnection& db, const TableRows& file, bool add,
                                   .arg(r + 1)
                                   .arg(slot));
         for (int i : *rows)
-            wanted[i] = {file.rows[r][address], file.rows[r][channel]};
+            wanted[i] = pick(file.rows[r]);
     }
 
     TableChange change{def.name, int(file.rows.size())};
     QSqlQuery update;
-    if (write)
-        update = db.prepare(QStringLiteral("UPDATE %1 SET %2=?,%3=? WHERE %4=?")
+    if (write) {
+        QStringList sets;
+        for (int c : taken)
+            sets << record_query::quoteIdentifier(def.columns[c].name) +
+                        (def.columns[c].integer ? QStringLiteral("=?")
+                                                : u'=' + record_sql::textPlaceholder());
+        update = db.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE %3=?")
                                 .arg(record_query::quoteIdentifier(def.name),
-                                     record_query::quoteIdentifier(def.columns[address].name),
-                                     record_query::quoteIdentifier(def.columns[channel].name),
-                                     db.key(def)));
+                                     sets.join(u','), db.key(def)));
+    }
     for (int i = 0; i < stored.size(); ++i) {
-        if (QVariantList{stored[i].values[address], stored[i].values[channel]} == wanted[i])
+        if (pick(stored[i].values) == wanted[i])
             continue;
         ++change.changes;
         if (write) {
             bindAll(update, wanted[i]);
-            update.bindValue(2, stored[i].key);
+            update.bindValue(int(taken.size()), stored[i].key);
             db.run(update);
         }
     }
     return change;
 }
 
-Result apply(RecordsConnection& db, const QList<const TableRows*>& tables, bool add, bool write) {
+Result apply(RecordsConnection& db, const QList<const TableRows*>& tables, const Options& options,
+             bool write) {
+    const bool add = options.add;
     Result result;
     for (const TableRows* t : tables) {
         if (records_format::isMonitor(t->table->name))
-            result.tables << monitorSlots(db, *t, add, write);
+            result.tables << monitorSlots(db, *t, add || options.slotsFromFile, options.slotsFromFile, write);
         else if (add)
             result.tables << addRows(db, *t, write);
         else
@@ -320,7 +343,7 @@ Result preview(const RecordsFile& file, const QString& databaseFile, const Optio
     const QList<const TableRows*> tables = chosen(file, options);
     RecordsConnection db(databaseFile, RecordsConnection::Mode::Read);
     db.begin();
-    Result result = apply(db, tables, options.add, false);
+    Result result = apply(db, tables, options, false);
     db.commit();
     return result;
 }
@@ -347,11 +370,11 @@ Result run(const RecordsFile& file, const QString& databaseFile, const Options& 
         if (records_format::isMonitor(t->table->name))
             monitorTables << t;
     }
-    apply(db, monitorTables, options.add, false);
+    apply(db, monitorTables, options, false);
     const QList<QVariantList> before = rowsOf(db, tables);
     const QString backup = records_backup::backUp(databaseFile, when);
     try {
-        Result result = apply(db, tables, options.add, true);
+        Result result = apply(db, tables, options, true);
         db.commit();
         result.backup = backup;
         return result;

@@ -23,6 +23,10 @@ namespace records_import {
 struct Options {
     QStringList tables; // empty: every table the file holds
     bool add = false;   // add to the rows instead of replacing them
+    // The file's monitor rows set every column of the slots they name (not only the
+    // binding), and the slots it leaves out keep theirs even when replacing: a site's own
+    // record file knows its rooms and devices.
+    bool slotsFromFile = false;
 };
 
 // What an import does to one table.

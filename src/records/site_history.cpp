@@ -8,7 +8,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-
 #include <optional>
 
 namespace site_history {
@@ -42,13 +41,11 @@ std::optional<HistoryEntry> entryOf(const QByteArray& line) {
 } // namespace
 
 QByteArray line(const HistoryEntry& e) {
-    QJsonObject o{{"time", timeText(e.time)},
-                  {"technician", e.technician},
-                  {"program", e.program},
-                  {"module", e.module >= 0 ? QJsonValue(e.module) : QJsonValue()},
-                  {"action", e.action},
-                  {"detail", e.detail},
-                  {"outcome", e.outcome}};
+    QJsonObject o{
+        {"time", timeText(e.time)}, {"technician", e.technician},
+        {"program", e.program},     {"module", e.module >= 0 ? QJsonValue(e.module) : QJsonValue()},
+        {"action", e.action},       {"detail", e.detail},
+        {"outcome", e.outcome}};
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
