@@ -1,7 +1,7 @@
 #include "report/installation_report.h"
 
+#include "report/page_limit.h"
 #include "report/report_document.h"
-#include "report/report_pdf.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -27,7 +27,19 @@ ReportContent InstallationReport::fromRecords(const ReportRequest& request) {
 }
 
 bool InstallationReport::save(const ReportContent& content, const QString& htmlFile,
-                              const QString& pdfFile, QString* error) {
+                              const QString& pdfFile, QString* error, const PdfWriter& writePdf) {
+    if (!pdfFile.isEmpty()) {
+        const ReportRecords& r = content.records;
+        const qint64 fewest =
+            pagelimit::fewestPages(r.scenes.size() + r.irCodes.size() + r.timers.size() +
+                                   r.events.size() + r.bindings.size() + r.monitor.size());
+        if (fewest > pagelimit::kMaxPages) {
+            if (error)
+                *error =
+                    QStringLiteral("%1 not written: %2").arg(pdfFile, pagelimit::refusal(fewest));
+            return false;
+        }
+    }
     const QString html = reportdocument::html(content);
     if (!htmlFile.isEmpty()) {
         // Whole or not at all: a report cut short would say less than the site holds.
@@ -39,6 +51,6 @@ bool InstallationReport::save(const ReportContent& content, const QString& htmlF
         }
     }
     if (!pdfFile.isEmpty())
-        return reportpdf::write(html, reportdocument::title(content), pdfFile, error);
+        return writePdf(html, reportdocument::title(content), pdfFile, error);
     return true;
 }

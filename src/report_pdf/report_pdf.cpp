@@ -1,11 +1,13 @@
-#include "report/report_pdf.h"
+#include "report_pdf/report_pdf.h"
+
+#include "report/page_limit.h"
 
 #include <QAbstractTextDocumentLayout>
-#include <QFile>
 #include <QFont>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QTextDocument>
 
 namespace reportpdf {
@@ -14,19 +16,28 @@ namespace {
 constexpr int kResolution = 300; // dots per inch of the page's painter
 constexpr double kMarginMm = 14;
 constexpr double kBandMm = 8; // the header's and the footer's band inside the margin
+
+bool fail(QString* error, const QString& why) {
+    if (error)
+        *error = why;
+    return false;
+}
+
 } // namespace
 
 bool write(const QString& html, const QString& header, const QString& file, QString* error) {
-    {
-        // QPdfWriter says nothing of a file it cannot write: find out first.
-        QFile probe(file);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            if (error)
-                *error = QStringLiteral("%1 cannot be written: %2").arg(file, probe.errorString());
-            return false;
-        }
-    }
-    QPdfWriter pdf(file);
+    // Every table row takes a line at least: a document that cannot fit is refused before
+    // the layout, which would take minutes and gigabytes to end in an empty page.
+    const qint64 fewest = pagelimit::fewestPages(html.count(QLatin1StringView("<tr")));
+    if (fewest > pagelimit::kMaxPages)
+        return fail(error,
+                    QStringLiteral("%1 not written: %2").arg(file, pagelimit::refusal(fewest)));
+    // Written beside the file and renamed over it once whole: a refusal or a failure half-way
+    // leaves what was there.
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly))
+        return fail(error, QStringLiteral("%1 cannot be written: %2").arg(file, out.errorString()));
+    QPdfWriter pdf(&out);
     pdf.setResolution(kResolution);
     pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                   QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
@@ -47,13 +58,13 @@ bool write(const QString& html, const QString& header, const QString& file, QStr
     doc.setHtml(html);
     doc.setPageSize(body.size());
     const int pages = doc.pageCount();
+    if (pages > pagelimit::kMaxPages)
+        return fail(error,
+                    QStringLiteral("%1 not written: %2").arg(file, pagelimit::refusal(pages)));
 
     QPainter painter;
-    if (!painter.begin(&pdf)) {
-        if (error)
-            *error = QStringLiteral("%1 cannot be written").arg(file);
-        return false;
-    }
+    if (!painter.begin(&pdf))
+        return fail(error, QStringLiteral("%1 cannot be written").arg(file));
     QFont small = font;
     small.setPointSizeF(8);
     for (int p = 0; p < pages; ++p) {
@@ -76,7 +87,9 @@ bool write(const QString& html, const QString& header, const QString& file, QStr
         doc.documentLayout()->draw(&painter, context);
         painter.restore();
     }
-    return painter.end();
+    if (!painter.end() || !out.commit())
+        return fail(error, QStringLiteral("%1 cannot be written: %2").arg(file, out.errorString()));
+    return true;
 }
 
 } // namespace reportpdf
