@@ -5,6 +5,7 @@
 #include "records/schema.h"
 #include "report/installation_report.h"
 #include "report/report_document.h"
+#include "report_pdf/report_pdf.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -107,7 +108,7 @@ int main(int argc, char* argv[]) {
     QString error;
     const QString pdf = dir.filePath(QStringLiteral("report.pdf"));
     const QString htmlFile = dir.filePath(QStringLiteral("report.html"));
-    if (!InstallationReport::save(content, htmlFile, pdf, &error)) {
+    if (!InstallationReport::save(content, htmlFile, pdf, &error, reportpdf::write)) {
         std::fprintf(stderr, "failed: %s\n", qPrintable(error));
         return 1;
     }

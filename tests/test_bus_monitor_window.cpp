@@ -9,9 +9,11 @@
 #include "support/capture_reader.h"
 #include "support/window_fixture.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QLabel>
 #include <QMenuBar>
+#include <QSortFilterProxyModel>
 #include <QSpinBox>
 #include <QTest>
 #include <QUdpSocket>
@@ -24,6 +26,7 @@ class TestBusMonitorWindow : public QObject {
     Q_OBJECT
 private slots:
     void monitorsTheNetwork();
+    void capKeepsTheNewestRows();
 
 private:
     QStringList rows(BusMonitorDialog* d) const {
@@ -132,6 +135,27 @@ void TestBusMonitorWindow::monitorsTheNetwork() {
              qPrintable(flooded.cells[BusMonitorModel::Bytes].right(40)));
     monitor->close();
     QVERIFY(!env.window->bus().tap().listening());
+}
+
+// At its cap the monitor lets the oldest rows go and keeps the newest, in order, whatever
+// the views show of them.
+void TestBusMonitorWindow::capKeepsTheNewestRows() {
+    constexpr int kCap = 200;
+    BusMonitorModel model(nullptr, kCap);
+    QSortFilterProxyModel view;
+    view.setSourceModel(&model);
+    QAbstractItemModelTester tester(&view, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    TappedFrame frame;
+    frame.bytes = QByteArray::fromHex("55AA0F0001000801");
+    for (int n = 1; n <= 3 * kCap + 7; ++n) {
+        frame.timeUs = n;
+        model.add(frame);
+        QVERIFY(model.rowCount() <= kCap);
+        QCOMPARE(model.row(model.rowCount() - 1).frame.timeUs, n);
+        QCOMPARE(model.row(0).frame.timeUs, n - model.rowCount() + 1);
+        QCOMPARE(view.rowCount(), model.rowCount());
+    }
+    QVERIFY(model.rowCount() >= kCap - kCap / 50);
 }
 
 QTEST_MAIN(TestBusMonitorWindow)

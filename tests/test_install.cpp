@@ -109,7 +109,7 @@ private slots:
         QStringList expected = installlayout::files() << kInstalledList;
         expected.sort();
         QCOMPARE(found, expected);
-        for (const QString& program : installlayout::programs())
+        for (const QString& program : installlayout::executables())
             QVERIFY2(QFileInfo(m_prefix + QLatin1Char('/') + program).isExecutable(),
                      qPrintable(program));
     }

@@ -71,7 +71,7 @@ private slots:
         files.sort();
         programs.sort();
         QCOMPARE(files, installlayout::files());
-        QCOMPARE(programs, installlayout::programs());
+        QCOMPARE(programs, installlayout::executables());
     }
 
     // Debian's own checks: among them a copyright file, a changelog, a manual page for every

@@ -6,6 +6,7 @@
 #include "records/schema.h"
 #include "support/record_files.h"
 
+#include <QAbstractItemModelTester>
 #include <QAbstractTableModel>
 #include <QFile>
 #include <QSignalSpy>
@@ -65,6 +66,20 @@ int rowsInCopyAlone(const QString& file, const QString& table) {
     return record_files::queryCopyAlone(file,
                                         QStringLiteral("SELECT COUNT(*) FROM \"%1\"").arg(table))
         .toInt();
+}
+
+// Every visible row as "order/time/mode" (a null time shows as "-"), and the current row.
+QStringList shown(RecordTable& t) {
+    QStringList out;
+    for (int r = 0; r < t.rowCount(); ++r) {
+        const QVariant time = t.valueAt(r, 1);
+        out << QStringLiteral("%1/%2/%3")
+                   .arg(t.valueAt(r, 0).toString(),
+                        time.isNull() ? QStringLiteral("-") : time.toString(),
+                        t.valueAt(r, 2).toString());
+    }
+    out << QStringLiteral("current %1").arg(t.currentRow());
+    return out;
 }
 
 QList<int> column(RecordTable& t, const QString& name) {
@@ -408,6 +423,88 @@ private slots:
         t.refresh();
         QCOMPARE(resets.size(), 1);
         QCOMPARE(t.rowCount(), 2);
+    }
+
+    // A step's row goes where a re-read of the file would show it, under any sort and filter,
+    // with the cursor on it (or on the same place when the filter drops it); the views learn
+    // it as one change, move, insertion or removal, never a reset.
+    void placedRowShowsWhereARefreshWouldPutIt_data() {
+        QTest::addColumn<QString>("sort");
+        QTest::addColumn<QString>("filter");
+        QTest::addColumn<int>("editRow"); // -1: appended at the end
+        QTest::addColumn<int>("order");
+        QTest::addColumn<QString>("time");
+        QTest::newRow("appended, table order") << ""
+                                               << "" << -1 << 2 << "c";
+        QTest::newRow("appended among equal keys") << "Timer_Order ASC"
+                                                   << "" << -1 << 2 << "c";
+        QTest::newRow("appended first") << "Timer_Order ASC"
+                                        << "" << -1 << 0 << "c";
+        QTest::newRow("two keys, mixed directions") << "Timer_Order DESC,Time ASC"
+                                                    << "" << -1 << 3 << "ab";
+        QTest::newRow("texts by byte, nulls first") << "Time ASC"
+                                                    << "" << -1 << 5 << "Z";
+        QTest::newRow("empty text after null") << "Time ASC"
+                                               << "" << -1 << 5 << "";
+        QTest::newRow("beyond the BMP") << "Time DESC"
+                                        << "" << -1 << 5 << "\U0001F600";
+        QTest::newRow("appended, filtered out") << ""
+                                                << "Timer_Order='3'" << -1 << 2 << "x";
+        QTest::newRow("appended, filtered in") << "Time ASC"
+                                               << "Timer_Order='3'" << -1 << 3 << "aa";
+        QTest::newRow("edited, moves up") << "Timer_Order ASC"
+                                          << "" << 6 << 0 << "q";
+        QTest::newRow("edited, moves down") << "Timer_Order ASC"
+                                            << "" << 0 << 99 << "q";
+        QTest::newRow("edited, stays") << "Timer_Order ASC"
+                                       << "" << 3 << 2 << "q";
+        QTest::newRow("edited, leaves the filter") << ""
+                                                   << "Time like *b*" << 0 << 4 << "z";
+        QTest::newRow("last edited, leaves the filter") << ""
+                                                        << "Timer_Order='3'" << 1 << 4 << "z";
+    }
+    void placedRowShowsWhereARefreshWouldPutIt() {
+        QFETCH(QString, sort);
+        QFETCH(QString, filter);
+        QFETCH(int, editRow);
+        QFETCH(int, order);
+        QFETCH(QString, time);
+        RecordTable t(QStringLiteral("Timer Records"));
+        t.open(m_file);
+        const QList<std::pair<int, const char*>> seed = {{3, "b"}, {1, "B"},       {2, nullptr},
+                                                         {3, "a"}, {10, "\u00e9"}, {1, "10"},
+                                                         {2, "9"}, {2, "\uFFFD"}};
+        int n = 0;
+        for (const auto& [o, text] : seed) {
+            t.append();
+            t.setField("Timer_Order", o);
+            if (text)
+                t.setField("Time", QString::fromUtf8(text));
+            t.setField("Timer_Mode", QStringLiteral("m%1").arg(++n));
+            t.post();
+        }
+        t.setSort(sort);
+        t.setFilter(filter);
+        t.setFiltered(!filter.isEmpty());
+        if (editRow < 0) {
+            t.last();
+            t.next();
+        } else {
+            t.setCurrentRow(editRow);
+        }
+        QAbstractItemModelTester tester(t.model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy resets(t.model(), &QAbstractItemModel::modelReset);
+        t.writeRow([&](RecordTable& r) {
+            r.setField("Timer_Order", order);
+            r.setField("Time", time);
+            r.setField("Timer_Mode", QStringLiteral("new"));
+        });
+        t.placeCurrent();
+        QCOMPARE(resets.size(), 0);
+        const QStringList placed = shown(t);
+        t.refresh();
+        QCOMPARE(placed, shown(t));
     }
 
     // A refused write (here a trigger, in the field a full disk or a locked file) must leave

@@ -8,7 +8,9 @@
 #include "records/record_table.h"
 #include "records/schema.h"
 #include "report/installation_report.h"
+#include "report/page_limit.h"
 #include "report/report_document.h"
+#include "report_pdf/report_pdf.h"
 #include "support/build_paths.h"
 #include "support/net_namespace.h"
 #include "support/sim_process.h"
@@ -23,6 +25,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -105,14 +110,15 @@ private slots:
     void fileMenuWritesBoth();
     void refusals_data();
     void refusals();
+    void tooLongForAPdfIsRefused_data();
+    void tooLongForAPdfIsRefused();
 
 private:
     QString path(const QString& name) const { return m_dir->filePath(name); }
     QString db() const { return path(QStringLiteral("VELM.mdb")); }
     // velm-cli against the simulator (its link first, when given) and the test's records.
     std::pair<int, QString> cli(const QStringList& args, const QByteArray& input = {}) {
-        return run(buildpaths::bin("velm-cli"),
-                   m_link + QStringList{"--db", db()} + args, input);
+        return run(buildpaths::bin("velm-cli"), m_link + QStringList{"--db", db()} + args, input);
     }
     void commission(const QStringList& simArgs);
     void fromRecords();
@@ -356,6 +362,53 @@ void TestReport::refusals() {
     QCOMPARE(code, exitCode);
     QVERIFY2(out.contains(message), qPrintable(out));
     QVERIFY(!QFileInfo::exists(path("r.html")));
+}
+
+// A report longer than a PDF can hold is refused before anything is written, with the way
+// out named; whatever file was there stays (it used to be a blank page and "written").
+void TestReport::tooLongForAPdfIsRefused_data() {
+    QTest::addColumn<bool>("byCli");
+    QTest::newRow("velm-cli, from the records") << true;
+    QTest::newRow("the PDF of an HTML document") << false;
+}
+
+void TestReport::tooLongForAPdfIsRefused() {
+    QFETCH(bool, byCli);
+    const int rows = pagelimit::kMaxPages * pagelimit::kMostRowsPerPage + 1;
+    QFile earlier(path("r.pdf"));
+    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier") == 7);
+    earlier.close();
+    QString message;
+    if (byCli) {
+        {
+            QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "fill");
+            file.setDatabaseName(db());
+            QVERIFY(file.open());
+            QSqlQuery q(file);
+            QVERIFY2(
+                q.exec(
+                    QStringLiteral(
+                        R"(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1)
+                            INSERT INTO "Event Records" ("Timer_Order", "Event_Order", "Address",
+                              "Channel", "Parameter", "Action")
+                            SELECT 1 + i % 32, 1 + i % 16, 1, 1, 1, 'Light On' FROM n)")
+                        .arg(rows)),
+                qPrintable(q.lastError().text()));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("fill"));
+        const auto [code, out] = cli({"report", "--html", path("r.html"), "--pdf", path("r.pdf")});
+        QCOMPARE(code, 1);
+        QVERIFY(!QFileInfo::exists(path("r.html")));
+        message = out;
+    } else {
+        QString html = QStringLiteral("<table>");
+        for (int r = 0; r < rows; ++r)
+            html += QStringLiteral("<tr><td>1</td></tr>");
+        QVERIFY(!reportpdf::write(html + QStringLiteral("</table>"), "t", path("r.pdf"), &message));
+    }
+    QVERIFY2(message.contains(QStringLiteral("use --html")), qPrintable(message));
+    QVERIFY2(message.contains(QString::number(pagelimit::kMaxPages)), qPrintable(message));
+    QCOMPARE(fileBytes(path("r.pdf")), QByteArray("earlier"));
 }
 
 QTEST_MAIN(TestReport)

@@ -6,16 +6,23 @@
 #include <QDateTime>
 #include <QFontDatabase>
 
+#include <algorithm>
+
 QStringList BusMonitorModel::headers() {
     return {QStringLiteral("Time"),   QStringLiteral("Direction"), QStringLiteral("Link"),
             QStringLiteral("Module"), QStringLiteral("What"),      QStringLiteral("Status"),
             QStringLiteral("Bytes")};
 }
 
+BusMonitorModel::BusMonitorModel(QObject* parent, int maxRows)
+    : QAbstractTableModel(parent), m_maxRows(std::size_t(std::max(1, maxRows))),
+      m_evictRows(std::max<std::size_t>(1, m_maxRows / 50)) {}
+
 void BusMonitorModel::add(const TappedFrame& f) {
-    if (m_rows.size() >= std::size_t(kMaxRows)) {
-        beginRemoveRows({}, 0, 0);
-        m_rows.pop_front();
+    if (m_rows.size() >= m_maxRows) {
+        const std::size_t gone = std::min(m_evictRows, m_rows.size());
+        beginRemoveRows({}, 0, int(gone) - 1);
+        m_rows.erase(m_rows.begin(), m_rows.begin() + std::ptrdiff_t(gone));
         endRemoveRows();
     }
     m_systemDrops += m_dropWatch.newDrops(f);

@@ -11,7 +11,9 @@
 #include <deque>
 
 // The bus monitor's rows: every frame the bus tapped, decoded once as it comes, the password
-// hidden in every cell. The oldest rows go once kMaxRows are held. A row keeps the first
+// hidden in every cell. At kMaxRows the oldest fiftieth goes in one block, so that a frame
+// costs the same at the cap as below it (the views and the filter learn of one removal, not
+// of one per frame); the newest rows always stay. A row keeps the first
 // kKeptBytes of its frame with the frame's whole length: no frame of the bus is longer, and a
 // flood of large datagrams then costs at most that much a row.
 class BusMonitorModel : public QAbstractTableModel {
@@ -29,7 +31,8 @@ public:
         int module = -1; // the module address the frame carries, -1 for none
     };
 
-    using QAbstractTableModel::QAbstractTableModel;
+    // `maxRows` other than kMaxRows: a test's small cap.
+    explicit BusMonitorModel(QObject* parent = nullptr, int maxRows = kMaxRows);
 
     static QStringList headers();
 
@@ -51,6 +54,8 @@ public:
 
 private:
     std::deque<Row> m_rows;
+    std::size_t m_maxRows;
+    std::size_t m_evictRows; // how many go at once at the cap
     SystemDropWatch m_dropWatch;
     quint64 m_systemDrops = 0;
     quint64 m_noiseBytes = 0;

@@ -3,6 +3,7 @@
 #include "link/bus.h"
 #include "records/record_table.h"
 #include "report/live_reading.h"
+#include "report_pdf/report_pdf.h"
 #include "widgets/prompt_service.h"
 
 #include <QAction>
@@ -189,7 +190,7 @@ void ReportDialog::write(const ReportContent& content) {
     const QString html = m_html->isChecked() ? m_base + QStringLiteral(".html") : QString();
     const QString pdf = m_pdf->isChecked() ? m_base + QStringLiteral(".pdf") : QString();
     QString error;
-    if (!InstallationReport::save(content, html, pdf, &error)) {
+    if (!InstallationReport::save(content, html, pdf, &error, reportpdf::write)) {
         m_prompts.message(QStringLiteral("Can not write the report"), error);
         return;
     }

@@ -123,8 +123,9 @@ int runCommand(const CliOptions& options) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    const std::unique_ptr<QCoreApplication> app = cli::makeApplication(argc, argv);
-    QStringList arguments = app->arguments();
+    // Qt Core only: `report --pdf` runs velm-report-pdf, the one program that loads Qt Gui.
+    const QCoreApplication app(argc, argv);
+    QStringList arguments = app.arguments();
     arguments.removeFirst();
     try {
         const CliOptions options = parseOptions(arguments);

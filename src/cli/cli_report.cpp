@@ -6,15 +6,59 @@
 #include "records/record_table.h"
 #include "report/live_reading.h"
 
-#include <QGuiApplication>
-
-#include <cstring>
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryFile>
 
 namespace cli {
 
+namespace {
+
+// velm-report-pdf: beside velm-cli in the build, in the program folder of the installation.
+QString pdfProgram() {
+    const QDir here(QCoreApplication::applicationDirPath());
+    for (const QString& candidate :
+         {here.filePath(QStringLiteral("velm-report-pdf")),
+          QDir::cleanPath(here.filePath(QStringLiteral(VELM_REPORT_PDF_FROM_BIN)))}) {
+        if (QFileInfo(candidate).isExecutable())
+            return candidate;
+    }
+    return {};
+}
+
+// The PDF is drawn by a program of its own, the only one that loads Qt Gui: the report's
+// HTML goes to it through a temporary file.
+bool writePdfByProgram(const QString& html, const QString& title, const QString& file,
+                       QString* error) {
+    const QString program = pdfProgram();
+    QTemporaryFile source(QDir::temp().filePath(QStringLiteral("velm-report-XXXXXX.html")));
+    if (program.isEmpty()) {
+        *error = QStringLiteral("%1 not written: velm-report-pdf, which draws the PDF, is not "
+                                "installed beside velm-cli")
+                     .arg(file);
+        return false;
+    }
+    if (!source.open() || source.write(html.toUtf8()) < 0 || !source.flush()) {
+        *error = QStringLiteral("%1 not written: the report cannot be handed over: %2")
+                     .arg(file, source.errorString());
+        return false;
+    }
+    QProcess pdf;
+    pdf.setProcessChannelMode(QProcess::SeparateChannels);
+    pdf.start(program, {title, source.fileName(), file});
+    pdf.waitForFinished(-1);
+    if (pdf.exitStatus() == QProcess::NormalExit && pdf.exitCode() == 0)
+        return true;
+    const QString said = QString::fromLocal8Bit(pdf.readAllStandardError()).trimmed();
+    *error =
+        said.isEmpty() ? QStringLiteral("%1 not written: %2").arg(file, pdf.errorString()) : said;
+    return false;
+}
+
+} // namespace
+
 void report(const CliOptions& o) {
-    if (!o.reportPdf.isEmpty() && !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        throw CliFailure("report --pdf runs as a command of its own, not in a script");
     ReportRequest request;
     request.databaseFile = o.db;
     request.siteDir = o.siteDir;
@@ -46,25 +90,11 @@ void report(const CliOptions& o) {
         content = reading.content();
     }
     QString error;
-    if (!InstallationReport::save(content, o.reportHtml, o.reportPdf, &error))
+    if (!InstallationReport::save(content, o.reportHtml, o.reportPdf, &error, writePdfByProgram))
         throw CliFailure(error.toStdString());
     for (const QString& file : {o.reportHtml, o.reportPdf})
         if (!file.isEmpty())
             std::fprintf(stdout, "%s\n", qPrintable(QStringLiteral("report written: ") + file));
-}
-
-std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
-    bool report = false;
-    bool pdf = false;
-    for (int i = 1; i < argc; ++i) {
-        report = report || std::strcmp(argv[i], "report") == 0;
-        pdf = pdf || std::strncmp(argv[i], "--pdf", 5) == 0;
-    }
-    if (!report || !pdf)
-        return std::make_unique<QCoreApplication>(argc, argv);
-    // No display is needed for a file: the fonts come from the system.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    return std::make_unique<QGuiApplication>(argc, argv);
 }
 
 } // namespace cli

@@ -3,6 +3,7 @@
 #include "link/frame_buffer.h"
 #include "link/reply_ownership.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 
 #include <array>
@@ -17,6 +18,7 @@ struct Reply {
     Reply() = default;
     Reply(const FrameBuffer& buffer, bool busSwitch) : busSwitchReply(busSwitch) {
         std::copy_n(buffer.replyArea(), FrameBuffer::kAreaSize, bytes.begin());
+        arrived.start();
     }
 
     quint8 operator[](int n) const { return bytes[static_cast<size_t>(n)]; }
@@ -27,4 +29,5 @@ struct Reply {
     Awaiting answers = Awaiting::None;
     QHostAddress sender; // null for a serial block
     quint16 senderPort = 0;
+    QElapsedTimer arrived; // started as the intake took it; invalid for a made-up reply
 };

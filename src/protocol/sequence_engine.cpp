@@ -54,7 +54,7 @@ void SequenceEngine::start(SequenceKind kind, RecordTable& table, TargetSource t
         table.first();
     }
     m_failure.clear();
-    m_run = Run{&steps, &table, std::move(target), 0, ++m_runs};
+    m_run = Run{&steps, &table, std::move(target), 0, ++m_runs, {}};
     m_bus.ownership().sequenceStarted();
     index() = steps.bySlot ? steps.first(first) : 0;
     m_bus.watchdogTimer().start();
@@ -95,7 +95,7 @@ void SequenceEngine::stepAnswered(const Reply& reply) {
         const bool place = steps.bySlot ? monitor::locateSlot(table, index()) : true;
         if (place) {
             table.writeRow(row.write);
-            table.refresh();
+            table.placeCurrent();
         }
     } catch (const std::exception& e) {
         // Nothing more is sent: the watchdog (or velm-cli's patience) ends the sequence.
@@ -103,6 +103,7 @@ void SequenceEngine::stepAnswered(const Reply& reply) {
         throw;
     }
     ++m_run->rows;
+    m_run->replyArrived = reply.arrived;
     emit rowTaken(row.cells);
     nextStep();
 }
@@ -118,8 +119,9 @@ void SequenceEngine::nextStep() {
     }
     m_bus.restartWatchdog();
     showProgress();
-    // Cancel, the watchdog and any other click may run during the pause.
-    pauseHandlingEvents(m_pauseMs < 0 ? steps.pauseMs : quint32(m_pauseMs));
+    // Cancel, the watchdog and any other click may run during the pause. It counts from the
+    // reply's arrival: the row's commit (a disk flush) takes part of it instead of adding to it.
+    pauseHandlingEvents(m_pauseMs < 0 ? steps.pauseMs : quint32(m_pauseMs), m_run->replyArrived);
     if (!m_run || m_run->number != run || !m_bus.processingVisible())
         return;
     // Past the last row the cursor stays at the end; the next reply appends there.

@@ -3,6 +3,7 @@
 #include "link/step_listener.h"
 #include "protocol/sequence_table.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <functional>
@@ -80,6 +81,7 @@ private:
         TargetSource target;
         int rows = 0;
         quint64 number = 0;
+        QElapsedTimer replyArrived; // of the last answered step: the pause counts from it
     };
 
     void stepAnswered(const Reply& reply) override;

@@ -25,6 +25,11 @@ public:
     void beginAppend(int row) { beginInsertRows({}, row, row); }
     void endAppend() { endInsertRows(); }
     void beginRemove(int row) { beginRemoveRows({}, row, row); }
+    // `row` goes to `place`, its index once it has moved.
+    void beginMove(int row, int place) {
+        beginMoveRows({}, row, row, {}, place > row ? place + 1 : place);
+    }
+    void endMove() { endMoveRows(); }
     void endRemove() { endRemoveRows(); }
     void rowChanged(int row);
     void flagsChanged();

@@ -144,8 +144,8 @@ QString quoteIdentifier(const QString& name) {
     return u'"' + q + u'"';
 }
 
-QString orderBy(const QString& expression, const QList<QueryColumn>& columns) {
-    QStringList parts;
+QList<SortKey> sortKeys(const QString& expression, const QList<QueryColumn>& columns) {
+    QList<SortKey> keys;
     for (const QString& item : expression.split(u',')) {
         const QStringList words = item.simplified().split(u' ', Qt::SkipEmptyParts);
         if (words.isEmpty()) {
@@ -164,8 +164,16 @@ QString orderBy(const QString& expression, const QList<QueryColumn>& columns) {
                     QStringLiteral("Sort direction must be ASC or DESC in '%1'").arg(expression));
         }
         const QueryColumn& c = findColumn(words[0], columns, expression);
-        parts << quoteIdentifier(c.name) + u' ' + direction;
+        keys << SortKey{int(&c - columns.data()), direction == QLatin1StringView("DESC")};
     }
+    return keys;
+}
+
+QString orderBy(const QString& expression, const QList<QueryColumn>& columns) {
+    QStringList parts;
+    for (const SortKey& k : sortKeys(expression, columns))
+        parts << quoteIdentifier(columns[k.column].name) +
+                     (k.descending ? QStringLiteral(" DESC") : QStringLiteral(" ASC"));
     return parts.join(u',');
 }
 
@@ -182,7 +190,7 @@ SqlClause where(const QString& expression, const QList<QueryColumn>& columns) {
         const QString value = lex.value();
         const QString column = quoteIdentifier(c.name);
         if (op == QLatin1StringView("LIKE")) {
-            clause.sql += column + QStringLiteral(" LIKE ? ESCAPE '\\'");
+            clause.sql += column + QStringLiteral(" LIKE CAST(? AS TEXT) ESCAPE '\\'");
             clause.values << likePattern(value);
         } else if (c.integer) {
             bool ok = false;
@@ -193,7 +201,7 @@ SqlClause where(const QString& expression, const QList<QueryColumn>& columns) {
             clause.sql += column + u' ' + op + QStringLiteral(" ?");
             clause.values << number;
         } else {
-            clause.sql += column + u' ' + op + QStringLiteral(" ?");
+            clause.sql += column + u' ' + op + QStringLiteral(" CAST(? AS TEXT)");
             clause.values << value;
         }
     }

@@ -10,7 +10,15 @@ struct QueryColumn {
     bool integer = false; // compared as a number
 };
 
-// A piece of SQL with its bound values, in order of the '?' placeholders.
+// One item of a sort expression: a column by its index and its direction.
+struct SortKey {
+    int column = 0;
+    bool descending = false;
+};
+
+// A piece of SQL with its bound values, in order of the '?' placeholders. A text value's
+// placeholder casts it to a text, so that it compares as one however it is bound (a write
+// binds texts as their UTF-8 bytes).
 struct SqlClause {
     QString sql;
     QVariantList values;
@@ -27,6 +35,8 @@ QString quoteIdentifier(const QString& name);
 // "Scene_No ASC,Module_Addr DESC" -> "\"Scene_No\" ASC,\"Module_Addr\" DESC"; empty for an
 // empty expression.
 QString orderBy(const QString& expression, const QList<QueryColumn>& columns);
+// The same expression as column indexes and directions.
+QList<SortKey> sortKeys(const QString& expression, const QList<QueryColumn>& columns);
 
 // "Timer_Order='3'", "Device_Type like *Light*", conditions joined by AND / OR; an empty
 // expression gives an empty clause. Comparisons: = <> < > <= >= against a quoted or bare

@@ -383,20 +383,32 @@ qint64 RecordSql::insert(const QVariantList& values) {
 }
 
 void RecordSql::update(qint64 key, const QList<int>& columns, const QVariantList& values) {
-    QStringList sets;
-    for (int i = 0; i < columns.size(); ++i)
-        sets << record_query::quoteIdentifier(m_columns[columns[i]].name) + u'=' +
-                    record_sql::placeholder(values.value(i));
-    const int changed = write(
-        QStringLiteral("UPDATE %1 SET %2 WHERE %3=?").arg(quotedTable(), sets.join(u','), m_key),
-        QVariantList(values) << key);
-    if (changed == 0)
+    if (updateWhere(columns, values, SqlClause{m_key + QStringLiteral("=?"), {key}}) == 0)
         throw RecordError(
             QStringLiteral("The record of %1 is no longer in the database").arg(m_tableName));
 }
 
+int RecordSql::updateWhere(const QList<int>& columns, const QVariantList& values,
+                           const SqlClause& where) {
+    QStringList sets;
+    for (int i = 0; i < columns.size(); ++i)
+        sets << record_query::quoteIdentifier(m_columns[columns[i]].name) + u'=' +
+                    record_sql::placeholder(values.value(i));
+    QString sql = QStringLiteral("UPDATE %1 SET %2").arg(quotedTable(), sets.join(u','));
+    if (!where.sql.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.sql;
+    return write(sql, QVariantList(values) << where.values);
+}
+
 void RecordSql::remove(qint64 key) {
-    write(QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(quotedTable(), m_key), {key});
+    removeWhere(SqlClause{m_key + QStringLiteral("=?"), {key}});
+}
+
+int RecordSql::removeWhere(const SqlClause& where) {
+    QString sql = QStringLiteral("DELETE FROM %1").arg(quotedTable());
+    if (!where.sql.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where.sql;
+    return write(sql, where.values);
 }
 
 void RecordSql::begin() {

@@ -81,6 +81,7 @@ public:
 
     const QList<QueryColumn>& columns() const { return m_columns; }
     const QStringList& titles() const { return m_titles; }
+    const QString& keyName() const { return m_key; } // quoted, or rowid
     // The index of a column by name, any case; throws RecordError for an unknown one.
     int column(const QString& name) const;
 
@@ -94,6 +95,10 @@ public:
     qint64 insert(const QVariantList& values);
     void update(qint64 key, const QList<int>& columns, const QVariantList& values);
     void remove(qint64 key);
+    // One statement for every row passing `where` (may be empty: every row); returns how many
+    // it changed. A text value of `where` needs a text placeholder (record_query's do).
+    int updateWhere(const QList<int>& columns, const QVariantList& values, const SqlClause& where);
+    int removeWhere(const SqlClause& where);
 
 private:
     QString quotedTable() const;

@@ -85,7 +85,7 @@ void RecordTable::open(const QString& databaseFile, OpenMode mode) {
         d->readOnly = !reason.isEmpty();
         d->sql.open(databaseFile, reason);
         // A sort or filter set before stays in force.
-        d->orderSql = record_query::orderBy(d->sort, d->columns());
+        d->setSortSql(d->sort);
         d->whereSql = record_query::where(d->filter, d->columns());
         d->replaceRows(d->selectVisible(), 0);
     } catch (const RecordError& e) {
@@ -364,10 +364,10 @@ void RecordTable::transaction(const std::function<void()>& work) {
 
 void RecordTable::setSort(const QString& expression) {
     post();
-    const QString sql = record_query::orderBy(expression, d->columns());
+    record_query::orderBy(expression, d->columns()); // a bad expression changes nothing
     d->applyQuery([&] {
         d->sort = expression.trimmed();
-        d->orderSql = sql;
+        d->setSortSql(d->sort);
     });
 }
 

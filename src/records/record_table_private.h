@@ -2,6 +2,7 @@
 
 // The inside of a RecordTable, shared by the files that implement it.
 #include "records/record_model.h"
+#include "records/record_order.h"
 #include "records/record_query.h"
 #include "records/record_sql.h"
 #include "records/record_table.h"
@@ -30,6 +31,7 @@ struct RecordTable::Private {
 
     QString sort;
     QString orderSql;
+    RecordOrder order; // the same sort, told in memory
     QString filter;
     SqlClause whereSql;
     bool filtered = false;
@@ -60,7 +62,13 @@ struct RecordTable::Private {
     // the next reloadIfChangedElsewhere().
     QList<StoredRow> selectVisible() {
         dataVersion = sql.dataVersion();
-        return sql.select(filtered ? whereSql : SqlClause(), orderSql);
+        return sql.select(visibleWhere(), orderSql);
+    }
+    SqlClause visibleWhere() const { return filtered ? whereSql : SqlClause(); }
+
+    void setSortSql(const QString& expression) {
+        orderSql = record_query::orderBy(expression, columns());
+        order = RecordOrder(record_query::sortKeys(expression, columns()));
     }
 
     // Moves the cursor (rows.size() is eof) and tells the views when the current row changed,
@@ -103,11 +111,17 @@ struct RecordTable::Private {
     }
 
     void reload();
+    // Where the cursor goes when the row it stood on left the view: the same place, or the
+    // new last row.
+    int placeAfterLeaving(int place) const {
+        return place < rows.size() ? place : rows.isEmpty() ? 0 : int(rows.size()) - 1;
+    }
 
     // Changes the sort or filter settings and re-reads the rows; when the rows cannot be read
     // the settings stay as they were.
     template <class Change> void applyQuery(Change&& change) {
         const QString oldSort = sort, oldOrderSql = orderSql, oldFilter = filter;
+        const RecordOrder oldOrder = order;
         const SqlClause oldWhere = whereSql;
         const bool oldFiltered = filtered;
         change();
@@ -116,6 +130,7 @@ struct RecordTable::Private {
         } catch (const RecordError&) {
             sort = oldSort;
             orderSql = oldOrderSql;
+            order = oldOrder;
             filter = oldFilter;
             whereSql = oldWhere;
             filtered = oldFiltered;

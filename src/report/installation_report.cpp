@@ -1,11 +1,10 @@
 #include "report/installation_report.h"
 
 #include "records/record_table.h"
-#include "records/site_folder.h"
-#include "report/report_document.h"
-#include "report/report_pdf.h"
-#include "records/record_table.h"
 #include "records/records_export.h"
+#include "records/site_folder.h"
+#include "report/page_limit.h"
+#include "report/report_document.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,7 +44,19 @@ ReportContent InstallationReport::fromRecords(const ReportRequest& request) {
 }
 
 bool InstallationReport::save(const ReportContent& content, const QString& htmlFile,
-                              const QString& pdfFile, QString* error) {
+                              const QString& pdfFile, QString* error, const PdfWriter& writePdf) {
+    if (!pdfFile.isEmpty()) {
+        const ReportRecords& r = content.records;
+        const qint64 fewest =
+            pagelimit::fewestPages(r.scenes.size() + r.irCodes.size() + r.timers.size() +
+                                   r.events.size() + r.bindings.size() + r.monitor.size());
+        if (fewest > pagelimit::kMaxPages) {
+            if (error)
+                *error =
+                    QStringLiteral("%1 not written: %2").arg(pdfFile, pagelimit::refusal(fewest));
+            return false;
+        }
+    }
     const QString html = reportdocument::html(content);
     QStringList files;
     QList<QByteArray> bytes;
@@ -53,24 +64,16 @@ bool InstallationReport::save(const ReportContent& content, const QString& htmlF
         files << htmlFile;
         bytes << html.toUtf8();
     }
-    if (!pdfFile.isEmpty()) {
-        const QByteArray pdf = reportpdf::render(html, reportdocument::title(content));
-        if (pdf.isEmpty()) {
-            if (error)
-                *error = QStringLiteral("%1 cannot be written: the PDF could not be made")
-                             .arg(QDir::toNativeSeparators(pdfFile));
-            return false;
-        }
-        files << pdfFile;
-        bytes << pdf;
-    }
     // Whole or not at all: a report cut short would say less than the site holds.
     try {
-        records_export::saveFiles(files, bytes);
+        if (!files.isEmpty())
+            records_export::saveFiles(files, bytes);
     } catch (const RecordError& e) {
         if (error)
             *error = QString::fromStdString(e.what());
         return false;
     }
+    if (!pdfFile.isEmpty())
+        return writePdf(html, reportdocument::title(content), pdfFile, error);
     return true;
 }

@@ -5,6 +5,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // What the technician asks a report for.
 struct ReportRequest {
     QString databaseFile;
@@ -26,8 +28,14 @@ public:
     // Throws RecordError when the record file cannot be read.
     static ReportContent fromRecords(const ReportRequest& request);
 
+    // What makes the PDF of the report's HTML: reportpdf::write in the window, the program
+    // velm-report-pdf for velm-cli. False, with the reason in `error`, when it did not.
+    using PdfWriter = std::function<bool(const QString& html, const QString& title,
+                                         const QString& file, QString* error)>;
+
     // The HTML file and/or the PDF (an empty name: not that one). False, with the reason in
-    // `error`, when one cannot be written; the PDF needs a QGuiApplication.
+    // `error`, when one cannot be written. A PDF longer than one can hold (pagelimit) is
+    // refused before anything is written.
     static bool save(const ReportContent& content, const QString& htmlFile, const QString& pdfFile,
-                     QString* error);
+                     QString* error, const PdfWriter& writePdf);
 };

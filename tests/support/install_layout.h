@@ -21,6 +21,20 @@ inline QStringList programs() {
     return out;
 }
 
+// Programs that velm-cli runs, installed where people do not call them: no manual page.
+inline QStringList helpers() {
+    if (QFile::exists(buildpaths::bin("velm-cli")))
+        return {QStringLiteral("libexec/velm/velm-report-pdf")};
+    return {};
+}
+
+// Every installed file that may be run.
+inline QStringList executables() {
+    QStringList out = programs() + helpers();
+    out.sort();
+    return out;
+}
+
 inline QStringList iconSizes() {
     return {"16", "24", "32", "48", "64", "128", "256"};
 }
@@ -37,7 +51,7 @@ inline QStringList documents() {
 }
 
 inline QStringList files() {
-    QStringList out = programs();
+    QStringList out = executables();
     out << QStringLiteral("share/applications/velm.desktop")
         << QStringLiteral("share/icons/hicolor/scalable/apps/velm.svg")
         << QStringLiteral("share/doc/velm/copyright")

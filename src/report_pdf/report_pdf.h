@@ -8,7 +8,9 @@
 // the offscreen platform will do.
 namespace reportpdf {
 
-// The PDF's bytes; empty when Qt could not paint it.
-QByteArray render(const QString& html, const QString& header);
+// Writes the PDF whole, or nothing at all: false, with the reason in `error`, when the file
+// cannot be written or the document would be longer than a PDF report can hold
+// (pagelimit), which is known before any of it is made.
+bool write(const QString& html, const QString& header, const QString& file, QString* error);
 
 } // namespace reportpdf

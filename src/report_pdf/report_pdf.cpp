@@ -1,7 +1,12 @@
-#include "report/report_pdf.h"
+#include "report_pdf/report_pdf.h"
+
+#include "records/record_table.h"
+#include "records/records_export.h"
+#include "report/page_limit.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
+#include <QDir>
 #include <QFont>
 #include <QPageLayout>
 #include <QPainter>
@@ -14,9 +19,22 @@ namespace {
 constexpr int kResolution = 300; // dots per inch of the page's painter
 constexpr double kMarginMm = 14;
 constexpr double kBandMm = 8; // the header's and the footer's band inside the margin
+
+bool fail(QString* error, const QString& why) {
+    if (error)
+        *error = why;
+    return false;
+}
+
 } // namespace
 
-QByteArray render(const QString& html, const QString& header) {
+bool write(const QString& html, const QString& header, const QString& file, QString* error) {
+    // Every table row takes a line at least: a document that cannot fit is refused before
+    // the layout, which would take minutes and gigabytes to end in an empty page.
+    const qint64 fewest = pagelimit::fewestPages(html.count(QLatin1StringView("<tr")));
+    if (fewest > pagelimit::kMaxPages)
+        return fail(error,
+                    QStringLiteral("%1 not written: %2").arg(file, pagelimit::refusal(fewest)));
     // Made in memory: the file is written whole by the one writer of files, or not at all.
     QBuffer bytes;
     bytes.open(QIODevice::WriteOnly);
@@ -41,10 +59,14 @@ QByteArray render(const QString& html, const QString& header) {
     doc.setHtml(html);
     doc.setPageSize(body.size());
     const int pages = doc.pageCount();
+    if (pages > pagelimit::kMaxPages)
+        return fail(error,
+                    QStringLiteral("%1 not written: %2").arg(file, pagelimit::refusal(pages)));
 
     QPainter painter;
     if (!painter.begin(&pdf))
-        return {};
+        return fail(error, QStringLiteral("%1 cannot be written: the PDF could not be made")
+                               .arg(QDir::toNativeSeparators(file)));
     QFont small = font;
     small.setPointSizeF(8);
     for (int p = 0; p < pages; ++p) {
@@ -68,8 +90,14 @@ QByteArray render(const QString& html, const QString& header) {
         painter.restore();
     }
     if (!painter.end())
-        return {};
-    return bytes.data();
+        return fail(error, QStringLiteral("%1 cannot be written: the PDF could not be made")
+                               .arg(QDir::toNativeSeparators(file)));
+    try {
+        records_export::saveFiles({file}, {bytes.data()});
+    } catch (const RecordError& e) {
+        return fail(error, QString::fromStdString(e.what()));
+    }
+    return true;
 }
 
 } // namespace reportpdf
