@@ -6,6 +6,7 @@
 #include "cli/cli_records.h"
 #include "cli/cli_report.h"
 #include "cli/cli_site.h"
+#include "cli/cli_walk.h"
 #include "records/site_history.h"
 
 #include <QCoreApplication>
@@ -87,6 +88,7 @@ void runCommandLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
         {QStringLiteral("ir"), &cli::irCodes},
         {QStringLiteral("monitor-bindings"), &cli::monitorBindings},
         {QStringLiteral("watch"), &cli::watch},
+        {QStringLiteral("walk"), &cli::walk},
     };
     if (!link) {
         link = std::make_unique<CliLink>(options);
