@@ -4,6 +4,7 @@
 #include "app/bus_monitor_dialog.h"
 #include "app/push_dialog.h"
 #include "app/scan_dialog.h"
+#include "app/walk_test_dialog.h"
 #include "jobs/module_scan.h"
 
 #include <QAction>
@@ -43,6 +44,7 @@ ToolsMenu::ToolsMenu(QMainWindow* window, Bus& bus, PromptService& prompts,
     add("AuditModuleAction", QStringLiteral("Audit Module…"), [this] { present(auditDialog()); });
     add("ReplaceModuleAction", QStringLiteral("Replace Module…"),
         [this] { present(pushDialog()); });
+    add("WalkTestAction", QStringLiteral("Walk Test…"), [this] { present(walkTestDialog()); });
     menu->addSeparator();
     add("BusMonitorAction", QStringLiteral("Bus Monitor…"), [this] { present(busMonitor()); });
 }
@@ -54,6 +56,7 @@ ToolsMenu::~ToolsMenu() {
     delete m_audit;
     delete m_push;
     delete m_monitor;
+    delete m_walk;
 }
 
 ToolsMenu* ToolsMenu::install(QMainWindow* window, Bus& bus, PromptService& prompts,
@@ -79,6 +82,12 @@ PushDialog* ToolsMenu::pushDialog() {
     if (!m_push)
         m_push = new PushDialog(m_bus, m_prompts, m_databaseFile, m_window);
     return m_push;
+}
+
+WalkTestDialog* ToolsMenu::walkTestDialog() {
+    if (!m_walk)
+        m_walk = new WalkTestDialog(m_bus, m_prompts, m_databaseFile, m_window);
+    return m_walk;
 }
 
 BusMonitorDialog* ToolsMenu::busMonitor() {

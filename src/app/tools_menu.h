@@ -10,6 +10,7 @@ class PromptService;
 class PushDialog;
 class QMainWindow;
 class ScanDialog;
+class WalkTestDialog;
 
 // The "Tools" menu of the main window's menu bar: "Scan Subnet…", "Audit Module…",
 // "Replace Module…" and "Bus Monitor…", each opening its dialog (one of each, kept for the
@@ -28,6 +29,7 @@ public:
     AuditDialog* auditDialog();
     PushDialog* pushDialog();
     BusMonitorDialog* busMonitor();
+    WalkTestDialog* walkTestDialog();
 
     // A module found by the scan: its address goes into the module address fields of the
     // tab sheets (each keeps it within its own range).
@@ -42,4 +44,5 @@ private:
     QPointer<AuditDialog> m_audit;
     QPointer<PushDialog> m_push;
     QPointer<BusMonitorDialog> m_monitor;
+    QPointer<WalkTestDialog> m_walk;
 };
