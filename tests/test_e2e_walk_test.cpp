@@ -1,6 +1,7 @@
 // The walk test end to end: the window's dialog against velm-sim driven by key events to its
 // window, with one channel that does not switch; the results in the installation report;
 // Esc switching back off and a continued run; velm-cli walk --auto into a site.
+#include "app/identify_dialog.h"
 #include "app/walk_test_dialog.h"
 #include "support/build_paths.h"
 #include "support/window_fixture.h"
@@ -12,6 +13,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
 
@@ -47,6 +49,8 @@ private slots:
     void cleanup();
     void walkByKeysFindsTheStuckChannelAndReportsIt();
     void escSwitchesBackOffAndContinueGoesOn();
+    void identifySwitchesChannelOneTwiceAndBack_data();
+    void identifySwitchesChannelOneTwiceAndBack();
     void cliWalkAutoRecordsWhatAnsweredIntoTheSite_data();
     void cliWalkAutoRecordsWhatAnsweredIntoTheSite();
 
@@ -238,6 +242,45 @@ void TestE2eWalkTest::cliWalkAutoRecordsWhatAnsweredIntoTheSite() {
     QCOMPARE(lines.at(0)["detail"].toString(), "Light 1, channel 1: answered");
     QCOMPARE(lines.at(0)["technician"].toString(), "Ann");
     QCOMPARE(lines.at(11)["detail"].toString(), "Curtain 3, channel 4: answered");
+}
+
+void TestE2eWalkTest::identifySwitchesChannelOneTwiceAndBack_data() {
+    QTest::addColumn<bool>("wasOn");
+    QTest::newRow("off") << false;
+    QTest::newRow("on") << true;
+}
+
+// Over the pseudo-terminal, so the frames stand in the simulator's log in the short layout.
+void TestE2eWalkTest::identifySwitchesChannelOneTwiceAndBack() {
+    QFETCH(bool, wasOn);
+    QVERIFY2(m_env->open(true), qPrintable(m_env->error));
+    if (wasOn) { // the light tab's "On" for module 2, channel 1
+        m_env->find<QSpinBox>("SpinEdit2")->setValue(2);
+        m_env->find<QSpinBox>("SpinEdit3")->setValue(1);
+        m_env->find<QPushButton>("Button2")->click();
+        QVERIFY(QTest::qWaitFor([this] { return lightState(2, 1) == 1; }, kStepMs));
+        QTest::qWait(300); // its acknowledgement in
+    }
+    m_env->sim.output(); // what came before
+    m_env->find<QMenuBar>("MainMenu")->findChild<QAction*>("IdentifyModuleAction")->trigger();
+    auto* dialog = m_env->window->findChild<IdentifyDialog*>("IdentifyDialog");
+    QVERIFY(dialog);
+    dialog->identify(2);
+    QVERIFY(QTest::qWaitFor([dialog] { return !dialog->running(); }, kStepMs));
+    QVERIFY2(dialog->summary()->text().contains("channel 1 switched over twice"),
+             qPrintable(dialog->summary()->text()));
+    QStringList frames;
+    for (const QString& line : m_env->sim.output())
+        if (line.startsWith("rx serial "))
+            frames << line.mid(10, line.size() - 16).trimmed(); // without the checksum
+    frames = frames.mid(frames.indexOf("55 AA 08 02 00 09")); // the tab's "On" before it
+    const QString on = "55 AA 0A 02 02 01 00 FF";
+    const QString off = "55 AA 0A 02 02 02 00 FF";
+    QCOMPARE(frames, (QStringList{"55 AA 08 02 00 09", "55 AA 08 02 00 06", "55 AA 08 02 00 08",
+                                  wasOn ? off : on, wasOn ? on : off, wasOn ? off : on,
+                                  wasOn ? on : off}));
+    QCOMPARE(lightState(2, 1), wasOn ? 1 : 0);
+    QCOMPARE(SimProcess::module(m_env->sim.dump(), 2)["tests"].toInt(), 1);
 }
 
 QTEST_MAIN(TestE2eWalkTest)

@@ -2,6 +2,7 @@
 
 #include "app/audit_dialog.h"
 #include "app/bus_monitor_dialog.h"
+#include "app/identify_dialog.h"
 #include "app/push_dialog.h"
 #include "app/scan_dialog.h"
 #include "app/walk_test_dialog.h"
@@ -45,6 +46,8 @@ ToolsMenu::ToolsMenu(QMainWindow* window, Bus& bus, PromptService& prompts,
     add("ReplaceModuleAction", QStringLiteral("Replace Module…"),
         [this] { present(pushDialog()); });
     add("WalkTestAction", QStringLiteral("Walk Test…"), [this] { present(walkTestDialog()); });
+    add("IdentifyModuleAction", QStringLiteral("Identify Module…"),
+        [this] { present(identifyDialog()); });
     menu->addSeparator();
     add("BusMonitorAction", QStringLiteral("Bus Monitor…"), [this] { present(busMonitor()); });
 }
@@ -57,6 +60,7 @@ ToolsMenu::~ToolsMenu() {
     delete m_push;
     delete m_monitor;
     delete m_walk;
+    delete m_identify;
 }
 
 ToolsMenu* ToolsMenu::install(QMainWindow* window, Bus& bus, PromptService& prompts,
@@ -68,6 +72,10 @@ ScanDialog* ToolsMenu::scanDialog() {
     if (!m_scan) {
         m_scan = new ScanDialog(m_bus, m_prompts, m_window);
         connect(m_scan, &ScanDialog::addressChosen, this, &ToolsMenu::setModuleAddress);
+        connect(m_scan, &ScanDialog::identifyRequested, this, [this](int address) {
+            present(identifyDialog());
+            identifyDialog()->identify(address);
+        });
     }
     return m_scan;
 }
@@ -82,6 +90,12 @@ PushDialog* ToolsMenu::pushDialog() {
     if (!m_push)
         m_push = new PushDialog(m_bus, m_prompts, m_databaseFile, m_window);
     return m_push;
+}
+
+IdentifyDialog* ToolsMenu::identifyDialog() {
+    if (!m_identify)
+        m_identify = new IdentifyDialog(m_bus, m_prompts, m_window);
+    return m_identify;
 }
 
 WalkTestDialog* ToolsMenu::walkTestDialog() {

@@ -4,6 +4,7 @@
 #include <QPointer>
 
 class AuditDialog;
+class IdentifyDialog;
 class Bus;
 class BusMonitorDialog;
 class PromptService;
@@ -30,6 +31,7 @@ public:
     PushDialog* pushDialog();
     BusMonitorDialog* busMonitor();
     WalkTestDialog* walkTestDialog();
+    IdentifyDialog* identifyDialog();
 
     // A module found by the scan: its address goes into the module address fields of the
     // tab sheets (each keeps it within its own range).
@@ -45,4 +47,5 @@ private:
     QPointer<PushDialog> m_push;
     QPointer<BusMonitorDialog> m_monitor;
     QPointer<WalkTestDialog> m_walk;
+    QPointer<IdentifyDialog> m_identify;
 };
