@@ -92,12 +92,16 @@ WalkTestDialog::WalkTestDialog(Bus& bus, PromptService& prompts, const QString& 
     m_table->setHorizontalHeaderLabels({QStringLiteral("Output"), QStringLiteral("Result"),
                                         QStringLiteral("Note"), QStringLiteral("Time")});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
+    m_table->setWordWrap(false);
     m_table->verticalHeader()->setVisible(false);
     layout->addWidget(m_table, 1);
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("WalkSummary"));
     m_summary->setWordWrap(true);
+    m_summary->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_summary->setMinimumHeight(m_summary->fontMetrics().lineSpacing() * 3);
     layout->addWidget(m_summary);
     auto* close = button(this, "WalkClose", QStringLiteral("Close"));
     close->setAutoDefault(false);
@@ -118,7 +122,7 @@ WalkTestDialog::WalkTestDialog(Bus& bus, PromptService& prompts, const QString& 
             m_session->stop();
     });
     connect(close, &QPushButton::clicked, this, &WalkTestDialog::reject);
-    resize(640, 480);
+    resize(720, 560);
     setRunning(false);
     qApp->installEventFilter(this);
 }
