@@ -51,6 +51,7 @@ private slots:
     void escSwitchesBackOffAndContinueGoesOn();
     void identifySwitchesChannelOneTwiceAndBack_data();
     void identifySwitchesChannelOneTwiceAndBack();
+    void scriptStopsAtAnExpectedTypeThatDiffers();
     void cliWalkAutoRecordsWhatAnsweredIntoTheSite_data();
     void cliWalkAutoRecordsWhatAnsweredIntoTheSite();
 
@@ -286,6 +287,29 @@ void TestE2eWalkTest::identifySwitchesChannelOneTwiceAndBack() {
                                   wasOn ? on : off}));
     QCOMPARE(lightState(2, 1), wasOn ? 1 : 0);
     QCOMPARE(SimProcess::module(m_env->sim.dump(), 2)["tests"].toInt(), 1);
+}
+
+// A script meant for a light module at 3 stops before its first write reaches the curtain
+// module that answers there.
+void TestE2eWalkTest::scriptStopsAtAnExpectedTypeThatDiffers() {
+    QVERIFY2(m_env->sim.start({"--light", "1", "--curtain", "3"}),
+             qPrintable(m_env->sim.errorString()));
+    const QString script = m_env->dir.filePath("light3.velm");
+    QFile f(script);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("expect type 1 light\nexpect type 1 0108\nexpect type 3 light\nscene set 3 4 on\n");
+    f.close();
+    const QStringList link{"--udp", QStringLiteral("127.0.0.1:%1").arg(m_env->sim.udpPort()),
+                           "--db", m_env->databaseFile()};
+    const Run r = cli(link + QStringList{"run", script});
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains("line 3 (expect type 3 light): module 3 is of type 0204 (curtain), "
+                            "not light"),
+             qPrintable(r.err));
+    const QJsonValue scenes = SimProcess::module(m_env->sim.dump(), 3)["scenes"];
+    QVERIFY(scenes.toObject().isEmpty() && scenes.toArray().isEmpty());
+    QCOMPARE(cli(link + QStringList{"expect", "type", "3", "curtain"}).exitCode, 0);
+    QCOMPARE(cli(link + QStringList{"expect", "type", "3", "dimmer"}).exitCode, 2);
 }
 
 QTEST_MAIN(TestE2eWalkTest)
