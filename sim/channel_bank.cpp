@@ -9,7 +9,7 @@ constexpr quint8 kMovingBit = 0x02;
 
 ChannelBank::ChannelBank(bool curtain, int count, QObject* parent)
     : QObject(parent), m_curtain(curtain), m_states(size_t(count), 0),
-      m_setting(size_t(count), curtain ? kDefaultTravelMs : 0) {
+      m_setting(size_t(count), curtain ? kDefaultTravelMs : 0), m_stuck(size_t(count), false) {
     for (int i = 0; i < count; ++i) {
         auto timer = std::make_unique<QTimer>();
         timer->setSingleShot(true);
@@ -81,8 +81,19 @@ void ChannelBank::setAll(bool on) {
         applyTarget(i, on ? 1 : 0);
 }
 
+void ChannelBank::setStuck(int channel, bool stuck) {
+    if (channel >= 0 && channel < count())
+        m_stuck[size_t(channel)] = stuck;
+}
+
+bool ChannelBank::stuck(int channel) const {
+    return channel >= 0 && channel < count() && m_stuck[size_t(channel)];
+}
+
 void ChannelBank::setLight(int channel, bool on) {
     const size_t i = size_t(channel);
+    if (m_stuck[i])
+        return;
     m_states[i] = on ? 1 : 0;
     m_timers[i]->stop();
     if (on && m_setting[i] > 0)
@@ -91,6 +102,8 @@ void ChannelBank::setLight(int channel, bool on) {
 
 void ChannelBank::moveCurtain(int channel, bool open) {
     const size_t i = size_t(channel);
+    if (m_stuck[i])
+        return;
     m_states[i] = quint8((open ? kOpenBit : 0) | (m_setting[i] > 0 ? kMovingBit : 0));
     m_timers[i]->stop();
     if (m_setting[i] > 0)
@@ -123,11 +136,16 @@ QByteArray ChannelBank::stateBytes() const {
 QJsonObject ChannelBank::toJson() const {
     QJsonArray states;
     QJsonArray settings;
+    QJsonArray stuck;
     for (size_t i = 0; i < m_states.size(); ++i) {
         states.append(m_states[i]);
         settings.append(m_setting[i]);
+        if (m_stuck[i])
+            stuck.append(int(i) + 1);
     }
-    return {{"states", states}, {m_curtain ? "travelMs" : "onSeconds", settings}};
+    return {{"states", states},
+            {m_curtain ? "travelMs" : "onSeconds", settings},
+            {"stuck", stuck}};
 }
 
 #include "moc_channel_bank.cpp"

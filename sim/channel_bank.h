@@ -32,6 +32,10 @@ public:
     void reset();
     // Every channel on/open or off/close (the family's broadcast sub-commands).
     void setAll(bool on);
+    // A channel whose relay or motor no longer follows: the module still acknowledges every
+    // command, but its state stays where it is (a fault to find by looking at the load).
+    void setStuck(int channel, bool stuck);
+    bool stuck(int channel) const;
 
     QJsonObject toJson() const;
 
@@ -43,5 +47,6 @@ private:
     bool m_curtain;
     std::vector<quint8> m_states;
     std::vector<int> m_setting; // light: on-state seconds; curtain: travel ms
+    std::vector<bool> m_stuck;
     std::vector<std::unique_ptr<QTimer>> m_timers;
 };

@@ -21,6 +21,8 @@ QString ControlInterface::helpText() {
         "  trigger ADDR CHANNEL   input CHANNEL (1-14) of input module ADDR triggers\n"
         "  fire ADDR TIMER        timer TIMER (1-32) of timer module ADDR fires its events\n"
         "  learn-done [ADDR]      the IR module learning now receives its code\n"
+        "  stuck ADDR CHANNEL     that channel no longer switches (it still acknowledges)\n"
+        "  unstick ADDR CHANNEL   it switches again\n"
         "  drop N                 drop the next N replies\n"
         "  delay MS               hold every reply MS milliseconds (0: off)\n"
         "  error STATUS           the next reply carries STATUS (2-255) and no data\n"
@@ -58,6 +60,9 @@ QString ControlInterface::execute(const QString& line) {
         return result(m_installation.fireTimer(quint8(args[0]), args[1]));
     if (cmd == QLatin1String("learn-done"))
         return result(m_installation.finishLearning(need(1) ? args[0] : -1));
+    if ((cmd == QLatin1String("stuck") || cmd == QLatin1String("unstick")) && need(2))
+        return result(m_installation.setStuck(quint8(args[0]), args[1],
+                                              cmd == QLatin1String("stuck")));
     if (cmd == QLatin1String("drop") && need(1)) {
         m_faults.dropNext(args[0]);
         return result({});

@@ -41,6 +41,8 @@ Installation::Installation(const SimConfig& config, QObject* parent)
             m_bench = m.get();
     if (!m_bench && config.bench < 0 && !m_modules.empty())
         m_bench = m_modules.front().get();
+    for (const auto& [address, channel] : config.stuck)
+        setStuck(quint8(address), channel, true);
     m_tick.setInterval(250);
     connect(&m_tick, &QTimer::timeout, this, &Installation::checkTimers);
     m_tick.start();
@@ -152,6 +154,16 @@ QString Installation::finishLearning(int address) {
     return QStringLiteral("no module is learning");
 }
 
+QString Installation::setStuck(quint8 address, int channel, bool stuck) {
+    SimModule* m = module(address);
+    if (!m || !m->channels())
+        return QStringLiteral("no light or curtain module at %1").arg(address);
+    if (channel < 1 || channel > m->channels()->count())
+        return QStringLiteral("channel out of range");
+    m->channels()->setStuck(channel - 1, stuck);
+    return {};
+}
+
 void Installation::setAddress(const SimRequest& r, const ReplySink& sink) {
     if (!m_bench)
         return;
@@ -175,6 +187,12 @@ void Installation::handleBroadcast(const SimRequest& r, const ReplySink& sink) {
         if (m_bench)
             deliver(sink, SimReply::to(r, m_bench->address(), status::kOk,
                                        QByteArray(1, char(m_bench->address()))));
+        // ... and so does every other module left in addressing mode, each on its own.
+        for (int address : m_config.alsoAddressing)
+            if (SimModule* m = module(quint8(address)); m && m != m_bench)
+                deliver(sink,
+                        SimReply::to(r, m->address(), status::kOk, QByteArray(1, char(address))),
+                        10);
         return;
     }
     if (r.command == 0x00 && r.sub == 0x00) {

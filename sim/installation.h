@@ -41,6 +41,7 @@ public:
     QString triggerInput(quint8 address, int channel);
     QString fireTimer(quint8 address, int timer);
     QString finishLearning(int address = -1);
+    QString setStuck(quint8 address, int channel, bool stuck);
 
     QJsonObject toJson() const;
 

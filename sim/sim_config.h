@@ -13,6 +13,10 @@ struct SimConfig {
     };
     QList<ModuleEntry> modules;
     int bench = -1; // module answering the address read; -1: the first light module
+    // Further modules left in addressing mode by mistake: they answer the address read too.
+    QList<int> alsoAddressing;
+    // Channels that do not switch: {address, channel 1-based}.
+    QList<QPair<int, int>> stuck;
     QString password = QStringLiteral("418273");
     quint16 subnet = 1;
     QByteArray factorySettings; // 28-byte gateway settings block; empty: built from subnet

@@ -50,7 +50,11 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
         {"ir", "IR modules.", "ADDRS"},
         {"input", "Input modules (14 inputs).", "ADDRS"},
         {"timer", "Timer modules (clock, 32 timers, 16 events each).", "ADDRS"},
-        {"bench", "Module that answers the address read and set (default: first light).", "ADDR"},
+        {"bench",
+         "Module that answers the address read and set (default: first light); further "
+         "addresses answer the read too (modules left in addressing mode).",
+         "ADDR[,ADDR...]"},
+        {"stuck", "Channels that do not switch but still acknowledge.", "ADDR:CHANNEL,..."},
         {"subnet", "Subnet ID (default 1).", "N"},
         {"password", "Gateway password (default 418273).", "TEXT"},
         {"udp-host", "Loopback address to listen on (default 127.0.0.1).", "HOST"},
@@ -111,8 +115,33 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
         seen.insert(m.address);
     }
     int subnet = o.config.subnet;
-    if (!number(p, "bench", 0, 254, &o.config.bench, message) ||
-        !number(p, "subnet", 0, 65534, &subnet, message) ||
+    if (p.isSet("bench")) {
+        for (const QString& part : p.value("bench").split(',', Qt::SkipEmptyParts)) {
+            bool ok = false;
+            const int a = part.trimmed().toInt(&ok);
+            if (!ok || a < 0 || a > 254 || !seen.contains(a)) {
+                *message = QStringLiteral("--bench %1: no module there").arg(part.trimmed());
+                return false;
+            }
+            if (o.config.bench < 0)
+                o.config.bench = a;
+            else
+                o.config.alsoAddressing << a;
+        }
+    }
+    for (const QString& part : p.value("stuck").split(',', Qt::SkipEmptyParts)) {
+        bool okAddress = false;
+        bool okChannel = false;
+        const int a = part.section(':', 0, 0).toInt(&okAddress);
+        const int ch = part.section(':', 1, 1).toInt(&okChannel);
+        if (!okAddress || !okChannel || !seen.contains(a) || ch < 1 || ch > 8) {
+            *message = QStringLiteral("--stuck takes ADDR:CHANNEL of a listed module, not %1")
+                           .arg(part);
+            return false;
+        }
+        o.config.stuck << qMakePair(a, ch);
+    }
+    if (!number(p, "subnet", 0, 65534, &subnet, message) ||
         !number(p, "udp-port", 1, 65535, &o.udpPort, message) ||
         !number(p, "baud", 0, 4000000, &o.baud, message) ||
         !number(p, "ir-learn-ms", 0, 3600000, &o.config.irLearnMs, message) ||
@@ -120,10 +149,6 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
         !number(p, "control-port", 1, 65535, &o.controlPort, message))
         return false;
     o.config.subnet = quint16(subnet);
-    if (o.config.bench >= 0 && !seen.contains(o.config.bench)) {
-        *message = QStringLiteral("--bench %1: no module there").arg(o.config.bench);
-        return false;
-    }
     if (p.isSet("password")) {
         o.config.password = p.value("password");
         const QString& pw = o.config.password;

@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -34,6 +35,21 @@ ScanDialog::ScanDialog(Bus& bus, PromptService& prompts, QWidget* parent)
     connect(table(), &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         if (QTableWidgetItem* item = table()->item(row, 0))
             emit addressChosen(item->data(Qt::UserRole).toInt());
+    });
+    // A module's row also finds it in the cabinet.
+    table()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(table(), &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QTableWidgetItem* item = table()->item(table()->rowAt(at.y()), 0);
+        const int address = item ? item->data(Qt::UserRole).toInt() : 0;
+        if (address < 1 || address > 32)
+            return;
+        QMenu menu(this);
+        menu.setObjectName(QStringLiteral("ScanRowMenu"));
+        QAction* identify = menu.addAction(QStringLiteral("Identify"));
+        identify->setObjectName(QStringLiteral("ScanIdentify"));
+        connect(identify, &QAction::triggered, this,
+                [this, address] { emit identifyRequested(address); });
+        menu.exec(table()->viewport()->mapToGlobal(at));
     });
 }
 

@@ -26,6 +26,8 @@ public:
 
 signals:
     void addressChosen(int address);
+    // "Identify" on a row's menu.
+    void identifyRequested(int address);
 
 protected:
     BusJob* createJob() override;

@@ -10,6 +10,7 @@
 #include "app/site_dialog.h"
 #include "app/site_history_dialog.h"
 #include "app/tools_menu.h"
+#include "app/walk_test_dialog.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "protocol/operation_table.h"
@@ -108,6 +109,7 @@ void SiteMenu::menusMade(RecordsMenu& fileMenu, ToolsMenu& tools, ReportDialog* 
                                  complete ? QStringLiteral("ok") : HistoryEntry::error(summary));
             });
     tools.scanDialog()->setSiteSession(&m_session);
+    tools.walkTestDialog()->setSiteSession(&m_session);
     m_report = report;
     refreshActions();
 }

@@ -2,8 +2,10 @@
 
 #include "app/audit_dialog.h"
 #include "app/bus_monitor_dialog.h"
+#include "app/identify_dialog.h"
 #include "app/push_dialog.h"
 #include "app/scan_dialog.h"
+#include "app/walk_test_dialog.h"
 #include "jobs/module_scan.h"
 
 #include <QAction>
@@ -43,6 +45,9 @@ ToolsMenu::ToolsMenu(QMainWindow* window, Bus& bus, PromptService& prompts,
     add("AuditModuleAction", QStringLiteral("Audit Module…"), [this] { present(auditDialog()); });
     add("ReplaceModuleAction", QStringLiteral("Replace Module…"),
         [this] { present(pushDialog()); });
+    add("WalkTestAction", QStringLiteral("Walk Test…"), [this] { present(walkTestDialog()); });
+    add("IdentifyModuleAction", QStringLiteral("Identify Module…"),
+        [this] { present(identifyDialog()); });
     menu->addSeparator();
     add("BusMonitorAction", QStringLiteral("Bus Monitor…"), [this] { present(busMonitor()); });
 }
@@ -54,6 +59,8 @@ ToolsMenu::~ToolsMenu() {
     delete m_audit;
     delete m_push;
     delete m_monitor;
+    delete m_walk;
+    delete m_identify;
 }
 
 ToolsMenu* ToolsMenu::install(QMainWindow* window, Bus& bus, PromptService& prompts,
@@ -65,6 +72,10 @@ ScanDialog* ToolsMenu::scanDialog() {
     if (!m_scan) {
         m_scan = new ScanDialog(m_bus, m_prompts, m_window);
         connect(m_scan, &ScanDialog::addressChosen, this, &ToolsMenu::setModuleAddress);
+        connect(m_scan, &ScanDialog::identifyRequested, this, [this](int address) {
+            present(identifyDialog());
+            identifyDialog()->identify(address);
+        });
     }
     return m_scan;
 }
@@ -79,6 +90,18 @@ PushDialog* ToolsMenu::pushDialog() {
     if (!m_push)
         m_push = new PushDialog(m_bus, m_prompts, m_databaseFile, m_window);
     return m_push;
+}
+
+IdentifyDialog* ToolsMenu::identifyDialog() {
+    if (!m_identify)
+        m_identify = new IdentifyDialog(m_bus, m_prompts, m_window);
+    return m_identify;
+}
+
+WalkTestDialog* ToolsMenu::walkTestDialog() {
+    if (!m_walk)
+        m_walk = new WalkTestDialog(m_bus, m_prompts, m_databaseFile, m_window);
+    return m_walk;
 }
 
 BusMonitorDialog* ToolsMenu::busMonitor() {

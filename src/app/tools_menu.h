@@ -4,12 +4,14 @@
 #include <QPointer>
 
 class AuditDialog;
+class IdentifyDialog;
 class Bus;
 class BusMonitorDialog;
 class PromptService;
 class PushDialog;
 class QMainWindow;
 class ScanDialog;
+class WalkTestDialog;
 
 // The "Tools" menu of the main window's menu bar: "Scan Subnet…", "Audit Module…",
 // "Replace Module…" and "Bus Monitor…", each opening its dialog (one of each, kept for the
@@ -28,6 +30,8 @@ public:
     AuditDialog* auditDialog();
     PushDialog* pushDialog();
     BusMonitorDialog* busMonitor();
+    WalkTestDialog* walkTestDialog();
+    IdentifyDialog* identifyDialog();
 
     // A module found by the scan: its address goes into the module address fields of the
     // tab sheets (each keeps it within its own range).
@@ -42,4 +46,6 @@ private:
     QPointer<AuditDialog> m_audit;
     QPointer<PushDialog> m_push;
     QPointer<BusMonitorDialog> m_monitor;
+    QPointer<WalkTestDialog> m_walk;
+    QPointer<IdentifyDialog> m_identify;
 };

@@ -3,6 +3,8 @@
 // written sends nothing.
 #include "cli/cli_options.h"
 #include "cli/cli_site.h"
+#include "cli/cli_expect.h"
+#include "cli/cli_walk.h"
 #include "cli/cli_words.h"
 
 #include <QStringList>
@@ -178,6 +180,10 @@ CommandArgs parseCommandArgs(const QStringList& args, const CliOptions& options)
         return readCommand(w, 1, 32);
     if (name == QLatin1String("site") || name == QLatin1String("history"))
         return cli::siteArgs(w, options);
+    if (name == QLatin1String("walk"))
+        return cli::walkArgs(w, options);
+    if (name == QLatin1String("expect"))
+        return cli::expectArgs(w);
     CommandArgs c;
     if (name == QLatin1String("export") || name == QLatin1String("import") ||
         name == QLatin1String("run"))

@@ -6,6 +6,8 @@
 #include "cli/cli_records.h"
 #include "cli/cli_report.h"
 #include "cli/cli_site.h"
+#include "cli/cli_expect.h"
+#include "cli/cli_walk.h"
 #include "records/site_history.h"
 
 #include <QCoreApplication>
@@ -88,6 +90,8 @@ void runCommandLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
         {QStringLiteral("ir"), &cli::irCodes},
         {QStringLiteral("monitor-bindings"), &cli::monitorBindings},
         {QStringLiteral("watch"), &cli::watch},
+        {QStringLiteral("walk"), &cli::walk},
+        {QStringLiteral("expect"), &cli::expect},
     };
     if (!link) {
         link = std::make_unique<CliLink>(options);

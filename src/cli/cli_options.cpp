@@ -1,6 +1,8 @@
 #include "cli/cli_options.h"
 
+#include "cli/cli_expect.h"
 #include "cli/cli_site.h"
+#include "cli/cli_walk.h"
 #include "platform/user_folders.h"
 #include "records/records_values.h"
 
@@ -131,6 +133,8 @@ const CommandInfo kCommands[] = {
      "software version; set the settings (SUBNET 0..65535, addresses as a.b.c.d, ports\n"
      "0..65535, MAC as six hex bytes aa-bb-cc-dd-ee-ff) or its password (1..16 characters);\n"
      "restore it (waits 8000 ms) or set its transparent mode."},
+    {"walk", "walk [MODULE...] [--auto] [--continue]", cli::kWalkHelp, false, true},
+    {"expect", "expect type MODULE TYPE", cli::kExpectHelp},
     {"watch", "watch [--pcap FILE]",
      "Listens on the link and prints every frame as it comes, in words, until interrupted\n"
      "(Ctrl+C): over --serial everything on the line, over --udp whatever comes to the local\n"
@@ -413,6 +417,14 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
                 o.modules << numberValue(m.trimmed(), QStringLiteral("--modules"), 1, 255);
             if (o.modules.isEmpty())
                 usage(QStringLiteral("--modules needs module addresses (1,5,255)"));
+        } else if (name == QLatin1String("--auto")) {
+            o.automatic = flag();
+        } else if (name == QLatin1String("--continue")) {
+            o.continueRun = flag();
+        } else if (name == QLatin1String("--from")) {
+            o.from = numberValue(takeValue(), QStringLiteral("--from"), 0, 254);
+        } else if (name == QLatin1String("--type")) {
+            o.type = takeValue();
         } else if (name == QLatin1String("--live")) {
             o.live = flag();
         } else if (name == QLatin1String("--timer-module")) {
@@ -465,6 +477,10 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
     checkReportOptions(o);
     if ((!o.tables.isEmpty() || o.add) && o.command() != QLatin1String("import"))
         usage(QStringLiteral("--tables and --add belong to import"));
+    if ((o.automatic || o.continueRun) && o.command() != QLatin1String("walk"))
+        usage(QStringLiteral("--auto and --continue belong to walk"));
+    if ((o.from >= 0 || !o.type.isEmpty()) && o.command() != QLatin1String("replace"))
+        usage(QStringLiteral("--from and --type belong to replace"));
     o.given = parseCommandArgs(o.args, o);
     if (!o.given.confirm.isEmpty() && !o.yes)
         usage(QStringLiteral("%1 %2: %3; add --yes to do it")
@@ -556,7 +572,11 @@ QString usageText(const CliOptions& options) {
         "  --timeout MS        how long to wait for each reply (1000; IR delete-all 4000,\n"
         "                      restore 8000)\n"
         "  --wait MS           how long scan waits at each address (20..5000, 200)\n"
-        "  --timers            audit, push: include the timer and event records\n"
+        "  --timers            audit, push, replace: include the timer and event records\n"
+        "  --auto, --continue  walk: record only what answered; go on with the latest run\n"
+        "  --from ADDR         replace: the address the spare answers at\n"
+        "  --type TYPE         replace: the failed module's type (light, curtain, ir, input,\n"
+        "                      timer or a type code) when the site does not know it\n"
         "  --yes               what the window asks \"Are you sure?\" for is done\n"
         "  --name TEXT         scene set, ir learn: the name stored with the row\n"
         "  --learn-wait MS     ir learn: how long to wait for the code (30000)\n"

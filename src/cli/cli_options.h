@@ -112,6 +112,10 @@ struct CliOptions {
     bool rememberPassword = false; // site set --remember-password
     bool forgetPassword = false;   // site set --forget-password
     QDate since;                   // history --since YYYY-MM-DD
+    bool automatic = false;        // walk --auto: ask nothing, record what answered
+    bool continueRun = false;      // walk --continue: the latest run, where it stopped
+    int from = -1;                 // replace --from ADDR: where the spare answers
+    QString type;                  // replace --type: a family or a type code
     bool help = false;
     QStringList args;       // the command and its arguments
     QStringList optionArgs; // the options as given, with their values

@@ -367,19 +367,36 @@ void recordHistory(const CliOptions& o, const QString& outcome) {
     const Recorded* r = recorded(o);
     if (o.siteDir.isEmpty() || !r || (o.noStore && qstrcmp(r->action, "read-all") == 0))
         return;
+    appendHistory(o, moduleOf(o), QString::fromLatin1(r->action), detailOf(o), outcome);
+}
+
+QString siteTechnician(const CliOptions& o) {
+    if (o.siteDir.isEmpty())
+        return {};
+    try {
+        return SiteFolder::open(o.siteDir).settings().technician;
+    } catch (const RecordError&) {
+        return {}; // the line still says what was done; only the name is missing
+    }
+}
+
+QList<ExpectedModule> siteModules(const CliOptions& o) {
+    return o.siteDir.isEmpty() ? QList<ExpectedModule>() : siteOf(o).settings().modules;
+}
+
+void appendHistory(const CliOptions& o, int module, const QString& action, const QString& detail,
+                   const QString& outcome) {
+    if (o.siteDir.isEmpty())
+        return;
     HistoryEntry e;
     e.time = QDateTime::currentDateTime();
     e.program = QStringLiteral("velm-cli");
-    e.module = moduleOf(o);
-    e.action = QString::fromLatin1(r->action);
-    e.detail = detailOf(o);
+    e.module = module;
+    e.action = action;
+    e.detail = detail;
     e.outcome = outcome;
+    e.technician = siteTechnician(o);
     QString error;
-    try {
-        e.technician = SiteFolder::open(o.siteDir).settings().technician;
-    } catch (const RecordError&) {
-        // The line still says what was done; only the name is missing.
-    }
     if (!site_history::append(SiteFolder(o.siteDir).historyFile(), e, &error))
         CliOutput::error(QStringLiteral("the site's history could not be written: ") + error);
 }

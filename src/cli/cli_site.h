@@ -30,5 +30,13 @@ void printSiteScan(const CliOptions& options, const QList<ScanHit>& hits, const 
 // records (`outcome`: "ok" or "error: ..."). A line that cannot be written is said on
 // standard error; the command's own result stands.
 void recordHistory(const CliOptions& options, const QString& outcome);
+// With --site-dir: one line of the command's own making (each step of a walk test or a
+// replacement). The same when it cannot be written.
+void appendHistory(const CliOptions& options, int module, const QString& action,
+                   const QString& detail, const QString& outcome);
+// The site's technician; empty without a site.
+QString siteTechnician(const CliOptions& options);
+// The site's expected modules; empty without a site.
+QList<ExpectedModule> siteModules(const CliOptions& options);
 
 } // namespace cli

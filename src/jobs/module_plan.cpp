@@ -417,10 +417,10 @@ Plan plan(const ModuleRecords& r, int sceneChannels) {
         p.unchecked << QStringLiteral("Scenes: the bus has no read for them; %1 scene record(s) "
                                       "not checked")
                            .arg(r.scenes.size());
-    if (r.irCodes > 0) {
+    if (!r.irCodes.isEmpty()) {
         const QString ir = QStringLiteral("IR codes: %1 learned code(s) live only in the "
                                           "module; the bus can neither read nor write them")
-                               .arg(r.irCodes);
+                               .arg(r.irCodes.size());
         p.unwritten << ir;
         p.unchecked << ir;
     }

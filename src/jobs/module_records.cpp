@@ -75,7 +75,8 @@ ModuleRecords ModuleRecords::load(const QString& file, int module, bool withTime
     {
         TableRows t(file, QStringLiteral("IR Records"));
         for (int i = 0; i < t.count(); ++i)
-            r.irCodes += t.number(i, "Module_Addr") == module ? 1 : 0;
+            if (t.number(i, "Module_Addr") == module)
+                r.irCodes << IrCode{t.number(i, "IR_No"), t.text(i, "Information")};
     }
     {
         TableRows t(file, QStringLiteral("Bind Records"));

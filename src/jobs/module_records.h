@@ -58,6 +58,11 @@ struct ModuleRecords {
         QString unfit = {};
     };
 
+    struct IrCode {
+        int irNo = 0;
+        QString name;
+    };
+
     int module = 0;
     bool withTimers = false;
     QList<Scene> scenes;
@@ -65,7 +70,7 @@ struct ModuleRecords {
     QList<Timer> timers;
     QList<Event> events;
     QList<MonitorSlot> monitor;
-    int irCodes = 0; // learned IR codes recorded for the module
+    QList<IrCode> irCodes; // learned IR codes recorded for the module, in the table's order
 
     bool isBusSwitch() const { return module == kBusSwitch; }
     // Throws RecordError when the file or one of its tables cannot be read.

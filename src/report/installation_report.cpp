@@ -11,6 +11,32 @@
 
 #include <algorithm>
 
+namespace {
+// Each output's latest verdict over every run, oldest run first.
+void takeWalkTests(ReportContent& c, const ReportRequest& request) {
+    for (const QString& file : WalkRun::files(request.databaseFile, request.siteDir)) {
+        WalkRun run;
+        try {
+            run = WalkRun::load(file);
+        } catch (const RecordError& e) {
+            c.walkUnreadable << QString::fromStdString(e.what());
+            continue;
+        }
+        for (const WalkResult& r : run.results) {
+            if (r.verdict == WalkResult::Verdict::Untested)
+                continue;
+            const auto same = std::find_if(
+                c.walkResults.begin(), c.walkResults.end(),
+                [&r](const WalkResult& kept) { return kept.output.sameAs(r.output); });
+            if (same != c.walkResults.end())
+                *same = r;
+            else
+                c.walkResults << r;
+        }
+    }
+}
+} // namespace
+
 ReportContent InstallationReport::fromRecords(const ReportRequest& request) {
     ReportContent c;
     c.site = request.site;
@@ -36,6 +62,7 @@ ReportContent InstallationReport::fromRecords(const ReportRequest& request) {
         c.history = history.entries;
         c.historySkipped = history.skipped;
     }
+    takeWalkTests(c, request);
     std::sort(shown.begin(), shown.end());
     shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
     for (int address : shown)

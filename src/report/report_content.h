@@ -1,6 +1,7 @@
 #pragma once
 
 #include "jobs/module_audit.h"
+#include "jobs/walk_run.h"
 #include "protocol/bus_switch_requests.h"
 #include "records/site_history.h"
 #include "records/site_settings.h"
@@ -52,6 +53,10 @@ struct ReportContent {
     QList<ExpectedModule> siteModules;
     QList<HistoryEntry> history;
     int historySkipped = 0; // lines of the history cut short
+    // The walk tests kept with the records: each output's latest verdict, and the runs'
+    // files that could not be read.
+    QList<WalkResult> walkResults;
+    QStringList walkUnreadable;
 
     const ExpectedModule* expected(int address) const {
         for (const ExpectedModule& m : siteModules)

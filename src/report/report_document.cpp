@@ -1,5 +1,6 @@
 #include "report/report_document.h"
 
+#include "report/handover_parts.h"
 #include "report/html_writer.h"
 #include "report/record_parts.h"
 #include "report/report_parts.h"
@@ -42,6 +43,8 @@ QString html(const ReportContent& c) {
     recordparts::timers(c, w);
     reportparts::busSwitch(c, w);
     reportparts::audit(c, w);
+    handoverparts::walkTest(c, w);
+    handoverparts::replacements(c, w);
     siteparts::history(c, w);
     return w.document(title(c), QString::fromLatin1(kStyle));
 }

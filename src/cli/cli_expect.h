@@ -1,0 +1,17 @@
+#pragma once
+
+#include "cli/cli_options.h"
+
+class CliLink;
+class Words;
+
+// `expect type MODULE TYPE`: a check for scripts that fails (and so stops the script) when
+// the module answering at MODULE is not of TYPE (a family or a type code).
+namespace cli {
+
+extern const char* const kExpectHelp;
+
+CommandArgs expectArgs(const Words& words);
+void expect(CliLink& link);
+
+} // namespace cli
