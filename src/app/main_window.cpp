@@ -110,6 +110,7 @@ void TForm1::installMenus(const QString& databaseFile) {
         setMenuBar(new QMenuBar(this));
     }
     m_recordsMenu = RecordsMenu::install(*this, m_records, m_prompts, databaseFile);
+    m_recordsMenu->setBusyCheck([this] { return busy(); });
     ReportDialog::install(*this, *m_recordsMenu, *m_bus, m_prompts, databaseFile);
     m_toolsMenu = ToolsMenu::install(this, *m_bus, m_prompts, databaseFile);
     helpmenu::install(*this, m_prompts, databaseFile);

@@ -1,10 +1,12 @@
 #include "app/records_menu.h"
 
 #include "app/import_dialog.h"
+#include "app/restore_dialog.h"
 #include "records/database_file.h"
 #include "records/record_store.h"
 #include "records/records_backup.h"
 #include "records/records_export.h"
+#include "records/restore_points.h"
 #include "widgets/prompt_service.h"
 
 #include <QAction>
@@ -57,7 +59,8 @@ RecordsMenu::RecordsMenu(QMainWindow& window, RecordStore& records, PromptServic
     for (const Item& item :
          {Item{"ExportRecords", "Export Records…", &RecordsMenu::exportRecords},
           Item{"ImportRecords", "Import Records…", &RecordsMenu::importRecords},
-          Item{"BackUpRecords", "Back Up Records…", &RecordsMenu::backUpRecords}}) {
+          Item{"BackUpRecords", "Back Up Records…", &RecordsMenu::backUpRecords},
+          Item{"RestoreRecords", "Restore Records…", &RecordsMenu::restoreRecords}}) {
         QAction* action = m_menu->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QString::fromLatin1(item.name));
         connect(action, &QAction::triggered, this, item.handler);
@@ -203,7 +206,9 @@ void RecordsMenu::runImport() {
     for (const records_import::TableChange& c : result.tables)
         lines << QStringLiteral("%1: %2").arg(c.table, records_import::describe(c));
     emit imported(lines.join(QStringLiteral("; ")), QStringLiteral("ok"));
-    lines << QStringLiteral("Backup: %1").arg(shown(result.backup));
+    lines << (result.backup.isEmpty()
+                  ? QStringLiteral("Nothing changed, so no restore point was made.")
+                  : QStringLiteral("Restore point: %1").arg(shown(result.backup)));
     m_prompts.message(QStringLiteral("Records imported"), lines.join(u'\n'));
 }
 
@@ -216,6 +221,65 @@ void RecordsMenu::backUpRecords() {
     } catch (const RecordError& e) {
         m_prompts.message(QStringLiteral("Can not back up records"), errorText(e));
     }
+}
+
+void RecordsMenu::restoreRecords() {
+    if (m_restoreDialog) {
+        m_restoreDialog->reload();
+        m_restoreDialog->raise();
+        m_restoreDialog->activateWindow();
+        return;
+    }
+    m_restoreDialog = new RestoreDialog(m_databaseFile, &m_window);
+    m_restoreDialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_restoreDialog, &RestoreDialog::restoreChosen, this, &RecordsMenu::restoreBackup);
+    connect(m_restoreDialog, &QObject::destroyed, this, [this] { m_restoreDialog = nullptr; });
+    m_restoreDialog->open();
+}
+
+void RecordsMenu::reloadTables() {
+    for (int t = 0; t < RecordStore::Count; ++t) {
+        RecordTable& table = m_records.table(RecordStore::Table(t));
+        try {
+            if (table.isOpen())
+                table.reloadIfChangedElsewhere();
+        } catch (const RecordError& e) {
+            m_prompts.message(QStringLiteral("Can not show the restored records"), errorText(e));
+        }
+    }
+}
+
+void RecordsMenu::restoreBackup(const QString& name) {
+    if (m_busy && m_busy()) {
+        m_prompts.message(QStringLiteral("A sequence or job is running"),
+                          QStringLiteral("Restore the records once it has ended."));
+        return;
+    }
+    if (!m_prompts.confirm(QStringLiteral("Put the records of %1 back into %2? The records as "
+                                          "they are now are kept as a restore point first.")
+                               .arg(name, shown(m_databaseFile))) ||
+        !postPending())
+        return;
+    QString point;
+    try {
+        point = restore_points::restore(m_databaseFile, name);
+    } catch (const RecordError& e) {
+        emit restored(name, QStringLiteral("error: ") + errorText(e));
+        m_prompts.message(QStringLiteral("Can not restore records"), errorText(e));
+        return;
+    }
+    reloadTables();
+    if (m_restoreDialog)
+        m_restoreDialog->reload();
+    emit restored(QStringLiteral("%1; the records before it are in %2")
+                      .arg(name, QFileInfo(point).fileName()),
+                  QStringLiteral("ok"));
+    m_prompts.message(
+        QStringLiteral("Records restored"),
+        QStringLiteral("%1 is back in %2.\nThe records as they were before: %3.\nOnly the records "
+                       "come back: a module cleared by a delete-all sequence keeps nothing "
+                       "until its records are pushed to it again.")
+            .arg(name, shown(m_databaseFile), shown(point)));
 }
 
 #include "moc_records_menu.cpp"

@@ -12,6 +12,7 @@ class QMainWindow;
 class QMenu;
 class QWidget;
 class RecordStore;
+class RestoreDialog;
 
 // The file dialogs of the records menu. The real ones are QFileDialog's; tests put their own
 // in place, so that nothing waits for a native dialog.
@@ -27,8 +28,8 @@ struct RecordsFileDialogs {
     static RecordsFileDialogs standard();
 };
 
-// The "File" menu of the main window: "Export Records…", "Import Records…" and "Back Up
-// Records…". Exports and backups read the record file through a connection of their own;
+// The "File" menu of the main window: "Export Records…", "Import Records…", "Back Up
+// Records…" and "Restore Records…". Exports and backups read the record file through a connection of their own;
 // an import backs it up, writes it in one transaction, and then the window's six tables read
 // it again, so the grids show the new rows. Whatever the window had not posted yet is posted
 // first, so nothing of it is left out of an export or lost to an import.
@@ -50,11 +51,21 @@ public:
     void exportRecords();
     void importRecords();
     void backUpRecords();
+    void restoreRecords();
+    // Puts the backup `name` back into the record file (after a restore point of the records
+    // as they are) and shows the restored rows; refused while `busy` says a sequence or job
+    // runs.
+    void restoreBackup(const QString& name);
+    void setBusyCheck(std::function<bool()> busy) { m_busy = std::move(busy); }
+    // The restore dialog while it is open, else nullptr.
+    RestoreDialog* restoreDialog() const { return m_restoreDialog; }
 
 signals:
     // An import changed the records (outcome "ok"; `detail` says how), or failed ("error:
     // ...").
     void imported(const QString& detail, const QString& outcome);
+    // The same for a restore.
+    void restored(const QString& detail, const QString& outcome);
 
 private:
     RecordsMenu(QMainWindow& window, RecordStore& records, PromptService& prompts,
@@ -63,6 +74,8 @@ private:
     // Posts every table's pending edit; false (and says why) when one cannot be posted.
     bool postPending();
     void refreshTables();
+    // After another connection wrote the whole file: each table reads its rows again.
+    void reloadTables();
 
     QMainWindow& m_window;
     RecordStore& m_records;
@@ -71,4 +84,6 @@ private:
     RecordsFileDialogs m_dialogs;
     QMenu* m_menu = nullptr;
     ImportDialog* m_dialog = nullptr;
+    RestoreDialog* m_restoreDialog = nullptr;
+    std::function<bool()> m_busy;
 };

@@ -180,9 +180,16 @@ CommandArgs parseCommandArgs(const QStringList& args, const CliOptions& options)
         return cli::siteArgs(w, options);
     CommandArgs c;
     if (name == QLatin1String("export") || name == QLatin1String("import") ||
-        name == QLatin1String("run"))
+        name == QLatin1String("run")) {
         c.file = w.file();
-    else
-        w.end(1); // backup
+    } else if (w.has(1)) { // backup list | backup restore NAME
+        c.verb = w.verb({QStringLiteral("list"), QStringLiteral("restore")});
+        if (c.verb == QLatin1String("restore")) {
+            c.file = w.word(2, QStringLiteral("NAME"));
+            c.confirm = QStringLiteral("would put the records of %1 back into the record database")
+                            .arg(c.file);
+        }
+        w.end(c.verb == QLatin1String("restore") ? 3 : 2);
+    }
     return c;
 }
