@@ -105,6 +105,7 @@ void TestAppRecordsMenu::fileMenu() {
                                  "SiteHistory=Site History…", "=",
                                  "ExportRecords=Export Records…", "ImportRecords=Import Records…",
                                  "BackUpRecords=Back Up Records…",
+                                 "RestoreRecords=Restore Records…",
                                  "InstallationReport=Installation Report…", "=", "Quit=Quit"}));
     // A cancelled dialog does nothing at all.
     choose(QString());

@@ -191,7 +191,7 @@ void RecordsMenu::runImport() {
     } catch (const RecordError& e) {
         const QString text = errorText(e);
         emit imported(records_import::leftUnchanged(e) ? QStringLiteral("nothing changed")
-                                                        : QStringLiteral("not as before"),
+                                                       : QStringLiteral("not as before"),
                       QStringLiteral("error: ") + text);
         // "nothing was changed" only when it is so; otherwise the message says where the
         // file stands.
@@ -276,9 +276,10 @@ void RecordsMenu::restoreBackup(const QString& name) {
                   QStringLiteral("ok"));
     m_prompts.message(
         QStringLiteral("Records restored"),
-        QStringLiteral("%1 is back in %2.\nThe records as they were before: %3.\nOnly the records "
-                       "come back: a module cleared by a delete-all sequence keeps nothing "
-                       "until its records are pushed to it again.")
+        QStringLiteral(
+            "%1 is back in %2\nThe records as they were before are in %3\nOnly the records "
+            "come back: a module cleared by a delete-all sequence keeps nothing "
+            "until its records are pushed to it again.")
             .arg(name, shown(m_databaseFile), shown(point)));
 }
 

@@ -29,10 +29,10 @@ struct RecordsFileDialogs {
 };
 
 // The "File" menu of the main window: "Export Records…", "Import Records…", "Back Up
-// Records…" and "Restore Records…". Exports and backups read the record file through a connection of their own;
-// an import backs it up, writes it in one transaction, and then the window's six tables read
-// it again, so the grids show the new rows. Whatever the window had not posted yet is posted
-// first, so nothing of it is left out of an export or lost to an import.
+// Records…" and "Restore Records…". Exports and backups read the record file through a connection
+// of their own; an import backs it up, writes it in one transaction, and then the window's six
+// tables read it again, so the grids show the new rows. Whatever the window had not posted yet is
+// posted first, so nothing of it is left out of an export or lost to an import.
 class RecordsMenu : public QObject {
     Q_OBJECT
 public:

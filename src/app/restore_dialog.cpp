@@ -37,8 +37,7 @@ RestoreDialog::RestoreDialog(const QString& databaseFile, QWidget* parent)
     QStringList titles{QStringLiteral("Time"), QStringLiteral("Action")};
     // The tables by their short names: "Scene", "IR", ..., "Monitor Bind".
     for (int t = 0; t < RecordStore::Count; ++t)
-        titles << RecordStore::tableName(RecordStore::Table(t))
-                      .remove(QStringLiteral(" Records"));
+        titles << RecordStore::tableName(RecordStore::Table(t)).remove(QStringLiteral(" Records"));
     titles << QStringLiteral("Size");
     m_list->setHeaderLabels(titles);
     m_list->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -92,9 +91,10 @@ void RestoreDialog::reload() {
         for (int c = 2; c < cells.size(); ++c)
             item->setTextAlignment(c, Qt::AlignRight | Qt::AlignVCenter);
     }
-    m_total->setText(QStringLiteral("%1 backup(s), %2; the folder holds %3 in all.")
-                         .arg(backups.size())
-                         .arg(sizeText(total), sizeText(restore_points::folderSize(m_databaseFile))));
+    m_total->setText(
+        QStringLiteral("%1 backup(s), %2; the folder holds %3 in all.")
+            .arg(backups.size())
+            .arg(sizeText(total), sizeText(restore_points::folderSize(m_databaseFile))));
     if (m_list->topLevelItemCount() > 0)
         m_list->setCurrentItem(m_list->topLevelItem(0));
     m_restore->setEnabled(!chosen().isEmpty());

@@ -135,8 +135,7 @@ void restoreBackup(const CliOptions& o) {
     } catch (const RecordError& e) {
         databaseFailed(QStringLiteral("backup restore"), e, o);
     }
-    CliOutput::printObject(o.json, {"restored", "restore_point"},
-                           {o.given.file, shown(point)});
+    CliOutput::printObject(o.json, {"restored", "restore_point"}, {o.given.file, shown(point)});
     if (!o.json)
         CliOutput::error(QStringLiteral("only the records come back: a module a delete-all "
                                         "cleared keeps nothing until its records are pushed"));
@@ -181,16 +180,15 @@ void importRecords(const CliOptions& o) {
                                       {"loses", c.loses},
                                       {"changes", c.changes}});
         // null: the import changed nothing and made no restore point.
-        CliOutput::printObject(true, {"backup", "tables"},
-                               {result.backup.isEmpty() ? QJsonValue() : shown(result.backup),
-                                tables});
+        CliOutput::printObject(
+            true, {"backup", "tables"},
+            {result.backup.isEmpty() ? QJsonValue() : shown(result.backup), tables});
         return;
     }
     table.printRows();
-    CliOutput::printObject(false, {"backup"},
-                           {result.backup.isEmpty()
-                                ? QStringLiteral("none, nothing changed")
-                                : shown(result.backup)});
+    CliOutput::printObject(
+        false, {"backup"},
+        {result.backup.isEmpty() ? QStringLiteral("none, nothing changed") : shown(result.backup)});
 }
 
 void backupRecords(const CliOptions& o) {

@@ -56,9 +56,9 @@ void SequenceEngine::start(SequenceKind kind, RecordTable& table, TargetSource t
     }
     // A read-all overwrites rows and a delete-all removes them: the records as they are now
     // go into a restore point first, or the sequence does not start.
-    restore_points::make(table.databaseFile(),
-                         QLatin1String(steps.deleting ? "delete-all " : "read-all ") +
-                             QLatin1String(steps.record) + QLatin1Char('s'));
+    restore_points::beforeWriting(table,
+                                  QLatin1String(steps.deleting ? "delete-all " : "read-all ") +
+                                      QLatin1String(steps.record) + QLatin1Char('s'));
     m_failure.clear();
     m_run = Run{&steps, &table, std::move(target), 0, ++m_runs};
     m_bus.ownership().sequenceStarted();

@@ -65,8 +65,8 @@ void copyPages(const Handle& from, const Handle& to, const QString& failure, con
                const QString& target) {
     sqlite3_backup* backup = sqlite3_backup_init(to.db(), "main", from.db(), "main");
     if (!backup)
-        throw RecordError(QStringLiteral("%1: %2").arg(
-            failure, QString::fromUtf8(sqlite3_errmsg(to.db()))));
+        throw RecordError(
+            QStringLiteral("%1: %2").arg(failure, QString::fromUtf8(sqlite3_errmsg(to.db()))));
     // The busy timeouts are the whole wait for another program's commit.
     const int rc = sqlite3_backup_step(backup, -1);
     sqlite3_backup_finish(backup);

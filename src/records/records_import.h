@@ -17,7 +17,8 @@
 // they name by `Order`, and replacing also clears (0, 0) the slots the file leaves out.
 //
 // All of an import is one transaction, and before it writes anything the database is backed
-// up beside itself (a restore point). Bad input is refused whole; nothing is written then, nor backed up.
+// up beside itself (a restore point). Bad input is refused whole; nothing is written then, nor
+// backed up.
 namespace records_import {
 
 struct Options {
@@ -28,17 +29,17 @@ struct Options {
 // What an import does to one table.
 struct TableChange {
     QString table;
-    int fileRows = 0; // rows of the file for this table
-    int gains = 0;    // rows added
-    int loses = 0;    // rows removed
-    int changes = 0;  // rows that stay but get other values
+    int fileRows = 0;    // rows of the file for this table
+    int gains = 0;       // rows added
+    int loses = 0;       // rows removed
+    int changes = 0;     // rows that stay but get other values
     bool writes = false; // the import writes the table (the same rows in another order too)
 };
 
 struct Result {
     QList<TableChange> tables; // in start-up order
-    QString backup; // the restore point's path; empty for a preview or an import that
-                    // changed nothing
+    QString backup;            // the restore point's path; empty for a preview or an import that
+                               // changed nothing
 };
 
 // The tables an import with `options` takes, in start-up order; throws RecordError for a

@@ -37,12 +37,15 @@ std::optional<Backup> parse(const QFileInfo& database, const QFileInfo& file) {
     b.action = m.captured(2);
     b.sequence = m.captured(3).isEmpty() ? 1 : m.captured(3).toInt();
     b.size = file.size();
+    b.written = file.lastModified();
     return b;
 }
 
 bool newerFirst(const Backup& a, const Backup& b) {
     if (a.time != b.time)
         return a.time > b.time;
+    if (a.written != b.written)
+        return a.written > b.written;
     return a.sequence > b.sequence;
 }
 
@@ -74,6 +77,12 @@ QString make(const QString& databaseFile, const QString& action, const QDateTime
     }
     prune(databaseFile);
     return path;
+}
+
+QString beforeWriting(const RecordTable& table, const QString& action) {
+    if (!table.isOpen() || table.isReadOnly())
+        return QString();
+    return make(table.databaseFile(), action);
 }
 
 QList<Backup> list(const QString& databaseFile, bool withRows) {

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+class RecordTable;
+
 // Restore points: backups the tool makes beside the record file before an action that
 // removes or overwrites records in bulk, named as the backups are with the action added
 // ("VELM.mdb.backup-20140818-093000-delete-all-timers"). The newest kKept of them stay; the
@@ -16,13 +18,14 @@ inline constexpr int kKept = 20;
 // One backup beside the record file.
 struct Backup {
     QString path;
-    QString name;   // the file's name
-    QDateTime time; // from its name
-    QString action; // empty: a backup the user asked for
-    int sequence = 1;   // 2, 3, ... for a second backup in the same second
-    qint64 size = 0;    // bytes
-    QList<int> rows;    // each table's rows in start-up order (-1: none); empty: unreadable
-    QString problem;    // why it cannot be read, when it cannot
+    QString name;      // the file's name
+    QDateTime time;    // from its name
+    QString action;    // empty: a backup the user asked for
+    int sequence = 1;  // 2, 3, ... for a second backup of one action in the same second
+    QDateTime written; // the file's own time: which of two in one second came last
+    qint64 size = 0;   // bytes
+    QList<int> rows;   // each table's rows in start-up order (-1: none); empty: unreadable
+    QString problem;   // why it cannot be read, when it cannot
 
     bool isRestorePoint() const { return !action.isEmpty(); }
 };
@@ -33,6 +36,11 @@ struct Backup {
 // action must not go on then.
 QString make(const QString& databaseFile, const QString& action,
              const QDateTime& when = QDateTime::currentDateTime());
+
+// make() for an action on `table`'s file. A table that is closed or read-only makes none:
+// it cannot be written, and the action stops on its own error before anything is removed.
+// Returns the restore point's path, or empty.
+QString beforeWriting(const RecordTable& table, const QString& action);
 
 // Every backup beside the record file, newest first; with `withRows`, each one's rows.
 QList<Backup> list(const QString& databaseFile, bool withRows = true);

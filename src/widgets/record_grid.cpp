@@ -160,9 +160,8 @@ void RecordGrid::makeRestorePoint() {
     // The rows another program wrote go too, so they are looked at first; a table with
     // nothing to delete needs no restore point (and prunes none away).
     m_table.reloadIfChangedElsewhere();
-    if (m_table.isOpen() && m_table.rowCount() > 0)
-        restore_points::make(m_table.databaseFile(),
-                             QStringLiteral("delete-all ") + m_table.tableName());
+    if (m_table.rowCount() > 0)
+        restore_points::beforeWriting(m_table, QStringLiteral("delete-all ") + m_table.tableName());
 }
 
 void RecordGrid::applyColumnWidths() {
