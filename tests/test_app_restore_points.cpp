@@ -55,6 +55,8 @@ private slots:
     void restoreBringsTheRowsBackIntoTheGrid();
     void noRestorePointNothingRemoved_data();
     void noRestorePointNothingRemoved();
+    // VELM_SCREENSHOTS=DIR: the Restore Records dialog, for the README.
+    void screenshot();
 };
 
 void TestAppRestorePoints::initTestCase() {
@@ -185,6 +187,34 @@ void TestAppRestorePoints::noRestorePointNothingRemoved() {
     QVERIFY(probe::control<QPlainTextEdit>(&window, QStringLiteral("Memo1"))
                 ->toPlainText()
                 .indexOf(QLatin1String("Send")) < 0);
+}
+
+void TestAppRestorePoints::screenshot() {
+    const QString out = qEnvironmentVariable("VELM_SCREENSHOTS");
+    if (out.isEmpty())
+        QSKIP("VELM_SCREENSHOTS not set");
+    QTemporaryDir dir;
+    const SiteFolder site = SiteFolder::create(dir.path(), SiteSettings());
+    const QString file = site.recordFile();
+    addTimers(file, 12);
+    QVERIFY(record_files::exec(file, "INSERT INTO \"Scene Records\" (Scene_No, Information, "
+                                     "Module_Addr) VALUES (1, 'Dinner', 1), (2, 'Away', 1)"));
+    const QDateTime morning(QDate(2024, 5, 6), QTime(8, 40, 12));
+    records_backup::backUp(file, morning);
+    restore_points::make(file, QStringLiteral("read-all timers"), morning.addSecs(1800));
+    restore_points::make(file, QStringLiteral("import"), morning.addSecs(3 * 3600 + 75));
+    QVERIFY(record_files::exec(file, "DELETE FROM \"Timer Records\""));
+    restore_points::make(file, QStringLiteral("delete-all timers"), morning.addSecs(4 * 3600));
+    ScriptedPrompts prompts;
+    TForm1 window(prompts, file);
+    window.show();
+    probe::control<QAction>(&window, QStringLiteral("RestoreRecords"))->trigger();
+    auto* dialog = window.findChild<RestoreDialog*>();
+    QVERIFY(dialog && QTest::qWaitForWindowExposed(dialog));
+    auto* list = dialog->findChild<QTreeWidget*>(QStringLiteral("BackupList"));
+    list->setCurrentItem(list->topLevelItem(1));
+    QTest::qWait(200);
+    QVERIFY(dialog->grab().save(QDir(out).filePath(QStringLiteral("restore_records.png"))));
 }
 
 QTEST_MAIN(TestAppRestorePoints)
