@@ -138,8 +138,8 @@ QString restore(const QString& databaseFile, const QString& name, const QDateTim
     // Only a backup of this file, by its bare name: never a path that leads elsewhere.
     if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
         !parse(database, QFileInfo(path)))
-        throw RecordError(QStringLiteral("%1 is no backup of %2")
-                              .arg(name, database_file::shown(databaseFile)));
+        throw RecordError(
+            QStringLiteral("%1 is no backup of %2").arg(name, database_file::shown(databaseFile)));
     // A backup that cannot be restored is refused before the restore point is made.
     records_backup::rowCounts(path);
     QString point;
