@@ -110,6 +110,7 @@ void TestAppRecordsMenu::fileMenu() {
                                  "SiteHistory=Site History…", "=",
                                  "ExportRecords=Export Records…", "ImportRecords=Import Records…",
                                  "BackUpRecords=Back Up Records…",
+                                 "RestoreRecords=Restore Records…",
                                  "ConvertAccessRecords=Convert Access Record File…",
                                  "InstallationReport=Installation Report…", "=", "Quit=Quit"}));
     // A cancelled dialog does nothing at all.

@@ -3,9 +3,11 @@
 #include "app/main_window.h"
 #include "link/frames.h"
 #include "records/record_store.h"
+#include "records/restore_points.h"
 #include "records/schema.h"
 #include "support/build_paths.h"
 #include "support/net_namespace.h"
+#include "support/record_files.h"
 #include "support/sim_process.h"
 #include "support/split_run.h"
 #include "support/window_probe.h"
@@ -194,6 +196,8 @@ private slots:
     void auditUnderStraysFindsNoDifference();
     void commandsSayWhatTheyDid_data();
     void commandsSayWhatTheyDid();
+    void restorePointBeforeEachSequence_data();
+    void restorePointBeforeEachSequence();
 
 private:
     static void links();
@@ -869,7 +873,8 @@ void TestE2eCli::commandsSayWhatTheyDid_data() {
         << "";
     QTest::newRow("audit of an event no read reaches")
         << QStringList{"audit", "6", "--timers"} << 1
-        << "note: Event 1/20: beyond the 16 events of the 32 timers a module reads back, not checked"
+        << "note: Event 1/20: beyond the 16 events of the 32 timers a module reads back, not "
+           "checked"
         << "Module 6: nothing could be read back to check."
         << ""
         << "";
@@ -904,6 +909,40 @@ void TestE2eCli::commandsSayWhatTheyDid() {
     QVERIFY2(err.isEmpty() ? r.err.isEmpty() : r.err.contains(err), qPrintable(r.err));
     if (!dumpPath.isEmpty())
         QCOMPARE(::dumpValue(m_sim->dump(), dumpPath), dumpValue);
+}
+
+void TestE2eCli::restorePointBeforeEachSequence_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("action");
+    const QString m = QString::number(kTimerModule);
+    QTest::newRow("timers read") << QStringList{"timers", "read", m} << "read-all-timers";
+    QTest::newRow("timers delete-all")
+        << QStringList{"timers", "delete-all", m} << "delete-all-timers";
+    QTest::newRow("events read") << QStringList{"events", "read", m, "1"} << "read-all-events";
+    QTest::newRow("events delete-all")
+        << QStringList{"events", "delete-all", m, "1"} << "delete-all-events";
+}
+
+// Each read-all and delete-all keeps the records it starts from in a restore point, which
+// `backup restore` puts back.
+void TestE2eCli::restorePointBeforeEachSequence() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, action);
+    startSim(false);
+    QVERIFY(record_files::exec(db(), "INSERT INTO \"Timer Records\" (Timer_Order, Time, "
+                                     "Timer_Mode) VALUES (40, 'x', 'Once')"));
+    const Run r = cli(args);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    const QList<restore_points::Backup> made = restore_points::list(db());
+    QCOMPARE(made.size(), 1);
+    QCOMPARE(made[0].action, action);
+    QCOMPARE(made[0].rows.value(RecordStore::Timers), 1);
+
+    const Run back = cli({"backup", "restore", made[0].name, "--yes"});
+    QVERIFY2(back.exitCode == 0, qPrintable(back.err));
+    RecordTable timers(QStringLiteral("Timer Records"));
+    timers.open(db());
+    QCOMPARE(probe::tableRows(timers), QStringList{"40|x|Once"});
 }
 
 QTEST_MAIN(TestE2eCli)

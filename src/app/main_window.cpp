@@ -115,6 +115,7 @@ void TForm1::installMenus(const QString& databaseFile) {
     showRecordFileOffer(databaseFile);
     connect(m_recordsMenu, &RecordsMenu::recordFileConverted, this,
             [this, databaseFile] { showRecordFileOffer(databaseFile); });
+    m_recordsMenu->setBusyCheck([this] { return busy(); });
     ReportDialog::install(*this, *m_recordsMenu, *m_bus, m_prompts, databaseFile);
     m_toolsMenu = ToolsMenu::install(this, *m_bus, m_prompts, databaseFile);
     helpmenu::install(*this, m_prompts, databaseFile);

@@ -1,11 +1,13 @@
 #include "app/records_menu.h"
 
 #include "app/import_dialog.h"
+#include "app/restore_dialog.h"
 #include "records/access_convert.h"
 #include "records/database_file.h"
 #include "records/record_store.h"
 #include "records/records_backup.h"
 #include "records/records_export.h"
+#include "records/restore_points.h"
 #include "widgets/prompt_service.h"
 
 #include <QAction>
@@ -55,11 +57,13 @@ RecordsMenu::RecordsMenu(QMainWindow& window, RecordStore& records, PromptServic
         const char* caption;
         void (RecordsMenu::*handler)();
     };
-    for (const Item& item : {Item{"ExportRecords", "Export Records…", &RecordsMenu::exportRecords},
-                             Item{"ImportRecords", "Import Records…", &RecordsMenu::importRecords},
-                             Item{"BackUpRecords", "Back Up Records…", &RecordsMenu::backUpRecords},
-                             Item{"ConvertAccessRecords", "Convert Access Record File…",
-                                  &RecordsMenu::convertAccessRecords}}) {
+    for (const Item& item :
+         {Item{"ExportRecords", "Export Records…", &RecordsMenu::exportRecords},
+          Item{"ImportRecords", "Import Records…", &RecordsMenu::importRecords},
+          Item{"BackUpRecords", "Back Up Records…", &RecordsMenu::backUpRecords},
+          Item{"RestoreRecords", "Restore Records…", &RecordsMenu::restoreRecords},
+          Item{"ConvertAccessRecords", "Convert Access Record File…",
+               &RecordsMenu::convertAccessRecords}}) {
         QAction* action = m_menu->addAction(QString::fromUtf8(item.caption));
         action->setObjectName(QString::fromLatin1(item.name));
         connect(action, &QAction::triggered, this, item.handler);
@@ -206,7 +210,9 @@ void RecordsMenu::runImport() {
     for (const records_import::TableChange& c : outcome.result.tables)
         lines << QStringLiteral("%1: %2").arg(c.table, records_import::describe(c));
     emit imported(lines.join(QStringLiteral("; ")), QStringLiteral("ok"));
-    lines << QStringLiteral("Backup: %1").arg(shown(outcome.result.backup));
+    lines << (outcome.result.backup.isEmpty()
+                  ? QStringLiteral("Nothing changed, so no restore point was made.")
+                  : QStringLiteral("Restore point: %1").arg(shown(outcome.result.backup)));
     if (outcome.setAsideRows > 0)
         lines << QStringLiteral("%1 rows were set aside, written to %2 (mend them there and "
                                 "import that file)")
@@ -255,6 +261,66 @@ void RecordsMenu::convertAccessRecords() {
     });
     emit recordFileConverted();
     m_prompts.message(QStringLiteral("Record file converted"), lines.join(u'\n'));
+}
+
+void RecordsMenu::restoreRecords() {
+    if (m_restoreDialog) {
+        m_restoreDialog->reload();
+        m_restoreDialog->raise();
+        m_restoreDialog->activateWindow();
+        return;
+    }
+    m_restoreDialog = new RestoreDialog(m_databaseFile, &m_window);
+    m_restoreDialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_restoreDialog, &RestoreDialog::restoreChosen, this, &RecordsMenu::restoreBackup);
+    connect(m_restoreDialog, &QObject::destroyed, this, [this] { m_restoreDialog = nullptr; });
+    m_restoreDialog->open();
+}
+
+void RecordsMenu::reloadTables() {
+    for (int t = 0; t < RecordStore::Count; ++t) {
+        RecordTable& table = m_records.table(RecordStore::Table(t));
+        try {
+            if (table.isOpen())
+                table.reloadIfChangedElsewhere();
+        } catch (const RecordError& e) {
+            m_prompts.message(QStringLiteral("Can not show the restored records"), errorText(e));
+        }
+    }
+}
+
+void RecordsMenu::restoreBackup(const QString& name) {
+    if (m_busy && m_busy()) {
+        m_prompts.message(QStringLiteral("A sequence or job is running"),
+                          QStringLiteral("Restore the records once it has ended."));
+        return;
+    }
+    if (!m_prompts.confirm(QStringLiteral("Put the records of %1 back into %2? The records as "
+                                          "they are now are kept as a restore point first.")
+                               .arg(name, shown(m_databaseFile))) ||
+        !postPending())
+        return;
+    QString point;
+    try {
+        point = restore_points::restore(m_databaseFile, name);
+    } catch (const RecordError& e) {
+        emit restored(name, QStringLiteral("error: ") + errorText(e));
+        m_prompts.message(QStringLiteral("Can not restore records"), errorText(e));
+        return;
+    }
+    reloadTables();
+    if (m_restoreDialog)
+        m_restoreDialog->reload();
+    emit restored(QStringLiteral("%1; the records before it are in %2")
+                      .arg(name, QFileInfo(point).fileName()),
+                  QStringLiteral("ok"));
+    m_prompts.message(
+        QStringLiteral("Records restored"),
+        QStringLiteral(
+            "%1 is back in %2\nThe records as they were before are in %3\nOnly the records "
+            "come back: a module cleared by a delete-all sequence keeps nothing "
+            "until its records are pushed to it again.")
+            .arg(name, shown(m_databaseFile), shown(point)));
 }
 
 #include "moc_records_menu.cpp"

@@ -12,6 +12,7 @@ class QMainWindow;
 class QMenu;
 class QWidget;
 class RecordStore;
+class RestoreDialog;
 
 // The file dialogs of the records menu. The real ones are QFileDialog's; tests put their own
 // in place, so that nothing waits for a native dialog.
@@ -28,10 +29,11 @@ struct RecordsFileDialogs {
 };
 
 // The "File" menu of the main window: "Export Records…", "Import Records…", "Back Up
-// Records…" and "Convert Access Record File…". Exports and backups read the record file through a
-// connection of their own; an import backs it up, writes it in one transaction, and then the
-// window's six tables read it again, so the grids show the new rows. Whatever the window had not
-// posted yet is posted first, so nothing of it is left out of an export or lost to an import.
+// Records…", "Restore Records…" and "Convert Access Record File…". Exports and backups read the
+// record file through a connection of their own; an import backs it up, writes it in one
+// transaction, and then the window's six tables read it again, so the grids show the new rows.
+// Whatever the window had not posted yet is posted first, so nothing of it is left out of an
+// export or lost to an import.
 class RecordsMenu : public QObject {
     Q_OBJECT
 public:
@@ -53,15 +55,23 @@ public:
     // Converts the record file the window opened, when it is in the Access format, in place
     // (the Access file kept beside it), then opens the six tables from the new file.
     void convertAccessRecords();
+    void restoreRecords();
+    // Puts the backup `name` back into the record file (after a restore point of the records
+    // as they are) and shows the restored rows; refused while `busy` says a sequence or job
+    // runs.
+    void restoreBackup(const QString& name);
+    void setBusyCheck(std::function<bool()> busy) { m_busy = std::move(busy); }
+    // The restore dialog while it is open, else nullptr.
+    RestoreDialog* restoreDialog() const { return m_restoreDialog; }
 
 signals:
     // The window's record file is now one of ours, its tables open again.
     void recordFileConverted();
-
-signals:
     // An import changed the records (outcome "ok"; `detail` says how), or failed ("error:
     // ...").
     void imported(const QString& detail, const QString& outcome);
+    // The same for a restore.
+    void restored(const QString& detail, const QString& outcome);
 
 private:
     RecordsMenu(QMainWindow& window, RecordStore& records, PromptService& prompts,
@@ -70,6 +80,8 @@ private:
     // Posts every table's pending edit; false (and says why) when one cannot be posted.
     bool postPending();
     void refreshTables();
+    // After another connection wrote the whole file: each table reads its rows again.
+    void reloadTables();
 
     QMainWindow& m_window;
     RecordStore& m_records;
@@ -78,4 +90,6 @@ private:
     RecordsFileDialogs m_dialogs;
     QMenu* m_menu = nullptr;
     ImportDialog* m_dialog = nullptr;
+    RestoreDialog* m_restoreDialog = nullptr;
+    std::function<bool()> m_busy;
 };

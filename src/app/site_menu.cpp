@@ -18,6 +18,7 @@
 #include "records/database_file.h"
 #include "records/record_table.h"
 #include "widgets/prompt_service.h"
+#include "widgets/record_grid.h"
 
 #include <QAction>
 #include <QDir>
@@ -54,6 +55,12 @@ SiteMenu::SiteMenu(TForm1& window, PromptService& prompts)
         if (auto* b = window.findChild<QPushButton*>(QString::fromLatin1(button)))
             connect(b, &QPushButton::clicked, this, [this, button] { linkButtonClicked(button); });
     connect(&m_session, &SiteSession::changed, this, &SiteMenu::refreshActions);
+    for (RecordGrid* grid : window.findChildren<RecordGrid*>())
+        connect(grid, &RecordGrid::deletedAll, this, [this](const QString& table, int rows) {
+            m_session.record(-1, QStringLiteral("delete-all"),
+                             QStringLiteral("Delete All on %1, %2 row(s)").arg(table).arg(rows),
+                             HistoryEntry::ok());
+        });
 }
 
 void SiteMenu::menusMade(RecordsMenu& fileMenu, ToolsMenu& tools, ReportDialog* report) {
@@ -102,6 +109,10 @@ void SiteMenu::menusMade(RecordsMenu& fileMenu, ToolsMenu& tools, ReportDialog* 
     connect(&fileMenu, &RecordsMenu::imported, this,
             [this](const QString& detail, const QString& outcome) {
                 m_session.record(-1, QStringLiteral("import"), detail, outcome);
+            });
+    connect(&fileMenu, &RecordsMenu::restored, this,
+            [this](const QString& detail, const QString& outcome) {
+                m_session.record(-1, QStringLiteral("restore"), detail, outcome);
             });
     connect(tools.pushDialog(), &PushDialog::pushEnded, this,
             [this](int module, bool complete, const QString& summary) {

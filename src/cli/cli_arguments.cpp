@@ -1,9 +1,9 @@
 // The arguments of each command, checked against the ranges of the window's controls for the
 // same operation, all before the link is opened: a command line that cannot be run as
 // written sends nothing.
+#include "cli/cli_expect.h"
 #include "cli/cli_options.h"
 #include "cli/cli_site.h"
-#include "cli/cli_expect.h"
 #include "cli/cli_walk.h"
 #include "cli/cli_words.h"
 
@@ -186,11 +186,23 @@ CommandArgs parseCommandArgs(const QStringList& args, const CliOptions& options)
         return cli::expectArgs(w);
     CommandArgs c;
     if (name == QLatin1String("export") || name == QLatin1String("import") ||
-        name == QLatin1String("run"))
+        name == QLatin1String("run")) {
         c.file = w.file();
-    else if (name == QLatin1String("convert") && args.size() > 1)
-        c.file = w.file();
-    else
-        w.end(1); // backup, convert
+    } else if (name == QLatin1String("convert")) {
+        if (args.size() > 1)
+            c.file = w.file();
+        else
+            w.end(1);
+    } else if (w.has(1)) { // backup list | backup restore NAME
+        c.verb = w.verb({QStringLiteral("list"), QStringLiteral("restore")});
+        if (c.verb == QLatin1String("restore")) {
+            c.file = w.word(2, QStringLiteral("NAME"));
+            c.confirm = QStringLiteral("would put the records of %1 back into the record database")
+                            .arg(c.file);
+        }
+        w.end(c.verb == QLatin1String("restore") ? 3 : 2);
+    } else {
+        w.end(1); // backup
+    }
     return c;
 }

@@ -184,13 +184,20 @@ const CommandInfo kCommands[] = {
      "Reads a VELM records file into the record database: the tables named by --tables (all\n"
      "tables the file holds by default) get the file's rows instead of theirs, or with --add\n"
      "the file's rows overwrite the rows they name and the others are added. Monitor slots\n"
-     "only take Address and Channel. The database is backed up beside itself first, and the\n"
-     "import is one transaction; a file with anything wrong changes nothing. Prints what\n"
-     "each table gained, lost and changed, and the backup's name.",
+     "only take Address and Channel. The database is backed up beside itself first (a\n"
+     "restore point, none when the import changes nothing), and the import is one\n"
+     "transaction; a file with anything wrong changes nothing. Prints what each table\n"
+     "gained, lost and changed, and the restore point's name.",
      true, true},
-    {"backup", "backup",
+    {"backup", "backup | backup list | backup restore NAME --yes",
      "Backs the record database up beside itself (VELM.mdb.backup-YYYYMMDD-HHMMSS), a\n"
-     "consistent copy even while the window writes to it, and prints the backup's name.",
+     "consistent copy even while the window writes to it, and prints the backup's name.\n"
+     "Before a delete-all or read-all, an import and a restore the tool makes such a\n"
+     "backup itself, a restore point (VELM.mdb.backup-YYYYMMDD-HHMMSS-ACTION), and keeps\n"
+     "the newest 20 of them; the backups you make are never removed. `backup list` shows\n"
+     "every backup with its action, each table's rows and its size; `backup restore NAME`\n"
+     "puts one back into the record database, after a restore point of the records as\n"
+     "they are. Only the records come back: a module a delete-all cleared needs a push.",
      true, true},
     {"convert", "convert [FILE]",
      "Converts a record file in the Access format (FILE, or the record database velm-cli\n"

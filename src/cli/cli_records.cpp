@@ -9,6 +9,7 @@
 #include "records/access_convert.h"
 #include "records/import_source.h"
 #include "records/records_import.h"
+#include "records/restore_points.h"
 #include "records/schema.h"
 
 #include <QDir>
@@ -144,6 +145,58 @@ void exportRecords(const CliOptions& o) {
     std::fputs((text + u'\n').toUtf8().constData(), stdout);
 }
 
+namespace {
+
+// `backup list`: every backup beside the record database, newest first.
+void listBackups(const CliOptions& o) {
+    QStringList keys{"name", "time", "action"};
+    QStringList titles{"Name", "Time", "Action"};
+    for (const schema::TableDef& t : schema::tables()) {
+        keys << t.name;
+        titles << QString(t.name).remove(QStringLiteral(" Records"));
+    }
+    keys << "size";
+    titles << "Size";
+    CliOutput table(o.json);
+    table.setColumns(keys, titles);
+    qint64 total = 0;
+    for (const restore_points::Backup& b : restore_points::list(o.db)) {
+        QList<QJsonValue> cells{b.name, b.time.toString(Qt::ISODate),
+                                b.isRestorePoint() ? b.action : QStringLiteral("backup")};
+        for (int t = 0; t < schema::tables().size(); ++t)
+            cells << (b.rows.value(t, -1) < 0 ? QJsonValue() : QJsonValue(b.rows.at(t)));
+        cells << double(b.size);
+        table.addRow(cells);
+        total += b.size;
+        if (!b.problem.isEmpty())
+            CliOutput::error(QStringLiteral("%1: %2").arg(b.name, b.problem));
+    }
+    table.printRows();
+    if (!o.json)
+        std::fputs(QStringLiteral("backups: %1 bytes; the folder: %2 bytes\n")
+                       .arg(total)
+                       .arg(restore_points::folderSize(o.db))
+                       .toUtf8()
+                       .constData(),
+                   stdout);
+}
+
+// `backup restore NAME --yes`
+void restoreBackup(const CliOptions& o) {
+    QString point;
+    try {
+        point = restore_points::restore(o.db, o.given.file);
+    } catch (const RecordError& e) {
+        databaseFailed(QStringLiteral("backup restore"), e, o);
+    }
+    CliOutput::printObject(o.json, {"restored", "restore_point"}, {o.given.file, shown(point)});
+    if (!o.json)
+        CliOutput::error(QStringLiteral("only the records come back: a module a delete-all "
+                                        "cleared keeps nothing until its records are pushed"));
+}
+
+} // namespace
+
 void importRecords(const CliOptions& o) {
     const QString& file = o.given.file;
     for (const QString& t : o.tables) {
@@ -191,6 +244,10 @@ void convertRecords(const CliOptions& o) {
 }
 
 void backupRecords(const CliOptions& o) {
+    if (o.given.verb == QLatin1String("list"))
+        return listBackups(o);
+    if (o.given.verb == QLatin1String("restore"))
+        return restoreBackup(o);
     QString path;
     try {
         path = records_backup::backUp(o.db);

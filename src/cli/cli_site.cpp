@@ -231,6 +231,7 @@ const Recorded kRecorded[] = {
     {"monitor-bindings", "read", "read-all"},
     {"push", "", "push"},
     {"import", "", "import"},
+    {"backup", "restore", "restore"},
 };
 
 const Recorded* recorded(const CliOptions& o) {
@@ -243,7 +244,7 @@ const Recorded* recorded(const CliOptions& o) {
 
 int moduleOf(const CliOptions& o) {
     const QString c = o.command();
-    if (c == QLatin1String("import"))
+    if (c == QLatin1String("import") || c == QLatin1String("backup"))
         return -1;
     if (c == QLatin1String("bus-switch") || c == QLatin1String("monitor-bindings"))
         return 0xFF;

@@ -5,6 +5,7 @@
 #include "link/processing_view.h"
 #include "protocol/monitor_rows.h"
 #include "records/record_table.h"
+#include "records/restore_points.h"
 
 #include <QScopeGuard>
 
@@ -53,6 +54,11 @@ void SequenceEngine::start(SequenceKind kind, RecordTable& table, TargetSource t
     } else {
         table.first();
     }
+    // A read-all overwrites rows and a delete-all removes them: the records as they are now
+    // go into a restore point first, or the sequence does not start.
+    restore_points::beforeWriting(table,
+                                  QLatin1String(steps.deleting ? "delete-all " : "read-all ") +
+                                      QLatin1String(steps.record) + QLatin1Char('s'));
     m_failure.clear();
     m_run = Run{&steps, &table, std::move(target), 0, ++m_runs, {}};
     m_bus.ownership().sequenceStarted();

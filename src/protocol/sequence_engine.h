@@ -46,9 +46,10 @@ public:
     explicit SequenceEngine(Bus& bus, QObject* parent = nullptr);
     ~SequenceEngine() override;
 
-    // Starts a sequence over `table`, asking `target` afresh at every step. Throws with a
-    // message, having sent nothing, while a job runs or another sequence is in progress, and
-    // when the table cannot be used. Every sequence starts here.
+    // Starts a sequence over `table`, asking `target` afresh at every step, after a restore
+    // point of the record file. Throws with a message, having sent nothing, while a job runs
+    // or another sequence is in progress, when the table cannot be used, and when the
+    // restore point cannot be made. Every sequence starts here.
     void start(SequenceKind kind, RecordTable& table, TargetSource target);
 
     bool running() const;

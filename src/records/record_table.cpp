@@ -31,6 +31,10 @@ RecordTable::~RecordTable() {
     d->sql.close();
 }
 
+QString RecordTable::databaseFile() const {
+    return d->file;
+}
+
 QString RecordTable::tableName() const {
     return d->tableName;
 }
@@ -84,6 +88,7 @@ void RecordTable::open(const QString& databaseFile, OpenMode mode) {
         const QString reason = readOnlyReason(info, mode);
         d->readOnly = !reason.isEmpty();
         d->sql.open(databaseFile, reason);
+        d->file = databaseFile;
         // A sort or filter set before stays in force.
         d->setSortSql(d->sort);
         d->whereSql = record_query::where(d->filter, d->columns());
@@ -104,6 +109,7 @@ void RecordTable::close() {
     if (hadRows)
         d->replaceRows({}, 0);
     d->sql.close();
+    d->file.clear();
     d->readOnly = false;
     d->moveTo(0);
 }

@@ -55,6 +55,8 @@ public:
     void open(const QString& databaseFile, OpenMode mode);
     void close();
     bool isOpen() const;
+    // The file the table was opened from; empty while it is closed.
+    QString databaseFile() const;
     // What SQLite's quick check of the whole file finds: "... is damaged (...)", "another
     // program holds ...", or empty for a sound file (or a closed table).
     QString damage() const;

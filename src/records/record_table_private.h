@@ -18,6 +18,7 @@ struct RecordTable::Private {
 
     QString tableName;
     RecordSql sql;
+    QString file; // the database file, as opened; empty while closed
     bool readOnly = false;
     QString openError;       // why the last open failed
     qint64 dataVersion = -1; // the file's data_version when the rows were last read

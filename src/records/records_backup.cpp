@@ -4,6 +4,7 @@
 #include "records/database_file.h"
 #include "records/record_sql.h"
 #include "records/record_table.h"
+#include "records/schema.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,33 +58,48 @@ QString describe(int rc, const QString& text, const QString& file, const QString
     }
 }
 
-// Copies every page of `source` into `target` in one step, so that the copy is of one moment;
-// returns what the copy's quick check finds wrong (the source's damage: pages are copied as
-// they are), or empty.
-QString copy(const QString& source, const QString& target, const QString& shown) {
-    Handle from(source, SQLITE_OPEN_READWRITE);
-    if (!from.ok())
-        throw RecordError(QStringLiteral("Can not back up %1: %2").arg(shown, from.error()));
-    Handle to(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    if (!to.ok())
-        throw RecordError(QStringLiteral("Can not back up %1: can not write %2: %3")
-                              .arg(shown, QDir::toNativeSeparators(target), to.error()));
+// Copies every page of `from` into `to` in one step, so that the copy is of one moment;
+// `failure` starts the message ("Can not back up X").
+void copyPages(const Handle& from, const Handle& to, const QString& failure, const QString& shown,
+               const QString& target) {
     sqlite3_backup* backup = sqlite3_backup_init(to.db(), "main", from.db(), "main");
     if (!backup)
-        throw RecordError(QStringLiteral("Can not back up %1: %2")
-                              .arg(shown, QString::fromUtf8(sqlite3_errmsg(to.db()))));
-    // The source's busy timeout is the whole wait for another program's commit.
+        throw RecordError(
+            QStringLiteral("%1: %2").arg(failure, QString::fromUtf8(sqlite3_errmsg(to.db()))));
+    // The busy timeouts are the whole wait for another program's commit.
     const int rc = sqlite3_backup_step(backup, -1);
     sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE) {
-        // An extended code: it tells a journal the source may not roll back from a plain
-        // read-only file.
-        const int code = rc;
-        throw RecordError(QStringLiteral("Can not back up %1: %2")
-                              .arg(shown, describe(code, QString::fromUtf8(sqlite3_errstr(code)),
-                                                   shown, target)));
-    }
+    // An extended code: it tells a journal the source may not roll back from a plain
+    // read-only file.
+    if (rc != SQLITE_DONE)
+        throw RecordError(QStringLiteral("%1: %2").arg(
+            failure, describe(rc, QString::fromUtf8(sqlite3_errstr(rc)), shown, target)));
+}
+
+// Copies `source` into the new file `target`; returns what the copy's quick check finds
+// wrong (the source's damage: pages are copied as they are), or empty.
+QString copy(const QString& source, const QString& target, const QString& shown) {
+    const QString failure = QStringLiteral("Can not back up %1").arg(shown);
+    Handle from(source, SQLITE_OPEN_READWRITE);
+    if (!from.ok())
+        throw RecordError(QStringLiteral("%1: %2").arg(failure, from.error()));
+    Handle to(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+    if (!to.ok())
+        throw RecordError(QStringLiteral("%1: can not write %2: %3")
+                              .arg(failure, QDir::toNativeSeparators(target), to.error()));
+    copyPages(from, to, failure, shown, target);
     return record_sql::quickCheck(to.db());
+}
+
+// The number of rows of `table` in `db`; -1 when it has no such table.
+int countRows(sqlite3* db, const QString& table) {
+    sqlite3_stmt* statement = nullptr;
+    const QByteArray sql = QStringLiteral("SELECT count(*) FROM \"%1\"").arg(table).toUtf8();
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr) != SQLITE_OK)
+        return -1;
+    const int rows = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int(statement, 0) : -1;
+    sqlite3_finalize(statement);
+    return rows;
 }
 
 // The temporary copies (and their journals) that a backup killed half-way left beside the
@@ -119,12 +135,21 @@ QString stampedPath(const QString& folder, const QString& prefix, const QDateTim
     return path;
 }
 
-QString backupPath(const QString& databaseFile, const QDateTime& when) {
+QString backupPath(const QString& databaseFile, const QDateTime& when, const QString& action) {
     const QFileInfo info(databaseFile);
-    return stampedPath(info.absolutePath(), info.fileName() + QStringLiteral(".backup-"), when);
+    QString name = info.fileName() + QStringLiteral(".backup-") +
+                   when.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    if (!action.isEmpty())
+        name += QLatin1Char('-') + action;
+    // The number that tells two backups of one second apart comes last, after the action.
+    const QString base = info.absoluteDir().filePath(name);
+    QString path = base;
+    for (int n = 2; QFileInfo::exists(path) || QFileInfo(path).isSymLink(); ++n)
+        path = base + QStringLiteral("-%1").arg(n);
+    return path;
 }
 
-QString backUp(const QString& databaseFile, const QDateTime& when) {
+QString backUp(const QString& databaseFile, const QDateTime& when, const QString& action) {
     const QFileInfo info(databaseFile);
     const QString shown = database_file::shown(databaseFile);
     const QString problem = database_file::readProblem(databaseFile);
@@ -133,7 +158,7 @@ QString backUp(const QString& databaseFile, const QDateTime& when) {
     if (const QString why = database_file::folderWriteProblem(info.absolutePath()); !why.isEmpty())
         throw RecordError(QStringLiteral("Can not back up %1: %2").arg(shown, why));
     removeStaleCopies(info);
-    const QString target = backupPath(databaseFile, when);
+    const QString target = backupPath(databaseFile, when, action);
     const QString temp =
         target + QStringLiteral(".part-") + QUuid::createUuid().toString(QUuid::Id128);
     QString damage;
@@ -156,6 +181,45 @@ QString backUp(const QString& databaseFile, const QDateTime& when) {
             QStringLiteral("%1 is damaged (%2): the backup %3 holds the same damage")
                 .arg(shown, database_file::shortName(damage), QDir::toNativeSeparators(target)));
     return target;
+}
+
+QList<int> rowCounts(const QString& backup) {
+    const QString shown = database_file::shown(backup);
+    database_file::checkReadable(backup);
+    Handle db(backup, SQLITE_OPEN_READONLY);
+    if (!db.ok())
+        throw RecordError(QStringLiteral("Can not read %1: %2").arg(shown, db.error()));
+    if (const QString damage = record_sql::quickCheck(db.db()); !damage.isEmpty())
+        throw RecordError(QStringLiteral("%1 is damaged (%2)").arg(shown, damage));
+    QList<int> rows;
+    bool any = false;
+    for (const schema::TableDef& table : schema::tables()) {
+        rows << countRows(db.db(), table.name);
+        any = any || rows.back() >= 0;
+    }
+    if (!any)
+        throw RecordError(QStringLiteral("%1 is not a record database").arg(shown));
+    return rows;
+}
+
+void restoreInto(const QString& backup, const QString& databaseFile) {
+    const QString shown = database_file::shown(databaseFile);
+    const QString failure = QStringLiteral("Can not restore %1").arg(shown);
+    // The whole backup is looked at before a page of the file is touched.
+    if (rowCounts(backup).contains(-1))
+        throw RecordError(QStringLiteral("%1: %2 lacks a table of the record database")
+                              .arg(failure, database_file::shown(backup)));
+    database_file::checkReadable(databaseFile);
+    if (const QString why = database_file::writeProblem(databaseFile); !why.isEmpty())
+        throw RecordError(QStringLiteral("%1: %2").arg(failure, why));
+    Handle from(backup, SQLITE_OPEN_READONLY);
+    Handle to(databaseFile, SQLITE_OPEN_READWRITE);
+    if (!from.ok() || !to.ok())
+        throw RecordError(
+            QStringLiteral("%1: %2").arg(failure, from.ok() ? to.error() : from.error()));
+    // The same durability as every other commit to the file.
+    sqlite3_exec(to.db(), "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    copyPages(from, to, failure, shown, databaseFile);
 }
 
 } // namespace records_backup

@@ -3,12 +3,14 @@
 #include "records/database_file.h"
 #include "records/record_query.h"
 #include "records/record_table.h"
-#include "records/records_backup.h"
 #include "records/records_connection.h"
+#include "records/restore_points.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+
+#include <algorithm>
 
 namespace records_import {
 
@@ -95,6 +97,7 @@ TableChange replaceRows(RecordsConnection& db, const TableRows& file, bool write
     }
     for (const QList<int>& left : std::as_const(unpaired))
         change.loses += int(left.size());
+    change.writes = !same;
     if (!write || same)
         return change; // already as the file says: the rows keep their keys
 
@@ -166,6 +169,7 @@ TableChange addRows(RecordsConnection& db, const TableRows& file, bool write) {
     }
     for (int i = 0; i < original.size(); ++i)
         change.changes += rows[i].values != original[i].values ? 1 : 0;
+    change.writes = change.gains > 0 || change.changes > 0;
     return change;
 }
 
@@ -240,6 +244,7 @@ TableChange monitorSlots(RecordsConnection& db, const TableRows& file, bool add,
             db.run(update);
         }
     }
+    change.writes = change.changes > 0;
     return change;
 }
 
@@ -363,16 +368,16 @@ Result run(const RecordsFile& file, const QString& databaseFile, const Options& 
     // No other program writes from here to the commit: the backup holds exactly what the
     // import starts from.
     db.begin();
-    // Of the checks against the database, only the monitor slots can refuse a file: look at
-    // them before there is a backup to make.
-    QList<const TableRows*> monitorTables;
-    for (const TableRows* t : tables) {
-        if (records_format::isMonitor(t->table->name))
-            monitorTables << t;
+    // What the import would do, first: a file the database refuses (a monitor slot it lacks)
+    // stops here, and one that changes nothing needs no restore point.
+    const Result unwritten = apply(db, tables, options, false);
+    if (std::none_of(unwritten.tables.begin(), unwritten.tables.end(),
+                     [](const TableChange& c) { return c.writes; })) {
+        db.commit();
+        return unwritten;
     }
-    apply(db, monitorTables, options, false);
     const QList<QVariantList> before = rowsOf(db, tables);
-    const QString backup = records_backup::backUp(databaseFile, when);
+    const QString backup = restore_points::make(databaseFile, QStringLiteral("import"), when);
     try {
         Result result = apply(db, tables, options, true);
         db.commit();

@@ -17,7 +17,8 @@
 // they name by `Order`, and replacing also clears (0, 0) the slots the file leaves out.
 //
 // All of an import is one transaction, and before it writes anything the database is backed
-// up beside itself. Bad input is refused whole; nothing is written then, nor backed up.
+// up beside itself (a restore point). Bad input is refused whole; nothing is written then, nor
+// backed up.
 namespace records_import {
 
 struct Options {
@@ -32,15 +33,17 @@ struct Options {
 // What an import does to one table.
 struct TableChange {
     QString table;
-    int fileRows = 0; // rows of the file for this table
-    int gains = 0;    // rows added
-    int loses = 0;    // rows removed
-    int changes = 0;  // rows that stay but get other values
+    int fileRows = 0;    // rows of the file for this table
+    int gains = 0;       // rows added
+    int loses = 0;       // rows removed
+    int changes = 0;     // rows that stay but get other values
+    bool writes = false; // the import writes the table (the same rows in another order too)
 };
 
 struct Result {
     QList<TableChange> tables; // in start-up order
-    QString backup;            // the backup's path; empty for a preview
+    QString backup;            // the restore point's path; empty for a preview or an import that
+                               // changed nothing
 };
 
 // The tables an import with `options` takes, in start-up order; throws RecordError for a
@@ -69,8 +72,9 @@ private:
 // left beside the file is named in the message: then it is not.
 bool leftUnchanged(const RecordError& error);
 
-// Checks as preview() does, backs the database up, and imports in one transaction: all of it
-// or, on any failure, none of it. After a failure the backup is removed again only when the
+// Checks as preview() does, makes a restore point, and imports in one transaction: all of it
+// or, on any failure, none of it. An import that would change nothing writes nothing and
+// makes no restore point. After a failure the backup is removed again only when the
 // file holds again what the backup holds; otherwise the message says where it stays (and
 // an ImportFailure says whether the file is unchanged).
 Result run(const RecordsFile& file, const QString& databaseFile, const Options& options,

@@ -1,6 +1,7 @@
 #include "widgets/record_grid.h"
 
 #include "records/filters.h"
+#include "records/restore_points.h"
 #include "records/schema.h"
 #include "widgets/form_builder.h"
 #include "widgets/prompt_service.h"
@@ -145,10 +146,22 @@ void RecordGrid::deleteClick() {
 
 void RecordGrid::deleteAllClick() {
     guarded([&] {
+        makeRestorePoint();
         m_table.reloadIfChangedElsewhere();
+        const int rows = m_table.rowCount();
         if (!deleteAllRecords(m_table, m_which == RecordStore::Monitor))
             m_prompts.message(QStringLiteral("No records!"));
+        else
+            emit deletedAll(m_table.tableName(), rows);
     });
+}
+
+void RecordGrid::makeRestorePoint() {
+    // The rows another program wrote go too, so they are looked at first; a table with
+    // nothing to delete needs no restore point (and prunes none away).
+    m_table.reloadIfChangedElsewhere();
+    if (m_table.rowCount() > 0)
+        restore_points::beforeWriting(m_table, QStringLiteral("delete-all ") + m_table.tableName());
 }
 
 void RecordGrid::applyColumnWidths() {

@@ -35,7 +35,14 @@ public:
     void deleteClick();
     void deleteAllClick();
 
+signals:
+    // Delete All removed (or, for monitor bindings, cleared) `rows` rows of the table.
+    void deletedAll(const QString& tableName, int rows);
+
 private:
+    // Before Delete All: a restore point of the record file; throws RecordError when it
+    // cannot be made, and then nothing is deleted.
+    void makeRestorePoint();
     void applyColumnWidths();
     void viewRowChanged(const QModelIndex& current);
     void tableRowChanged(int row);
