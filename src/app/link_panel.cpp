@@ -112,6 +112,8 @@ void LinkPanel::showLinkState() {
         text += QStringLiteral("  ") + m_notice;
     if (!m_setOutcome.isEmpty())
         text += QStringLiteral("  ") + m_setOutcome;
+    if (!m_recordFileNotice.isEmpty())
+        text += QStringLiteral("  ") + m_recordFileNotice;
     if (!m_siteName.isEmpty())
         text = QStringLiteral("Site %1.  ").arg(m_siteName) + text;
     m_linkState->setText(text);
@@ -119,6 +121,11 @@ void LinkPanel::showLinkState() {
 
 void LinkPanel::setSiteName(const QString& name) {
     m_siteName = name;
+    showLinkState();
+}
+
+void LinkPanel::setRecordFileNotice(const QString& text) {
+    m_recordFileNotice = text;
     showLinkState();
 }
 

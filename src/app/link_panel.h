@@ -39,6 +39,8 @@ public:
 
     // The site the window works on, named in front of the link state; empty: none.
     void setSiteName(const QString& name);
+    // What the state line says of the record file while it is missing (empty: nothing).
+    void setRecordFileNotice(const QString& text);
 
     // "Local IP": this machine's first IPv4 address, looked up once at start-up.
     void fillLocalIp();
@@ -62,6 +64,7 @@ private:
     QLabel* m_linkState = nullptr;
     QString m_notice;
     QString m_siteName;
+    QString m_recordFileNotice;
     // The outcome of the last Set that was not answered within its wait.
     QString m_setOutcome;
     QComboBox* m_com = nullptr;

@@ -4,6 +4,7 @@
 #include "app/help_menu.h"
 #include "app/link_panel.h"
 #include "app/network_wait.h"
+#include "app/new_record_file.h"
 #include "app/page_layout.h"
 #include "app/processing_dialog.h"
 #include "app/records_menu.h"
@@ -18,6 +19,8 @@
 #include "widgets/screen_fit.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -110,6 +113,8 @@ void TForm1::installMenus(const QString& databaseFile) {
         setMenuBar(new QMenuBar(this));
     }
     m_recordsMenu = RecordsMenu::install(*this, m_records, m_prompts, databaseFile);
+    connect(m_recordsMenu, &RecordsMenu::recordFileCreated, this, &TForm1::showRecordFileState);
+    showRecordFileState();
     ReportDialog::install(*this, *m_recordsMenu, *m_bus, m_prompts, databaseFile);
     m_toolsMenu = ToolsMenu::install(this, *m_bus, m_prompts, databaseFile);
     helpmenu::install(*this, m_prompts, databaseFile);
@@ -118,10 +123,25 @@ void TForm1::installMenus(const QString& databaseFile) {
 }
 
 void TForm1::useRecordFile(const QString& databaseFile) {
-    m_records.openAll(databaseFile, [this](const QString& message, const QString& cause) {
-        m_prompts.message(message, cause);
-    });
+    openRecords(databaseFile);
     installMenus(databaseFile);
+}
+
+void TForm1::openRecords(const QString& databaseFile) {
+    // A missing file is not made here: the boxes say which command makes it.
+    const bool missing = !QFileInfo::exists(databaseFile);
+    m_records.openAll(databaseFile, [this, missing](const QString& message, const QString& cause) {
+        m_prompts.message(message,
+                          missing ? cause + QStringLiteral("; ") + newrecordfile::hint() : cause);
+    });
+}
+
+void TForm1::showRecordFileState() {
+    const QString file = QDir::toNativeSeparators(m_recordFile);
+    m_linkPanel->setRecordFileNotice(QFileInfo::exists(m_recordFile)
+                                         ? QString()
+                                         : QStringLiteral("No record file: %1 does not exist; %2.")
+                                               .arg(file, newrecordfile::hint()));
 }
 
 SequenceEngine& TForm1::sequences() {
@@ -196,9 +216,7 @@ QWidget* TForm1::buildLogBand() {
 void TForm1::FormCreate(const QString& databaseFile) {
     // 1. The six tables, one after the other; a table that cannot be opened is reported and
     //    the window still comes up.
-    m_records.openAll(databaseFile, [this](const QString& message, const QString& cause) {
-        m_prompts.message(message, cause);
-    });
+    openRecords(databaseFile);
     // 2-6: the fields of the timer tab, "Local IP", the relay-delay controls.
     startUpFields();
 }

@@ -57,6 +57,10 @@ private:
     void buildPages();
     QWidget* buildLogBand();
     void FormCreate(const QString& databaseFile);
+    // The six tables from this file, each failure in its box.
+    void openRecords(const QString& databaseFile);
+    // The link state area names the command that makes a missing record file.
+    void showRecordFileState();
     void createFamilies();
     void startUpFields();
     void appendLog(const QString& line);

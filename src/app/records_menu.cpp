@@ -1,6 +1,7 @@
 #include "app/records_menu.h"
 
 #include "app/import_dialog.h"
+#include "app/new_record_file.h"
 #include "records/database_file.h"
 #include "records/record_store.h"
 #include "records/records_backup.h"
@@ -55,7 +56,8 @@ RecordsMenu::RecordsMenu(QMainWindow& window, RecordStore& records, PromptServic
         void (RecordsMenu::*handler)();
     };
     for (const Item& item :
-         {Item{"ExportRecords", "Export Records…", &RecordsMenu::exportRecords},
+         {Item{"NewRecordFile", "New Record File…", &RecordsMenu::newRecordFile},
+          Item{"ExportRecords", "Export Records…", &RecordsMenu::exportRecords},
           Item{"ImportRecords", "Import Records…", &RecordsMenu::importRecords},
           Item{"BackUpRecords", "Back Up Records…", &RecordsMenu::backUpRecords}}) {
         QAction* action = m_menu->addAction(QString::fromUtf8(item.caption));
@@ -95,6 +97,11 @@ void RecordsMenu::refreshTables() {
             m_prompts.message(QStringLiteral("Can not show the imported records"), errorText(e));
         }
     }
+}
+
+void RecordsMenu::newRecordFile() {
+    if (newrecordfile::create(m_databaseFile, m_records, m_prompts))
+        emit recordFileCreated(m_databaseFile);
 }
 
 void RecordsMenu::exportRecords() {

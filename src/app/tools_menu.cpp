@@ -5,6 +5,8 @@
 #include "app/push_dialog.h"
 #include "app/scan_dialog.h"
 #include "jobs/module_scan.h"
+#include "link/bus.h"
+#include "protocol/module_kind.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -13,10 +15,22 @@
 #include <QSpinBox>
 
 namespace {
-// The spin edits that name the module a tab sheet talks to: module settings, scenes, light,
-// curtain, IR, input module (its settings and its read-all below the grid), timers.
-const char* const kModuleFields[] = {"SpinEdit1",  "SpinEdit5",  "SpinEdit2",  "SpinEdit9",
-                                     "SpinEdit14", "SpinEdit15", "SpinEdit37", "SpinEdit30"};
+// The spin edits that name the module a tab sheet talks to, with the kinds of module the
+// sheet is for: module settings, scenes, light, curtain, IR, input module (its settings and
+// its read-all below the grid), timers.
+struct ModuleField {
+    const char* name;
+    unsigned kinds;
+};
+const ModuleField kModuleFields[] = {
+    {"SpinEdit1", modulekind::Any},
+    {"SpinEdit5", modulekind::Light | modulekind::Curtain | modulekind::Ir},
+    {"SpinEdit2", modulekind::Light},
+    {"SpinEdit9", modulekind::Curtain},
+    {"SpinEdit14", modulekind::Ir},
+    {"SpinEdit15", modulekind::Input},
+    {"SpinEdit37", modulekind::Input},
+    {"SpinEdit30", modulekind::Timer}};
 
 template <class Dialog> void present(Dialog* dialog) {
     dialog->show();
@@ -90,10 +104,14 @@ BusMonitorDialog* ToolsMenu::busMonitor() {
 void ToolsMenu::setModuleAddress(int address) {
     // The bus switch has no module address field of its own; the audit and replace
     // dialogs still take it.
+    // A module of a known kind goes only into the sheets that talk to such a module; one
+    // whose type nobody knows goes into every sheet.
+    const modulekind::Kind kind = modulekind::fromTypeCode(m_bus.moduleTypes().typeOf(address));
     if (address != ModuleScan::kBusSwitch)
-        for (const char* name : kModuleFields)
-            if (auto* spin = m_window->findChild<QSpinBox*>(QString::fromLatin1(name)))
-                spin->setValue(address);
+        for (const ModuleField& field : kModuleFields)
+            if (kind == modulekind::Unknown || (field.kinds & kind))
+                if (auto* spin = m_window->findChild<QSpinBox*>(QString::fromLatin1(field.name)))
+                    spin->setValue(address);
     auditDialog()->setModule(address);
     pushDialog()->setModule(address);
 }

@@ -6,9 +6,16 @@
 #include "records/record_table.h"
 #include "report/live_reading.h"
 
+#include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace cli {
 
@@ -53,6 +60,26 @@ void report(const CliOptions& o) {
             std::fprintf(stdout, "%s\n", qPrintable(QStringLiteral("report written: ") + file));
 }
 
+namespace {
+// Where XDG_RUNTIME_DIR is unset (a root shell, a service) Qt's platform layer would make
+// its own and say so on standard error before every PDF report: give it a private folder
+// of ours (this user's, 0700) instead. Anything odd there and Qt does as it would.
+void provideRuntimeDir() {
+#ifdef Q_OS_UNIX
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    const QByteArray dir =
+        QFile::encodeName(QDir::tempPath()) + "/velm-runtime-" + QByteArray::number(::getuid());
+    ::mkdir(dir.constData(), 0700);
+    struct stat st {};
+    if (::lstat(dir.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+        (st.st_mode & 0777) != 0700)
+        return;
+    qputenv("XDG_RUNTIME_DIR", dir);
+#endif
+}
+} // namespace
+
 std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
     bool report = false;
     bool pdf = false;
@@ -64,6 +91,7 @@ std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
         return std::make_unique<QCoreApplication>(argc, argv);
     // No display is needed for a file: the fonts come from the system.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    provideRuntimeDir();
     return std::make_unique<QGuiApplication>(argc, argv);
 }
 

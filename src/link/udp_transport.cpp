@@ -3,11 +3,16 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QUdpSocket>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 namespace {
@@ -165,8 +170,67 @@ bool UdpTransport::send(const QByteArray& datagram) {
 bool UdpTransport::sendBroadcast(const QByteArray& datagram, quint16 port) {
     if (!m_socket)
         return false;
-    return written(m_socket->writeDatagram(datagram, QHostAddress::Broadcast, port), datagram,
-                   QHostAddress(QHostAddress::Broadcast), port);
+    const QHostAddress to(QHostAddress::Broadcast);
+    const int index = interfaceTowardRemote();
+#ifdef IP_PKTINFO
+    if (index > 0 && m_socket->state() == QAbstractSocket::BoundState) {
+        // The interface and this machine's address on it, as the unicast requests leave:
+        // given the interface alone, the system sends from 0.0.0.0 where it has no address
+        // of link scope (loopback). Qt hands on the interface but not the source.
+        const QHostAddress from = localAddressToward(m_hostAddress);
+        sockaddr_in target{};
+        target.sin_family = AF_INET;
+        target.sin_port = htons(port);
+        target.sin_addr.s_addr = htonl(to.toIPv4Address());
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+        iovec part{const_cast<char*>(datagram.constData()), size_t(datagram.size())};
+        msghdr message{};
+        message.msg_name = &target;
+        message.msg_namelen = sizeof target;
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr* c = CMSG_FIRSTHDR(&message);
+        c->cmsg_level = IPPROTO_IP;
+        c->cmsg_type = IP_PKTINFO;
+        c->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+        in_pktinfo info{};
+        info.ipi_ifindex = index;
+        info.ipi_spec_dst.s_addr = htonl(from.toIPv4Address());
+        std::memcpy(CMSG_DATA(c), &info, sizeof info);
+        if (::sendmsg(int(m_socket->socketDescriptor()), &message, 0) < 0) {
+            m_socketFailure = QStringLiteral("%1:%2: %3")
+                                  .arg(to.toString())
+                                  .arg(port)
+                                  .arg(QString::fromLocal8Bit(std::strerror(errno)));
+            return false;
+        }
+        m_socketFailure.clear();
+        return true;
+    }
+#endif
+    QNetworkDatagram broadcast(datagram, to, port);
+    if (index > 0)
+        broadcast.setInterfaceIndex(uint(index));
+    return written(m_socket->writeDatagram(broadcast), datagram, to, port);
+}
+
+int UdpTransport::interfaceTowardRemote() {
+    // A broadcast is for the bus switch's network alone: it leaves through the interface the
+    // Remote IP is reached by (loopback for a loopback address), never through every other
+    // one as well. Where that cannot be told, the system picks as it always did.
+    if (remoteHost.trimmed().isEmpty() || !resolveRemote())
+        return 0;
+    const QHostAddress local = localAddressToward(m_hostAddress);
+    if (local.isNull())
+        return 0;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& i : interfaces)
+        for (const QNetworkAddressEntry& entry : i.addressEntries())
+            if (entry.ip().isEqual(local, QHostAddress::TolerantConversion))
+                return i.index();
+    return 0;
 }
 
 bool UdpTransport::written(qint64 count, const QByteArray& datagram, const QHostAddress& to,

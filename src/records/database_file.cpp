@@ -1,6 +1,7 @@
 #include "records/database_file.h"
 
 #include "records/record_table.h"
+#include "records/visible_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -86,7 +87,7 @@ QString shortenQuoted(const QString& message) {
         from = close + 1;
     }
     out += QStringView(message).mid(from);
-    return out;
+    return visible_text::escaped(out);
 }
 
 namespace {

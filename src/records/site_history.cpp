@@ -2,6 +2,7 @@
 
 #include "records/database_file.h"
 #include "records/record_table.h"
+#include "records/strict_json.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -25,7 +26,8 @@ QString timeText(const QDateTime& time) {
 
 std::optional<HistoryEntry> entryOf(const QByteArray& line) {
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    const QJsonDocument doc =
+        QJsonDocument::fromJson(strict_json::byteOrderMarksEscaped(line), &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
     const QJsonObject o = doc.object();
@@ -51,7 +53,7 @@ QByteArray line(const HistoryEntry& e) {
                   {"action", e.action},
                   {"detail", e.detail},
                   {"outcome", e.outcome}};
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    return strict_json::byteOrderMarksEscaped(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
 bool append(const QString& file, const HistoryEntry& entry, QString* error) {
