@@ -3,19 +3,23 @@
 #include "app/link_panel.h"
 #include "app/main_window.h"
 #include "link/bus.h"
+#include "records/schema.h"
 #include "support/pty_pair.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
 #include "widgets/key_filter.h"
 #include "widgets/prompt_service.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
@@ -47,14 +51,18 @@ class TestLinkPanel : public QObject {
 
     std::unique_ptr<ScriptedPrompts> m_prompts;
     std::unique_ptr<TForm1> m_window;
+    QTemporaryDir m_records;
 
     QString status() { return child<QLabel>(*m_window, "StatusPanel")->text(); }
     QString linkState() { return child<QLabel>(*m_window, "LinkStatePanel")->text(); }
 
 private slots:
+    void initTestCase() { schema::createDatabase(m_records.filePath("VELM.mdb")); }
+
     void init() {
         m_prompts = std::make_unique<ScriptedPrompts>();
-        m_window = std::make_unique<TForm1>(*m_prompts, QStringLiteral("/nonexistent/VELM.mdb"));
+        // A record file there: the state line says nothing of it.
+        m_window = std::make_unique<TForm1>(*m_prompts, m_records.filePath("VELM.mdb"));
         m_prompts->clear();
         // Never talk to the factory address of the bus switch from a test.
         child<QLineEdit>(*m_window, "Edit4")->setText(QStringLiteral("127.0.0.1"));
@@ -373,6 +381,66 @@ private slots:
         for (QChar c : refused)
             QVERIFY2(!KeyFilter::accepts(k, c), qPrintable(QString(c)));
         QVERIFY(KeyFilter::accepts(k, QChar('\b')));
+    }
+
+    // Started where no record file is: the six boxes and the state line name the one command
+    // that makes it, which makes it as velm-initdb does and opens the tables; a file that
+    // exists is never touched.
+    void missingRecordFileOffersNewRecordFile() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("VELM.mdb"));
+        ScriptedPrompts prompts;
+        TForm1 window(prompts, file);
+        QCOMPARE(prompts.messages.size(), 6);
+        for (const QString& detail : std::as_const(prompts.details))
+            QVERIFY2(detail.endsWith(QStringLiteral("; File › New Record File… creates it")),
+                     qPrintable(detail));
+        QVERIFY(!QFileInfo::exists(file)); // start-up never makes it
+        auto* state = child<QLabel>(window, "LinkStatePanel");
+        QVERIFY2(state->text().contains(QStringLiteral("New Record File")),
+                 qPrintable(state->text()));
+        prompts.clear();
+        auto* create = window.findChild<QAction*>(QStringLiteral("NewRecordFile"));
+        QVERIFY(create);
+        create->trigger(); // answered No: nothing made
+        QVERIFY(!QFileInfo::exists(file));
+        prompts.answers.push_back(true);
+        create->trigger();
+        QCOMPARE(prompts.messages, QStringList());
+        QVERIFY(window.records().scenes().isOpen() && window.records().monitor().isOpen());
+        QCOMPARE(window.records().monitor().rowCount(), 224);
+        QVERIFY2(!state->text().contains(QStringLiteral("record file")), qPrintable(state->text()));
+        prompts.answers.push_back(true);
+        create->trigger(); // it exists now: refused, not asked
+        QCOMPARE(prompts.messages.size(), 1);
+        QVERIFY(prompts.details.value(0).contains(QStringLiteral("already exists")));
+        QCOMPARE(prompts.answers.size(), size_t(1));
+    }
+
+    // An error reply names the module's type where a scan heard it or the site expects it
+    // (what answered wins).
+    void refusalNamesTheModulesType_data() {
+        QTest::addColumn<QString>("answered");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("unknown") << "" << "" << "Module 5 refused";
+        QTest::newRow("a site's") << "" << "040E" << "Module 5 (type 040E) refused";
+        QTest::newRow("a scan's") << "040E" << "0520" << "Module 5 (type 040E) refused";
+    }
+
+    void refusalNamesTheModulesType() {
+        QFETCH(QString, answered);
+        QFETCH(QString, expected);
+        QFETCH(QString, line);
+        ModuleTypes& types = m_window->bus().moduleTypes();
+        types.setExpected(expected.isEmpty() ? QHash<int, QString>{}
+                                             : QHash<int, QString>{{5, expected}});
+        types.noteAnswered(5, answered);
+        Reply r; // a request of module 5 refused
+        for (const auto& [at, value] : {std::pair{3, 5}, {4, 0x84}, {5, 0x00}, {6, 0x03}})
+            r.bytes[size_t(at)] = quint8(value);
+        emit m_window->bus().replyAccepted(r);
+        QVERIFY2(linkState().contains(line + QStringLiteral(" ")), qPrintable(linkState()));
     }
 };
 

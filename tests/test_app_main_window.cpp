@@ -57,7 +57,8 @@ private slots:
     void startUpBoxesGiveTheirCause() {
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("VELM.mdb"));
-        const QString cause = file + QStringLiteral(" does not exist");
+        const QString cause =
+            file + QStringLiteral(" does not exist; File › New Record File… creates it");
         static QStringList logged;
         logged.clear();
         const QtMessageHandler previous = qInstallMessageHandler(

@@ -108,6 +108,7 @@ void TestAppRecordsMenu::fileMenu() {
                                  "RecentSites=Recent Sites", "SiteDetails=Site Details…",
                                  "MakeSite=Make This Folder a Site…",
                                  "SiteHistory=Site History…", "=",
+                                 "NewRecordFile=New Record File…",
                                  "ExportRecords=Export Records…", "ImportRecords=Import Records…",
                                  "BackUpRecords=Back Up Records…",
                                  "RestoreRecords=Restore Records…",

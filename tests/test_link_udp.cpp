@@ -4,8 +4,12 @@
 #include "link/bus.h"
 #include "link/frames.h"
 #include "support/link_probe.h"
+#include "support/net_namespace.h"
 
 #include <QElapsedTimer>
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
+#include <QUdpSocket>
 #include <QtTest>
 
 #include <arpa/inet.h>
@@ -155,6 +159,8 @@ private slots:
     void strayDatagramsDoNotEndTheWait();
     void handlerFailure();
     void nestedExchanges();
+    void broadcastLeavesByTheRemotesInterface_data();
+    void broadcastLeavesByTheRemotesInterface();
 };
 
 void TestLinkUdp::exchange_data() {
@@ -388,6 +394,46 @@ void TestLinkUdp::nestedExchanges() {
     QCOMPARE(busSwitch, (QList<bool>{true, false, true}));
     QCOMPARE(rig.peer.requests().size(), 3);
     QCOMPARE(rig.probe.log.size(), 6);
+}
+
+// The bus switch's broadcast leaves by the interface of the route to the Remote IP alone,
+// whatever the routing table says of 255.255.255.255 (here: the second interface). With no
+// Remote IP to go by it is routed as it always was.
+void TestLinkUdp::broadcastLeavesByTheRemotesInterface_data() {
+    QTest::addColumn<QString>("remote");
+    QTest::addColumn<QString>("leavesBy");
+    QTest::newRow("loopback remote") << "127.0.0.1"
+                                     << "lo";
+    QTest::newRow("remote on the second interface") << "10.213.0.9" << netns::kSecondInterface;
+    QTest::newRow("no remote") << "" << netns::kSecondInterface;
+}
+
+void TestLinkUdp::broadcastLeavesByTheRemotesInterface() {
+    if (!netns::isChild()) {
+        const netns::Outcome run =
+            netns::runIsolated(QStringLiteral("broadcastLeavesByTheRemotesInterface:%1")
+                                   .arg(QString::fromUtf8(QTest::currentDataTag())),
+                               60000, netns::Setup::SecondInterface);
+        if (run.kind == netns::Outcome::Unavailable)
+            QSKIP(qPrintable(run.text));
+        QVERIFY2(run.kind == netns::Outcome::Passed, qPrintable(run.text));
+        return;
+    }
+    QVERIFY2(netns::isolated(netns::Setup::SecondInterface),
+             "not in a network namespace of our own: no broadcast");
+    QFETCH(QString, remote);
+    QFETCH(QString, leavesBy);
+    QUdpSocket listener;
+    QVERIFY(listener.bind(QHostAddress::AnyIPv4, 0, QUdpSocket::ShareAddress));
+    UdpTransport udp;
+    udp.remoteHost = remote;
+    udp.remotePort = 9;
+    QVERIFY(udp.open());
+    QVERIFY(udp.sendBroadcast(QByteArrayLiteral("read"), listener.localPort()));
+    QVERIFY(listener.waitForReadyRead(5000));
+    const QNetworkDatagram got = listener.receiveDatagram();
+    QCOMPARE(got.data(), QByteArrayLiteral("read"));
+    QCOMPARE(QNetworkInterface::interfaceNameFromIndex(got.interfaceIndex()), leavesBy);
 }
 
 QTEST_GUILESS_MAIN(TestLinkUdp)

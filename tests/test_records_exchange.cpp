@@ -2,6 +2,7 @@
 // what replace and add do to each table, bad input that must change nothing, one transaction,
 // CSV cells, backup names and consistent backups.
 
+#include "records/database_file.h"
 #include "records/record_table.h"
 #include "records/records_backup.h"
 #include "records/records_export.h"
@@ -166,6 +167,9 @@ private slots:
     void everyEdgeComesBack_data();
     void everyEdgeComesBack();
     void valuesOutsideTheTable();
+    void byteOrderMarkWithoutEscapesComesBack();
+    void fileValuesInMessagesAreEscaped_data();
+    void fileValuesInMessagesAreEscaped();
     void documentedLimitsAreTheCodes();
     void failedWriteRollsBackEverything();
     void staleKeysNeverNameImportedRows();
@@ -513,6 +517,56 @@ void TestRecordsExchange::everyEdgeComesBack() {
              records_export::json(tables, kWhen));
     if (high)
         QVERIFY(rowsOf(target, "IR Records").value(0).contains(QChar(0xFEFF)));
+}
+
+// A text that begins with U+FEFF and holds nothing JSON escapes: Qt's reader would drop the
+// character from it.
+void TestRecordsExchange::byteOrderMarkWithoutEscapesComesBack() {
+    const QString name = QStringLiteral("\uFEFFHall");
+    insertAsOthersDo(db(), "IR Records", {1, 1, name});
+    const QString target = db("other.mdb");
+    schema::createDatabase(target);
+    const QByteArray json = records_export::json(records_export::read(db()), kWhen);
+    QVERIFY(!json.contains("\xEF\xBB\xBF"));
+    records_import::run(RecordsFile::load(writeFile(json)), target, {});
+    QCOMPARE(rowsOf(target, "IR Records"), rowsOf(db(), "IR Records"));
+    QVERIFY(rowsOf(target, "IR Records").value(0).contains(u'|' + name));
+    // A file written elsewhere with the raw character reads the same.
+    QByteArray raw = json;
+    raw.replace("\\ufeff", "\xEF\xBB\xBF");
+    QVERIFY(raw != json);
+    const RecordsFile file = RecordsFile::parse(raw);
+    QVERIFY(file.find("IR Records"));
+    QVERIFY(file.find("IR Records")->rows.value(0).contains(name));
+}
+
+void TestRecordsExchange::fileValuesInMessagesAreEscaped_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("shown");
+    // A title sequence, a line break and a right-to-left override from the file.
+    const QByteArray crafted = R"(\u001b]0;pwned\u0007a\nb\u202ec)";
+    const QString escaped = QStringLiteral(R"(\x1b]0;pwned\x07a\nb\u202ec)");
+    QTest::newRow("value") << fileWith("\"IR Records\": [{\"Information\": 5}, "
+                                       "{\"Information\": \"" +
+                                       crafted + QByteArray(300, 'n') + "\"}]")
+                           << escaped;
+    QTest::newRow("column") << fileWith("\"IR Records\": [{\"" + crafted + "\": 1}]") << escaped;
+    QTest::newRow("table") << fileWith("\"" + crafted + "\": []") << escaped;
+    QTest::newRow("name twice") << fileWith("\"IR Records\": [{\"" + crafted + "\": 1, \"" +
+                                            crafted + "\": 2}]")
+                                << escaped;
+}
+
+// What a file says comes into a message escaped and on one line: a crafted file can neither
+// drive the terminal of whoever imports it nor split or turn round the message.
+void TestRecordsExchange::fileValuesInMessagesAreEscaped() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, shown);
+    const QString error = database_file::shortenQuoted(errorOf(
+        [&] { records_import::run(RecordsFile::load(writeFile(bytes)), db(), {}, kWhen); }));
+    QVERIFY2(error.contains(shown), qPrintable(error));
+    for (const QChar c : error)
+        QVERIFY2(c >= QChar(0x20) && c != QChar(0x202E), qPrintable(error));
 }
 
 // Values an older build or another program left: an export writes them and names their rows,

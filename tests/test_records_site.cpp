@@ -21,6 +21,7 @@ private slots:
     void siteJsonRefusesWhatTheBandCannotHold();
     void passwordOnlyWhenRemembered_data();
     void passwordOnlyWhenRemembered();
+    void byteOrderMarkKept();
     void newSiteRefusesAFolderWithARecordFile();
     void twoWritersAppendWholeLines();
     void tornLastLineIsSkipped();
@@ -48,6 +49,9 @@ void TestRecordsSite::siteJsonRefusesWhatTheBandCannotHold_data() {
                            << "newer VELM";
     QTest::newRow("other file") << QByteArray(R"({"format": "velm-records"})") << "not a site";
     QTest::newRow("name twice") << head + R"("name": "a", "name": "b"})" << "line 1";
+    // What the file says shows escaped, on one line.
+    QTest::newRow("crafted mode") << head + R"("link": {"mode": "\u001b]0;x\u0007\n\u202e"}})"
+                                  << R"(not "\x1b]0;x\x07\n\u202e")";
 }
 
 void TestRecordsSite::siteJsonRefusesWhatTheBandCannotHold() {
@@ -90,6 +94,22 @@ void TestRecordsSite::passwordOnlyWhenRemembered() {
     QCOMPARE(again.settings().rememberPassword, remember);
     QCOMPARE(again.settings().password, remember ? QStringLiteral("s3cret") : QString());
     QVERIFY(QFile::exists(site.recordFile()));
+}
+
+// Qt's reader drops a U+FEFF that begins a text without escapes: site.json writes it escaped,
+// and one written with the raw character reads the same.
+void TestRecordsSite::byteOrderMarkKept() {
+    SiteSettings s;
+    s.name = QStringLiteral("\uFEFFVilla");
+    s.modules << ExpectedModule{5, QStringLiteral("040E"), QStringLiteral("\uFEFFHall"), {}};
+    const QByteArray json = s.toJson();
+    QByteArray raw = json;
+    raw.replace("\\ufeff", "\xEF\xBB\xBF");
+    for (const QByteArray& bytes : {json, raw}) {
+        const SiteSettings back = SiteSettings::fromJson(bytes);
+        QCOMPARE(back.name, s.name);
+        QCOMPARE(back.modules.value(0).name, s.modules.value(0).name);
+    }
 }
 
 void TestRecordsSite::newSiteRefusesAFolderWithARecordFile() {

@@ -191,10 +191,26 @@ void TestToolsDialogs::scanListsTheModulesAndHandsOnAnAddress() {
     // as they were.
     for (const char* name : {"Edit13", "Edit14"})
         QVERIFY(find<QLineEdit>(m_window.get(), QString::fromLatin1(name))->text().isEmpty());
+    // Only the sheets that talk to such a module get it: the input module's (and Module
+    // Settings), then the timer module's at 6; the light, curtain, IR and scene fields keep
+    // what they held.
+    const QStringList fields{"SpinEdit1",  "SpinEdit5",  "SpinEdit2",  "SpinEdit9",
+                             "SpinEdit14", "SpinEdit15", "SpinEdit37", "SpinEdit30"};
+    auto values = [&] {
+        QStringList v;
+        for (const QString& name : fields)
+            v << QString::number(find<QSpinBox>(m_window.get(), name)->value());
+        return v.join(' ');
+    };
+    const QStringList before = values().split(' ');
     emit table->cellDoubleClicked(4, 0);
-    for (const char* name :
-         {"SpinEdit1", "SpinEdit5", "SpinEdit2", "SpinEdit15", "SpinEdit37", "SpinEdit30"})
-        QCOMPARE(find<QSpinBox>(m_window.get(), QString::fromLatin1(name))->value(), 5);
+    QCOMPARE(values(),
+             QStringList({"5", before[1], before[2], before[3], before[4], "5", "5", before[7]})
+                 .join(' '));
+    emit table->cellDoubleClicked(5, 0);
+    QCOMPARE(
+        values(),
+        QStringList({"6", before[1], before[2], before[3], before[4], "5", "5", "6"}).join(' '));
     QCOMPARE(m_window->bus().runningJob(), QString());
 }
 

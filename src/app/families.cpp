@@ -40,7 +40,8 @@ Families::Families(FamilyContext& ctx, Bus& bus) {
                              emit bus.requestNotice(r.endLine());
                      });
     QObject::connect(&bus, &Bus::replyAccepted, &bus, [&bus, refusedEnd](const Reply& r) {
-        if (const QString line = refusalLine(r); !line.isEmpty())
+        const int module = r.busSwitchReply ? 0xFF : r[3];
+        if (const QString line = refusalLine(r, bus.moduleTypes().typeOf(module)); !line.isEmpty())
             emit bus.requestNotice(
                 (line + QLatin1Char(' ') + std::exchange(*refusedEnd, {}))
                     .trimmed());

@@ -29,8 +29,8 @@ public:
     // link requests use, whether it is open, and what became of a request the log cannot
     // account for (not sent, not answered).
     void setStatusLabels(QLabel* status, QLabel* linkState);
-    // A word on the record file after the link state (a file in the Access format and how to
-    // convert it); empty: none.
+    // A word on the record file after the link state (a missing file and how to make it, a
+    // file in the Access format and how to convert it); empty: none.
     void setRecordFileNote(const QString& note);
 
     bool networkMode() const override;

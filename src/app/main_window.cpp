@@ -4,6 +4,7 @@
 #include "app/help_menu.h"
 #include "app/link_panel.h"
 #include "app/network_wait.h"
+#include "app/new_record_file.h"
 #include "app/page_layout.h"
 #include "app/processing_dialog.h"
 #include "app/records_menu.h"
@@ -19,6 +20,7 @@
 #include "widgets/screen_fit.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -112,9 +114,9 @@ void TForm1::installMenus(const QString& databaseFile) {
         setMenuBar(new QMenuBar(this));
     }
     m_recordsMenu = RecordsMenu::install(*this, m_records, m_prompts, databaseFile);
-    showRecordFileOffer(databaseFile);
-    connect(m_recordsMenu, &RecordsMenu::recordFileConverted, this,
-            [this, databaseFile] { showRecordFileOffer(databaseFile); });
+    connect(m_recordsMenu, &RecordsMenu::recordFileCreated, this, &TForm1::showRecordFileState);
+    connect(m_recordsMenu, &RecordsMenu::recordFileConverted, this, &TForm1::showRecordFileState);
+    showRecordFileState();
     m_recordsMenu->setBusyCheck([this] { return busy(); });
     ReportDialog::install(*this, *m_recordsMenu, *m_bus, m_prompts, databaseFile);
     m_toolsMenu = ToolsMenu::install(this, *m_bus, m_prompts, databaseFile);
@@ -124,10 +126,32 @@ void TForm1::installMenus(const QString& databaseFile) {
 }
 
 void TForm1::useRecordFile(const QString& databaseFile) {
-    m_records.openAll(databaseFile, [this](const QString& message, const QString& cause) {
-        m_prompts.message(message, cause);
-    });
+    openRecords(databaseFile);
     installMenus(databaseFile);
+}
+
+void TForm1::openRecords(const QString& databaseFile) {
+    // A missing file is not made here: the boxes say which command makes it.
+    const bool missing = !QFileInfo::exists(databaseFile);
+    m_records.openAll(databaseFile, [this, missing](const QString& message, const QString& cause) {
+        m_prompts.message(message,
+                          missing ? cause + QStringLiteral("; ") + newrecordfile::hint() : cause);
+    });
+}
+
+// The start-up boxes are gone once read; what they said of the record file and the command
+// that helps stays in sight.
+void TForm1::showRecordFileState() {
+    const QString file = QDir::toNativeSeparators(m_recordFile);
+    QString note;
+    if (!QFileInfo::exists(m_recordFile)) {
+        note = QStringLiteral("No record file: %1 does not exist; %2.")
+                   .arg(file, newrecordfile::hint());
+    } else if (const auto format = AccessRecordFile::formatOf(m_recordFile);
+               format != AccessRecordFile::Format::NotAccess) {
+        note = AccessRecordFile::whatItIs(QFileInfo(m_recordFile).fileName(), format);
+    }
+    m_linkPanel->setRecordFileNote(note);
 }
 
 SequenceEngine& TForm1::sequences() {
@@ -202,20 +226,9 @@ QWidget* TForm1::buildLogBand() {
 void TForm1::FormCreate(const QString& databaseFile) {
     // 1. The six tables, one after the other; a table that cannot be opened is reported and
     //    the window still comes up.
-    m_records.openAll(databaseFile, [this](const QString& message, const QString& cause) {
-        m_prompts.message(message, cause);
-    });
+    openRecords(databaseFile);
     // 2-6: the fields of the timer tab, "Local IP", the relay-delay controls.
     startUpFields();
-}
-
-void TForm1::showRecordFileOffer(const QString& databaseFile) {
-    // The start-up boxes are gone once read; the offer to convert stays in sight.
-    const auto format = AccessRecordFile::formatOf(databaseFile);
-    m_linkPanel->setRecordFileNote(
-        format == AccessRecordFile::Format::NotAccess
-            ? QString()
-            : AccessRecordFile::whatItIs(QFileInfo(databaseFile).fileName(), format));
 }
 
 void TForm1::reloadRecordsChangedElsewhere() {

@@ -57,10 +57,14 @@ private:
     void buildPages();
     QWidget* buildLogBand();
     void FormCreate(const QString& databaseFile);
+    // The six tables from this file, each failure in its box.
+    void openRecords(const QString& databaseFile);
+    // The link state area names the command that makes a missing record file.
+    void showRecordFileState();
     void createFamilies();
     void startUpFields();
     // Names a record file in the Access format, and how to convert it, beside the link state.
-    void showRecordFileOffer(const QString& databaseFile);
+
     void appendLog(const QString& line);
     // Re-reads the tables another program wrote to, while no sequence or job runs.
     void reloadRecordsChangedElsewhere();

@@ -1,6 +1,7 @@
 #include "app/records_menu.h"
 
 #include "app/import_dialog.h"
+#include "app/new_record_file.h"
 #include "app/restore_dialog.h"
 #include "records/access_convert.h"
 #include "records/database_file.h"
@@ -58,7 +59,8 @@ RecordsMenu::RecordsMenu(QMainWindow& window, RecordStore& records, PromptServic
         void (RecordsMenu::*handler)();
     };
     for (const Item& item :
-         {Item{"ExportRecords", "Export Records…", &RecordsMenu::exportRecords},
+         {Item{"NewRecordFile", "New Record File…", &RecordsMenu::newRecordFile},
+          Item{"ExportRecords", "Export Records…", &RecordsMenu::exportRecords},
           Item{"ImportRecords", "Import Records…", &RecordsMenu::importRecords},
           Item{"BackUpRecords", "Back Up Records…", &RecordsMenu::backUpRecords},
           Item{"RestoreRecords", "Restore Records…", &RecordsMenu::restoreRecords},
@@ -101,6 +103,11 @@ void RecordsMenu::refreshTables() {
             m_prompts.message(QStringLiteral("Can not show the imported records"), errorText(e));
         }
     }
+}
+
+void RecordsMenu::newRecordFile() {
+    if (newrecordfile::create(m_databaseFile, m_records, m_prompts))
+        emit recordFileCreated(m_databaseFile);
 }
 
 void RecordsMenu::exportRecords() {

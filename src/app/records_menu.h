@@ -28,12 +28,12 @@ struct RecordsFileDialogs {
     static RecordsFileDialogs standard();
 };
 
-// The "File" menu of the main window: "Export Records…", "Import Records…", "Back Up
-// Records…", "Restore Records…" and "Convert Access Record File…". Exports and backups read the
-// record file through a connection of their own; an import backs it up, writes it in one
-// transaction, and then the window's six tables read it again, so the grids show the new rows.
-// Whatever the window had not posted yet is posted first, so nothing of it is left out of an
-// export or lost to an import.
+// The "File" menu of the main window: "New Record File…", "Export Records…", "Import
+// Records…", "Back Up Records…", "Restore Records…" and "Convert Access Record File…". Exports
+// and backups read the record file through a connection of their own; an import backs it up,
+// writes it in one transaction, and then the window's six tables read it again, so the grids
+// show the new rows. Whatever the window had not posted yet is posted first, so nothing of it is
+// left out of an export or lost to an import.
 class RecordsMenu : public QObject {
     Q_OBJECT
 public:
@@ -49,6 +49,8 @@ public:
     // The import dialog while it is open, else nullptr.
     ImportDialog* importDialog() const { return m_dialog; }
 
+    // Makes the record file the window was started on when it is missing, and opens it.
+    void newRecordFile();
     void exportRecords();
     void importRecords();
     void backUpRecords();
@@ -67,6 +69,8 @@ public:
 signals:
     // The window's record file is now one of ours, its tables open again.
     void recordFileConverted();
+    // New Record File made the file and opened the six tables from it.
+    void recordFileCreated(const QString& file);
     // An import changed the records (outcome "ok"; `detail` says how), or failed ("error:
     // ...").
     void imported(const QString& detail, const QString& outcome);

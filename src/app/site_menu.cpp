@@ -131,6 +131,11 @@ void SiteMenu::refreshActions() {
             a->setEnabled(m_session.isOpen());
     const SiteSettings& s = m_session.settings();
     m_window.linkPanel().setSiteName(m_session.isOpen() ? s.name : QString());
+    QHash<int, QString> expectedTypes;
+    if (m_session.isOpen())
+        for (const ExpectedModule& m : s.modules)
+            expectedTypes.insert(m.address, m.type);
+    m_window.bus().moduleTypes().setExpected(expectedTypes);
     if (m_report && m_session.isOpen())
         m_report->setSite(m_session.site().dir(), s.name, s.technician);
 }

@@ -7,6 +7,8 @@
 #include "app/scan_dialog.h"
 #include "app/walk_test_dialog.h"
 #include "jobs/module_scan.h"
+#include "link/bus.h"
+#include "protocol/module_kinds.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -14,11 +16,30 @@
 #include <QMenuBar>
 #include <QSpinBox>
 
+#include <algorithm>
+
 namespace {
-// The spin edits that name the module a tab sheet talks to: module settings, scenes, light,
-// curtain, IR, input module (its settings and its read-all below the grid), timers.
-const char* const kModuleFields[] = {"SpinEdit1",  "SpinEdit5",  "SpinEdit2",  "SpinEdit9",
-                                     "SpinEdit14", "SpinEdit15", "SpinEdit37", "SpinEdit30"};
+// The spin edits that name the module a tab sheet talks to, with the kinds of module the
+// sheet is for: module settings, scenes, light, curtain, IR, input module (its settings and
+// its read-all below the grid), timers.
+struct ModuleField {
+    const char* name;
+    std::initializer_list<modulekind::Kind> kinds; // empty: a module of any kind
+};
+using modulekind::Kind;
+const ModuleField kModuleFields[] = {{"SpinEdit1", {}},
+                                     {"SpinEdit5", {Kind::Light, Kind::Curtain, Kind::Ir}},
+                                     {"SpinEdit2", {Kind::Light}},
+                                     {"SpinEdit9", {Kind::Curtain}},
+                                     {"SpinEdit14", {Kind::Ir}},
+                                     {"SpinEdit15", {Kind::Input}},
+                                     {"SpinEdit37", {Kind::Input}},
+                                     {"SpinEdit30", {Kind::Timer}}};
+
+bool fits(const ModuleField& field, Kind kind) {
+    return kind == Kind::Other || field.kinds.size() == 0 ||
+           std::find(field.kinds.begin(), field.kinds.end(), kind) != field.kinds.end();
+}
 
 template <class Dialog> void present(Dialog* dialog) {
     dialog->show();
@@ -113,10 +134,14 @@ BusMonitorDialog* ToolsMenu::busMonitor() {
 void ToolsMenu::setModuleAddress(int address) {
     // The bus switch has no module address field of its own; the audit and replace
     // dialogs still take it.
+    // A module of a known kind goes only into the sheets that talk to such a module; one
+    // whose type nobody knows goes into every sheet.
+    const Kind kind = modulekind::ofType(m_bus.moduleTypes().typeOf(address));
     if (address != ModuleScan::kBusSwitch)
-        for (const char* name : kModuleFields)
-            if (auto* spin = m_window->findChild<QSpinBox*>(QString::fromLatin1(name)))
-                spin->setValue(address);
+        for (const ModuleField& field : kModuleFields)
+            if (fits(field, kind))
+                if (auto* spin = m_window->findChild<QSpinBox*>(QString::fromLatin1(field.name)))
+                    spin->setValue(address);
     auditDialog()->setModule(address);
     pushDialog()->setModule(address);
 }

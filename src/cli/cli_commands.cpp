@@ -90,6 +90,12 @@ void clock(CliLink& link) {
     if (!request)
         throw CliFailure("clock set: the time does not convert");
     link.require(*request, QStringLiteral("clock set"));
+    // The computer's time at the moment it went: what the module now holds.
+    if (!a.when && !link.options().quiet)
+        CliOutput::printObject(link.options().json, {QStringLiteral("done")},
+                               {QStringLiteral("clock set %1 %2")
+                                    .arg(module)
+                                    .arg(when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))});
 }
 
 } // namespace cli

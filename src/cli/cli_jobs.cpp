@@ -18,10 +18,12 @@ namespace cli {
 
 namespace {
 
-// Runs the job to its end with its progress on standard error; its failure ends the command.
-void runJob(BusJob& job, const QString& what) {
-    QObject::connect(&job, &BusJob::progress, &job,
-                     [what](int done, int total) { CliOutput::progress(what, done, total); });
+// Runs the job to its end with its progress on standard error (unless the caller shows a
+// progress of its own); its failure ends the command.
+void runJob(BusJob& job, const QString& what, bool showJobProgress = true) {
+    if (showJobProgress)
+        QObject::connect(&job, &BusJob::progress, &job,
+                         [what](int done, int total) { CliOutput::progress(what, done, total); });
     if (!job.runHere())
         throw CliFailure(job.failure().toStdString());
 }
@@ -90,7 +92,11 @@ void scan(CliLink& link) {
                      : o.timeoutGiven ? o.timeoutMs
                                       : ModuleScan::kDefaultWaitMs;
     ModuleScan scan(link.bus(), options);
-    runJob(scan.job(), QStringLiteral("scan"));
+    QObject::connect(&scan, &ModuleScan::progress, &scan, [](int done, int total) {
+        CliOutput::progress(QStringLiteral("scan"), done, total);
+    });
+    CliOutput::progress(QStringLiteral("scan"), 0, scan.addressCount());
+    runJob(scan.job(), QStringLiteral("scan"), false);
     // Not even the bus switch answered: the settings are wrong, not the subnet empty.
     if (scan.hits().empty() && !link.silenceHint().isEmpty())
         throw CliFailure(link.silenceHint().toStdString());

@@ -1,33 +1,36 @@
 // velm-cli: the tool's link, requests, reply decoders and record tables from the command line.
 #include "cli/cli_commands.h"
+#include "cli/cli_expect.h"
 #include "cli/cli_link.h"
 #include "cli/cli_monitor.h"
 #include "cli/cli_output.h"
 #include "cli/cli_records.h"
 #include "cli/cli_report.h"
 #include "cli/cli_site.h"
-#include "cli/cli_expect.h"
 #include "cli/cli_walk.h"
 #include "records/site_history.h"
+#include "records/visible_text.h"
 
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 namespace cli {
 namespace {
-// The commands that change a module and print nothing of their own: each says in one line
-// that it was done, so that a terminal shows more than silence (--quiet drops the line).
+// The commands that change (or test) a module and print nothing of their own: each says in
+// one line that it was done, so that a terminal shows more than silence (--quiet drops the
+// line).
 bool changesModuleSilently(const CliOptions& options) {
     static const std::map<QString, QStringList> changing = {
         {QStringLiteral("light"), {"on", "off", "toggle", "all-on", "all-off", "duration"}},
         {QStringLiteral("curtain"), {"open", "close", "stop"}},
-        {QStringLiteral("clock"), {"set"}},
+        {QStringLiteral("clock"), {"set"}}, // with a time; without, it says what it sent
         {QStringLiteral("timers"), {"set"}},
         {QStringLiteral("events"), {"set"}},
         {QStringLiteral("bindings"), {"set"}},
-        {QStringLiteral("module"), {"address", "restore"}},
+        {QStringLiteral("module"), {"address", "test", "restore"}},
         {QStringLiteral("bus-switch"), {"set", "password", "restore", "transparent"}},
         {QStringLiteral("scene"), {"test", "clear"}},
         {QStringLiteral("ir"), {"send", "delete", "delete-all"}},
@@ -36,6 +39,8 @@ bool changesModuleSilently(const CliOptions& options) {
     const CommandArgs& a = options.given;
     const auto it = changing.find(options.command());
     if (it == changing.end() || !it->second.contains(a.verb))
+        return false;
+    if (options.command() == QLatin1String("clock") && !a.when)
         return false;
     // A monitor test's status move only reads, and prints what it read.
     return !(options.command() == QLatin1String("monitor-bindings") &&
@@ -50,7 +55,18 @@ void confirmDone(const CliOptions& options) {
     if (options.command() == QLatin1String("bus-switch") &&
         options.given.verb == QLatin1String("password"))
         words = words.mid(0, 2);
-    QString done = words.join(QLatin1Char(' '));
+    // The options that change what was sent go with it, as given.
+    for (qsizetype i = 0; i < options.optionArgs.size(); ++i) {
+        const QString& arg = options.optionArgs.at(i);
+        for (const char* own : {"--mode", "--delay", "--name"}) {
+            const QLatin1StringView name(own);
+            if (arg == name && i + 1 < options.optionArgs.size())
+                words << arg << options.optionArgs.at(++i);
+            else if (arg.startsWith(name + QLatin1Char('=')))
+                words << arg;
+        }
+    }
+    QString done = visible_text::escaped(words.join(QLatin1Char(' ')));
     if (options.command() == QLatin1String("light") && options.given.verb.startsWith(u"all-"))
         done += QStringLiteral(" (every light module of the subnet)");
     CliOutput::printObject(options.json, {QStringLiteral("done")}, {done});
@@ -130,6 +146,12 @@ int main(int argc, char* argv[]) {
     // Qt Core only: `report --pdf` runs velm-report-pdf, the one program that loads Qt Gui.
     const QCoreApplication app(argc, argv);
     QStringList arguments = app.arguments();
+    // Qt decodes the command line as if each argument were a file of its own and drops a
+    // U+FEFF that begins one: a name given with --name keeps it.
+    for (int i = 1; i < argc && i < arguments.size(); ++i)
+        if (std::strncmp(argv[i], "\xEF\xBB\xBF", 3) == 0 &&
+            !arguments[i].startsWith(QChar(0xFEFF)))
+            arguments[i].prepend(QChar(0xFEFF));
     arguments.removeFirst();
     try {
         const CliOptions options = parseOptions(arguments);

@@ -151,8 +151,8 @@ CommandArgs parseCommandArgs(const QStringList& args, const CliOptions& options)
 CommandArgs parseSettingArgs(const QStringList& args, const CliOptions& options);
 
 // A script's lines (`run FILE`): each one parsed as a command line of its own on top of the
-// script's options. Throws UsageError naming the first line that cannot run, or a line that
-// the window would confirm and that has no --yes.
+// script's options. Throws UsageError naming every line that cannot run (one a line), and
+// every line that the window would confirm and that has no --yes.
 struct ScriptLine {
     int number = 0;
     QString text;

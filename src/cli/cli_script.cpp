@@ -4,6 +4,7 @@
 #include "cli/cli_link.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "records/visible_text.h"
 
 #include <QFile>
 #include <QTextStream>
@@ -19,8 +20,9 @@ const QStringList kScriptOptions{"--udp",        "--serial", "--baud",
                                  "--db",         "--help",   "-h",
                                  "--site-dir"};
 
+// The line as the script has it, escaped: a script is a file like any other.
 QString lineLabel(int number, const QString& text) {
-    return QStringLiteral("line %1 (%2)").arg(number).arg(text.trimmed());
+    return QStringLiteral("line %1 (%2)").arg(number).arg(visible_text::escaped(text.trimmed()));
 }
 
 QString readScript(const QString& file) {
@@ -73,40 +75,56 @@ QStringList splitWords(const QString& line, bool* ok) {
 
 QList<ScriptLine> parseScript(const QString& text, const CliOptions& scriptOptions) {
     QList<ScriptLine> lines;
+    // Every bad line is named at once, so that one round of corrections makes the script run.
+    QStringList refusals;
     const QStringList all = text.split(QLatin1Char('\n'));
     for (int i = 0; i < all.size(); ++i) {
         const QString& raw = all.at(i);
         const QString label = lineLabel(i + 1, raw);
-        auto refuse = [&label](const QString& why) {
-            throw UsageError((label + QStringLiteral(": ") + why).toStdString());
+        struct Refused {};
+        auto refuse = [&label, &refusals](const QString& why) {
+            refusals << label + QStringLiteral(": ") + why;
+            throw Refused{};
         };
-        bool ok = true;
-        const QStringList words = splitWords(raw, &ok);
-        if (!ok)
-            refuse(QStringLiteral("a quote is not closed"));
-        if (words.isEmpty())
-            continue;
-        for (const QString& w : words)
-            if (kScriptOptions.contains(w.section(QLatin1Char('='), 0, 0)))
-                refuse(QStringLiteral("%1 belongs to the whole script: give it with run")
-                           .arg(w.section(QLatin1Char('='), 0, 0)));
-        CliOptions options;
         try {
-            options = parseOptions(scriptOptions.optionArgs + words);
-        } catch (const UsageError& e) {
-            refuse(QString::fromStdString(e.what()));
+            bool ok = true;
+            const QStringList words = splitWords(raw, &ok);
+            if (!ok)
+                refuse(QStringLiteral("a quote is not closed"));
+            if (words.isEmpty())
+                continue;
+            for (const QString& w : words)
+                if (kScriptOptions.contains(w.section(QLatin1Char('='), 0, 0)))
+                    refuse(QStringLiteral("%1 belongs to the whole script: give it with run")
+                               .arg(w.section(QLatin1Char('='), 0, 0)));
+            CliOptions options;
+            try {
+                options = parseOptions(scriptOptions.optionArgs + words);
+            } catch (const UsageError& e) {
+                refuse(QString::fromStdString(e.what()));
+            }
+            if (options.command() == QLatin1String("run"))
+                refuse(QStringLiteral("a script cannot run another script"));
+            lines.append({i + 1, raw.trimmed(), options});
+        } catch (const Refused&) {
         }
-        if (options.command() == QLatin1String("run"))
-            refuse(QStringLiteral("a script cannot run another script"));
-        lines.append({i + 1, raw.trimmed(), options});
     }
+    if (!refusals.isEmpty())
+        throw UsageError(refusals.join(QLatin1Char('\n')).toStdString());
     return lines;
 }
 
 namespace cli {
 
 int runScript(const CliOptions& options) {
-    const QList<ScriptLine> lines = parseScript(readScript(options.given.file), options);
+    QList<ScriptLine> lines;
+    try {
+        lines = parseScript(readScript(options.given.file), options);
+    } catch (const UsageError& e) {
+        for (const QString& refusal : QString::fromStdString(e.what()).split(QLatin1Char('\n')))
+            CliOutput::error(refusal);
+        return 2;
+    }
     std::unique_ptr<CliLink> link;
     for (const ScriptLine& line : lines) {
         try {

@@ -36,6 +36,8 @@ JobStep ModuleScan::typeStep(int address) {
     step.take = [this, address](const ExchangeAnswer& a) {
         if (a.ok())
             m_job.addNext(versionStep(ScanHit{address, moduleadmin::typeText(a.reply()), {}}));
+        else
+            emit progress(++m_addressesDone, addressCount());
         return true;
     };
     return step;
@@ -56,7 +58,9 @@ JobStep ModuleScan::versionStep(const ScanHit& hit) {
         if (a.ok())
             h.version = moduleadmin::versionText(a.reply());
         m_hits << h;
+        m_job.bus().moduleTypes().noteAnswered(h.address, h.type);
         emit found(h);
+        emit progress(++m_addressesDone, addressCount());
         return true;
     };
     return step;

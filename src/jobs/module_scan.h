@@ -41,6 +41,9 @@ public:
 signals:
     // A module answered (after its version read).
     void found(const ScanHit& hit);
+    // Addresses done of those asked: the total is known from the start, whereas the job's
+    // own total grows by a version read for every module that answers.
+    void progress(int done, int total);
 
 private:
     JobStep typeStep(int address);
@@ -49,4 +52,5 @@ private:
     Options m_options;
     BusJob m_job;
     QList<ScanHit> m_hits;
+    int m_addressesDone = 0;
 };

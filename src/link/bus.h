@@ -4,6 +4,7 @@
 #include "link/frame_exchange.h"
 #include "link/frame_tap.h"
 #include "link/link_settings.h"
+#include "link/module_types.h"
 #include "link/reply.h"
 #include "link/reply_dispatcher.h"
 #include "link/reply_intake.h"
@@ -48,6 +49,8 @@ public:
     // Every frame sent and every input taken in, with what became of it (bus monitor, trace,
     // capture). Nothing is built for it while nobody is connected.
     FrameTap& tap() { return m_tap; }
+    // The type of the module at each address, as far as a scan or the open site knows it.
+    ModuleTypes& moduleTypes() { return m_moduleTypes; }
 
     void setProcessingView(ProcessingView* view) { m_watchdog.setProcessingView(view); }
     ProcessingView* processingView() const { return m_watchdog.processingView(); }
@@ -182,6 +185,7 @@ private:
     TComm m_comm;
     UdpTransport m_udp;
     FrameTap m_tap;
+    ModuleTypes m_moduleTypes;
     ReplyOwnership m_ownership;
     ReplyIntake m_intake;
     ReplyDispatcher m_dispatcher;

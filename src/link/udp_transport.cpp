@@ -1,8 +1,12 @@
 #include "link/udp_transport.h"
 
+#include "platform/udp_broadcast.h"
+
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
 #include <QUdpSocket>
 
 #include <algorithm>
@@ -163,8 +167,41 @@ bool UdpTransport::send(const QByteArray& datagram) {
 bool UdpTransport::sendBroadcast(const QByteArray& datagram, quint16 port) {
     if (!m_socket)
         return false;
-    return written(m_socket->writeDatagram(datagram, QHostAddress::Broadcast, port), datagram,
-                   QHostAddress(QHostAddress::Broadcast), port);
+    const QHostAddress to(QHostAddress::Broadcast);
+    const int index = interfaceTowardRemote();
+    if (index > 0 && udp_broadcast::canChooseSource() &&
+        m_socket->state() == QAbstractSocket::BoundState) {
+        const QString failure = udp_broadcast::sendFrom(
+            m_socket->socketDescriptor(), index, localAddressToward(m_hostAddress).toIPv4Address(),
+            datagram, port);
+        if (!failure.isEmpty()) {
+            m_socketFailure = QStringLiteral("%1:%2: %3").arg(to.toString()).arg(port).arg(failure);
+            return false;
+        }
+        m_socketFailure.clear();
+        return true;
+    }
+    QNetworkDatagram broadcast(datagram, to, port);
+    if (index > 0)
+        broadcast.setInterfaceIndex(uint(index));
+    return written(m_socket->writeDatagram(broadcast), datagram, to, port);
+}
+
+int UdpTransport::interfaceTowardRemote() {
+    // A broadcast is for the bus switch's network alone: it leaves through the interface the
+    // Remote IP is reached by (loopback for a loopback address), never through every other
+    // one as well. Where that cannot be told, the system picks as it always did.
+    if (remoteHost.trimmed().isEmpty() || !resolveRemote())
+        return 0;
+    const QHostAddress local = localAddressToward(m_hostAddress);
+    if (local.isNull())
+        return 0;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& i : interfaces)
+        for (const QNetworkAddressEntry& entry : i.addressEntries())
+            if (entry.ip().isEqual(local, QHostAddress::TolerantConversion))
+                return i.index();
+    return 0;
 }
 
 bool UdpTransport::written(qint64 count, const QByteArray& datagram, const QHostAddress& to,

@@ -61,7 +61,11 @@ public:
 
     // Each returns false on a failure of the socket or of the host lookup.
     bool send(const QByteArray& datagram);
+    // To 255.255.255.255, out of the interface of the route to remoteHost only (none found:
+    // as the system routes it).
     bool sendBroadcast(const QByteArray& datagram, quint16 port);
+    // The index of the interface the route to remoteHost leaves by; 0 when there is none.
+    int interfaceTowardRemote();
     // The oldest waiting datagram, or empty after timeoutMs. Waits exactly that long at most;
     // `ok` is false on a socket failure; `sender` and `senderPort` get where it came from.
     QByteArray receive(int timeoutMs, bool* ok = nullptr, QHostAddress* sender = nullptr,

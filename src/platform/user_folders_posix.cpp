@@ -1,6 +1,10 @@
 #include "platform/user_folders.h"
 
 #include <QDir>
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace user_folders {
 QString data() {
@@ -14,4 +18,17 @@ QString data() {
     }
     return QDir::cleanPath(base + QStringLiteral("/velm"));
 }
+void provideRuntimeFolder() {
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    const QByteArray dir =
+        QFile::encodeName(QDir::tempPath()) + "/velm-runtime-" + QByteArray::number(::getuid());
+    ::mkdir(dir.constData(), 0700);
+    struct stat st {};
+    if (::lstat(dir.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+        (st.st_mode & 0777) != 0700)
+        return;
+    qputenv("XDG_RUNTIME_DIR", dir);
+}
+
 } // namespace user_folders

@@ -9,4 +9,6 @@ QString data() {
         base = QDir::homePath() + QStringLiteral("/AppData/Local");
     return QDir::cleanPath(QDir::fromNativeSeparators(base) + QStringLiteral("/VELM"));
 }
+void provideRuntimeFolder() {}
+
 } // namespace user_folders

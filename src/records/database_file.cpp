@@ -3,6 +3,7 @@
 #include "platform/file_system.h"
 #include "records/access_record_file.h"
 #include "records/record_table.h"
+#include "records/visible_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -106,7 +107,7 @@ QString shortenQuoted(const QString& message) {
         from = close + 1;
     }
     out += QStringView(message).mid(from);
-    return out;
+    return visible_text::escaped(out);
 }
 
 namespace {

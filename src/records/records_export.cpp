@@ -4,6 +4,7 @@
 #include "records/database_file.h"
 #include "records/record_table.h"
 #include "records/records_connection.h"
+#include "records/strict_json.h"
 
 #include <QDir>
 #include <QFile>
@@ -207,7 +208,7 @@ QByteArray json(const QList<records_format::TableRows>& tables, const QDateTime&
         out += rows.isEmpty() ? "]" : "\n    ]";
     }
     out += "\n  }\n}\n";
-    return out;
+    return strict_json::byteOrderMarksEscaped(out);
 }
 
 QByteArray csv(const records_format::TableRows& table) {

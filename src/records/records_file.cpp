@@ -3,6 +3,7 @@
 #include "records/record_table.h"
 #include "records/records_values.h"
 #include "records/strict_json.h"
+#include "records/visible_text.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,10 +17,8 @@ namespace {
 
 // A value as a message shows it: 7, "7", true, null, [...]
 QString shown(const QJsonValue& v) {
-    if (v.isString()) {
-        const QString text = v.toString();
-        return QStringLiteral("\"%1\"").arg(text.size() > 40 ? text.left(40) + u'…' : text);
-    }
+    if (v.isString())
+        return visible_text::quoted(v.toString());
     if (v.isArray())
         return QStringLiteral("a list");
     if (v.isObject())
@@ -54,7 +53,8 @@ QVariantList readRow(const QJsonValue& value, const schema::TableDef& def, const
     for (auto it = row.begin(); it != row.end(); ++it) {
         const auto found = index.constFind(it.key());
         if (found == index.constEnd())
-            throw RecordError(QStringLiteral("%1: unknown column \"%2\"").arg(where, it.key()));
+            throw RecordError(QStringLiteral("%1: unknown column \"%2\"")
+                                  .arg(where, visible_text::escaped(it.key())));
         const schema::ColumnDef& col = def.columns[*found];
         const QJsonValue v = it.value();
         if (v.isNull())
@@ -127,7 +127,8 @@ RecordsFile RecordsFile::parse(const QByteArray& bytes) {
     if (!text.trimmed().startsWith('{'))
         throw RecordError(QStringLiteral("not a VELM records file (no object at the top)"));
     QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    const QJsonDocument doc =
+        QJsonDocument::fromJson(strict_json::byteOrderMarksEscaped(bytes), &error);
     if (error.error != QJsonParseError::NoError)
         throw RecordError(QStringLiteral("line %1: not JSON (%2)")
                               .arg(lineOf(bytes, error.offset))
@@ -158,7 +159,8 @@ RecordsFile RecordsFile::parse(const QByteArray& bytes) {
     const QJsonObject byName = tables.toObject();
     for (auto it = byName.begin(); it != byName.end(); ++it) {
         if (!schema::findTable(it.key()))
-            throw RecordError(QStringLiteral("unknown table \"%1\"").arg(it.key()));
+            throw RecordError(
+                QStringLiteral("unknown table \"%1\"").arg(visible_text::escaped(it.key())));
     }
 
     RecordsFile file;

@@ -5,6 +5,7 @@
 #include "records/record_table.h"
 #include "records/records_connection.h"
 #include "records/restore_points.h"
+#include "records/visible_text.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -328,10 +329,11 @@ bool holdsAgain(const RecordsConnection& db, const QList<const TableRows*>& tabl
 QList<const TableRows*> chosen(const RecordsFile& file, const Options& options) {
     for (const QString& name : options.tables) {
         if (!schema::findTable(name))
-            throw RecordError(
-                QStringLiteral("there is no table \"%1\"").arg(database_file::shortName(name)));
+            throw RecordError(QStringLiteral("there is no table \"%1\"")
+                                  .arg(visible_text::escaped(database_file::shortName(name))));
         if (!file.find(name))
-            throw RecordError(QStringLiteral("the file has no table \"%1\"").arg(name));
+            throw RecordError(
+                QStringLiteral("the file has no table \"%1\"").arg(visible_text::escaped(name)));
     }
     QList<const TableRows*> out;
     for (const TableRows& t : file.tables()) {

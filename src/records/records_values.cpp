@@ -1,6 +1,7 @@
 #include "records/records_values.h"
 
 #include "records/schema.h"
+#include "records/visible_text.h"
 
 #include <QHash>
 
@@ -327,8 +328,7 @@ QString shown(const QVariant& v) {
     if (v.isNull())
         return QStringLiteral("(empty)");
     if (v.typeId() == QMetaType::QString) {
-        const QString text = v.toString();
-        return QStringLiteral("\"%1\"").arg(text.size() > 40 ? text.left(40) + u'…' : text);
+        return visible_text::quoted(v.toString());
     }
     if (v.typeId() == QMetaType::Double)
         return QString::number(v.toDouble(), 'g', 17);

@@ -3,6 +3,7 @@
 #include "platform/file_system.h"
 #include "records/database_file.h"
 #include "records/record_table.h"
+#include "records/strict_json.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -22,7 +23,8 @@ QString timeText(const QDateTime& time) {
 
 std::optional<HistoryEntry> entryOf(const QByteArray& line) {
     QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    const QJsonDocument doc =
+        QJsonDocument::fromJson(strict_json::byteOrderMarksEscaped(line), &error);
     if (error.error != QJsonParseError::NoError || !doc.isObject())
         return std::nullopt;
     const QJsonObject o = doc.object();
@@ -41,12 +43,14 @@ std::optional<HistoryEntry> entryOf(const QByteArray& line) {
 } // namespace
 
 QByteArray line(const HistoryEntry& e) {
-    QJsonObject o{
-        {"time", timeText(e.time)}, {"technician", e.technician},
-        {"program", e.program},     {"module", e.module >= 0 ? QJsonValue(e.module) : QJsonValue()},
-        {"action", e.action},       {"detail", e.detail},
-        {"outcome", e.outcome}};
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    QJsonObject o{{"time", timeText(e.time)},
+                  {"technician", e.technician},
+                  {"program", e.program},
+                  {"module", e.module >= 0 ? QJsonValue(e.module) : QJsonValue()},
+                  {"action", e.action},
+                  {"detail", e.detail},
+                  {"outcome", e.outcome}};
+    return strict_json::byteOrderMarksEscaped(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
 bool append(const QString& file, const HistoryEntry& entry, QString* error) {

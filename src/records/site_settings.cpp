@@ -2,6 +2,7 @@
 
 #include "records/record_table.h"
 #include "records/strict_json.h"
+#include "records/visible_text.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,8 +16,9 @@ namespace {
 const QString kFormat = QStringLiteral("velm-site");
 constexpr int kVersion = 1;
 
+// The values quoted come from the file: they are shown escaped, on one line.
 [[noreturn]] void refuse(const QString& what) {
-    throw RecordError(what);
+    throw RecordError(visible_text::escaped(what));
 }
 
 QString textOf(const QJsonObject& o, const QString& key, const QString& where,
@@ -174,13 +176,13 @@ QByteArray SiteSettings::toJson() const {
         list.append(QJsonObject{
             {"address", m.address}, {"type", m.type}, {"name", m.name}, {"room", m.room}});
     o.insert(QStringLiteral("modules"), list);
-    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+    return strict_json::byteOrderMarksEscaped(QJsonDocument(o).toJson(QJsonDocument::Indented));
 }
 
 SiteSettings SiteSettings::fromJson(const QByteArray& bytes) {
     if (const auto fault = strict_json::check(bytes))
         refuse(QStringLiteral("line %1: %2").arg(fault->line).arg(fault->what));
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes);
+    const QJsonDocument doc = QJsonDocument::fromJson(strict_json::byteOrderMarksEscaped(bytes));
     if (!doc.isObject())
         refuse(QStringLiteral("not a site file (no JSON object)"));
     QJsonObject o = doc.object();

@@ -1,4 +1,5 @@
 #include "records/strict_json.h"
+#include "records/visible_text.h"
 
 #include <QSet>
 #include <QVarLengthArray>
@@ -198,7 +199,7 @@ private:
             if (!names.insert(name)) {
                 m_pos = at;
                 stop(QStringLiteral("the name \"%1\" a second time in one object")
-                         .arg(QString::fromUtf8(name)));
+                         .arg(visible_text::escaped(QString::fromUtf8(name))));
             }
             skipSpace();
             if (peek() != ':')
@@ -468,6 +469,17 @@ std::optional<Fault> check(const QByteArray& bytes) {
         return Fault{int(bytes.left(s.at).count('\n')) + 1, s.what};
     }
     return std::nullopt;
+}
+
+QByteArray byteOrderMarksEscaped(const QByteArray& json) {
+    // In UTF-8 these three bytes are U+FEFF and nothing else, and valid JSON holds the
+    // character only inside a text.
+    static const QByteArray mark("\xEF\xBB\xBF");
+    const qsizetype keep = json.startsWith(mark) ? mark.size() : 0;
+    QByteArray rest = json.mid(keep);
+    if (!rest.contains(mark))
+        return json;
+    return json.left(keep) + rest.replace(mark, QByteArrayLiteral("\\ufeff"));
 }
 
 } // namespace strict_json

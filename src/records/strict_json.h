@@ -21,4 +21,10 @@ struct Fault {
 // reader takes exactly as written.
 std::optional<Fault> check(const QByteArray& bytes);
 
+// The same JSON text with every U+FEFF after its first byte written as "\ufeff": Qt's reader
+// drops the raw character from the start of a text (a name that begins with it would lose
+// it), never the escape. A byte-order mark that starts the file stays as it is. For what is
+// written and for what is read.
+QByteArray byteOrderMarksEscaped(const QByteArray& json);
+
 } // namespace strict_json

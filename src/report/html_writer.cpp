@@ -1,7 +1,11 @@
 #include "report/html_writer.h"
 
+#include "records/visible_text.h"
+
 QString HtmlWriter::escaped(const QString& text) {
-    QString out = text.toHtmlEscaped();
+    // Names come from record files and modules: what would hide, reorder or break a line
+    // shows as its escape, as in the tool's messages.
+    QString out = visible_text::escaped(text).toHtmlEscaped();
     out.replace(QLatin1Char('\''), QStringLiteral("&#39;"));
     return out;
 }

@@ -1,6 +1,7 @@
 // velm-report-pdf TITLE HTML-FILE PDF-FILE: the PDF of an installation report that velm-cli
 // made as HTML. velm-cli runs it for `report --pdf`, so that velm-cli itself needs no Qt Gui.
 // Exit 0 when the PDF is written, 1 with the reason on stderr when it is not.
+#include "platform/user_folders.h"
 #include "report_pdf/report_pdf.h"
 
 #include <QFile>
@@ -11,6 +12,7 @@
 int main(int argc, char** argv) {
     // No display is needed for a file: the fonts come from the system.
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    user_folders::provideRuntimeFolder();
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 4) {

@@ -29,16 +29,18 @@ bool isChild() {
     return qEnvironmentVariableIsSet(kChildVariable);
 }
 
-bool isolated() {
+bool isolated(Setup setup) {
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& i : interfaces) {
-        if (!i.flags().testFlag(QNetworkInterface::IsLoopBack))
+        const bool ours = setup == Setup::SecondInterface &&
+                          i.name().startsWith(QLatin1String(kSecondInterface).chopped(1));
+        if (!i.flags().testFlag(QNetworkInterface::IsLoopBack) && !ours)
             return false;
     }
     return !interfaces.isEmpty();
 }
 
-Outcome runIsolated(const QString& testFunction, int timeoutMs) {
+Outcome runIsolated(const QString& testFunction, int timeoutMs, Setup setup) {
     const QString unshare = findTool(QStringLiteral("unshare"));
     const QString ip = findTool(QStringLiteral("ip"));
     if (unshare.isEmpty() || ip.isEmpty())
@@ -48,13 +50,19 @@ Outcome runIsolated(const QString& testFunction, int timeoutMs) {
 
     // In the new namespace: loopback up, the limited broadcast routed to it, then this
     // program with only the one test function.
-    const QString script =
-        QStringLiteral("\"$1\" link set lo up &&\n"
-                       "\"$1\" route add 255.255.255.255/32 dev lo src 127.0.0.1 "
-                       "|| exit %1\n"
-                       "shift\n"
-                       "exec \"$@\"")
-            .arg(kSetupFailed);
+    const QString route =
+        setup == Setup::SecondInterface
+            ? QStringLiteral("\"$1\" link add velm0 type veth peer name velm1 &&\n"
+                             "\"$1\" addr add 10.213.0.1/24 dev velm0 &&\n"
+                             "\"$1\" link set velm1 up && \"$1\" link set velm0 up &&\n"
+                             "\"$1\" route add 255.255.255.255/32 dev velm0 src 10.213.0.1 ")
+            : QStringLiteral("\"$1\" route add 255.255.255.255/32 dev lo src 127.0.0.1 ");
+    const QString script = QStringLiteral("\"$1\" link set lo up &&\n%1"
+                                          "|| exit %2\n"
+                                          "shift\n"
+                                          "exec \"$@\"")
+                               .arg(route)
+                               .arg(kSetupFailed);
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QString::fromLatin1(kChildVariable), QStringLiteral("1"));

@@ -27,11 +27,19 @@ struct Outcome {
     QString text; // why it could not run, or the child's output when it failed
 };
 
+// What the namespace holds besides "lo" up. SecondInterface adds a veth pair made inside it
+// (kSecondInterface, 10.213.0.1/24, and its peer), and routes the limited broadcast there
+// instead of to "lo": a broadcast that follows the routing table leaves by it.
+enum class Setup { LoopbackOnly, SecondInterface };
+inline constexpr const char* kSecondInterface = "velm0";
+
 // True in the copy of the test program that runIsolated started.
 bool isChild();
-// True when every network interface is a loopback one (a fresh namespace has only "lo").
-bool isolated();
+// True when every network interface is a loopback one (a fresh namespace has only "lo"), or,
+// for SecondInterface, one that the namespace's setup made.
+bool isolated(Setup setup = Setup::LoopbackOnly);
 // Runs `testFunction` of this program in a new network namespace and waits for it.
-Outcome runIsolated(const QString& testFunction, int timeoutMs = 120000);
+Outcome runIsolated(const QString& testFunction, int timeoutMs = 120000,
+                    Setup setup = Setup::LoopbackOnly);
 
 } // namespace netns
