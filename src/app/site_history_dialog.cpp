@@ -89,13 +89,7 @@ void SiteHistoryDialog::showEntries(const QList<HistoryEntry>& entries) {
             continue;
         const int row = m_table->rowCount();
         m_table->insertRow(row);
-        const QStringList cells{e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                                e.technician,
-                                e.program,
-                                e.module < 0 ? QString() : QString::number(e.module),
-                                e.action,
-                                e.detail,
-                                e.outcome};
+        const QStringList cells = site_history::cells(e);
         for (int c = 0; c < cells.size(); ++c)
             m_table->setItem(row, c, new QTableWidgetItem(cells.at(c)));
     }

@@ -53,6 +53,16 @@ QByteArray line(const HistoryEntry& e) {
     return strict_json::byteOrderMarksEscaped(QJsonDocument(o).toJson(QJsonDocument::Compact));
 }
 
+QStringList cells(const HistoryEntry& e) {
+    return {e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+            e.technician,
+            e.program,
+            e.module < 0 ? QString() : QString::number(e.module),
+            e.action,
+            e.detail,
+            e.outcome};
+}
+
 bool append(const QString& file, const HistoryEntry& entry, QString* error) {
     // A line before it that a crash cut short gets its own end first: the cut line stays
     // unreadable, this one does not.

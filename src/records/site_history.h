@@ -4,6 +4,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // One line of a site's history.jsonl: an action that changed a module or the records.
 struct HistoryEntry {
@@ -29,6 +30,9 @@ namespace site_history {
 bool append(const QString& file, const HistoryEntry& entry, QString* error = nullptr);
 // The line as written, without its line end.
 QByteArray line(const HistoryEntry& entry);
+// An entry as the columns a person reads it in: time, technician, program, module, action,
+// detail, outcome.
+QStringList cells(const HistoryEntry& entry);
 
 struct Read {
     QList<HistoryEntry> entries; // in file order

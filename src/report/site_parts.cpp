@@ -14,13 +14,7 @@ void history(const ReportContent& c, HtmlWriter& w) {
     QList<QStringList> rows;
     QStringList classes;
     for (const HistoryEntry& e : c.history) {
-        rows << QStringList{e.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-                            e.technician,
-                            e.program,
-                            e.module < 0 ? QString() : QString::number(e.module),
-                            e.action,
-                            e.detail,
-                            e.outcome};
+        rows << site_history::cells(e);
         classes << (e.outcome == HistoryEntry::ok() ? QString() : QStringLiteral("unfit"));
     }
     if (!rows.isEmpty())
