@@ -4,6 +4,7 @@
 #include "cli/cli_expect.h"
 #include "cli/cli_options.h"
 #include "cli/cli_site.h"
+#include "cli/cli_replace.h"
 #include "cli/cli_walk.h"
 #include "cli/cli_words.h"
 
@@ -182,6 +183,8 @@ CommandArgs parseCommandArgs(const QStringList& args, const CliOptions& options)
         return cli::siteArgs(w, options);
     if (name == QLatin1String("walk"))
         return cli::walkArgs(w, options);
+    if (name == QLatin1String("replace"))
+        return cli::replaceArgs(w, options);
     if (name == QLatin1String("expect"))
         return cli::expectArgs(w);
     CommandArgs c;

@@ -7,6 +7,7 @@
 #include "cli/cli_records.h"
 #include "cli/cli_report.h"
 #include "cli/cli_site.h"
+#include "cli/cli_replace.h"
 #include "cli/cli_walk.h"
 #include "records/site_history.h"
 #include "records/visible_text.h"
@@ -107,6 +108,7 @@ void runCommandLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
         {QStringLiteral("monitor-bindings"), &cli::monitorBindings},
         {QStringLiteral("watch"), &cli::watch},
         {QStringLiteral("walk"), &cli::walk},
+        {QStringLiteral("replace"), &cli::replace},
         {QStringLiteral("expect"), &cli::expect},
     };
     if (!link) {

@@ -2,6 +2,7 @@
 
 #include "cli/cli_expect.h"
 #include "cli/cli_site.h"
+#include "cli/cli_replace.h"
 #include "cli/cli_walk.h"
 #include "platform/user_folders.h"
 #include "records/records_values.h"
@@ -134,6 +135,8 @@ const CommandInfo kCommands[] = {
      "0..65535, MAC as six hex bytes aa-bb-cc-dd-ee-ff) or its password (1..16 characters);\n"
      "restore it (waits 8000 ms) or set its transparent mode."},
     {"walk", "walk [MODULE...] [--auto] [--continue]", cli::kWalkHelp, false, true},
+    {"replace", "replace FAILED [--from ADDR] [--type TYPE] [--timers] [--yes]", cli::kReplaceHelp,
+     false, true},
     {"expect", "expect type MODULE TYPE", cli::kExpectHelp},
     {"watch", "watch [--pcap FILE]",
      "Listens on the link and prints every frame as it comes, in words, until interrupted\n"

@@ -104,3 +104,8 @@ void CliOutput::progress(const QString& what, int done, int total) {
     std::fprintf(stderr, "\r%s %d/%d%s", qPrintable(what), done, total, done >= total ? "\n" : "");
     std::fflush(stderr);
 }
+
+void CliOutput::line(const QString& text) {
+    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stdout);
+    std::fflush(stdout);
+}

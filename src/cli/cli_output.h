@@ -20,6 +20,8 @@ public:
     static void printObject(bool json, const QStringList& keys, const QList<QJsonValue>& values);
     // A line on standard error, "velm-cli: ..." for messages.
     static void error(const QString& text);
+    // One line on standard output at once (a step of a walk test or a replacement).
+    static void line(const QString& text);
     // Progress "i/N" on standard error, only when it is a terminal.
     static void progress(const QString& what, int done, int total);
 

@@ -5,9 +5,9 @@
 #include "cli/cli_output.h"
 #include "cli/cli_site.h"
 #include "cli/cli_words.h"
-#include "platform/raw_terminal.h"
 #include "jobs/walk_session.h"
 #include "link/pause_handling_events.h"
+#include "platform/raw_terminal.h"
 #include "records/record_table.h"
 
 #include <QCoreApplication>
@@ -33,11 +33,6 @@ const char* const kWalkHelp =
     "first untested output. Exit status 0 when every output was tested and none failed.";
 
 namespace {
-
-void say(const QString& text) {
-    std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stdout);
-    std::fflush(stdout);
-}
 
 QList<WalkModule> modulesToWalk(const CliOptions& o) {
     QList<WalkModule> out;
@@ -129,13 +124,15 @@ void walk(CliLink& link) {
     WalkSession session(link.bus(), options);
     QObject::connect(&session, &WalkSession::asked, &session, [&session](int i) {
         const WalkOutput& out = session.run().results.at(i).output;
-        const QString hint = out.hint().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(out.hint());
-        say(QStringLiteral("%1%2: Return works, d does not, s skip, n note, Esc stop")
-                .arg(out.title(), hint));
+        const QString hint =
+            out.hint().isEmpty() ? QString() : QStringLiteral(" (%1)").arg(out.hint());
+        CliOutput::line(QStringLiteral("%1%2: Return works, d does not, s skip, n note, Esc stop")
+                            .arg(out.title(), hint));
     });
     QObject::connect(&session, &WalkSession::resultRecorded, &session, [&session](int i) {
         const WalkResult& r = session.run().results.at(i);
-        say(QStringLiteral("  %1: %2%3")
+        CliOutput::line(
+            QStringLiteral("  %1: %2%3")
                 .arg(r.output.title(), WalkResult::text(r.verdict),
                      r.note.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(r.note)));
     });
@@ -143,12 +140,14 @@ void walk(CliLink& link) {
     bool started = false;
     if (o.continueRun) {
         const WalkRun run = latestRun(o);
-        say(QStringLiteral("continuing %1 at %2")
-                .arg(QDir::toNativeSeparators(run.file),
-                     run.firstUntested() >= 0 ? run.results.at(run.firstUntested()).output.title()
-                                              : QStringLiteral("its end")));
+        CliOutput::line(QStringLiteral("continuing %1 at %2")
+                            .arg(QDir::toNativeSeparators(run.file),
+                                 run.firstUntested() >= 0
+                                     ? run.results.at(run.firstUntested()).output.title()
+                                     : QStringLiteral("its end")));
         if (const QStringList on = run.leftOn(); !on.isEmpty())
-            say(QStringLiteral("left on when it stopped: %1").arg(on.join(QStringLiteral(", "))));
+            CliOutput::line(
+                QStringLiteral("left on when it stopped: %1").arg(on.join(QStringLiteral(", "))));
         started = session.resume(run);
     } else {
         started = session.start(modulesToWalk(o));
@@ -167,13 +166,13 @@ void walk(CliLink& link) {
 
     const WalkRun& run = session.run();
     for (const QString& n : run.notes)
-        say(QStringLiteral("note: ") + n);
-    say(run.summary());
-    say(QStringLiteral("results: %1").arg(QDir::toNativeSeparators(run.file)));
+        CliOutput::line(QStringLiteral("note: ") + n);
+    CliOutput::line(run.summary());
+    CliOutput::line(QStringLiteral("results: %1").arg(QDir::toNativeSeparators(run.file)));
     if (!session.failure().isEmpty())
         throw CliFailure(session.failure().toStdString());
     if (const QStringList on = run.leftOn(); !on.isEmpty())
-        say(QStringLiteral("left on: %1").arg(on.join(QStringLiteral(", "))));
+        CliOutput::line(QStringLiteral("left on: %1").arg(on.join(QStringLiteral(", "))));
     if (run.stopped)
         throw CliFailure("the walk test was stopped; 'walk --continue' goes on with it");
     if (run.failures() > 0)

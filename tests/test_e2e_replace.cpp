@@ -1,0 +1,130 @@
+// End to end: velm-cli replace against velm-sim over loopback UDP and its pseudo-terminal.
+// A spare at another address takes the failed module's address, gets its records and agrees
+// in the audit, with the learned IR codes to do by hand; a spare of another type and two
+// modules answering the address Read stop before anything is written.
+#include "records/schema.h"
+#include "support/build_paths.h"
+#include "support/sim_process.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+constexpr int kFailed = 9;
+constexpr int kSpare = 12;
+} // namespace
+
+class TestE2eReplace : public QObject {
+    Q_OBJECT
+private slots:
+    void replaceOverBothLinks_data();
+    void replaceOverBothLinks();
+
+private:
+    void seedRecords(const QString& db);
+};
+
+void TestE2eReplace::seedRecords(const QString& db) {
+    {
+        QSqlDatabase c = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("r"));
+        c.setDatabaseName(db);
+        QVERIFY(c.open());
+        QSqlQuery q(c);
+        for (int ch = 1; ch <= 6; ++ch)
+            QVERIFY(q.exec(QStringLiteral("INSERT INTO \"Bind Records\" VALUES (NULL, %1, %2, "
+                                          "'NC', %3, 2, %4, 'Light On', 0)")
+                               .arg(kFailed)
+                               .arg(ch)
+                               .arg(ch * 3)
+                               .arg(ch)));
+        QVERIFY(q.exec(QStringLiteral("INSERT INTO \"IR Records\" VALUES (NULL, %1, 3, 'TV on')")
+                           .arg(kFailed)));
+        QVERIFY(q.exec(
+            QStringLiteral("INSERT INTO \"IR Records\" VALUES (NULL, %1, 5, 'Fan')").arg(kFailed)));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("r"));
+}
+
+void TestE2eReplace::replaceOverBothLinks_data() {
+    QTest::addColumn<bool>("serial");
+    QTest::addColumn<QStringList>("sim");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("lastStep");   // the last step line's name
+    QTest::addColumn<QString>("says");       // in the summary
+    QTest::addColumn<QList<int>>("present"); // module addresses afterwards
+    const QString spare = QString::number(kSpare);
+    for (const bool serial : {false, true}) {
+        const char* link = serial ? "pty: " : "udp: ";
+        QTest::newRow(QByteArray(link).append("spare elsewhere takes the address").constData())
+            << serial << QStringList{"--input", spare, "--bench", spare} << 0 << "audit"
+            << QStringLiteral("Module %1 replaced").arg(kFailed) << QList<int>{kFailed};
+        QTest::newRow(QByteArray(link).append("wrong type stopped before any Set").constData())
+            << serial << QStringList{"--light", spare, "--bench", spare} << 1 << "type check"
+            << "the spare is 0108 (light), module 9 is input. Nothing was written"
+            << QList<int>{kSpare};
+        QTest::newRow(QByteArray(link).append("two modules answering").constData())
+            << serial << QStringList{"--input", spare, "--light", "13", "--bench", spare + ",13"}
+            << 1 << "address Read"
+            << "2 modules answered: disconnect all but the spare" << QList<int>{kSpare, 13};
+    }
+}
+
+void TestE2eReplace::replaceOverBothLinks() {
+    QFETCH(bool, serial);
+    QFETCH(QStringList, sim);
+    QFETCH(int, exitCode);
+    QFETCH(QString, lastStep);
+    QFETCH(QString, says);
+    QFETCH(QList<int>, present);
+    QTemporaryDir dir;
+    const QString db = dir.filePath(QStringLiteral("VELM.mdb"));
+    schema::createDatabase(db);
+    seedRecords(db);
+    SimProcess velmSim;
+    if (serial)
+        sim << QStringList{"--no-udp", "--serial", "--baud", "0"};
+    QVERIFY2(velmSim.start(sim), qPrintable(velmSim.errorString()));
+    const QStringList link =
+        serial ? QStringList{"--serial", velmSim.serialPath()}
+               : QStringList{"--udp", QStringLiteral("127.0.0.1:%1").arg(velmSim.udpPort())};
+
+    QProcess p;
+    p.start(buildpaths::bin("velm-cli"),
+            link + QStringList{"--db", db, "--json", "--timeout", "500", "replace",
+                               QString::number(kFailed), "--type", "input"});
+    QVERIFY(p.waitForFinished(60000));
+    const QByteArray err = p.readAllStandardError();
+    const QJsonObject out = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+    QVERIFY2(p.exitCode() == exitCode, err.constData() + QJsonDocument(out).toJson());
+    const QJsonArray steps = out["steps"].toArray();
+    QVERIFY(!steps.isEmpty());
+    QCOMPARE(steps.last().toObject()["step"].toString(), lastStep);
+    QVERIFY2(out["summary"].toString().contains(says), qPrintable(out["summary"].toString()));
+    // Nothing but the spare's own address Set changes where the modules answer.
+    const QJsonObject dump = velmSim.dump();
+    for (const int address : {kFailed, kSpare, 13}) {
+        const bool here = !SimProcess::module(dump, address).isEmpty();
+        QVERIFY2(here == present.contains(address), qPrintable(QString::number(address)));
+    }
+    const QJsonArray byHand = out["byHand"].toArray();
+    if (exitCode != 0) {
+        QVERIFY(byHand.isEmpty());
+        return;
+    }
+    for (const QJsonValue& s : steps)
+        QVERIFY2(s.toObject()["ok"].toBool(), qPrintable(s.toObject()["detail"].toString()));
+    QVERIFY(out["summary"].toString().contains("type 040"));
+    QCOMPARE(byHand.toVariantList(),
+             QVariantList({"learn IR code 3 again (TV on)", "learn IR code 5 again (Fan)"}));
+    QVERIFY(steps.at(steps.size() - 2).toObject()["detail"].toString().contains("6 record(s)"));
+    QVERIFY(steps.last().toObject()["detail"].toString().contains("agree"));
+}
+
+QTEST_GUILESS_MAIN(TestE2eReplace)
+#include "test_e2e_replace.moc"
