@@ -99,9 +99,13 @@ windows-configure:
 	@tools/ensure-deps.sh windows
 	@tools/windows/configure.sh $(WINDOWS_BUILD)
 
+# The programs are built even when the packages cannot be made (a damaged SDK): the exit status
+# says the packages were not made, and so does the last line.
 windows: windows-configure
 	@cmake --build $(WINDOWS_BUILD) -j $(JOBS) --target velm-programs
-	@cmake --build $(WINDOWS_BUILD) --target velm-windows-package
+	@cmake --build $(WINDOWS_BUILD) --target velm-windows-package || { \
+	  echo "make windows: the programs are built in $(WINDOWS_BUILD)/bin, but the zip and the" \
+	       "installer were NOT made (see above)" >&2; exit 1; }
 
 # Every Windows program and test (not the package: the tests run from the build folder).
 test-windows: windows-configure build

@@ -7,8 +7,10 @@ file(MAKE_DIRECTORY ${STAGE})
 file(COPY ${PROGRAMS} DESTINATION ${STAGE})
 
 # The plugins Qt loads from beside the programs: the window system, the record database's
-# driver and the native look. Image formats are not among them (the icon is a PNG, built in).
-set(plugins platforms/qwindows.dll sqldrivers/qsqlite.dll styles/qwindowsvistastyle.dll)
+# driver and the native look; velm-report-pdf draws on the offscreen platform. Image formats
+# are not among them (the icon is a PNG, built in).
+set(plugins platforms/qwindows.dll platforms/qoffscreen.dll sqldrivers/qsqlite.dll
+            styles/qwindowsvistastyle.dll)
 set(queue ${PROGRAMS})
 foreach(plugin ${plugins})
   get_filename_component(folder ${plugin} DIRECTORY)
@@ -19,15 +21,16 @@ endforeach()
 # Every DLL that the programs and plugins import, and those that these import, found in the
 # SDK or the compiler's runtime; the rest are Windows' own.
 set(copied)
+set(damaged)
 while(queue)
   list(POP_FRONT queue binary)
   execute_process(COMMAND ${OBJDUMP} -p ${binary} OUTPUT_VARIABLE dump ERROR_QUIET
                   RESULT_VARIABLE failed)
   # A DLL whose headers do not read is damaged, and Windows will not load it either: a
-  # package with it would install a program that does not start.
+  # package with it would install a program that does not start. Every one is named.
   if(failed)
-    message(FATAL_ERROR "${binary} is damaged (its headers do not read): no package is made. "
-                        "Rebuild the Windows Qt SDK (build-qt-windows.sh beside it).")
+    list(APPEND damaged ${binary})
+    continue()
   endif()
   string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
   list(TRANSFORM imports REPLACE "DLL Name: " "")
@@ -51,6 +54,14 @@ while(queue)
     endif()
   endforeach()
 endwhile()
+if(damaged)
+  file(REMOVE_RECURSE ${STAGE})
+  list(JOIN damaged "\n  " names)
+  message(FATAL_ERROR "The zip and the installer were NOT made: these DLLs of the Windows Qt SDK "
+                      "are damaged (their headers do not read), and a program that loads them "
+                      "does not start:\n  ${names}\nRebuild the SDK (build-qt-windows.sh beside "
+                      "it) or set VELM_QT_WINDOWS to a whole one.")
+endif()
 
 file(COPY ${SOURCE}/README.md ${SOURCE}/docs DESTINATION ${STAGE})
 file(MAKE_DIRECTORY ${STAGE}/licenses)

@@ -9,22 +9,20 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryFile>
 
 namespace cli {
 
 namespace {
 
-// velm-report-pdf: beside velm-cli in the build, in the program folder of the installation.
+// velm-report-pdf: beside velm-cli in the build and in the Windows folder, in the program
+// folder of the installation. findExecutable adds the system's program suffix (".exe").
 QString pdfProgram() {
     const QDir here(QCoreApplication::applicationDirPath());
-    for (const QString& candidate :
-         {here.filePath(QStringLiteral("velm-report-pdf")),
-          QDir::cleanPath(here.filePath(QStringLiteral(VELM_REPORT_PDF_FROM_BIN)))}) {
-        if (QFileInfo(candidate).isExecutable())
-            return candidate;
-    }
-    return {};
+    const QFileInfo installed(
+        QDir::cleanPath(here.filePath(QStringLiteral(VELM_REPORT_PDF_FROM_BIN))));
+    return QStandardPaths::findExecutable(installed.fileName(), {here.path(), installed.path()});
 }
 
 // The PDF is drawn by a program of its own, the only one that loads Qt Gui: the report's
