@@ -94,7 +94,8 @@ Run TestE2eSites::cli(const QStringList& args) {
 void TestE2eSites::makeSite(const QList<ExpectedModule>& modules) {
     Run r = cli({"site", "new", siteDir(), "--name", "Villa Rosa", "--technician", "Ann"});
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
-    r = cli({"--site-dir", siteDir(), "site", "set", "--udp",
+    // Any free local port: tests run side by side, and 2002 may be another test's.
+    r = cli({"--site-dir", siteDir(), "site", "set", "--local-port", "0", "--udp",
              QStringLiteral("127.0.0.1:%1").arg(m_sim->udpPort())});
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     SiteFolder s = site();

@@ -223,8 +223,8 @@ void TestE2eWalkTest::cliWalkAutoRecordsWhatAnsweredIntoTheSite() {
         simArgs << "--no-udp" << "--serial" << "--baud" << "0";
     QVERIFY2(sim.start(simArgs), qPrintable(sim.errorString()));
     const QStringList link = serial ? QStringList{"--serial", sim.serialPath()}
-                                    : QStringList{"--udp", QStringLiteral("127.0.0.1:%1")
-                                                               .arg(sim.udpPort())};
+                                    : QStringList{"--local-port", "0", "--udp",
+                                                  QStringLiteral("127.0.0.1:%1").arg(sim.udpPort())};
     const QString site = m_env->dir.filePath("site");
     QCOMPARE(cli( {"site", "new", site, "--technician", "Ann"}).exitCode, 0);
 
