@@ -8,6 +8,7 @@
 #include "cli/cli_report.h"
 #include "cli/cli_site.h"
 #include "cli/cli_walk.h"
+#include "platform/terminal.h"
 #include "records/site_history.h"
 #include "records/visible_text.h"
 
@@ -116,6 +117,7 @@ void runCommandLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
     link->setOptions(options);
     commands.at(options.command())(*link);
     confirmDone(options);
+    CliOutput::checkStandardOutput();
 }
 } // namespace
 
@@ -145,6 +147,7 @@ int runCommand(const CliOptions& options) {
 int main(int argc, char* argv[]) {
     // Qt Core only: `report --pdf` runs velm-report-pdf, the one program that loads Qt Gui.
     const QCoreApplication app(argc, argv);
+    terminal::reportClosedPipes();
     QStringList arguments = app.arguments();
     // Qt decodes the command line as if each argument were a file of its own and drops a
     // U+FEFF that begins one: a name given with --name keeps it.
@@ -158,6 +161,7 @@ int main(int argc, char* argv[]) {
         if (options.help) {
             const QString text = commandHelp(options);
             std::fputs(text.toUtf8().constData(), stdout);
+            CliOutput::checkStandardOutput();
             return 0;
         }
         return runCommand(options);

@@ -1,5 +1,6 @@
 #include "cli/cli_output.h"
 
+#include "cli/cli_options.h"
 #include "platform/terminal.h"
 
 #include <QJsonArray>
@@ -103,4 +104,14 @@ void CliOutput::progress(const QString& what, int done, int total) {
         return;
     std::fprintf(stderr, "\r%s %d/%d%s", qPrintable(what), done, total, done >= total ? "\n" : "");
     std::fflush(stderr);
+}
+
+bool CliOutput::standardOutputLost() {
+    return std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+}
+
+void CliOutput::checkStandardOutput() {
+    if (standardOutputLost())
+        throw CliFailure("standard output could not be written (a closed pipe or a full disk): "
+                         "the output is lost");
 }

@@ -20,6 +20,10 @@ public:
     static void printObject(bool json, const QStringList& keys, const QList<QJsonValue>& values);
     // A line on standard error, "velm-cli: ..." for messages.
     static void error(const QString& text);
+    // Whether anything written to standard output was lost (a closed pipe, a full disk).
+    static bool standardOutputLost();
+    // Throws CliFailure when it was: the caller's result never reached its reader.
+    static void checkStandardOutput();
     // Progress "i/N" on standard error, only when it is a terminal.
     static void progress(const QString& what, int done, int total);
 

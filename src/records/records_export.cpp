@@ -1,15 +1,14 @@
 #include "records/records_export.h"
 
-#include "platform/file_system.h"
 #include "records/database_file.h"
 #include "records/record_table.h"
 #include "records/records_connection.h"
 #include "records/strict_json.h"
+#include "records/whole_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUuid>
 
 namespace records_export {
 
@@ -82,70 +81,6 @@ void appendCsvField(QByteArray& out, const QVariant& v, bool integer) {
     QString doubled = text;
     doubled.replace(QStringLiteral("\""), QStringLiteral("\"\""));
     out += '"' + doubled.toUtf8() + '"';
-}
-
-// Where the bytes for `path` go: a symbolic link to a file is written through, so that the
-// link stays.
-QString finalPath(const QString& path) {
-    const QFileInfo info(path);
-    return info.isSymLink() ? info.canonicalFilePath() : info.absoluteFilePath();
-}
-
-// The temporary files of a target: its name, ".part-" and a random token. A kill leaves them;
-// the next export to the same name removes them.
-const QString kPart = QStringLiteral(".part-");
-
-void removeLeftovers(const QString& target) {
-    const QFileInfo info(target);
-    const QDir dir = info.absoluteDir();
-    const QString lead = info.fileName() + kPart;
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
-        if (name.startsWith(lead))
-            QFile::remove(dir.filePath(name));
-    }
-}
-
-// Writes `bytes` to a new file beside `target`, on the disk, and returns its name; the caller
-// renames it over the target. A file that is replaced keeps its permissions; `mode` >= 0: the
-// file gets exactly these permissions before its first byte. Throws RecordError, leaving
-// nothing behind.
-QString writeTemp(const QString& target, const QByteArray& bytes, int mode = -1) {
-    const QString temp = target + kPart + QUuid::createUuid().toString(QUuid::Id128);
-    if (const SystemError error = file_system::writeNew(temp, bytes, target, mode))
-        throw RecordError(database_file::writeError(error, target));
-    return temp;
-}
-
-// Writes every file under a temporary name first and renames them only when all are whole on
-// the disk: a failure on the way leaves the old files as they were and no new one.
-void saveAll(const QStringList& targets, const QList<QByteArray>& contents, int mode = -1) {
-    for (const QString& target : targets)
-        checkTarget(target);
-    QStringList finals, temps;
-    try {
-        for (int i = 0; i < targets.size(); ++i) {
-            finals << finalPath(targets[i]);
-            removeLeftovers(finals[i]);
-            temps << writeTemp(finals[i], contents[i], mode);
-        }
-    } catch (const RecordError&) {
-        for (const QString& temp : std::as_const(temps))
-            QFile::remove(temp);
-        throw;
-    }
-    for (int i = 0; i < temps.size(); ++i) {
-        if (const SystemError error = file_system::replace(temps[i], finals[i])) {
-            for (int j = i; j < temps.size(); ++j)
-                QFile::remove(temps[j]);
-            QString text = database_file::writeError(error, targets[i]);
-            if (i > 0)
-                text += QStringLiteral(" (%1 of the %2 files were replaced before)")
-                            .arg(i)
-                            .arg(temps.size());
-            throw RecordError(text);
-        }
-    }
-    file_system::syncFolderOf(finals.value(0));
 }
 
 } // namespace
@@ -236,9 +171,7 @@ QString csvFileName(const QString& tableName, const QString& prefix) {
 }
 
 void checkTarget(const QString& file) {
-    const QString problem = database_file::targetProblem(file);
-    if (!problem.isEmpty())
-        throw RecordError(problem);
+    WholeFile::checkTarget(file);
 }
 
 QStringList csvPaths(const QString& folder, const QString& prefix) {
@@ -259,21 +192,13 @@ void checkCsvTargets(const QString& folder, const QString& prefix) {
     }
 }
 
-void saveFiles(const QStringList& targets, const QList<QByteArray>& contents) {
-    saveAll(targets, contents);
-}
-
 int saveJson(const QList<records_format::TableRows>& tables, const QString& file,
              const QDateTime& exported) {
-    saveAll({file}, {json(tables, exported)});
+    WholeFile::save({file}, {json(tables, exported)});
     int rows = 0;
     for (const records_format::TableRows& t : tables)
         rows += int(t.rows.size());
     return rows;
-}
-
-void saveFile(const QString& file, const QByteArray& bytes, int mode) {
-    saveAll({file}, {bytes}, mode);
 }
 
 QStringList saveCsv(const QList<records_format::TableRows>& tables, const QString& folder,
@@ -289,7 +214,7 @@ QStringList saveCsv(const QList<records_format::TableRows>& tables, const QStrin
         paths << dir.filePath(csvFileName(t.table->name, prefix));
         contents << csv(t);
     }
-    saveAll(paths, contents);
+    WholeFile::save(paths, contents);
     return paths;
 }
 

@@ -9,7 +9,8 @@
 #include <QStringList>
 
 // Export of the six record tables: one JSON file that the import reads back, or one CSV file
-// per table for spreadsheets. Throws RecordError; a file is written whole or not at all.
+// per table for spreadsheets. Throws RecordError; a file is written whole or not at all
+// (through WholeFile).
 namespace records_export {
 
 // The six tables in start-up order, read at one moment (one read transaction), each in its
@@ -41,20 +42,9 @@ QStringList csvPaths(const QString& folder, const QString& prefix = QString());
 // The folder (when it exists it must be a folder) and each of the six files, as checkTarget().
 void checkCsvTargets(const QString& folder, const QString& prefix = QString());
 
-// The one writer of the tool's files: each file is checked as checkTarget() does, written
-// whole under a temporary name beside its target, and renamed over it only when all are on the
-// disk. Throws RecordError saying what failed; nothing is then replaced, or (a rename that
-// failed half-way) the message says how many were.
-void saveFiles(const QStringList& targets, const QList<QByteArray>& contents);
-
 // Writes the JSON file; returns how many rows it holds.
 int saveJson(const QList<records_format::TableRows>& tables, const QString& file,
              const QDateTime& exported = QDateTime::currentDateTime());
-// Any file the tool writes whole: a temporary file beside it, on the disk, renamed over it
-// (the same refusals as checkTarget()). `mode` >= 0 gives the file exactly these permissions
-// before a byte of it is written (a file that holds a password); otherwise a replaced file
-// keeps its own. Throws RecordError.
-void saveFile(const QString& file, const QByteArray& bytes, int mode = -1);
 // Writes one CSV file per table into `folder` (made when missing); returns their paths.
 // Every file is written whole under a temporary name beside its target first, and only then
 // are the six renamed over their targets, one after the other; a failure before that leaves
