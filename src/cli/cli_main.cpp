@@ -117,13 +117,13 @@ void runCommandLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
     link->setOptions(options);
     commands.at(options.command())(*link);
     confirmDone(options);
-    CliOutput::checkStandardOutput();
 }
 } // namespace
 
 void runLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
     try {
         runCommandLine(options, link);
+        CliOutput::checkStandardOutput();
     } catch (const UsageError&) {
         throw; // nothing was done
     } catch (const std::exception& e) {
