@@ -103,19 +103,23 @@ QList<records_format::TableRows> read(const QString& databaseFile) {
 }
 
 QString unfitWarning(const QList<records_format::TableRows>& tables) {
-    QList<const records_format::TableRows*> all;
+    QStringList all;
     for (const records_format::TableRows& t : tables)
-        all << &t;
-    const QString unfit = records_format::unfitSummary(all);
-    if (unfit.isEmpty())
+        all += t.unfit;
+    return unfitWarning(all);
+}
+
+QString unfitWarning(const QStringList& unfit) {
+    const QString summary = records_format::unfitSummary(unfit);
+    if (summary.isEmpty())
         return {};
     return QStringLiteral("the record database holds values outside what their columns may "
                           "hold, exported as they are; an import of their tables refuses them "
                           "(%1)")
-        .arg(unfit);
+        .arg(summary);
 }
 
-QByteArray json(const QList<records_format::TableRows>& tables, const QDateTime& exported) {
+QByteArray jsonHead(const QDateTime& exported) {
     QByteArray out;
     out += "{\n  \"format\": ";
     appendJsonString(out, QLatin1StringView(records_format::formatName));
@@ -123,46 +127,75 @@ QByteArray json(const QList<records_format::TableRows>& tables, const QDateTime&
     out += ",\n  \"exported\": ";
     appendJsonString(out, exported.toOffsetFromUtc(exported.offsetFromUtc()).toString(Qt::ISODate));
     out += ",\n  \"tables\": {";
+    return out;
+}
+
+QByteArray jsonTableStart(const schema::TableDef& table, bool first) {
+    QByteArray out(first ? "\n    " : ",\n    ");
+    appendJsonString(out, table.name);
+    out += ": [";
+    return out;
+}
+
+void appendJsonRow(QByteArray& out, const schema::TableDef& table, const QVariantList& row,
+                   bool first) {
+    out += first ? "\n      {" : ",\n      {";
+    for (int c = 0; c < table.columns.size(); ++c) {
+        if (c > 0)
+            out += ", ";
+        appendJsonString(out, table.columns[c].name);
+        out += ": ";
+        appendJsonValue(out, row.value(c));
+    }
+    out += '}';
+}
+
+QByteArray jsonTableEnd(bool empty) {
+    return empty ? "]" : "\n    ]";
+}
+
+QByteArray jsonTail() {
+    return "\n  }\n}\n";
+}
+
+QByteArray json(const QList<records_format::TableRows>& tables, const QDateTime& exported) {
+    QByteArray out = jsonHead(exported);
     for (int t = 0; t < tables.size(); ++t) {
         const schema::TableDef& def = *tables[t].table;
-        out += t == 0 ? "\n    " : ",\n    ";
-        appendJsonString(out, def.name);
-        out += ": [";
+        out += jsonTableStart(def, t == 0);
         const QList<QVariantList>& rows = tables[t].rows;
-        for (int r = 0; r < rows.size(); ++r) {
-            out += r == 0 ? "\n      {" : ",\n      {";
-            for (int c = 0; c < def.columns.size(); ++c) {
-                if (c > 0)
-                    out += ", ";
-                appendJsonString(out, def.columns[c].name);
-                out += ": ";
-                appendJsonValue(out, rows[r].value(c));
-            }
-            out += '}';
-        }
-        out += rows.isEmpty() ? "]" : "\n    ]";
+        for (int r = 0; r < rows.size(); ++r)
+            appendJsonRow(out, def, rows[r], r == 0);
+        out += jsonTableEnd(rows.isEmpty());
     }
-    out += "\n  }\n}\n";
+    out += jsonTail();
     return strict_json::byteOrderMarksEscaped(out);
 }
 
-QByteArray csv(const records_format::TableRows& table) {
-    const schema::TableDef& def = *table.table;
+QByteArray csvHead(const schema::TableDef& table) {
     QByteArray out("\xEF\xBB\xBF");
-    for (int c = 0; c < def.columns.size(); ++c) {
+    for (int c = 0; c < table.columns.size(); ++c) {
         if (c > 0)
             out += ',';
-        appendCsvField(out, def.columns[c].name, false);
+        appendCsvField(out, table.columns[c].name, false);
     }
     out += "\r\n";
-    for (const QVariantList& row : table.rows) {
-        for (int c = 0; c < def.columns.size(); ++c) {
-            if (c > 0)
-                out += ',';
-            appendCsvField(out, row.value(c), def.columns[c].integer);
-        }
-        out += "\r\n";
+    return out;
+}
+
+void appendCsvRow(QByteArray& out, const schema::TableDef& table, const QVariantList& row) {
+    for (int c = 0; c < table.columns.size(); ++c) {
+        if (c > 0)
+            out += ',';
+        appendCsvField(out, row.value(c), table.columns[c].integer);
     }
+    out += "\r\n";
+}
+
+QByteArray csv(const records_format::TableRows& table) {
+    QByteArray out = csvHead(*table.table);
+    for (const QVariantList& row : table.rows)
+        appendCsvRow(out, *table.table, row);
     return out;
 }
 

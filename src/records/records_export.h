@@ -19,11 +19,22 @@ namespace records_export {
 QList<records_format::TableRows> read(const QString& databaseFile);
 // What an export says of such rows (the first ten and a count); empty when there are none.
 QString unfitWarning(const QList<records_format::TableRows>& tables);
+QString unfitWarning(const QStringList& unfit);
 
 // {"format": "velm-records", "version": 1, "exported": "<ISO time>", "tables": {...}}: the
 // tables in start-up order, every row an object of its columns in grid order, one row a
 // line, UTF-8.
 QByteArray json(const QList<records_format::TableRows>& tables, const QDateTime& exported);
+
+// The pieces of json() for a writer that streams the rows: the head up to the tables, a table's
+// start (`first`: the first table), a row (`first`: the table's first), a table's end, the
+// tail. Their bytes still need strict_json::byteOrderMarksEscaped().
+QByteArray jsonHead(const QDateTime& exported);
+QByteArray jsonTableStart(const schema::TableDef& table, bool first);
+void appendJsonRow(QByteArray& out, const schema::TableDef& table, const QVariantList& row,
+                   bool first);
+QByteArray jsonTableEnd(bool empty);
+QByteArray jsonTail();
 
 // One table as CSV (RFC 4180): a header row of column names, CRLF line ends, UTF-8 with a
 // byte-order mark (spreadsheets take the file for UTF-8 only then). A field with a comma,
@@ -32,6 +43,9 @@ QByteArray json(const QList<records_format::TableRows>& tables, const QDateTime&
 QByteArray csv(const records_format::TableRows& table);
 // "Scene Records.csv", after `prefix`.
 QString csvFileName(const QString& tableName, const QString& prefix = QString());
+// The pieces of csv(): the byte-order mark and header row, and one row.
+QByteArray csvHead(const schema::TableDef& table);
+void appendCsvRow(QByteArray& out, const schema::TableDef& table, const QVariantList& row);
 
 // An export writes only to a regular file (replaced; through a symbolic link, the file it
 // names) or to a new name; anything else (a folder, a FIFO, a device, a symbolic link loop or

@@ -9,9 +9,6 @@
 #include <QFileInfo>
 #include <QUuid>
 
-#include <memory>
-#include <vector>
-
 namespace {
 
 // The temporary files of a target: its name, ".part-" and a random token.
@@ -109,6 +106,10 @@ void WholeFile::save(const QStringList& targets, const QList<QByteArray>& conten
         files.back()->write(contents[i]);
         files.back()->finish();
     }
+    replaceAll(files);
+}
+
+void WholeFile::replaceAll(const std::vector<std::unique_ptr<WholeFile>>& files) {
     for (size_t i = 0; i < files.size(); ++i) {
         try {
             files[i]->replaceTarget();

@@ -6,6 +6,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+#include <vector>
+
 // The one writer of the files the tool writes whole (exports, reports, site files, walk-test
 // results, the bus monitor's files). open() refuses what is not a regular file or a new name
 // (a folder, a FIFO, a device, a write-protected file, a symbolic link loop or one to nothing)
@@ -37,6 +40,8 @@ public:
     // failure before the renames leaves every old file as it was; a rename that fails half-way
     // says how many were replaced.
     static void save(const QStringList& targets, const QList<QByteArray>& contents, int mode = -1);
+    // The renames of save() for files already finish()ed, in order.
+    static void replaceAll(const std::vector<std::unique_ptr<WholeFile>>& files);
 
     // Throws RecordError naming what stands at `file` when a whole-file write may not replace it.
     static void checkTarget(const QString& file);
