@@ -7,6 +7,7 @@
 #include "app/bus_monitor_model.h"
 #include "link/capture_writer.h"
 #include "support/capture_reader.h"
+#include "support/special_files.h"
 #include "support/window_fixture.h"
 
 #include <QAbstractItemModelTester>
@@ -105,6 +106,28 @@ void TestBusMonitorWindow::monitorsTheNetwork() {
     QCOMPARE(capture.packets[0].destinationPort, env.sim.udpPort());
     QCOMPARE(capture.packets[0].frame, monitor->model().row(0).frame.bytes);
     QCOMPARE(capture.packets[2].source.toString(), QStringLiteral("127.0.0.2"));
+
+    // Neither save replaces a device, a FIFO or a write-protected file, nor leaves a temporary
+    // file: the box names the cause.
+    QTemporaryDir refused;
+    QFile(refused.filePath("protected.csv")).open(QIODevice::WriteOnly);
+    QVERIFY(QFile::setPermissions(refused.filePath("protected.csv"), QFile::ReadOwner));
+    QVERIFY(special_files::make(special_files::Kind::Device, refused.filePath("device.pcapng")));
+    QVERIFY(special_files::make(special_files::Kind::Fifo, refused.filePath("fifo.csv")));
+    const QList<std::pair<QString, QString>> targets = {
+        {"protected.csv", "write-protected"}, {"device.pcapng", "device"}, {"fifo.csv", "FIFO"}};
+    for (const auto& [name, cause] : targets) {
+        const QString before = special_files::fingerprint(refused.filePath(name));
+        monitor->setSaveFile([&](QWidget*, const QString&, const QString&) {
+            return refused.filePath(name);
+        });
+        name.endsWith(".csv") ? monitor->saveCsv() : monitor->saveCapture();
+        QVERIFY2(env.prompts.messages.last().startsWith(QStringLiteral("Can not save")),
+                 qPrintable(name));
+        QVERIFY2(env.prompts.details.last().contains(cause), qPrintable(env.prompts.details.last()));
+        QCOMPARE(special_files::fingerprint(refused.filePath(name)), before);
+    }
+    QCOMPARE(QDir(refused.path()).entryList(QDir::Files | QDir::System).size(), 3);
 
     auto* pause = env.find<QPushButton>(QStringLiteral("MonitorPause"));
     pause->click();

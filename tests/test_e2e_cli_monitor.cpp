@@ -170,10 +170,13 @@ void TestE2eCliMonitor::watchCapturesUntilInterrupted() {
         out += QString::fromUtf8(p.readAllStandardOutput());
     }
     QVERIFY2(out.contains(QStringLiteral("Curtain Close")), qPrintable(out + err));
+    // Under its own name only once it is whole.
+    QVERIFY(QFile::exists(capture + ".part") && !QFile::exists(capture));
     ::kill(pid_t(p.processId()), SIGINT);
     QVERIFY(p.waitForFinished(10000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
     QCOMPARE(p.exitCode(), 0);
+    QVERIFY(!QFile::exists(capture + ".part"));
     QFile raw(capture);
     QVERIFY(raw.open(QIODevice::ReadOnly));
     const QByteArray bytes = raw.readAll();

@@ -3,6 +3,7 @@
 // CSV cells, backup names and consistent backups.
 
 #include "records/database_file.h"
+#include "records/export_stream.h"
 #include "records/record_table.h"
 #include "records/records_backup.h"
 #include "records/records_export.h"
@@ -21,7 +22,6 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
-
 
 namespace {
 
@@ -167,6 +167,7 @@ private slots:
     void everyEdgeComesBack_data();
     void everyEdgeComesBack();
     void valuesOutsideTheTable();
+    void streamedExportIsTheSame();
     void byteOrderMarkWithoutEscapesComesBack();
     void fileValuesInMessagesAreEscaped_data();
     void fileValuesInMessagesAreEscaped();
@@ -596,6 +597,30 @@ void TestRecordsExchange::valuesOutsideTheTable() {
     QCOMPARE(record_files::bytes(target), before);
     records_import::run(RecordsFile::load(path), target, {{"Scene Records", "IR Records"}, false});
     QCOMPARE(rowsOf(target, "IR Records"), QStringList{"1|1|fine"});
+}
+
+// The export that writes row by row (many pieces, names that begin with U+FEFF, a row that does
+// not fit) makes the bytes and the warning of the one that holds every table.
+void TestRecordsExchange::streamedExportIsTheSame() {
+    fillEveryTable(db());
+    QVERIFY(record_files::exec(
+        db(), "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 4000) "
+              "INSERT INTO \"Scene Records\" (Scene_No, Information, Module_Addr) "
+              "SELECT i % 256, char(65279) || 'scene ' || i, i % 250 FROM n"));
+    insert(db(), "Bind Records", {1, 1, "NC", 0, 257, 1, "Light On", 0});
+    const QList<records_format::TableRows> tables = records_export::read(db());
+    int rows = 0;
+    for (const records_format::TableRows& t : tables)
+        rows += int(t.rows.size());
+    ExportStream stream(db());
+    QCOMPARE(stream.writeJson(db("streamed.json"), kWhen), rows);
+    QCOMPARE(record_files::bytes(db("streamed.json")), records_export::json(tables, kWhen));
+    const QStringList csv = stream.writeCsv(db("sheets"));
+    QCOMPARE(csv.size(), 6);
+    for (int t = 0; t < 6; ++t)
+        QCOMPARE(record_files::bytes(csv[t]), records_export::csv(tables[t]));
+    QCOMPARE(stream.unfitWarning(), records_export::unfitWarning(tables));
+    QVERIFY(stream.unfitWarning().contains("Bind Records row"));
 }
 
 void TestRecordsExchange::failedWriteRollsBackEverything() {

@@ -5,9 +5,12 @@
 #include "link/capture_writer.h"
 #include "platform/udp_drop_counter.h"
 #include "protocol/operation_table.h"
+#include "records/record_table.h"
+#include "records/whole_file.h"
 #include "widgets/form_builder.h"
 #include "widgets/prompt_service.h"
 
+#include <QBuffer>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -16,7 +19,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QSpinBox>
@@ -235,12 +237,11 @@ void BusMonitorDialog::saveCsv() {
             cells << csvCell(cell);
         text += cells.join(u',') + u'\n';
     }
-    QSaveFile out(file);
-    const QByteArray bytes = text.toUtf8();
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size() || !out.commit()) {
-        m_prompts.message(
-            QStringLiteral("Can not save the bus monitor"),
-            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file), out.errorString()));
+    try {
+        WholeFile::save({file}, {text.toUtf8()});
+    } catch (const RecordError& e) {
+        m_prompts.message(QStringLiteral("Can not save the bus monitor"),
+                          QString::fromStdString(e.what()));
         return;
     }
     m_prompts.message(
@@ -260,20 +261,22 @@ void BusMonitorDialog::saveCapture() {
     if (file.isEmpty())
         return;
     file = withSuffix(file, QStringLiteral("pcapng"));
-    QSaveFile out(file);
+    QBuffer bytes;
+    bytes.open(QIODevice::WriteOnly);
     CaptureWriter writer;
-    bool ok = out.open(QIODevice::WriteOnly) && writer.begin(&out);
+    writer.begin(&bytes); // into memory: nothing to fail
     int written = 0;
     for (int r : rows) {
         const TappedFrame& frame = m_model->row(r).frame;
-        ok = ok && writer.write(frame);
+        writer.write(frame);
         written += frame.fate == TappedFrame::Fate::NotSent ? 0 : 1; // never on the wire
     }
     writer.close();
-    if (!ok || !out.commit()) {
-        m_prompts.message(
-            QStringLiteral("Can not save the capture"),
-            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(file), out.errorString()));
+    try {
+        WholeFile::save({file}, {bytes.data()});
+    } catch (const RecordError& e) {
+        m_prompts.message(QStringLiteral("Can not save the capture"),
+                          QString::fromStdString(e.what()));
         return;
     }
     m_prompts.message(

@@ -5,6 +5,7 @@
 #include "app/restore_dialog.h"
 #include "records/access_convert.h"
 #include "records/database_file.h"
+#include "records/export_stream.h"
 #include "records/record_store.h"
 #include "records/records_backup.h"
 #include "records/records_export.h"
@@ -23,6 +24,12 @@ namespace {
 // A name from a file may be of any length; the box stays readable.
 QString errorText(const std::exception& e) {
     return database_file::shortenQuoted(QString::fromStdString(e.what()));
+}
+
+// What an export says of rows an import would refuse, on a line of its own.
+QString unfitLine(const ExportStream& exported) {
+    const QString unfit = exported.unfitWarning();
+    return unfit.isEmpty() ? unfit : QStringLiteral("\n") + unfit;
 }
 
 QString shown(const QString& path) {
@@ -140,21 +147,20 @@ void RecordsMenu::exportRecords() {
                                                       .arg(existing.join(QStringLiteral(", ")))))
         return;
     try {
-        const QList<records_format::TableRows> tables = records_export::read(m_databaseFile);
-        QString unfit = records_export::unfitWarning(tables);
-        if (!unfit.isEmpty())
-            unfit = QStringLiteral("\n") + unfit;
+        ExportStream tables(m_databaseFile);
         if (csv) {
             // "site 42.csv" becomes "site 42 - Scene Records.csv" and its five siblings.
-            const QStringList written = records_export::saveCsv(
-                tables, chosen.absolutePath(), chosen.completeBaseName() + QStringLiteral(" - "));
+            const QStringList written = tables.writeCsv(
+                chosen.absolutePath(), chosen.completeBaseName() + QStringLiteral(" - "));
+            const QString unfit = unfitLine(tables);
             m_prompts.message(QStringLiteral("Records exported"),
                               QStringLiteral("%1 CSV files in %2")
                                       .arg(written.size())
                                       .arg(shown(chosen.absolutePath())) +
                                   unfit);
         } else {
-            const int rows = records_export::saveJson(tables, file);
+            const int rows = tables.writeJson(file);
+            const QString unfit = unfitLine(tables);
             m_prompts.message(
                 QStringLiteral("Records exported"),
                 QStringLiteral("%1 rows of 6 tables in %2").arg(rows).arg(shown(file)) + unfit);

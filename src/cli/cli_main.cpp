@@ -9,6 +9,7 @@
 #include "cli/cli_site.h"
 #include "cli/cli_replace.h"
 #include "cli/cli_walk.h"
+#include "platform/terminal.h"
 #include "records/site_history.h"
 #include "records/visible_text.h"
 
@@ -124,6 +125,7 @@ void runCommandLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
 void runLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
     try {
         runCommandLine(options, link);
+        CliOutput::checkStandardOutput();
     } catch (const UsageError&) {
         throw; // nothing was done
     } catch (const std::exception& e) {
@@ -147,6 +149,7 @@ int runCommand(const CliOptions& options) {
 int main(int argc, char* argv[]) {
     // Qt Core only: `report --pdf` runs velm-report-pdf, the one program that loads Qt Gui.
     const QCoreApplication app(argc, argv);
+    terminal::reportClosedPipes();
     QStringList arguments = app.arguments();
     // Qt decodes the command line as if each argument were a file of its own and drops a
     // U+FEFF that begins one: a name given with --name keeps it.
@@ -160,6 +163,7 @@ int main(int argc, char* argv[]) {
         if (options.help) {
             const QString text = commandHelp(options);
             std::fputs(text.toUtf8().constData(), stdout);
+            CliOutput::checkStandardOutput();
             return 0;
         }
         return runCommand(options);

@@ -6,10 +6,12 @@
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "link/capture_writer.h"
-#include "platform/udp_drop_counter.h"
 #include "link/frame_tap.h"
 #include "link/system_drop_watch.h"
+#include "platform/udp_drop_counter.h"
 #include "protocol/frame_decoder.h"
+#include "records/record_table.h"
+#include "records/whole_file.h"
 
 #include <QDateTime>
 #include <QEventLoop>
@@ -134,6 +136,13 @@ bool FrameMonitor::wanted(const CliOptions& options) {
 FrameMonitor::FrameMonitor(Bus& bus, const CliOptions& options)
     : m_trace(options.trace), m_pcap(options.pcap) {
     if (!m_pcap.isEmpty()) {
+        try {
+            WholeFile::checkTarget(m_pcap);
+        } catch (const RecordError& e) {
+            throw CliFailure(QStringLiteral("cannot write the capture %1: %2")
+                                 .arg(m_pcap, QString::fromStdString(e.what()))
+                                 .toStdString());
+        }
         m_capture = std::make_unique<CaptureWriter>();
         if (!m_capture->open(m_pcap))
             throw CliFailure(QStringLiteral("cannot write the capture %1: %2")
@@ -147,8 +156,8 @@ FrameMonitor::FrameMonitor(Bus& bus, const CliOptions& options)
 }
 
 FrameMonitor::~FrameMonitor() {
-    if (m_capture)
-        m_capture->close();
+    if (m_capture && !m_capture->close())
+        CliOutput::error(m_capture->errorString());
 }
 
 void FrameMonitor::take(const TappedFrame& f) {
@@ -158,7 +167,8 @@ void FrameMonitor::take(const TappedFrame& f) {
         // Said once; the command goes on without its capture.
         CliOutput::error(
             QStringLiteral("the capture %1 stops here: %2").arg(m_pcap, m_capture->errorString()));
-        m_capture->close();
+        if (!m_capture->close())
+            CliOutput::error(m_capture->errorString());
     }
 }
 
@@ -222,7 +232,8 @@ void watch(CliLink& link) {
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&loop] {
-        if (watchStopSignal)
+        // A reader that went away ends the watch as Ctrl+C does; the caller then says so.
+        if (watchStopSignal || CliOutput::standardOutputLost())
             loop.quit();
     });
     poll.start(50);

@@ -1,5 +1,6 @@
 #include "cli/cli_output.h"
 
+#include "cli/cli_options.h"
 #include "platform/terminal.h"
 
 #include <QJsonArray>
@@ -108,4 +109,14 @@ void CliOutput::progress(const QString& what, int done, int total) {
 void CliOutput::line(const QString& text) {
     std::fputs((text + QLatin1Char('\n')).toUtf8().constData(), stdout);
     std::fflush(stdout);
+}
+
+bool CliOutput::standardOutputLost() {
+    return std::fflush(stdout) != 0 || std::ferror(stdout) != 0;
+}
+
+void CliOutput::checkStandardOutput() {
+    if (standardOutputLost())
+        throw CliFailure("standard output could not be written (a closed pipe or a full disk): "
+                         "the output is lost");
 }

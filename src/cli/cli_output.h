@@ -22,6 +22,10 @@ public:
     static void error(const QString& text);
     // One line on standard output at once (a step of a walk test or a replacement).
     static void line(const QString& text);
+    // Whether anything written to standard output was lost (a closed pipe, a full disk).
+    static bool standardOutputLost();
+    // Throws CliFailure when it was: the caller's result never reached its reader.
+    static void checkStandardOutput();
     // Progress "i/N" on standard error, only when it is a terminal.
     static void progress(const QString& what, int done, int total);
 

@@ -3,6 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "records/database_file.h"
+#include "records/export_stream.h"
 #include "records/record_table.h"
 #include "records/records_backup.h"
 #include "records/records_export.h"
@@ -105,9 +106,9 @@ void exportRecords(const CliOptions& o) {
     const QString& file = o.given.file;
     int rows = 0;
     QStringList csv;
-    QList<records_format::TableRows> tables;
+    std::unique_ptr<ExportStream> tables;
     try {
-        tables = records_export::read(o.db);
+        tables = std::make_unique<ExportStream>(o.db);
     } catch (const RecordError& e) {
         databaseFailed(QStringLiteral("export"), e, o);
     }
@@ -117,20 +118,20 @@ void exportRecords(const CliOptions& o) {
         records_export::checkTarget(file);
         if (!o.csvDir.isEmpty())
             records_export::checkCsvTargets(o.csvDir);
-        rows = records_export::saveJson(tables, file);
+        rows = tables->writeJson(file);
     } catch (const RecordError& e) {
         throw CliFailure(QStringLiteral("export: %1").arg(oneLine(e)).toStdString());
     }
     try {
         if (!o.csvDir.isEmpty())
-            csv = records_export::saveCsv(tables, o.csvDir);
+            csv = tables->writeCsv(o.csvDir);
     } catch (const RecordError& e) {
         throw CliFailure(QStringLiteral("export: %1; the JSON file %2 was written, no CSV file was")
                              .arg(oneLine(e), database_file::shown(file))
                              .toStdString());
     }
     // Written as they are, but the technician hears which rows an import will refuse.
-    if (const QString unfit = records_export::unfitWarning(tables); !unfit.isEmpty())
+    if (const QString unfit = tables->unfitWarning(); !unfit.isEmpty())
         std::fputs(QStringLiteral("export: %1\n").arg(unfit).toUtf8().constData(), stderr);
     if (o.json) {
         QJsonArray csvFiles;

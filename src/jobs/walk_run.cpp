@@ -2,7 +2,7 @@
 
 #include "records/database_file.h"
 #include "records/record_table.h"
-#include "records/records_export.h"
+#include "records/whole_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -197,7 +197,7 @@ WalkRun WalkRun::load(const QString& file) {
 
 void WalkRun::save() const {
     QDir().mkpath(QFileInfo(file).absolutePath());
-    records_export::saveFile(file, toJson());
+    WholeFile::save({file}, {toJson()});
 }
 
 QString WalkRun::newFile(const QString& recordFile, const QString& siteDir,

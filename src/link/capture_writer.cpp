@@ -1,6 +1,7 @@
 #include "link/capture_writer.h"
 
 #include "link/frame_tap.h"
+#include "platform/file_system.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -87,12 +88,13 @@ QString CaptureWriter::passwordNote() {
 
 bool CaptureWriter::open(const QString& path) {
     close();
-    auto file = std::make_unique<QFile>(path);
+    auto file = std::make_unique<QFile>(path + QStringLiteral(".part"));
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_error = QStringLiteral("Can not write %1: %2").arg(path, file->errorString());
+        m_error = QStringLiteral("Can not write %1: %2").arg(file->fileName(), file->errorString());
         return false;
     }
     m_file = std::move(file);
+    m_target = path;
     if (!begin(m_file.get())) {
         m_file.reset();
         return false;
@@ -121,11 +123,22 @@ bool CaptureWriter::begin(QIODevice* device) {
     return true;
 }
 
-void CaptureWriter::close() {
+bool CaptureWriter::close() {
     m_device = nullptr;
-    if (m_file)
-        m_file->close();
+    if (!m_file)
+        return true;
+    const QString part = m_file->fileName();
+    m_file->close();
     m_file.reset();
+    if (const SystemError error = file_system::replace(part, m_target)) {
+        m_error =
+            QStringLiteral("Can not rename %1 to %2: %3")
+                .arg(part, m_target,
+                     error.text.isEmpty() ? QStringLiteral("the system refused") : error.text);
+        return false;
+    }
+    file_system::syncFolderOf(m_target);
+    return true;
 }
 
 bool CaptureWriter::writeBlock(quint32 type, const QByteArray& body) {

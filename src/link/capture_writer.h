@@ -29,11 +29,15 @@ public:
     CaptureWriter(const CaptureWriter&) = delete;
     CaptureWriter& operator=(const CaptureWriter&) = delete;
 
-    // Creates (or replaces) the file and writes the file header. False, with errorString().
+    // Writes the file header into `path`.part (made or emptied); close() renames it to `path`,
+    // so that a capture that is still being written never stands under the name asked for.
+    // False, with errorString().
     bool open(const QString& path);
     // The same into a device that is already open for writing and stays the caller's.
     bool begin(QIODevice* device);
-    void close();
+    // Ends the capture; a file from open() goes in place. False, with errorString(), when the
+    // rename failed (the frames then stay in the .part file, which the message names).
+    bool close();
     bool isOpen() const { return m_device != nullptr; }
     QString errorString() const { return m_error; }
 
@@ -53,6 +57,7 @@ private:
     bool writePacket(int interfaceId, qint64 timeUs, const QByteArray& data);
 
     std::unique_ptr<QFile> m_file;
+    QString m_target;
     QIODevice* m_device = nullptr;
     QString m_error;
     int m_interfaces = 0;

@@ -29,12 +29,16 @@ SystemError writable(const QString& path);
 // Up to `size` first bytes of a file, read without waiting on a FIFO a file was swapped for.
 SystemError readHead(const QString& path, qint64 size, QByteArray* bytes);
 
-// Creates `path` (it must not exist), writes `bytes` and waits until they are on the disk;
-// with the permissions of `permissionsOf` when that file exists. `mode` >= 0: exactly these
-// permissions, given before the first byte is written (where the system has such bits).
-// Leaves nothing on failure.
-SystemError writeNew(const QString& path, const QByteArray& bytes, const QString& permissionsOf,
-                     int mode = -1);
+// A new file written whole to the disk, in pieces, for a file too big to hold in memory at
+// once: createNew() makes `path` (it must not exist) with the permissions of `permissionsOf`
+// when that file exists, or with exactly `mode` when >= 0 (given before the first byte, where
+// the system has such bits), and hands back its handle; writePiece() adds bytes; finishNew()
+// waits until they are on the disk and closes it; discardNew() closes a handle still open
+// (pass -1 for one that is closed) and removes the file.
+SystemError createNew(const QString& path, const QString& permissionsOf, int mode, qintptr* handle);
+SystemError writePiece(qintptr handle, const char* data, qint64 size);
+SystemError finishNew(qintptr handle);
+void discardNew(qintptr handle, const QString& path);
 
 // Appends `line` (ending in a line break) to `path` in one write on a file opened for
 // appending, so that several programs can add lines at once; a last line that a crash cut

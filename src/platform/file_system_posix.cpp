@@ -100,8 +100,8 @@ SystemError readHead(const QString& path, qint64 size, QByteArray* bytes) {
     return {};
 }
 
-SystemError writeNew(const QString& path, const QByteArray& bytes, const QString& permissionsOf,
-                     int mode) {
+SystemError createNew(const QString& path, const QString& permissionsOf, int mode,
+                      qintptr* handle) {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                           mode >= 0 ? mode_t(mode) : mode_t(0666));
@@ -109,30 +109,47 @@ SystemError writeNew(const QString& path, const QByteArray& bytes, const QString
         // The file goes in an existing folder, or there is no folder for it.
         return errno == ENOENT ? SystemError{SystemError::Cause::NoFolder, {}} : fromErrno(errno);
     }
-    int error = 0;
     struct stat old {};
     if (mode >= 0) {
         // The umask may have taken bits away; a file that must stay private gets exactly these.
-        if (::fchmod(fd, mode_t(mode)) != 0)
-            error = errno;
+        if (::fchmod(fd, mode_t(mode)) != 0) {
+            const int error = errno;
+            ::close(fd);
+            ::unlink(native.constData());
+            return fromErrno(error);
+        }
     } else if (!permissionsOf.isEmpty() &&
                ::stat(QFile::encodeName(permissionsOf).constData(), &old) == 0) {
         (void)::fchmod(fd, old.st_mode & 07777);
     }
-    for (qsizetype done = 0; done < bytes.size() && error == 0;) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+    *handle = fd;
+    return {};
+}
+
+SystemError writePiece(qintptr handle, const char* data, qint64 size) {
+    for (qint64 done = 0; done < size;) {
+        const ssize_t n = ::write(int(handle), data + done, size_t(size - done));
         if (n > 0)
             done += n;
-        else if (n < 0 && errno != EINTR)
-            error = errno;
+        else if (n == 0)
+            return fromErrno(ENOSPC);
+        else if (errno != EINTR)
+            return fromErrno(errno);
     }
-    if (error == 0 && ::fsync(fd) != 0)
+    return {};
+}
+
+SystemError finishNew(qintptr handle) {
+    int error = ::fsync(int(handle)) != 0 ? errno : 0;
+    if (::close(int(handle)) != 0 && error == 0)
         error = errno;
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    if (error != 0)
-        ::unlink(native.constData());
     return fromErrno(error);
+}
+
+void discardNew(qintptr handle, const QString& path) {
+    if (handle >= 0)
+        ::close(int(handle));
+    ::unlink(QFile::encodeName(path).constData());
 }
 
 SystemError appendLine(const QString& path, QByteArray line) {

@@ -160,33 +160,44 @@ SystemError readHead(const QString& path, qint64 size, QByteArray* bytes) {
     return {};
 }
 
-SystemError writeNew(const QString& path, const QByteArray& bytes, const QString& permissionsOf,
-                     int /*mode*/) {
-    // The file inherits the folder's access list, which on Windows is the user's own profile.
-    const std::wstring native = nativeOf(path);
-    const HANDLE h = CreateFileW(native.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+SystemError createNew(const QString& path, const QString& /*permissionsOf*/, int /*mode*/,
+                      qintptr* handle) {
+    // The file inherits the folder's access list, which on Windows is the user's own profile;
+    // Windows keeps no permission bits: the read-only attribute is refused before a write.
+    const HANDLE h = CreateFileW(nativeOf(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                  FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return fromCode(GetLastError());
-    DWORD error = ERROR_SUCCESS;
-    for (qsizetype done = 0; done < bytes.size() && error == ERROR_SUCCESS;) {
+    *handle = reinterpret_cast<qintptr>(h);
+    return {};
+}
+
+SystemError writePiece(qintptr handle, const char* data, qint64 size) {
+    const HANDLE h = reinterpret_cast<HANDLE>(handle);
+    for (qint64 done = 0; done < size;) {
         DWORD n = 0;
-        const DWORD chunk = DWORD(std::min<qsizetype>(bytes.size() - done, 1 << 20));
-        if (!WriteFile(h, bytes.constData() + done, chunk, &n, nullptr))
-            error = GetLastError();
+        const DWORD chunk = DWORD(std::min<qint64>(size - done, 1 << 20));
+        if (!WriteFile(h, data + done, chunk, &n, nullptr))
+            return fromCode(GetLastError());
+        if (n == 0)
+            return fromCode(ERROR_DISK_FULL);
         done += n;
     }
-    if (error == ERROR_SUCCESS && !FlushFileBuffers(h))
-        error = GetLastError();
+    return {};
+}
+
+SystemError finishNew(qintptr handle) {
+    const HANDLE h = reinterpret_cast<HANDLE>(handle);
+    DWORD error = FlushFileBuffers(h) ? ERROR_SUCCESS : GetLastError();
     if (!CloseHandle(h) && error == ERROR_SUCCESS)
         error = GetLastError();
-    if (error != ERROR_SUCCESS) {
-        DeleteFileW(native.c_str());
-        return fromCode(error);
-    }
-    // Windows keeps no permission bits: the read-only attribute is refused before a write.
-    (void)permissionsOf;
-    return {};
+    return fromCode(error);
+}
+
+void discardNew(qintptr handle, const QString& path) {
+    if (handle != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(handle));
+    DeleteFileW(nativeOf(path).c_str());
 }
 
 SystemError appendLine(const QString& path, QByteArray line) {

@@ -169,11 +169,19 @@ QString backUp(const QString& databaseFile, const QDateTime& when, const QString
         QFile::remove(temp + QStringLiteral("-journal"));
         throw;
     }
-    if (!QFile::rename(temp, target)) {
+    // The same checks and rename as every file the tool writes whole (the name is new, but
+    // something may have taken it since it was chosen).
+    const QString taken = database_file::targetProblem(target);
+    const SystemError error =
+        taken.isEmpty() ? file_system::replace(temp, target) : SystemError{};
+    if (!taken.isEmpty() || error) {
         QFile::remove(temp);
-        throw RecordError(QStringLiteral("Can not back up %1: can not write %2")
-                              .arg(shown, QDir::toNativeSeparators(target)));
+        throw RecordError(QStringLiteral("Can not back up %1: %2")
+                              .arg(shown, taken.isEmpty()
+                                              ? database_file::writeError(error, target)
+                                              : taken));
     }
+    file_system::syncFolderOf(target);
     // The copy of a damaged file is still the best copy there is: it stays, and the message
     // says what it holds.
     if (!damage.isEmpty())

@@ -143,6 +143,13 @@ QString RecordsConnection::key(const schema::TableDef& table) const {
 }
 
 QList<StoredRow> RecordsConnection::rows(const schema::TableDef& table) const {
+    QList<StoredRow> out;
+    forEachRow(table, [&out](const StoredRow& r) { out << r; });
+    return out;
+}
+
+void RecordsConnection::forEachRow(const schema::TableDef& table,
+                                   const std::function<void(const StoredRow&)>& take) const {
     QStringList cols{key(table)};
     for (const schema::ColumnDef& c : table.columns)
         cols << record_query::quoteIdentifier(c.name);
@@ -151,17 +158,15 @@ QList<StoredRow> RecordsConnection::rows(const schema::TableDef& table) const {
                     .arg(cols.join(u','), record_query::quoteIdentifier(table.name), key(table)));
     q.setForwardOnly(true);
     run(q);
-    QList<StoredRow> out;
     while (q.next()) {
         StoredRow r{q.value(0).toLongLong(), {}};
         r.values.reserve(table.columns.size());
         for (int i = 0; i < table.columns.size(); ++i)
             r.values << q.value(i + 1);
-        out << r;
+        take(r);
     }
     if (q.lastError().isValid())
         fail(q.lastError(), false);
-    return out;
 }
 
 qint64 RecordsConnection::maxKey(const schema::TableDef& table) const {

@@ -7,6 +7,8 @@
 #include <QSqlQuery>
 #include <QString>
 
+#include <functional>
+
 // A connection of its own to the record database file, for work that spans the six tables at
 // once (export, import): it reads them at one moment and writes them in one transaction. It
 // never creates the file, and it checks that the file holds the six tables with their columns
@@ -40,6 +42,9 @@ public:
 
     // Every row of `table` in the table's own order: its key, then its values in column order.
     QList<StoredRow> rows(const schema::TableDef& table) const;
+    // The same, one row at a time, so that no more than one row is held.
+    void forEachRow(const schema::TableDef& table,
+                    const std::function<void(const StoredRow&)>& take) const;
     // The largest key the table holds, 0 for none.
     qint64 maxKey(const schema::TableDef& table) const;
     // The key column of a table, quoted (the integer primary key, or rowid).

@@ -1,15 +1,14 @@
 #include "records/records_export.h"
 
-#include "platform/file_system.h"
 #include "records/database_file.h"
 #include "records/record_table.h"
 #include "records/records_connection.h"
 #include "records/strict_json.h"
+#include "records/whole_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUuid>
 
 namespace records_export {
 
@@ -84,70 +83,6 @@ void appendCsvField(QByteArray& out, const QVariant& v, bool integer) {
     out += '"' + doubled.toUtf8() + '"';
 }
 
-// Where the bytes for `path` go: a symbolic link to a file is written through, so that the
-// link stays.
-QString finalPath(const QString& path) {
-    const QFileInfo info(path);
-    return info.isSymLink() ? info.canonicalFilePath() : info.absoluteFilePath();
-}
-
-// The temporary files of a target: its name, ".part-" and a random token. A kill leaves them;
-// the next export to the same name removes them.
-const QString kPart = QStringLiteral(".part-");
-
-void removeLeftovers(const QString& target) {
-    const QFileInfo info(target);
-    const QDir dir = info.absoluteDir();
-    const QString lead = info.fileName() + kPart;
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
-        if (name.startsWith(lead))
-            QFile::remove(dir.filePath(name));
-    }
-}
-
-// Writes `bytes` to a new file beside `target`, on the disk, and returns its name; the caller
-// renames it over the target. A file that is replaced keeps its permissions; `mode` >= 0: the
-// file gets exactly these permissions before its first byte. Throws RecordError, leaving
-// nothing behind.
-QString writeTemp(const QString& target, const QByteArray& bytes, int mode = -1) {
-    const QString temp = target + kPart + QUuid::createUuid().toString(QUuid::Id128);
-    if (const SystemError error = file_system::writeNew(temp, bytes, target, mode))
-        throw RecordError(database_file::writeError(error, target));
-    return temp;
-}
-
-// Writes every file under a temporary name first and renames them only when all are whole on
-// the disk: a failure on the way leaves the old files as they were and no new one.
-void saveAll(const QStringList& targets, const QList<QByteArray>& contents, int mode = -1) {
-    for (const QString& target : targets)
-        checkTarget(target);
-    QStringList finals, temps;
-    try {
-        for (int i = 0; i < targets.size(); ++i) {
-            finals << finalPath(targets[i]);
-            removeLeftovers(finals[i]);
-            temps << writeTemp(finals[i], contents[i], mode);
-        }
-    } catch (const RecordError&) {
-        for (const QString& temp : std::as_const(temps))
-            QFile::remove(temp);
-        throw;
-    }
-    for (int i = 0; i < temps.size(); ++i) {
-        if (const SystemError error = file_system::replace(temps[i], finals[i])) {
-            for (int j = i; j < temps.size(); ++j)
-                QFile::remove(temps[j]);
-            QString text = database_file::writeError(error, targets[i]);
-            if (i > 0)
-                text += QStringLiteral(" (%1 of the %2 files were replaced before)")
-                            .arg(i)
-                            .arg(temps.size());
-            throw RecordError(text);
-        }
-    }
-    file_system::syncFolderOf(finals.value(0));
-}
-
 } // namespace
 
 QList<records_format::TableRows> read(const QString& databaseFile) {
@@ -168,19 +103,23 @@ QList<records_format::TableRows> read(const QString& databaseFile) {
 }
 
 QString unfitWarning(const QList<records_format::TableRows>& tables) {
-    QList<const records_format::TableRows*> all;
+    QStringList all;
     for (const records_format::TableRows& t : tables)
-        all << &t;
-    const QString unfit = records_format::unfitSummary(all);
-    if (unfit.isEmpty())
+        all += t.unfit;
+    return unfitWarning(all);
+}
+
+QString unfitWarning(const QStringList& unfit) {
+    const QString summary = records_format::unfitSummary(unfit);
+    if (summary.isEmpty())
         return {};
     return QStringLiteral("the record database holds values outside what their columns may "
                           "hold, exported as they are; an import of their tables refuses them "
                           "(%1)")
-        .arg(unfit);
+        .arg(summary);
 }
 
-QByteArray json(const QList<records_format::TableRows>& tables, const QDateTime& exported) {
+QByteArray jsonHead(const QDateTime& exported) {
     QByteArray out;
     out += "{\n  \"format\": ";
     appendJsonString(out, QLatin1StringView(records_format::formatName));
@@ -188,46 +127,75 @@ QByteArray json(const QList<records_format::TableRows>& tables, const QDateTime&
     out += ",\n  \"exported\": ";
     appendJsonString(out, exported.toOffsetFromUtc(exported.offsetFromUtc()).toString(Qt::ISODate));
     out += ",\n  \"tables\": {";
+    return out;
+}
+
+QByteArray jsonTableStart(const schema::TableDef& table, bool first) {
+    QByteArray out(first ? "\n    " : ",\n    ");
+    appendJsonString(out, table.name);
+    out += ": [";
+    return out;
+}
+
+void appendJsonRow(QByteArray& out, const schema::TableDef& table, const QVariantList& row,
+                   bool first) {
+    out += first ? "\n      {" : ",\n      {";
+    for (int c = 0; c < table.columns.size(); ++c) {
+        if (c > 0)
+            out += ", ";
+        appendJsonString(out, table.columns[c].name);
+        out += ": ";
+        appendJsonValue(out, row.value(c));
+    }
+    out += '}';
+}
+
+QByteArray jsonTableEnd(bool empty) {
+    return empty ? "]" : "\n    ]";
+}
+
+QByteArray jsonTail() {
+    return "\n  }\n}\n";
+}
+
+QByteArray json(const QList<records_format::TableRows>& tables, const QDateTime& exported) {
+    QByteArray out = jsonHead(exported);
     for (int t = 0; t < tables.size(); ++t) {
         const schema::TableDef& def = *tables[t].table;
-        out += t == 0 ? "\n    " : ",\n    ";
-        appendJsonString(out, def.name);
-        out += ": [";
+        out += jsonTableStart(def, t == 0);
         const QList<QVariantList>& rows = tables[t].rows;
-        for (int r = 0; r < rows.size(); ++r) {
-            out += r == 0 ? "\n      {" : ",\n      {";
-            for (int c = 0; c < def.columns.size(); ++c) {
-                if (c > 0)
-                    out += ", ";
-                appendJsonString(out, def.columns[c].name);
-                out += ": ";
-                appendJsonValue(out, rows[r].value(c));
-            }
-            out += '}';
-        }
-        out += rows.isEmpty() ? "]" : "\n    ]";
+        for (int r = 0; r < rows.size(); ++r)
+            appendJsonRow(out, def, rows[r], r == 0);
+        out += jsonTableEnd(rows.isEmpty());
     }
-    out += "\n  }\n}\n";
+    out += jsonTail();
     return strict_json::byteOrderMarksEscaped(out);
 }
 
-QByteArray csv(const records_format::TableRows& table) {
-    const schema::TableDef& def = *table.table;
+QByteArray csvHead(const schema::TableDef& table) {
     QByteArray out("\xEF\xBB\xBF");
-    for (int c = 0; c < def.columns.size(); ++c) {
+    for (int c = 0; c < table.columns.size(); ++c) {
         if (c > 0)
             out += ',';
-        appendCsvField(out, def.columns[c].name, false);
+        appendCsvField(out, table.columns[c].name, false);
     }
     out += "\r\n";
-    for (const QVariantList& row : table.rows) {
-        for (int c = 0; c < def.columns.size(); ++c) {
-            if (c > 0)
-                out += ',';
-            appendCsvField(out, row.value(c), def.columns[c].integer);
-        }
-        out += "\r\n";
+    return out;
+}
+
+void appendCsvRow(QByteArray& out, const schema::TableDef& table, const QVariantList& row) {
+    for (int c = 0; c < table.columns.size(); ++c) {
+        if (c > 0)
+            out += ',';
+        appendCsvField(out, row.value(c), table.columns[c].integer);
     }
+    out += "\r\n";
+}
+
+QByteArray csv(const records_format::TableRows& table) {
+    QByteArray out = csvHead(*table.table);
+    for (const QVariantList& row : table.rows)
+        appendCsvRow(out, *table.table, row);
     return out;
 }
 
@@ -236,9 +204,7 @@ QString csvFileName(const QString& tableName, const QString& prefix) {
 }
 
 void checkTarget(const QString& file) {
-    const QString problem = database_file::targetProblem(file);
-    if (!problem.isEmpty())
-        throw RecordError(problem);
+    WholeFile::checkTarget(file);
 }
 
 QStringList csvPaths(const QString& folder, const QString& prefix) {
@@ -259,21 +225,13 @@ void checkCsvTargets(const QString& folder, const QString& prefix) {
     }
 }
 
-void saveFiles(const QStringList& targets, const QList<QByteArray>& contents) {
-    saveAll(targets, contents);
-}
-
 int saveJson(const QList<records_format::TableRows>& tables, const QString& file,
              const QDateTime& exported) {
-    saveAll({file}, {json(tables, exported)});
+    WholeFile::save({file}, {json(tables, exported)});
     int rows = 0;
     for (const records_format::TableRows& t : tables)
         rows += int(t.rows.size());
     return rows;
-}
-
-void saveFile(const QString& file, const QByteArray& bytes, int mode) {
-    saveAll({file}, {bytes}, mode);
 }
 
 QStringList saveCsv(const QList<records_format::TableRows>& tables, const QString& folder,
@@ -289,7 +247,7 @@ QStringList saveCsv(const QList<records_format::TableRows>& tables, const QStrin
         paths << dir.filePath(csvFileName(t.table->name, prefix));
         contents << csv(t);
     }
-    saveAll(paths, contents);
+    WholeFile::save(paths, contents);
     return paths;
 }
 

@@ -40,10 +40,14 @@ QVariantList canonicalRow(const QVariantList& stored, const schema::TableDef& ta
 }
 
 QString unfitSummary(const QList<const TableRows*>& tables) {
-    constexpr int kShown = 10;
     QStringList all;
     for (const TableRows* t : tables)
         all += t->unfit;
+    return unfitSummary(all);
+}
+
+QString unfitSummary(const QStringList& all) {
+    constexpr int kShown = 10;
     if (all.size() <= 1)
         return all.value(0);
     QString text = QStringLiteral("%1 rows do not fit: %2")
@@ -55,16 +59,21 @@ QString unfitSummary(const QList<const TableRows*>& tables) {
 }
 
 QStringList unfitRows(const schema::TableDef& table, const QList<QVariantList>& rows) {
+    QStringList out;
+    for (int r = 0; r < rows.size(); ++r) {
+        if (QString why = unfitRow(table, rows[r], r + 1); !why.isEmpty())
+            out << why;
+    }
+    return out;
+}
+
+QString unfitRow(const schema::TableDef& table, const QVariantList& row, int number) {
     QStringList columns;
     for (const schema::ColumnDef& c : table.columns)
         columns << c.name;
-    QStringList out;
-    for (int r = 0; r < rows.size(); ++r) {
-        const QString why = records_values::rowProblem(table.name, columns, rows[r]);
-        if (!why.isEmpty())
-            out << QStringLiteral("%1 row %2: %3").arg(table.name).arg(r + 1).arg(why);
-    }
-    return out;
+    const QString why = records_values::rowProblem(table.name, columns, row);
+    return why.isEmpty() ? why
+                         : QStringLiteral("%1 row %2: %3").arg(table.name).arg(number).arg(why);
 }
 
 QStringList identityColumns(const QString& tableName) {

@@ -28,6 +28,10 @@ QString unfitSummary(const QList<const TableRows*>& tables);
 
 // The unfit messages of stored rows (numbered from 1 in the table's own order).
 QStringList unfitRows(const schema::TableDef& table, const QList<QVariantList>& rows);
+// The unfit message of one row (`number` from 1), empty when it fits.
+QString unfitRow(const schema::TableDef& table, const QVariantList& row, int number);
+// unfitSummary() of messages gathered already.
+QString unfitSummary(const QStringList& unfit);
 
 // A stored value as the file holds it. SQLite keeps whatever it was given, so an integer
 // column may still hold a text or a fraction that another program wrote: those stay what

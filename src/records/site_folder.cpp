@@ -2,8 +2,8 @@
 
 #include "records/database_file.h"
 #include "records/record_table.h"
-#include "records/records_export.h"
 #include "records/schema.h"
+#include "records/whole_file.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,7 +55,7 @@ SiteFolder SiteFolder::open(const QString& dir) {
         return SiteFolder(dir, SiteSettings::fromJson(f.readAll()));
     } catch (const RecordError& e) {
         throw RecordError(QStringLiteral("%1: %2").arg(database_file::shown(file),
-                                                        QString::fromStdString(e.what())));
+                                                       QString::fromStdString(e.what())));
     }
 }
 
@@ -92,6 +92,6 @@ SiteFolder SiteFolder::adopt(const QString& dir, const SiteSettings& settings) {
 }
 
 void SiteFolder::save() const {
-    records_export::saveFile(siteFile(), m_settings.toJson(),
-                             m_settings.rememberPassword ? kPrivateMode : -1);
+    WholeFile::save({siteFile()}, {m_settings.toJson()},
+                    m_settings.rememberPassword ? kPrivateMode : -1);
 }

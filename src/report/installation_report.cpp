@@ -1,8 +1,8 @@
 #include "report/installation_report.h"
 
 #include "records/record_table.h"
-#include "records/records_export.h"
 #include "records/site_folder.h"
+#include "records/whole_file.h"
 #include "report/page_limit.h"
 #include "report/report_document.h"
 
@@ -25,9 +25,9 @@ void takeWalkTests(ReportContent& c, const ReportRequest& request) {
         for (const WalkResult& r : run.results) {
             if (r.verdict == WalkResult::Verdict::Untested)
                 continue;
-            const auto same = std::find_if(
-                c.walkResults.begin(), c.walkResults.end(),
-                [&r](const WalkResult& kept) { return kept.output.sameAs(r.output); });
+            const auto same =
+                std::find_if(c.walkResults.begin(), c.walkResults.end(),
+                             [&r](const WalkResult& kept) { return kept.output.sameAs(r.output); });
             if (same != c.walkResults.end())
                 *same = r;
             else
@@ -94,7 +94,7 @@ bool InstallationReport::save(const ReportContent& content, const QString& htmlF
     // Whole or not at all: a report cut short would say less than the site holds.
     try {
         if (!files.isEmpty())
-            records_export::saveFiles(files, bytes);
+            WholeFile::save(files, bytes);
     } catch (const RecordError& e) {
         if (error)
             *error = QString::fromStdString(e.what());

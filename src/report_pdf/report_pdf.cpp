@@ -1,7 +1,7 @@
 #include "report_pdf/report_pdf.h"
 
 #include "records/record_table.h"
-#include "records/records_export.h"
+#include "records/whole_file.h"
 #include "report/page_limit.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -93,7 +93,7 @@ bool write(const QString& html, const QString& header, const QString& file, QStr
         return fail(error, QStringLiteral("%1 cannot be written: the PDF could not be made")
                                .arg(QDir::toNativeSeparators(file)));
     try {
-        records_export::saveFiles({file}, {bytes.data()});
+        WholeFile::save({file}, {bytes.data()});
     } catch (const RecordError& e) {
         return fail(error, QString::fromStdString(e.what()));
     }
