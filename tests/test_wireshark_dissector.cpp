@@ -135,7 +135,7 @@ void TestWiresharkDissector::samplesThroughVelmSim() {
         sent << s;
         QThread::msleep(5); // one frame at a time on the line
     }
-    QTest::qWait(500); // the answers
+    QTest::qWait(2000); // the answers, with room for a loaded machine
     ::close(line);
     sim.stop();
     QVERIFY(sent.size() > 30);
