@@ -94,7 +94,7 @@ fuzz-long: deps
 
 # Windows: cross-built with mingw-w64 against the Qt SDK in VELM_QT_WINDOWS (else
 # ../shared/qt6-windows), packed as a zip and an installer in $(WINDOWS_BUILD)/;
-# test-windows runs the Windows programs and tests under wine (tools/windows/README.md).
+# test-windows runs the Windows programs and tests under wine (tools/windows/test.sh says which).
 windows-configure:
 	@tools/ensure-deps.sh windows
 	@tools/windows/configure.sh $(WINDOWS_BUILD)
