@@ -2,6 +2,7 @@
 // targets it must not replace or cannot fill, and a standard output nobody reads.
 #include "records/schema.h"
 #include "support/build_paths.h"
+#include "support/disk_filler.h"
 #include "support/read_only_mounts.h"
 #include "support/special_files.h"
 
@@ -25,19 +26,6 @@ struct Run {
 enum class Target { Device, Fifo, WriteProtected, FullDisk };
 
 const QByteArray kOld = "the file as it was\n";
-
-// Fills the disk the folder is on to its last byte.
-void fill(const QString& folder) {
-    QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
-    if (!filler.open(QIODevice::WriteOnly))
-        return;
-    const QByteArray block(4096, 'x');
-    while (filler.write(block) == block.size() && filler.flush()) {
-    }
-    const QByteArray byte(1, 'x');
-    while (filler.write(byte) == 1 && filler.flush()) {
-    }
-}
 
 } // namespace
 
@@ -134,7 +122,7 @@ void TestE2eCliFiles::refusedTargets() {
         if (target == Target::WriteProtected)
             QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         else
-            fill(folder);
+            fillDisk(folder);
         break;
     }
     }
