@@ -2,6 +2,7 @@
 // targets it must not replace or cannot fill, and a standard output nobody reads.
 #include "records/schema.h"
 #include "support/build_paths.h"
+#include "support/disk_filler.h"
 #include "support/read_only_mounts.h"
 #include "support/special_files.h"
 
@@ -25,19 +26,6 @@ struct Run {
 enum class Target { Device, Fifo, WriteProtected, FullDisk };
 
 const QByteArray kOld = "the file as it was\n";
-
-// Fills the disk the folder is on to its last byte.
-void fill(const QString& folder) {
-    QFile filler(QDir(folder).filePath(QStringLiteral("filler")));
-    if (!filler.open(QIODevice::WriteOnly))
-        return;
-    const QByteArray block(4096, 'x');
-    while (filler.write(block) == block.size() && filler.flush()) {
-    }
-    const QByteArray byte(1, 'x');
-    while (filler.write(byte) == 1 && filler.flush()) {
-    }
-}
 
 } // namespace
 
@@ -134,7 +122,7 @@ void TestE2eCliFiles::refusedTargets() {
         if (target == Target::WriteProtected)
             QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
         else
-            fill(folder);
+            fillDisk(folder);
         break;
     }
     }
@@ -161,8 +149,13 @@ void TestE2eCliFiles::leftoverRemoved() {
     QVERIFY(leftover.open(QIODevice::WriteOnly));
     leftover.write("{\"half");
     leftover.close();
+    // A backup's copy killed half-way beside the record file goes too, at the command's start.
+    QFile copy(path("VELM.mdb.backup-20261210-101010.part-0123456789abcdef0123456789abcdef"));
+    QVERIFY(copy.open(QIODevice::WriteOnly));
+    copy.close();
     QCOMPARE(cli({"export", "all.json"}).exitCode, 0);
     QCOMPARE(QDir(m_dir->path()).entryList({"all.json*"}, QDir::Files), QStringList{"all.json"});
+    QVERIFY(!copy.exists());
 }
 
 void TestE2eCliFiles::closedStandardOutput_data() {

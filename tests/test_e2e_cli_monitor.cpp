@@ -1,5 +1,6 @@
 // End to end: the bus monitor of velm-cli. decode over the sample frames, --trace and --pcap
 // of a command against velm-sim, watch with a capture, ended by SIGINT.
+#include "records/schema.h"
 #include "support/build_paths.h"
 #include "support/capture_reader.h"
 #include "support/frame_samples.h"
@@ -51,6 +52,7 @@ private slots:
     void decodeRefusesWhatIsNoHex();
     void traceAndCaptureOfACommand();
     void watchCapturesUntilInterrupted();
+    void readAllInterruptedKeepsItsCapture();
 };
 
 void TestE2eCliMonitor::decodeSamples_data() {
@@ -187,6 +189,35 @@ void TestE2eCliMonitor::watchCapturesUntilInterrupted() {
     QVERIFY(!file.packets.isEmpty());
     QCOMPARE(file.packets[0].frame, frame);
     QCOMPARE(file.packets[0].destinationPort, localPort);
+}
+
+// Ctrl+C in the middle of a read-all: the capture up to there stands under its own name, whole.
+void TestE2eCliMonitor::readAllInterruptedKeepsItsCapture() {
+    SimProcess sim;
+    QVERIFY2(sim.start(), qPrintable(sim.errorString()));
+    QTemporaryDir dir;
+    const QString capture = dir.filePath(QStringLiteral("timers.pcapng"));
+    schema::createDatabase(dir.filePath(QStringLiteral("VELM.mdb")));
+    QProcess p;
+    p.start(buildpaths::bin("velm-cli"),
+            {"--udp", QStringLiteral("127.0.0.1:%1").arg(sim.udpPort()), "--db",
+             dir.filePath(QStringLiteral("VELM.mdb")), "--trace", "--pcap", capture, "timers",
+             "read", "6"});
+    QString err;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (err += QString::fromUtf8(p.readAllStandardError())).count(QStringLiteral(" received ")) >=
+            3,
+        20000);
+    QVERIFY(QFile::exists(capture + ".part"));
+    ::kill(pid_t(p.processId()), SIGINT);
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 128 + SIGINT);
+    QVERIFY(!QFile::exists(capture + ".part"));
+    const CaptureFile file = readCapture(capture);
+    QVERIFY2(file.ok, qPrintable(file.error));
+    // Cut short: not every timer's request and reply is in it.
+    QVERIFY(file.packets.size() >= 6 && file.packets.size() < 64);
 }
 
 QTEST_GUILESS_MAIN(TestE2eCliMonitor)

@@ -10,6 +10,8 @@
 #include "records/records_export.h"
 #include "records/records_import.h"
 #include "records/schema.h"
+#include "support/build_paths.h"
+#include "support/disk_filler.h"
 #include "support/file_lock_holder.h"
 #include "support/read_only_mounts.h"
 #include "support/record_files.h"
@@ -25,7 +27,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -170,6 +174,8 @@ private slots:
     void badFiles_data();
     void badFiles();
     void rowLostInAReplySaysWhy();
+    void fullDiskNamesTheRowNotStored_data();
+    void fullDiskNamesTheRowNotStored();
     void leftoverJournal_data();
     void leftoverJournal();
     void killedCommitRollsBackFromTheJournal();
@@ -447,6 +453,55 @@ void TestE2eRecordFaults::rowLostInAReplySaysWhy() {
     QCOMPARE(
         record_files::queryCopyAlone(file, R"(SELECT "Timer_Order" FROM "Timer Records")").toInt(),
         3);
+}
+
+// The disk has room for the restore point a read-all makes first, and none for the first
+// row: the window's box and velm-cli's last line name the module and the row not stored.
+void TestE2eRecordFaults::fullDiskNamesTheRowNotStored_data() {
+    QTest::addColumn<bool>("window");
+    QTest::newRow("window") << true;
+    QTest::newRow("velm-cli") << false;
+}
+
+void TestE2eRecordFaults::fullDiskNamesTheRowNotStored() {
+    QFETCH(bool, window);
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("disk"));
+    QVERIFY(QDir().mkdir(folder));
+    ReadOnlyMounts mounts;
+    if (!mounts.smallDisk(folder, 1024))
+        QSKIP(qPrintable(mounts.errorString()));
+    const QString file = QDir(folder).filePath(QStringLiteral("VELM.mdb"));
+    schema::createDatabase(file);
+    fillDisk(folder, QFileInfo(file).size() + 4096);
+    const QString expected =
+        QStringLiteral("Module %1: timer 1 was not stored: ").arg(kTimerModule);
+    const auto named = [&expected](const QString& text) {
+        return text.contains(expected) && text.contains(QLatin1String("disk full"));
+    };
+
+    if (window) {
+        ScriptedPrompts prompts;
+        TForm1 form(prompts, file);
+        useSimulator(form, m_sim.udpPort());
+        QCOMPARE(prompts.messages, QStringList());
+        probe::control<QPushButton>(&form, "Button44")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!prompts.details.isEmpty(), 10000);
+        QCOMPARE(prompts.messages[0], QStringLiteral("Communication Error！"));
+        QVERIFY2(named(prompts.details[0]), qPrintable(prompts.details[0]));
+    } else {
+        QProcess cli;
+        cli.start(buildpaths::bin("velm-cli"),
+                  {"--udp", QStringLiteral("127.0.0.1:%1").arg(m_sim.udpPort()), "--db", file,
+                   "timers", "read", QString::number(kTimerModule)});
+        QVERIFY(cli.waitForFinished(60000));
+        QCOMPARE(cli.exitCode(), 1);
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        QVERIFY2(named(err), qPrintable(err));
+    }
+    QFile::remove(QDir(folder).filePath(QStringLiteral("filler")));
+    QCOMPARE(record_files::queryCopyAlone(file, R"(SELECT COUNT(*) FROM "Timer Records")").toInt(),
+             0);
 }
 
 // A journal that a write cut short left beside the file. When the tool may write the file, any

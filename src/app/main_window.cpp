@@ -14,6 +14,7 @@
 #include "link/bus.h"
 #include "protocol/sequence_engine.h"
 #include "records/access_record_file.h"
+#include "records/leftover_parts.h"
 #include "widgets/form_builder.h"
 #include "widgets/prompt_service.h"
 #include "widgets/return_presses_button.h"
@@ -133,6 +134,10 @@ void TForm1::useRecordFile(const QString& databaseFile) {
 void TForm1::openRecords(const QString& databaseFile) {
     // A missing file is not made here: the boxes say which command makes it.
     const bool missing = !QFileInfo::exists(databaseFile);
+    // What a killed write left beside the record file goes before the tables open.
+    if (!missing)
+        for (const QString& line : leftover_parts::sweep(databaseFile))
+            m_prompts.message(line);
     m_records.openAll(databaseFile, [this, missing](const QString& message, const QString& cause) {
         m_prompts.message(message,
                           missing ? cause + QStringLiteral("; ") + newrecordfile::hint() : cause);

@@ -5,15 +5,17 @@
 #include "cli/cli_monitor.h"
 #include "cli/cli_output.h"
 #include "cli/cli_records.h"
+#include "cli/cli_replace.h"
 #include "cli/cli_report.h"
 #include "cli/cli_site.h"
-#include "cli/cli_replace.h"
 #include "cli/cli_walk.h"
 #include "platform/terminal.h"
+#include "records/leftover_parts.h"
 #include "records/site_history.h"
 #include "records/visible_text.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstring>
@@ -75,6 +77,10 @@ void confirmDone(const CliOptions& options) {
 }
 
 void runCommandLine(const CliOptions& options, std::unique_ptr<CliLink>& link) {
+    // What a killed write left beside the record file goes before the command touches it.
+    if (QFileInfo::exists(options.db))
+        for (const QString& line : leftover_parts::sweep(options.db))
+            CliOutput::error(line);
     // The record database alone: no link is opened.
     using RecordCommand = void (*)(const CliOptions&);
     static const std::map<QString, RecordCommand> recordCommands = {

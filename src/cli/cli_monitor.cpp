@@ -8,6 +8,7 @@
 #include "link/capture_writer.h"
 #include "link/frame_tap.h"
 #include "link/system_drop_watch.h"
+#include "platform/interrupt_rename.h"
 #include "platform/udp_drop_counter.h"
 #include "protocol/frame_decoder.h"
 #include "records/record_table.h"
@@ -150,12 +151,16 @@ FrameMonitor::FrameMonitor(Bus& bus, const CliOptions& options)
                                  .toStdString());
         CliOutput::error(
             QStringLiteral("capture %1: %2").arg(m_pcap, CaptureWriter::passwordNote()));
+        // Ctrl+C ends the command where it stands; the capture up to there takes its name.
+        interrupt_rename::arm(m_capture->partPath(), m_pcap);
     }
     QObject::connect(&bus.tap(), &FrameTap::frame, &m_context,
                      [this](const TappedFrame& f) { take(f); });
 }
 
 FrameMonitor::~FrameMonitor() {
+    if (m_capture)
+        interrupt_rename::disarm();
     if (m_capture && !m_capture->close())
         CliOutput::error(m_capture->errorString());
 }
@@ -163,10 +168,13 @@ FrameMonitor::~FrameMonitor() {
 void FrameMonitor::take(const TappedFrame& f) {
     if (m_trace)
         writeTo(stderr, frameLine(f));
+    // A signal during the write waits for its end: the file is renamed with whole frames only.
+    const interrupt_rename::Hold hold;
     if (m_capture && m_capture->isOpen() && !m_capture->write(f)) {
         // Said once; the command goes on without its capture.
         CliOutput::error(
             QStringLiteral("the capture %1 stops here: %2").arg(m_pcap, m_capture->errorString()));
+        interrupt_rename::disarm();
         if (!m_capture->close())
             CliOutput::error(m_capture->errorString());
     }

@@ -116,11 +116,7 @@ void run(CliLink& link, SequenceKind kind, const SequenceTarget& target, const Q
                              .arg(QLatin1String(steps.record))
                              .arg(result ? result->step : stalledAt);
     if (!engine.failure().isEmpty())
-        throw CliFailure(QStringLiteral("%1 of module %2 could not be stored: %3")
-                             .arg(step)
-                             .arg(module)
-                             .arg(engine.failure())
-                             .toStdString());
+        throw CliFailure(engine.failure().toStdString());
     if (result && result->end == SequenceEnd::Refused)
         throw CliFailure(QStringLiteral("module %1 refused %2: %3")
                              .arg(module)

@@ -34,7 +34,12 @@ EventFamily::EventFamily(FamilyContext& ctx, SequenceEngine& sequences)
     m_module = page->findChild<QSpinBox*>(QStringLiteral("SpinEdit30"));
     page->layout()->addWidget(buildGroup(page));
 
-    sequences.storeOnSetAck(this, 0x84, 0x04, ctx.records.events(), [this] {
+    const auto setRow = [this] {
+        const timing::event::Settings s = settings();
+        return SequenceEngine::SetRow{
+            module(), QStringLiteral("event %1 of timer %2").arg(s.eventNo).arg(s.timerNo)};
+    };
+    sequences.storeOnSetAck(this, 0x84, 0x04, ctx.records.events(), setRow, [this] {
         timing::event::storeSetRow(m_ctx.records.events(), settings());
     });
 }

@@ -58,7 +58,12 @@ InputBindingFamily::InputBindingFamily(FamilyContext& ctx, SequenceEngine& seque
     layout->addLayout(below);
     connect(m_inputModule, &QSpinBox::valueChanged, this, &InputBindingFamily::SpinEdit37Change);
 
-    sequences.storeOnSetAck(this, 0x80, 0x01, ctx.records.binds(),
+    const auto setRow = [this] {
+        const binding::Settings s = settings();
+        return SequenceEngine::SetRow{
+            s.inputModule, QStringLiteral("the binding of channel %1").arg(s.inputChannel)};
+    };
+    sequences.storeOnSetAck(this, 0x80, 0x01, ctx.records.binds(), setRow,
                             [this] { binding::storeSetRow(m_ctx.records.binds(), settings()); });
 }
 

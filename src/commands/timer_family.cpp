@@ -160,7 +160,11 @@ void TimerFamily::connectControls() {
 void TimerFamily::registerReplies() {
     Bus& bus = m_ctx.bus;
     bus.registerReply(this, 0x84, 0x01, [this](const Reply& r) { clockReply(r); });
-    m_sequences.storeOnSetAck(this, 0x84, 0x02, m_ctx.records.timers(), [this] {
+    const auto setRow = [this] {
+        return SequenceEngine::SetRow{module(),
+                                      QStringLiteral("timer %1").arg(form::value(m_timerNo))};
+    };
+    m_sequences.storeOnSetAck(this, 0x84, 0x02, m_ctx.records.timers(), setRow, [this] {
         timing::timer::storeSetRow(m_ctx.records.timers(), form::value(m_timerNo),
                                    m_mode->currentText(), setTimeText());
     });

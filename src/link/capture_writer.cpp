@@ -88,13 +88,13 @@ QString CaptureWriter::passwordNote() {
 
 bool CaptureWriter::open(const QString& path) {
     close();
-    auto file = std::make_unique<QFile>(path + QStringLiteral(".part"));
+    m_target = path;
+    auto file = std::make_unique<QFile>(partPath());
     if (!file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         m_error = QStringLiteral("Can not write %1: %2").arg(file->fileName(), file->errorString());
         return false;
     }
     m_file = std::move(file);
-    m_target = path;
     if (!begin(m_file.get())) {
         m_file.reset();
         return false;

@@ -39,6 +39,8 @@ public:
     // rename failed (the frames then stay in the .part file, which the message names).
     bool close();
     bool isOpen() const { return m_device != nullptr; }
+    // Where open() writes until close(): `path`.part.
+    QString partPath() const { return m_target + QStringLiteral(".part"); }
     QString errorString() const { return m_error; }
 
     // Each frame is written and flushed at once, so that a capture cut short stays readable.

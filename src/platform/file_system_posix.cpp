@@ -109,6 +109,12 @@ SystemError createNew(const QString& path, const QString& permissionsOf, int mod
         // The file goes in an existing folder, or there is no folder for it.
         return errno == ENOENT ? SystemError{SystemError::Cause::NoFolder, {}} : fromErrno(errno);
     }
+    // Held while it is written, so that a sweep of leftovers by another program (or a second
+    // start) sees it as another's and lets it be.
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    (void)::fcntl(fd, F_OFD_SETLK, &lock);
     struct stat old {};
     if (mode >= 0) {
         // The umask may have taken bits away; a file that must stay private gets exactly these.

@@ -104,9 +104,14 @@ void SequenceEngine::stepAnswered(const Reply& reply) {
             table.placeCurrent();
         }
     } catch (const std::exception& e) {
-        // Nothing more is sent: the watchdog (or velm-cli's patience) ends the sequence.
-        m_failure = QString::fromStdString(e.what());
-        throw;
+        // Nothing more is sent: the watchdog (or velm-cli's patience) ends the sequence. The
+        // module took its answer back; what is lost is the row, so the text names it.
+        m_failure = notStoredLine(steps.module(m_run->target()),
+                                  QStringLiteral("%1 %2")
+                                      .arg(QLatin1String(steps.record))
+                                      .arg(steps.shownNumber(index())),
+                                  e);
+        throw std::runtime_error(m_failure.toStdString());
     }
     ++m_run->rows;
     m_run->replyArrived = reply.arrived;
@@ -232,13 +237,26 @@ void SequenceEngine::showProgress() {
     view->setProgress(index() - first + 1, steps.last(target) - first + 1);
 }
 
+QString SequenceEngine::notStoredLine(int module, const QString& row, const std::exception& cause) {
+    return QStringLiteral("Module %1: %2 was not stored: %3")
+        .arg(module)
+        .arg(row, QString::fromStdString(cause.what()));
+}
+
 void SequenceEngine::storeOnSetAck(QObject* owner, quint8 command, quint8 subCommand,
-                                   RecordTable& table, std::function<void()> store) {
+                                   RecordTable& table, std::function<SetRow()> setRow,
+                                   std::function<void()> store) {
     m_bus.registerReply(
         owner, command, subCommand,
-        [this, &table, store = std::move(store)](const Reply& r) {
-            if (r.answers == Awaiting::Set)
+        [this, &table, setRow = std::move(setRow), store = std::move(store)](const Reply& r) {
+            if (r.answers != Awaiting::Set)
+                return;
+            try {
                 keepPlace(table, store);
+            } catch (const std::exception& e) {
+                const SetRow row = setRow();
+                throw std::runtime_error(notStoredLine(row.module, row.name, e).toStdString());
+            }
         },
         ReplyRule::Answer);
 }

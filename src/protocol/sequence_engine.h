@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 
+#include <exception>
 #include <functional>
 #include <optional>
 
@@ -67,8 +68,17 @@ public:
     void keepPlace(RecordTable& table, const std::function<void()>& work);
     // The acknowledgement `command`/`subCommand` of a Set, for as long as `owner` lives: when it
     // answers the Set the window sent, `store` writes the Set's row into `table` (keepPlace).
+    // A row that cannot be stored is thrown on as "Module 6: timer 3 was not stored: <why>",
+    // named by `setRow` as the controls say when the answer came.
+    struct SetRow {
+        int module = 0;
+        QString name; // "timer 3"
+    };
     void storeOnSetAck(QObject* owner, quint8 command, quint8 subCommand, RecordTable& table,
-                       std::function<void()> store);
+                       std::function<SetRow()> setRow, std::function<void()> store);
+
+    // "Module 6: timer 3 was not stored: disk full: ..."
+    static QString notStoredLine(int module, const QString& row, const std::exception& cause);
 
 signals:
     // One step's record: its row is written, these are the cells velm-cli prints.

@@ -2,6 +2,7 @@
 
 #include "platform/file_system.h"
 #include "records/database_file.h"
+#include "records/leftover_parts.h"
 #include "records/record_sql.h"
 #include "records/record_table.h"
 #include "records/schema.h"
@@ -9,7 +10,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 #include <QUuid>
 
 #include <sqlite3.h>
@@ -102,27 +102,6 @@ int countRows(sqlite3* db, const QString& table) {
     return rows;
 }
 
-// The temporary copies (and their journals) that a backup killed half-way left beside the
-// database. A copy some program still writes holds a lock and stays. (Each copy is looked at
-// once: closing a file drops the locks this process holds on it, should it hold any.)
-void removeStaleCopies(const QFileInfo& database) {
-    const QDir dir = database.absoluteDir();
-    const QString lead = database.fileName() + QStringLiteral(".backup-");
-    const QString journal = QStringLiteral("-journal");
-    QSet<QString> copies;
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden)) {
-        if (name.startsWith(lead) && name.contains(QStringLiteral(".part-")))
-            copies.insert(name.endsWith(journal) ? name.chopped(journal.size()) : name);
-    }
-    for (const QString& name : std::as_const(copies)) {
-        const QString copy = dir.filePath(name);
-        if (file_system::heldByAnother(copy))
-            continue;
-        QFile::remove(copy);
-        QFile::remove(copy + journal);
-    }
-}
-
 } // namespace
 
 QString stampedPath(const QString& folder, const QString& prefix, const QDateTime& when,
@@ -157,7 +136,8 @@ QString backUp(const QString& databaseFile, const QDateTime& when, const QString
         throw RecordError(QStringLiteral("Can not back up: %1").arg(problem));
     if (const QString why = database_file::folderWriteProblem(info.absolutePath()); !why.isEmpty())
         throw RecordError(QStringLiteral("Can not back up %1: %2").arg(shown, why));
-    removeStaleCopies(info);
+    // The copies a backup killed half-way left, among the other leftovers beside the file.
+    leftover_parts::sweep(info.absoluteFilePath());
     const QString target = backupPath(databaseFile, when, action);
     const QString temp =
         target + QStringLiteral(".part-") + QUuid::createUuid().toString(QUuid::Id128);
@@ -172,14 +152,12 @@ QString backUp(const QString& databaseFile, const QDateTime& when, const QString
     // The same checks and rename as every file the tool writes whole (the name is new, but
     // something may have taken it since it was chosen).
     const QString taken = database_file::targetProblem(target);
-    const SystemError error =
-        taken.isEmpty() ? file_system::replace(temp, target) : SystemError{};
+    const SystemError error = taken.isEmpty() ? file_system::replace(temp, target) : SystemError{};
     if (!taken.isEmpty() || error) {
         QFile::remove(temp);
-        throw RecordError(QStringLiteral("Can not back up %1: %2")
-                              .arg(shown, taken.isEmpty()
-                                              ? database_file::writeError(error, target)
-                                              : taken));
+        throw RecordError(
+            QStringLiteral("Can not back up %1: %2")
+                .arg(shown, taken.isEmpty() ? database_file::writeError(error, target) : taken));
     }
     file_system::syncFolderOf(target);
     // The copy of a damaged file is still the best copy there is: it stays, and the message
