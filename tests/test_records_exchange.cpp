@@ -859,17 +859,20 @@ void TestRecordsExchange::backupHoldsOnlyCommittedRows() {
 }
 
 // A backup killed half-way leaves its temporary copy and perhaps the copy's journal; the next
-// backup removes them, but not a copy another program is still writing (it holds a lock).
+// backup removes them (and any other cut write's leftovers in the folder), but not a copy
+// another program is still writing (it holds a lock).
 void TestRecordsExchange::killedBackupsLeaveNothing() {
+    // The copies' names end as the backup makes them: ".part-" and 32 hexadecimal digits.
     const QString part = db() + ".backup-20140101-000000.part-";
-    const QStringList dead{part + "a", part + "a-journal", part + "b-journal"};
+    const QString a = part + QString(32, u'a'), b = part + QString(32, u'b');
+    // Another file's cut write in the same folder is left over as much.
+    const QStringList dead{a, a + "-journal", b + "-journal",
+                           db("other.mdb") + ".backup-20140101-000000.part-" + QString(32, u'c')};
     for (const QString& f : dead)
         QVERIFY(QFile(f).open(QIODevice::WriteOnly));
-    const QString unrelated = db("other.mdb") + ".backup-20140101-000000.part-c";
-    QVERIFY(QFile(unrelated).open(QIODevice::WriteOnly));
     {
         QSqlDatabase live = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "live");
-        live.setDatabaseName(part + "d");
+        live.setDatabaseName(part + QString(32, u'd'));
         QVERIFY(live.open());
         QSqlQuery q(live);
         QVERIFY(q.exec("CREATE TABLE t (x)") && q.exec("BEGIN IMMEDIATE") &&
@@ -879,7 +882,7 @@ void TestRecordsExchange::killedBackupsLeaveNothing() {
     QSqlDatabase::removeDatabase("live");
     for (const QString& f : dead)
         QVERIFY2(!QFile::exists(f), qPrintable(f));
-    QVERIFY(QFile::exists(unrelated) && QFile::exists(part + "d"));
+    QVERIFY(QFile::exists(part + QString(32, u'd')));
 }
 
 QTEST_MAIN(TestRecordsExchange)
