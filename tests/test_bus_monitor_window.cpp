@@ -7,7 +7,7 @@
 #include "app/bus_monitor_model.h"
 #include "link/capture_writer.h"
 #include "support/capture_reader.h"
-#include "support/special_files.h"
+#include "support/odd_files.h"
 #include "support/window_fixture.h"
 
 #include <QAbstractItemModelTester>
@@ -112,12 +112,12 @@ void TestBusMonitorWindow::monitorsTheNetwork() {
     QTemporaryDir refused;
     QFile(refused.filePath("protected.csv")).open(QIODevice::WriteOnly);
     QVERIFY(QFile::setPermissions(refused.filePath("protected.csv"), QFile::ReadOwner));
-    QVERIFY(special_files::make(special_files::Kind::Device, refused.filePath("device.pcapng")));
-    QVERIFY(special_files::make(special_files::Kind::Fifo, refused.filePath("fifo.csv")));
+    QVERIFY(odd_files::make(odd_files::Kind::Device, refused.filePath("device.pcapng")));
+    QVERIFY(odd_files::make(odd_files::Kind::Fifo, refused.filePath("fifo.csv")));
     const QList<std::pair<QString, QString>> targets = {
         {"protected.csv", "write-protected"}, {"device.pcapng", "device"}, {"fifo.csv", "FIFO"}};
     for (const auto& [name, cause] : targets) {
-        const QString before = special_files::fingerprint(refused.filePath(name));
+        const QString before = odd_files::fingerprint(refused.filePath(name));
         monitor->setSaveFile([&](QWidget*, const QString&, const QString&) {
             return refused.filePath(name);
         });
@@ -125,7 +125,7 @@ void TestBusMonitorWindow::monitorsTheNetwork() {
         QVERIFY2(env.prompts.messages.last().startsWith(QStringLiteral("Can not save")),
                  qPrintable(name));
         QVERIFY2(env.prompts.details.last().contains(cause), qPrintable(env.prompts.details.last()));
-        QCOMPARE(special_files::fingerprint(refused.filePath(name)), before);
+        QCOMPARE(odd_files::fingerprint(refused.filePath(name)), before);
     }
     QCOMPARE(QDir(refused.path()).entryList(QDir::Files | QDir::System).size(), 3);
 

@@ -4,7 +4,7 @@
 #include "support/build_paths.h"
 #include "support/disk_filler.h"
 #include "support/read_only_mounts.h"
-#include "support/special_files.h"
+#include "support/odd_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -106,10 +106,10 @@ void TestE2eCliFiles::refusedTargets() {
     ReadOnlyMounts mounts;
     switch (target) {
     case Target::Device:
-        QVERIFY(special_files::make(special_files::Kind::Device, file));
+        QVERIFY(odd_files::make(odd_files::Kind::Device, file));
         break;
     case Target::Fifo:
-        QVERIFY(special_files::make(special_files::Kind::Fifo, file));
+        QVERIFY(odd_files::make(odd_files::Kind::Fifo, file));
         break;
     case Target::WriteProtected:
     case Target::FullDisk: {
@@ -126,14 +126,14 @@ void TestE2eCliFiles::refusedTargets() {
         break;
     }
     }
-    const QString before = special_files::fingerprint(file);
+    const QString before = odd_files::fingerprint(file);
     const QStringList args =
         option.isEmpty() ? QStringList{"export", file} : QStringList{"report", option, file};
     const Run r = cli(args);
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.contains(cause), qPrintable(r.err));
     QVERIFY2(!r.out.contains("written") && !r.out.contains("exported"), qPrintable(r.out));
-    QCOMPARE(special_files::fingerprint(file), before);
+    QCOMPARE(odd_files::fingerprint(file), before);
     if (target == Target::WriteProtected || target == Target::FullDisk) {
         QFile f(file);
         QVERIFY(f.open(QIODevice::ReadOnly));

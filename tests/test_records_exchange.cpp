@@ -14,7 +14,7 @@
 #include "support/build_paths.h"
 #include "support/read_only_mounts.h"
 #include "support/record_files.h"
-#include "support/special_files.h"
+#include "support/odd_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -726,26 +726,26 @@ void TestRecordsExchange::exportTargets() {
     QFile::remove(path);
     if (kind == "file" || kind == "link" || kind == "held")
         QVERIFY(QFile(m_dir->filePath("old")).open(QIODevice::WriteOnly));
-    using special_files::Kind;
+    using odd_files::Kind;
     bool made = true;
     std::shared_ptr<void> holder;
     if (kind == "file" || kind == "held")
         QVERIFY(QFile::rename(m_dir->filePath("old"), path));
     if (kind == "held")
-        made = bool(holder = special_files::holdOpen(path));
+        made = bool(holder = odd_files::holdOpen(path));
     else if (kind == "link" || kind == "dangling")
-        made = special_files::make(Kind::LinkTo, path, m_dir->filePath("old"));
+        made = odd_files::make(Kind::LinkTo, path, m_dir->filePath("old"));
     else if (kind == "loop")
-        made = special_files::make(Kind::LinkTo, path, path);
+        made = odd_files::make(Kind::LinkTo, path, path);
     else if (kind == "FIFO")
-        made = special_files::make(Kind::Fifo, path);
+        made = odd_files::make(Kind::Fifo, path);
     else if (kind == "device")
-        made = special_files::make(Kind::Device, path);
+        made = odd_files::make(Kind::Device, path);
     else if (kind == "folder")
         QVERIFY(QDir().mkdir(path));
     if (!made)
         QSKIP("this system has no such thing to refuse");
-    const QString before = special_files::fingerprint(path);
+    const QString before = odd_files::fingerprint(path);
     QMap<QString, QByteArray> csvBefore;
     for (const QString& f : QDir(folder).entryList(QDir::Files | QDir::System))
         csvBefore[f] = record_files::bytes(QDir(folder).filePath(f));
@@ -761,7 +761,7 @@ void TestRecordsExchange::exportTargets() {
         QCOMPARE(record_files::bytes(path), records_export::json(tables, kWhen));
         QCOMPARE(QFileInfo(path).isSymLink(), kind == "link");
     } else {
-        QCOMPARE(special_files::fingerprint(path), before);
+        QCOMPARE(odd_files::fingerprint(path), before);
         for (auto f = csvBefore.cbegin(); f != csvBefore.cend(); ++f)
             QCOMPARE(record_files::bytes(QDir(folder).filePath(f.key())), f.value());
     }

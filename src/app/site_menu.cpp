@@ -312,19 +312,19 @@ void SiteMenu::setAnswered(const Reply& reply) {
 }
 
 void SiteMenu::sequenceEnded(const SequenceResult& r) {
-    const SequenceSpec& spec = sequenceSpec(r.kind);
-    const bool deleting = spec.deleting != nullptr;
+    const SequenceSpec& steps = sequenceSpec(r.kind);
+    const bool deleting = steps.deleting != nullptr;
     QString outcome = HistoryEntry::ok();
     switch (r.end) {
     case SequenceEnd::Finished:
         break;
     case SequenceEnd::Cancelled:
         outcome = HistoryEntry::error(QStringLiteral("cancelled at %1 %2").arg(
-            QLatin1String(spec.record)).arg(r.step));
+            QLatin1String(steps.record)).arg(r.step));
         break;
     case SequenceEnd::TimedOut:
         outcome = HistoryEntry::error(QStringLiteral("Timeout！ at %1 %2").arg(
-            QLatin1String(spec.record)).arg(r.step));
+            QLatin1String(steps.record)).arg(r.step));
         break;
     case SequenceEnd::Refused:
         outcome = HistoryEntry::error(frames::statusText(r.status));
@@ -332,7 +332,7 @@ void SiteMenu::sequenceEnded(const SequenceResult& r) {
     }
     m_session.record(r.module, deleting ? QStringLiteral("delete-all") : QStringLiteral("read-all"),
                      QStringLiteral("%1 (%2), %3 row(s)")
-                         .arg(QLatin1String(spec.record), QLatin1String(spec.recordTable))
+                         .arg(QLatin1String(steps.record), QLatin1String(steps.recordTable))
                          .arg(r.rows),
                      outcome);
 }

@@ -1,11 +1,11 @@
-#include "support/special_files.h"
+#include "support/odd_files.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <windows.h>
 
-namespace special_files {
+namespace odd_files {
 
 namespace {
 std::wstring nativeOf(const QString& path) {
@@ -34,4 +34,4 @@ std::shared_ptr<void> holdOpen(const QString& path) {
     return std::shared_ptr<void>(h, [](void* handle) { CloseHandle(handle); });
 }
 
-} // namespace special_files
+} // namespace odd_files

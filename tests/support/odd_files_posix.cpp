@@ -1,4 +1,4 @@
-#include "support/special_files.h"
+#include "support/odd_files.h"
 
 #include <QFile>
 
@@ -6,7 +6,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
-namespace special_files {
+namespace odd_files {
 
 bool make(Kind kind, const QString& path, const QString& target) {
     const QByteArray native = QFile::encodeName(path);
@@ -32,4 +32,4 @@ std::shared_ptr<void> holdOpen(const QString&) {
     return nullptr;
 }
 
-} // namespace special_files
+} // namespace odd_files

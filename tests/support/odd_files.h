@@ -8,7 +8,7 @@
 // write, and a file held open the way a viewer holds a PDF. Each returns false where the
 // system has no such thing (FIFOs and devices on Windows; a file that refuses to be replaced
 // on Linux).
-namespace special_files {
+namespace odd_files {
 
 enum class Kind { LinkTo, Fifo, Device };
 // A symbolic link to `target` (which may be missing or the link itself), a FIFO, or a null
@@ -21,4 +21,4 @@ QString fingerprint(const QString& path);
 // file against its replacement.
 std::shared_ptr<void> holdOpen(const QString& path);
 
-} // namespace special_files
+} // namespace odd_files
