@@ -24,7 +24,7 @@
 namespace {
 
 constexpr int kInputModule = 5;
-constexpr int kRunMs = 10000;
+constexpr int kRunMs = 20000; // room for the sanitizer build on a loaded machine
 const QString kFinished = QStringLiteral("Finished！");
 
 QPoint centreOf(const QWidget* w) {
