@@ -60,7 +60,15 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "udp-broadcast: %s\n", qPrintable(message));
             return 1;
         }
+        if (options.replyPort >= 0 && !udp->replyFrom(quint16(options.replyPort), &message)) {
+            std::fprintf(stderr, "udp: %s\n", qPrintable(message));
+            return 1;
+        }
         log.line(QStringLiteral("udp: %1:%2").arg(udp->address().toString()).arg(udp->port()));
+        if (options.replyPort >= 0)
+            log.line(QStringLiteral("udp replies from: %1:%2")
+                         .arg(udp->address().toString())
+                         .arg(udp->replyPort()));
         if (options.udpBroadcast)
             log.line(QStringLiteral("udp broadcast: 255.255.255.255:%1").arg(udp->port()));
     }

@@ -59,6 +59,10 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
         {"password", "Gateway password (default 418273).", "TEXT"},
         {"udp-host", "Loopback address to listen on (default 127.0.0.1).", "HOST"},
         {"udp-port", "UDP port (default 2001).", "PORT"},
+        {"reply-port",
+         "Answer from a second socket on this port (0: one the system picks), as a gateway "
+         "behind a NAT does.",
+         "PORT"},
         {"no-udp", "Do not listen on UDP."},
         {"udp-broadcast",
          "Also take datagrams sent to 255.255.255.255 at the UDP port (only where every "
@@ -143,6 +147,7 @@ bool SimOptions::parse(const QStringList& arguments, SimOptions* out, QString* m
     }
     if (!number(p, "subnet", 0, 65534, &subnet, message) ||
         !number(p, "udp-port", 1, 65535, &o.udpPort, message) ||
+        !number(p, "reply-port", 0, 65535, &o.replyPort, message) ||
         !number(p, "baud", 0, 4000000, &o.baud, message) ||
         !number(p, "ir-learn-ms", 0, 3600000, &o.config.irLearnMs, message) ||
         !number(p, "restore-ms", 0, 60000, &o.config.restoreMs, message) ||

@@ -10,6 +10,9 @@ struct SimOptions {
     SimConfig config;
     QString udpHost = QStringLiteral("127.0.0.1");
     int udpPort = 2001;
+    // Replies leave from a second socket on this port (0: an ephemeral one), as behind a NAT;
+    // -1: from the port requests come to.
+    int replyPort = -1;
     bool udp = true;
     bool udpBroadcast = false; // also take broadcasts (inside a test's network namespace)
     bool serial = false;

@@ -67,6 +67,14 @@ bool UdpEndpoint::listenBroadcast(QString* error) {
     return true;
 }
 
+bool UdpEndpoint::replyFrom(quint16 port, QString* error) {
+    if (!m_replies.bind(address(), port, QAbstractSocket::DontShareAddress)) {
+        *error = QStringLiteral("reply port %1: %2").arg(port).arg(m_replies.errorString());
+        return false;
+    }
+    return true;
+}
+
 void UdpEndpoint::readPending(QUdpSocket& socket, bool broadcast) {
     while (socket.hasPendingDatagrams()) {
         const QNetworkDatagram d = socket.receiveDatagram();
@@ -126,10 +134,12 @@ void UdpEndpoint::send(SimReply reply, const QHostAddress& to, quint16 port) {
 }
 
 void UdpEndpoint::transmit(const QByteArray& frame, const QHostAddress& to, quint16 port) {
+    QUdpSocket& out =
+        m_replies.state() == QAbstractSocket::BoundState ? m_replies : m_socket;
     m_log.frame(QStringLiteral("tx"), peer(to, port), frame);
     if (m_capture)
-        m_capture->writeDatagram(FrameTap::nowUs(), address(), this->port(), to, port, frame);
-    m_socket.writeDatagram(frame, to, port);
+        m_capture->writeDatagram(FrameTap::nowUs(), address(), out.localPort(), to, port, frame);
+    out.writeDatagram(frame, to, port);
 }
 
 #include "moc_udp_endpoint.cpp"

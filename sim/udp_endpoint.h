@@ -25,6 +25,10 @@ public:
     // settings read); answers still go out from the loopback address. Refused unless every
     // network interface is a loopback one, as in a network namespace made for a test.
     bool listenBroadcast(QString* error);
+    // Answers from a second socket on the same address at `port` (0: one the system picks)
+    // instead of the listening one, as a gateway behind a NAT does.
+    bool replyFrom(quint16 port, QString* error);
+    quint16 replyPort() const { return m_replies.localPort(); }
     QHostAddress address() const { return m_socket.localAddress(); }
     // Every datagram taken or sent also goes into this capture (none: nullptr).
     void setCapture(CaptureWriter* capture) { m_capture = capture; }
@@ -44,5 +48,6 @@ private:
     const TrafficLog& m_log;
     QUdpSocket m_socket;
     QUdpSocket m_broadcast;
+    QUdpSocket m_replies;
     CaptureWriter* m_capture = nullptr;
 };

@@ -230,11 +230,13 @@ private slots:
         child<QRadioButton>(*m_window, "RadioButton1")->setChecked(true);
         QTest::mouseClick(child<QPushButton>(*m_window, "Button32"), Qt::LeftButton);
         on->click();
-        // Nothing came from the gateway since the link was created: the settings are suspect.
+        // Nothing came from the gateway since the link was created: the settings or the module
+        // are suspect.
         QVERIFY2(linkState().endsWith(
                      QStringLiteral("Module 1 did not answer within 1000 ms.  Nothing has "
                                     "answered from 127.0.0.1:%1 yet: check Remote IP, Password "
-                                    "and Subnet ID.")
+                                    "and Subnet ID, or whether module 1 is there and answers "
+                                    "within the wait.")
                          .arg(silent.localPort())),
                  qPrintable(linkState()));
         QCOMPARE(m_prompts->messages, QStringList());

@@ -63,8 +63,9 @@ const QList<QByteArray> kForged = {timerModuleReply(kTimerModule, 0x03, 1, kForg
 
 // What the gateway's own address may carry besides the reply awaited: nothing, bytes that are
 // no frame, a frame cut short or with a wrong checksum, another module's timer reply, another
-// command's reply (the clock read), and from another port copies of answers the tool awaits
-// (module 6's timer, the gateway's monitor slot bound to module 5) and an error reply.
+// command's reply (the clock read) and another module's error reply. A reply of the awaited
+// pair and module from the gateway's address counts, from whichever port (a gateway behind a
+// NAT answers from another one): forged ones come from another host (Noise::forged).
 QList<QByteArray> straysOfTheGateway() {
     QByteArray badSum = kForged[0];
     badSum[badSum.size() - 1] = char(badSum.back() ^ 0x5A);
@@ -74,8 +75,6 @@ QList<QByteArray> straysOfTheGateway() {
             badSum,
             timerModuleReply(kTimerModule - 1, 0x03, 1, kForgedTimer),
             timerModuleReply(kTimerModule, 0x01, 1, QByteArray::fromHex("00301224010214")),
-            kForged[0],
-            frames::busReply(QByteArray::fromHex("ffffff9010010500")),
             timerModuleReply(kTimerModule + 1, 0x03, 5, {})};
 }
 
@@ -819,8 +818,8 @@ void TestE2eCli::scriptOfReadAllsRunsToItsEnd() {
     }
 }
 
-// The audit of every module under the strays of the gateway's address, copies of awaited
-// answers from another port among them: a fresh installation agrees with an empty database.
+// The audit of every module under the strays of the gateway's address: a fresh installation
+// agrees with an empty database.
 void TestE2eCli::auditUnderStraysFindsNoDifference() {
     startSim(false);
     const quint16 localPort = SimProcess::freeUdpPort();

@@ -92,7 +92,9 @@ void ScanDialog::jobEnded() {
     m_siteView->scanEnded(m_scan->hits(), sitescan::askedAddresses(m_options));
     const int found = int(m_scan->hits().size());
     QString text = QStringLiteral("%1 module(s) found.").arg(found);
-    if (m_scan->job().end() == BusJob::End::Cancelled)
+    if (!m_scan->job().notSent().isEmpty())
+        text = m_scan->job().notSent();
+    else if (m_scan->job().end() == BusJob::End::Cancelled)
         text = QStringLiteral("Cancelled: ") + text;
     if (found > 0)
         text += QStringLiteral(" Double-click a module to put its address into the module "

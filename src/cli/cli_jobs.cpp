@@ -24,7 +24,7 @@ void runJob(BusJob& job, const QString& what, bool showJobProgress = true) {
     if (showJobProgress)
         QObject::connect(&job, &BusJob::progress, &job,
                          [what](int done, int total) { CliOutput::progress(what, done, total); });
-    if (!job.runHere())
+    if (!job.runHere() || !job.notSent().isEmpty())
         throw CliFailure(job.failure().toStdString());
 }
 

@@ -73,11 +73,13 @@ CliLink::Answer CliLink::exchange(const Request& request) {
 CliLink::Answer CliLink::exchange(const Request& request, int waitMs,
                                   std::optional<RequestLayout> layout) {
     const Answer answer = m_exchange->exchange(request, waitMs, layout);
+    if (!answer.notSent.isEmpty())
+        throw CliFailure(answer.notSent.toStdString());
     if (!answer.answered && !answer.linkFailure.isEmpty())
         throw CliFailure(
             QStringLiteral("the link failed (%1)").arg(answer.linkFailure).toStdString());
     if (!answer.answered)
-        reportSilence();
+        reportSilence(request.module);
     return answer;
 }
 
@@ -102,12 +104,15 @@ CliLink::Answer CliLink::require(const Request& request, const QString& what, in
 
 CliLink::Answer CliLink::require(const Answer& answer, const Request& request, const QString& what,
                                  int waitMs) const {
-    if (!answer.answered)
-        throw CliFailure(QStringLiteral("module %1 did not answer %2 within %3 ms")
-                             .arg(request.module)
-                             .arg(what)
-                             .arg(waitMs)
-                             .toStdString());
+    if (!answer.answered) {
+        QString text = QStringLiteral("module %1 did not answer %2 within %3 ms")
+                           .arg(request.module)
+                           .arg(what)
+                           .arg(waitMs);
+        if (!answer.instead.isEmpty())
+            text += QStringLiteral(": %1 instead").arg(answer.instead);
+        throw CliFailure(text.toStdString());
+    }
     if (answer.status != 1)
         throw CliFailure(QStringLiteral("module %1 refused %2: %3")
                              .arg(request.module)
@@ -116,16 +121,17 @@ CliLink::Answer CliLink::require(const Answer& answer, const Request& request, c
     return answer;
 }
 
-void CliLink::reportSilence() {
-    const QString hint = silenceHint();
+void CliLink::reportSilence(int module) {
+    const QString hint = silenceHint(module);
     if (hint.isEmpty() || m_silenceReported)
         return;
     m_silenceReported = true;
     CliOutput::error(hint);
 }
 
-QString CliLink::silenceHint() const {
-    return m_options.link == CliOptions::Link::Udp ? m_bus->udp().silenceHint() : QString();
+QString CliLink::silenceHint(int module) const {
+    return m_options.link == CliOptions::Link::Udp ? m_bus->udp().silenceHint(module)
+                                                   : QString();
 }
 
 bool CliLink::waitUntil(const std::function<bool()>& done, int ms) {

@@ -54,8 +54,8 @@ public:
     bool isOpen() const { return m_open; }
 
     // Over the network, while nothing has come from the bus switch since the link was
-    // opened: what to check (empty otherwise).
-    QString silenceHint() const;
+    // opened: what to check, the module asked (none: -1) among it (empty otherwise).
+    QString silenceHint(int module = -1) const;
 
     // Handles events until `done` holds or `ms` pass without it; true when it holds.
     bool waitUntil(const std::function<bool()>& done, int ms);
@@ -68,7 +68,7 @@ public:
 
 private:
     // An unanswered request with nothing heard yet: says what to check, once, on stderr.
-    void reportSilence();
+    void reportSilence(int module);
 
     CliOptions m_options;
     PlainLinkSettings m_settings;

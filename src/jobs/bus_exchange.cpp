@@ -9,22 +9,32 @@ BusExchange::BusExchange(Bus& bus, QObject* parent) : QObject(parent), m_bus(bus
     m_wait.setTimerType(Qt::PreciseTimer);
     connect(&m_wait, &QTimer::timeout, this, &BusExchange::finish);
     connect(&m_bus, &Bus::replyAccepted, this, &BusExchange::take);
-    connect(&m_bus, &Bus::message, this, [this](const QString& text, const QString& detail) {
-        if (!m_waiting || text == QStringLiteral("Finished！"))
+    connect(&m_bus, &Bus::failed, this, [this](const QString& text, const QString& detail) {
+        if (!m_waiting)
             return;
         m_answer.linkFailure =
             detail.isEmpty() ? text : text + QStringLiteral(" (") + detail + QLatin1Char(')');
+    });
+    connect(&m_bus, &Bus::notSent, this, [this](const QString& why) {
+        if (m_waiting)
+            m_answer.notSent = why;
+    });
+    connect(&m_bus, &Bus::datagramIgnored, this, [this](const QHostAddress& from, quint16 port) {
+        if (m_waiting && !m_answer.answered)
+            m_came.datagram(from, port);
     });
 }
 
 void BusExchange::take(const Reply& reply) {
     if (!m_waiting || m_answer.answered)
         return;
-    const bool bind = reply[0] == 0xAE && reply[1] == 0xD0;
-    if (bind || reply[4] != m_command || reply[5] != m_sub)
+    ReplyOwnership& ownership = m_bus.ownership();
+    if (!ReplyOwnership::answersRequest(reply, m_address, m_command, m_sub) ||
+        ownership.isCopy(reply)) {
+        m_came.reply(reply);
         return;
-    if (m_address != 0xFF && reply[3] != m_address)
-        return;
+    }
+    ownership.taken(reply);
     m_answer.answered = true;
     m_answer.status = reply[6];
     m_answer.answer = reply;
@@ -43,13 +53,15 @@ void BusExchange::send(const Request& request, int waitMs, Done done,
     m_command = quint8(request.command | 0x80);
     m_sub = request.subCommand;
     m_answer = ExchangeAnswer();
+    m_came.clear();
     m_done = std::move(done);
     const quint64 serial = ++m_serial;
 
     if (!m_bus.settings().networkMode()) {
         m_bus.sendForJob(request, layout.value_or(m_bus.layout()));
+        const bool over = m_answer.answered || !m_answer.notSent.isEmpty();
         if (serial == m_serial && m_waiting && !m_wait.isActive())
-            m_wait.start(m_answer.answered ? 0 : waitMs + Bus::kSerialQuietMs);
+            m_wait.start(over ? 0 : waitMs + Bus::kSerialQuietMs);
         return;
     }
     // The send path waits, with the bus's reply wait, for the reply to this request, taking
@@ -72,6 +84,8 @@ void BusExchange::finish() {
     if (!m_waiting)
         return;
     m_waiting = false;
+    if (!m_answer.answered)
+        m_answer.instead = m_came.text();
     Done done = std::move(m_done);
     m_done = nullptr;
     if (done)

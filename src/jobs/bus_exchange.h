@@ -15,6 +15,8 @@ struct ExchangeAnswer {
     quint8 status = 0;
     Reply answer;
     QString linkFailure; // the link itself failed ("Communication Error！" and its cause)
+    QString notSent;     // it never went out: no open link for the mode ("Not sent: ...")
+    QString instead;     // unanswered: what came during the wait instead, if anything
 
     bool ok() const { return answered && status == 1; }
     quint8 operator[](int n) const { return answer[n]; }
@@ -22,7 +24,8 @@ struct ExchangeAnswer {
 };
 
 // One request and the module's reply to it (same address, command + 0x80, same
-// sub-command), over the bus's own send path. Replies that come meanwhile are dispatched as
+// sub-command; the gateway's error for a missing module; see ReplyOwnership), over the
+// bus's own send path. Replies that come meanwhile are dispatched as
 // usual; a reply that is not the awaited one is waited past.
 //
 // Over the network the send path waits for the reply itself, so the answer is known when
@@ -61,6 +64,7 @@ private:
     quint8 m_command = 0;
     quint8 m_sub = 0;
     ExchangeAnswer m_answer;
+    CameInstead m_came;
     Done m_done;
     quint64 m_serial = 0; // tells a finished exchange from the next one
 };

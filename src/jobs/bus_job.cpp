@@ -44,6 +44,7 @@ bool BusJob::start() {
     m_stopRequested = false;
     m_done = 0;
     m_failure.clear();
+    m_notSent.clear();
     m_end = End::Completed;
     bus().setRunningJob(m_name);
     emit progress(0, total());
@@ -91,6 +92,13 @@ void BusJob::next() {
 void BusJob::answered(const ExchangeAnswer& answer) {
     if (!m_running || !m_current)
         return;
+    if (!answer.notSent.isEmpty()) {
+        // Nothing can go out on this link: every further request would fail alike.
+        m_notSent = answer.notSent;
+        m_failure = answer.notSent;
+        finish(End::Stopped);
+        return;
+    }
     JobStep step = std::move(*m_current);
     m_current.reset();
     const bool goOn = step.take ? step.take(answer) : true;

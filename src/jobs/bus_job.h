@@ -56,6 +56,9 @@ public:
     int done() const { return m_done; }
     int total() const { return m_done + int(m_steps.size()) + (m_current ? 1 : 0); }
     QString failure() const { return m_failure; }
+    // Why the job stopped without sending its request (no open link for the mode), empty
+    // otherwise: the job's end names it rather than what did not answer.
+    QString notSent() const { return m_notSent; }
     End end() const { return m_end; }
 
     // Runs the job to its end here, handling events: for the command line.
@@ -79,5 +82,6 @@ private:
     bool m_stopRequested = false;
     int m_done = 0;
     QString m_failure;
+    QString m_notSent;
     End m_end = End::Completed;
 };

@@ -20,7 +20,7 @@ constexpr int kRestoreReplyWaitMs = 8000;
 Bus::Bus(const LinkSettings& settings, QObject* parent)
     : QObject(parent), m_settings(settings), m_intake(settings, m_buffer, m_tap, m_udp),
       m_dispatcher(m_ownership), m_watchdog(m_state, m_ownership),
-      m_exchange(settings, m_udp, m_comm, m_tap) {
+      m_exchange(settings, m_udp, m_comm, m_tap, m_ownership) {
     connect(&m_intake, &ReplyIntake::logLine, this, &Bus::logLine);
     connect(&m_dispatcher, &ReplyDispatcher::setOutcome, this, &Bus::setOutcome);
     connect(&m_dispatcher, &ReplyDispatcher::setAnswered, this, &Bus::setAnswered);
@@ -36,9 +36,9 @@ Bus::Bus(const LinkSettings& settings, QObject* parent)
         try {
             takeSerialBlock(block, length);
         } catch (const std::exception& e) {
-            emit message(QString::fromStdString(e.what()));
+            fail(QString::fromStdString(e.what()));
         } catch (...) {
-            emit message(kCommunicationError);
+            fail(kCommunicationError);
         }
     };
 
@@ -46,7 +46,8 @@ Bus::Bus(const LinkSettings& settings, QObject* parent)
     // serial block is; a failing handler is reported by its text.
     m_udp.onReadable = [this] { m_exchange.takeLateDatagrams(); };
     connect(&m_exchange, &FrameExchange::requestNotice, this, &Bus::requestNotice);
-    connect(&m_exchange, &FrameExchange::message, this, &Bus::message);
+    connect(&m_exchange, &FrameExchange::notSent, this, &Bus::notSent);
+    connect(&m_exchange, &FrameExchange::message, this, &Bus::fail);
     m_exchange.onDatagram = [this](const QByteArray& datagram, const Peer& from) {
         m_intakePeer = from;
         takeDatagram(datagram);
@@ -55,7 +56,13 @@ Bus::Bus(const LinkSettings& settings, QObject* parent)
         m_intake.tapInput(reinterpret_cast<const quint8*>(datagram.constData()),
                           int(datagram.size()), ReplyIntake::Source::Network, from,
                           TappedFrame::Fate::ForeignSender);
+        emit datagramIgnored(from.address, from.port);
     };
+}
+
+void Bus::fail(const QString& text, const QString& detail) {
+    emit failed(text, detail);
+    emit message(text, detail);
 }
 
 Bus::~Bus() {
@@ -154,6 +161,7 @@ void Bus::sendWith(const Request& request, const RequestLayout& layout, Awaiting
     m_next.command = replyCommand;
     m_next.sub = request.subCommand;
     m_next.anySender = anySender;
+    m_next.strict = kind == Awaiting::Step;
     m_next.set = kind == Awaiting::Set;
     layout.write(m_buffer, request);
     sendRequestArea();
@@ -180,7 +188,7 @@ void Bus::endSetWait(quint64 ticket, quint8 module, int waitMs) {
                   .arg(module)
                   .arg(waitMs);
     // Silence since the link was opened points at the settings, not at the module.
-    const QString hint = m_settings.networkMode() ? m_udp.silenceHint() : QString();
+    const QString hint = m_settings.networkMode() ? m_udp.silenceHint(module) : QString();
     if (!hint.isEmpty())
         outcome += QStringLiteral("  ") + hint;
     emit setOutcome(outcome);
@@ -261,8 +269,7 @@ void Bus::takeInput(const quint8* input, int count, ReplyIntake::Source source, 
     // Only a refusal of what the window awaits (the outstanding step, a pending Set) ends a
     // sequence; anyone else's error is logged and changes nothing.
     const bool running = m_watchdog.timer().isActive();
-    if (!bindReply && r[6] != 1 &&
-        m_ownership.wouldAnswer(ReplyOwnership::key(r[4], r[5]), r[3], running))
+    if (!bindReply && r[6] != 1 && m_ownership.wouldAnswer(r, running))
         refusalEndsSequence(r[6]);
     // The reply the innermost waiting exchange is waiting for ends its wait, whatever its
     // status: anything else is a stray or a late reply, and the wait goes on.

@@ -159,6 +159,14 @@ signals:
     // went out, else that it could not go out (no open link for the mode) or that nobody
     // answered it within the wait.
     void requestNotice(const QString& text);
+    // The request just handed over did not go out: no open link for the mode (the notice's
+    // text, "Not sent: ...").
+    void notSent(const QString& why);
+    // The link or the handling of a reply failed (also shown as a message).
+    void failed(const QString& text, const QString& detail);
+    // A datagram came from a sender that answers nothing (neither the Remote IP nor, after a
+    // request to the bus switch itself, anyone).
+    void datagramIgnored(const QHostAddress& from, quint16 port);
     // What became of the last Set whose answer records a row, when it did not come within
     // the wait: that nothing is recorded yet, then that a late answer recorded it. Empty once
     // a later Set is answered in time.
@@ -174,6 +182,7 @@ private:
     void sendWith(const Request& request, const RequestLayout& layout, Awaiting kind,
                   bool anySender);
     void refuseDuringJob() const;
+    void fail(const QString& text, const QString& detail = QString());
     void takeInput(const quint8* input, int count, ReplyIntake::Source source, const Peer& from);
     Awaited takeAwaited();
     void resetUdpIfActive();

@@ -12,18 +12,31 @@ constexpr qint64 kPaintSliceMs = 40;
 } // namespace
 
 FrameExchange::FrameExchange(const LinkSettings& settings, UdpTransport& udp, TComm& comm,
-                             FrameTap& tap, QObject* parent)
-    : QObject(parent), m_settings(settings), m_udp(udp), m_comm(comm), m_tap(tap) {}
+                             FrameTap& tap, ReplyOwnership& ownership, QObject* parent)
+    : QObject(parent), m_settings(settings), m_udp(udp), m_comm(comm), m_tap(tap),
+      m_ownership(ownership) {}
 
 void FrameExchange::noteReply(const Reply& r) {
     Awaited* a = m_waiting;
-    if (!a)
+    if (!a || a->seen)
         return;
     const bool bindReply = r[0] == 0xAE && r[1] == 0xD0;
-    if (a->bind ? bindReply
-                : !bindReply && r[4] == a->command && r[5] == a->sub &&
-                      (a->module == 0xFF || r[3] == a->module))
-        a->seen = true;
+    const bool answers =
+        a->bind ? bindReply
+                : ReplyOwnership::answersRequest(r, a->module, a->command, a->sub, a->strict) &&
+                      !m_ownership.isCopy(r);
+    if (!answers) {
+        a->came.reply(r);
+        return;
+    }
+    a->seen = true;
+    if (!bindReply)
+        m_ownership.taken(r);
+}
+
+void FrameExchange::refuse(const QString& why) {
+    emit requestNotice(why);
+    emit notSent(why);
 }
 
 void FrameExchange::queueSerial(const QByteArray& frame) {
@@ -34,10 +47,10 @@ void FrameExchange::queueSerial(const QByteArray& frame) {
     if (queued)
         emit requestNotice(QString());
     else if (m_comm.deviceGone())
-        emit requestNotice(QStringLiteral("Not sent: %1 went away.").arg(m_comm.CommName));
+        refuse(QStringLiteral("Not sent: %1 went away.").arg(m_comm.CommName));
     else
-        emit requestNotice(QStringLiteral("Not sent: the serial link is not open (\"Create\" "
-                                          "beside \"Com\" opens it)."));
+        refuse(QStringLiteral("Not sent: the serial link is not open (\"Create\" beside "
+                              "\"Com\" opens it)."));
 }
 
 void FrameExchange::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
@@ -68,7 +81,7 @@ void FrameExchange::transmit(const QByteArray& frame, int timeoutMs, Awaited awa
         tapSent(frame, true, sent, broadcastPort);
         if (!sent) {
             const QString failure = m_udp.broadcast ? QString() : m_udp.failure();
-            emit requestNotice(
+            refuse(
                 !m_udp.isActive()
                     ? QStringLiteral("Not sent: the network link is not open (\"Create\" "
                                      "beside \"TCP/IP \" opens it).")
@@ -117,12 +130,15 @@ void FrameExchange::transmit(const QByteArray& frame, int timeoutMs, Awaited awa
         if (!awaited.seen && !awaited.set) {
             const bool anyModule = awaited.module == 0xFF || awaited.bind;
             QString notice = anyModule
-                                 ? QStringLiteral("No module answered within %1 ms.").arg(timeoutMs)
-                                 : QStringLiteral("Module %1 did not answer within %2 ms.")
+                                 ? QStringLiteral("No module answered within %1 ms").arg(timeoutMs)
+                                 : QStringLiteral("Module %1 did not answer within %2 ms")
                                        .arg(awaited.module)
                                        .arg(timeoutMs);
-            // Silence since the link was opened points at the settings, not at the module.
-            const QString hint = m_udp.silenceHint();
+            const QString came = awaited.came.text();
+            notice += came.isEmpty() ? QStringLiteral(".")
+                                     : QStringLiteral(": %1 instead.").arg(came);
+            // Silence since the link was opened points at the settings, or at the module.
+            const QString hint = m_udp.silenceHint(anyModule ? -1 : awaited.module);
             if (!hint.isEmpty())
                 notice += QStringLiteral("  ") + hint;
             emit requestNotice(notice);
@@ -136,14 +152,13 @@ void FrameExchange::transmit(const QByteArray& frame, int timeoutMs, Awaited awa
     }
 }
 
-bool FrameExchange::senderAccepted(const QHostAddress& sender, quint16 port) const {
+bool FrameExchange::senderAccepted(const QHostAddress& sender) const {
     if (m_anySender)
         return true;
-    // The address and the port requests go to: anything else from that host (another
-    // program, a copy from another socket) answers nothing.
+    // The address requests go to, from whichever of its ports: a copy of an answer from
+    // another socket is told by ReplyOwnership, not here.
     const QHostAddress remote = m_udp.remoteAddress();
-    return !remote.isNull() && sender.isEqual(remote, QHostAddress::TolerantConversion) &&
-           port == m_udp.remotePort;
+    return !remote.isNull() && sender.isEqual(remote, QHostAddress::TolerantConversion);
 }
 
 void FrameExchange::takeLateDatagrams() {
@@ -165,7 +180,9 @@ void FrameExchange::takeLateDatagrams() {
 }
 
 void FrameExchange::receiveDatagram(const QByteArray& datagram, const Peer& from) {
-    if (!senderAccepted(from.address, from.port)) {
+    if (!senderAccepted(from.address)) {
+        if (m_waiting)
+            m_waiting->came.datagram(from.address, from.port);
         if (onForeignDatagram)
             onForeignDatagram(datagram, from);
         return;

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "link/came_instead.h"
 #include "link/frame_tap.h"
 #include "link/link_settings.h"
 #include "link/reply.h"
 #include "link/reply_intake.h"
+#include "link/reply_ownership.h"
 #include "link/tcomm.h"
 #include "link/udp_transport.h"
 #include "link/wait_view.h"
@@ -15,7 +17,9 @@
 // The exchange: a framed request goes out over the link of the mode, queued on the serial
 // driver or sent as one datagram followed by a bounded wait on the socket for its answer.
 // Whatever arrives during the wait (and what arrives outside any wait, as it comes) is handed
-// on for intake when it came from the address and port requests go to, and only then.
+// on for intake when it came from the address requests go to (from any of its ports: a
+// gateway behind a NAT answers from another one), or from anywhere after a request to the
+// bus switch itself or a broadcast.
 class FrameExchange : public QObject {
     Q_OBJECT
 public:
@@ -29,14 +33,16 @@ public:
         quint8 command = 0;
         quint8 sub = 0;
         bool anySender = false;
-        bool set = false; // a Set: its outcome is told apart
+        bool strict = false; // a sequence step to 0xFF: only the bus switch answers it
+        bool set = false;    // a Set: its outcome is told apart
         bool seen = false;
+        CameInstead came;
     };
 
     FrameExchange(const LinkSettings& settings, UdpTransport& udp, TComm& comm, FrameTap& tap,
-                  QObject* parent = nullptr);
+                  ReplyOwnership& ownership, QObject* parent = nullptr);
 
-    // A datagram from the address and port requests go to, and one from anywhere else.
+    // A datagram from the address requests go to, and one from anywhere else.
     std::function<void(const QByteArray&, const Peer&)> onDatagram;
     std::function<void(const QByteArray&, const Peer&)> onForeignDatagram;
 
@@ -53,10 +59,14 @@ public:
 
 signals:
     void requestNotice(const QString& text);
+    // The request could not go out (no open link for the mode): why, as the notice says it.
+    void notSent(const QString& why);
+    // The link or the handling of a reply failed: "Communication Error！" and its detail.
     void message(const QString& text, const QString& detail = QString());
 
 private:
-    bool senderAccepted(const QHostAddress& sender, quint16 port) const;
+    bool senderAccepted(const QHostAddress& sender) const;
+    void refuse(const QString& why);
     void receiveDatagram(const QByteArray& datagram, const Peer& from);
     void tapSent(const QByteArray& frame, bool network, bool sent, quint16 broadcastPort);
 
@@ -64,6 +74,7 @@ private:
     UdpTransport& m_udp;
     TComm& m_comm;
     FrameTap& m_tap;
+    ReplyOwnership& m_ownership;
     WaitView* m_waitView = nullptr;
     bool m_sendingPassword = false;
     // The innermost exchange waiting on the socket.

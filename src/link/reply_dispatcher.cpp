@@ -60,7 +60,7 @@ void ReplyDispatcher::dispatchReply(Reply reply, bool sequenceRunning) {
     // Any reply with the pair ends what the window awaited for it; only a success records.
     const int key = ReplyOwnership::key(reply[4], reply[5]);
     bool late = false;
-    reply.answers = m_ownership.answer(key, reply[3], sequenceRunning, &late);
+    reply.answers = m_ownership.answer(reply, sequenceRunning, &late);
     const auto answeredLate = [&](const QString& outcome) {
         if (late)
             emit setOutcome(

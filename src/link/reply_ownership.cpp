@@ -1,5 +1,74 @@
 #include "link/reply_ownership.h"
 
+#include "link/reply.h"
+
+#include <algorithm>
+
+namespace {
+
+// How many answers of one pair and module are remembered to tell their copies.
+constexpr size_t kTakenKept = 8;
+
+int takenKey(const Reply& r) {
+    return (ReplyOwnership::key(r[4], r[5]) << 8) | r[3];
+}
+
+// The reply's bytes up to its checksum (which the intake does not copy: the reply area may
+// hold an earlier reply's bytes there).
+QByteArray frameOf(const Reply& r) {
+    return QByteArray(reinterpret_cast<const char*>(r.data()), std::max(0, r[2] - 2));
+}
+
+QString senderOf(const Reply& r) {
+    return QStringLiteral("%1:%2").arg(r.sender.toString()).arg(r.senderPort);
+}
+
+} // namespace
+
+bool ReplyOwnership::fromModuleAsked(quint8 asked, quint8 replyModule, quint8 status,
+                                     bool strict) {
+    if (replyModule == asked)
+        return true;
+    if (replyModule == 0xFF && status != 1)
+        return true; // the gateway: no module at that address
+    return asked == 0xFF && !strict;
+}
+
+bool ReplyOwnership::answersRequest(const Reply& r, quint8 module, quint8 replyCommand,
+                                    quint8 subCommand, bool strict) {
+    const bool bind = r[0] == 0xAE && r[1] == 0xD0;
+    return !bind && r[4] == replyCommand && r[5] == subCommand &&
+           fromModuleAsked(module, r[3], r[6], strict);
+}
+
+void ReplyOwnership::taken(const Reply& r) {
+    std::deque<Taken>& kept = m_taken[takenKey(r)];
+    Taken t{frameOf(r), senderOf(r)};
+    for (const Taken& k : kept)
+        if (k.bytes == t.bytes && k.sender == t.sender)
+            return;
+    kept.push_back(std::move(t));
+    if (kept.size() > kTakenKept)
+        kept.pop_front();
+}
+
+bool ReplyOwnership::isCopy(const Reply& r) const {
+    const auto it = m_taken.find(takenKey(r));
+    if (it == m_taken.end())
+        return false;
+    const QByteArray bytes = frameOf(r);
+    const QString sender = senderOf(r);
+    bool sameBytes = false;
+    for (const Taken& k : it->second) {
+        if (k.bytes != bytes)
+            continue;
+        if (k.sender == sender)
+            return false; // the same answer again from where it came: a new answer
+        sameBytes = true;
+    }
+    return sameBytes;
+}
+
 void ReplyOwnership::setJob(const QString& name) {
     if (!name.isEmpty())
         std::erase_if(m_pending, [](const auto& e) { return e.second.kind == Awaiting::Set; });
@@ -41,7 +110,8 @@ void ReplyOwnership::endAll() {
 }
 
 const ReplyOwnership::Expectation* ReplyOwnership::match(int key, quint8 module,
-                                                         bool sequenceRunning) const {
+                                                         bool sequenceRunning,
+                                                         quint8 status) const {
     // A job's replies are its own: they answer nothing of the window's, and end nothing.
     if (!m_job.isEmpty())
         return nullptr;
@@ -50,23 +120,41 @@ const ReplyOwnership::Expectation* ReplyOwnership::match(int key, quint8 module,
         return nullptr;
     const Expectation& e = it->second;
     // A Set to every module takes whichever answers; a step to the bus switch only the bus
-    // switch's own answer; anything else only the answer of the module asked.
-    const bool anyModule = e.kind == Awaiting::Set && e.module == 0xFF;
-    if (!anyModule && e.module != module)
+    // switch's own answer; anything else only the answer of the module asked (or the
+    // gateway's error for it).
+    if (!fromModuleAsked(e.module, module, status, e.kind == Awaiting::Step))
         return nullptr;
     if (e.kind == Awaiting::Step && !sequenceRunning)
         return nullptr;
     return &e;
 }
 
-bool ReplyOwnership::wouldAnswer(int key, quint8 module, bool sequenceRunning) const {
-    return match(key, module, sequenceRunning) != nullptr;
+bool ReplyOwnership::wouldAnswer(int key, quint8 module, bool sequenceRunning,
+                                 quint8 status) const {
+    return match(key, module, sequenceRunning, status) != nullptr;
 }
 
-Awaiting ReplyOwnership::answer(int key, quint8 module, bool sequenceRunning, bool* late) {
+bool ReplyOwnership::wouldAnswer(const Reply& r, bool sequenceRunning) const {
+    return !isCopy(r) && wouldAnswer(key(r[4], r[5]), r[3], sequenceRunning, r[6]);
+}
+
+Awaiting ReplyOwnership::answer(const Reply& r, bool sequenceRunning, bool* late) {
+    if (isCopy(r)) {
+        if (late)
+            *late = false;
+        return Awaiting::None;
+    }
+    const Awaiting kind = answer(key(r[4], r[5]), r[3], sequenceRunning, late, r[6]);
+    if (kind != Awaiting::None)
+        taken(r);
+    return kind;
+}
+
+Awaiting ReplyOwnership::answer(int key, quint8 module, bool sequenceRunning, bool* late,
+                                quint8 status) {
     if (late)
         *late = false;
-    const Expectation* e = match(key, module, sequenceRunning);
+    const Expectation* e = match(key, module, sequenceRunning, status);
     if (!e)
         return Awaiting::None;
     const Awaiting kind = e->kind;

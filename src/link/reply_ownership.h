@@ -3,8 +3,11 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <deque>
 #include <map>
 #include <set>
+
+struct Reply;
 
 // What a reply answers, as far as the window is concerned.
 enum class Awaiting : quint8 {
@@ -37,11 +40,26 @@ enum class ReplyRule : quint8 {
 //   acknowledgement could not be told from a step's.
 // - Only an error reply that answers the outstanding step or a pending Set ends a sequence;
 //   any other is logged and changes nothing.
+// - Which module answers a request (answersRequest) and which reply is a copy of an answer
+//   already taken (isCopy) is decided here for every waiter: the network wait, the window's
+//   Sets and steps, and the jobs.
 class ReplyOwnership {
 public:
     static int key(quint8 replyCommand, quint8 subCommand) {
         return (int(replyCommand) << 8) | subCommand;
     }
+    // Whether a reply from `replyModule` with `status` answers a request to `asked`: the
+    // module asked, the gateway (0xFF) refusing it for a module that is not there, and, for a
+    // request to 0xFF that is not `strict` (an address Set, a test scene), any module.
+    static bool fromModuleAsked(quint8 asked, quint8 replyModule, quint8 status, bool strict);
+    // The same for the whole reply and a request to `module` with this reply pair.
+    static bool answersRequest(const Reply& reply, quint8 module, quint8 replyCommand,
+                               quint8 subCommand, bool strict = false);
+
+    // A reply was taken as an answer. A later reply with the same bytes from another sender
+    // (another socket of the gateway's host) is a copy of it: it answers nothing.
+    void taken(const Reply& reply);
+    bool isCopy(const Reply& reply) const;
 
     // The job that owns the link, empty while none runs. A job that starts ends the pending
     // Sets: its requests may use their pairs.
@@ -68,10 +86,13 @@ public:
 
     // Whether a reply with this pair from `module` would answer something the window awaits
     // (a step while `sequenceRunning`, or a pending Set), without using it up.
-    bool wouldAnswer(int key, quint8 module, bool sequenceRunning) const;
+    bool wouldAnswer(int key, quint8 module, bool sequenceRunning, quint8 status = 1) const;
+    bool wouldAnswer(const Reply& reply, bool sequenceRunning) const;
     // A reply with this pair came (any status) from `module`: what it answers. The
     // expectation ends here; `late` says whether a Set's wait had already ended.
-    Awaiting answer(int key, quint8 module, bool sequenceRunning, bool* late = nullptr);
+    Awaiting answer(int key, quint8 module, bool sequenceRunning, bool* late = nullptr,
+                    quint8 status = 1);
+    Awaiting answer(const Reply& reply, bool sequenceRunning, bool* late = nullptr);
 
     // Whether a handler with this rule runs for a reply that answers `answers`.
     bool handlerRuns(ReplyRule rule, Awaiting answers) const;
@@ -83,9 +104,15 @@ private:
         quint8 module = 0xFF;
         bool waitOver = false;
     };
-    const Expectation* match(int key, quint8 module, bool sequenceRunning) const;
+    const Expectation* match(int key, quint8 module, bool sequenceRunning, quint8 status) const;
 
+    struct Taken {
+        QByteArray bytes;
+        QString sender;
+    };
     QString m_job;
+    // The answers taken last, by reply pair and module.
+    std::map<int, std::deque<Taken>> m_taken;
     std::map<int, Expectation> m_pending;
     std::set<int> m_sequencePairs;
     quint64 m_lastTicket = 0;

@@ -107,13 +107,17 @@ void UdpTransport::close() {
     forgetHost();
 }
 
-QString UdpTransport::silenceHint() const {
+QString UdpTransport::silenceHint(int module) const {
     if (m_heard || !m_socket)
         return {};
-    return QStringLiteral("Nothing has answered from %1:%2 yet: check Remote IP, Password and "
-                          "Subnet ID.")
-        .arg(remoteHost)
-        .arg(remotePort);
+    const QString hint = QStringLiteral("Nothing has answered from %1:%2 yet: check Remote IP, "
+                                        "Password and Subnet ID")
+                             .arg(remoteHost)
+                             .arg(remotePort);
+    if (module < 0 || module == 0xFF)
+        return hint + QLatin1Char('.');
+    return hint + QStringLiteral(", or whether module %1 is there and answers within the wait.")
+                      .arg(module);
 }
 
 void UdpTransport::forgetHost() {

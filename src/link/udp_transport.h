@@ -56,8 +56,9 @@ public:
     // Whether anything came from the remote host (from anyone, with the broadcast switch on)
     // since the link was opened; reset() keeps it.
     bool heardFromRemote() const { return m_heard; }
-    // While nothing has come: what a technician checks first. Empty once something came.
-    QString silenceHint() const;
+    // While nothing has come: what a technician checks first, the module asked (none: -1)
+    // among it. Empty once something came.
+    QString silenceHint(int module = -1) const;
 
     // Each returns false on a failure of the socket or of the host lookup.
     bool send(const QByteArray& datagram);
