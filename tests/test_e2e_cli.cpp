@@ -197,6 +197,8 @@ private slots:
     void commandsSayWhatTheyDid();
     void restorePointBeforeEachSequence_data();
     void restorePointBeforeEachSequence();
+    void gatewayAnsweringFromAnotherPort_data();
+    void gatewayAnsweringFromAnotherPort();
 
 private:
     static void links();
@@ -406,6 +408,10 @@ void TestE2eCli::failuresAndUsage_data() {
     QTest::addColumn<QString>("message");
     QTest::newRow("silent address")
         << QStringList{"light", "status", "9"} << 1 << "module 9 did not answer";
+    // A fresh link has heard nothing yet: the settings, or the module, are suspect.
+    QTest::newRow("silent address: the module is a suspect too")
+        << QStringList{"--timeout", "100", "light", "status", "9"} << 1
+        << "or whether module 9 is there and answers within the wait";
     QTest::newRow("error status") << QStringList{"light", "on", "1", "8"} << 1
                                   << "module 1 refused light on of channel 8: ";
     QTest::newRow("wrong password: nothing answers")
@@ -964,3 +970,27 @@ void TestE2eCli::restorePointBeforeEachSequence() {
 
 QTEST_MAIN(TestE2eCli)
 #include "test_e2e_cli.moc"
+
+// A gateway behind a NAT answers from another port than the one it listens on: every kind of
+// command works as against one that answers from its own.
+void TestE2eCli::gatewayAnsweringFromAnotherPort_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("out"); // stdout holds it
+    QTest::newRow("set") << QStringList{"light", "on", "2", "3"} << "";
+    QTest::newRow("read") << QStringList{"--json", "light", "status", "2"} << "\"module\":2";
+    QTest::newRow("curtain read") << QStringList{"curtain", "status", "3"} << "";
+    QTest::newRow("read-all") << QStringList{"--json", "timers", "read", "6"} << "\"timer\":32";
+    QTest::newRow("scan") << QStringList{"--timeout", "300", "scan", "1", "6"} << "0108";
+    QTest::newRow("audit") << QStringList{"audit", "255"} << "agree";
+    QTest::newRow("push") << QStringList{"push", "5"} << "";
+}
+
+void TestE2eCli::gatewayAnsweringFromAnotherPort() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, out);
+    QVERIFY2(m_sim->start({"--reply-port", "0"}), qPrintable(m_sim->errorString()));
+    m_link = QStringList{"--udp", QStringLiteral("127.0.0.1:%1").arg(m_sim->udpPort())};
+    const Run r = cli(args, 60000);
+    QVERIFY2(r.exitCode == 0, qPrintable(r.err));
+    QVERIFY2(r.out.contains(out.toUtf8()), r.out.right(400).constData());
+}

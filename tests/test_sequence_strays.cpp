@@ -1,8 +1,10 @@
 // The read-all sequences over loopback UDP against an in-test gateway that, before each
 // answer, sends what else may come from its own address and port (nothing, garbage, another
 // module's answer, another command's answer, another module's error reply) and a copy of the
-// previous step's answer from another port. Every run must store exactly the rows of a quiet
-// run.
+// previous step's answer from another port. Every run must store
+// exactly the rows of a quiet run. A gateway that refuses for a missing module ends a read-all
+// at once, and a scan over a closed serial link stops at once, saying why.
+#include "jobs/module_scan.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "protocol/sequence_engine.h"
@@ -11,6 +13,7 @@
 #include "support/link_probe.h"
 #include "support/window_probe.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -84,7 +87,8 @@ public:
     }
     bool ready() const { return m_fd >= 0 && m_other >= 0; }
     quint16 port() const { return portOf(m_fd); }
-    std::atomic<bool> strays{false};
+    enum Mode { Quiet, Strays, NoModule };
+    std::atomic<int> mode{Quiet};
 
 private:
     void run() {
@@ -109,7 +113,11 @@ private:
                 ::sendto(fd, d.constData(), size_t(d.size()), 0,
                          reinterpret_cast<const sockaddr*>(&from), size);
             };
-            if (strays) {
+            if (mode == NoModule) {
+                send(m_fd, answer(0xFF, reply, sub, 2, {})); // "Module Address Error!"
+                continue;
+            }
+            if (mode == Strays) {
                 const quint8 stranger = module == 0xFF ? 5 : quint8(module + 1);
                 send(m_fd, QByteArray());
                 send(m_fd, QByteArray::fromHex("0102030405060708090a0b"));
@@ -138,20 +146,40 @@ class TestSequenceStrays : public QObject {
 private slots:
     void readAllsStoreTheQuietRows_data();
     void readAllsStoreTheQuietRows();
+    void gatewaysErrorEndsTheReadAll();
+    void closedSerialLinkStopsTheScan();
+
+private:
+    void openLink(Bus& bus, const Gateway& gateway);
 };
+
+void TestSequenceStrays::openLink(Bus& bus, const Gateway& gateway) {
+    UdpTransport& udp = bus.udp();
+    udp.remoteHost = QStringLiteral("127.0.0.1");
+    udp.remotePort = gateway.port();
+    udp.localPort = 0;
+    QVERIFY(udp.open());
+}
 
 void TestSequenceStrays::readAllsStoreTheQuietRows_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("rows");
-    QTest::newRow("timers") << int(SequenceKind::ReadTimers) << 32;
-    QTest::newRow("events") << int(SequenceKind::ReadEvents) << 16;
-    QTest::newRow("bindings") << int(SequenceKind::ReadBindings) << 14;
-    QTest::newRow("monitor slots") << int(SequenceKind::ReadMonitorSlots) << 64;
+    QTest::addColumn<int>("noise");
+    const QList<std::pair<const char*, int>> noises = {{"strays", Gateway::Strays}};
+    const QList<std::tuple<const char*, int, int>> kinds = {
+        {"timers", int(SequenceKind::ReadTimers), 32},
+        {"events", int(SequenceKind::ReadEvents), 16},
+        {"bindings", int(SequenceKind::ReadBindings), 14},
+        {"monitor slots", int(SequenceKind::ReadMonitorSlots), 64}};
+    for (const auto& [name, noise] : noises)
+        for (const auto& [what, kind, rows] : kinds)
+            QTest::addRow("%s, %s", what, name) << kind << rows << noise;
 }
 
 void TestSequenceStrays::readAllsStoreTheQuietRows() {
     QFETCH(int, kind);
     QFETCH(int, rows);
+    QFETCH(int, noise);
     const SequenceKind sequence = SequenceKind(kind);
     Gateway gateway;
     QVERIFY(gateway.ready());
@@ -166,11 +194,7 @@ void TestSequenceStrays::readAllsStoreTheQuietRows() {
     Bus bus(settings);
     FakeProcessing dialog;
     bus.setProcessingView(&dialog);
-    UdpTransport& udp = bus.udp();
-    udp.remoteHost = QStringLiteral("127.0.0.1");
-    udp.remotePort = gateway.port();
-    udp.localPort = 0;
-    QVERIFY(udp.open());
+    openLink(bus, gateway);
     SequenceEngine engine(bus);
     engine.setPauseMs(1);
     std::optional<SequenceResult> result;
@@ -181,7 +205,7 @@ void TestSequenceStrays::readAllsStoreTheQuietRows() {
 
     QStringList quiet;
     for (int run = 0; run <= kRuns; ++run) {
-        gateway.strays = run > 0;
+        gateway.mode = run > 0 ? noise : Gateway::Quiet;
         result.reset();
         engine.start(sequence, table, [target] { return target; });
         QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 5000);
@@ -194,6 +218,61 @@ void TestSequenceStrays::readAllsStoreTheQuietRows() {
             QCOMPARE(got, quiet);
     }
     QVERIFY(!quiet.isEmpty());
+}
+
+// The gateway's error from 0xFF for a module that is not there ends the step it answers, with
+// its status, long before the watchdog would.
+void TestSequenceStrays::gatewaysErrorEndsTheReadAll() {
+    Gateway gateway;
+    QVERIFY(gateway.ready());
+    gateway.mode = Gateway::NoModule;
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("VELM.mdb"));
+    schema::createDatabase(file);
+    RecordTable table{QString::fromLatin1(sequenceSpec(SequenceKind::ReadTimers).recordTable)};
+    table.open(file);
+    PlainLinkSettings settings;
+    settings.network = true;
+    Bus bus(settings);
+    FakeProcessing dialog;
+    bus.setProcessingView(&dialog);
+    openLink(bus, gateway);
+    SequenceEngine engine(bus);
+    std::optional<SequenceResult> result;
+    connect(&engine, &SequenceEngine::ended, this,
+            [&result](const SequenceResult& r) { result = r; });
+    QElapsedTimer clock;
+    clock.start();
+    engine.start(SequenceKind::ReadTimers, table, [] { return SequenceTarget{kModule, 3}; });
+    QTRY_VERIFY_WITH_TIMEOUT(result.has_value(), 4000);
+    QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(int(result->end), int(SequenceEnd::Refused));
+    QCOMPARE(frames::statusText(result->status), QStringLiteral("Module Address Error!"));
+    QCOMPARE(result->rows, 0);
+}
+
+// Serial mode with the serial link closed and the network link open: each request writes
+// its log line and goes nowhere; the scan stops at its first request and says why.
+void TestSequenceStrays::closedSerialLinkStopsTheScan() {
+    Gateway gateway;
+    QVERIFY(gateway.ready());
+    PlainLinkSettings settings;
+    settings.network = false;
+    Bus bus(settings);
+    openLink(bus, gateway);
+    LinkProbe probe(bus);
+    ModuleScan::Options options;
+    options.first = 1;
+    options.last = 3;
+    ModuleScan scan(bus, options);
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(scan.job().runHere());
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(scan.job().notSent().startsWith(QStringLiteral("Not sent: the serial link is not open")),
+             qPrintable(scan.job().notSent()));
+    QCOMPARE(probe.log, QStringList{QStringLiteral("Send ：X")});
+    QVERIFY(scan.hits().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSequenceStrays)
