@@ -68,9 +68,6 @@ void FrameExchange::transmit(const QByteArray& frame, int timeoutMs, Awaited awa
                                       Qt::QueuedConnection);
     });
     try {
-        // What came before this request (a duplicated datagram, a late answer) is taken in
-        // now, while it can answer nothing of this request's.
-        takeLateDatagrams();
         bool sent = false;
         m_anySender = awaited.anySender || m_udp.broadcast;
         const quint16 broadcastPort =

@@ -19,8 +19,13 @@ QByteArray frameOf(const Reply& r) {
     return QByteArray(reinterpret_cast<const char*>(r.data()), std::max(0, r[2] - 2));
 }
 
+// Where it came from; an IPv4 sender the same whether a dual-stack socket (after a reset)
+// or an IPv4 one took it.
 QString senderOf(const Reply& r) {
-    return QStringLiteral("%1:%2").arg(r.sender.toString()).arg(r.senderPort);
+    bool v4 = false;
+    const quint32 ip = r.sender.toIPv4Address(&v4);
+    const QString address = v4 ? QHostAddress(ip).toString() : r.sender.toString();
+    return QStringLiteral("%1:%2").arg(address).arg(r.senderPort);
 }
 
 } // namespace
