@@ -34,9 +34,11 @@ const QByteArray kExampleBlock =
     QByteArray::fromHex("012C C0A8010A 1F40 FFFFFF00 C0A80101 C0A80102 2328 001A2B3C4D5E");
 
 // What the send path saw while a request went out.
+// What each request went out with.
 struct SendMoment {
     bool broadcast = false;
-    int restoreWait = -1;
+    bool skipPassword = false;
+    int waitMs = 0;
 };
 
 } // namespace
@@ -75,11 +77,8 @@ void TestBusSwitchWindow::init() {
     m_window = std::make_unique<TForm1>(*m_prompts, m_dir.filePath(QStringLiteral("VELM.mdb")));
     m_prompts->messages.clear();
     m_moments.clear();
-    // The log line is written inside the send path: look at the switches at that moment.
-    Bus& bus = m_window->bus();
-    connect(&bus, &Bus::logLine, this, [this, &bus](const QString& line) {
-        if (line.startsWith(QLatin1String("Send")))
-            m_moments << SendMoment{bus.udp().broadcast, bus.state().RestoreReplyWait};
+    connect(&m_window->bus(), &Bus::requestSubmitted, this, [this](PendingRequest* p) {
+        m_moments << SendMoment{p->broadcast(), p->skipPassword(), p->waitMs()};
     });
     find<QCheckBox>(QStringLiteral("chk1"))->setChecked(false); // the log shows the bytes
 }
@@ -236,10 +235,8 @@ void TestBusSwitchWindow::readSwitchesAroundItsSend() {
     find<QPushButton>(QStringLiteral("btn2"))->click();
     find<QPushButton>(QStringLiteral("Button9"))->click();
     QCOMPARE(m_moments.size(), 2);
-    QVERIFY(m_moments[0].broadcast);
-    QVERIFY(!m_moments[1].broadcast);
-    QVERIFY(!m_window->bus().udp().broadcast);
-    QCOMPARE(m_window->bus().state().SkipPasswordOnce, quint8(0));
+    QVERIFY(m_moments[0].broadcast && m_moments[0].skipPassword);
+    QVERIFY(!m_moments[1].broadcast && !m_moments[1].skipPassword);
     // The datagram as it would go to 255.255.255.255.
     QCOMPARE(sentFrames().first().toHex(' '),
              QByteArray::fromHex("55AA0AFFFFFF000551A1").toHex(' '));
@@ -247,8 +244,8 @@ void TestBusSwitchWindow::readSwitchesAroundItsSend() {
     m_prompts->answers.push_back(true);
     find<QPushButton>(QStringLiteral("Button34"))->click();
     QCOMPARE(m_moments.size(), 3);
-    QCOMPARE(m_moments[2].restoreWait, 1);
-    QCOMPARE(m_window->bus().state().RestoreReplyWait, quint8(0));
+    QCOMPARE(m_moments[2].waitMs, 8000);
+    QCOMPARE(m_moments[1].waitMs, 1000);
 }
 
 void TestBusSwitchWindow::askingButtonsAnsweredNo() {
@@ -262,7 +259,6 @@ void TestBusSwitchWindow::askingButtonsAnsweredNo() {
     find<QPushButton>(QStringLiteral("Button39"))->click();
     QCOMPARE(m_prompts->questions, QStringList(2, QStringLiteral("Are you sure?")));
     QVERIFY(sentFrames().isEmpty());
-    QCOMPARE(m_window->bus().state().RestoreReplyWait, quint8(0));
 }
 
 void TestBusSwitchWindow::settingsReply_data() {

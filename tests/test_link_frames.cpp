@@ -74,12 +74,13 @@ void TestLinkFrames::sendDataDealFrames() {
     settings.pass = password;
     Bus bus(settings);
     LinkProbe probe(bus);
-    bus.state().SkipPasswordOnce = skipPassword ? 1 : 0;
     const Request r{quint8(request[0]), quint8(request[1]), quint8(request[2]), request.mid(3)};
-    bus.send(r, longLayout ? RequestLayout::longForm(quint16(subnet)) : RequestLayout::shortForm());
+    bus.submit(r, Purpose::Button,
+               {.layout = longLayout ? RequestLayout::longForm(quint16(subnet))
+                                     : RequestLayout::shortForm(),
+                .skipPassword = skipPassword});
 
     QCOMPARE(probe.log, QStringList{QStringLiteral("Send ：") + frames::hexText(frame)});
-    QCOMPARE(bus.state().SkipPasswordOnce, quint8(0));
     QCOMPARE(probe.messages,
              network ? QStringList{QStringLiteral("Communication Error！")} : QStringList{});
 }
@@ -97,10 +98,8 @@ void TestLinkFrames::skipPasswordClearedInBothModes() {
     settings.masked = false;
     Bus bus(settings);
     LinkProbe probe(bus);
-    bus.state().SkipPasswordOnce = 1;
+    bus.submit(Request(0xFF, 0, 5), Purpose::Button, {.skipPassword = true});
     bus.send(Request(0xFF, 0, 5));
-    bus.send(Request(0xFF, 0, 5));
-    QCOMPARE(bus.state().SkipPasswordOnce, quint8(0));
     QCOMPARE(probe.log.size(), 2);
     // Only the second of two network requests carries the block again.
     QCOMPARE(probe.log[1].size() - probe.log[0].size(), network ? 16 * 3 : 0);

@@ -122,10 +122,10 @@ struct NetRig {
             bus.udp().open();
         bus.registerReply(0x80, 0x05, [this](const Reply& r) { modules << r[3]; });
     }
-    qint64 timedSend() {
+    qint64 timedSend(const RequestOptions& options = {}) {
         QElapsedTimer clock;
         clock.start();
-        bus.send(Request(0xFF, 0, 5));
+        bus.submit(Request(0xFF, 0, 5), Purpose::Button, options);
         return clock.elapsed();
     }
 };
@@ -196,24 +196,19 @@ void TestLinkUdp::bindExchange() {
 }
 
 void TestLinkUdp::missingReply_data() {
-    QTest::addColumn<bool>("longWait");
-    QTest::addColumn<bool>("restoreWait");
+    QTest::addColumn<int>("waitMs"); // the request's own, 0: the link's
     QTest::addColumn<int>("atLeastMs");
     QTest::addColumn<int>("belowMs");
-    QTest::newRow("plain") << false << false << 900 << 3000;
-    QTest::newRow("long") << true << false << 3900 << 7500;
-    QTest::newRow("long before restore") << true << true << 3900 << 7500;
+    QTest::newRow("the link's") << 0 << 900 << 3000;
+    QTest::newRow("long") << Bus::kLongReplyWaitMs << 3900 << 7500;
 }
 
 void TestLinkUdp::missingReply() {
-    QFETCH(bool, longWait);
-    QFETCH(bool, restoreWait);
+    QFETCH(int, waitMs);
     QFETCH(int, atLeastMs);
     QFETCH(int, belowMs);
     NetRig rig;
-    rig.bus.state().LongReplyWait = longWait;
-    rig.bus.state().RestoreReplyWait = restoreWait;
-    const qint64 ms = rig.timedSend();
+    const qint64 ms = rig.timedSend({.replyWaitMs = waitMs});
     QVERIFY2(ms >= atLeastMs && ms < belowMs, qPrintable(QString::number(ms)));
     QCOMPARE(rig.probe.log, QStringList{kSent});
     QVERIFY(rig.probe.messages.isEmpty());

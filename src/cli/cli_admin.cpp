@@ -6,13 +6,12 @@
 #include "protocol/module_admin_requests.h"
 
 #include <QJsonArray>
-#include <QScopeGuard>
 
 namespace cli {
 
 namespace {
 // A restarting module or bus switch answers late: the window waits this long for it.
-constexpr int kRestoreWaitMs = 8000;
+constexpr int kRestoreWaitMs = Bus::kRestoreReplyWaitMs;
 
 void printValue(const CliLink& link, const QString& key, const QJsonValue& value, int module) {
     CliOutput::printObject(link.options().json, {QStringLiteral("module"), key}, {module, value});
@@ -61,40 +60,36 @@ void printSettings(const CliLink& link, const CliLink::Answer& r) {
 void busSwitch(CliLink& link) {
     const CommandArgs& a = link.options().given;
     const CliOptions& o = link.options();
-    Bus& bus = link.bus();
     const RequestLayout own = busswitch::layout(o.subnet);
     const RequestLayout anySubnet = busswitch::layout(busswitch::kSettingsSubnet);
     if (a.verb == QLatin1String("read")) {
         // Subnet FF FF, no password and, over the network, to everyone on the remote port:
         // the one request that finds a bus switch whose subnet and password are unknown.
-        bus.state().SkipPasswordOnce = 1;
-        UdpTransport& udp = bus.udp();
-        udp.broadcast = o.link == CliOptions::Link::Udp;
-        const auto broadcastOff = qScopeGuard([&udp] { udp.broadcast = false; });
         const CliLink::Answer r = link.require(
-            busswitch::readSettings(), QStringLiteral("the settings read"), o.timeoutMs, anySubnet);
+            busswitch::readSettings(), QStringLiteral("the settings read"), o.timeoutMs,
+            {.layout = anySubnet, .skipPassword = true, .broadcast = true});
         printSettings(link, r);
     } else if (a.verb == QLatin1String("set")) {
         link.require(busswitch::setSettings(a.block), QStringLiteral("the settings"), o.timeoutMs,
-                     anySubnet);
+                     {.layout = anySubnet});
     } else if (a.verb == QLatin1String("type")) {
         const CliLink::Answer r =
-            link.require(busswitch::readType(), QStringLiteral("the type read"), o.timeoutMs, own);
+            link.require(busswitch::readType(), QStringLiteral("the type read"), o.timeoutMs, {.layout = own});
         printValue(link, QStringLiteral("type"), moduleadmin::typeText(r.reply()), 255);
     } else if (a.verb == QLatin1String("version")) {
         const CliLink::Answer r = link.require(
-            busswitch::readVersion(), QStringLiteral("the version read"), o.timeoutMs, own);
+            busswitch::readVersion(), QStringLiteral("the version read"), o.timeoutMs, {.layout = own});
         printValue(link, QStringLiteral("version"), moduleadmin::versionText(r.reply()), 255);
     } else if (a.verb == QLatin1String("password")) {
         // The link's own --password stays: the next run gives the new one.
         link.require(busswitch::setPassword(a.text), QStringLiteral("the new password"),
-                     o.timeoutMs, own);
+                     o.timeoutMs, {.layout = own});
     } else if (a.verb == QLatin1String("restore")) {
         link.require(busswitch::restore(), QStringLiteral("the restore"), o.waitFor(kRestoreWaitMs),
-                     own);
+                     {.layout = own});
     } else {
         link.require(busswitch::setTransparentMode(), QStringLiteral("transparent mode"),
-                     o.timeoutMs, own);
+                     o.timeoutMs, {.layout = own});
     }
 }
 

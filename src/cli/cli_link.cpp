@@ -71,8 +71,8 @@ CliLink::Answer CliLink::exchange(const Request& request) {
 }
 
 CliLink::Answer CliLink::exchange(const Request& request, int waitMs,
-                                  std::optional<RequestLayout> layout) {
-    const Answer answer = m_exchange->exchange(request, waitMs, layout);
+                                  RequestOptions options) {
+    const Answer answer = m_exchange->exchange(request, waitMs, options);
     if (!answer.notSent.isEmpty())
         throw CliFailure(answer.notSent.toStdString());
     if (!answer.answered && !answer.linkFailure.isEmpty())
@@ -98,8 +98,8 @@ CliLink::Answer CliLink::require(const Request& request, const QString& what) {
 }
 
 CliLink::Answer CliLink::require(const Request& request, const QString& what, int waitMs,
-                                 std::optional<RequestLayout> layout) {
-    return require(exchange(request, waitMs, layout), request, what, waitMs);
+                                 RequestOptions options) {
+    return require(exchange(request, waitMs, options), request, what, waitMs);
 }
 
 CliLink::Answer CliLink::require(const Answer& answer, const Request& request, const QString& what,

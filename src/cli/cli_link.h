@@ -39,9 +39,9 @@ public:
     // The same with the reply wait of its own (the window's for that request unless
     // --timeout is given) and, for the bus switch, its layout.
     Answer exchange(const Request& request, int waitMs,
-                    std::optional<RequestLayout> layout = std::nullopt);
+                    RequestOptions options = {});
     Answer require(const Request& request, const QString& what, int waitMs,
-                   std::optional<RequestLayout> layout = std::nullopt);
+                   RequestOptions options = {});
     // The same check of an answer already in (the request's reply wait was `waitMs`).
     Answer require(const Answer& answer, const Request& request, const QString& what,
                    int waitMs) const;

@@ -182,12 +182,10 @@ void BusSwitchFamily::btn1Click() {
 void BusSwitchFamily::btn2Click() {
     // Subnet FF FF, no password, to everyone on the remote port: the one request that finds a
     // gateway whose subnet and password are unknown. The broadcast is for this send only.
-    m_ctx.bus.state().SkipPasswordOnce = 1;
-    UdpTransport& udp = m_ctx.bus.udp();
-    udp.broadcast = true;
-    const auto broadcastOff = qScopeGuard([&udp] { udp.broadcast = false; });
-    m_ctx.bus.sendToBusSwitch(busswitch::readSettings(),
-                              busswitch::layout(busswitch::kSettingsSubnet));
+    m_ctx.bus.submit(busswitch::readSettings(), Purpose::BusSwitch,
+                     {.layout = busswitch::layout(busswitch::kSettingsSubnet),
+                      .skipPassword = true,
+                      .broadcast = true});
 }
 
 void BusSwitchFamily::Button9Click() {
@@ -202,10 +200,8 @@ void BusSwitchFamily::Button34Click() {
     if (!m_ctx.prompts.confirm(QStringLiteral("Are you sure?")))
         return;
     // The gateway restarts before it answers: wait for it longer than for anything else.
-    RunState& state = m_ctx.bus.state();
-    state.RestoreReplyWait = 1;
-    const auto waitOver = qScopeGuard([&state] { state.RestoreReplyWait = 0; });
-    m_ctx.bus.sendToBusSwitch(busswitch::restore(), busswitch::layout(subnet()));
+    m_ctx.bus.submit(busswitch::restore(), Purpose::BusSwitch,
+                     {.layout = busswitch::layout(subnet()), .replyWaitMs = Bus::kRestoreReplyWaitMs});
 }
 
 void BusSwitchFamily::Button38Click() {

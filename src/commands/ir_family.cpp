@@ -26,18 +26,6 @@ const QString kModuleAddr = QStringLiteral("Module_Addr");
 const QString kIrNo = QStringLiteral("IR_No");
 const QString kAreYouSure = QStringLiteral("Are you sure?");
 constexpr int kStatusFontPixels = 19;
-
-// Sets a run-state flag for the duration of one send, however the send ends.
-class FlagForSend {
-public:
-    explicit FlagForSend(quint8& flag) : m_flag(flag) { m_flag = 1; }
-    ~FlagForSend() { m_flag = 0; }
-    FlagForSend(const FlagForSend&) = delete;
-    FlagForSend& operator=(const FlagForSend&) = delete;
-
-private:
-    quint8& m_flag;
-};
 } // namespace
 
 IrFamily::IrFamily(FamilyContext& ctx) : m_ctx(ctx) {
@@ -137,9 +125,7 @@ void IrFamily::Button27Click() {
     if (!m_ctx.prompts.confirm(kAreYouSure))
         return;
     // Erasing every code takes the module a few seconds: the reply is awaited longer.
-    const Request request = ir::removeAll(module());
-    FlagForSend wait(m_ctx.bus.state().LongReplyWait);
-    m_ctx.bus.sendSet(request);
+    m_ctx.bus.submit(ir::removeAll(module()), Purpose::Set, {.replyWaitMs = Bus::kLongReplyWaitMs});
 }
 
 void IrFamily::Button28Click() {

@@ -23,16 +23,11 @@ struct ExchangeAnswer {
     const Reply& reply() const { return answer; }
 };
 
-// One request and the module's reply to it (same address, command + 0x80, same
-// sub-command; the gateway's error for a missing module; see ReplyOwnership), over the
-// bus's own send path. Replies that come meanwhile are dispatched as
-// usual; a reply that is not the awaited one is waited past.
-//
-// Over the network the send path waits for the reply itself, so the answer is known when
-// send() returns (it waits past strays and late replies of earlier requests). On the serial line
-// the reply comes as its own event and a single-shot timer ends the wait (the wait plus the quiet
-// time after which the serial driver hands a block on). Either way `done` runs from the event loop,
-// never from inside send(), so a job of many requests never nests one exchange in another.
+// One request of a job and the module's reply to it, a thin wrapper over the link's request
+// in flight (which reply answers it is decided by ReplyOwnership): `done` runs once, from the
+// event loop, never from inside send(), so a job of many requests never nests one exchange in
+// another. Over the network the answer is in when send() returns; on the serial line the
+// reply comes as its own event, or the wait (plus the serial driver's quiet time) runs out.
 class BusExchange : public QObject {
     Q_OBJECT
 public:
@@ -42,29 +37,25 @@ public:
 
     Bus& bus() { return m_bus; }
     // Sends now; `done` runs once, when the answer is in or `waitMs` have passed. The
-    // layout is the bus's current one unless given (the bus switch's own).
-    void send(const Request& request, int waitMs, Done done,
-              std::optional<RequestLayout> layout = std::nullopt);
+    // options' layout is the bus's current one unless given (the bus switch's own).
+    void send(const Request& request, int waitMs, Done done, RequestOptions options = {});
     // Forgets the request under way: its `done` never runs, a late reply is not taken.
     void cancel();
     bool waiting() const { return m_waiting; }
 
     // The same, waiting here (handling events) until the answer is in: for the command line.
-    ExchangeAnswer exchange(const Request& request, int waitMs,
-                            std::optional<RequestLayout> layout = std::nullopt);
+    ExchangeAnswer exchange(const Request& request, int waitMs, RequestOptions options = {});
 
 private:
-    void take(const Reply& reply);
+    void settled(const PendingRequest& request);
     void finish();
 
     Bus& m_bus;
     QTimer m_wait;
     bool m_waiting = false;
-    quint8 m_address = 0;
-    quint8 m_command = 0;
-    quint8 m_sub = 0;
+    // Set while this exchange submits: the request the bus reports next is its own.
+    bool m_submitting = false;
+    QPointer<PendingRequest> m_request;
     ExchangeAnswer m_answer;
-    CameInstead m_came;
     Done m_done;
-    quint64 m_serial = 0; // tells a finished exchange from the next one
 };

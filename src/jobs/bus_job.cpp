@@ -2,8 +2,6 @@
 
 #include "link/pause_handling_events.h"
 
-#include <QScopeGuard>
-
 BusJob::BusJob(Bus& bus, const QString& name, QObject* parent)
     : QObject(parent), m_exchange(bus), m_name(name) {
     m_pause.setSingleShot(true);
@@ -77,16 +75,9 @@ void BusJob::next() {
     }
     m_current = std::move(m_steps.front());
     m_steps.pop_front();
-    UdpTransport& udp = bus().udp();
-    if (m_current->broadcast) {
-        bus().state().SkipPasswordOnce = 1;
-        udp.broadcast = bus().settings().networkMode();
-    }
-    // Over the network the answer is in when send returns: the broadcast was for it alone.
-    const auto broadcastOff = qScopeGuard([&udp] { udp.broadcast = false; });
     m_exchange.send(
         m_current->request, m_current->waitMs, [this](const ExchangeAnswer& a) { answered(a); },
-        m_current->layout);
+        m_current->options);
 }
 
 void BusJob::answered(const ExchangeAnswer& answer) {

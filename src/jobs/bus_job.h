@@ -14,13 +14,10 @@
 // stop the job (a module that refuses or does not answer a write).
 struct JobStep {
     Request request;
-    std::optional<RequestLayout> layout; // the bus switch's own layout; else the bus's
-    QString what;                        // "binding 3", "scene 7"
+    RequestOptions options; // the bus switch's own layout, a broadcast; the wait is waitMs
+    QString what;           // "binding 3", "scene 7"
     int waitMs = 1000;
     int pauseMs = 0;
-    // The bus switch's settings read: over the network to everyone on the remote port and
-    // without the password, as the window's "Read" sends it; answered from any address.
-    bool broadcast = false;
     std::function<bool(const ExchangeAnswer&)> take;
 };
 

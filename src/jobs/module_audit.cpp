@@ -85,7 +85,7 @@ ModuleAudit::ModuleAudit(Bus& bus, const ModuleRecords& records, int waitMs, QOb
     JobStep type;
     if (records.isBusSwitch()) {
         type.request = busswitch::readType();
-        type.layout = busswitch::layout(bus.settings().subnetId());
+        type.options.layout = busswitch::layout(bus.settings().subnetId());
     } else {
         type.request = moduleadmin::readType(records.module);
     }

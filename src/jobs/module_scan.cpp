@@ -27,7 +27,7 @@ JobStep ModuleScan::typeStep(int address) {
     if (address == kBusSwitch) {
         // The bus switch answers on its own subnet, always in the long layout.
         step.request = busswitch::readType();
-        step.layout = busswitch::layout(m_job.bus().settings().subnetId());
+        step.options.layout = busswitch::layout(m_job.bus().settings().subnetId());
     } else {
         step.request = moduleadmin::readType(address);
     }
@@ -47,7 +47,7 @@ JobStep ModuleScan::versionStep(const ScanHit& hit) {
     JobStep step;
     if (hit.address == kBusSwitch) {
         step.request = busswitch::readVersion();
-        step.layout = busswitch::layout(m_job.bus().settings().subnetId());
+        step.options.layout = busswitch::layout(m_job.bus().settings().subnetId());
     } else {
         step.request = moduleadmin::readVersion(hit.address);
     }

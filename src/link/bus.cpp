@@ -12,15 +12,12 @@ namespace {
 const QString kCommunicationError = QStringLiteral("Communication Error！");
 const QString kTimeout = QStringLiteral("Timeout！");
 
-constexpr int kLongReplyWaitMs = 4000;
-constexpr int kRestoreReplyWaitMs = 8000;
-
 } // namespace
 
 Bus::Bus(const LinkSettings& settings, QObject* parent)
     : QObject(parent), m_settings(settings), m_intake(settings, m_buffer, m_tap, m_udp),
       m_dispatcher(m_ownership), m_watchdog(m_state, m_ownership),
-      m_exchange(settings, m_udp, m_comm, m_tap, m_ownership) {
+      m_exchange(settings, m_udp, m_comm, m_tap) {
     connect(&m_intake, &ReplyIntake::logLine, this, &Bus::logLine);
     connect(&m_dispatcher, &ReplyDispatcher::setOutcome, this, &Bus::setOutcome);
     connect(&m_dispatcher, &ReplyDispatcher::setAnswered, this, &Bus::setAnswered);
@@ -56,6 +53,7 @@ Bus::Bus(const LinkSettings& settings, QObject* parent)
         m_intake.tapInput(reinterpret_cast<const quint8*>(datagram.constData()),
                           int(datagram.size()), ReplyIntake::Source::Network, from,
                           TappedFrame::Fate::ForeignSender);
+        m_ownership.noteForeign(from.address, from.port);
         emit datagramIgnored(from.address, from.port);
     };
 }
@@ -86,14 +84,6 @@ RequestLayout Bus::layout() const {
     return RequestLayout::shortForm();
 }
 
-int Bus::currentReplyWait() const {
-    if (m_state.LongReplyWait == 1)
-        return kLongReplyWaitMs;
-    if (m_state.RestoreReplyWait == 1)
-        return kRestoreReplyWaitMs;
-    return m_replyWaitMs;
-}
-
 void Bus::refuseDuringJob() const {
     if (!runningJob().isEmpty())
         throw std::runtime_error(QStringLiteral("%1 is running: wait for it to end or cancel it.")
@@ -101,80 +91,78 @@ void Bus::refuseDuringJob() const {
                                      .toStdString());
 }
 
-void Bus::send(const Request& request) {
-    send(request, layout());
-}
-
-void Bus::send(const Request& request, const RequestLayout& layout) {
-    refuseDuringJob();
-    sendWith(request, layout, Awaiting::None, false);
-}
-
-void Bus::sendSet(const Request& request) {
-    refuseDuringJob();
-    const int key = ReplyOwnership::key(quint8(request.command | 0x80), request.subCommand);
-    if (m_watchdog.timer().isActive() && m_ownership.sequenceUses(key))
+QPointer<PendingRequest> Bus::submit(const Request& request, Purpose purpose,
+                                     const RequestOptions& options) {
+    if (purpose != Purpose::Step && purpose != Purpose::Job)
+        refuseDuringJob();
+    if (purpose == Purpose::Set && m_watchdog.timer().isActive() &&
+        m_ownership.sequenceUses(
+            ReplyOwnership::key(quint8(request.command | 0x80), request.subCommand)))
         throw std::runtime_error(
             "A read-all or delete-all sequence of the same command is running: wait for it to "
             "end or cancel it, then press Set again.");
-    sendWith(request, layout(), Awaiting::Set, false);
+    if (purpose != Purpose::Bind)
+        options.layout.value_or(layout()).write(m_buffer, request);
+    return sendArea(request, purpose, options);
 }
 
-void Bus::sendToBusSwitch(const Request& request, const RequestLayout& layout) {
-    refuseDuringJob();
-    sendWith(request, layout, Awaiting::None, true);
+void Bus::sendRequestArea() {
+    // Sent without saying what it is (a test driving the send routine): read it from the
+    // request area in the current layout.
+    const int at = layout().longLayout ? 5 : 3;
+    sendArea(Request(m_buffer.request(at), m_buffer.request(at + 1), m_buffer.request(at + 2)),
+             Purpose::Button, {});
 }
 
-void Bus::sendStep(const Request& request) {
-    sendWith(request, layout(), Awaiting::Step, false);
-}
-
-void Bus::sendForJob(const Request& request, const RequestLayout& layout) {
-    sendWith(request, layout, Awaiting::None, false);
-}
-
-void Bus::sendBind() {
-    refuseDuringJob();
-    m_next = Awaited{};
-    m_next.valid = true;
-    m_next.bind = true;
-    sendBindFrame();
-}
-
-void Bus::sendWith(const Request& request, const RequestLayout& layout, Awaiting kind,
-                   bool anySender) {
-    const quint8 replyCommand = quint8(request.command | 0x80);
-    const int key = ReplyOwnership::key(replyCommand, request.subCommand);
+QPointer<PendingRequest> Bus::sendArea(const Request& request, Purpose purpose,
+                                       const RequestOptions& options) {
     const bool network = m_settings.networkMode();
-    const int waitMs = currentReplyWait();
+    const int waitMs = options.replyWaitMs > 0 ? options.replyWaitMs : m_replyWaitMs;
+    const QPointer<PendingRequest> pending =
+        new PendingRequest(request, purpose, options, waitMs, this);
     quint64 ticket = 0;
-    if (kind == Awaiting::Set)
-        ticket = m_ownership.expectSet(key, request.module);
-    else if (kind == Awaiting::Step)
-        m_ownership.expectStep(key, request.module);
-    else
-        m_ownership.endPair(key);
+    if (purpose != Purpose::Bind) {
+        const int key = ReplyOwnership::key(pending->replyCommand(), request.subCommand);
+        if (purpose == Purpose::Set)
+            ticket = m_ownership.expectSet(key, request.module);
+        else if (purpose == Purpose::Step)
+            m_ownership.expectStep(key, request.module);
+        else
+            m_ownership.endPair(key);
+    }
+    m_ownership.addLive(pending);
+    emit requestSubmitted(pending);
 
-    m_next = Awaited{};
-    m_next.valid = true;
-    m_next.module = request.module;
-    m_next.command = replyCommand;
-    m_next.sub = request.subCommand;
-    m_next.anySender = anySender;
-    m_next.strict = kind == Awaiting::Step;
-    m_next.set = kind == Awaiting::Set;
-    layout.write(m_buffer, request);
-    sendRequestArea();
+    const bool bind = purpose == Purpose::Bind;
+    const bool withPassword = network && !bind && !options.skipPassword;
+    const QByteArray frame =
+        bind ? frames::BindFrame(m_buffer.requestArea())
+             : frames::BusFrame(m_buffer.requestArea(), withPassword, m_settings.password());
+    m_exchange.setSendingPassword(withPassword);
+    if (m_settings.maskedLog())
+        emit logLine(QStringLiteral("Send ：X"));
+    else
+        emit logLine(QStringLiteral("Send ：") + frames::hexText(frame));
+
+    if (network) {
+        m_exchange.transmit(frame, *pending, purpose == Purpose::BusSwitch);
+    } else {
+        m_exchange.queueSerial(frame, *pending);
+        // The serial reply comes as a block once the line has been quiet after it.
+        if (pending && pending->waiting())
+            QTimer::singleShot(waitMs + kSerialQuietMs, pending.data(),
+                               [p = pending.data()] { p->timeOut(); });
+    }
     if (!ticket)
-        return;
+        return pending;
     if (network) {
         endSetWait(ticket, request.module, waitMs);
-        return;
+        return pending;
     }
-    // The serial reply comes as a block once the line has been quiet after it.
     QTimer::singleShot(
         waitMs + kSerialQuietMs, this,
         [this, ticket, module = request.module, waitMs] { endSetWait(ticket, module, waitMs); });
+    return pending;
 }
 
 void Bus::endSetWait(quint64 ticket, quint8 module, int waitMs) {
@@ -192,59 +180,6 @@ void Bus::endSetWait(quint64 ticket, quint8 module, int waitMs) {
     if (!hint.isEmpty())
         outcome += QStringLiteral("  ") + hint;
     emit setOutcome(outcome);
-}
-
-Bus::Awaited Bus::takeAwaited() {
-    Awaited awaited = m_next;
-    m_next = Awaited{};
-    if (awaited.valid)
-        return awaited;
-    // Sent without saying what it awaits (a test driving the send routine): read it from the
-    // request area in the current layout.
-    const int at = layout().longLayout ? 5 : 3;
-    awaited.module = m_buffer.request(at);
-    awaited.command = quint8(m_buffer.request(at + 1) | 0x80);
-    awaited.sub = m_buffer.request(at + 2);
-    return awaited;
-}
-
-void Bus::sendRequestArea() {
-    const Awaited awaited = takeAwaited();
-    const bool network = m_settings.networkMode();
-    const bool withPassword = network && m_state.SkipPasswordOnce == 0;
-    const QByteArray frame =
-        frames::BusFrame(m_buffer.requestArea(), withPassword, m_settings.password());
-    m_state.SkipPasswordOnce = 0;
-    m_exchange.setSendingPassword(withPassword);
-
-    if (m_settings.maskedLog())
-        emit logLine(QStringLiteral("Send ：X"));
-    else
-        emit logLine(QStringLiteral("Send ：") + frames::hexText(frame));
-
-    if (network) {
-        m_exchange.transmit(frame, currentReplyWait(), awaited);
-    } else {
-        m_exchange.queueSerial(frame);
-    }
-}
-
-void Bus::sendBindFrame() {
-    Awaited awaited = takeAwaited();
-    awaited.bind = true;
-    const QByteArray frame = frames::BindFrame(m_buffer.requestArea());
-    m_exchange.setSendingPassword(false);
-
-    if (m_settings.maskedLog())
-        emit logLine(QStringLiteral("Send ：X"));
-    else
-        emit logLine(QStringLiteral("Send ：") + frames::hexText(frame));
-
-    if (m_settings.networkMode())
-        m_exchange.transmit(frame, m_state.LongReplyWait == 1 ? kLongReplyWaitMs : m_replyWaitMs,
-                            awaited);
-    else
-        m_exchange.queueSerial(frame);
 }
 
 void Bus::takeDatagram(const QByteArray& datagram) {
@@ -271,9 +206,9 @@ void Bus::takeInput(const quint8* input, int count, ReplyIntake::Source source, 
     const bool running = m_watchdog.timer().isActive();
     if (!bindReply && r[6] != 1 && m_ownership.wouldAnswer(r, running))
         refusalEndsSequence(r[6]);
-    // The reply the innermost waiting exchange is waiting for ends its wait, whatever its
-    // status: anything else is a stray or a late reply, and the wait goes on.
-    m_exchange.noteReply(r);
+    // The request in flight it answers is settled by it, whatever its status (a network wait
+    // for it ends): anything else is a stray or a late reply, and the waits go on.
+    m_ownership.settle(r);
     emit replyAccepted(r);
     m_dispatcher.dispatchReply(r, m_watchdog.timer().isActive());
 }
@@ -286,12 +221,14 @@ void Bus::resetUdpIfActive() {
 void Bus::cancelSequence() {
     m_watchdog.stopSequence(SequenceStop::Cancelled);
     m_ownership.endAll();
+    m_ownership.endLive(RequestEnd::Cancelled, false);
     resetUdpIfActive();
 }
 
 void Bus::watchdogExpired() {
     m_watchdog.stopSequence(SequenceStop::TimedOut);
     m_ownership.endAll();
+    m_ownership.endLive(RequestEnd::Superseded, false);
     resetUdpIfActive();
     emit message(kTimeout);
 }

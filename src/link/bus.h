@@ -5,6 +5,7 @@
 #include "link/frame_tap.h"
 #include "link/link_settings.h"
 #include "link/module_types.h"
+#include "link/pending_request.h"
 #include "link/reply.h"
 #include "link/reply_dispatcher.h"
 #include "link/reply_intake.h"
@@ -18,6 +19,7 @@
 #include "link/wait_view.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 
 #include <functional>
@@ -35,6 +37,10 @@ public:
     // The serial driver hands a block on once the line has been quiet this long: a reply
     // that the module sent within a wait reaches the tool that much later.
     static constexpr int kSerialQuietMs = 100;
+    // Erasing every learned IR code takes a module a few seconds; a restarting bus switch
+    // answers later still.
+    static constexpr int kLongReplyWaitMs = 4000;
+    static constexpr int kRestoreReplyWaitMs = 8000;
 
     explicit Bus(const LinkSettings& settings, QObject* parent = nullptr);
     ~Bus() override;
@@ -64,28 +70,30 @@ public:
 
     // Long when network mode is selected or the extension channel is on.
     RequestLayout layout() const;
-    // A button of the window: writes the request in the current layout (or the given one)
-    // and sends it. While a job runs it sends nothing and throws with a message naming it.
-    void send(const Request& request);
-    void send(const Request& request, const RequestLayout& layout);
-    // The same for a Set whose acknowledgement records a row: refused while the running
-    // sequence uses its command, otherwise pending until answered (see ReplyOwnership).
-    void sendSet(const Request& request);
-    // A request addressed to the bus switch itself: its answer may come from any address
-    // (after a change of its settings, from its new one).
-    void sendToBusSwitch(const Request& request, const RequestLayout& layout);
+    // Writes the request in its layout (the options' or the current one), frames it, logs it
+    // and sends it over the link of the mode; over the network it then waits for the answer.
+    // Returns the request in flight (settled already over the network); it is deleted after
+    // it has finished. What the window sends (a button, a Set, the bus switch's own requests,
+    // the binding test) is refused while a job runs, by a throw naming the job; a Set also
+    // while the running sequence uses its command (see ReplyOwnership).
+    QPointer<PendingRequest> submit(const Request& request, Purpose purpose,
+                                    const RequestOptions& options = {});
+    void send(const Request& request) { submit(request, Purpose::Button); }
+    void send(const Request& request, const RequestLayout& layout) {
+        submit(request, Purpose::Button, {.layout = layout});
+    }
+    void sendSet(const Request& request) { submit(request, Purpose::Set); }
+    void sendToBusSwitch(const Request& request, const RequestLayout& layout) {
+        submit(request, Purpose::BusSwitch, {.layout = layout});
+    }
+    void sendStep(const Request& request) { submit(request, Purpose::Step); }
     // The binding function test's frame, written into the request area by the caller.
-    void sendBind();
-    // A step of a read-all or delete-all sequence: outstanding until answered.
-    void sendStep(const Request& request);
-    // A request of the running job (or of the command line), never refused.
-    void sendForJob(const Request& request, const RequestLayout& layout);
+    void sendBind() { submit(Request(), Purpose::Bind); }
 
-    // Frames the request in the request area (a bus frame, or the binding test's frame),
-    // logs it and sends it over the link of the mode; over the network it then waits for the
-    // answer.
+    // Sends what the request area holds as a button would (a bus frame), or as the binding
+    // test's frame.
     void sendRequestArea();
-    void sendBindFrame();
+    void sendBindFrame() { sendArea(Request(), Purpose::Bind, {}); }
     // What came back: one datagram, one serial block.
     void takeDatagram(const QByteArray& datagram);
     void takeSerialBlock(const quint8* block, quint16 length);
@@ -121,7 +129,10 @@ public:
     ReplyDispatcher& dispatcher() { return m_dispatcher; }
 
     // The link the window uses was closed: nothing sent on it is awaited any more.
-    void linkClosed() { m_ownership.endAll(); }
+    void linkClosed() {
+        m_ownership.endAll();
+        m_ownership.endLive(RequestEnd::LinkClosed, true);
+    }
 
     // Ends of a sequence: the watchdog ("Timeout！"), Cancel, a refusal of its step.
     void watchdogExpired();
@@ -143,10 +154,9 @@ public:
     QString runningJob() const { return m_ownership.job(); }
     ReplyOwnership& ownership() { return m_ownership; }
 
-    // The wait the send path gives the next request, by the run state's wait flags.
-    int currentReplyWait() const;
-
 signals:
+    // A request is about to go out (its log line not written yet).
+    void requestSubmitted(PendingRequest* request);
     void logLine(const QString& line);
     // A message box the tool shows: "Communication Error！", "Timeout！", a handler's error.
     // The detail says what failed when the text alone does not (a record file that could not
@@ -176,15 +186,13 @@ signals:
     void setAnswered(const Reply& reply);
 
 private:
-    using Awaited = FrameExchange::Awaited;
     using Peer = ReplyIntake::Peer;
 
-    void sendWith(const Request& request, const RequestLayout& layout, Awaiting kind,
-                  bool anySender);
+    QPointer<PendingRequest> sendArea(const Request& request, Purpose purpose,
+                                      const RequestOptions& options);
     void refuseDuringJob() const;
     void fail(const QString& text, const QString& detail = QString());
     void takeInput(const quint8* input, int count, ReplyIntake::Source source, const Peer& from);
-    Awaited takeAwaited();
     void resetUdpIfActive();
     void endSetWait(quint64 ticket, quint8 module, int waitMs);
 
@@ -203,6 +211,4 @@ private:
     // The sender of the datagram handed to takeDatagram next.
     Peer m_intakePeer;
     int m_replyWaitMs = 1000;
-    // What the next send awaits.
-    Awaited m_next;
 };

@@ -1,6 +1,9 @@
 #include "link/frame_exchange.h"
 
+#include "link/pending_request.h"
+
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QScopeGuard>
 
 #include <algorithm>
@@ -12,34 +15,16 @@ constexpr qint64 kPaintSliceMs = 40;
 } // namespace
 
 FrameExchange::FrameExchange(const LinkSettings& settings, UdpTransport& udp, TComm& comm,
-                             FrameTap& tap, ReplyOwnership& ownership, QObject* parent)
-    : QObject(parent), m_settings(settings), m_udp(udp), m_comm(comm), m_tap(tap),
-      m_ownership(ownership) {}
+                             FrameTap& tap, QObject* parent)
+    : QObject(parent), m_settings(settings), m_udp(udp), m_comm(comm), m_tap(tap) {}
 
-void FrameExchange::noteReply(const Reply& r) {
-    Awaited* a = m_waiting;
-    if (!a || a->seen)
-        return;
-    const bool bindReply = r[0] == 0xAE && r[1] == 0xD0;
-    const bool answers =
-        a->bind ? bindReply
-                : ReplyOwnership::answersRequest(r, a->module, a->command, a->sub, a->strict) &&
-                      !m_ownership.isCopy(r);
-    if (!answers) {
-        a->came.reply(r);
-        return;
-    }
-    a->seen = true;
-    if (!bindReply)
-        m_ownership.taken(r);
-}
-
-void FrameExchange::refuse(const QString& why) {
+void FrameExchange::refuse(PendingRequest& request, const QString& why) {
+    request.refuseSend(why);
     emit requestNotice(why);
     emit notSent(why);
 }
 
-void FrameExchange::queueSerial(const QByteArray& frame) {
+void FrameExchange::queueSerial(const QByteArray& frame, PendingRequest& request) {
     // The driver copies the block; a closed port refuses it, which the log does not show.
     const bool queued = m_comm.QueueWrite(reinterpret_cast<const quint8*>(frame.constData()),
                                           quint16(frame.size()));
@@ -47,21 +32,23 @@ void FrameExchange::queueSerial(const QByteArray& frame) {
     if (queued)
         emit requestNotice(QString());
     else if (m_comm.deviceGone())
-        refuse(QStringLiteral("Not sent: %1 went away.").arg(m_comm.CommName));
+        refuse(request, QStringLiteral("Not sent: %1 went away.").arg(m_comm.CommName));
     else
-        refuse(QStringLiteral("Not sent: the serial link is not open (\"Create\" beside "
+        refuse(request, QStringLiteral("Not sent: the serial link is not open (\"Create\" beside "
                               "\"Com\" opens it)."));
 }
 
-void FrameExchange::transmit(const QByteArray& frame, int timeoutMs, Awaited awaited) {
+void FrameExchange::transmit(const QByteArray& frame, PendingRequest& request, bool anySender) {
     // One send, then a bounded wait for the reply to it, and the handling of what came: any
     // failure of these is one "Communication Error！". No reply in time is not a failure.
     // Whatever else arrives meanwhile is taken in as it comes (a stray or late reply is
     // dispatched or dropped as usual) and the wait goes on for what is left of it; a
     // datagram from an address the request did not go to is dropped without trace.
-    Awaited* outer = m_waiting;
-    const auto restore = qScopeGuard([this, outer] {
-        m_waiting = outer;
+    // A nested exchange or the end of its owner may settle it during the wait.
+    const QPointer<PendingRequest> awaited(&request);
+    const int timeoutMs = request.waitMs();
+    const bool broadcast = request.broadcast();
+    const auto restore = qScopeGuard([this] {
         // Datagrams behind the awaited one wait for no later request.
         if (m_udp.hasPendingDatagrams())
             QMetaObject::invokeMethod(this, &FrameExchange::takeLateDatagrams,
@@ -69,19 +56,20 @@ void FrameExchange::transmit(const QByteArray& frame, int timeoutMs, Awaited awa
     });
     try {
         bool sent = false;
-        m_anySender = awaited.anySender || m_udp.broadcast;
+        m_anySender = anySender || broadcast;
         const quint16 broadcastPort =
-            m_udp.broadcast ? quint16(m_settings.remotePortText().toInt()) : quint16(0);
+            broadcast ? quint16(m_settings.remotePortText().toInt()) : quint16(0);
         if (m_udp.isActive()) {
-            if (m_udp.broadcast)
+            if (broadcast)
                 sent = m_udp.sendBroadcast(frame, broadcastPort);
             else
                 sent = m_udp.send(frame);
         }
         tapSent(frame, true, sent, broadcastPort);
         if (!sent) {
-            const QString failure = m_udp.broadcast ? QString() : m_udp.failure();
+            const QString failure = broadcast ? QString() : m_udp.failure();
             refuse(
+                request,
                 !m_udp.isActive()
                     ? QStringLiteral("Not sent: the network link is not open (\"Create\" "
                                      "beside \"TCP/IP \" opens it).")
@@ -94,7 +82,6 @@ void FrameExchange::transmit(const QByteArray& frame, int timeoutMs, Awaited awa
             return;
         }
         emit requestNotice(QString());
-        m_waiting = &awaited;
         WaitView* view = m_waitView;
         if (view)
             view->waitBegins();
@@ -104,7 +91,7 @@ void FrameExchange::transmit(const QByteArray& frame, int timeoutMs, Awaited awa
         });
         QElapsedTimer clock;
         clock.start();
-        while (!awaited.seen) {
+        while (awaited && awaited->waiting()) {
             const qint64 left = timeoutMs - clock.elapsed();
             if (left <= 0)
                 break;
@@ -115,6 +102,8 @@ void FrameExchange::transmit(const QByteArray& frame, int timeoutMs, Awaited awa
             const QByteArray datagram =
                 m_udp.receive(int(slice), &received, &sender.address, &sender.port);
             if (!received) {
+                if (awaited)
+                    awaited->endWith(RequestEnd::LinkFailed);
                 emit message(kExchangeFailed, m_udp.socketFailure());
                 return;
             }
@@ -127,27 +116,35 @@ void FrameExchange::transmit(const QByteArray& frame, int timeoutMs, Awaited awa
             }
             receiveDatagram(datagram, sender);
         }
-        if (!awaited.seen && !awaited.set) {
-            const bool anyModule = awaited.module == 0xFF || awaited.bind;
+        if (!awaited || !awaited->waiting())
+            return;
+        awaited->timeOut();
+        if (awaited->purpose() != Purpose::Set) {
+            const quint8 module = awaited->module();
+            const bool anyModule = module == 0xFF || awaited->purpose() == Purpose::Bind;
             QString notice = anyModule
                                  ? QStringLiteral("No module answered within %1 ms").arg(timeoutMs)
                                  : QStringLiteral("Module %1 did not answer within %2 ms")
-                                       .arg(awaited.module)
+                                       .arg(module)
                                        .arg(timeoutMs);
-            const QString came = awaited.came.text();
+            const QString came = awaited->instead();
             notice += came.isEmpty() ? QStringLiteral(".")
                                      : QStringLiteral(": %1 instead.").arg(came);
             // Silence since the link was opened points at the settings, or at the module.
-            const QString hint = m_udp.silenceHint(anyModule ? -1 : awaited.module);
+            const QString hint = m_udp.silenceHint(anyModule ? -1 : module);
             if (!hint.isEmpty())
                 notice += QStringLiteral("  ") + hint;
             emit requestNotice(notice);
         }
     } catch (const std::exception& e) {
+        if (awaited)
+            awaited->endWith(RequestEnd::LinkFailed);
         // The box keeps its text; the detail tells the technician that the tool itself (a
         // record file, say), not the bus, failed.
         emit message(kExchangeFailed, QString::fromStdString(e.what()));
     } catch (...) {
+        if (awaited)
+            awaited->endWith(RequestEnd::LinkFailed);
         emit message(kExchangeFailed);
     }
 }
@@ -181,8 +178,6 @@ void FrameExchange::takeLateDatagrams() {
 
 void FrameExchange::receiveDatagram(const QByteArray& datagram, const Peer& from) {
     if (!senderAccepted(from.address)) {
-        if (m_waiting)
-            m_waiting->came.datagram(from.address, from.port);
         if (onForeignDatagram)
             onForeignDatagram(datagram, from);
         return;

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "link/came_instead.h"
 #include "link/frame_tap.h"
 #include "link/link_settings.h"
-#include "link/reply.h"
 #include "link/reply_intake.h"
-#include "link/reply_ownership.h"
 #include "link/tcomm.h"
 #include "link/udp_transport.h"
 #include "link/wait_view.h"
@@ -20,27 +17,14 @@
 // on for intake when it came from the address requests go to (from any of its ports: a
 // gateway behind a NAT answers from another one), or from anywhere after a request to the
 // bus switch itself or a broadcast.
+class PendingRequest;
+
 class FrameExchange : public QObject {
     Q_OBJECT
 public:
     using Peer = ReplyIntake::Peer;
-    // The answer a network exchange waits for: its request's module (0xFF: any), command +
-    // 0x80 and sub-command, or any binding test frame.
-    struct Awaited {
-        bool valid = false;
-        bool bind = false;
-        quint8 module = 0;
-        quint8 command = 0;
-        quint8 sub = 0;
-        bool anySender = false;
-        bool strict = false; // a sequence step to 0xFF: only the bus switch answers it
-        bool set = false;    // a Set: its outcome is told apart
-        bool seen = false;
-        CameInstead came;
-    };
-
     FrameExchange(const LinkSettings& settings, UdpTransport& udp, TComm& comm, FrameTap& tap,
-                  ReplyOwnership& ownership, QObject* parent = nullptr);
+                  QObject* parent = nullptr);
 
     // A datagram from the address requests go to, and one from anywhere else.
     std::function<void(const QByteArray&, const Peer&)> onDatagram;
@@ -50,10 +34,11 @@ public:
     // Whether the frame about to go out carries the password block (for the tap).
     void setSendingPassword(bool withPassword) { m_sendingPassword = withPassword; }
 
-    void transmit(const QByteArray& frame, int timeoutMs, Awaited awaited);
-    void queueSerial(const QByteArray& frame);
-    // An accepted reply: the innermost waiting exchange stops waiting when it is its answer.
-    void noteReply(const Reply& reply);
+    // Sends the request's frame, then waits until the request is settled (the intake hands
+    // its answer to it) or its wait is over. `anySender`: its answers may come from anywhere.
+    void transmit(const QByteArray& frame, PendingRequest& request, bool anySender);
+    // Queues the request's frame on the serial driver; a refusal settles the request.
+    void queueSerial(const QByteArray& frame, PendingRequest& request);
     // Takes in what waits on the socket outside any exchange's wait.
     void takeLateDatagrams();
 
@@ -66,7 +51,7 @@ signals:
 
 private:
     bool senderAccepted(const QHostAddress& sender) const;
-    void refuse(const QString& why);
+    void refuse(PendingRequest& request, const QString& why);
     void receiveDatagram(const QByteArray& datagram, const Peer& from);
     void tapSent(const QByteArray& frame, bool network, bool sent, quint16 broadcastPort);
 
@@ -74,11 +59,8 @@ private:
     UdpTransport& m_udp;
     TComm& m_comm;
     FrameTap& m_tap;
-    ReplyOwnership& m_ownership;
     WaitView* m_waitView = nullptr;
     bool m_sendingPassword = false;
-    // The innermost exchange waiting on the socket.
-    Awaited* m_waiting = nullptr;
     // Until the next request: late answers to a bus switch request come from any address.
     bool m_anySender = false;
 };

@@ -1,5 +1,6 @@
 #include "link/reply_ownership.h"
 
+#include "link/pending_request.h"
 #include "link/reply.h"
 
 #include <algorithm>
@@ -44,6 +45,57 @@ bool ReplyOwnership::answersRequest(const Reply& r, quint8 module, quint8 replyC
     const bool bind = r[0] == 0xAE && r[1] == 0xD0;
     return !bind && r[4] == replyCommand && r[5] == subCommand &&
            fromModuleAsked(module, r[3], r[6], strict);
+}
+
+bool ReplyOwnership::answers(const PendingRequest& p, const Reply& r) const {
+    const bool bind = r[0] == 0xAE && r[1] == 0xD0;
+    if (p.purpose() == Purpose::Bind)
+        return bind;
+    // A step to the bus switch takes only the bus switch's own answer.
+    const bool strict = p.purpose() == Purpose::Step;
+    return answersRequest(r, p.module(), p.replyCommand(), p.subCommand(), strict) && !isCopy(r);
+}
+
+void ReplyOwnership::addLive(PendingRequest* request) {
+    std::erase_if(m_live, [](const QPointer<PendingRequest>& p) { return !p || !p->waiting(); });
+    m_live.emplace_back(request);
+}
+
+PendingRequest* ReplyOwnership::settle(const Reply& r) {
+    PendingRequest* newest = nullptr;
+    for (auto it = m_live.rbegin(); it != m_live.rend(); ++it) {
+        PendingRequest* p = *it;
+        if (!p || !p->waiting())
+            continue;
+        if (!newest)
+            newest = p;
+        if (!answers(*p, r))
+            continue;
+        if (p->purpose() != Purpose::Bind)
+            taken(r);
+        p->answer(r);
+        return p;
+    }
+    if (newest)
+        newest->came().reply(r);
+    return nullptr;
+}
+
+void ReplyOwnership::noteForeign(const QHostAddress& from, quint16 port) {
+    for (auto it = m_live.rbegin(); it != m_live.rend(); ++it) {
+        if (*it && (*it)->waiting()) {
+            (*it)->came().datagram(from, port);
+            return;
+        }
+    }
+}
+
+void ReplyOwnership::endLive(RequestEnd why, bool jobsToo) {
+    // Copied: an end is heard from the event loop, but nothing here may rely on it.
+    const std::vector<QPointer<PendingRequest>> live = m_live;
+    for (const QPointer<PendingRequest>& p : live)
+        if (p && (jobsToo || p->purpose() != Purpose::Job))
+            p->endWith(why);
 }
 
 void ReplyOwnership::taken(const Reply& r) {

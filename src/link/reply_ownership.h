@@ -1,13 +1,18 @@
 #pragma once
 
+#include <QHostAddress>
+#include <QPointer>
 #include <QString>
 #include <QtGlobal>
 
 #include <deque>
 #include <map>
 #include <set>
+#include <vector>
 
 struct Reply;
+class PendingRequest;
+enum class RequestEnd : quint8;
 
 // What a reply answers, as far as the window is concerned.
 enum class Awaiting : quint8 {
@@ -40,9 +45,10 @@ enum class ReplyRule : quint8 {
 //   acknowledgement could not be told from a step's.
 // - Only an error reply that answers the outstanding step or a pending Set ends a sequence;
 //   any other is logged and changes nothing.
-// - Which module answers a request (answersRequest) and which reply is a copy of an answer
-//   already taken (isCopy) is decided here for every waiter: the network wait, the window's
-//   Sets and steps, and the jobs.
+// - Which reply answers a request in flight (a PendingRequest, whoever sent it: the window, a
+//   sequence, a job, the command line) is decided here, once: the newest live request the
+//   reply answers takes it (answersRequest), a copy of an answer already taken (isCopy)
+//   answers none, and the network wait only asks whether its request is settled.
 class ReplyOwnership {
 public:
     static int key(quint8 replyCommand, quint8 subCommand) {
@@ -55,6 +61,17 @@ public:
     // The same for the whole reply and a request to `module` with this reply pair.
     static bool answersRequest(const Reply& reply, quint8 module, quint8 replyCommand,
                                quint8 subCommand, bool strict = false);
+
+    // The requests in flight, newest last.
+    void addLive(PendingRequest* request);
+    // A reply came: the newest live request it answers is answered (or refused) by it and
+    // returned; else the newest live request notes that it came instead.
+    PendingRequest* settle(const Reply& reply);
+    // A datagram from a sender that answers nothing came during the newest request's wait.
+    void noteForeign(const QHostAddress& from, quint16 port);
+    // Ends the live requests: the window's, and the jobs' too when `jobsToo`.
+    void endLive(RequestEnd why, bool jobsToo);
+    bool answers(const PendingRequest& request, const Reply& reply) const;
 
     // A reply was taken as an answer. A later reply with the same bytes from another sender
     // (another socket of the gateway's host) is a copy of it: it answers nothing.
@@ -111,6 +128,7 @@ private:
         QString sender;
     };
     QString m_job;
+    std::vector<QPointer<PendingRequest>> m_live;
     // The answers taken last, by reply pair and module.
     std::map<int, std::deque<Taken>> m_taken;
     std::map<int, Expectation> m_pending;

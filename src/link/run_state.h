@@ -5,10 +5,7 @@
 // Flags and counters through which the send path, the intake, the dispatcher and the
 // families cooperate. All zero at start, touched on the main thread only.
 struct RunState {
-    quint8 SkipPasswordOnce = 0;
     quint8 IrLearning = 0;
-    quint8 LongReplyWait = 0;
-    quint8 RestoreReplyWait = 0;
     quint8 SceneIsIr = 0;
     quint8 DeletingTimers = 0;
     quint8 DeletingEvents = 0;

@@ -165,8 +165,11 @@ BusJob* LiveReading::busSwitchRead() {
     m_content.busSwitch = ReportContent::BusSwitch{};
     JobStep step;
     step.request = busswitch::readSettings();
-    step.layout = busswitch::layout(busswitch::kSettingsSubnet);
-    step.broadcast = true;
+    // Over the network to everyone on the remote port and without the password, as the
+    // window's "Read" sends it.
+    step.options = {.layout = busswitch::layout(busswitch::kSettingsSubnet),
+                    .skipPassword = true,
+                    .broadcast = true};
     step.what = QStringLiteral("bus switch settings");
     step.waitMs = m_request.replyWaitMs;
     step.take = [this](const ExchangeAnswer& a) {
