@@ -9,6 +9,7 @@
 #include "jobs/module_push.h"
 #include "jobs/module_records.h"
 #include "jobs/module_scan.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
@@ -85,10 +86,10 @@ int main(int argc, char* argv[]) {
     PlainLinkSettings settings;
     settings.network = true;
     Bus bus(settings);
-    bus.udp().remoteHost = QStringLiteral("127.0.0.1");
-    bus.udp().remotePort = sim.udpPort();
-    bus.udp().localPort = SimProcess::freeUdpPort();
-    if (!bus.udp().open()) {
+    BusInternals::udp(bus).remoteHost = QStringLiteral("127.0.0.1");
+    BusInternals::udp(bus).remotePort = sim.udpPort();
+    BusInternals::udp(bus).localPort = SimProcess::freeUdpPort();
+    if (!BusInternals::udp(bus).open()) {
         std::fprintf(stderr, "no local UDP port\n");
         return 1;
     }
@@ -110,6 +111,6 @@ int main(int argc, char* argv[]) {
         std::printf("push %2d bindings + %2d scenes %d  %8.1f  %9.1f  %8.1f\n", bindings, scenes,
                     run, push, pushFloor, push - pushFloor);
     }
-    bus.udp().close();
+    BusInternals::udp(bus).close();
     return 0;
 }

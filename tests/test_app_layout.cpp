@@ -3,6 +3,7 @@
 // and the processing dialog with its title bar and progress bar.
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "widgets/prompt_service.h"
 
@@ -147,14 +148,14 @@ private slots:
 
     // Closing the dialog by its title bar ends the sequence as Cancel does.
     void closingTheDialogIsCancel() {
-        RunState& s = m_window->bus().state();
+        RunState& s = BusInternals::state(m_window->bus());
         s.TimerIndex = 5;
         s.DeletingTimers = 1;
-        m_window->bus().watchdogTimer().start();
+        BusInternals::watchdogTimer(m_window->bus()).start();
         m_window->processingDialog().showProcessing();
         m_window->processingDialog().close();
         QVERIFY(!m_window->processingDialog().isVisible());
-        QVERIFY(!m_window->bus().watchdogTimer().isActive());
+        QVERIFY(!BusInternals::watchdogTimer(m_window->bus()).isActive());
         QCOMPARE(s.TimerIndex, 0);
         QCOMPARE(s.DeletingTimers, 0);
         QCOMPARE(m_prompts->messages.filter("Timeout").size(), 0);

@@ -2,6 +2,7 @@
 // states, "Error!" on bad input, and the key filters.
 #include "app/link_panel.h"
 #include "app/main_window.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "records/schema.h"
 #include "support/pty_pair.h"
@@ -111,12 +112,12 @@ private slots:
         for (const char* name :
              {"ComboBox1", "ComboBox2", "ComboBox3", "ComboBox4", "ComboBox5", "RadioButton2"})
             QVERIFY2(!child<QWidget>(*m_window, name)->isEnabled(), name);
-        QVERIFY(m_window->bus().comm().isOpen());
+        QVERIFY(BusInternals::comm(m_window->bus()).isOpen());
 
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(button->text(), QStringLiteral("Create"));
         QCOMPARE(status(), QString());
-        QVERIFY(!m_window->bus().comm().isOpen());
+        QVERIFY(!BusInternals::comm(m_window->bus()).isOpen());
         for (const char* name : {"ComboBox1", "ComboBox5", "RadioButton2"})
             QVERIFY2(child<QWidget>(*m_window, name)->isEnabled(), name);
     }
@@ -141,7 +142,7 @@ private slots:
         QVERIFY2(m_prompts->details.value(0).contains(detail), qPrintable(m_prompts->details.value(0)));
         QCOMPARE(button->text(), QStringLiteral("Create"));
         QVERIFY(child<QWidget>(*m_window, "ComboBox5")->isEnabled());
-        QVERIFY(!m_window->bus().comm().isOpen());
+        QVERIFY(!BusInternals::comm(m_window->bus()).isOpen());
     }
 
     void networkCreateAndClose() {
@@ -151,7 +152,7 @@ private slots:
         QCOMPARE(m_prompts->messages, QStringList());
         QCOMPARE(button->text(), QStringLiteral("Close"));
         QCOMPARE(status(), QStringLiteral("UDP is running!"));
-        QVERIFY(m_window->bus().udp().isActive());
+        QVERIFY(BusInternals::udp(m_window->bus()).isActive());
         for (const char* name : {"Edit3", "Edit4", "Edit5", "Edit6", "SpinEdit7", "RadioButton1"})
             QVERIFY2(!child<QWidget>(*m_window, name)->isEnabled(), name);
         QVERIFY(child<QWidget>(*m_window, "Edit18")->isEnabled());
@@ -159,7 +160,7 @@ private slots:
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(button->text(), QStringLiteral("Create"));
         QCOMPARE(status(), QString());
-        QVERIFY(!m_window->bus().udp().isActive());
+        QVERIFY(!BusInternals::udp(m_window->bus()).isActive());
         for (const char* name : {"Edit3", "Edit4", "Edit5", "Edit6", "SpinEdit7", "RadioButton1"})
             QVERIFY2(child<QWidget>(*m_window, name)->isEnabled(), name);
     }
@@ -192,7 +193,7 @@ private slots:
         QCOMPARE(m_prompts->messages, QStringList{"Error!"});
         QVERIFY2(m_prompts->details.value(0).contains(detail), qPrintable(m_prompts->details.value(0)));
         QCOMPARE(button->text(), QStringLiteral("Create"));
-        QVERIFY(!m_window->bus().udp().isActive());
+        QVERIFY(!BusInternals::udp(m_window->bus()).isActive());
         QVERIFY(child<QWidget>(*m_window, "Edit6")->isEnabled());
     }
 
@@ -202,8 +203,8 @@ private slots:
         child<QLineEdit>(*m_window, "Edit6")->setText(QString::number(freeUdpPort()));
         QTest::mouseClick(child<QPushButton>(*m_window, "Button10"), Qt::LeftButton);
         QTest::mouseClick(child<QPushButton>(*m_window, "Button32"), Qt::LeftButton);
-        QVERIFY(m_window->bus().comm().isOpen());
-        QVERIFY(m_window->bus().udp().isActive());
+        QVERIFY(BusInternals::comm(m_window->bus()).isOpen());
+        QVERIFY(BusInternals::udp(m_window->bus()).isActive());
         QCOMPARE(m_prompts->messages, QStringList());
         QCOMPARE(linkState(), QStringLiteral("Requests go over COM1: open."));
         child<QRadioButton>(*m_window, "RadioButton1")->setChecked(true);

@@ -2,6 +2,7 @@
 #include "app/main_window.h"
 #include "app/message_prompts.h"
 #include "app/processing_dialog.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "link/pause_handling_events.h"
 #include "support/build_paths.h"
@@ -112,8 +113,8 @@ private slots:
              {"GroupBox4", "GroupBox9", "Splitter1", "Memo1", "StatusBar1", "Button40", "Edit3"})
             QVERIFY2(window.findChild<QWidget*>(QString::fromLatin1(name)), name);
         QVERIFY(!window.processingDialog().isVisible());
-        QVERIFY(!window.bus().watchdogTimer().isActive());
-        QCOMPARE(window.bus().watchdogTimer().interval(), 5000);
+        QVERIFY(!BusInternals::watchdogTimer(window.bus()).isActive());
+        QCOMPARE(BusInternals::watchdogTimer(window.bus()).interval(), 5000);
     }
 
     // Help > About names the version and the record file; File > Quit closes the window;
@@ -205,7 +206,7 @@ private slots:
         ScriptedPrompts prompts;
         TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
         auto* memo = window.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"));
-        window.bus().sendRequestArea(); // serial mode, port closed: the log line stands
+        BusInternals::sendRequestArea(window.bus()); // serial mode, port closed: the log line stands
         QVERIFY(memo->toPlainText().startsWith(QStringLiteral("Send ：X")));
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Button40")),
                           Qt::LeftButton);
@@ -224,13 +225,13 @@ private slots:
         TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
         prompts.messages.clear();
         Bus& bus = window.bus();
-        RunState& s = bus.state();
+        RunState& s = BusInternals::state(bus);
         s.TimerIndex = 5;
         s.EventIndex = 6;
         s.ControlDataIndex = 7;
         s.MonitorBindIndex = 8;
         s.DeletingTimers = s.DeletingEvents = s.DeletingControlData = 1;
-        bus.watchdogTimer().start();
+        BusInternals::watchdogTimer(bus).start();
         window.processingDialog().showProcessing();
 
         if (watchdog)
@@ -240,7 +241,7 @@ private slots:
                 window.processingDialog().findChild<QPushButton*>(QStringLiteral("Button1")),
                 Qt::LeftButton);
 
-        QVERIFY(!bus.watchdogTimer().isActive());
+        QVERIFY(!BusInternals::watchdogTimer(bus).isActive());
         QVERIFY(!window.processingDialog().isVisible());
         QCOMPARE(s.TimerIndex, 0);
         QCOMPARE(s.EventIndex, 0);
@@ -248,7 +249,7 @@ private slots:
         QCOMPARE(s.MonitorBindIndex, 8); // only an error reply clears the monitor slot
         QCOMPARE(s.DeletingTimers + s.DeletingEvents + s.DeletingControlData, 0);
         QCOMPARE(prompts.messages, watchdog ? QStringList{"Timeout！"} : QStringList{});
-        QVERIFY(!bus.udp().isActive()); // closed transports stay closed
+        QVERIFY(!BusInternals::udp(bus).isActive()); // closed transports stay closed
     }
 
     void watchdogFiresAfterFiveSeconds() {

@@ -3,6 +3,7 @@
 // switches the light it is bound to; the watchdog and Cancel end a sequence half-way.
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "records/record_store.h"
 #include "records/schema.h"
@@ -114,7 +115,7 @@ void TestE2eInputBindings::waitFinished() {
     QTRY_VERIFY_WITH_TIMEOUT(m_env->prompts.messages.contains(kFinished), kSequenceMs);
     QCOMPARE(m_env->prompts.messages, QStringList{kFinished});
     QVERIFY(!processing());
-    QCOMPARE(m_env->window->bus().state().ControlDataIndex, 0);
+    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, 0);
 }
 
 void TestE2eInputBindings::setReadAllAndTrigger() {
@@ -142,7 +143,7 @@ void TestE2eInputBindings::deleteAll() {
     QCOMPARE(got.size(), 14);
     for (int i = 0; i < 14; ++i)
         QCOMPARE(got.at(i), emptyRow(i + 1));
-    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(0));
+    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(0));
     QVERIFY(SimProcess::module(m_env->sim.dump(), kInputModule)["inputs"].toArray().isEmpty());
     QCOMPARE(m_env->sim.command(QStringLiteral("trigger 5 2")),
              QStringLiteral("error: input 2 is not bound"));
@@ -158,7 +159,7 @@ void TestE2eInputBindings::watchdogEndsReadAll() {
     QCOMPARE(m_env->prompts.messages, QStringList{QStringLiteral("Timeout！")});
     QVERIFY(!processing());
     QVERIFY(rows().size() < 14);
-    QCOMPARE(m_env->window->bus().state().ControlDataIndex, 0);
+    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, 0);
 
     // The next click reads from channel 1 over the rows there are.
     m_env->prompts.messages.clear();
@@ -177,14 +178,14 @@ void TestE2eInputBindings::cancelEndsDeleteAll() {
     QTRY_VERIFY_WITH_TIMEOUT(!processing(), kSequenceMs);
     const QStringList written = rows();
     QVERIFY2(written.size() >= 1 && written.size() < 14, qPrintable(written.join('\n')));
-    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(0));
+    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(0));
     // A reply still on its way writes nothing, sends nothing and finishes nothing.
     const int sent = sends();
     QTest::qWait(800);
     QCOMPARE(rows(), written);
     QCOMPARE(sends(), sent);
     QVERIFY(m_env->prompts.messages.isEmpty());
-    QCOMPARE(m_env->window->bus().state().ControlDataIndex, 0);
+    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, 0);
 }
 
 QTEST_MAIN(TestE2eInputBindings)

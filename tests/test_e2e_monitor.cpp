@@ -3,6 +3,7 @@
 // exchanges) and over the simulator's pseudo-terminal (one reply at a time); the watchdog when
 // the simulator drops an answer.
 #include "app/main_window.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "records/record_store.h"
 #include "records/schema.h"
@@ -152,7 +153,7 @@ void TestE2eMonitor::setAndReadBackEachType() {
     QCOMPARE(readAll(QStringLiteral("Curtain")), 32);
     QCOMPARE(binding(66), QStringLiteral("%1|2").arg(kCurtainModule));
     QCOMPARE(binding(96), QStringLiteral("255|256")); // unbound: the gateway answers FF FF
-    QCOMPARE(m_env->window->bus().state().MonitorBindIndex, 0);
+    QCOMPARE(BusInternals::state(m_env->window->bus()).MonitorBindIndex, 0);
     QVERIFY(!m_env->window->bus().processingVisible());
 
     QCOMPARE(readAll(QStringLiteral("Light")), 64);

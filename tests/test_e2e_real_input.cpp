@@ -1,6 +1,7 @@
 // A person at the window: real mouse clicks and keys from the X server (Xvfb, driven by
 // xdotool) while a run talks to velm-sim, over UDP and over its pseudo-terminal. Input made
 // while the tool waits on the network stays queued and is handled when the wait ends.
+#include "link/bus_internals.h"
 #include "app/main_window.h"
 #include "app/message_prompts.h"
 #include "app/processing_dialog.h"
@@ -145,7 +146,7 @@ void TestE2eRealInput::cancelStopsReadAll() {
     QVERIFY(!m_gaveUp);
     const QStringList rows = moduleRows();
     QVERIFY2(!rows.isEmpty() && rows.size() < 14, qPrintable(rows.join('\n')));
-    QCOMPARE(m_env->window->bus().state().ControlDataIndex, 0);
+    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, 0);
 }
 
 void TestE2eRealInput::finishedBoxCloses_data() {

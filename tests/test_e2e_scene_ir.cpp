@@ -2,6 +2,7 @@
 // IR 4), over loopback UDP and over the simulator's pseudo-terminal. Rows are compared with
 // what the simulated modules hold.
 #include "app/main_window.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "records/record_store.h"
 #include "records/schema.h"
@@ -155,7 +156,7 @@ void TestE2eSceneIr::learnSendAndDeleteCode() {
     QTRY_COMPARE_WITH_TIMEOUT(rows(RecordStore::Ir), learned, kReplyWaitMs);
     QVERIFY(find<QLabel>(QStringLiteral("Label71"))->isHidden());
     clickAndWait(QStringLiteral("Button28"));
-    QCOMPARE(m_env->window->bus().state().IrLearning, quint8(0));
+    QCOMPARE(BusInternals::state(m_env->window->bus()).IrLearning, quint8(0));
     QVERIFY(find<QLabel>(QStringLiteral("Label71"))->isHidden());
     QCOMPARE(simModule(kIr)["irSent"].toArray(), QJsonArray({17}));
     QCOMPARE(rows(RecordStore::Ir), learned); // Send IR's answer wrote nothing

@@ -3,6 +3,7 @@
 // reply at a time), with the watchdog, Cancel and an error status ending them early.
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "records/record_store.h"
 #include "records/schema.h"
@@ -108,7 +109,7 @@ void TestE2eSequences::waitFinished() {
     QTRY_VERIFY_WITH_TIMEOUT(m_env->prompts.messages.contains(kFinished), kSequenceMs);
     QCOMPARE(m_env->prompts.messages, QStringList{kFinished});
     QVERIFY(!processing());
-    QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
+    QVERIFY(!BusInternals::watchdogTimer(m_env->window->bus()).isActive());
 }
 
 void TestE2eSequences::fillTimer3() {
@@ -135,7 +136,7 @@ void TestE2eSequences::readAllTimers() {
         QCOMPARE(orderAt(i), i + 1);
     QCOMPARE(got.at(0), QStringLiteral("1|------|invalid"));
     QCOMPARE(got.at(2), QStringLiteral("3|2014-02-24 06:30:00 Monday|Week(repeat)"));
-    QCOMPARE(m_env->window->bus().state().TimerIndex, 0);
+    QCOMPARE(BusInternals::state(m_env->window->bus()).TimerIndex, 0);
 }
 
 void TestE2eSequences::readAllTimersKeepsRowsPastTheLast() {
@@ -168,7 +169,7 @@ void TestE2eSequences::deleteAllTimers() {
     for (int i = 0; i < 32; ++i)
         QCOMPARE(got.at(i), QStringLiteral("%1|------|Invalid").arg(i + 1));
     QCOMPARE(SimProcess::module(m_env->sim.dump(), kTimerModule)["timers"].toArray().size(), 0);
-    QCOMPARE(m_env->window->bus().state().DeletingTimers, quint8(0));
+    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingTimers, quint8(0));
 }
 
 void TestE2eSequences::watchdogEndsSequence() {
@@ -179,7 +180,7 @@ void TestE2eSequences::watchdogEndsSequence() {
     QCOMPARE(m_env->prompts.messages, QStringList{QStringLiteral("Timeout！")});
     QVERIFY(!processing());
     QVERIFY(rows(RecordStore::Timers).isEmpty());
-    QCOMPARE(m_env->window->bus().state().TimerIndex, 0);
+    QCOMPARE(BusInternals::state(m_env->window->bus()).TimerIndex, 0);
 
     // The next click is a new sequence from timer 1.
     m_env->prompts.messages.clear();
@@ -203,8 +204,8 @@ void TestE2eSequences::cancelEndsSequence() {
     QTest::qWait(800);
     QCOMPARE(int(rows(RecordStore::Timers).size()), written);
     QVERIFY(m_env->prompts.messages.isEmpty());
-    QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
-    QCOMPARE(m_env->window->bus().state().TimerIndex, 0);
+    QVERIFY(!BusInternals::watchdogTimer(m_env->window->bus()).isActive());
+    QCOMPARE(BusInternals::state(m_env->window->bus()).TimerIndex, 0);
     // The state area says how far it came and which rows were not read.
     QVERIFY2(linkState().contains(
                  QStringLiteral("Read of timers cancelled after %1 of 32: timers %2–32 not read")
@@ -220,8 +221,8 @@ void TestE2eSequences::errorStatusEndsSequence() {
     QTest::qWait(500);
     QVERIFY(rows(RecordStore::Timers).isEmpty());
     QVERIFY(m_env->prompts.messages.isEmpty());
-    QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
-    QCOMPARE(m_env->window->bus().state().DeletingTimers, quint8(0));
+    QVERIFY(!BusInternals::watchdogTimer(m_env->window->bus()).isActive());
+    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingTimers, quint8(0));
     // Who refused what, and what was left undone.
     QVERIFY2(linkState().contains(QRegularExpression(
                  QStringLiteral("Module \\d+ refused .+: Memory Error! Delete of timers refused "

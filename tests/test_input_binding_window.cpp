@@ -3,6 +3,7 @@
 // only, and acknowledgements that belong to no Set and no sequence write nothing.
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "records/record_store.h"
@@ -145,7 +146,7 @@ void TestInputBindingWindow::readDecoding() {
     click("Button50");
     reply(0x80, 0x0F, record);
     QCOMPARE(rows(), QStringList{row});
-    QCOMPARE(m_env->window->bus().state().ControlDataIndex, 1);
+    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, 1);
     QVERIFY(processing());
 }
 
@@ -160,7 +161,7 @@ void TestInputBindingWindow::readAllWalksTheModuleRowsOnly() {
         reply(0x80, 0x0F, bytes("01 02 03 05 01 00 00"));
     QCOMPARE(m_env->prompts.messages, QStringList{"Finished！"});
     QVERIFY(!processing());
-    QCOMPARE(m_env->window->bus().state().ControlDataIndex, 0);
+    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, 0);
     const QStringList got = rows();
     QCOMPARE(got.size(), 14);
     for (int i = 0; i < 14; ++i)
@@ -176,7 +177,7 @@ void TestInputBindingWindow::readAllWalksTheModuleRowsOnly() {
 void TestInputBindingWindow::deleteAllClearsFourteenRows() {
     find<QSpinBox>("SpinEdit37")->setValue(4);
     click("Button48");
-    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(1));
+    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(1));
     for (int i = 0; i < 14; ++i)
         reply(0x80, 0x01);
     const QStringList got = rows();
@@ -186,7 +187,7 @@ void TestInputBindingWindow::deleteAllClearsFourteenRows() {
     QCOMPARE(sendLines().size(), 14);
     QVERIFY(sendLines().last().contains("10 04 00 01 0D FF FF FF FF FF FF 7F "));
     QCOMPARE(m_env->prompts.messages, QStringList{"Finished！"});
-    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(0));
+    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(0));
 }
 
 void TestInputBindingWindow::sequencesNeedModule() {
@@ -196,7 +197,7 @@ void TestInputBindingWindow::sequencesNeedModule() {
              (QStringList{"Please select module address!", "Please select module address!"}));
     QVERIFY(sendLines().isEmpty());
     QVERIFY(!processing());
-    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(0));
+    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(0));
 }
 
 // A read-all asks with another command than the Set's: the Set's acknowledgement is its own
@@ -226,7 +227,7 @@ void TestInputBindingWindow::ackDuringSequenceKeepsItsPlace() {
     if (set)
         expected << QStringLiteral("4|9|NC|0|1|1|Light On|0");
     const int row = m_env->window->records().binds().currentRow();
-    const RunState state = m_env->window->bus().state();
+    const RunState state = BusInternals::state(m_env->window->bus());
     const int sent = sendLines().size();
 
     reply(0x80, 0x01);
@@ -234,8 +235,8 @@ void TestInputBindingWindow::ackDuringSequenceKeepsItsPlace() {
     QCOMPARE(rows(), expected);
     if (button == "Button50")
         QCOMPARE(m_env->window->records().binds().currentRow(), row);
-    QCOMPARE(m_env->window->bus().state().ControlDataIndex, state.ControlDataIndex);
-    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(0));
+    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, state.ControlDataIndex);
+    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(0));
     QCOMPARE(sendLines().size(), sent); // no delete request went out
     QVERIFY(processing());
     QVERIFY(m_env->prompts.messages.isEmpty());
@@ -272,7 +273,7 @@ void TestInputBindingWindow::lateReplyWritesNothing() {
     else if (ending == "error")
         reply(0x80, quint8(sub), {}, 4);
     QVERIFY(!processing());
-    QCOMPARE(m_env->window->bus().state().DeletingControlData, quint8(0));
+    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(0));
     m_env->prompts.messages.clear();
     const int sent = sendLines().size();
 

@@ -1,6 +1,7 @@
 // The bus's frame tap and the capture writer: every input the intake meets is reported with
 // what became of it, and listening changes neither the traffic log nor the dispatch; network
 // frames carry their real addresses and ports into a capture that reads back as written.
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "link/capture_writer.h"
 #include "link/frames.h"
@@ -106,10 +107,10 @@ void TestLinkFrameTap::networkFramesCarryTheirAddresses() {
     rig.listen();
     rig.settings.network = true;
     rig.bus.setReplyWait(30);
-    rig.bus.udp().remoteHost = QStringLiteral("127.0.0.1");
-    rig.bus.udp().remotePort = gateway.localPort();
-    QVERIFY(rig.bus.udp().open());
-    const quint16 local = rig.bus.udp().boundPort();
+    BusInternals::udp(rig.bus).remoteHost = QStringLiteral("127.0.0.1");
+    BusInternals::udp(rig.bus).remotePort = gateway.localPort();
+    QVERIFY(BusInternals::udp(rig.bus).open());
+    const quint16 local = BusInternals::udp(rig.bus).boundPort();
 
     rig.bus.send(Request(5, 2, 1, {2, 0xFF}), RequestLayout::longForm(1));
     QVERIFY(gateway.waitForReadyRead(2000));

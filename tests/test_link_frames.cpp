@@ -1,6 +1,7 @@
 // Frames on the wire, byte for byte: the send path's BusFrame (with and without the
 // password block, short and long layouts), the bind-test frame, the length caps, and the
 // text the traffic log shows for them.
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "support/link_probe.h"
@@ -110,8 +111,8 @@ void TestLinkFrames::maskedLog() {
     Bus bus(settings);
     LinkProbe probe(bus);
     bus.send(Request(0xFF, 0, 5));
-    bus.buffer().request(2) = 7;
-    bus.sendBindFrame();
+    BusInternals::buffer(bus).request(2) = 7;
+    BusInternals::sendBindFrame(bus);
     QCOMPARE(probe.log, (QStringList{QStringLiteral("Send ：X"), QStringLiteral("Send ：X")}));
 }
 
@@ -145,15 +146,15 @@ void TestLinkFrames::bindFrames() {
     settings.masked = false;
     Bus bus(settings);
     LinkProbe probe(bus);
-    bus.buffer().request(2) = quint8(payload.size() + 4);
+    BusInternals::buffer(bus).request(2) = quint8(payload.size() + 4);
     for (int i = 0; i < payload.size(); ++i)
-        bus.buffer().request(3 + i) = quint8(payload[i]);
-    bus.sendBindFrame();
+        BusInternals::buffer(bus).request(3 + i) = quint8(payload[i]);
+    BusInternals::sendBindFrame(bus);
 
     QCOMPARE(probe.log, QStringList{QStringLiteral("Send ：") + frames::hexText(frame)});
     // The bind frame is completed in place, in the request area.
     QCOMPARE(
-        QByteArray(reinterpret_cast<const char*>(bus.buffer().requestArea()), int(frame.size())),
+        QByteArray(reinterpret_cast<const char*>(BusInternals::buffer(bus).requestArea()), int(frame.size())),
         frame);
     QCOMPARE(frames::bindFrameFromPayload(payload), frame);
 }

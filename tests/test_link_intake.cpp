@@ -1,7 +1,10 @@
 // Reply intake and dispatch: what a datagram or a serial block turns into (reply area, log
 // line, the bus switch flag, sequence reset, handler call), and that bad input changes nothing.
 #include "link/bus.h"
+#include "link/bus_internals.h"
 #include "link/frames.h"
+#include "link/reply_dispatcher.h"
+#include "link/reply_ownership.h"
 #include "support/link_probe.h"
 
 #include <QtTest>
@@ -29,16 +32,17 @@ struct Rig {
         bus.setProcessingView(&view);
         for (int key : {0x0201, 0x8005, 0x8008, 0x8006}) {
             bus.registerReply(quint8(key >> 8), quint8(key), [this, key](const Reply& r) {
-                calls << Call{key, r.busSwitchReply, replyBytes(bus.buffer(), 0, 19)};
+                calls << Call{key, r.busSwitchReply, replyBytes(BusInternals::buffer(bus), 0, 19)};
             });
         }
         bus.registerBindReply([this](const Reply& r) {
-            calls << Call{-1, r.busSwitchReply, replyBytes(bus.buffer(), 0, 19)};
+            calls << Call{-1, r.busSwitchReply, replyBytes(BusInternals::buffer(bus), 0, 19)};
         });
     }
     void serial(const QByteArray& block) {
-        bus.comm().OnReceiveData(&bus.comm(), reinterpret_cast<const quint8*>(block.constData()),
-                                 quint16(block.size()));
+        BusInternals::comm(bus).OnReceiveData(&BusInternals::comm(bus),
+                                              reinterpret_cast<const quint8*>(block.constData()),
+                                              quint16(block.size()));
     }
     void feed(bool network, const QByteArray& input) {
         if (network)
@@ -89,7 +93,7 @@ private slots:
 void TestLinkIntake::networkReplyLosesSubnet() {
     Rig rig;
     rig.bus.takeDatagram(kNetworkReply);
-    QCOMPARE(replyBytes(rig.bus.buffer(), 0, 7), bytesOf("55 AA 0A 05 02 01 01 33"));
+    QCOMPARE(replyBytes(BusInternals::buffer(rig.bus), 0, 7), bytesOf("55 AA 0A 05 02 01 01 33"));
     QCOMPARE(rig.calls.size(), 1);
     QCOMPARE(rig.calls[0].key, 0x0201);
     QCOMPARE(rig.calls[0].busSwitch, false);
@@ -154,7 +158,7 @@ void TestLinkIntake::lengthByteCappedAt78() {
     rig.bus.takeDatagram(padded(capped, 100));
     QCOMPARE(rig.probe.log.size(), 1);
     QVERIFY(rig.probe.log[0].startsWith(QStringLiteral("Read ：55 AA 4E 00 01 05 80 05 ")));
-    QCOMPARE(rig.bus.buffer().reply(2), quint8(76));
+    QCOMPARE(BusInternals::buffer(rig.bus).reply(2), quint8(76));
     QCOMPARE(rig.calls.size(), 1);
 }
 
@@ -181,13 +185,13 @@ void TestLinkIntake::statusTexts() {
     QFETCH(QString, text);
     for (bool network : {true, false}) {
         Rig rig;
-        RunState& s = rig.bus.state();
+        RunState& s = BusInternals::state(rig.bus);
         s.TimerIndex = s.EventIndex = s.ControlDataIndex = s.MonitorBindIndex = 4;
         s.DeletingTimers = s.DeletingEvents = s.DeletingControlData = 1;
         rig.view.visible = true;
         rig.bus.restartWatchdog();
         if (status != 1) // the refusal answers the step the sequence waits on
-            rig.bus.ownership().expectStep(ReplyOwnership::key(0x80, 0x05), 3);
+            BusInternals::ownership(rig.bus).expectStep(ReplyOwnership::key(0x80, 0x05), 3);
 
         QByteArray body = bytesOf("03 80 05");
         body.append(char(status)).append(char(0x07));
@@ -197,7 +201,7 @@ void TestLinkIntake::statusTexts() {
         const bool ok = status == 1;
         QCOMPARE(rig.calls.size(), ok ? 1 : 0);
         QCOMPARE(rig.view.visible, ok);
-        QCOMPARE(rig.bus.watchdogTimer().isActive(), ok);
+        QCOMPARE(BusInternals::watchdogTimer(rig.bus).isActive(), ok);
         QCOMPARE(s.TimerIndex + s.EventIndex + s.ControlDataIndex + s.MonitorBindIndex,
                  ok ? 16 : 0);
         QCOMPARE(s.DeletingTimers + s.DeletingEvents + s.DeletingControlData, ok ? 3 : 0);
@@ -210,7 +214,7 @@ void TestLinkIntake::bindReplyCopiedUnchanged() {
     for (bool network : {true, false}) {
         Rig rig;
         rig.feed(network, frame);
-        QCOMPARE(replyBytes(rig.bus.buffer(), 0, 8), frame);
+        QCOMPARE(replyBytes(BusInternals::buffer(rig.bus), 0, 8), frame);
         QCOMPARE(rig.probe.log, QStringList{QStringLiteral("Read ：X  OK!")});
         QCOMPARE(rig.calls.size(), 1);
         QCOMPARE(rig.calls[0].key, -1);
@@ -264,14 +268,14 @@ void TestLinkIntake::badInputChangesNothing() {
     // A first reply fills the reply area with something to keep.
     rig.bus.takeDatagram(padded(frames::busReply(bytesOf("00 01 03 80 08 01 01 02 03")), 200));
     rig.serial(padded(frames::busReply(bytesOf("03 80 06 01 AA BB")), 200));
-    const QByteArray before = replyBytes(rig.bus.buffer(), 0, 199);
+    const QByteArray before = replyBytes(BusInternals::buffer(rig.bus), 0, 199);
     rig.probe.clear();
     rig.calls.clear();
 
     rig.feed(network, input);
     QVERIFY(rig.probe.log.isEmpty());
     QVERIFY(rig.calls.isEmpty());
-    QCOMPARE(replyBytes(rig.bus.buffer(), 0, 199), before);
+    QCOMPARE(replyBytes(BusInternals::buffer(rig.bus), 0, 199), before);
 }
 
 void TestLinkIntake::logText_data() {
@@ -298,7 +302,7 @@ void TestLinkIntake::serialTwoRepliesInOneBlock() {
     rig.serial(first + second);
     QCOMPARE(rig.calls.size(), 1);
     QCOMPARE(rig.calls[0].busSwitch, false); // without the extension channel, never
-    QCOMPARE(replyBytes(rig.bus.buffer(), 0, 19), first + second);
+    QCOMPARE(replyBytes(BusInternals::buffer(rig.bus), 0, 19), first + second);
 }
 
 void TestLinkIntake::serialExtensionChannel() {
@@ -306,7 +310,7 @@ void TestLinkIntake::serialExtensionChannel() {
     rig.settings.extension = true;
     const QByteArray own = frames::busReply(bytesOf("FF FF FF 80 05 01 0A"));
     rig.serial(own);
-    QCOMPARE(replyBytes(rig.bus.buffer(), 0, 7), bytesOf("55 AA 0A FF 80 05 01 0A"));
+    QCOMPARE(replyBytes(BusInternals::buffer(rig.bus), 0, 7), bytesOf("55 AA 0A FF 80 05 01 0A"));
     QCOMPARE(rig.calls.value(0).busSwitch, true);
 
     // The copy runs to the block's end less two bytes, past a first frame's checksum.
@@ -316,8 +320,8 @@ void TestLinkIntake::serialExtensionChannel() {
     rig.serial(block);
     QCOMPARE(rig.calls.size(), 2);
     QCOMPARE(rig.calls[1].busSwitch, false);
-    QCOMPARE(rig.bus.buffer().reply(2), quint8(10));
-    QCOMPARE(replyBytes(rig.bus.buffer(), 3, 3 + int(block.size()) - 8),
+    QCOMPARE(BusInternals::buffer(rig.bus).reply(2), quint8(10));
+    QCOMPARE(replyBytes(BusInternals::buffer(rig.bus), 3, 3 + int(block.size()) - 8),
              block.mid(5, block.size() - 7));
 }
 
@@ -330,7 +334,7 @@ void TestLinkIntake::dispatcherRouting() {
         Reply reply;
         reply.busSwitchReply = busSwitch;
         std::copy(bytes.begin(), bytes.end(), reply.bytes.begin());
-        rig.bus.dispatcher().dispatchReply(reply, false);
+        BusInternals::dispatcher(rig.bus).dispatchReply(reply, false);
     };
 
     dispatch({0x55, 0xAA, 0x0A, 0x03, 0x84, 0x03, 0x01}, true);
@@ -444,19 +448,19 @@ void TestLinkIntake::sequenceEnds() {
     QFETCH(bool, watchdog);
     QFETCH(bool, udpOpen);
     Rig rig;
-    RunState& s = rig.bus.state();
+    RunState& s = BusInternals::state(rig.bus);
     s.TimerIndex = s.EventIndex = s.ControlDataIndex = s.MonitorBindIndex = 4;
     s.DeletingTimers = s.DeletingEvents = s.DeletingControlData = 1;
     rig.view.visible = true;
     if (udpOpen) {
-        rig.bus.udp().localPort = 0;
-        QVERIFY(rig.bus.udp().open());
-        QVERIFY(rig.bus.udp().boundPort() != 0);
+        BusInternals::udp(rig.bus).localPort = 0;
+        QVERIFY(BusInternals::udp(rig.bus).open());
+        QVERIFY(BusInternals::udp(rig.bus).boundPort() != 0);
     }
 
     if (watchdog) {
-        QCOMPARE(rig.bus.watchdogTimer().interval(), 5000);
-        rig.bus.watchdogTimer().setInterval(20);
+        QCOMPARE(BusInternals::watchdogTimer(rig.bus).interval(), 5000);
+        BusInternals::watchdogTimer(rig.bus).setInterval(20);
         rig.bus.restartWatchdog();
         QTRY_VERIFY(!rig.probe.messages.isEmpty());
     } else {
@@ -466,13 +470,13 @@ void TestLinkIntake::sequenceEnds() {
 
     QCOMPARE(rig.probe.messages,
              watchdog ? QStringList{QStringLiteral("Timeout！")} : QStringList{});
-    QVERIFY(!rig.bus.watchdogTimer().isActive());
+    QVERIFY(!BusInternals::watchdogTimer(rig.bus).isActive());
     QVERIFY(!rig.view.visible);
     QCOMPARE(s.TimerIndex + s.EventIndex + s.ControlDataIndex, 0);
     QCOMPARE(s.MonitorBindIndex, 4);
     QCOMPARE(s.DeletingTimers + s.DeletingEvents + s.DeletingControlData, 0);
-    QCOMPARE(rig.bus.udp().isActive(), udpOpen);
-    QCOMPARE(rig.bus.udp().boundPort(), quint16(0));
+    QCOMPARE(BusInternals::udp(rig.bus).isActive(), udpOpen);
+    QCOMPARE(BusInternals::udp(rig.bus).boundPort(), quint16(0));
 }
 
 QTEST_GUILESS_MAIN(TestLinkIntake)

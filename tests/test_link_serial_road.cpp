@@ -1,5 +1,6 @@
 // The serial road on a pseudo-terminal: the frame goes out on the line, replies come back
 // as blocks ended by 100 ms of quiet, and only whole, valid first frames are dispatched.
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "support/link_probe.h"
@@ -25,9 +26,9 @@ struct SerialRig {
     bool open() {
         if (!pty.ok())
             return false;
-        bus.comm().CommName = pty.slavePath();
+        BusInternals::comm(bus).CommName = pty.slavePath();
         try {
-            bus.comm().OpenPort();
+            BusInternals::comm(bus).OpenPort();
         } catch (const ECommsError&) {
             return false;
         }
@@ -79,7 +80,7 @@ void TestLinkSerialRoad::twoRepliesInOneBlock() {
     QTRY_COMPARE_WITH_TIMEOUT(rig.modules, QList<int>{6}, 5000);
     QTest::qWait(400); // nothing more comes of the second reply
     QCOMPARE(rig.modules, QList<int>{6});
-    QCOMPARE(replyBytes(rig.bus.buffer(), 0, int(first.size() + second.size()) - 1),
+    QCOMPARE(replyBytes(BusInternals::buffer(rig.bus), 0, int(first.size() + second.size()) - 1),
              first + second);
 }
 
@@ -102,7 +103,7 @@ void TestLinkSerialRoad::replySplitByPause() {
 void TestLinkSerialRoad::closedPortSendsNothing() {
     SerialRig rig;
     QVERIFY(rig.open());
-    rig.bus.comm().ClosePort();
+    BusInternals::comm(rig.bus).ClosePort();
     rig.bus.send(Request(0xFF, 0, 5));
     QCOMPARE(rig.probe.log.size(), 1); // the log line stands
     QVERIFY(rig.probe.messages.isEmpty());
@@ -155,7 +156,7 @@ void TestLinkSerialRoad::replyAfterNoise() {
              (QList<TappedFrame::Fate>{TappedFrame::Fate::Noise, TappedFrame::Fate::Dispatched}));
     QCOMPARE(tapped[0].bytes, noise);
     QCOMPARE(tapped[1].bytes, block.mid(noise.size()));
-    QCOMPARE(replyBytes(rig.bus.buffer(), 0, 9), addressReply(6));
+    QCOMPARE(replyBytes(BusInternals::buffer(rig.bus), 0, 9), addressReply(6));
 }
 
 QTEST_GUILESS_MAIN(TestLinkSerialRoad)

@@ -1,6 +1,7 @@
 // The network road on loopback: the Bus sends a datagram to a peer on 127.0.0.1, the peer
 // (on its own thread, since the exchange blocks the main thread) answers, and the answer is
 // handled before sendRequestArea returns.
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "support/link_probe.h"
@@ -115,11 +116,11 @@ struct NetRig {
 
     explicit NetRig(bool open = true) {
         settings.network = true;
-        bus.udp().remoteHost = QStringLiteral("127.0.0.1");
-        bus.udp().remotePort = peer.port();
-        bus.udp().localPort = 0; // any free port
+        BusInternals::udp(bus).remoteHost = QStringLiteral("127.0.0.1");
+        BusInternals::udp(bus).remotePort = peer.port();
+        BusInternals::udp(bus).localPort = 0; // any free port
         if (open)
-            bus.udp().open();
+            BusInternals::udp(bus).open();
         bus.registerReply(0x80, 0x05, [this](const Reply& r) { modules << r[3]; });
     }
     qint64 timedSend(const RequestOptions& options = {}) {
@@ -172,7 +173,7 @@ void TestLinkUdp::exchange_data() {
 void TestLinkUdp::exchange() {
     QFETCH(QString, host);
     NetRig rig;
-    rig.bus.udp().remoteHost = host;
+    BusInternals::udp(rig.bus).remoteHost = host;
     rig.peer.serve({{addressReply(3)}});
     rig.bus.send(Request(0xFF, 0, 5));
     QCOMPARE(rig.modules, QList<int>{3}); // handled before the send returned
@@ -189,8 +190,8 @@ void TestLinkUdp::bindExchange() {
     rig.bus.registerBindReply([&](const Reply& r) { bindReplies += r[3] == 0x82; });
     rig.peer.serve({{bytesOf("AE D0 09 82 00 00 00 01 0A")}});
     const QByteArray request = bytesOf("00 00 09 02 01 00 00 01");
-    std::copy(request.begin(), request.end(), rig.bus.buffer().requestArea());
-    rig.bus.sendBindFrame();
+    std::copy(request.begin(), request.end(), BusInternals::buffer(rig.bus).requestArea());
+    BusInternals::sendBindFrame(rig.bus);
     QCOMPARE(bindReplies, 1);
     QCOMPARE(rig.peer.requests(), QList<QByteArray>{bytesOf("AE D0 09 02 01 00 00 01 8B")});
 }
@@ -234,7 +235,7 @@ void TestLinkUdp::transportNotCreated() {
     QVERIFY(rig.peer.take(300).isNull());
 
     // Nothing is left broken: once created, the link works.
-    QVERIFY(rig.bus.udp().open());
+    QVERIFY(BusInternals::udp(rig.bus).open());
     rig.peer.serve({{addressReply(5)}});
     rig.bus.send(Request(0xFF, 0, 5));
     QCOMPARE(rig.modules, QList<int>{5});
@@ -257,14 +258,14 @@ void TestLinkUdp::hostNotFoundNamedInDetail() {
     QStringList details;
     QObject::connect(&rig.bus, &Bus::message, &rig.bus,
                      [&](const QString&, const QString& d) { details << d; });
-    rig.bus.udp().remoteHost = host;
+    BusInternals::udp(rig.bus).remoteHost = host;
     rig.bus.send(Request(0xFF, 0, 5));
     QCOMPARE(rig.probe.messages, QStringList{kCommError});
     QVERIFY2(details.value(0).contains(detail), qPrintable(details.value(0)));
     QVERIFY(rig.peer.take(100).isNull());
 
     // Another host on the same open link is looked up afresh.
-    rig.bus.udp().remoteHost = QStringLiteral("127.0.0.1");
+    BusInternals::udp(rig.bus).remoteHost = QStringLiteral("127.0.0.1");
     rig.peer.serve({{addressReply(5)}});
     rig.bus.send(Request(0xFF, 0, 5));
     QCOMPARE(rig.modules, QList<int>{5});
@@ -287,11 +288,11 @@ void TestLinkUdp::localPortInUse() {
 
 void TestLinkUdp::resetDiscardsQueued() {
     NetRig rig;
-    rig.peer.sendToPort(rig.bus.udp().boundPort(), addressReply(7));
+    rig.peer.sendToPort(BusInternals::udp(rig.bus).boundPort(), addressReply(7));
     QTest::qWait(50);
-    rig.bus.udp().reset();
-    QVERIFY(rig.bus.udp().isActive());
-    QCOMPARE(rig.bus.udp().boundPort(), quint16(0));
+    BusInternals::udp(rig.bus).reset();
+    QVERIFY(BusInternals::udp(rig.bus).isActive());
+    QCOMPARE(BusInternals::udp(rig.bus).boundPort(), quint16(0));
 
     rig.peer.serve({{}}); // takes the request, answers nothing
     rig.timedSend();
@@ -299,7 +300,7 @@ void TestLinkUdp::resetDiscardsQueued() {
     QCOMPARE(rig.peer.requests().size(), 1); // sent from the new, system-chosen port
     QVERIFY(rig.probe.messages.isEmpty());
     // The reader moved to the new socket: a late answer there is taken in when it comes.
-    rig.peer.sendToPort(rig.bus.udp().boundPort(), addressReply(8));
+    rig.peer.sendToPort(BusInternals::udp(rig.bus).boundPort(), addressReply(8));
     QTRY_COMPARE(rig.modules, QList<int>{8});
 }
 
@@ -346,7 +347,7 @@ void TestLinkUdp::strayDatagramsDoNotEndTheWait() {
     NetRig rig;
     Peer stranger(false, "127.0.0.2");
     // Queued on the socket before the request goes out, as a late datagram would be.
-    (from == "stranger" ? stranger : rig.peer).sendToPort(rig.bus.udp().boundPort(), stray);
+    (from == "stranger" ? stranger : rig.peer).sendToPort(BusInternals::udp(rig.bus).boundPort(), stray);
     rig.peer.serve({{addressReply(3)}}, 100);
     rig.probe.log.clear();
     if (toBusSwitch)
@@ -379,8 +380,8 @@ void TestLinkUdp::nestedExchanges() {
     QList<bool> busSwitch;
     rig.bus.registerReply(0x84, 0x03, [&](const Reply& r) {
         busSwitch << r.busSwitchReply;
-        if (++rig.bus.state().TimerIndex < 3)
-            rig.bus.send(Request(0x03, 0x04, 0x03, {rig.bus.state().TimerIndex}));
+        if (++BusInternals::state(rig.bus).TimerIndex < 3)
+            rig.bus.send(Request(0x03, 0x04, 0x03, {BusInternals::state(rig.bus).TimerIndex}));
     });
     rig.peer.serve({{frames::busReply(bytesOf("FF FF FF 84 03 01 00"))},
                     {frames::busReply(bytesOf("00 01 03 84 03 01 01"))},

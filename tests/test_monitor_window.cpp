@@ -2,6 +2,7 @@
 // sequence by device type, and the bind-test buttons and replies. Replies are fed through the
 // serial intake; with the port closed every request shows as a "Send" line of the log only.
 #include "app/main_window.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "records/record_store.h"
@@ -275,7 +276,7 @@ void TestMonitorWindow::readStep() {
     QCOMPARE(binding(first), row);
     QCOMPARE(binding(first + 1), QStringLiteral("0|0"));
     QCOMPARE(lastRequest(), nextRequest);
-    QCOMPARE(m_env->window->bus().state().MonitorBindIndex, first + 1);
+    QCOMPARE(BusInternals::state(m_env->window->bus()).MonitorBindIndex, first + 1);
     QCOMPARE(int(sendLines().size()), 2);
 }
 
@@ -290,8 +291,8 @@ void TestMonitorWindow::curtainSequenceSkipsMissingSlotAndEnds() {
     QCOMPARE(int(sendLines().size()), 31); // slots 65..96 but 70
     QCOMPARE(binding(96), QStringLiteral("3|1"));
     QCOMPARE(binding(64), QString()); // filtered out, and never read
-    QCOMPARE(m_env->window->bus().state().MonitorBindIndex, 0);
-    QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
+    QCOMPARE(BusInternals::state(m_env->window->bus()).MonitorBindIndex, 0);
+    QVERIFY(!BusInternals::watchdogTimer(m_env->window->bus()).isActive());
     choose(QStringLiteral("Light"));
     QCOMPARE(binding(64), QStringLiteral("0|0"));
 }

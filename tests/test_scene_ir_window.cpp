@@ -2,6 +2,7 @@
 // controls, confirmations, and replies fed through the serial intake that write or delete
 // record rows from the controls as they stand when the reply is handled.
 #include "app/main_window.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "records/record_store.h"
@@ -57,7 +58,7 @@ private:
     void addRows(RecordStore::Table which, const QList<QVariantList>& rows);
     QStringList sendLines() const { return m_env->logLines(QStringLiteral("Send")); }
     bool learningShown() const { return !find<QLabel>("Label71")->isHidden(); }
-    quint8 learning() const { return m_env->window->bus().state().IrLearning; }
+    quint8 learning() const { return BusInternals::state(m_env->window->bus()).IrLearning; }
 
     std::unique_ptr<WindowFixture> m_env;
 };
@@ -158,7 +159,7 @@ void TestSceneIrWindow::buttonsSendFromControls() {
     // Learning shows its label; leaving it hides it.
     QCOMPARE(learningShown(), button == "Button24");
     QCOMPARE(learning(), quint8(button == "Button24" ? 1 : 0));
-    QCOMPARE(m_env->window->bus().state().SceneIsIr, quint8(button == "Button37" ? 1 : 0));
+    QCOMPARE(BusInternals::state(m_env->window->bus()).SceneIsIr, quint8(button == "Button37" ? 1 : 0));
 }
 
 void TestSceneIrWindow::confirmationGuardsSend_data() {

@@ -3,6 +3,7 @@
 // acknowledgement.
 #include "link/bus.h"
 #include "link/frames.h"
+#include "link/reply_ownership.h"
 #include "protocol/sequence_engine.h"
 #include "records/record_table.h"
 #include "records/schema.h"
@@ -42,7 +43,7 @@ private:
         body.append(char(module)).append(char(command)).append(char(sub)).append(char(status));
         const QByteArray frame = frames::busReply(body + data);
         m_bus->takeSerialBlock(reinterpret_cast<const quint8*>(frame.constData()),
-                                quint16(frame.size()));
+                               quint16(frame.size()));
     }
     void timerReply(int module = kModule, quint8 status = 1) {
         reply(module, 0x84, 0x03, status, kTimerData);
@@ -115,7 +116,7 @@ void TestSequenceEngine::readsOverwriteRowsInOrderThenEnd() {
     QCOMPARE(m_result->step, 32);
     QVERIFY(m_probe->messages.isEmpty()); // the window, not the engine, says "Finished！"
     QVERIFY(!m_dialog.visible);
-    QVERIFY(!m_bus->watchdogTimer().isActive());
+    QVERIFY(!m_bus->sequenceRunning());
     QCOMPARE(m_bus->state().TimerIndex, 0);
 }
 

@@ -5,6 +5,7 @@
 // exactly the rows of a quiet run. A gateway that refuses for a missing module ends a read-all
 // at once, and a scan over a closed serial link stops at once, saying why.
 #include "jobs/module_scan.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "protocol/sequence_engine.h"
@@ -154,7 +155,7 @@ private:
 };
 
 void TestSequenceStrays::openLink(Bus& bus, const Gateway& gateway) {
-    UdpTransport& udp = bus.udp();
+    UdpTransport& udp = BusInternals::udp(bus);
     udp.remoteHost = QStringLiteral("127.0.0.1");
     udp.remotePort = gateway.port();
     udp.localPort = 0;

@@ -3,6 +3,7 @@
 // not belong to them.
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "link/frames.h"
 #include "records/record_store.h"
@@ -232,7 +233,7 @@ void TestTimerEventWindow::timerReadStepsOverwriteInOrder() {
         rows(RecordStore::Timers),
         (QStringList{"1|2014-02-24 12:34:56 Monday|Month(repeat)", "2|------|invalid",
                      "3|2014-02-24 12:34:56 Monday|Once", "4|2014-02-24 12:34:56 Monday|Once"}));
-    QCOMPARE(m_env->window->bus().state().TimerIndex, 4);
+    QCOMPARE(BusInternals::state(m_env->window->bus()).TimerIndex, 4);
     QCOMPARE(sendLines().size(), 5);
     QCOMPARE(sendLines().last(), QStringLiteral("Send ：55 AA 09 01 04 03 04 54 BE "));
     QVERIFY(processing());
@@ -242,7 +243,7 @@ void TestTimerEventWindow::timerReadStepsOverwriteInOrder() {
 void TestTimerEventWindow::timerDeleteStepsContinueWithDelete() {
     addTimerRows(1);
     click("Button47");
-    QCOMPARE(m_env->window->bus().state().DeletingTimers, quint8(1));
+    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingTimers, quint8(1));
     reply(0x02, {});
     reply(0x02, {});
     QCOMPARE(rows(RecordStore::Timers), (QStringList{"1|------|Invalid", "2|------|Invalid"}));
@@ -253,7 +254,7 @@ void TestTimerEventWindow::timerDeleteStepsContinueWithDelete() {
     QCOMPARE(rows(RecordStore::Timers).size(), 2);
     QCOMPARE(sendLines().size(), 3);
     QVERIFY(!processing());
-    QCOMPARE(m_env->window->bus().state().DeletingTimers, quint8(0));
+    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingTimers, quint8(0));
 }
 
 void TestTimerEventWindow::eventReadSequenceEnds() {
@@ -268,8 +269,8 @@ void TestTimerEventWindow::eventReadSequenceEnds() {
     QCOMPARE(sendLines().size(), 16);
     QCOMPARE(m_env->prompts.messages, QStringList{"Finished！"});
     QVERIFY(!processing());
-    QVERIFY(!m_env->window->bus().watchdogTimer().isActive());
-    QCOMPARE(m_env->window->bus().state().EventIndex, 0);
+    QVERIFY(!BusInternals::watchdogTimer(m_env->window->bus()).isActive());
+    QCOMPARE(BusInternals::state(m_env->window->bus()).EventIndex, 0);
     // Channel FF reads as 255, channel 0 as 1.
     click("Button45");
     reply(0x05, bytes("00 04 FF FF 07"));
@@ -285,7 +286,7 @@ void TestTimerEventWindow::eventSequenceNeedsTimer() {
              (QStringList{"Please select timer!", "Please select timer!"}));
     QVERIFY(sendLines().isEmpty());
     QVERIFY(!processing());
-    QCOMPARE(m_env->window->bus().state().DeletingEvents, quint8(0));
+    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingEvents, quint8(0));
 }
 
 void TestTimerEventWindow::setAckDuringSequenceChangesNothing_data() {
@@ -315,7 +316,7 @@ void TestTimerEventWindow::setAckDuringSequenceChangesNothing() {
     const QStringList eventsBefore = rows(RecordStore::Events);
     const int timerRow = m_env->window->records().timers().currentRow();
     const int eventRow = m_env->window->records().events().currentRow();
-    const RunState before = m_env->window->bus().state();
+    const RunState before = BusInternals::state(m_env->window->bus());
     const int sent = sendLines().size();
 
     reply(quint8(ackSub), {});
@@ -324,7 +325,7 @@ void TestTimerEventWindow::setAckDuringSequenceChangesNothing() {
     QCOMPARE(rows(RecordStore::Events), eventsBefore);
     QCOMPARE(m_env->window->records().timers().currentRow(), timerRow);
     QCOMPARE(m_env->window->records().events().currentRow(), eventRow);
-    const RunState& after = m_env->window->bus().state();
+    const RunState& after = BusInternals::state(m_env->window->bus());
     QCOMPARE(after.TimerIndex, before.TimerIndex);
     QCOMPARE(after.EventIndex, before.EventIndex);
     QCOMPARE(after.DeletingTimers, before.DeletingTimers);

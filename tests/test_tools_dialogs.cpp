@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "app/push_dialog.h"
 #include "app/scan_dialog.h"
+#include "link/bus_internals.h"
 #include "link/bus.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
@@ -275,7 +276,7 @@ void TestToolsDialogs::jobAndSequenceRefuseEachOther() {
     const QString refused =
         QStringLiteral("Replace Module is running: wait for it to end or cancel it.");
     QCOMPARE(m_prompts->messages, (QStringList{refused, refused}));
-    QVERIFY(!m_window->bus().watchdogTimer().isActive());
+    QVERIFY(!BusInternals::watchdogTimer(m_window->bus()).isActive());
 
     find<QPushButton>(push, QStringLiteral("PushCancel"))->click();
     QVERIFY(m_window->bus().runningJob().isEmpty());

@@ -1,6 +1,7 @@
 #include "app/link_panel.h"
 
 #include "link/bus.h"
+#include "link/tcomm.h"
 #include "widgets/field_width.h"
 #include "widgets/form_builder.h"
 #include "widgets/key_filter.h"
@@ -75,7 +76,7 @@ void LinkPanel::attach(Bus* bus) {
         showLinkState();
     });
     // The port's driver reports a device that went away as a hang-up.
-    bus->comm().OnRequestHangup = [this](TComm*) { showLinkState(); };
+    connect(bus, &Bus::serialHangUp, this, &LinkPanel::showLinkState);
     connect(bus, &Bus::setOutcome, this, [this](const QString& text) {
         m_setOutcome = text;
         showLinkState();
@@ -99,19 +100,19 @@ void LinkPanel::showLinkState() {
     QString text;
     if (networkMode()) {
         const QString where = QStringLiteral("%1:%2").arg(m_remoteIp->text(), m_remotePort->text());
-        text = m_bus->udp().isActive()
+        text = m_bus->networkOpen()
                    ? QStringLiteral("Requests go over the network to %1: open.").arg(where)
                    : QStringLiteral("Requests go over the network: not open.");
-    } else if (m_bus->comm().deviceGone()) {
+    } else if (m_bus->serialGone()) {
         // The port stays open until Close is pressed: only the button changes the link.
-        const QString name = m_bus->comm().CommName;
+        const QString name = m_bus->serialName();
         text = QStringLiteral("%1 went away (adapter unplugged?): press Close, plug it in and "
                               "press Create.")
                    .arg(name);
     } else {
         text = QStringLiteral("Requests go over %1: %2.")
-                   .arg(m_com->currentText(), m_bus->comm().isOpen() ? QStringLiteral("open")
-                                                                     : QStringLiteral("not open"));
+                   .arg(m_com->currentText(),
+                        m_bus->serialOpen() ? QStringLiteral("open") : QStringLiteral("not open"));
     }
     if (!m_notice.isEmpty())
         text += QStringLiteral("  ") + m_notice;
@@ -215,28 +216,27 @@ QString LinkPanel::remotePortText() const {
 }
 
 void LinkPanel::Button10Click() {
-    TComm& comm = m_bus->comm();
     if (m_serialButton->text() == kCreate) {
-        comm.CommName = m_com->currentText();
-        comm.BaudRate = m_baud->currentText().toInt();
-        comm.ByteSize = TComm::TByteSize(m_byteSize->currentIndex());
-        // The list is in alphabetical order; the driver's parity codes are not.
-        static const TComm::TParity parities[] = {TComm::TParity::Even, TComm::TParity::Mark,
-                                                  TComm::TParity::None, TComm::TParity::Odd,
-                                                  TComm::TParity::Space};
-        comm.Parity = parities[qBound(0, m_parity->currentIndex(), 4)];
-        comm.StopBits = TComm::TStopBits(m_stopBits->currentIndex());
-        try {
-            comm.OpenPort();
-        } catch (const ECommsError& e) {
-            m_prompts.message(QStringLiteral("Error!"), e.detail());
+        // The list is in alphabetical order; the driver's parity codes (None, Odd, Even, Mark,
+        // Space) are not.
+        static const int parities[] = {2, 3, 0, 1, 4};
+        QString detail;
+        const QString failure =
+            m_bus->openSerial({.port = m_com->currentText(),
+                               .baud = m_baud->currentText().toInt(),
+                               .byteSize = m_byteSize->currentIndex(),
+                               .parity = parities[qBound(0, m_parity->currentIndex(), 4)],
+                               .stopBits = m_stopBits->currentIndex()},
+                              &detail);
+        if (!failure.isEmpty()) {
+            m_prompts.message(QStringLiteral("Error!"), detail);
             return;
         }
         setStatus(QStringLiteral("Com is running!"));
         m_serialButton->setText(kClose);
         setSerialControlsEnabled(false);
     } else {
-        comm.ClosePort();
+        m_bus->closeSerial();
         m_bus->linkClosed();
         setStatus(QString());
         m_serialButton->setText(kCreate);
@@ -247,24 +247,19 @@ void LinkPanel::Button10Click() {
 }
 
 void LinkPanel::Button32Click() {
-    UdpTransport& udp = m_bus->udp();
     if (m_networkButton->text() == kCreate) {
         quint16 remotePort = 0;
         quint16 localPort = 0;
-        udp.remoteHost = m_remoteIp->text();
         const bool remoteOk = portValue(m_remotePort->text(), &remotePort);
         if (!remoteOk || !portValue(m_localPort->text(), &localPort)) {
-            udp.close();
+            m_bus->closeNetwork();
             m_prompts.message(QStringLiteral("Error!"),
                               QStringLiteral("\"%1\" is not a port number: type 0 to 65535.")
                                   .arg(remoteOk ? m_localPort->text() : m_remotePort->text()));
             return;
         }
-        udp.remotePort = remotePort;
-        udp.localPort = localPort;
-        if (!udp.open()) {
-            const QString why = udp.openFailure();
-            udp.close();
+        const QString why = m_bus->openNetwork({m_remoteIp->text(), remotePort, localPort});
+        if (!why.isEmpty()) {
             m_prompts.message(QStringLiteral("Error!"), why);
             return;
         }
@@ -273,7 +268,7 @@ void LinkPanel::Button32Click() {
         setStatus(QStringLiteral("UDP is running!"));
     } else {
         setStatus(QString());
-        udp.close();
+        m_bus->closeNetwork();
         m_bus->linkClosed();
         m_networkButton->setText(kCreate);
         setNetworkControlsEnabled(true);

@@ -252,8 +252,7 @@ void TForm1::appendLog(const QString& line) {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-    m_bus->comm().ClosePort();
-    m_bus->udp().close();
+    m_bus->closeAll();
     event->accept();
 }
 

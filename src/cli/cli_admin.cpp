@@ -73,12 +73,13 @@ void busSwitch(CliLink& link) {
         link.require(busswitch::setSettings(a.block), QStringLiteral("the settings"), o.timeoutMs,
                      {.layout = anySubnet});
     } else if (a.verb == QLatin1String("type")) {
-        const CliLink::Answer r =
-            link.require(busswitch::readType(), QStringLiteral("the type read"), o.timeoutMs, {.layout = own});
+        const CliLink::Answer r = link.require(
+            busswitch::readType(), QStringLiteral("the type read"), o.timeoutMs, {.layout = own});
         printValue(link, QStringLiteral("type"), moduleadmin::typeText(r.reply()), 255);
     } else if (a.verb == QLatin1String("version")) {
-        const CliLink::Answer r = link.require(
-            busswitch::readVersion(), QStringLiteral("the version read"), o.timeoutMs, {.layout = own});
+        const CliLink::Answer r =
+            link.require(busswitch::readVersion(), QStringLiteral("the version read"), o.timeoutMs,
+                         {.layout = own});
         printValue(link, QStringLiteral("version"), moduleadmin::versionText(r.reply()), 255);
     } else if (a.verb == QLatin1String("password")) {
         // The link's own --password stays: the next run gives the new one.

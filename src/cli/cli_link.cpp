@@ -26,43 +26,36 @@ CliLink::CliLink(const CliOptions& options) : m_options(options) {
 }
 
 CliLink::~CliLink() {
-    m_bus->comm().ClosePort();
-    m_bus->udp().close();
+    m_bus->closeAll();
 }
 
 void CliLink::open() {
     if (m_options.link == CliOptions::Link::Udp) {
-        UdpTransport& udp = m_bus->udp();
-        udp.remoteHost = m_options.host;
-        udp.remotePort = m_options.port;
-        udp.localPort = m_options.localPort;
-        if (!udp.open())
+        if (!m_bus->openNetwork({m_options.host, m_options.port, m_options.localPort}).isEmpty())
             throw CliFailure(QStringLiteral("cannot use local UDP port %1 (in use?)")
                                  .arg(m_options.localPort)
                                  .toStdString());
         // Once, before the first request: a host that cannot be found is one clear failure,
         // not a silent address at every request.
-        if (!udp.resolveRemote())
-            throw CliFailure(
-                QStringLiteral("cannot reach the bus switch: %1").arg(udp.failure()).toStdString());
+        if (!m_bus->resolveRemote())
+            throw CliFailure(QStringLiteral("cannot reach the bus switch: %1")
+                                 .arg(m_bus->networkFailure())
+                                 .toStdString());
         m_open = true;
         return;
     }
-    TComm& comm = m_bus->comm();
-    comm.CommName = m_options.device;
-    comm.BaudRate = m_options.baud;
     // The line settings of a site (the band's defaults otherwise), as the band's lists say them.
     static const QStringList parities{"None", "Odd", "Even", "Mark", "Space"};
     static const QStringList stopBits{"1", "1.5", "2"};
-    comm.ByteSize = TComm::TByteSize(qBound(0, m_options.byteSize - 5, 3));
-    comm.Parity = TComm::TParity(std::max(0, int(parities.indexOf(m_options.parity))));
-    comm.StopBits = TComm::TStopBits(std::max(0, int(stopBits.indexOf(m_options.stopBits))));
-    try {
-        comm.OpenPort();
-    } catch (const ECommsError& e) {
+    const QString failure =
+        m_bus->openSerial({.port = m_options.device,
+                           .baud = m_options.baud,
+                           .byteSize = qBound(0, m_options.byteSize - 5, 3),
+                           .parity = std::max(0, int(parities.indexOf(m_options.parity))),
+                           .stopBits = std::max(0, int(stopBits.indexOf(m_options.stopBits)))});
+    if (!failure.isEmpty())
         throw CliFailure(
-            QStringLiteral("cannot open %1: %2").arg(m_options.device, e.message()).toStdString());
-    }
+            QStringLiteral("cannot open %1: %2").arg(m_options.device, failure).toStdString());
     m_open = true;
 }
 
@@ -70,8 +63,7 @@ CliLink::Answer CliLink::exchange(const Request& request) {
     return exchange(request, m_options.timeoutMs);
 }
 
-CliLink::Answer CliLink::exchange(const Request& request, int waitMs,
-                                  RequestOptions options) {
+CliLink::Answer CliLink::exchange(const Request& request, int waitMs, RequestOptions options) {
     const Answer answer = m_exchange->exchange(request, waitMs, options);
     if (!answer.notSent.isEmpty())
         throw CliFailure(answer.notSent.toStdString());
@@ -130,8 +122,7 @@ void CliLink::reportSilence(int module) {
 }
 
 QString CliLink::silenceHint(int module) const {
-    return m_options.link == CliOptions::Link::Udp ? m_bus->udp().silenceHint(module)
-                                                   : QString();
+    return m_options.link == CliOptions::Link::Udp ? m_bus->silenceHint(module) : QString();
 }
 
 bool CliLink::waitUntil(const std::function<bool()>& done, int ms) {

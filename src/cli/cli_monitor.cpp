@@ -227,7 +227,7 @@ void watch(CliLink& link) {
         });
     if (link.options().link == CliOptions::Link::Udp)
         CliOutput::error(QStringLiteral("listening on UDP port %1; Ctrl+C ends%2")
-                             .arg(link.bus().udp().boundPort())
+                             .arg(link.bus().boundPort())
                              .arg(UdpDropCounter::available()
                                       ? QString()
                                       : QStringLiteral(" (datagrams the system drops are not "

@@ -109,8 +109,7 @@ void monitorTest(CliLink& link) {
         answered = true;
         report = bindtest::statusReport(r[3], r[7]);
     });
-    bindtest::write(bus.buffer(), testPayload(a));
-    bus.sendBind();
+    bus.sendBind(testPayload(a));
     link.waitUntil([&] { return answered; }, link.options().timeoutMs + Bus::kSerialQuietMs);
     QObject::disconnect(connection);
     if (!answered)

@@ -106,8 +106,7 @@ bindtest::AcMode BindTestGroup::acMode() const {
 }
 
 void BindTestGroup::send(const QByteArray& payload) {
-    bindtest::write(m_ctx.bus.buffer(), payload);
-    m_ctx.bus.sendBind();
+    m_ctx.bus.sendBind(payload);
 }
 
 void BindTestGroup::Button51Click() {

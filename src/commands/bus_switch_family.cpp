@@ -200,8 +200,9 @@ void BusSwitchFamily::Button34Click() {
     if (!m_ctx.prompts.confirm(QStringLiteral("Are you sure?")))
         return;
     // The gateway restarts before it answers: wait for it longer than for anything else.
-    m_ctx.bus.submit(busswitch::restore(), Purpose::BusSwitch,
-                     {.layout = busswitch::layout(subnet()), .replyWaitMs = Bus::kRestoreReplyWaitMs});
+    m_ctx.bus.submit(
+        busswitch::restore(), Purpose::BusSwitch,
+        {.layout = busswitch::layout(subnet()), .replyWaitMs = Bus::kRestoreReplyWaitMs});
 }
 
 void BusSwitchFamily::Button38Click() {

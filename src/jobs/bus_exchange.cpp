@@ -20,8 +20,7 @@ BusExchange::BusExchange(Bus& bus, QObject* parent) : QObject(parent), m_bus(bus
         if (!std::exchange(m_submitting, false))
             return;
         m_request = request;
-        connect(request, &PendingRequest::settled, this,
-                [this, request] { settled(*request); });
+        connect(request, &PendingRequest::settled, this, [this, request] { settled(*request); });
     });
 }
 
@@ -69,8 +68,7 @@ void BusExchange::finish() {
         done(m_answer);
 }
 
-ExchangeAnswer BusExchange::exchange(const Request& request, int waitMs,
-                                     RequestOptions options) {
+ExchangeAnswer BusExchange::exchange(const Request& request, int waitMs, RequestOptions options) {
     bool finished = false;
     ExchangeAnswer result;
     send(

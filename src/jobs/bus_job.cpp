@@ -27,17 +27,9 @@ bool BusJob::start() {
         m_failure = QStringLiteral("%1 is already running.").arg(m_name);
         return false;
     }
-    if (bus().watchdogTimer().isActive()) {
-        m_failure = QStringLiteral("A read-all or delete-all sequence is running: wait for it "
-                                   "to end or cancel it, then start %1 again.")
-                        .arg(m_name);
+    m_failure = bus().busyReason(m_name);
+    if (!m_failure.isEmpty())
         return false;
-    }
-    if (!bus().runningJob().isEmpty()) {
-        m_failure = QStringLiteral("%1 is running: wait for it to end or cancel it.")
-                        .arg(bus().runningJob());
-        return false;
-    }
     m_running = true;
     m_stopRequested = false;
     m_done = 0;

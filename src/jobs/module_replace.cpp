@@ -83,12 +83,9 @@ QString ModuleReplace::stepName(Step step) {
 }
 
 bool ModuleReplace::start() {
-    if (!m_bus.runningJob().isEmpty() || m_bus.watchdogTimer().isActive()) {
-        m_failure = QStringLiteral("the link is busy with %1: wait for it to end or cancel it")
-                        .arg(m_bus.runningJob().isEmpty() ? QStringLiteral("a sequence")
-                                                          : m_bus.runningJob());
+    m_failure = m_bus.busyReason(QStringLiteral("Replace Module"));
+    if (!m_failure.isEmpty())
         return false;
-    }
     m_running = true;
     m_step = Step::Read;
     QTimer::singleShot(0, this, &ModuleReplace::runStep);

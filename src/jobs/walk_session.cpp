@@ -23,16 +23,9 @@ bool WalkSession::takeLink() {
         m_failure = QStringLiteral("The walk test is already running.");
         return false;
     }
-    if (bus.watchdogTimer().isActive()) {
-        m_failure = QStringLiteral("A read-all or delete-all sequence is running: wait for it "
-                                   "to end or cancel it, then start the walk test again.");
+    m_failure = bus.busyReason(QStringLiteral("the walk test"));
+    if (!m_failure.isEmpty())
         return false;
-    }
-    if (!bus.runningJob().isEmpty()) {
-        m_failure = QStringLiteral("%1 is running: wait for it to end or cancel it.")
-                        .arg(bus.runningJob());
-        return false;
-    }
     bus.setRunningJob(kJobName);
     m_failure.clear();
     m_stopRequested = false;
@@ -217,14 +210,13 @@ void WalkSession::sendAll(QList<Request> requests, Sent done) {
         return;
     }
     const Request first = requests.takeFirst();
-    m_exchange.send(first, m_options.waitMs,
-                    [this, requests, done](const ExchangeAnswer& a) {
-                        if (!a.ok() || requests.isEmpty()) {
-                            done(a, a.ok());
-                            return;
-                        }
-                        sendAll(requests, done);
-                    });
+    m_exchange.send(first, m_options.waitMs, [this, requests, done](const ExchangeAnswer& a) {
+        if (!a.ok() || requests.isEmpty()) {
+            done(a, a.ok());
+            return;
+        }
+        sendAll(requests, done);
+    });
 }
 
 bool WalkSession::save() {
@@ -232,8 +224,8 @@ bool WalkSession::save() {
         m_run.save();
         return true;
     } catch (const RecordError& e) {
-        m_failure = QStringLiteral("The results cannot be written, the walk test stops: %1")
-                        .arg(e.what());
+        m_failure =
+            QStringLiteral("The results cannot be written, the walk test stops: %1").arg(e.what());
         m_exchange.cancel();
         finish(true);
         return false;

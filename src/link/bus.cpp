@@ -1,5 +1,6 @@
 #include "link/bus.h"
 
+#include "link/bus_parts.h"
 #include "link/frames.h"
 #include "link/processing_view.h"
 
@@ -15,19 +16,18 @@ const QString kTimeout = QStringLiteral("Timeout！");
 } // namespace
 
 Bus::Bus(const LinkSettings& settings, QObject* parent)
-    : QObject(parent), m_settings(settings), m_intake(settings, m_buffer, m_tap, m_udp),
-      m_dispatcher(m_ownership), m_watchdog(m_state, m_ownership),
-      m_exchange(settings, m_udp, m_comm, m_tap) {
-    connect(&m_intake, &ReplyIntake::logLine, this, &Bus::logLine);
-    connect(&m_dispatcher, &ReplyDispatcher::setOutcome, this, &Bus::setOutcome);
-    connect(&m_dispatcher, &ReplyDispatcher::setAnswered, this, &Bus::setAnswered);
-    connect(&m_watchdog, &SequenceWatchdog::expired, this, &Bus::watchdogExpired);
+    : QObject(parent), m_d(std::make_unique<BusParts>(settings)) {
+    connect(&m_d->intake, &ReplyIntake::logLine, this, &Bus::logLine);
+    connect(&m_d->dispatcher, &ReplyDispatcher::setOutcome, this, &Bus::setOutcome);
+    connect(&m_d->dispatcher, &ReplyDispatcher::setAnswered, this, &Bus::setAnswered);
+    connect(&m_d->watchdog, &SequenceWatchdog::expired, this, &Bus::watchdogExpired);
 
     // Comm1 differs from the component's defaults in its software flow control: the bus
     // carries binary frames in which 0x11 and 0x13 are ordinary bytes.
-    m_comm.Outx_XonXoffFlow = false;
-    m_comm.Inx_XonXoffFlow = false;
-    m_comm.OnReceiveData = [this](TComm*, const quint8* block, quint16 length) {
+    m_d->comm.Outx_XonXoffFlow = false;
+    m_d->comm.Inx_XonXoffFlow = false;
+    m_d->comm.OnRequestHangup = [this](TComm*) { emit serialHangUp(); };
+    m_d->comm.OnReceiveData = [this](TComm*, const quint8* block, quint16 length) {
         // This runs from the event loop: nothing may escape into it. A failing handler is
         // reported with its own text.
         try {
@@ -41,19 +41,20 @@ Bus::Bus(const LinkSettings& settings, QObject* parent)
 
     // What arrives on the network outside an exchange's wait is taken in at once, as a
     // serial block is; a failing handler is reported by its text.
-    m_udp.onReadable = [this] { m_exchange.takeLateDatagrams(); };
-    connect(&m_exchange, &FrameExchange::requestNotice, this, &Bus::requestNotice);
-    connect(&m_exchange, &FrameExchange::notSent, this, &Bus::notSent);
-    connect(&m_exchange, &FrameExchange::message, this, &Bus::fail);
-    m_exchange.onDatagram = [this](const QByteArray& datagram, const Peer& from) {
-        m_intakePeer = from;
+    m_d->udp.onReadable = [this] { m_d->exchange.takeLateDatagrams(); };
+    connect(&m_d->exchange, &FrameExchange::requestNotice, this, &Bus::requestNotice);
+    connect(&m_d->exchange, &FrameExchange::notSent, this, &Bus::notSent);
+    connect(&m_d->exchange, &FrameExchange::message, this, &Bus::fail);
+    m_d->exchange.onDatagram = [this](const QByteArray& datagram, const ReplyIntake::Peer& from) {
+        m_d->intakePeer = from;
         takeDatagram(datagram);
     };
-    m_exchange.onForeignDatagram = [this](const QByteArray& datagram, const Peer& from) {
-        m_intake.tapInput(reinterpret_cast<const quint8*>(datagram.constData()),
-                          int(datagram.size()), ReplyIntake::Source::Network, from,
-                          TappedFrame::Fate::ForeignSender);
-        m_ownership.noteForeign(from.address, from.port);
+    m_d->exchange.onForeignDatagram = [this](const QByteArray& datagram,
+                                             const ReplyIntake::Peer& from) {
+        m_d->intake.tapInput(reinterpret_cast<const quint8*>(datagram.constData()),
+                             int(datagram.size()), ReplyIntake::Source::Network, from,
+                             TappedFrame::Fate::ForeignSender);
+        m_d->ownership.noteForeign(from.address, from.port);
         emit datagramIgnored(from.address, from.port);
     };
 }
@@ -64,8 +65,9 @@ void Bus::fail(const QString& text, const QString& detail) {
 }
 
 Bus::~Bus() {
-    m_comm.OnReceiveData = nullptr;
-    m_udp.onReadable = nullptr;
+    m_d->comm.OnReceiveData = nullptr;
+    m_d->comm.OnRequestHangup = nullptr;
+    m_d->udp.onReadable = nullptr;
 }
 
 bool Bus::processingVisible() const {
@@ -73,36 +75,207 @@ bool Bus::processingVisible() const {
     return view && view->processingVisible();
 }
 
+const LinkSettings& Bus::settings() const {
+    return m_d->settings;
+}
+RunState& Bus::state() {
+    return m_d->state;
+}
+FrameTap& Bus::tap() {
+    return m_d->tap;
+}
+ModuleTypes& Bus::moduleTypes() {
+    return m_d->moduleTypes;
+}
+
+QString Bus::openSerial(const SerialLine& line, QString* detail) {
+    TComm& comm = m_d->comm;
+    comm.CommName = line.port;
+    comm.BaudRate = line.baud;
+    comm.ByteSize = TComm::TByteSize(qBound(0, line.byteSize, 3));
+    comm.Parity = TComm::TParity(qBound(0, line.parity, 4));
+    comm.StopBits = TComm::TStopBits(qBound(0, line.stopBits, 2));
+    try {
+        comm.OpenPort();
+    } catch (const ECommsError& e) {
+        if (detail)
+            *detail = e.detail();
+        return e.message();
+    }
+    return QString();
+}
+
+void Bus::closeSerial() {
+    m_d->comm.ClosePort();
+}
+bool Bus::serialOpen() const {
+    return m_d->comm.isOpen();
+}
+bool Bus::serialGone() const {
+    return m_d->comm.deviceGone();
+}
+QString Bus::serialName() const {
+    return m_d->comm.CommName;
+}
+
+QString Bus::openNetwork(const NetworkLine& line) {
+    UdpTransport& udp = m_d->udp;
+    udp.remoteHost = line.remoteHost;
+    udp.remotePort = line.remotePort;
+    udp.localPort = line.localPort;
+    if (udp.open())
+        return QString();
+    const QString why = udp.openFailure();
+    udp.close();
+    return why.isEmpty() ? QStringLiteral("cannot use local UDP port %1").arg(line.localPort) : why;
+}
+
+bool Bus::resolveRemote() {
+    return m_d->udp.resolveRemote();
+}
+QString Bus::networkFailure() const {
+    return m_d->udp.failure();
+}
+void Bus::closeNetwork() {
+    m_d->udp.close();
+}
+bool Bus::networkOpen() const {
+    return m_d->udp.isActive();
+}
+quint16 Bus::boundPort() const {
+    return m_d->udp.boundPort();
+}
+
+void Bus::closeAll() {
+    m_d->comm.ClosePort();
+    m_d->udp.close();
+}
+
+QString Bus::linkDescription() const {
+    const QString subnet = QStringLiteral("Subnet ID %1").arg(m_d->settings.subnetId());
+    if (m_d->settings.networkMode())
+        return QStringLiteral("UDP to %1 port %2, %3")
+            .arg(m_d->udp.remoteHost)
+            .arg(m_d->udp.remotePort)
+            .arg(subnet);
+    return QStringLiteral("serial port %1, %2 baud, %3")
+        .arg(m_d->comm.CommName)
+        .arg(m_d->comm.BaudRate)
+        .arg(subnet);
+}
+
+QString Bus::silenceHint(int module) const {
+    return m_d->udp.silenceHint(module);
+}
+
+void Bus::setProcessingView(ProcessingView* view) {
+    m_d->watchdog.setProcessingView(view);
+}
+ProcessingView* Bus::processingView() const {
+    return m_d->watchdog.processingView();
+}
+StepListener* Bus::stepListener() const {
+    return m_d->dispatcher.stepListener();
+}
+void Bus::setWaitView(WaitView* view) {
+    m_d->exchange.setWaitView(view);
+}
+
+void Bus::registerReply(QObject* owner, quint8 command, quint8 subCommand, ReplyHandler handler,
+                        ReplyRule rule) {
+    m_d->dispatcher.registerReply(owner, command, subCommand, std::move(handler), rule);
+}
+void Bus::registerBusSwitchReply(QObject* owner, quint8 command, quint8 subCommand,
+                                 ReplyHandler handler) {
+    m_d->dispatcher.registerBusSwitchReply(owner, command, subCommand, std::move(handler));
+}
+void Bus::registerBindReply(QObject* owner, ReplyHandler handler) {
+    m_d->dispatcher.registerBindReply(owner, std::move(handler));
+}
+
+void Bus::linkClosed() {
+    m_d->ownership.endAll();
+    m_d->ownership.endLive(RequestEnd::LinkClosed, true);
+}
+
+void Bus::sequenceBegins() {
+    m_d->ownership.sequenceStarted();
+    m_d->watchdog.timer().start();
+}
+void Bus::restartWatchdog() {
+    m_d->watchdog.restart();
+}
+void Bus::sequenceEnds() {
+    m_d->watchdog.timer().stop();
+    m_d->ownership.endSteps();
+}
+bool Bus::sequenceRunning() const {
+    return m_d->watchdog.timer().isActive();
+}
+
+void Bus::setReplyWait(int milliseconds) {
+    m_d->replyWaitMs = milliseconds;
+}
+int Bus::replyWait() const {
+    return m_d->replyWaitMs;
+}
+void Bus::setRunningJob(const QString& name) {
+    m_d->ownership.setJob(name);
+}
+QString Bus::runningJob() const {
+    return m_d->ownership.job();
+}
+
+QString Bus::busyReason(const QString& starting) const {
+    if (!runningJob().isEmpty())
+        return QStringLiteral("%1 is running: wait for it to end or cancel it.").arg(runningJob());
+    if (sequenceRunning())
+        return starting.isEmpty()
+                   ? QStringLiteral("A read-all or delete-all sequence is running: wait for it "
+                                    "to end or cancel it.")
+                   : QStringLiteral("A read-all or delete-all sequence is running: wait for it "
+                                    "to end or cancel it, then start %1 again.")
+                         .arg(starting);
+    return QString();
+}
+
+void Bus::sendBind(const QByteArray& payload) {
+    refuseDuringJob();
+    // Header, length and checksum around the payload, in the request area as far as it goes.
+    const int n = std::min(int(payload.size()) + 4, FrameBuffer::kAreaSize);
+    m_d->buffer.request(2) = quint8(n);
+    std::copy_n(payload.constData(), n - 4, m_d->buffer.requestArea() + 3);
+    sendArea(Request(), Purpose::Bind, {});
+}
+
 void Bus::setStepListener(StepListener* listener) {
-    m_dispatcher.setStepListener(listener);
-    m_watchdog.setStepListener(listener);
+    m_d->dispatcher.setStepListener(listener);
+    m_d->watchdog.setStepListener(listener);
 }
 
 RequestLayout Bus::layout() const {
-    if (m_settings.networkMode() || m_settings.extensionChannel())
-        return RequestLayout::longForm(m_settings.subnetId());
+    if (m_d->settings.networkMode() || m_d->settings.extensionChannel())
+        return RequestLayout::longForm(m_d->settings.subnetId());
     return RequestLayout::shortForm();
 }
 
 void Bus::refuseDuringJob() const {
     if (!runningJob().isEmpty())
-        throw std::runtime_error(QStringLiteral("%1 is running: wait for it to end or cancel it.")
-                                     .arg(runningJob())
-                                     .toStdString());
+        throw std::runtime_error(busyReason().toStdString());
 }
 
 QPointer<PendingRequest> Bus::submit(const Request& request, Purpose purpose,
                                      const RequestOptions& options) {
     if (purpose != Purpose::Step && purpose != Purpose::Job)
         refuseDuringJob();
-    if (purpose == Purpose::Set && m_watchdog.timer().isActive() &&
-        m_ownership.sequenceUses(
+    if (purpose == Purpose::Set && m_d->watchdog.timer().isActive() &&
+        m_d->ownership.sequenceUses(
             ReplyOwnership::key(quint8(request.command | 0x80), request.subCommand)))
         throw std::runtime_error(
             "A read-all or delete-all sequence of the same command is running: wait for it to "
             "end or cancel it, then press Set again.");
     if (purpose != Purpose::Bind)
-        options.layout.value_or(layout()).write(m_buffer, request);
+        options.layout.value_or(layout()).write(m_d->buffer, request);
     return sendArea(request, purpose, options);
 }
 
@@ -110,44 +283,45 @@ void Bus::sendRequestArea() {
     // Sent without saying what it is (a test driving the send routine): read it from the
     // request area in the current layout.
     const int at = layout().longLayout ? 5 : 3;
-    sendArea(Request(m_buffer.request(at), m_buffer.request(at + 1), m_buffer.request(at + 2)),
-             Purpose::Button, {});
+    sendArea(
+        Request(m_d->buffer.request(at), m_d->buffer.request(at + 1), m_d->buffer.request(at + 2)),
+        Purpose::Button, {});
 }
 
 QPointer<PendingRequest> Bus::sendArea(const Request& request, Purpose purpose,
                                        const RequestOptions& options) {
-    const bool network = m_settings.networkMode();
-    const int waitMs = options.replyWaitMs > 0 ? options.replyWaitMs : m_replyWaitMs;
+    const bool network = m_d->settings.networkMode();
+    const int waitMs = options.replyWaitMs > 0 ? options.replyWaitMs : m_d->replyWaitMs;
     const QPointer<PendingRequest> pending =
         new PendingRequest(request, purpose, options, waitMs, this);
     quint64 ticket = 0;
     if (purpose != Purpose::Bind) {
         const int key = ReplyOwnership::key(pending->replyCommand(), request.subCommand);
         if (purpose == Purpose::Set)
-            ticket = m_ownership.expectSet(key, request.module);
+            ticket = m_d->ownership.expectSet(key, request.module);
         else if (purpose == Purpose::Step)
-            m_ownership.expectStep(key, request.module);
+            m_d->ownership.expectStep(key, request.module);
         else
-            m_ownership.endPair(key);
+            m_d->ownership.endPair(key);
     }
-    m_ownership.addLive(pending);
+    m_d->ownership.addLive(pending);
     emit requestSubmitted(pending);
 
     const bool bind = purpose == Purpose::Bind;
     const bool withPassword = network && !bind && !options.skipPassword;
     const QByteArray frame =
-        bind ? frames::BindFrame(m_buffer.requestArea())
-             : frames::BusFrame(m_buffer.requestArea(), withPassword, m_settings.password());
-    m_exchange.setSendingPassword(withPassword);
-    if (m_settings.maskedLog())
+        bind ? frames::BindFrame(m_d->buffer.requestArea())
+             : frames::BusFrame(m_d->buffer.requestArea(), withPassword, m_d->settings.password());
+    m_d->exchange.setSendingPassword(withPassword);
+    if (m_d->settings.maskedLog())
         emit logLine(QStringLiteral("Send ：X"));
     else
         emit logLine(QStringLiteral("Send ：") + frames::hexText(frame));
 
     if (network) {
-        m_exchange.transmit(frame, *pending, purpose == Purpose::BusSwitch);
+        m_d->exchange.transmit(frame, *pending, purpose == Purpose::BusSwitch);
     } else {
-        m_exchange.queueSerial(frame, *pending);
+        m_d->exchange.queueSerial(frame, *pending);
         // The serial reply comes as a block once the line has been quiet after it.
         if (pending && pending->waiting())
             QTimer::singleShot(waitMs + kSerialQuietMs, pending.data(),
@@ -167,7 +341,7 @@ QPointer<PendingRequest> Bus::sendArea(const Request& request, Purpose purpose,
 
 void Bus::endSetWait(quint64 ticket, quint8 module, int waitMs) {
     // Still pending: its answer may yet come and record the row; say so until it does.
-    if (!m_ownership.endWait(ticket))
+    if (!m_d->ownership.endWait(ticket))
         return;
     QString outcome =
         module == 0xFF
@@ -176,67 +350,69 @@ void Bus::endSetWait(quint64 ticket, quint8 module, int waitMs) {
                   .arg(module)
                   .arg(waitMs);
     // Silence since the link was opened points at the settings, not at the module.
-    const QString hint = m_settings.networkMode() ? m_udp.silenceHint(module) : QString();
+    const QString hint = m_d->settings.networkMode() ? m_d->udp.silenceHint(module) : QString();
     if (!hint.isEmpty())
         outcome += QStringLiteral("  ") + hint;
     emit setOutcome(outcome);
 }
 
 void Bus::takeDatagram(const QByteArray& datagram) {
-    const Peer from = std::exchange(m_intakePeer, Peer{});
+    const ReplyIntake::Peer from = std::exchange(m_d->intakePeer, ReplyIntake::Peer{});
     takeInput(reinterpret_cast<const quint8*>(datagram.constData()), int(datagram.size()),
-              ReplyIntake::Source::Network, from);
+              int(ReplyIntake::Source::Network), from.address, from.port);
 }
 
 void Bus::takeSerialBlock(const quint8* block, quint16 length) {
     takeInput(block, length,
-              m_settings.extensionChannel() ? ReplyIntake::Source::SerialExtension
-                                            : ReplyIntake::Source::SerialPlain,
-              {});
+              int(m_d->settings.extensionChannel() ? ReplyIntake::Source::SerialExtension
+                                                   : ReplyIntake::Source::SerialPlain),
+              QHostAddress(), 0);
 }
 
-void Bus::takeInput(const quint8* input, int count, ReplyIntake::Source source, const Peer& from) {
-    const std::optional<Reply> reply = m_intake.takeInput(input, count, source, from);
+void Bus::takeInput(const quint8* input, int count, int source, const QHostAddress& from,
+                    quint16 fromPort) {
+    const std::optional<Reply> reply = m_d->intake.takeInput(
+        input, count, ReplyIntake::Source(source), ReplyIntake::Peer{from, fromPort});
     if (!reply)
         return;
     const Reply& r = *reply;
     const bool bindReply = r[0] == 0xAE && r[1] == 0xD0;
     // Only a refusal of what the window awaits (the outstanding step, a pending Set) ends a
     // sequence; anyone else's error is logged and changes nothing.
-    const bool running = m_watchdog.timer().isActive();
-    if (!bindReply && r[6] != 1 && m_ownership.wouldAnswer(r, running))
+    const bool running = m_d->watchdog.timer().isActive();
+    if (!bindReply && r[6] != 1 && m_d->ownership.wouldAnswer(r, running))
         refusalEndsSequence(r[6]);
     // The request in flight it answers is settled by it, whatever its status (a network wait
     // for it ends): anything else is a stray or a late reply, and the waits go on.
-    m_ownership.settle(r);
+    m_d->ownership.settle(r);
     emit replyAccepted(r);
-    m_dispatcher.dispatchReply(r, m_watchdog.timer().isActive());
+    m_d->dispatcher.dispatchReply(r, m_d->watchdog.timer().isActive());
 }
 
 void Bus::resetUdpIfActive() {
-    if (m_udp.isActive())
-        m_udp.reset();
+    if (m_d->udp.isActive())
+        m_d->udp.reset();
 }
 
 void Bus::cancelSequence() {
-    m_watchdog.stopSequence(SequenceStop::Cancelled);
-    m_ownership.endAll();
-    m_ownership.endLive(RequestEnd::Cancelled, false);
+    m_d->watchdog.stopSequence(SequenceStop::Cancelled);
+    m_d->ownership.endAll();
+    m_d->ownership.endLive(RequestEnd::Cancelled, false);
     resetUdpIfActive();
 }
 
 void Bus::watchdogExpired() {
-    m_watchdog.stopSequence(SequenceStop::TimedOut);
-    m_ownership.endAll();
-    m_ownership.endLive(RequestEnd::Superseded, false);
+    m_d->watchdog.stopSequence(SequenceStop::TimedOut);
+    m_d->ownership.endAll();
+    m_d->ownership.endLive(RequestEnd::Superseded, false);
     resetUdpIfActive();
     emit message(kTimeout);
 }
 
 void Bus::refusalEndsSequence(quint8 status) {
     // A refusal also forgets where a binding read-all stood; the transport is kept.
-    m_watchdog.stopSequence(SequenceStop::Refused, status);
-    m_state.MonitorBindIndex = 0;
+    m_d->watchdog.stopSequence(SequenceStop::Refused, status);
+    m_d->state.MonitorBindIndex = 0;
 }
 
 #include "moc_bus.cpp"

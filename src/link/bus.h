@@ -1,39 +1,51 @@
 #pragma once
 
-#include "link/frame_buffer.h"
-#include "link/frame_exchange.h"
 #include "link/frame_tap.h"
 #include "link/link_settings.h"
 #include "link/module_types.h"
 #include "link/pending_request.h"
 #include "link/reply.h"
-#include "link/reply_dispatcher.h"
-#include "link/reply_intake.h"
-#include "link/reply_ownership.h"
+#include "link/reply_rule.h"
 #include "link/request_layout.h"
-#include "link/run_state.h"
-#include "link/sequence_watchdog.h"
 #include "link/step_listener.h"
-#include "link/tcomm.h"
-#include "link/udp_transport.h"
 #include "link/wait_view.h"
 
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
-#include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class ProcessingView;
+class BusInternals;
+struct BusParts;
+struct RunState;
+
+// The serial line as the link panel or the command line gives it (the driver's orders).
+struct SerialLine {
+    QString port;
+    int baud = 9600;
+    int byteSize = 3; // 0: 5 bits .. 3: 8 bits
+    int parity = 0;   // None, Odd, Even, Mark, Space
+    int stopBits = 0; // 1, 1.5, 2
+};
+
+// Where network requests go and the local port replies come to.
+struct NetworkLine {
+    QString remoteHost;
+    quint16 remotePort = 0;
+    quint16 localPort = 0;
+};
 
 // The bus link: the frame buffer, the run state, both transports and the exchange (send a
 // request, wait for its answer on the network), with the intake, the dispatcher and the
-// sequence watchdog beside it. It never shows a window: it reports log lines and messages by
-// signals.
+// sequence watchdog beside it, all behind this one face. It never shows a window: it reports
+// log lines and messages by signals.
 class Bus : public QObject {
     Q_OBJECT
 public:
-    using ReplyHandler = ReplyDispatcher::ReplyHandler;
+    using ReplyHandler = std::function<void(const Reply&)>;
     // The serial driver hands a block on once the line has been quiet this long: a reply
     // that the module sent within a wait reaches the tool that much later.
     static constexpr int kSerialQuietMs = 100;
@@ -45,28 +57,46 @@ public:
     explicit Bus(const LinkSettings& settings, QObject* parent = nullptr);
     ~Bus() override;
 
-    FrameBuffer& buffer() { return m_buffer; }
-    RunState& state() { return m_state; }
-    TComm& comm() { return m_comm; }
-    UdpTransport& udp() { return m_udp; }
-    // The sequence watchdog's timer: running while a sequence is in progress.
-    QTimer& watchdogTimer() { return m_watchdog.timer(); }
-    const LinkSettings& settings() const { return m_settings; }
+    const LinkSettings& settings() const;
+    // The counters the sequences step through and the families' flags.
+    RunState& state();
     // Every frame sent and every input taken in, with what became of it (bus monitor, trace,
     // capture). Nothing is built for it while nobody is connected.
-    FrameTap& tap() { return m_tap; }
+    FrameTap& tap();
     // The type of the module at each address, as far as a scan or the open site knows it.
-    ModuleTypes& moduleTypes() { return m_moduleTypes; }
+    ModuleTypes& moduleTypes();
 
-    void setProcessingView(ProcessingView* view) { m_watchdog.setProcessingView(view); }
-    ProcessingView* processingView() const { return m_watchdog.processingView(); }
+    // The links. Opening returns why it failed (empty when open); the detail is the driver's.
+    QString openSerial(const SerialLine& line, QString* detail = nullptr);
+    void closeSerial();
+    bool serialOpen() const;
+    // The adapter went away: the port stays open until it is closed.
+    bool serialGone() const;
+    QString serialName() const;
+    QString openNetwork(const NetworkLine& line);
+    // Looks the remote host up once; false with the reason in networkFailure().
+    bool resolveRemote();
+    QString networkFailure() const;
+    void closeNetwork();
+    bool networkOpen() const;
+    quint16 boundPort() const;
+    // Closes both links (the window closing, the command line ending).
+    void closeAll();
+    // "UDP to host port 6000, Subnet ID 1" or "serial port COM1, 9600 baud, Subnet ID 1".
+    QString linkDescription() const;
+    // Over the network, while nothing has come from the bus switch since the link was
+    // opened: what to check, the module asked (none: -1) among it (empty otherwise).
+    QString silenceHint(int module = -1) const;
+
+    void setProcessingView(ProcessingView* view);
+    ProcessingView* processingView() const;
     bool processingVisible() const;
     // What runs the sequences: it gets the replies that answer their outstanding step and
     // hears of the ends the link puts to them.
     void setStepListener(StepListener* listener);
-    StepListener* stepListener() const { return m_dispatcher.stepListener(); }
+    StepListener* stepListener() const;
     // The window's part in a network wait (none: the wait shows nothing).
-    void setWaitView(WaitView* view) { m_exchange.setWaitView(view); }
+    void setWaitView(WaitView* view);
 
     // Long when network mode is selected or the extension channel is on.
     RequestLayout layout() const;
@@ -87,13 +117,9 @@ public:
         submit(request, Purpose::BusSwitch, {.layout = layout});
     }
     void sendStep(const Request& request) { submit(request, Purpose::Step); }
-    // The binding function test's frame, written into the request area by the caller.
-    void sendBind() { submit(Request(), Purpose::Bind); }
+    // The binding function test's frame, from its payload (the bytes after the length).
+    void sendBind(const QByteArray& payload);
 
-    // Sends what the request area holds as a button would (a bus frame), or as the binding
-    // test's frame.
-    void sendRequestArea();
-    void sendBindFrame() { sendArea(Request(), Purpose::Bind, {}); }
     // What came back: one datagram, one serial block.
     void takeDatagram(const QByteArray& datagram);
     void takeSerialBlock(const quint8* block, quint16 length);
@@ -107,54 +133,50 @@ public:
     // acknowledgements only for what the window awaits, a module's own reports even while a
     // job runs.
     void registerReply(QObject* owner, quint8 command, quint8 subCommand, ReplyHandler handler,
-                       ReplyRule rule = ReplyRule::Always) {
-        m_dispatcher.registerReply(owner, command, subCommand, std::move(handler), rule);
-    }
+                       ReplyRule rule = ReplyRule::Always);
     void registerReply(quint8 command, quint8 subCommand, ReplyHandler handler,
                        ReplyRule rule = ReplyRule::Always) {
         registerReply(this, command, subCommand, std::move(handler), rule);
     }
     void registerBusSwitchReply(QObject* owner, quint8 command, quint8 subCommand,
-                                ReplyHandler handler) {
-        m_dispatcher.registerBusSwitchReply(owner, command, subCommand, std::move(handler));
-    }
+                                ReplyHandler handler);
     void registerBusSwitchReply(quint8 command, quint8 subCommand, ReplyHandler handler) {
         registerBusSwitchReply(this, command, subCommand, std::move(handler));
     }
-    void registerBindReply(QObject* owner, ReplyHandler handler) {
-        m_dispatcher.registerBindReply(owner, std::move(handler));
-    }
+    void registerBindReply(QObject* owner, ReplyHandler handler);
     void registerBindReply(ReplyHandler handler) { registerBindReply(this, std::move(handler)); }
 
-    ReplyDispatcher& dispatcher() { return m_dispatcher; }
-
     // The link the window uses was closed: nothing sent on it is awaited any more.
-    void linkClosed() {
-        m_ownership.endAll();
-        m_ownership.endLive(RequestEnd::LinkClosed, true);
-    }
+    void linkClosed();
 
+    // A read-all or delete-all sequence: its start (the 5000 ms watchdog starts, it has used
+    // no command yet), a step answered (the watchdog starts anew), its end.
+    void sequenceBegins();
+    void restartWatchdog();
+    void sequenceEnds();
+    bool sequenceRunning() const;
     // Ends of a sequence: the watchdog ("Timeout！"), Cancel, a refusal of its step.
     void watchdogExpired();
     void cancelSequence();
     void refusalEndsSequence(quint8 status = 0);
 
-    // Starts / restarts the 5000 ms watchdog.
-    void restartWatchdog() { m_watchdog.restart(); }
-
-    // The ordinary reply wait of a network exchange (1000 ms); the long and the restore
-    // waits are fixed. The command line lets its user choose it.
-    void setReplyWait(int milliseconds) { m_replyWaitMs = milliseconds; }
-    int replyWait() const { return m_replyWaitMs; }
+    // The ordinary reply wait of a network exchange (1000 ms); a request's options may give
+    // its own. The command line lets its user choose it.
+    void setReplyWait(int milliseconds);
+    int replyWait() const;
 
     // A job of several requests (a subnet scan, an audit, a push) that uses the link one
     // request at a time. While one runs the sequences refuse to start, and the other way
     // round; empty while none runs.
-    void setRunningJob(const QString& name) { m_ownership.setJob(name); }
-    QString runningJob() const { return m_ownership.job(); }
-    ReplyOwnership& ownership() { return m_ownership; }
+    void setRunningJob(const QString& name);
+    QString runningJob() const;
+    // Why `starting` (a job, a sequence, a button's request) cannot use the link now: a job
+    // or a sequence holds it. Empty when it is free.
+    QString busyReason(const QString& starting = QString()) const;
 
 signals:
+    // The serial port's driver reports a hang-up (the adapter went away).
+    void serialHangUp();
     // A request is about to go out (its log line not written yet).
     void requestSubmitted(PendingRequest* request);
     void logLine(const QString& line);
@@ -186,29 +208,18 @@ signals:
     void setAnswered(const Reply& reply);
 
 private:
-    using Peer = ReplyIntake::Peer;
+    friend class BusInternals;
+    using Peer = struct ReplyIntakePeer;
 
     QPointer<PendingRequest> sendArea(const Request& request, Purpose purpose,
                                       const RequestOptions& options);
+    void sendRequestArea();
     void refuseDuringJob() const;
     void fail(const QString& text, const QString& detail = QString());
-    void takeInput(const quint8* input, int count, ReplyIntake::Source source, const Peer& from);
+    void takeInput(const quint8* input, int count, int source, const QHostAddress& from,
+                   quint16 fromPort);
     void resetUdpIfActive();
     void endSetWait(quint64 ticket, quint8 module, int waitMs);
 
-    const LinkSettings& m_settings;
-    FrameBuffer m_buffer;
-    RunState m_state;
-    TComm m_comm;
-    UdpTransport m_udp;
-    FrameTap m_tap;
-    ModuleTypes m_moduleTypes;
-    ReplyOwnership m_ownership;
-    ReplyIntake m_intake;
-    ReplyDispatcher m_dispatcher;
-    SequenceWatchdog m_watchdog;
-    FrameExchange m_exchange;
-    // The sender of the datagram handed to takeDatagram next.
-    Peer m_intakePeer;
-    int m_replyWaitMs = 1000;
+    std::unique_ptr<BusParts> m_d;
 };

@@ -35,7 +35,7 @@ void FrameExchange::queueSerial(const QByteArray& frame, PendingRequest& request
         refuse(request, QStringLiteral("Not sent: %1 went away.").arg(m_comm.CommName));
     else
         refuse(request, QStringLiteral("Not sent: the serial link is not open (\"Create\" beside "
-                              "\"Com\" opens it)."));
+                                       "\"Com\" opens it)."));
 }
 
 void FrameExchange::transmit(const QByteArray& frame, PendingRequest& request, bool anySender) {
@@ -68,14 +68,13 @@ void FrameExchange::transmit(const QByteArray& frame, PendingRequest& request, b
         tapSent(frame, true, sent, broadcastPort);
         if (!sent) {
             const QString failure = broadcast ? QString() : m_udp.failure();
-            refuse(
-                request,
-                !m_udp.isActive()
-                    ? QStringLiteral("Not sent: the network link is not open (\"Create\" "
-                                     "beside \"TCP/IP \" opens it).")
-                    : QStringLiteral("Not sent: %1")
-                          .arg(failure.isEmpty() ? QStringLiteral("the network refused it.")
-                                                 : failure));
+            refuse(request,
+                   !m_udp.isActive()
+                       ? QStringLiteral("Not sent: the network link is not open (\"Create\" "
+                                        "beside \"TCP/IP \" opens it).")
+                       : QStringLiteral("Not sent: %1")
+                             .arg(failure.isEmpty() ? QStringLiteral("the network refused it.")
+                                                    : failure));
             // The box keeps its text; the detail names a host that could not be found, or the
             // address the socket refused to send to and why.
             emit message(kExchangeFailed, failure.isEmpty() ? m_udp.socketFailure() : failure);
@@ -128,8 +127,8 @@ void FrameExchange::transmit(const QByteArray& frame, PendingRequest& request, b
                                        .arg(module)
                                        .arg(timeoutMs);
             const QString came = awaited->instead();
-            notice += came.isEmpty() ? QStringLiteral(".")
-                                     : QStringLiteral(": %1 instead.").arg(came);
+            notice +=
+                came.isEmpty() ? QStringLiteral(".") : QStringLiteral(": %1 instead.").arg(came);
             // Silence since the link was opened points at the settings, or at the module.
             const QString hint = m_udp.silenceHint(anyModule ? -1 : module);
             if (!hint.isEmpty())

@@ -22,9 +22,9 @@ enum class Purpose : quint8 {
 // What one send needs beyond the request: nothing is set on the link for it.
 struct RequestOptions {
     std::optional<RequestLayout> layout = std::nullopt; // else the link's current one
-    bool skipPassword = false;           // the network frame goes without the password block
-    bool broadcast = false;              // over the network, to everyone on the remote port
-    int replyWaitMs = 0;                 // 0: the link's reply wait
+    bool skipPassword = false; // the network frame goes without the password block
+    bool broadcast = false;    // over the network, to everyone on the remote port
+    int replyWaitMs = 0;       // 0: the link's reply wait
 };
 
 // Why a request stopped being awaited before it was answered or its wait was over.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "link/frame_buffer.h"
-#include "link/reply_ownership.h"
+#include "link/reply_rule.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>

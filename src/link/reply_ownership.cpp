@@ -31,8 +31,7 @@ QString senderOf(const Reply& r) {
 
 } // namespace
 
-bool ReplyOwnership::fromModuleAsked(quint8 asked, quint8 replyModule, quint8 status,
-                                     bool strict) {
+bool ReplyOwnership::fromModuleAsked(quint8 asked, quint8 replyModule, quint8 status, bool strict) {
     if (replyModule == asked)
         return true;
     if (replyModule == 0xFF && status != 1)
@@ -166,9 +165,8 @@ void ReplyOwnership::endAll() {
     m_pending.clear();
 }
 
-const ReplyOwnership::Expectation* ReplyOwnership::match(int key, quint8 module,
-                                                         bool sequenceRunning,
-                                                         quint8 status) const {
+const ReplyOwnership::Expectation*
+ReplyOwnership::match(int key, quint8 module, bool sequenceRunning, quint8 status) const {
     // A job's replies are its own: they answer nothing of the window's, and end nothing.
     if (!m_job.isEmpty())
         return nullptr;

@@ -3,6 +3,7 @@
 #include "link/bus.h"
 #include "link/pause_handling_events.h"
 #include "link/processing_view.h"
+#include "link/run_state.h"
 #include "protocol/monitor_rows.h"
 #include "records/record_table.h"
 #include "records/restore_points.h"
@@ -21,7 +22,7 @@ SequenceEngine::~SequenceEngine() {
 }
 
 bool SequenceEngine::running() const {
-    return m_run.has_value() && m_bus.watchdogTimer().isActive();
+    return m_run.has_value() && m_bus.sequenceRunning();
 }
 
 bool SequenceEngine::running(SequenceKind kind) const {
@@ -34,14 +35,10 @@ qint32& SequenceEngine::index() {
 
 void SequenceEngine::start(SequenceKind kind, RecordTable& table, TargetSource target) {
     // A scan, audit or push owns the link until it ends; the click says so and sends nothing.
-    if (!m_bus.runningJob().isEmpty())
-        throw std::runtime_error(QStringLiteral("%1 is running: wait for it to end or cancel it.")
-                                     .arg(m_bus.runningJob())
-                                     .toStdString());
     // One sequence at a time: a second would write its replies into the first one's rows.
-    if (running())
-        throw std::runtime_error("A read-all or delete-all sequence is running: wait for it to "
-                                 "end or cancel it.");
+    const QString busy = m_bus.busyReason();
+    if (!busy.isEmpty())
+        throw std::runtime_error(busy.toStdString());
     const SequenceSpec& steps = sequenceSpec(kind);
     const SequenceTarget first = target();
     // Another program (velm-cli) may have written the file since the table was read.
@@ -61,9 +58,8 @@ void SequenceEngine::start(SequenceKind kind, RecordTable& table, TargetSource t
                                       QLatin1String(steps.record) + QLatin1Char('s'));
     m_failure.clear();
     m_run = Run{&steps, &table, std::move(target), 0, ++m_runs, {}};
-    m_bus.ownership().sequenceStarted();
+    m_bus.sequenceBegins();
     index() = steps.bySlot ? steps.first(first) : 0;
-    m_bus.watchdogTimer().start();
     if (ProcessingView* view = m_bus.processingView())
         view->showProcessing();
     showProgress();
@@ -149,8 +145,7 @@ void SequenceEngine::finish() {
     if (m_run->steps->deleting)
         m_bus.state().*(m_run->steps->deleting) = 0;
     m_run.reset();
-    m_bus.watchdogTimer().stop();
-    m_bus.ownership().endSteps();
+    m_bus.sequenceEnds();
     emit ended(done);
 }
 

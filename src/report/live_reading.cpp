@@ -14,23 +14,10 @@ LiveReading::LiveReading(Bus& bus, const ReportRequest& request, ReportContent c
                          QObject* parent)
     : QObject(parent), m_bus(bus), m_request(request), m_content(std::move(content)) {
     m_content.live = true;
-    m_content.link = linkText(bus);
+    m_content.link = bus.linkDescription();
 }
 
 LiveReading::~LiveReading() = default;
-
-QString LiveReading::linkText(Bus& bus) {
-    const QString subnet = QStringLiteral("Subnet ID %1").arg(bus.settings().subnetId());
-    if (bus.settings().networkMode())
-        return QStringLiteral("UDP to %1 port %2, %3")
-            .arg(bus.udp().remoteHost)
-            .arg(bus.udp().remotePort)
-            .arg(subnet);
-    return QStringLiteral("serial port %1, %2 baud, %3")
-        .arg(bus.comm().CommName)
-        .arg(bus.comm().BaudRate)
-        .arg(subnet);
-}
 
 bool LiveReading::start() {
     if (m_running) {

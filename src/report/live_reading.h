@@ -36,9 +36,6 @@ public:
     // Runs it to its end here, handling events: for the command line.
     bool runHere();
 
-    // Where the link goes, for the cover: "UDP to 127.0.0.1 port 2001, Subnet ID 1".
-    static QString linkText(Bus& bus);
-
 signals:
     // `what`: "Scanning", "Auditing module 5", "Reading the bus switch's settings".
     void progress(const QString& what, int done, int total);
