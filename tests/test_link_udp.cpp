@@ -149,6 +149,8 @@ private slots:
     void bindExchange();
     void missingReply_data();
     void missingReply();
+    void requestEnds_data();
+    void requestEnds();
     void oversizeAnswerIgnored();
     void transportNotCreated();
     void hostNotFoundNamedInDetail_data();
@@ -213,6 +215,55 @@ void TestLinkUdp::missingReply() {
     QVERIFY2(ms >= atLeastMs && ms < belowMs, qPrintable(QString::number(ms)));
     QCOMPARE(rig.probe.log, QStringList{kSent});
     QVERIFY(rig.probe.messages.isEmpty());
+}
+
+// What became of a request to module 3, as its request object tells it: settled when the
+// send returns, heard of once from the event loop, then deleted.
+void TestLinkUdp::requestEnds_data() {
+    QTest::addColumn<bool>("open");
+    QTest::addColumn<QByteArray>("answer"); // empty: none
+    QTest::addColumn<int>("state");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("told"); // in the instead or not-sent text
+
+    const auto reply = [](int module, int status) {
+        return frames::busReply(QByteArray::fromHex("0001") + char(module) +
+                                QByteArray::fromHex("8005") + char(status) + char(module));
+    };
+    using S = PendingRequest::State;
+    QTest::newRow("answered") << true << reply(3, 1) << int(S::Answered) << 1 << QString();
+    QTest::newRow("refused") << true << reply(3, 0xF5) << int(S::Refused) << 0xF5 << QString();
+    QTest::newRow("the gateway's error for a missing module")
+        << true << reply(0xFF, 0xF5) << int(S::Refused) << 0xF5 << QString();
+    QTest::newRow("another module answered")
+        << true << reply(7, 1) << int(S::TimedOut) << 0 << QStringLiteral("module 7 answered");
+    QTest::newRow("nothing came") << true << QByteArray() << int(S::TimedOut) << 0 << QString();
+    QTest::newRow("link not open")
+        << false << QByteArray() << int(S::NotSent) << 0 << QStringLiteral("Not sent:");
+}
+
+void TestLinkUdp::requestEnds() {
+    QFETCH(bool, open);
+    QFETCH(QByteArray, answer);
+    QFETCH(int, state);
+    QFETCH(int, status);
+    QFETCH(QString, told);
+    NetRig rig(open);
+    if (!answer.isEmpty())
+        rig.peer.serve({{answer}});
+    const QPointer<PendingRequest> p =
+        rig.bus.submit(Request(3, 0, 5), Purpose::Job, {.replyWaitMs = 300});
+    QVERIFY(p);
+    int finished = 0;
+    connect(p, &PendingRequest::finished, this, [&] { ++finished; });
+    QCOMPARE(int(p->state()), state);
+    if (p->replied())
+        QCOMPARE(int(p->status()), status);
+    const QString text = state == int(PendingRequest::State::NotSent) ? p->notSentText()
+                                                                      : p->instead();
+    QVERIFY2(told.isEmpty() ? text.isEmpty() : text.contains(told), qPrintable(text));
+    QTRY_VERIFY(!p);
+    QCOMPARE(finished, 1);
 }
 
 void TestLinkUdp::oversizeAnswerIgnored() {
