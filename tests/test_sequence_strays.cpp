@@ -12,7 +12,7 @@
 #include "records/record_table.h"
 #include "records/schema.h"
 #include "support/link_probe.h"
-#include "support/window_probe.h"
+#include "support/table_rows.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

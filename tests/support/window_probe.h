@@ -1,6 +1,7 @@
 #pragma once
 
 #include "records/record_table.h"
+#include "support/table_rows.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -14,18 +15,6 @@ template <class T> T* control(const QWidget* root, const QString& name) {
     if (!w)
         qFatal("no control %s", qPrintable(name));
     return w;
-}
-
-// Every visible row as "cell|cell|...", in the table's current order.
-inline QStringList tableRows(const RecordTable& t) {
-    QStringList out;
-    for (int r = 0; r < t.rowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < t.columns().size(); ++c)
-            cells << t.valueAt(r, c).toString();
-        out << cells.join('|');
-    }
-    return out;
 }
 
 } // namespace probe
