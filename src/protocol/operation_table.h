@@ -26,11 +26,11 @@ struct Operation {
     const char* family;
     const char* name;
     // The request's parameters in words ("channel 3"); nullptr: nothing to name.
-    QString (*request)(const quint8* params, int count);
+    QString (*request)(const quint8* params, int count) = nullptr;
     // A success reply's data in words, given at least replyData data bytes; nullptr: the
     // reply carries no data of its own.
-    QString (*reply)(const Reply& reply);
-    int replyData;
+    QString (*reply)(const Reply& reply) = nullptr;
+    int replyData = 0;
     // The parameter bytes the builders always send the same, one character a byte from the
     // first: '.' any, 'F' 0xFF, '0' 0x00; nullptr: none. Where both layouts read as an
     // operation, the one whose fixed bytes hold wins.

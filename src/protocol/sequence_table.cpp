@@ -60,53 +60,103 @@ StepRow slotRead(const Reply& r, const SequenceTarget&, int slot) {
     return {[b](RecordTable& t) { monitor::writeBinding(t, b); }, {slot, b.address, b.channel}};
 }
 
+int lastTimer(const SequenceTarget&) {
+    return timing::timer::kCount - 1;
+}
+int lastEvent(const SequenceTarget&) {
+    return timing::event::kCount - 1;
+}
+int lastBinding(const SequenceTarget&) {
+    return binding::kCount - 1;
+}
+
+// In the order of SequenceKind.
 const SequenceSpec kTable[] = {
-    {SequenceKind::ReadTimers, "timer", "Timer Records", 0x84, 0x03, &RunState::TimerIndex, nullptr,
-     100, false, zero, [](const SequenceTarget&) { return timing::timer::kCount - 1; },
-     [](const SequenceTarget& t, int i, const RecordTable&) {
-         return timing::timer::read(t.module, i);
-     },
-     timerRead},
-    {SequenceKind::DeleteTimers, "timer", "Timer Records", 0x84, 0x02, &RunState::TimerIndex,
-     &RunState::DeletingTimers, 100, false, zero,
-     [](const SequenceTarget&) { return timing::timer::kCount - 1; },
-     [](const SequenceTarget& t, int i, const RecordTable&) {
-         return timing::timer::remove(t.module, i);
-     },
-     timerDelete},
-    {SequenceKind::ReadEvents, "event", "Event Records", 0x84, 0x05, &RunState::EventIndex, nullptr,
-     100, false, zero, [](const SequenceTarget&) { return timing::event::kCount - 1; },
-     [](const SequenceTarget& t, int i, const RecordTable&) {
-         return timing::event::read(t.module, t.timer, i);
-     },
-     eventRead},
-    {SequenceKind::DeleteEvents, "event", "Event Records", 0x84, 0x04, &RunState::EventIndex,
-     &RunState::DeletingEvents, 100, false, zero,
-     [](const SequenceTarget&) { return timing::event::kCount - 1; },
-     [](const SequenceTarget& t, int i, const RecordTable&) {
-         return timing::event::remove(t.module, t.timer, i);
-     },
-     eventDelete},
-    {SequenceKind::ReadBindings, "binding", "Bind Records", 0x80, 0x0F, &RunState::ControlDataIndex,
-     nullptr, 100, false, zero, [](const SequenceTarget&) { return binding::kCount - 1; },
-     [](const SequenceTarget& t, int i, const RecordTable&) { return binding::read(t.module, i); },
-     bindingRead},
-    {SequenceKind::DeleteBindings, "binding", "Bind Records", 0x80, 0x01,
-     &RunState::ControlDataIndex, &RunState::DeletingControlData, 100, false, zero,
-     [](const SequenceTarget&) { return binding::kCount - 1; },
-     [](const SequenceTarget& t, int i, const RecordTable&) {
-         return binding::remove(t.module, i);
-     },
-     bindingDelete},
-    {SequenceKind::ReadMonitorSlots, "monitor slot", "Monitor Bind Records", 0x80, 0x10,
-     &RunState::MonitorBindIndex, nullptr, 50, true,
-     [](const SequenceTarget& t) { return monitor::firstSlot(t.deviceType); },
+    {.kind = SequenceKind::ReadTimers,
+     .record = "timer",
+     .recordTable = "Timer Records",
+     .replyCommand = 0x84,
+     .replySub = 0x03,
+     .index = &RunState::TimerIndex,
+     .first = zero,
+     .last = lastTimer,
+     .request = [](const SequenceTarget& t, int i,
+                   const RecordTable&) { return timing::timer::read(t.module, i); },
+     .row = timerRead},
+    {.kind = SequenceKind::DeleteTimers,
+     .record = "timer",
+     .recordTable = "Timer Records",
+     .replyCommand = 0x84,
+     .replySub = 0x02,
+     .index = &RunState::TimerIndex,
+     .deleting = &RunState::DeletingTimers,
+     .first = zero,
+     .last = lastTimer,
+     .request = [](const SequenceTarget& t, int i,
+                   const RecordTable&) { return timing::timer::remove(t.module, i); },
+     .row = timerDelete},
+    {.kind = SequenceKind::ReadEvents,
+     .record = "event",
+     .recordTable = "Event Records",
+     .replyCommand = 0x84,
+     .replySub = 0x05,
+     .index = &RunState::EventIndex,
+     .first = zero,
+     .last = lastEvent,
+     .request = [](const SequenceTarget& t, int i,
+                   const RecordTable&) { return timing::event::read(t.module, t.timer, i); },
+     .row = eventRead},
+    {.kind = SequenceKind::DeleteEvents,
+     .record = "event",
+     .recordTable = "Event Records",
+     .replyCommand = 0x84,
+     .replySub = 0x04,
+     .index = &RunState::EventIndex,
+     .deleting = &RunState::DeletingEvents,
+     .first = zero,
+     .last = lastEvent,
+     .request = [](const SequenceTarget& t, int i,
+                   const RecordTable&) { return timing::event::remove(t.module, t.timer, i); },
+     .row = eventDelete},
+    {.kind = SequenceKind::ReadBindings,
+     .record = "binding",
+     .recordTable = "Bind Records",
+     .replyCommand = 0x80,
+     .replySub = 0x0F,
+     .index = &RunState::ControlDataIndex,
+     .first = zero,
+     .last = lastBinding,
+     .request = [](const SequenceTarget& t, int i,
+                   const RecordTable&) { return binding::read(t.module, i); },
+     .row = bindingRead},
+    {.kind = SequenceKind::DeleteBindings,
+     .record = "binding",
+     .recordTable = "Bind Records",
+     .replyCommand = 0x80,
+     .replySub = 0x01,
+     .index = &RunState::ControlDataIndex,
+     .deleting = &RunState::DeletingControlData,
+     .first = zero,
+     .last = lastBinding,
+     .request = [](const SequenceTarget& t, int i,
+                   const RecordTable&) { return binding::remove(t.module, i); },
+     .row = bindingDelete},
+    {.kind = SequenceKind::ReadMonitorSlots,
+     .record = "monitor slot",
+     .recordTable = "Monitor Bind Records",
+     .replyCommand = 0x80,
+     .replySub = 0x10,
+     .index = &RunState::MonitorBindIndex,
+     .pauseMs = 50,
+     .bySlot = true,
+     .first = [](const SequenceTarget& t) { return monitor::firstSlot(t.deviceType); },
      // Read at every step: "All" has no bySlot, so switching to it ends the sequence.
-     [](const SequenceTarget& t) { return monitor::lastSlot(t.deviceType); },
-     [](const SequenceTarget&, int slot, const RecordTable& table) {
-         return monitor::read(monitor::slotOfRow(table, slot));
-     },
-     slotRead},
+     .last = [](const SequenceTarget& t) { return monitor::lastSlot(t.deviceType); },
+     .request =
+         [](const SequenceTarget&, int slot, const RecordTable& table) {
+             return monitor::read(monitor::slotOfRow(table, slot));
+         },
+     .row = slotRead},
 };
 
 } // namespace

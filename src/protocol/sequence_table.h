@@ -51,12 +51,12 @@ struct SequenceSpec {
     // record asked for.
     quint8 replyCommand;
     quint8 replySub;
-    qint32 RunState::*index;    // the run-state counter of its family
-    quint8 RunState::*deleting; // the family's deleting flag; null for a read
-    quint32 pauseMs;            // quiet time between two requests
+    qint32 RunState::*index;              // the run-state counter of its family
+    quint8 RunState::*deleting = nullptr; // the family's deleting flag; null for a read
+    quint32 pauseMs = 100;                // quiet time between two requests
     // The index is a slot number: each request goes to the slot's row (missing bySlot are
     // skipped), the table has a fixed set of rows and a reply never appends one.
-    bool bySlot;
+    bool bySlot = false;
     int (*first)(const SequenceTarget&);
     int (*last)(const SequenceTarget&);
     // The request of the step at `index`; a slot sequence reads the slot from the table's
