@@ -101,7 +101,7 @@ int IrFamily::irNo() const {
 }
 
 void IrFamily::setLearning(bool on) {
-    m_ctx.bus.state().IrLearning = on ? 1 : 0;
+    m_learning = on;
     m_status->setVisible(on);
 }
 
@@ -144,7 +144,7 @@ void IrFamily::DBGrid2DblClick() {
 
 void IrFamily::learnedCode(const Reply&) {
     // The ordinary answer to Send IR has the same bytes: only a pending learn records.
-    if (m_ctx.bus.state().IrLearning != 1)
+    if (!m_learning)
         return;
     ir::storeLearned(m_ctx.records.ir(), module(), irNo(), m_name->text());
     setLearning(false);

@@ -47,4 +47,6 @@ private:
     QLineEdit* m_name = nullptr;  // Edit12
     QLabel* m_status = nullptr;   // Label71
     RecordGrid* m_grid = nullptr; // DBGrid2
+    // A learn was asked for and its code has not come yet.
+    bool m_learning = false;
 };

@@ -122,12 +122,12 @@ QList<int> SceneFamily::irNumbers() const {
 }
 
 void SceneFamily::Button7Click() {
-    m_ctx.bus.state().SceneIsIr = 0;
+    m_sceneIsIr = false;
     m_ctx.bus.sendSet(scene::setTargets(module(), sceneNo(), targetItems(), channels()));
 }
 
 void SceneFamily::Button37Click() {
-    m_ctx.bus.state().SceneIsIr = 1;
+    m_sceneIsIr = true;
     m_ctx.bus.sendSet(scene::setIr(module(), sceneNo(), irNumbers(), channels()));
 }
 
@@ -144,7 +144,7 @@ void SceneFamily::Button13Click() {
 void SceneFamily::sceneStored(const Reply&) {
     // No copy of the request is kept: the row says what the controls say now. All eight
     // columns, however few channels were sent.
-    const bool ir = m_ctx.bus.state().SceneIsIr == 1;
+    const bool ir = m_sceneIsIr;
     scene::storeRow(m_ctx.records.scenes(),
                     {sceneNo(), module(), m_name->text(),
                      ir ? scene::irTexts(irNumbers()) : scene::targetTexts(targetItems())});

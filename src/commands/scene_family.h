@@ -45,4 +45,6 @@ private:
     QLineEdit* m_name = nullptr;    // Edit10
     QList<QComboBox*> m_targets;    // ComboBox6 .. ComboBox13
     QList<QSpinBox*> m_irSlots;     // SpinEdit21 .. SpinEdit28
+    // The Set pressed last was the IR one: its acknowledgement stores the IR numbers.
+    bool m_sceneIsIr = false;
 };

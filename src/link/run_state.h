@@ -5,8 +5,6 @@
 // Flags and counters through which the send path, the intake, the dispatcher and the
 // families cooperate. All zero at start, touched on the main thread only.
 struct RunState {
-    quint8 IrLearning = 0;
-    quint8 SceneIsIr = 0;
     quint8 DeletingTimers = 0;
     quint8 DeletingEvents = 0;
     quint8 DeletingControlData = 0;
