@@ -92,7 +92,7 @@ void run(CliLink& link, SequenceKind kind, const SequenceTarget& target, const Q
     // Over the network the whole sequence ran inside that call; on the serial line each reply
     // comes as it comes. A step unanswered for longer than the reply wait ends it here.
     const int patience = link.options().timeoutMs + int(steps.pauseMs) + 200;
-    const auto at = [&bus, &steps] { return bus.state().*(steps.index); };
+    const auto at = [&engine, kind] { return engine.position(kind); };
     while (!result && engine.failure().isEmpty()) {
         const int stepAt = at();
         if (!link.waitUntil([&] { return result || !engine.failure().isEmpty() || at() != stepAt; },

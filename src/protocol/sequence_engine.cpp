@@ -29,6 +29,10 @@ bool SequenceEngine::running(SequenceKind kind) const {
     return running() && m_run->steps->kind == kind;
 }
 
+int SequenceEngine::position(SequenceKind kind) const {
+    return m_bus.state().*(sequenceSpec(kind).index);
+}
+
 qint32& SequenceEngine::index() {
     return m_bus.state().*(m_run->steps->index);
 }

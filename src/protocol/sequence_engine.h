@@ -55,6 +55,8 @@ public:
 
     bool running() const;
     bool running(SequenceKind kind) const;
+    // The step a sequence of this kind stands at (the record's index, a slot's number).
+    int position(SequenceKind kind) const;
     // What went wrong while the running sequence wrote a row; it then waits for the
     // watchdog (the window) or its caller's patience (velm-cli).
     const QString& failure() const { return m_failure; }
