@@ -1,8 +1,8 @@
 // Frames on the wire, byte for byte: the send path's BusFrame (with and without the
 // password block, short and long layouts), the bind-test frame, the length caps, and the
 // text the traffic log shows for them.
-#include "link/bus_internals.h"
 #include "link/bus.h"
+#include "link/bus_internals.h"
 #include "link/frames.h"
 #include "support/link_probe.h"
 
@@ -21,6 +21,10 @@ private slots:
     void bindFrames();
     void bindFrameCapsLength();
     void hexTextFormat();
+    void busyLink_data();
+    void busyLink();
+    void linkDescription_data();
+    void linkDescription();
 };
 
 void TestLinkFrames::sendDataDealFrames_data() {
@@ -146,16 +150,9 @@ void TestLinkFrames::bindFrames() {
     settings.masked = false;
     Bus bus(settings);
     LinkProbe probe(bus);
-    BusInternals::buffer(bus).request(2) = quint8(payload.size() + 4);
-    for (int i = 0; i < payload.size(); ++i)
-        BusInternals::buffer(bus).request(3 + i) = quint8(payload[i]);
-    BusInternals::sendBindFrame(bus);
+    bus.sendBind(payload);
 
     QCOMPARE(probe.log, QStringList{QStringLiteral("Send ：") + frames::hexText(frame)});
-    // The bind frame is completed in place, in the request area.
-    QCOMPARE(
-        QByteArray(reinterpret_cast<const char*>(BusInternals::buffer(bus).requestArea()), int(frame.size())),
-        frame);
     QCOMPARE(frames::bindFrameFromPayload(payload), frame);
 }
 
@@ -174,4 +171,67 @@ void TestLinkFrames::hexTextFormat() {
 }
 
 QTEST_GUILESS_MAIN(TestLinkFrames)
+// One busy check for whatever wants the link: a job or a running sequence refuses it with
+// one text, and the window's requests go out only while it is free; a job's own always go.
+void TestLinkFrames::busyLink_data() {
+    QTest::addColumn<QString>("job");
+    QTest::addColumn<bool>("sequence");
+    QTest::addColumn<QString>("reason"); // for "the walk test"
+    QTest::newRow("free") << QString() << false << QString();
+    QTest::newRow("a job") << "Scan Subnet" << false
+                           << "Scan Subnet is running: wait for it to end or cancel it.";
+    QTest::newRow("a sequence")
+        << QString() << true
+        << "A read-all or delete-all sequence is running: wait for it to end or cancel it, then "
+           "start the walk test again.";
+}
+
+void TestLinkFrames::busyLink() {
+    QFETCH(QString, job);
+    QFETCH(bool, sequence);
+    QFETCH(QString, reason);
+    PlainLinkSettings settings;
+    Bus bus(settings);
+    LinkProbe probe(bus);
+    bus.setRunningJob(job);
+    if (sequence)
+        bus.sequenceBegins();
+    QCOMPARE(bus.busyReason(QStringLiteral("the walk test")), reason);
+    QString refused;
+    try {
+        bus.send(Request(3, 0, 5));
+    } catch (const std::exception& e) {
+        refused = QString::fromStdString(e.what());
+    }
+    // A button is refused during a job only; a sequence's steps and the window share the link.
+    QCOMPARE(refused, job.isEmpty() ? QString() : bus.busyReason());
+    bus.submit(Request(3, 0, 5), Purpose::Job);
+    QCOMPARE(probe.log.size(), job.isEmpty() ? 2 : 1);
+    bus.sequenceEnds();
+}
+
+void TestLinkFrames::linkDescription_data() {
+    QTest::addColumn<bool>("network");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("network") << true << "UDP to 127.0.0.1 port 6000, Subnet ID 1";
+    QTest::newRow("serial") << false << "serial port /dev/null-velm, 19200 baud, Subnet ID 1";
+}
+
+void TestLinkFrames::linkDescription() {
+    QFETCH(bool, network);
+    QFETCH(QString, text);
+    PlainLinkSettings settings;
+    settings.network = network;
+    settings.subnet = 1;
+    Bus bus(settings);
+    // Nothing listens there and the device does not exist: the link says so and stays closed.
+    QVERIFY(!bus.openSerial({.port = QStringLiteral("/dev/null-velm"), .baud = 19200}).isEmpty());
+    QVERIFY(!bus.serialOpen());
+    QVERIFY(bus.openNetwork({QStringLiteral("127.0.0.1"), 6000, 0}).isEmpty());
+    QVERIFY(bus.networkOpen());
+    QCOMPARE(bus.linkDescription(), text);
+    bus.closeAll();
+    QVERIFY(!bus.networkOpen());
+}
+
 #include "test_link_frames.moc"

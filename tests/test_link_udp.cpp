@@ -1,8 +1,8 @@
 // The network road on loopback: the Bus sends a datagram to a peer on 127.0.0.1, the peer
 // (on its own thread, since the exchange blocks the main thread) answers, and the answer is
 // handled before sendRequestArea returns.
-#include "link/bus_internals.h"
 #include "link/bus.h"
+#include "link/bus_internals.h"
 #include "link/frames.h"
 #include "support/link_probe.h"
 #include "support/net_namespace.h"
@@ -259,8 +259,8 @@ void TestLinkUdp::requestEnds() {
     QCOMPARE(int(p->state()), state);
     if (p->replied())
         QCOMPARE(int(p->status()), status);
-    const QString text = state == int(PendingRequest::State::NotSent) ? p->notSentText()
-                                                                      : p->instead();
+    const QString text =
+        state == int(PendingRequest::State::NotSent) ? p->notSentText() : p->instead();
     QVERIFY2(told.isEmpty() ? text.isEmpty() : text.contains(told), qPrintable(text));
     QTRY_VERIFY(!p);
     QCOMPARE(finished, 1);
@@ -398,7 +398,8 @@ void TestLinkUdp::strayDatagramsDoNotEndTheWait() {
     NetRig rig;
     Peer stranger(false, "127.0.0.2");
     // Queued on the socket before the request goes out, as a late datagram would be.
-    (from == "stranger" ? stranger : rig.peer).sendToPort(BusInternals::udp(rig.bus).boundPort(), stray);
+    (from == "stranger" ? stranger : rig.peer)
+        .sendToPort(BusInternals::udp(rig.bus).boundPort(), stray);
     rig.peer.serve({{addressReply(3)}}, 100);
     rig.probe.log.clear();
     if (toBusSwitch)
