@@ -57,6 +57,10 @@ void FrameExchange::transmit(const QByteArray& frame, PendingRequest& request, b
     try {
         bool sent = false;
         m_anySender = anySender || broadcast;
+        // While a broadcast's answer is awaited, an answer from anyone counts as the bus
+        // switch heard (it may answer from an address other than the Remote IP).
+        m_udp.broadcast = broadcast;
+        const auto broadcastOver = qScopeGuard([this] { m_udp.broadcast = false; });
         const quint16 broadcastPort =
             broadcast ? quint16(m_settings.remotePortText().toInt()) : quint16(0);
         if (m_udp.isActive()) {

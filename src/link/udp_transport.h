@@ -27,7 +27,7 @@ public:
     QString remoteHost;
     quint16 remotePort = 0;
     quint16 localPort = 0;
-    bool broadcast = false; // the broadcast switch
+    bool broadcast = false; // set by the exchange while a broadcast's answer is awaited
     std::function<void()> onReadable;
 
     // Binds to localPort on every local address; false (and inactive) on failure.
