@@ -129,7 +129,7 @@ private slots:
         TForm2& dialog = m_window->processingDialog();
         QVERIFY(dialog.windowFlags() & Qt::WindowTitleHint);
         QVERIFY(dialog.windowTitle().isEmpty());
-        dialog.showProcessing();
+        dialog.sequenceStarted();
         QProgressBar* bar = dialog.progressBar();
         QVERIFY(bar->text().isEmpty());
         dialog.setProgress(37, 224);
@@ -141,23 +141,18 @@ private slots:
         QVERIFY(dialog.rect().contains(bar->geometry()));
         QCOMPARE(dialog.size(), QSize(337, 139));
         // The next sequence starts from nothing.
-        dialog.hideProcessing();
+        dialog.sequenceEnded();
         QVERIFY(bar->text().isEmpty());
         QCOMPARE(bar->value(), 0);
     }
 
     // Closing the dialog by its title bar ends the sequence as Cancel does.
     void closingTheDialogIsCancel() {
-        RunState& s = BusInternals::state(m_window->bus());
-        s.TimerIndex = 5;
-        s.DeletingTimers = 1;
-        BusInternals::watchdogTimer(m_window->bus()).start();
-        m_window->processingDialog().showProcessing();
+        m_window->bus().sequenceBegins();
+        m_window->processingDialog().sequenceStarted();
         m_window->processingDialog().close();
         QVERIFY(!m_window->processingDialog().isVisible());
-        QVERIFY(!BusInternals::watchdogTimer(m_window->bus()).isActive());
-        QCOMPARE(s.TimerIndex, 0);
-        QCOMPARE(s.DeletingTimers, 0);
+        QVERIFY(!m_window->bus().sequenceRunning());
         QCOMPARE(m_prompts->messages.filter("Timeout").size(), 0);
     }
 };

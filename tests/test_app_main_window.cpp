@@ -4,6 +4,7 @@
 #include "app/processing_dialog.h"
 #include "link/bus_internals.h"
 #include "link/bus.h"
+#include "protocol/sequence_engine.h"
 #include "link/pause_handling_events.h"
 #include "support/build_paths.h"
 #include "widgets/prompt_service.h"
@@ -113,8 +114,7 @@ private slots:
              {"GroupBox4", "GroupBox9", "Splitter1", "Memo1", "StatusBar1", "Button40", "Edit3"})
             QVERIFY2(window.findChild<QWidget*>(QString::fromLatin1(name)), name);
         QVERIFY(!window.processingDialog().isVisible());
-        QVERIFY(!BusInternals::watchdogTimer(window.bus()).isActive());
-        QCOMPARE(BusInternals::watchdogTimer(window.bus()).interval(), 5000);
+        QVERIFY(!window.sequences().running());
     }
 
     // Help > About names the version and the record file; File > Quit closes the window;
@@ -225,44 +225,20 @@ private slots:
         TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
         prompts.messages.clear();
         Bus& bus = window.bus();
-        RunState& s = BusInternals::state(bus);
-        s.TimerIndex = 5;
-        s.EventIndex = 6;
-        s.ControlDataIndex = 7;
-        s.MonitorBindIndex = 8;
-        s.DeletingTimers = s.DeletingEvents = s.DeletingControlData = 1;
-        BusInternals::watchdogTimer(bus).start();
-        window.processingDialog().showProcessing();
+        bus.sequenceBegins();
+        window.processingDialog().sequenceStarted();
 
         if (watchdog)
-            bus.watchdogExpired();
+            window.sequences().watchdogExpired();
         else
             QTest::mouseClick(
                 window.processingDialog().findChild<QPushButton*>(QStringLiteral("Button1")),
                 Qt::LeftButton);
 
-        QVERIFY(!BusInternals::watchdogTimer(bus).isActive());
+        QVERIFY(!bus.sequenceRunning());
         QVERIFY(!window.processingDialog().isVisible());
-        QCOMPARE(s.TimerIndex, 0);
-        QCOMPARE(s.EventIndex, 0);
-        QCOMPARE(s.ControlDataIndex, 0);
-        QCOMPARE(s.MonitorBindIndex, 8); // only an error reply clears the monitor slot
-        QCOMPARE(s.DeletingTimers + s.DeletingEvents + s.DeletingControlData, 0);
         QCOMPARE(prompts.messages, watchdog ? QStringList{"Timeout！"} : QStringList{});
         QVERIFY(!BusInternals::udp(bus).isActive()); // closed transports stay closed
-    }
-
-    void watchdogFiresAfterFiveSeconds() {
-        ScriptedPrompts prompts;
-        TForm1 window(prompts, QStringLiteral("/nonexistent/VELM.mdb"));
-        prompts.messages.clear();
-        window.processingDialog().showProcessing();
-        QElapsedTimer clock;
-        clock.start();
-        window.bus().restartWatchdog();
-        QTRY_COMPARE_WITH_TIMEOUT(prompts.messages, QStringList{"Timeout！"}, 15000);
-        QVERIFY(clock.elapsed() >= 4900);
-        QVERIFY(!window.processingDialog().isVisible());
     }
 
     void timeDelayKeepsHandlingEvents() {

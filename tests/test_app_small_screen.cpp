@@ -115,7 +115,7 @@ private slots:
     void escCancelsTheProcessingDialog() {
         TForm2& dialog = window()->processingDialog();
         QSignalSpy cancelled(&dialog, &TForm2::cancelled);
-        dialog.showProcessing();
+        dialog.sequenceStarted();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         QVERIFY(window()->screen()->geometry().contains(dialog.frameGeometry()));
         dialog.activateWindow();

@@ -5,6 +5,7 @@
 #include "app/processing_dialog.h"
 #include "link/bus_internals.h"
 #include "link/bus.h"
+#include "protocol/sequence_engine.h"
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
@@ -63,7 +64,7 @@ private:
     int lightState(int channel);
     void setBinding();
     void waitFinished();
-    bool processing() const { return m_env->window->bus().processingVisible(); }
+    bool processing() const { return m_env->window->sequences().keepGoing(); }
 
     std::unique_ptr<WindowFixture> m_env;
 };
@@ -115,7 +116,7 @@ void TestE2eInputBindings::waitFinished() {
     QTRY_VERIFY_WITH_TIMEOUT(m_env->prompts.messages.contains(kFinished), kSequenceMs);
     QCOMPARE(m_env->prompts.messages, QStringList{kFinished});
     QVERIFY(!processing());
-    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, 0);
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadBindings), 0);
 }
 
 void TestE2eInputBindings::setReadAllAndTrigger() {
@@ -143,7 +144,7 @@ void TestE2eInputBindings::deleteAll() {
     QCOMPARE(got.size(), 14);
     for (int i = 0; i < 14; ++i)
         QCOMPARE(got.at(i), emptyRow(i + 1));
-    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(0));
+    QCOMPARE(m_env->window->sequences().running(SequenceKind::DeleteBindings), false);
     QVERIFY(SimProcess::module(m_env->sim.dump(), kInputModule)["inputs"].toArray().isEmpty());
     QCOMPARE(m_env->sim.command(QStringLiteral("trigger 5 2")),
              QStringLiteral("error: input 2 is not bound"));
@@ -159,7 +160,7 @@ void TestE2eInputBindings::watchdogEndsReadAll() {
     QCOMPARE(m_env->prompts.messages, QStringList{QStringLiteral("Timeout！")});
     QVERIFY(!processing());
     QVERIFY(rows().size() < 14);
-    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, 0);
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadBindings), 0);
 
     // The next click reads from channel 1 over the rows there are.
     m_env->prompts.messages.clear();
@@ -178,14 +179,14 @@ void TestE2eInputBindings::cancelEndsDeleteAll() {
     QTRY_VERIFY_WITH_TIMEOUT(!processing(), kSequenceMs);
     const QStringList written = rows();
     QVERIFY2(written.size() >= 1 && written.size() < 14, qPrintable(written.join('\n')));
-    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(0));
+    QCOMPARE(m_env->window->sequences().running(SequenceKind::DeleteBindings), false);
     // A reply still on its way writes nothing, sends nothing and finishes nothing.
     const int sent = sends();
     QTest::qWait(800);
     QCOMPARE(rows(), written);
     QCOMPARE(sends(), sent);
     QVERIFY(m_env->prompts.messages.isEmpty());
-    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, 0);
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadBindings), 0);
 }
 
 QTEST_MAIN(TestE2eInputBindings)

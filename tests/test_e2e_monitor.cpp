@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "link/bus_internals.h"
 #include "link/bus.h"
+#include "protocol/sequence_engine.h"
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
@@ -153,8 +154,8 @@ void TestE2eMonitor::setAndReadBackEachType() {
     QCOMPARE(readAll(QStringLiteral("Curtain")), 32);
     QCOMPARE(binding(66), QStringLiteral("%1|2").arg(kCurtainModule));
     QCOMPARE(binding(96), QStringLiteral("255|256")); // unbound: the gateway answers FF FF
-    QCOMPARE(BusInternals::state(m_env->window->bus()).MonitorBindIndex, 0);
-    QVERIFY(!m_env->window->bus().processingVisible());
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadMonitorSlots), 0);
+    QVERIFY(!m_env->window->sequences().keepGoing());
 
     QCOMPARE(readAll(QStringLiteral("Light")), 64);
     QCOMPARE(binding(5), QStringLiteral("%1|4").arg(kLightModule));
@@ -202,7 +203,7 @@ void TestE2eMonitor::watchdogWhenAnAnswerIsDropped() {
     QTRY_VERIFY_WITH_TIMEOUT(m_env->prompts.messages.contains(QStringLiteral("Timeout！")),
                              kWatchdogMs * 3);
     QCOMPARE(m_env->prompts.messages, QStringList{QStringLiteral("Timeout！")});
-    QVERIFY(!m_env->window->bus().processingVisible());
+    QVERIFY(!m_env->window->sequences().keepGoing());
     QCOMPARE(binding(65), QStringLiteral("%1|1").arg(kCurtainModule));
 
     // The next click is a new sequence from the first curtain slot.

@@ -6,6 +6,7 @@
 #include "app/message_prompts.h"
 #include "app/processing_dialog.h"
 #include "app/scan_dialog.h"
+#include "protocol/sequence_engine.h"
 #include "support/window_fixture.h"
 #include "support/x_server.h"
 
@@ -57,7 +58,7 @@ private:
         return probe::control<T>(m_env->window.get(), name);
     }
     QStringList moduleRows() const;
-    bool processing() const { return m_env->window->bus().processingVisible(); }
+    bool processing() const { return m_env->window->sequences().keepGoing(); }
     // Runs xdotool with these arguments; it goes on while the tool waits on the wire.
     void xdotool(const QStringList& arguments);
     bool xdotoolDone() const { return m_xdotool.state() == QProcess::NotRunning; }
@@ -146,7 +147,7 @@ void TestE2eRealInput::cancelStopsReadAll() {
     QVERIFY(!m_gaveUp);
     const QStringList rows = moduleRows();
     QVERIFY2(!rows.isEmpty() && rows.size() < 14, qPrintable(rows.join('\n')));
-    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, 0);
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadBindings), 0);
 }
 
 void TestE2eRealInput::finishedBoxCloses_data() {

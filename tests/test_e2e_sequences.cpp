@@ -5,6 +5,7 @@
 #include "app/processing_dialog.h"
 #include "link/bus_internals.h"
 #include "link/bus.h"
+#include "protocol/sequence_engine.h"
 #include "records/record_store.h"
 #include "records/schema.h"
 #include "support/build_paths.h"
@@ -75,7 +76,7 @@ private:
     void setTimer3();
     void fillTimer3();
     QString linkState() const { return find<QLabel>(QStringLiteral("LinkStatePanel"))->text(); }
-    bool processing() const { return m_env->window->bus().processingVisible(); }
+    bool processing() const { return m_env->window->sequences().keepGoing(); }
 
     std::unique_ptr<WindowFixture> m_env;
 };
@@ -109,7 +110,7 @@ void TestE2eSequences::waitFinished() {
     QTRY_VERIFY_WITH_TIMEOUT(m_env->prompts.messages.contains(kFinished), kSequenceMs);
     QCOMPARE(m_env->prompts.messages, QStringList{kFinished});
     QVERIFY(!processing());
-    QVERIFY(!BusInternals::watchdogTimer(m_env->window->bus()).isActive());
+    QVERIFY(!m_env->window->sequences().running());
 }
 
 void TestE2eSequences::fillTimer3() {
@@ -136,7 +137,7 @@ void TestE2eSequences::readAllTimers() {
         QCOMPARE(orderAt(i), i + 1);
     QCOMPARE(got.at(0), QStringLiteral("1|------|invalid"));
     QCOMPARE(got.at(2), QStringLiteral("3|2014-02-24 06:30:00 Monday|Week(repeat)"));
-    QCOMPARE(BusInternals::state(m_env->window->bus()).TimerIndex, 0);
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadTimers), 0);
 }
 
 void TestE2eSequences::readAllTimersKeepsRowsPastTheLast() {
@@ -169,7 +170,7 @@ void TestE2eSequences::deleteAllTimers() {
     for (int i = 0; i < 32; ++i)
         QCOMPARE(got.at(i), QStringLiteral("%1|------|Invalid").arg(i + 1));
     QCOMPARE(SimProcess::module(m_env->sim.dump(), kTimerModule)["timers"].toArray().size(), 0);
-    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingTimers, quint8(0));
+    QCOMPARE(m_env->window->sequences().running(SequenceKind::DeleteTimers), false);
 }
 
 void TestE2eSequences::watchdogEndsSequence() {
@@ -180,7 +181,7 @@ void TestE2eSequences::watchdogEndsSequence() {
     QCOMPARE(m_env->prompts.messages, QStringList{QStringLiteral("Timeout！")});
     QVERIFY(!processing());
     QVERIFY(rows(RecordStore::Timers).isEmpty());
-    QCOMPARE(BusInternals::state(m_env->window->bus()).TimerIndex, 0);
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadTimers), 0);
 
     // The next click is a new sequence from timer 1.
     m_env->prompts.messages.clear();
@@ -204,8 +205,8 @@ void TestE2eSequences::cancelEndsSequence() {
     QTest::qWait(800);
     QCOMPARE(int(rows(RecordStore::Timers).size()), written);
     QVERIFY(m_env->prompts.messages.isEmpty());
-    QVERIFY(!BusInternals::watchdogTimer(m_env->window->bus()).isActive());
-    QCOMPARE(BusInternals::state(m_env->window->bus()).TimerIndex, 0);
+    QVERIFY(!m_env->window->sequences().running());
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadTimers), 0);
     // The state area says how far it came and which rows were not read.
     QVERIFY2(linkState().contains(
                  QStringLiteral("Read of timers cancelled after %1 of 32: timers %2–32 not read")
@@ -221,8 +222,8 @@ void TestE2eSequences::errorStatusEndsSequence() {
     QTest::qWait(500);
     QVERIFY(rows(RecordStore::Timers).isEmpty());
     QVERIFY(m_env->prompts.messages.isEmpty());
-    QVERIFY(!BusInternals::watchdogTimer(m_env->window->bus()).isActive());
-    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingTimers, quint8(0));
+    QVERIFY(!m_env->window->sequences().running());
+    QCOMPARE(m_env->window->sequences().running(SequenceKind::DeleteTimers), false);
     // Who refused what, and what was left undone.
     QVERIFY2(linkState().contains(QRegularExpression(
                  QStringLiteral("Module \\d+ refused .+: Memory Error! Delete of timers refused "

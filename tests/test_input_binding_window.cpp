@@ -5,6 +5,7 @@
 #include "app/processing_dialog.h"
 #include "link/bus_internals.h"
 #include "link/bus.h"
+#include "protocol/sequence_engine.h"
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
@@ -56,7 +57,7 @@ private:
     QStringList rows() const { return probe::tableRows(m_env->window->records().binds()); }
     void addRow(int input, int channel, const QString& mode);
     QStringList sendLines() const { return m_env->logLines(QStringLiteral("Send")); }
-    bool processing() const { return m_env->window->bus().processingVisible(); }
+    bool processing() const { return m_env->window->sequences().keepGoing(); }
 
     std::unique_ptr<WindowFixture> m_env;
 };
@@ -146,7 +147,7 @@ void TestInputBindingWindow::readDecoding() {
     click("Button50");
     reply(0x80, 0x0F, record);
     QCOMPARE(rows(), QStringList{row});
-    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, 1);
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadBindings), 1);
     QVERIFY(processing());
 }
 
@@ -161,7 +162,7 @@ void TestInputBindingWindow::readAllWalksTheModuleRowsOnly() {
         reply(0x80, 0x0F, bytes("01 02 03 05 01 00 00"));
     QCOMPARE(m_env->prompts.messages, QStringList{"Finished！"});
     QVERIFY(!processing());
-    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, 0);
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadBindings), 0);
     const QStringList got = rows();
     QCOMPARE(got.size(), 14);
     for (int i = 0; i < 14; ++i)
@@ -177,7 +178,7 @@ void TestInputBindingWindow::readAllWalksTheModuleRowsOnly() {
 void TestInputBindingWindow::deleteAllClearsFourteenRows() {
     find<QSpinBox>("SpinEdit37")->setValue(4);
     click("Button48");
-    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(1));
+    QCOMPARE(m_env->window->sequences().running(SequenceKind::DeleteBindings), true);
     for (int i = 0; i < 14; ++i)
         reply(0x80, 0x01);
     const QStringList got = rows();
@@ -187,7 +188,7 @@ void TestInputBindingWindow::deleteAllClearsFourteenRows() {
     QCOMPARE(sendLines().size(), 14);
     QVERIFY(sendLines().last().contains("10 04 00 01 0D FF FF FF FF FF FF 7F "));
     QCOMPARE(m_env->prompts.messages, QStringList{"Finished！"});
-    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(0));
+    QCOMPARE(m_env->window->sequences().running(SequenceKind::DeleteBindings), false);
 }
 
 void TestInputBindingWindow::sequencesNeedModule() {
@@ -197,7 +198,7 @@ void TestInputBindingWindow::sequencesNeedModule() {
              (QStringList{"Please select module address!", "Please select module address!"}));
     QVERIFY(sendLines().isEmpty());
     QVERIFY(!processing());
-    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(0));
+    QCOMPARE(m_env->window->sequences().running(SequenceKind::DeleteBindings), false);
 }
 
 // A read-all asks with another command than the Set's: the Set's acknowledgement is its own
@@ -227,7 +228,7 @@ void TestInputBindingWindow::ackDuringSequenceKeepsItsPlace() {
     if (set)
         expected << QStringLiteral("4|9|NC|0|1|1|Light On|0");
     const int row = m_env->window->records().binds().currentRow();
-    const RunState state = BusInternals::state(m_env->window->bus());
+    const int at = m_env->window->sequences().position(SequenceKind::ReadBindings);
     const int sent = sendLines().size();
 
     reply(0x80, 0x01);
@@ -235,8 +236,8 @@ void TestInputBindingWindow::ackDuringSequenceKeepsItsPlace() {
     QCOMPARE(rows(), expected);
     if (button == "Button50")
         QCOMPARE(m_env->window->records().binds().currentRow(), row);
-    QCOMPARE(BusInternals::state(m_env->window->bus()).ControlDataIndex, state.ControlDataIndex);
-    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(0));
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadBindings), at);
+    QCOMPARE(m_env->window->sequences().running(SequenceKind::DeleteBindings), false);
     QCOMPARE(sendLines().size(), sent); // no delete request went out
     QVERIFY(processing());
     QVERIFY(m_env->prompts.messages.isEmpty());
@@ -269,11 +270,11 @@ void TestInputBindingWindow::lateReplyWritesNothing() {
     if (ending == "cancel")
         m_env->window->processingDialog().findChild<QPushButton*>("Button1")->click();
     else if (ending == "watchdog")
-        m_env->window->bus().watchdogExpired();
+        m_env->window->sequences().watchdogExpired();
     else if (ending == "error")
         reply(0x80, quint8(sub), {}, 4);
     QVERIFY(!processing());
-    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingControlData, quint8(0));
+    QCOMPARE(m_env->window->sequences().running(SequenceKind::DeleteBindings), false);
     m_env->prompts.messages.clear();
     const int sent = sendLines().size();
 

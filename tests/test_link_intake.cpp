@@ -27,9 +27,13 @@ struct Rig {
     LinkProbe probe{bus};
     FakeProcessing view;
     QList<Call> calls;
+    QList<quint8> refused; // the statuses that ended the running sequence
 
     Rig() {
-        bus.setProcessingView(&view);
+        QObject::connect(&bus, &Bus::stepRefused, [this](quint8 status) {
+            view.visible = false;
+            refused << status;
+        });
         for (int key : {0x0201, 0x8005, 0x8008, 0x8006}) {
             bus.registerReply(quint8(key >> 8), quint8(key), [this, key](const Reply& r) {
                 calls << Call{key, r.busSwitchReply, replyBytes(BusInternals::buffer(bus), 0, 19)};
@@ -185,11 +189,8 @@ void TestLinkIntake::statusTexts() {
     QFETCH(QString, text);
     for (bool network : {true, false}) {
         Rig rig;
-        RunState& s = BusInternals::state(rig.bus);
-        s.TimerIndex = s.EventIndex = s.ControlDataIndex = s.MonitorBindIndex = 4;
-        s.DeletingTimers = s.DeletingEvents = s.DeletingControlData = 1;
         rig.view.visible = true;
-        rig.bus.restartWatchdog();
+        rig.bus.sequenceBegins();
         if (status != 1) // the refusal answers the step the sequence waits on
             BusInternals::ownership(rig.bus).expectStep(ReplyOwnership::key(0x80, 0x05), 3);
 
@@ -201,10 +202,8 @@ void TestLinkIntake::statusTexts() {
         const bool ok = status == 1;
         QCOMPARE(rig.calls.size(), ok ? 1 : 0);
         QCOMPARE(rig.view.visible, ok);
-        QCOMPARE(BusInternals::watchdogTimer(rig.bus).isActive(), ok);
-        QCOMPARE(s.TimerIndex + s.EventIndex + s.ControlDataIndex + s.MonitorBindIndex,
-                 ok ? 16 : 0);
-        QCOMPARE(s.DeletingTimers + s.DeletingEvents + s.DeletingControlData, ok ? 3 : 0);
+        QCOMPARE(rig.bus.sequenceRunning(), ok);
+        QCOMPARE(rig.refused, ok ? QList<quint8>{} : QList<quint8>{quint8(status)});
     }
 }
 
@@ -442,39 +441,24 @@ void TestLinkIntake::sequenceEnds_data() {
     QTest::newRow("cancel, transport closed") << false << false;
 }
 
-// The watchdog and Cancel end a sequence alike; the binding read-all index is left alone
-// and an open transport is reset (unbound), a closed one left closed.
+// The watchdog and Cancel give a sequence up alike: the link stops holding it, says nothing
+// itself, and an open transport is reset (unbound), a closed one left closed.
 void TestLinkIntake::sequenceEnds() {
     QFETCH(bool, watchdog);
     QFETCH(bool, udpOpen);
     Rig rig;
-    RunState& s = BusInternals::state(rig.bus);
-    s.TimerIndex = s.EventIndex = s.ControlDataIndex = s.MonitorBindIndex = 4;
-    s.DeletingTimers = s.DeletingEvents = s.DeletingControlData = 1;
-    rig.view.visible = true;
+    rig.bus.sequenceBegins();
     if (udpOpen) {
         BusInternals::udp(rig.bus).localPort = 0;
         QVERIFY(BusInternals::udp(rig.bus).open());
         QVERIFY(BusInternals::udp(rig.bus).boundPort() != 0);
     }
 
-    if (watchdog) {
-        QCOMPARE(BusInternals::watchdogTimer(rig.bus).interval(), 5000);
-        BusInternals::watchdogTimer(rig.bus).setInterval(20);
-        rig.bus.restartWatchdog();
-        QTRY_VERIFY(!rig.probe.messages.isEmpty());
-    } else {
-        rig.bus.restartWatchdog();
-        rig.bus.cancelSequence();
-    }
+    rig.bus.abandonSequence(watchdog ? RequestEnd::Superseded : RequestEnd::Cancelled);
 
-    QCOMPARE(rig.probe.messages,
-             watchdog ? QStringList{QStringLiteral("Timeout！")} : QStringList{});
-    QVERIFY(!BusInternals::watchdogTimer(rig.bus).isActive());
-    QVERIFY(!rig.view.visible);
-    QCOMPARE(s.TimerIndex + s.EventIndex + s.ControlDataIndex, 0);
-    QCOMPARE(s.MonitorBindIndex, 4);
-    QCOMPARE(s.DeletingTimers + s.DeletingEvents + s.DeletingControlData, 0);
+    QVERIFY(rig.probe.messages.isEmpty());
+    QVERIFY(!rig.bus.sequenceRunning());
+    QVERIFY(rig.bus.busyReason().isEmpty());
     QCOMPARE(BusInternals::udp(rig.bus).isActive(), udpOpen);
     QCOMPARE(BusInternals::udp(rig.bus).boundPort(), quint16(0));
 }

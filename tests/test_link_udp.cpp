@@ -430,10 +430,11 @@ void TestLinkUdp::handlerFailure() {
 void TestLinkUdp::nestedExchanges() {
     NetRig rig;
     QList<bool> busSwitch;
+    quint8 next = 0;
     rig.bus.registerReply(0x84, 0x03, [&](const Reply& r) {
         busSwitch << r.busSwitchReply;
-        if (++BusInternals::state(rig.bus).TimerIndex < 3)
-            rig.bus.send(Request(0x03, 0x04, 0x03, {BusInternals::state(rig.bus).TimerIndex}));
+        if (++next < 3)
+            rig.bus.send(Request(0x03, 0x04, 0x03, {next}));
     });
     rig.peer.serve({{frames::busReply(bytesOf("FF FF FF 84 03 01 00"))},
                     {frames::busReply(bytesOf("00 01 03 84 03 01 01"))},

@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "link/bus_internals.h"
 #include "link/bus.h"
+#include "protocol/sequence_engine.h"
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
@@ -269,14 +270,14 @@ void TestMonitorWindow::readStep() {
     choose(type);
     find<QSpinBox>("SpinEdit38")->setValue(first + 20); // the sequence starts at its first slot
     click(QStringLiteral("Button52"));
-    QVERIFY(m_env->window->bus().processingVisible());
+    QVERIFY(m_env->window->sequences().keepGoing());
     QCOMPARE(lastRequest(), firstRequest);
     table().last(); // a click in the grid meanwhile
     reply(0x10, QByteArray::fromHex("0702"));
     QCOMPARE(binding(first), row);
     QCOMPARE(binding(first + 1), QStringLiteral("0|0"));
     QCOMPARE(lastRequest(), nextRequest);
-    QCOMPARE(BusInternals::state(m_env->window->bus()).MonitorBindIndex, first + 1);
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadMonitorSlots), first + 1);
     QCOMPARE(int(sendLines().size()), 2);
 }
 
@@ -285,14 +286,14 @@ void TestMonitorWindow::curtainSequenceSkipsMissingSlotAndEnds() {
     table().deleteCurrent();
     choose(QStringLiteral("Curtain"));
     click(QStringLiteral("Button52"));
-    for (int i = 0; i < 40 && m_env->window->bus().processingVisible(); ++i)
+    for (int i = 0; i < 40 && m_env->window->sequences().keepGoing(); ++i)
         reply(0x10, QByteArray::fromHex("0300"));
     QCOMPARE(m_env->prompts.messages, QStringList{kFinished});
     QCOMPARE(int(sendLines().size()), 31); // slots 65..96 but 70
     QCOMPARE(binding(96), QStringLiteral("3|1"));
     QCOMPARE(binding(64), QString()); // filtered out, and never read
-    QCOMPARE(BusInternals::state(m_env->window->bus()).MonitorBindIndex, 0);
-    QVERIFY(!BusInternals::watchdogTimer(m_env->window->bus()).isActive());
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadMonitorSlots), 0);
+    QVERIFY(!m_env->window->sequences().running());
     choose(QStringLiteral("Light"));
     QCOMPARE(binding(64), QStringLiteral("0|0"));
 }
@@ -301,7 +302,7 @@ void TestMonitorWindow::sequenceNeedsDeviceTypeAndEndsOnAll() {
     click(QStringLiteral("Button52"));
     QCOMPARE(m_env->prompts.messages, QStringList{QStringLiteral("Please select device type!")});
     QVERIFY(sendLines().isEmpty());
-    QVERIFY(!m_env->window->bus().processingVisible());
+    QVERIFY(!m_env->window->sequences().keepGoing());
 
     m_env->prompts.messages.clear();
     choose(QStringLiteral("Light"));
@@ -314,14 +315,14 @@ void TestMonitorWindow::sequenceNeedsDeviceTypeAndEndsOnAll() {
     QCOMPARE(binding(1), QStringLiteral("1|1"));
     QCOMPARE(binding(2), QStringLiteral("2|1"));
     QCOMPARE(binding(3), QStringLiteral("0|0"));
-    QVERIFY(!m_env->window->bus().processingVisible());
+    QVERIFY(!m_env->window->sequences().keepGoing());
 }
 
 void TestMonitorWindow::lateReadReplyWritesNothing() {
     choose(QStringLiteral("Light"));
     reply(0x10, QByteArray::fromHex("0702"));
     click(QStringLiteral("Button52"));
-    m_env->window->bus().cancelSequence();
+    m_env->window->sequences().cancel();
     reply(0x10, QByteArray::fromHex("0702"));
     for (int slot = 1; slot <= 64; ++slot)
         QCOMPARE(binding(slot), QStringLiteral("0|0"));

@@ -35,6 +35,7 @@ private slots:
     void slotSequenceSkipsMissingSlots();
     void acknowledgement_data();
     void acknowledgement();
+    void watchdogWaitsFiveSecondsAfterEachAnswer();
 
 private:
     // A reply of `module` as the serial intake takes it.
@@ -72,9 +73,9 @@ void TestSequenceEngine::init() {
     m_monitor.open(file);
     m_dialog.visible = false;
     m_bus = std::make_unique<Bus>(m_settings);
-    m_bus->setProcessingView(&m_dialog);
     m_probe = std::make_unique<LinkProbe>(*m_bus);
     m_engine = std::make_unique<SequenceEngine>(*m_bus);
+    m_engine->setOwner(&m_dialog);
     m_engine->setPauseMs(0);
     m_result.reset();
     connect(m_engine.get(), &SequenceEngine::ended, this,
@@ -117,7 +118,7 @@ void TestSequenceEngine::readsOverwriteRowsInOrderThenEnd() {
     QVERIFY(m_probe->messages.isEmpty()); // the window, not the engine, says "Finished！"
     QVERIFY(!m_dialog.visible);
     QVERIFY(!m_bus->sequenceRunning());
-    QCOMPARE(m_bus->state().TimerIndex, 0);
+    QCOMPARE(m_engine->position(SequenceKind::ReadTimers), 0);
 }
 
 void TestSequenceEngine::endsAsAValue_data() {
@@ -142,9 +143,9 @@ void TestSequenceEngine::endsAsAValue() {
     timerReply(); // timer 1 stored, timer 2 asked for
     const QStringList rows = probe::tableRows(m_timers);
     if (what == "watchdog")
-        m_bus->watchdogExpired();
+        m_engine->watchdogExpired();
     else if (what == "cancel")
-        m_bus->cancelSequence();
+        m_engine->cancel();
     else if (what == "refused")
         timerReply(kModule, 5);
     else if (what == "stranger's error")
@@ -161,7 +162,7 @@ void TestSequenceEngine::endsAsAValue() {
         QVERIFY(!m_result);
         QVERIFY(m_engine->running());
         QVERIFY(m_dialog.visible);
-        QCOMPARE(m_bus->state().TimerIndex, 1);
+        QCOMPARE(m_engine->position(SequenceKind::ReadTimers), 1);
         timerReply(); // the awaited answer still counts
         QCOMPARE(probe::tableRows(m_timers).size(), 2);
         return;
@@ -173,7 +174,7 @@ void TestSequenceEngine::endsAsAValue() {
     QCOMPARE(m_result->rows, 1);
     QVERIFY(!m_engine->running());
     QVERIFY(!m_dialog.visible);
-    QCOMPARE(m_bus->state().TimerIndex, 0);
+    QCOMPARE(m_engine->position(SequenceKind::ReadTimers), 0);
     // A late answer after the end writes nothing; the next run starts afresh on the first row.
     timerReply();
     QCOMPARE(probe::tableRows(m_timers), rows);
@@ -193,9 +194,9 @@ void TestSequenceEngine::slotSequenceSkipsMissingSlots() {
     m_engine->start(SequenceKind::ReadMonitorSlots, m_monitor, [curtains] { return curtains; });
     // A module's answer with the same bytes is not the bus switch's.
     reply(5, 0x80, 0x10, 1, bytesOf("09 00"));
-    QCOMPARE(m_bus->state().MonitorBindIndex, 65);
+    QCOMPARE(m_engine->position(SequenceKind::ReadMonitorSlots), 65);
     while (m_engine->running()) {
-        QCOMPARE(m_monitor.fieldInt(QStringLiteral("Order")), m_bus->state().MonitorBindIndex);
+        QCOMPARE(m_monitor.fieldInt(QStringLiteral("Order")), m_engine->position(SequenceKind::ReadMonitorSlots));
         reply(0xFF, 0x80, 0x10, 1, bytesOf("09 00"));
     }
     QCOMPARE(requests(), 32 - 3);
@@ -204,7 +205,7 @@ void TestSequenceEngine::slotSequenceSkipsMissingSlots() {
     QCOMPARE(m_monitor.rowCount(), schema::monitorSlotCount - 3);
     QVERIFY(m_monitor.locate(QStringLiteral("Order"), 65));
     QCOMPARE(m_monitor.fieldInt(QStringLiteral("Address")), 9);
-    QCOMPARE(m_bus->state().MonitorBindIndex, 0);
+    QCOMPARE(m_engine->position(SequenceKind::ReadMonitorSlots), 0);
 }
 
 void TestSequenceEngine::acknowledgement_data() {

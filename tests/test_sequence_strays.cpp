@@ -194,9 +194,9 @@ void TestSequenceStrays::readAllsStoreTheQuietRows() {
     settings.network = true;
     Bus bus(settings);
     FakeProcessing dialog;
-    bus.setProcessingView(&dialog);
     openLink(bus, gateway);
     SequenceEngine engine(bus);
+    engine.setOwner(&dialog);
     engine.setPauseMs(1);
     std::optional<SequenceResult> result;
     connect(&engine, &SequenceEngine::ended, this,
@@ -236,9 +236,9 @@ void TestSequenceStrays::gatewaysErrorEndsTheReadAll() {
     settings.network = true;
     Bus bus(settings);
     FakeProcessing dialog;
-    bus.setProcessingView(&dialog);
     openLink(bus, gateway);
     SequenceEngine engine(bus);
+    engine.setOwner(&dialog);
     std::optional<SequenceResult> result;
     connect(&engine, &SequenceEngine::ended, this,
             [&result](const SequenceResult& r) { result = r; });

@@ -5,6 +5,7 @@
 #include "app/processing_dialog.h"
 #include "link/bus_internals.h"
 #include "link/bus.h"
+#include "protocol/sequence_engine.h"
 #include "link/frames.h"
 #include "records/record_store.h"
 #include "records/schema.h"
@@ -57,7 +58,7 @@ private:
     QStringList rows(RecordStore::Table table) const;
     void addTimerRows(int count);
     QStringList sendLines() const { return m_env->logLines(QStringLiteral("Send")); }
-    bool processing() const { return m_env->window->bus().processingVisible(); }
+    bool processing() const { return m_env->window->sequences().keepGoing(); }
 
     std::unique_ptr<WindowFixture> m_env;
 };
@@ -233,7 +234,7 @@ void TestTimerEventWindow::timerReadStepsOverwriteInOrder() {
         rows(RecordStore::Timers),
         (QStringList{"1|2014-02-24 12:34:56 Monday|Month(repeat)", "2|------|invalid",
                      "3|2014-02-24 12:34:56 Monday|Once", "4|2014-02-24 12:34:56 Monday|Once"}));
-    QCOMPARE(BusInternals::state(m_env->window->bus()).TimerIndex, 4);
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadTimers), 4);
     QCOMPARE(sendLines().size(), 5);
     QCOMPARE(sendLines().last(), QStringLiteral("Send ：55 AA 09 01 04 03 04 54 BE "));
     QVERIFY(processing());
@@ -243,7 +244,7 @@ void TestTimerEventWindow::timerReadStepsOverwriteInOrder() {
 void TestTimerEventWindow::timerDeleteStepsContinueWithDelete() {
     addTimerRows(1);
     click("Button47");
-    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingTimers, quint8(1));
+    QCOMPARE(m_env->window->sequences().running(SequenceKind::DeleteTimers), true);
     reply(0x02, {});
     reply(0x02, {});
     QCOMPARE(rows(RecordStore::Timers), (QStringList{"1|------|Invalid", "2|------|Invalid"}));
@@ -254,7 +255,7 @@ void TestTimerEventWindow::timerDeleteStepsContinueWithDelete() {
     QCOMPARE(rows(RecordStore::Timers).size(), 2);
     QCOMPARE(sendLines().size(), 3);
     QVERIFY(!processing());
-    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingTimers, quint8(0));
+    QCOMPARE(m_env->window->sequences().running(SequenceKind::DeleteTimers), false);
 }
 
 void TestTimerEventWindow::eventReadSequenceEnds() {
@@ -269,8 +270,8 @@ void TestTimerEventWindow::eventReadSequenceEnds() {
     QCOMPARE(sendLines().size(), 16);
     QCOMPARE(m_env->prompts.messages, QStringList{"Finished！"});
     QVERIFY(!processing());
-    QVERIFY(!BusInternals::watchdogTimer(m_env->window->bus()).isActive());
-    QCOMPARE(BusInternals::state(m_env->window->bus()).EventIndex, 0);
+    QVERIFY(!m_env->window->sequences().running());
+    QCOMPARE(m_env->window->sequences().position(SequenceKind::ReadEvents), 0);
     // Channel FF reads as 255, channel 0 as 1.
     click("Button45");
     reply(0x05, bytes("00 04 FF FF 07"));
@@ -286,7 +287,7 @@ void TestTimerEventWindow::eventSequenceNeedsTimer() {
              (QStringList{"Please select timer!", "Please select timer!"}));
     QVERIFY(sendLines().isEmpty());
     QVERIFY(!processing());
-    QCOMPARE(BusInternals::state(m_env->window->bus()).DeletingEvents, quint8(0));
+    QCOMPARE(m_env->window->sequences().running(SequenceKind::DeleteEvents), false);
 }
 
 void TestTimerEventWindow::setAckDuringSequenceChangesNothing_data() {
@@ -316,7 +317,10 @@ void TestTimerEventWindow::setAckDuringSequenceChangesNothing() {
     const QStringList eventsBefore = rows(RecordStore::Events);
     const int timerRow = m_env->window->records().timers().currentRow();
     const int eventRow = m_env->window->records().events().currentRow();
-    const RunState before = BusInternals::state(m_env->window->bus());
+    SequenceEngine& engine = m_env->window->sequences();
+    const int timerAt = engine.position(SequenceKind::ReadTimers);
+    const int eventAt = engine.position(SequenceKind::ReadEvents);
+    const bool deleting = engine.running(SequenceKind::DeleteTimers);
     const int sent = sendLines().size();
 
     reply(quint8(ackSub), {});
@@ -325,10 +329,9 @@ void TestTimerEventWindow::setAckDuringSequenceChangesNothing() {
     QCOMPARE(rows(RecordStore::Events), eventsBefore);
     QCOMPARE(m_env->window->records().timers().currentRow(), timerRow);
     QCOMPARE(m_env->window->records().events().currentRow(), eventRow);
-    const RunState& after = BusInternals::state(m_env->window->bus());
-    QCOMPARE(after.TimerIndex, before.TimerIndex);
-    QCOMPARE(after.EventIndex, before.EventIndex);
-    QCOMPARE(after.DeletingTimers, before.DeletingTimers);
+    QCOMPARE(engine.position(SequenceKind::ReadTimers), timerAt);
+    QCOMPARE(engine.position(SequenceKind::ReadEvents), eventAt);
+    QCOMPARE(engine.running(SequenceKind::DeleteTimers), deleting);
     QCOMPARE(sendLines().size(), sent);
     QVERIFY(processing());
     QVERIFY(m_env->prompts.messages.isEmpty());
@@ -353,7 +356,7 @@ void TestTimerEventWindow::lateReadReplyIsDropped() {
     if (ending == "cancel")
         m_env->window->processingDialog().findChild<QPushButton*>("Button1")->click();
     else if (ending == "watchdog")
-        m_env->window->bus().watchdogExpired();
+        m_env->window->sequences().watchdogExpired();
     else
         reply(quint8(sub), {}, 4);
     QVERIFY(!processing());

@@ -9,6 +9,7 @@
 #include "app/scan_dialog.h"
 #include "link/bus_internals.h"
 #include "link/bus.h"
+#include "protocol/sequence_engine.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
 #include "support/window_probe.h"
@@ -276,7 +277,7 @@ void TestToolsDialogs::jobAndSequenceRefuseEachOther() {
     const QString refused =
         QStringLiteral("Replace Module is running: wait for it to end or cancel it.");
     QCOMPARE(m_prompts->messages, (QStringList{refused, refused}));
-    QVERIFY(!BusInternals::watchdogTimer(m_window->bus()).isActive());
+    QVERIFY(!m_window->sequences().running());
 
     find<QPushButton>(push, QStringLiteral("PushCancel"))->click();
     QVERIFY(m_window->bus().runningJob().isEmpty());

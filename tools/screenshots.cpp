@@ -68,7 +68,7 @@ int main(int argc, char* argv[]) {
         window.grab().save(dir.filePath(QStringLiteral("main_window.png")));
 
         TForm2& dialog = window.processingDialog();
-        dialog.showProcessing();
+        dialog.sequenceStarted();
         dialog.setProgress(37, 224);
         QApplication::processEvents();
         dialog.grab().save(dir.filePath(QStringLiteral("processing.png")));

@@ -29,6 +29,8 @@ Families::Families(FamilyContext& ctx, Bus& bus) {
     // A sequence that did not finish says how far it came and which rows keep their old
     // values; an error reply (one masked line among many in the log) says who refused what.
     // A refusal that ends a sequence is heard of before its reply: the two go on one line.
+    QObject::connect(sequences.get(), &SequenceEngine::message, &bus,
+                     [&bus](const QString& text) { emit bus.message(text); });
     auto refusedEnd = std::make_shared<QString>();
     QObject::connect(sequences.get(), &SequenceEngine::ended, &bus,
                      [&bus, refusedEnd](const SequenceResult& r) {

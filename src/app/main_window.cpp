@@ -78,9 +78,7 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
     m_linkPanel->attach(m_bus.get());
     m_linkPanel->setStatusLabels(m_status, m_linkState);
     m_form2 = new TForm2(this);
-    m_bus->setProcessingView(m_form2);
     m_bus->setWaitView(new NetworkWait(this));
-    connect(m_form2, &TForm2::cancelled, m_bus.get(), &Bus::cancelSequence);
     connect(m_bus.get(), &Bus::logLine, this, &TForm1::appendLog);
     connect(m_bus.get(), &Bus::message, this, [this](const QString& text, const QString& detail) {
         m_prompts.message(text, detail);
@@ -88,6 +86,8 @@ TForm1::TForm1(PromptService& prompts, const QString& databaseFile) : m_prompts(
 
     m_context = std::make_unique<FamilyContext>(FamilyContext{*m_bus, m_records, prompts, m_pages});
     createFamilies();
+    sequences().setOwner(m_form2);
+    connect(m_form2, &TForm2::cancelled, &sequences(), &SequenceEngine::cancel);
     tabToLogBandLast();
     pagelayout::fitGrids(m_pages);
     // The sheets get the height they need, the log band the rest of the window.

@@ -42,13 +42,13 @@ TForm2::TForm2(QWidget* parent)
     setProgress(0, 0);
 }
 
-void TForm2::showProcessing() {
+void TForm2::sequenceStarted() {
     show();
     // Its place is kept for a large screen: on a small one it comes in from the edge.
     screenfit::keepOnScreen(this);
 }
 
-void TForm2::hideProcessing() {
+void TForm2::sequenceEnded() {
     hide();
     setProgress(0, 0);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/processing_view.h"
+#include "protocol/sequence_owner.h"
 
 #include <QWidget>
 
@@ -9,15 +9,16 @@ class QProgressBar;
 // "Processing..." with a Cancel button, shown without being modal while a sequence runs.
 // A title bar without caption text lets the technician move it off the controls it covers;
 // the bar below the label shows how far the running sequence has come.
-class TForm2 : public QWidget, public ProcessingView {
+// Its visibility is the answer to "keep going": hidden (Cancel), the sequence stops.
+class TForm2 : public QWidget, public SequenceOwner {
     Q_OBJECT
 public:
     explicit TForm2(QWidget* parent);
 
-    void showProcessing() override;
+    void sequenceStarted() override;
     // The next sequence starts from an empty bar, whichever of show and setProgress comes first.
-    void hideProcessing() override;
-    bool processingVisible() const override { return isVisible(); }
+    void sequenceEnded() override;
+    bool keepGoing() const override { return isVisible(); }
     // "request done of total": done counts the requests sent so far, the running one included.
     void setProgress(int done, int total) override;
 

@@ -313,7 +313,7 @@ void SiteMenu::setAnswered(const Reply& reply) {
 
 void SiteMenu::sequenceEnded(const SequenceResult& r) {
     const SequenceSpec& steps = sequenceSpec(r.kind);
-    const bool deleting = steps.deleting != nullptr;
+    const bool deleting = steps.deleting;
     QString outcome = HistoryEntry::ok();
     switch (r.end) {
     case SequenceEnd::Finished:

@@ -3,13 +3,12 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_link.h"
 #include "cli/cli_output.h"
-#include "link/processing_view.h"
 #include "protocol/sequence_engine.h"
+#include "protocol/sequence_owner.h"
 #include "records/filters.h"
 #include "records/record_table.h"
 #include "records/schema.h"
 
-#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -18,14 +17,11 @@ namespace cli {
 
 namespace {
 
-// The processing dialog of the command line: visible while the sequence runs, its progress
-// on standard error.
-struct CliProcessing : ProcessingView {
+// The command line keeps a sequence going to its end (its patience ends a stalled one) and
+// shows how far it has come on standard error.
+struct CliWatcher : SequenceOwner {
     QString what;
-    bool visible = false;
-    void showProcessing() override { visible = true; }
-    void hideProcessing() override { visible = false; }
-    bool processingVisible() const override { return visible; }
+    bool keepGoing() const override { return true; }
     void setProgress(int done, int total) override { CliOutput::progress(what, done, total); }
 };
 
@@ -73,12 +69,10 @@ void run(CliLink& link, SequenceKind kind, const SequenceTarget& target, const Q
         table.setFilter(filter);
         table.setFiltered(true);
     }
-    CliProcessing view;
-    view.what = QString::fromLatin1(steps.record) + QLatin1Char('s');
-    bus.setProcessingView(&view);
-    const auto detach = qScopeGuard([&bus] { bus.setProcessingView(nullptr); });
-
+    CliWatcher watcher;
+    watcher.what = QString::fromLatin1(steps.record) + QLatin1Char('s');
     SequenceEngine engine(bus);
+    engine.setOwner(&watcher);
     std::optional<SequenceResult> result;
     QObject::connect(&engine, &SequenceEngine::ended,
                      [&result](const SequenceResult& r) { result = r; });
@@ -101,7 +95,7 @@ void run(CliLink& link, SequenceKind kind, const SequenceTarget& target, const Q
     }
     const int stalledAt = steps.shownNumber(at());
     if (!result)
-        bus.cancelSequence();
+        engine.cancel();
 
     if (steps.deleting)
         CliOutput::printObject(link.options().json,

@@ -2,7 +2,8 @@
 
 #include "link/bus_parts.h"
 #include "link/frames.h"
-#include "link/processing_view.h"
+
+#include <QTimer>
 
 #include <algorithm>
 #include <stdexcept>
@@ -11,7 +12,6 @@
 namespace {
 
 const QString kCommunicationError = QStringLiteral("Communication Error！");
-const QString kTimeout = QStringLiteral("Timeout！");
 
 } // namespace
 
@@ -20,7 +20,7 @@ Bus::Bus(const LinkSettings& settings, QObject* parent)
     connect(&m_d->intake, &ReplyIntake::logLine, this, &Bus::logLine);
     connect(&m_d->dispatcher, &ReplyDispatcher::setOutcome, this, &Bus::setOutcome);
     connect(&m_d->dispatcher, &ReplyDispatcher::setAnswered, this, &Bus::setAnswered);
-    connect(&m_d->watchdog, &SequenceWatchdog::expired, this, &Bus::watchdogExpired);
+    m_d->dispatcher.onStepAnswered = [this](const Reply& reply) { emit stepAnswered(reply); };
 
     // Comm1 differs from the component's defaults in its software flow control: the bus
     // carries binary frames in which 0x11 and 0x13 are ordinary bytes.
@@ -70,16 +70,8 @@ Bus::~Bus() {
     m_d->udp.onReadable = nullptr;
 }
 
-bool Bus::processingVisible() const {
-    const ProcessingView* view = processingView();
-    return view && view->processingVisible();
-}
-
 const LinkSettings& Bus::settings() const {
     return m_d->settings;
-}
-RunState& Bus::state() {
-    return m_d->state;
 }
 FrameTap& Bus::tap() {
     return m_d->tap;
@@ -168,15 +160,6 @@ QString Bus::silenceHint(int module) const {
     return m_d->udp.silenceHint(module);
 }
 
-void Bus::setProcessingView(ProcessingView* view) {
-    m_d->watchdog.setProcessingView(view);
-}
-ProcessingView* Bus::processingView() const {
-    return m_d->watchdog.processingView();
-}
-StepListener* Bus::stepListener() const {
-    return m_d->dispatcher.stepListener();
-}
 void Bus::setWaitView(WaitView* view) {
     m_d->exchange.setWaitView(view);
 }
@@ -200,17 +183,14 @@ void Bus::linkClosed() {
 
 void Bus::sequenceBegins() {
     m_d->ownership.sequenceStarted();
-    m_d->watchdog.timer().start();
-}
-void Bus::restartWatchdog() {
-    m_d->watchdog.restart();
+    m_d->sequenceRunning = true;
 }
 void Bus::sequenceEnds() {
-    m_d->watchdog.timer().stop();
+    m_d->sequenceRunning = false;
     m_d->ownership.endSteps();
 }
 bool Bus::sequenceRunning() const {
-    return m_d->watchdog.timer().isActive();
+    return m_d->sequenceRunning;
 }
 
 void Bus::setReplyWait(int milliseconds) {
@@ -248,11 +228,6 @@ void Bus::sendBind(const QByteArray& payload) {
     sendArea(Request(), Purpose::Bind, {});
 }
 
-void Bus::setStepListener(StepListener* listener) {
-    m_d->dispatcher.setStepListener(listener);
-    m_d->watchdog.setStepListener(listener);
-}
-
 RequestLayout Bus::layout() const {
     if (m_d->settings.networkMode() || m_d->settings.extensionChannel())
         return RequestLayout::longForm(m_d->settings.subnetId());
@@ -268,7 +243,7 @@ QPointer<PendingRequest> Bus::submit(const Request& request, Purpose purpose,
                                      const RequestOptions& options) {
     if (purpose != Purpose::Step && purpose != Purpose::Job)
         refuseDuringJob();
-    if (purpose == Purpose::Set && m_d->watchdog.timer().isActive() &&
+    if (purpose == Purpose::Set && sequenceRunning() &&
         m_d->ownership.sequenceUses(
             ReplyOwnership::key(quint8(request.command | 0x80), request.subCommand)))
         throw std::runtime_error(
@@ -379,14 +354,13 @@ void Bus::takeInput(const quint8* input, int count, int source, const QHostAddre
     const bool bindReply = r[0] == 0xAE && r[1] == 0xD0;
     // Only a refusal of what the window awaits (the outstanding step, a pending Set) ends a
     // sequence; anyone else's error is logged and changes nothing.
-    const bool running = m_d->watchdog.timer().isActive();
-    if (!bindReply && r[6] != 1 && m_d->ownership.wouldAnswer(r, running))
+    if (!bindReply && r[6] != 1 && m_d->ownership.wouldAnswer(r, sequenceRunning()))
         refusalEndsSequence(r[6]);
     // The request in flight it answers is settled by it, whatever its status (a network wait
     // for it ends): anything else is a stray or a late reply, and the waits go on.
     m_d->ownership.settle(r);
     emit replyAccepted(r);
-    m_d->dispatcher.dispatchReply(r, m_d->watchdog.timer().isActive());
+    m_d->dispatcher.dispatchReply(r, sequenceRunning());
 }
 
 void Bus::resetUdpIfActive() {
@@ -394,25 +368,17 @@ void Bus::resetUdpIfActive() {
         m_d->udp.reset();
 }
 
-void Bus::cancelSequence() {
-    m_d->watchdog.stopSequence(SequenceStop::Cancelled);
+void Bus::abandonSequence(RequestEnd why) {
+    sequenceEnds();
     m_d->ownership.endAll();
-    m_d->ownership.endLive(RequestEnd::Cancelled, false);
+    m_d->ownership.endLive(why, false);
     resetUdpIfActive();
-}
-
-void Bus::watchdogExpired() {
-    m_d->watchdog.stopSequence(SequenceStop::TimedOut);
-    m_d->ownership.endAll();
-    m_d->ownership.endLive(RequestEnd::Superseded, false);
-    resetUdpIfActive();
-    emit message(kTimeout);
 }
 
 void Bus::refusalEndsSequence(quint8 status) {
-    // A refusal also forgets where a binding read-all stood; the transport is kept.
-    m_d->watchdog.stopSequence(SequenceStop::Refused, status);
-    m_d->state.MonitorBindIndex = 0;
+    // The transport is kept.
+    sequenceEnds();
+    emit stepRefused(status);
 }
 
 #include "moc_bus.cpp"

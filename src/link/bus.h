@@ -7,7 +7,6 @@
 #include "link/reply.h"
 #include "link/reply_rule.h"
 #include "link/request_layout.h"
-#include "link/step_listener.h"
 #include "link/wait_view.h"
 
 #include <QHostAddress>
@@ -17,10 +16,8 @@
 #include <functional>
 #include <memory>
 
-class ProcessingView;
 class BusInternals;
 struct BusParts;
-struct RunState;
 
 // The serial line as the link panel or the command line gives it (the driver's orders).
 struct SerialLine {
@@ -38,9 +35,9 @@ struct NetworkLine {
     quint16 localPort = 0;
 };
 
-// The bus link: the frame buffer, the run state, both transports and the exchange (send a
-// request, wait for its answer on the network), with the intake, the dispatcher and the
-// sequence watchdog beside it, all behind this one face. It never shows a window: it reports
+// The bus link: the frame buffer, both transports and the exchange (send a request, wait for
+// its answer on the network), with the intake and the dispatcher beside it, all behind this
+// one face. It never shows a window: it reports
 // log lines and messages by signals.
 class Bus : public QObject {
     Q_OBJECT
@@ -58,8 +55,6 @@ public:
     ~Bus() override;
 
     const LinkSettings& settings() const;
-    // The counters the sequences step through and the families' flags.
-    RunState& state();
     // Every frame sent and every input taken in, with what became of it (bus monitor, trace,
     // capture). Nothing is built for it while nobody is connected.
     FrameTap& tap();
@@ -88,13 +83,6 @@ public:
     // opened: what to check, the module asked (none: -1) among it (empty otherwise).
     QString silenceHint(int module = -1) const;
 
-    void setProcessingView(ProcessingView* view);
-    ProcessingView* processingView() const;
-    bool processingVisible() const;
-    // What runs the sequences: it gets the replies that answer their outstanding step and
-    // hears of the ends the link puts to them.
-    void setStepListener(StepListener* listener);
-    StepListener* stepListener() const;
     // The window's part in a network wait (none: the wait shows nothing).
     void setWaitView(WaitView* view);
 
@@ -149,16 +137,14 @@ public:
     // The link the window uses was closed: nothing sent on it is awaited any more.
     void linkClosed();
 
-    // A read-all or delete-all sequence: its start (the 5000 ms watchdog starts, it has used
-    // no command yet), a step answered (the watchdog starts anew), its end.
+    // A read-all or delete-all sequence holds the link from its start (it has used no command
+    // yet) to its end; its steps' answers come by stepAnswered.
     void sequenceBegins();
-    void restartWatchdog();
     void sequenceEnds();
     bool sequenceRunning() const;
-    // Ends of a sequence: the watchdog ("Timeout！"), Cancel, a refusal of its step.
-    void watchdogExpired();
-    void cancelSequence();
-    void refusalEndsSequence(quint8 status = 0);
+    // A sequence given up (Cancel, its watchdog): it ends, nothing the window sent is awaited
+    // any more and the network socket starts afresh.
+    void abandonSequence(RequestEnd why);
 
     // The ordinary reply wait of a network exchange (1000 ms); a request's options may give
     // its own. The command line lets its user choose it.
@@ -187,6 +173,11 @@ signals:
     // A validated reply is in the reply area, about to be dispatched (bind-test frames too).
     // Status 1 is success; a refusal of the outstanding step has already ended the sequence.
     void replyAccepted(const Reply& reply);
+    // A success reply that answers the outstanding step of the running sequence.
+    void stepAnswered(const Reply& reply);
+    // An error reply of the module asked answered the outstanding step: the sequence has
+    // ended (before its reply is dispatched).
+    void stepRefused(quint8 status);
     // What became of the request just sent when the traffic log cannot say it: empty when it
     // went out, else that it could not go out (no open link for the mode) or that nobody
     // answered it within the wait.
@@ -219,6 +210,7 @@ private:
     void takeInput(const quint8* input, int count, int source, const QHostAddress& from,
                    quint16 fromPort);
     void resetUdpIfActive();
+    void refusalEndsSequence(quint8 status);
     void endSetWait(quint64 ticket, quint8 module, int waitMs);
 
     std::unique_ptr<BusParts> m_d;

@@ -2,11 +2,8 @@
 
 #include "link/bus.h"
 #include "link/frame_buffer.h"
-#include "link/run_state.h"
 #include "link/tcomm.h"
 #include "link/udp_transport.h"
-
-#include <QTimer>
 
 class ReplyDispatcher;
 class ReplyOwnership;
@@ -16,10 +13,8 @@ class ReplyOwnership;
 class BusInternals {
 public:
     static FrameBuffer& buffer(Bus& bus);
-    static RunState& state(Bus& bus);
     static TComm& comm(Bus& bus);
     static UdpTransport& udp(Bus& bus);
-    static QTimer& watchdogTimer(Bus& bus);
     static ReplyOwnership& ownership(Bus& bus);
     static ReplyDispatcher& dispatcher(Bus& bus);
     // Sends what the request area holds, as a button would.

@@ -8,8 +8,6 @@
 #include "link/reply_dispatcher.h"
 #include "link/reply_intake.h"
 #include "link/reply_ownership.h"
-#include "link/run_state.h"
-#include "link/sequence_watchdog.h"
 #include "link/tcomm.h"
 #include "link/udp_transport.h"
 
@@ -18,11 +16,10 @@
 struct BusParts {
     explicit BusParts(const LinkSettings& linkSettings)
         : settings(linkSettings), intake(linkSettings, buffer, tap, udp), dispatcher(ownership),
-          watchdog(state, ownership), exchange(linkSettings, udp, comm, tap) {}
+          exchange(linkSettings, udp, comm, tap) {}
 
     const LinkSettings& settings;
     FrameBuffer buffer;
-    RunState state;
     TComm comm;
     UdpTransport udp;
     FrameTap tap;
@@ -30,9 +27,9 @@ struct BusParts {
     ReplyOwnership ownership;
     ReplyIntake intake;
     ReplyDispatcher dispatcher;
-    SequenceWatchdog watchdog;
     FrameExchange exchange;
     // The sender of the datagram handed to takeDatagram next.
     ReplyIntake::Peer intakePeer;
     int replyWaitMs = 1000;
+    bool sequenceRunning = false;
 };

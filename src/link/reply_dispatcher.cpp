@@ -75,8 +75,8 @@ void ReplyDispatcher::dispatchReply(Reply reply, bool sequenceRunning) {
     }
     // The outstanding step's answer belongs to the sequence alone.
     if (reply.answers == Awaiting::Step) {
-        if (m_stepListener)
-            m_stepListener->stepAnswered(reply);
+        if (onStepAnswered)
+            onStepAnswered(reply);
         return;
     }
     // The bus switch's own answer goes to its handler when it has one for these bytes (its

@@ -2,7 +2,6 @@
 
 #include "link/reply.h"
 #include "link/reply_ownership.h"
-#include "link/step_listener.h"
 
 #include <QObject>
 
@@ -36,8 +35,8 @@ public:
                                 ReplyHandler handler);
     void registerBindReply(QObject* owner, ReplyHandler handler);
 
-    void setStepListener(StepListener* listener) { m_stepListener = listener; }
-    StepListener* stepListener() const { return m_stepListener; }
+    // Hears the success replies that answer the outstanding step of a sequence.
+    std::function<void(const Reply&)> onStepAnswered;
 
     // Runs what the reply calls for. A handler that cannot do its work throws.
     void dispatchReply(Reply reply, bool sequenceRunning);
@@ -56,5 +55,4 @@ private:
     std::map<int, Handler> m_handlers;
     std::map<int, Handler> m_busSwitchHandlers;
     ReplyHandler m_bindHandler;
-    StepListener* m_stepListener = nullptr;
 };

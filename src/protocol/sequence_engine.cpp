@@ -2,9 +2,8 @@
 
 #include "link/bus.h"
 #include "link/pause_handling_events.h"
-#include "link/processing_view.h"
-#include "link/run_state.h"
 #include "protocol/monitor_rows.h"
+#include "protocol/sequence_owner.h"
 #include "records/record_table.h"
 #include "records/restore_points.h"
 
@@ -12,13 +11,24 @@
 
 #include <stdexcept>
 
+namespace {
+constexpr int kWatchdogMs = 5000;
+} // namespace
+
 SequenceEngine::SequenceEngine(Bus& bus, QObject* parent) : QObject(parent), m_bus(bus) {
-    m_bus.setStepListener(this);
+    // A coarse timer may fire up to 5 % early; the watchdog waits its full 5000 ms.
+    m_watchdog.setTimerType(Qt::PreciseTimer);
+    m_watchdog.setInterval(kWatchdogMs);
+    connect(&m_watchdog, &QTimer::timeout, this, &SequenceEngine::watchdogExpired);
+    connect(&m_bus, &Bus::stepAnswered, this, &SequenceEngine::stepAnswered);
+    connect(&m_bus, &Bus::stepRefused, this,
+            [this](quint8 status) { stop(SequenceEnd::Refused, status); });
 }
 
-SequenceEngine::~SequenceEngine() {
-    if (m_bus.stepListener() == this)
-        m_bus.setStepListener(nullptr);
+SequenceEngine::~SequenceEngine() = default;
+
+bool SequenceEngine::keepGoing() const {
+    return m_owner && m_owner->keepGoing();
 }
 
 bool SequenceEngine::running() const {
@@ -30,11 +40,11 @@ bool SequenceEngine::running(SequenceKind kind) const {
 }
 
 int SequenceEngine::position(SequenceKind kind) const {
-    return m_bus.state().*(sequenceSpec(kind).index);
+    return m_positions[size_t(sequenceSpec(kind).position)];
 }
 
 qint32& SequenceEngine::index() {
-    return m_bus.state().*(m_run->steps->index);
+    return m_positions[size_t(m_run->steps->position)];
 }
 
 void SequenceEngine::start(SequenceKind kind, RecordTable& table, TargetSource target) {
@@ -63,9 +73,10 @@ void SequenceEngine::start(SequenceKind kind, RecordTable& table, TargetSource t
     m_failure.clear();
     m_run = Run{&steps, &table, std::move(target), 0, ++m_runs, {}};
     m_bus.sequenceBegins();
+    m_watchdog.start();
     index() = steps.bySlot ? steps.first(first) : 0;
-    if (ProcessingView* view = m_bus.processingView())
-        view->showProcessing();
+    if (m_owner)
+        m_owner->sequenceStarted();
     showProgress();
     sendStep();
 }
@@ -83,8 +94,6 @@ void SequenceEngine::sendStep() {
             }
         }
     }
-    if (steps.deleting)
-        m_bus.state().*(steps.deleting) = 1;
     m_bus.sendStep(steps.request(target, at, *m_run->table));
 }
 
@@ -124,16 +133,16 @@ void SequenceEngine::nextStep() {
     const SequenceSpec& steps = *m_run->steps;
     qint32& at = index();
     at += 1;
-    if (at > steps.last(m_run->target()) || !m_bus.processingVisible()) {
+    if (at > steps.last(m_run->target()) || !keepGoing()) {
         finish();
         return;
     }
-    m_bus.restartWatchdog();
+    m_watchdog.start(); // anew
     showProgress();
     // Cancel, the watchdog and any other click may run during the pause. It counts from the
     // reply's arrival: the row's commit (a disk flush) takes part of it instead of adding to it.
     pauseHandlingEvents(m_pauseMs < 0 ? steps.pauseMs : quint32(m_pauseMs), m_run->replyArrived);
-    if (!m_run || m_run->number != run || !m_bus.processingVisible())
+    if (!m_run || m_run->number != run || !keepGoing())
         return;
     // Past the last row the cursor stays at the end; the next reply appends there.
     if (!steps.bySlot && !m_run->table->eof())
@@ -143,25 +152,37 @@ void SequenceEngine::nextStep() {
 
 void SequenceEngine::finish() {
     const SequenceResult done = result(SequenceEnd::Finished, 0);
-    if (ProcessingView* view = m_bus.processingView())
-        view->hideProcessing();
+    m_watchdog.stop();
+    if (m_owner)
+        m_owner->sequenceEnded();
     index() = 0;
-    if (m_run->steps->deleting)
-        m_bus.state().*(m_run->steps->deleting) = 0;
     m_run.reset();
     m_bus.sequenceEnds();
     emit ended(done);
 }
 
-void SequenceEngine::sequenceStopped(SequenceStop why, quint8 status) {
-    if (!m_run)
-        return;
-    const SequenceEnd end = why == SequenceStop::TimedOut  ? SequenceEnd::TimedOut
-                            : why == SequenceStop::Refused ? SequenceEnd::Refused
-                                                           : SequenceEnd::Cancelled;
-    const SequenceResult stopped = result(end, status);
-    m_run.reset();
-    emit ended(stopped);
+void SequenceEngine::stop(SequenceEnd end, quint8 status) {
+    m_watchdog.stop();
+    // The sequence hears why first, then its place is forgotten and the dialog hidden.
+    if (m_run) {
+        const SequenceResult stopped = result(end, status);
+        index() = 0;
+        m_run.reset();
+        emit ended(stopped);
+    }
+    if (m_owner)
+        m_owner->sequenceEnded();
+}
+
+void SequenceEngine::cancel() {
+    stop(SequenceEnd::Cancelled, 0);
+    m_bus.abandonSequence(RequestEnd::Cancelled);
+}
+
+void SequenceEngine::watchdogExpired() {
+    stop(SequenceEnd::TimedOut, 0);
+    m_bus.abandonSequence(RequestEnd::Superseded);
+    emit message(QStringLiteral("Timeout！"));
 }
 
 SequenceResult SequenceEngine::result(SequenceEnd end, quint8 status) {
@@ -227,13 +248,12 @@ void SequenceEngine::keepPlace(RecordTable& table, const std::function<void()>& 
 }
 
 void SequenceEngine::showProgress() {
-    ProcessingView* view = m_bus.processingView();
-    if (!view)
+    if (!m_owner)
         return;
     const SequenceSpec& steps = *m_run->steps;
     const SequenceTarget target = m_run->target();
     const int first = steps.bySlot ? steps.first(target) : 0;
-    view->setProgress(index() - first + 1, steps.last(target) - first + 1);
+    m_owner->setProgress(index() - first + 1, steps.last(target) - first + 1);
 }
 
 QString SequenceEngine::notStoredLine(int module, const QString& row, const std::exception& cause) {

@@ -1,10 +1,12 @@
 #pragma once
 
-#include "link/step_listener.h"
 #include "protocol/sequence_table.h"
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
+
+#include <array>
 
 #include <exception>
 #include <functional>
@@ -12,6 +14,8 @@
 
 class Bus;
 class RecordTable;
+class SequenceOwner;
+struct Reply;
 
 // How a sequence ended.
 enum class SequenceEnd : quint8 { Finished, Cancelled, TimedOut, Refused };
@@ -32,14 +36,14 @@ struct SequenceResult {
 };
 
 // Runs the read-all and delete-all sequences of the sequence table, for the window and for
-// velm-cli alike. A sequence is in progress while the watchdog runs and the processing view
-// shows. Each answered step writes its record row and, after the pause, sends the next
-// request; in network mode that happens inside the reply's handling, so a whole run is one
-// chain of nested exchanges. The watchdog, Cancel and an error reply to the outstanding step
-// end it in the link; the engine hears of it and reports the end as a value.
+// velm-cli alike. A sequence is in progress from its start until its last step, its 5000 ms
+// watchdog, Cancel or an error reply to its outstanding step ends it, or its owner no longer
+// keeps going. Each answered step writes its record row, restarts the watchdog and, after the
+// pause, sends the next request; in network mode that happens inside the reply's handling, so
+// a whole run is one chain of nested exchanges. The end is reported as a value.
 //
 // The engine takes the step replies of the bus it is given for as long as it lives.
-class SequenceEngine : public QObject, private StepListener {
+class SequenceEngine : public QObject {
     Q_OBJECT
 public:
     using TargetSource = std::function<SequenceTarget()>;
@@ -53,10 +57,20 @@ public:
     // restore point cannot be made. Every sequence starts here.
     void start(SequenceKind kind, RecordTable& table, TargetSource target);
 
+    // Who watches the sequences and says whether they keep going (none: a sequence stops
+    // after its first answered step).
+    void setOwner(SequenceOwner* owner) { m_owner = owner; }
+    bool keepGoing() const;
+
     bool running() const;
     bool running(SequenceKind kind) const;
     // The step a sequence of this kind stands at (the record's index, a slot's number).
     int position(SequenceKind kind) const;
+    // Ends the running sequence: Cancel, or the watchdog's 5000 ms without an answered step
+    // ("Timeout！"). Nothing the window sent is awaited any more.
+    void cancel();
+    void watchdogExpired();
+
     // What went wrong while the running sequence wrote a row; it then waits for the
     // watchdog (the window) or its caller's patience (velm-cli).
     const QString& failure() const { return m_failure; }
@@ -86,6 +100,8 @@ signals:
     // One step's record: its row is written, these are the cells velm-cli prints.
     void rowTaken(const QList<QJsonValue>& cells);
     void ended(const SequenceResult& result);
+    // "Timeout！", for the window's message box.
+    void message(const QString& text);
 
 private:
     struct Run {
@@ -97,8 +113,8 @@ private:
         QElapsedTimer replyArrived; // of the last answered step: the pause counts from it
     };
 
-    void stepAnswered(const Reply& reply) override;
-    void sequenceStopped(SequenceStop why, quint8 status) override;
+    void stepAnswered(const Reply& reply);
+    void stop(SequenceEnd end, quint8 status);
 
     qint32& index();
     void sendStep();
@@ -108,6 +124,9 @@ private:
     SequenceResult result(SequenceEnd end, quint8 status);
 
     Bus& m_bus;
+    SequenceOwner* m_owner = nullptr;
+    QTimer m_watchdog;
+    std::array<qint32, size_t(StepPosition::Count)> m_positions{};
     std::optional<Run> m_run;
     quint64 m_runs = 0;
     QString m_failure;

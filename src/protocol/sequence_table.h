@@ -1,7 +1,6 @@
 #pragma once
 
 #include "link/request_layout.h"
-#include "link/run_state.h"
 
 #include <QJsonValue>
 #include <QList>
@@ -41,6 +40,9 @@ struct StepRow {
     QList<QJsonValue> cells;
 };
 
+// The step counter a sequence kind moves: a read-all and a delete-all of one record share it.
+enum class StepPosition : quint8 { Timers, Events, Bindings, MonitorSlots, Count };
+
 // One row of the sequence table.
 struct SequenceSpec {
     SequenceKind kind;
@@ -51,8 +53,8 @@ struct SequenceSpec {
     // record asked for.
     quint8 replyCommand;
     quint8 replySub;
-    qint32 RunState::*index;              // the run-state counter of its family
-    quint8 RunState::*deleting = nullptr; // the family's deleting flag; null for a read
+    StepPosition position;                // the step counter of its family
+    bool deleting = false;                // a delete-all; false for a read
     quint32 pauseMs = 100;                // quiet time between two requests
     // The index is a slot number: each request goes to the slot's row (missing bySlot are
     // skipped), the table has a fixed set of rows and a reply never appends one.

@@ -3,7 +3,7 @@
 // Helpers for the link tests: records what a Bus reports, stands in for the processing
 // dialog, and spells byte strings the way the traffic log does.
 #include "link/bus.h"
-#include "link/processing_view.h"
+#include "protocol/sequence_owner.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -24,11 +24,11 @@ struct LinkProbe {
 };
 
 // The processing dialog, reduced to its visibility.
-struct FakeProcessing : ProcessingView {
+struct FakeProcessing : SequenceOwner {
     bool visible = false;
-    void showProcessing() override { visible = true; }
-    void hideProcessing() override { visible = false; }
-    bool processingVisible() const override { return visible; }
+    void sequenceStarted() override { visible = true; }
+    void sequenceEnded() override { visible = false; }
+    bool keepGoing() const override { return visible; }
 };
 
 // "55 AA 08" -> bytes.
