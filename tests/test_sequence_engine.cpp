@@ -249,5 +249,24 @@ void TestSequenceEngine::acknowledgement() {
     QCOMPARE(wasLate, late);
 }
 
+// Unanswered, a step ends the sequence 5000 ms after the last answered one (never early), with
+// "Timeout！" for the window's box and the dialog hidden.
+void TestSequenceEngine::watchdogWaitsFiveSecondsAfterEachAnswer() {
+    QStringList messages;
+    connect(m_engine.get(), &SequenceEngine::message, this,
+            [&messages](const QString& text) { messages << text; });
+    startTimers();
+    QTest::qWait(1500);
+    QElapsedTimer clock;
+    clock.start();
+    timerReply(); // the count starts anew
+    QTRY_VERIFY_WITH_TIMEOUT(m_result.has_value(), 15000);
+    QVERIFY2(clock.elapsed() >= 4900, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(int(m_result->end), int(SequenceEnd::TimedOut));
+    QCOMPARE(messages, QStringList{QStringLiteral("Timeout！")});
+    QVERIFY(!m_dialog.visible);
+    QVERIFY(!m_bus->sequenceRunning());
+}
+
 QTEST_MAIN(TestSequenceEngine)
 #include "test_sequence_engine.moc"
