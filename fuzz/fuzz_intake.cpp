@@ -4,6 +4,7 @@
 // Input byte 0 picks the road: bit 0 network / serial, bit 1 the extension channel, bit 2
 // masked log off, bit 3 a handler that fails. The rest is the datagram or the block.
 #include "link/bus.h"
+#include "link/bus_internals.h"
 #include "link/frames.h"
 
 #include <QCoreApplication>
@@ -68,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     } else {
         // Through the driver's callback, which keeps handler failures out of the event loop.
-        h.bus.comm().OnReceiveData(&h.bus.comm(), input, quint16(length));
+        TComm& comm = BusInternals::comm(h.bus);
+        comm.OnReceiveData(&comm, input, quint16(length));
     }
     return 0;
 }
