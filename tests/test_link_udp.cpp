@@ -377,8 +377,9 @@ void TestLinkUdp::strayDatagramsDoNotEndTheWait_data() {
     const QByteArray forged = addressReply(9);
     QTest::newRow("forged answer from another host")
         << "stranger" << forged << false << QList<int>{3} << 2;
-    QTest::newRow("bus switch answers from another host")
-        << "stranger" << forged << true << QList<int>{9} << 2;
+    // Queued before the request went out: it cannot be the bus switch's answer to it.
+    QTest::newRow("bus switch's request, a datagram from another host before it")
+        << "stranger" << forged << true << QList<int>{3} << 2;
     QTest::newRow("empty datagram") << "gateway" << QByteArray() << false << QList<int>{3} << 2;
     QTest::newRow("garbage") << "gateway" << QByteArray("\x55\xAA\x03junk", 7) << false
                              << QList<int>{3} << 2;
@@ -397,7 +398,8 @@ void TestLinkUdp::strayDatagramsDoNotEndTheWait() {
     QFETCH(int, logLines);
     NetRig rig;
     Peer stranger(false, "127.0.0.2");
-    // Queued on the socket before the request goes out, as a late datagram would be.
+    // Queued on the socket before the request goes out, as a late datagram would be: it is
+    // taken in before the request goes, as what it is, never as the request's answer.
     (from == "stranger" ? stranger : rig.peer)
         .sendToPort(BusInternals::udp(rig.bus).boundPort(), stray);
     rig.peer.serve({{addressReply(3)}}, 100);
@@ -408,9 +410,6 @@ void TestLinkUdp::strayDatagramsDoNotEndTheWait() {
         rig.bus.send(Request(3, 0, 5));
     QCOMPARE(rig.modules, modules);
     QCOMPARE(rig.probe.log.size(), logLines);
-    // A bus switch answer from another host ended its wait; the real one comes in after.
-    if (toBusSwitch)
-        QTRY_COMPARE(rig.modules, (QList<int>{9, 3}));
     QVERIFY(rig.probe.messages.isEmpty());
 }
 

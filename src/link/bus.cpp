@@ -266,6 +266,8 @@ void Bus::sendRequestArea() {
 QPointer<PendingRequest> Bus::sendArea(const Request& request, Purpose purpose,
                                        const RequestOptions& options) {
     const bool network = m_d->settings.networkMode();
+    if (network)
+        m_d->exchange.takeEarlierDatagrams();
     const int waitMs = options.replyWaitMs > 0 ? options.replyWaitMs : m_d->replyWaitMs;
     const QPointer<PendingRequest> pending =
         new PendingRequest(request, purpose, options, waitMs, this);

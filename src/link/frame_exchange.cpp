@@ -161,6 +161,15 @@ bool FrameExchange::senderAccepted(const QHostAddress& sender) const {
     return !remote.isNull() && sender.isEqual(remote, QHostAddress::TolerantConversion);
 }
 
+void FrameExchange::takeEarlierDatagrams() {
+    // Whatever waits on the socket came before the request about to go out: it answers an
+    // earlier request or none, never this one (a copy of the last answer, say).
+    if (!m_udp.hasPendingDatagrams())
+        return;
+    m_udp.aimAtRemote();
+    takeLateDatagrams();
+}
+
 void FrameExchange::takeLateDatagrams() {
     while (m_udp.hasPendingDatagrams()) {
         bool received = true;

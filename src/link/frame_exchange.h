@@ -41,6 +41,8 @@ public:
     void queueSerial(const QByteArray& frame, PendingRequest& request);
     // Takes in what waits on the socket outside any exchange's wait.
     void takeLateDatagrams();
+    // Takes in, before a request goes out, what already waits on the socket.
+    void takeEarlierDatagrams();
 
 signals:
     void requestNotice(const QString& text);

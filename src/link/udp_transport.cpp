@@ -160,10 +160,16 @@ bool UdpTransport::resolveRemote() {
     return !m_hostAddress.isNull();
 }
 
-bool UdpTransport::send(const QByteArray& datagram) {
-    if (!m_socket || !resolveRemote())
+bool UdpTransport::aimAtRemote() {
+    if (!resolveRemote())
         return false;
     m_remoteAddress = m_hostAddress;
+    return true;
+}
+
+bool UdpTransport::send(const QByteArray& datagram) {
+    if (!m_socket || !aimAtRemote())
+        return false;
     return written(m_socket->writeDatagram(datagram, m_hostAddress, remotePort), datagram,
                    m_hostAddress, remotePort);
 }

@@ -72,6 +72,8 @@ public:
     QByteArray receive(int timeoutMs, bool* ok = nullptr, QHostAddress* sender = nullptr,
                        quint16* senderPort = nullptr);
     bool hasPendingDatagrams() const;
+    // Looks the Remote IP up (once per open link) and makes it the address requests go to.
+    bool aimAtRemote();
     // The datagrams the system dropped on the socket (its receive buffer full) by the time
     // the last one received was queued; 0 where the system does not say.
     quint32 systemDrops() const { return m_systemDrops; }
