@@ -201,7 +201,10 @@ void TestSequenceStrays::readAllsStoreTheQuietRows() {
     openLink(bus, gateway);
     SequenceEngine engine(bus);
     engine.setOwner(&dialog);
-    engine.setPauseMs(1);
+    // A copy follows its answer at once; the step's pause (as the tool keeps it) lets it in
+    // before the next request goes, however loaded the machine.
+    const bool copies = noise == Gateway::Copies;
+    engine.setPauseMs(copies ? 100 : 1);
     std::optional<SequenceResult> result;
     connect(&engine, &SequenceEngine::ended, this,
             [&result](const SequenceResult& r) { result = r; });
@@ -209,7 +212,7 @@ void TestSequenceStrays::readAllsStoreTheQuietRows() {
     target.deviceType = QStringLiteral("Light");
 
     QStringList quiet;
-    for (int run = 0; run <= kRuns; ++run) {
+    for (int run = 0; run <= (copies ? 1 : kRuns); ++run) {
         gateway.mode = run > 0 ? noise : Gateway::Quiet;
         result.reset();
         engine.start(sequence, table, [target] { return target; });
