@@ -8,8 +8,6 @@
 #include <atomic>
 #include <memory>
 
-class QTimer;
-
 // The line settings as the port understands them (TComm translates its properties).
 struct CommLineSettings {
     qint32 baudRate = 9600;
@@ -27,7 +25,7 @@ struct CommShared {
     std::atomic<bool> writerAlive{false}; // false once the device is gone or the port is closed
 };
 
-// Owns the QSerialPort on the port's own thread: collects received bytes into blocks ended by
+// Owns the serial port from the port's own thread: collects received bytes into blocks ended by
 // a quiet interval or by the block size, writes the queued blocks, and watches for the device
 // disappearing. Everything it reports leaves as a signal (queued to the main thread).
 class CommWorker : public QObject {
@@ -52,34 +50,18 @@ public:
 
 signals:
     void blockReceived(const QByteArray& block);
-    // Carries the Windows line-error flags; Qt reports no parity, framing or overrun errors,
-    // so nothing raises it here yet.
+    // Carries the Windows line-error flags (on Linux Qt reports no parity, framing or overrun
+    // errors, so nothing raises it there).
     void receiveError(quint32 eventMask);
     void modemStateChanged(quint32 modemEvent);
     void hangupRequested();
     void sendQueueEmptied();
 
 private:
-    QString m_openFailure;
-    void onReadyRead();
-    void onQuiet();
-    void onBytesWritten();
-    void onError(QSerialPort::SerialPortError error);
-    void pollModemLines();
-    void deviceGone();
-    void closePort();
-    void setLines(const CommLineSettings& settings);
-
+    // The system's side of the port: QSerialPort on Linux, Win32 overlapped I/O on Windows.
+    // CMake builds the one source for the target system.
+    class Driver;
     std::shared_ptr<CommShared> m_shared;
-    QSerialPort* m_port = nullptr;
-    QTimer* m_quiet = nullptr;
-    QTimer* m_modemPoll = nullptr;
-    QByteArray m_block;
-    bool m_quietEnabled = true;
-    int m_acceptedBlocks = 0; // written into the port since the output last drained
-    bool m_noticeDue = true;
-    int m_readErrors = 0;
-    bool m_gone = false;
-    bool m_ignoreErrors = false; // while configuring: a setting a device lacks is not a failure
-    QSerialPort::PinoutSignals m_pins;
+    QString m_openFailure;
+    std::unique_ptr<Driver> m_driver; // last: it goes first and may still touch the above
 };

@@ -14,8 +14,6 @@ constexpr int kModemPollMs = 100;
 
 } // namespace
 
-CommWorker::CommWorker(std::shared_ptr<CommShared> shared) : m_shared(std::move(shared)) {}
-
 namespace {
 
 QString describeOpenFailure(const QString& path, QSerialPort::SerialPortError error,
@@ -41,19 +39,51 @@ QString describeOpenFailure(const QString& path, QSerialPort::SerialPortError er
 
 } // namespace
 
-CommWorker::~CommWorker() {
-    closePort();
-}
+// The Linux side: QSerialPort on the worker's thread, a timer for the quiet that ends a block.
+class CommWorker::Driver {
+public:
+    explicit Driver(CommWorker& owner) : q(owner) {}
+    ~Driver() { closePort(); }
 
-CommWorker::OpenResult CommWorker::open(const QString& path, const CommLineSettings& settings,
+    OpenResult open(const QString& path, const CommLineSettings& settings, quint32 quietMs);
+    void applyLineSettings(const CommLineSettings& settings);
+    void setQuietInterval(quint32 quietMs);
+    void write(const QByteArray& block);
+    void stop();
+
+private:
+    void onReadyRead();
+    void onQuiet();
+    void onBytesWritten();
+    void onError(QSerialPort::SerialPortError error);
+    void pollModemLines();
+    void deviceGone();
+    void closePort();
+    void setLines(const CommLineSettings& settings);
+
+    CommWorker& q;
+    QSerialPort* m_port = nullptr;
+    QTimer* m_quiet = nullptr;
+    QTimer* m_modemPoll = nullptr;
+    QByteArray m_block;
+    bool m_quietEnabled = true;
+    int m_acceptedBlocks = 0; // written into the port since the output last drained
+    bool m_noticeDue = true;
+    int m_readErrors = 0;
+    bool m_gone = false;
+    bool m_ignoreErrors = false; // while configuring: a setting a device lacks is not a failure
+    QSerialPort::PinoutSignals m_pins;
+};
+
+CommWorker::OpenResult CommWorker::Driver::open(const QString& path, const CommLineSettings& settings,
                                         quint32 quietMs) {
-    m_port = new QSerialPort(this);
+    m_port = new QSerialPort(&q);
     m_port->setPortName(path);
-    m_openFailure.clear();
+    q.m_openFailure.clear();
     if (!m_port->open(QIODevice::ReadWrite)) {
         // A regular file or /dev/null opens but refuses the terminal calls.
         const bool notTerminal = m_port->error() == QSerialPort::UnsupportedOperationError;
-        m_openFailure = describeOpenFailure(path, m_port->error(), m_port->errorString());
+        q.m_openFailure = describeOpenFailure(path, m_port->error(), m_port->errorString());
         delete m_port;
         m_port = nullptr;
         return notTerminal ? OpenResult::NotACommDevice : OpenResult::OpenFailed;
@@ -67,7 +97,7 @@ CommWorker::OpenResult CommWorker::open(const QString& path, const CommLineSetti
     if (result == OpenResult::Opened && !m_port->isWritable())
         result = OpenResult::WriterFailed;
     if (result != OpenResult::Opened) {
-        m_openFailure = result == OpenResult::NotACommDevice
+        q.m_openFailure = result == OpenResult::NotACommDevice
                             ? QStringLiteral("%1 is not a serial port.").arg(path)
                             : QStringLiteral("%1: %2.").arg(path, m_port->errorString());
         closePort();
@@ -82,33 +112,34 @@ CommWorker::OpenResult CommWorker::open(const QString& path, const CommLineSetti
     m_port->clearError();
     m_ignoreErrors = false;
 
-    m_quiet = new QTimer(this);
+    m_quiet = new QTimer(&q);
     m_quiet->setSingleShot(true);
     m_quiet->setTimerType(Qt::PreciseTimer);
     setQuietInterval(quietMs);
-    connect(m_quiet, &QTimer::timeout, this, &CommWorker::onQuiet);
+    QObject::connect(m_quiet, &QTimer::timeout, &q, [this] { onQuiet(); });
     if (modemLines) {
-        m_modemPoll = new QTimer(this);
+        m_modemPoll = new QTimer(&q);
         m_modemPoll->setInterval(kModemPollMs);
-        connect(m_modemPoll, &QTimer::timeout, this, &CommWorker::pollModemLines);
+        QObject::connect(m_modemPoll, &QTimer::timeout, &q, [this] { pollModemLines(); });
         m_modemPoll->start();
     }
-    connect(m_port, &QSerialPort::readyRead, this, &CommWorker::onReadyRead);
-    connect(m_port, &QSerialPort::bytesWritten, this, &CommWorker::onBytesWritten);
-    connect(m_port, &QSerialPort::errorOccurred, this, &CommWorker::onError);
+    QObject::connect(m_port, &QSerialPort::readyRead, &q, [this] { onReadyRead(); });
+    QObject::connect(m_port, &QSerialPort::bytesWritten, &q, [this] { onBytesWritten(); });
+    QObject::connect(m_port, &QSerialPort::errorOccurred, &q,
+                     [this](QSerialPort::SerialPortError error) { onError(error); });
 
     m_block.reserve(kMaxBlock);
     m_gone = false;
     m_readErrors = 0;
     m_acceptedBlocks = 0;
-    m_shared->writerAlive = true;
+    q.m_shared->writerAlive = true;
     // The writer starts with an empty queue and says so once.
     m_noticeDue = false;
-    emit sendQueueEmptied();
+    emit q.sendQueueEmptied();
     return OpenResult::Opened;
 }
 
-void CommWorker::applyLineSettings(const CommLineSettings& settings) {
+void CommWorker::Driver::applyLineSettings(const CommLineSettings& settings) {
     if (!m_port || !m_port->isOpen() || m_gone)
         return;
     m_ignoreErrors = true;
@@ -117,7 +148,7 @@ void CommWorker::applyLineSettings(const CommLineSettings& settings) {
     m_ignoreErrors = false;
 }
 
-void CommWorker::setLines(const CommLineSettings& settings) {
+void CommWorker::Driver::setLines(const CommLineSettings& settings) {
     // Failures are not reported: a pty, for one, has no DTR or RTS line.
     m_port->setBaudRate(settings.baudRate);
     m_port->setDataBits(settings.dataBits);
@@ -129,7 +160,7 @@ void CommWorker::setLines(const CommLineSettings& settings) {
         m_port->setRequestToSend(settings.rts);
 }
 
-void CommWorker::setQuietInterval(quint32 quietMs) {
+void CommWorker::Driver::setQuietInterval(quint32 quietMs) {
     // As with the Windows interval time-out: 0 means no interval limit (a block then ends only
     // when it is full), the all-ones value means "deliver what is there at once".
     m_quietEnabled = quietMs != 0;
@@ -140,11 +171,11 @@ void CommWorker::setQuietInterval(quint32 quietMs) {
         quietMs == std::numeric_limits<quint32>::max() ? 0 : int(std::min(quietMs, limit)));
 }
 
-void CommWorker::onReadyRead() {
+void CommWorker::Driver::onReadyRead() {
     m_readErrors = 0;
     m_block.append(m_port->readAll());
     while (m_block.size() >= kMaxBlock) {
-        emit blockReceived(m_block.left(kMaxBlock));
+        emit q.blockReceived(m_block.left(kMaxBlock));
         m_block.remove(0, kMaxBlock);
     }
     if (!m_block.isEmpty() && m_quietEnabled)
@@ -153,16 +184,16 @@ void CommWorker::onReadyRead() {
         m_quiet->stop();
 }
 
-void CommWorker::onQuiet() {
+void CommWorker::Driver::onQuiet() {
     if (m_block.isEmpty())
         return;
-    emit blockReceived(m_block);
+    emit q.blockReceived(m_block);
     m_block.clear();
 }
 
-void CommWorker::write(const QByteArray& block) {
+void CommWorker::Driver::write(const QByteArray& block) {
     if (m_gone || !m_port || !m_port->isOpen()) {
-        --m_shared->queuedBlocks; // dropped: nobody will put it on the line
+        --q.m_shared->queuedBlocks; // dropped: nobody will put it on the line
         return;
     }
     m_port->write(block);
@@ -170,19 +201,19 @@ void CommWorker::write(const QByteArray& block) {
     m_noticeDue = true;
 }
 
-void CommWorker::onBytesWritten() {
+void CommWorker::Driver::onBytesWritten() {
     if (m_port->bytesToWrite() != 0)
         return;
-    m_shared->queuedBlocks -= m_acceptedBlocks;
+    q.m_shared->queuedBlocks -= m_acceptedBlocks;
     m_acceptedBlocks = 0;
     // More blocks may already wait in this thread's queue; the notice comes when they are out.
-    if (m_noticeDue && m_shared->queuedBlocks.load() <= 0) {
+    if (m_noticeDue && q.m_shared->queuedBlocks.load() <= 0) {
         m_noticeDue = false;
-        emit sendQueueEmptied();
+        emit q.sendQueueEmptied();
     }
 }
 
-void CommWorker::onError(QSerialPort::SerialPortError error) {
+void CommWorker::Driver::onError(QSerialPort::SerialPortError error) {
     if (m_ignoreErrors || m_gone)
         return;
     switch (error) {
@@ -200,7 +231,7 @@ void CommWorker::onError(QSerialPort::SerialPortError error) {
     }
 }
 
-void CommWorker::pollModemLines() {
+void CommWorker::Driver::pollModemLines() {
     if (m_gone || !m_port)
         return;
     m_ignoreErrors = true;
@@ -217,13 +248,13 @@ void CommWorker::pollModemLines() {
         event |= kRing;
     m_pins = pins;
     if (event != 0)
-        emit modemStateChanged(event);
+        emit q.modemStateChanged(event);
 }
 
-void CommWorker::deviceGone() {
+void CommWorker::Driver::deviceGone() {
     m_gone = true;
-    m_shared->writerAlive = false;
-    m_shared->queuedBlocks -= m_acceptedBlocks;
+    q.m_shared->writerAlive = false;
+    q.m_shared->queuedBlocks -= m_acceptedBlocks;
     m_acceptedBlocks = 0;
     if (m_quiet)
         m_quiet->stop();
@@ -231,13 +262,13 @@ void CommWorker::deviceGone() {
         m_modemPoll->stop();
     // What arrived before the device went is real data.
     onQuiet();
-    emit hangupRequested();
+    emit q.hangupRequested();
     // Not from inside the port's own error signal.
-    QTimer::singleShot(0, this, &CommWorker::closePort);
+    QTimer::singleShot(0, &q, [this] { closePort(); });
 }
 
-void CommWorker::stop() {
-    m_shared->writerAlive = false;
+void CommWorker::Driver::stop() {
+    q.m_shared->writerAlive = false;
     if (m_quiet)
         m_quiet->stop();
     if (m_modemPoll)
@@ -246,11 +277,11 @@ void CommWorker::stop() {
     closePort();
 }
 
-void CommWorker::closePort() {
+void CommWorker::Driver::closePort() {
     if (!m_port)
         return;
     m_ignoreErrors = true;
-    m_port->disconnect(this);
+    m_port->disconnect(&q);
     if (m_port->isOpen()) {
         // Purge first: a real adapter otherwise drains its output queue on close.
         m_port->clear();
@@ -259,6 +290,32 @@ void CommWorker::closePort() {
     delete m_port;
     m_port = nullptr;
     m_ignoreErrors = false;
+}
+
+CommWorker::CommWorker(std::shared_ptr<CommShared> shared)
+    : m_shared(std::move(shared)), m_driver(std::make_unique<Driver>(*this)) {}
+
+CommWorker::~CommWorker() = default;
+
+CommWorker::OpenResult CommWorker::open(const QString& path, const CommLineSettings& settings,
+                                        quint32 quietMs) {
+    return m_driver->open(path, settings, quietMs);
+}
+
+void CommWorker::applyLineSettings(const CommLineSettings& settings) {
+    m_driver->applyLineSettings(settings);
+}
+
+void CommWorker::setQuietInterval(quint32 quietMs) {
+    m_driver->setQuietInterval(quietMs);
+}
+
+void CommWorker::write(const QByteArray& block) {
+    m_driver->write(block);
+}
+
+void CommWorker::stop() {
+    m_driver->stop();
 }
 
 #include "moc_comm_worker.cpp"
