@@ -16,6 +16,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDate>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -40,6 +42,8 @@ class TestE2eReplace : public QObject {
 private slots:
     void replaceOverBothLinks_data();
     void replaceOverBothLinks();
+    void cliIntoTheSiteAndItsReport_data();
+    void cliIntoTheSiteAndItsReport();
     void wizardByKeys_data();
     void wizardByKeys();
 
@@ -141,6 +145,63 @@ void TestE2eReplace::replaceOverBothLinks() {
              QVariantList({"learn IR code 3 again (TV on)", "learn IR code 5 again (Fan)"}));
     QVERIFY(steps.at(steps.size() - 2).toObject()["detail"].toString().contains("6 record(s)"));
     QVERIFY(steps.last().toObject()["detail"].toString().contains("agree"));
+}
+
+void TestE2eReplace::cliIntoTheSiteAndItsReport_data() {
+    QTest::addColumn<QStringList>("sim");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("line"); // a step's line in the history and the report
+    const QString spare = QString::number(kSpare);
+    QTest::newRow("a timer spare gets its clock")
+        << QStringList{"--timer", spare, "--bench", spare} << QStringList{"--type", "timer"}
+        << "clock set: clock set to " + QDate::currentDate().toString("yyyy-MM-dd");
+    QTest::newRow("--yes goes past a wrong type")
+        << QStringList{"--light", spare, "--bench", spare}
+        << QStringList{"--type", "timer", "--yes"} << "type check: type 0108, version";
+}
+
+void TestE2eReplace::cliIntoTheSiteAndItsReport() {
+    QFETCH(QStringList, sim);
+    QFETCH(QStringList, args);
+    QFETCH(QString, line);
+    QTemporaryDir dir;
+    const QString site = dir.filePath("site");
+    const auto cli = [](const QStringList& a) {
+        QProcess p;
+        p.setStandardInputFile(QProcess::nullDevice());
+        p.start(buildpaths::bin("velm-cli"), a);
+        p.waitForFinished(60000);
+        return std::pair{p.exitCode(), QString::fromUtf8(p.readAll())};
+    };
+    QCOMPARE(cli({"site", "new", site, "--technician", "Ann"}).first, 0);
+    SimProcess velmSim;
+    QVERIFY2(velmSim.start(sim), qPrintable(velmSim.errorString()));
+    const auto run = cli(QStringList{"--udp", QStringLiteral("127.0.0.1:%1").arg(velmSim.udpPort()),
+                                     "--site-dir", site, "--timeout", "500", "replace",
+                                     QString::number(kFailed)} +
+                         args);
+    QVERIFY2(run.first == 0, qPrintable(run.second));
+    QVERIFY(!SimProcess::module(velmSim.dump(), kFailed).isEmpty());
+
+    const auto history = cli({"--site-dir", site, "history", "--json"});
+    QStringList details;
+    for (const QJsonValue& v : QJsonDocument::fromJson(history.second.toUtf8()).array()) {
+        QCOMPARE(v["action"].toString(), "replace");
+        QCOMPARE(v["module"].toInt(), kFailed);
+        details << v["detail"].toString();
+    }
+    QVERIFY2(
+        details.first().startsWith("address Read: the spare answers at 12") &&
+            details.last().startsWith("audit:") &&
+            !details.filter(QRegularExpression("^" + QRegularExpression::escape(line))).isEmpty(),
+        qPrintable(details.join('|')));
+    const QString html = dir.filePath("report.html");
+    QCOMPARE(cli({"--site-dir", site, "report", "--html", html}).first, 0);
+    QFile f(html);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString report = QString::fromUtf8(f.readAll());
+    QVERIFY(report.contains("<h2>Replacements</h2>"));
+    QVERIFY2(report.contains(line.toHtmlEscaped()), qPrintable(line));
 }
 
 void TestE2eReplace::wizardByKeys_data() {
