@@ -146,8 +146,10 @@ private slots:
                               << "ScanDialog";
         QTest::newRow("audit") << "AuditModuleAction"
                                << "AuditDialog";
-        QTest::newRow("push") << "ReplaceModuleAction"
+        QTest::newRow("push") << "PushModuleAction"
                               << "PushDialog";
+        QTest::newRow("replace") << "ReplaceModuleAction"
+                                 << "ReplaceDialog";
         QTest::newRow("report") << "InstallationReport"
                                 << "ReportDialog";
     }

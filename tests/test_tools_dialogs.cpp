@@ -7,8 +7,8 @@
 #include "app/main_window.h"
 #include "app/push_dialog.h"
 #include "app/scan_dialog.h"
-#include "link/bus_internals.h"
 #include "link/bus.h"
+#include "link/bus_internals.h"
 #include "protocol/sequence_engine.h"
 #include "records/schema.h"
 #include "support/sim_process.h"
@@ -166,12 +166,14 @@ void TestToolsDialogs::addBindings(int count) {
 void TestToolsDialogs::menuOffersTheThreeJobs() {
     auto* bar = find<QMenuBar>(m_window.get(), QStringLiteral("MainMenu"));
     QStringList captions;
-    for (const char* name : {"ScanSubnetAction", "AuditModuleAction", "ReplaceModuleAction"}) {
+    for (const char* name :
+         {"ScanSubnetAction", "AuditModuleAction", "ReplaceModuleAction", "PushModuleAction"}) {
         auto* action = bar->findChild<QAction*>(QString::fromLatin1(name));
         QVERIFY(action);
         captions << action->text();
     }
-    QCOMPARE(captions, (QStringList{"Scan Subnet…", "Audit Module…", "Replace Module…"}));
+    QCOMPARE(captions,
+             (QStringList{"Scan Subnet…", "Audit Module…", "Replace Module…", "Push Records…"}));
 }
 
 void TestToolsDialogs::scanListsTheModulesAndHandsOnAnAddress() {
@@ -218,7 +220,7 @@ void TestToolsDialogs::scanListsTheModulesAndHandsOnAnAddress() {
 
 void TestToolsDialogs::pushThenAuditAgree() {
     addBindings(14);
-    trigger(QStringLiteral("ReplaceModuleAction"));
+    trigger(QStringLiteral("PushModuleAction"));
     QDialog* push = dialog(QStringLiteral("PushDialog"));
     find<QSpinBox>(push, QStringLiteral("PushModule"))->setValue(kInputModule);
     m_prompts->answers.push_back(true);
@@ -262,7 +264,7 @@ void TestToolsDialogs::jobAndSequenceRefuseEachOther() {
     auto* readAll = find<QPushButton>(m_window.get(), QStringLiteral("Button50"));
 
     // A push pauses between its requests: a sequence button clicked then refuses.
-    trigger(QStringLiteral("ReplaceModuleAction"));
+    trigger(QStringLiteral("PushModuleAction"));
     QDialog* push = dialog(QStringLiteral("PushDialog"));
     find<QSpinBox>(push, QStringLiteral("PushModule"))->setValue(kInputModule);
     m_prompts->answers.push_back(true);
@@ -316,7 +318,7 @@ void TestToolsDialogs::scenePushWritesNoRecord() {
     find<QLineEdit>(m_window.get(), QStringLiteral("Edit10"))->setText(QStringLiteral("tab"));
     const QStringList before = probe::tableRows(scenes);
 
-    trigger(QStringLiteral("ReplaceModuleAction"));
+    trigger(QStringLiteral("PushModuleAction"));
     QDialog* push = dialog(QStringLiteral("PushDialog"));
     find<QSpinBox>(push, QStringLiteral("PushModule"))->setValue(kLight);
     m_prompts->answers.push_back(true);

@@ -11,7 +11,7 @@ class ModuleAudit;
 class QCheckBox;
 class QSpinBox;
 
-// What "Audit Module…" and "Replace Module…" share: the module to work on, whether the timer
+// What "Audit Module…" and "Push Records…" share: the module to work on, whether the timer
 // records belong to it, the loading of its records and an audit whose rows fill the table.
 // Controls are named after the dialog: "<prefix>Module", "<prefix>Timers".
 class ModuleJobDialog : public JobDialog {

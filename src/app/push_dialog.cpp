@@ -14,7 +14,7 @@
 
 PushDialog::PushDialog(Bus& bus, PromptService& prompts, const QString& databaseFile,
                        QWidget* parent)
-    : ModuleJobDialog(QStringLiteral("Push"), QStringLiteral("Replace Module"), bus, prompts,
+    : ModuleJobDialog(QStringLiteral("Push"), QStringLiteral("Push Records"), bus, prompts,
                       databaseFile, parent) {
     m_channels = form::spin(settings()->parentWidget(), QStringLiteral("PushChannels"), 1, 8, 8);
     form::row(settings(), 0, 2, QStringLiteral("PushChannelsLabel"),

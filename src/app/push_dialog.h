@@ -7,7 +7,7 @@
 class ModulePush;
 class QSpinBox;
 
-// "Replace Module…": writes what the records hold for a module into it (a replacement
+// "Push Records…": writes what the records hold for a module into it (a replacement
 // module takes the place of the one it replaces), then audits it. A module that refuses or
 // stops answering stops the push; the table shows what was written and what not.
 class PushDialog : public ModuleJobDialog {

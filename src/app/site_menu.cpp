@@ -3,6 +3,7 @@
 #include "app/link_panel.h"
 #include "app/main_window.h"
 #include "app/push_dialog.h"
+#include "app/replace_dialog.h"
 #include "app/records_menu.h"
 #include "app/report_dialog.h"
 #include "app/scan_dialog.h"
@@ -121,6 +122,7 @@ void SiteMenu::menusMade(RecordsMenu& fileMenu, ToolsMenu& tools, ReportDialog* 
             });
     tools.scanDialog()->setSiteSession(&m_session);
     tools.walkTestDialog()->setSiteSession(&m_session);
+    tools.replaceDialog()->setSiteSession(&m_session);
     m_report = report;
     refreshActions();
 }

@@ -4,6 +4,7 @@
 #include "app/bus_monitor_dialog.h"
 #include "app/identify_dialog.h"
 #include "app/push_dialog.h"
+#include "app/replace_dialog.h"
 #include "app/scan_dialog.h"
 #include "app/walk_test_dialog.h"
 #include "jobs/module_scan.h"
@@ -65,7 +66,8 @@ ToolsMenu::ToolsMenu(QMainWindow* window, Bus& bus, PromptService& prompts,
     add("ScanSubnetAction", QStringLiteral("Scan Subnet…"), [this] { present(scanDialog()); });
     add("AuditModuleAction", QStringLiteral("Audit Module…"), [this] { present(auditDialog()); });
     add("ReplaceModuleAction", QStringLiteral("Replace Module…"),
-        [this] { present(pushDialog()); });
+        [this] { present(replaceDialog()); });
+    add("PushModuleAction", QStringLiteral("Push Records…"), [this] { present(pushDialog()); });
     add("WalkTestAction", QStringLiteral("Walk Test…"), [this] { present(walkTestDialog()); });
     add("IdentifyModuleAction", QStringLiteral("Identify Module…"),
         [this] { present(identifyDialog()); });
@@ -79,6 +81,7 @@ ToolsMenu::~ToolsMenu() {
     delete m_scan;
     delete m_audit;
     delete m_push;
+    delete m_replace;
     delete m_monitor;
     delete m_walk;
     delete m_identify;
@@ -113,6 +116,12 @@ PushDialog* ToolsMenu::pushDialog() {
     return m_push;
 }
 
+ReplaceDialog* ToolsMenu::replaceDialog() {
+    if (!m_replace)
+        m_replace = new ReplaceDialog(m_bus, m_prompts, m_databaseFile, m_window);
+    return m_replace;
+}
+
 IdentifyDialog* ToolsMenu::identifyDialog() {
     if (!m_identify)
         m_identify = new IdentifyDialog(m_bus, m_prompts, m_window);
@@ -132,8 +141,8 @@ BusMonitorDialog* ToolsMenu::busMonitor() {
 }
 
 void ToolsMenu::setModuleAddress(int address) {
-    // The bus switch has no module address field of its own; the audit and replace
-    // dialogs still take it.
+    // The bus switch has no module address field of its own; the audit and push dialogs
+    // still take it.
     // A module of a known kind goes only into the sheets that talk to such a module; one
     // whose type nobody knows goes into every sheet.
     const Kind kind = modulekind::ofType(m_bus.moduleTypes().typeOf(address));
@@ -144,6 +153,7 @@ void ToolsMenu::setModuleAddress(int address) {
                     spin->setValue(address);
     auditDialog()->setModule(address);
     pushDialog()->setModule(address);
+    replaceDialog()->setModule(address);
 }
 
 #include "moc_tools_menu.cpp"

@@ -9,13 +9,14 @@ class Bus;
 class BusMonitorDialog;
 class PromptService;
 class PushDialog;
+class ReplaceDialog;
 class QMainWindow;
 class ScanDialog;
 class WalkTestDialog;
 
 // The "Tools" menu of the main window's menu bar: "Scan Subnet…", "Audit Module…",
-// "Replace Module…" and "Bus Monitor…", each opening its dialog (one of each, kept for the
-// run).
+// "Replace Module…" (the guided replacement), "Push Records…", "Walk Test…", "Identify
+// Module…" and "Bus Monitor…", each opening its dialog (one of each, kept for the run).
 class ToolsMenu : public QObject {
     Q_OBJECT
 public:
@@ -29,6 +30,7 @@ public:
     ScanDialog* scanDialog();
     AuditDialog* auditDialog();
     PushDialog* pushDialog();
+    ReplaceDialog* replaceDialog();
     BusMonitorDialog* busMonitor();
     WalkTestDialog* walkTestDialog();
     IdentifyDialog* identifyDialog();
@@ -45,6 +47,7 @@ private:
     QPointer<ScanDialog> m_scan;
     QPointer<AuditDialog> m_audit;
     QPointer<PushDialog> m_push;
+    QPointer<ReplaceDialog> m_replace;
     QPointer<BusMonitorDialog> m_monitor;
     QPointer<WalkTestDialog> m_walk;
     QPointer<IdentifyDialog> m_identify;
