@@ -112,8 +112,11 @@ private slots:
     void refusals();
     void tooLongForAPdfIsRefused_data();
     void tooLongForAPdfIsRefused();
+    void htmlFileIsTheWholeDocument();
 
 private:
+    // `rows` event rows that do something, in one statement.
+    void fillEvents(int rows);
     QString path(const QString& name) const { return m_dir->filePath(name); }
     QString db() const { return path(QStringLiteral("VELM.mdb")); }
     // velm-cli against the simulator (its link first, when given) and the test's records.
@@ -380,22 +383,7 @@ void TestReport::tooLongForAPdfIsRefused() {
     earlier.close();
     QString message;
     if (byCli) {
-        {
-            QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "fill");
-            file.setDatabaseName(db());
-            QVERIFY(file.open());
-            QSqlQuery q(file);
-            QVERIFY2(
-                q.exec(
-                    QStringLiteral(
-                        R"(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1)
-                            INSERT INTO "Event Records" ("Timer_Order", "Event_Order", "Address",
-                              "Channel", "Parameter", "Action")
-                            SELECT 1 + i % 32, 1 + i % 16, 1, 1, 1, 'Light On' FROM n)")
-                        .arg(rows)),
-                qPrintable(q.lastError().text()));
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("fill"));
+        fillEvents(rows);
         const auto [code, out] = cli({"report", "--html", path("r.html"), "--pdf", path("r.pdf")});
         QCOMPARE(code, 1);
         QVERIFY(!QFileInfo::exists(path("r.html")));
@@ -409,6 +397,39 @@ void TestReport::tooLongForAPdfIsRefused() {
     QVERIFY2(message.contains(QStringLiteral("use --html")), qPrintable(message));
     QVERIFY2(message.contains(QString::number(pagelimit::kMaxPages)), qPrintable(message));
     QCOMPARE(fileBytes(path("r.pdf")), QByteArray("earlier"));
+}
+
+void TestReport::fillEvents(int rows) {
+    {
+        QSqlDatabase file = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), "fill");
+        file.setDatabaseName(db());
+        QVERIFY(file.open());
+        QSqlQuery q(file);
+        QVERIFY2(q.exec(QStringLiteral(
+                            R"(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1)
+                            INSERT INTO "Event Records" ("Timer_Order", "Event_Order", "Address",
+                              "Channel", "Parameter", "Action")
+                            SELECT 1 + i % 32, 1 + i % 16, 1, 1, 1, 'Light On' FROM n)")
+                            .arg(rows)),
+                 qPrintable(q.lastError().text()));
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("fill"));
+}
+
+// The HTML file goes to the disk in pieces as it is made: byte for byte the document the PDF
+// is made from, over many pieces.
+void TestReport::htmlFileIsTheWholeDocument() {
+    fillEvents(20000);
+    ReportRequest request;
+    request.databaseFile = db();
+    request.site = QStringLiteral("Villa \"Rosa\" <b>");
+    const ReportContent content = InstallationReport::fromRecords(request);
+    QString error;
+    QVERIFY2(InstallationReport::save(content, path("r.html"), {}, &error, {}), qPrintable(error));
+    const QByteArray whole = reportdocument::html(content).toUtf8();
+    QVERIFY2(whole.size() > 1'000'000, qPrintable(QString::number(whole.size())));
+    QVERIFY(whole.endsWith("</body>\n</html>\n") && whole.count("<body>") == 1);
+    QCOMPARE(fileBytes(path("r.html")), whole);
 }
 
 QTEST_MAIN(TestReport)

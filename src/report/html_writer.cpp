@@ -15,48 +15,72 @@ QString HtmlWriter::classAttribute(const QString& cssClass) {
 }
 
 void HtmlWriter::heading(int level, const QString& text, const QString& cssClass) {
-    m_body +=
-        QStringLiteral("<h%1%2>%3</h%1>\n").arg(level).arg(classAttribute(cssClass), escaped(text));
+    add(QStringLiteral("<h%1%2>%3</h%1>\n").arg(level).arg(classAttribute(cssClass), escaped(text)));
 }
 
 void HtmlWriter::paragraph(const QString& text, const QString& cssClass) {
-    m_body += QStringLiteral("<p%1>%2</p>\n").arg(classAttribute(cssClass), escaped(text));
+    add(QStringLiteral("<p%1>%2</p>\n").arg(classAttribute(cssClass), escaped(text)));
 }
 
 void HtmlWriter::table(const QStringList& headers, const QList<QStringList>& rows,
                        const QStringList& rowClasses, const QString& cssClass) {
-    m_body += QStringLiteral("<table%1>\n<thead><tr>").arg(classAttribute(cssClass));
+    add(QStringLiteral("<table%1>\n<thead><tr>").arg(classAttribute(cssClass)));
     for (const QString& h : headers)
-        m_body += QStringLiteral("<th>%1</th>").arg(escaped(h));
-    m_body += QStringLiteral("</tr></thead>\n<tbody>\n");
+        add(QStringLiteral("<th>%1</th>").arg(escaped(h)));
+    add(QStringLiteral("</tr></thead>\n<tbody>\n"));
     for (qsizetype r = 0; r < rows.size(); ++r) {
-        m_body += QStringLiteral("<tr%1>").arg(classAttribute(rowClasses.value(r)));
+        add(QStringLiteral("<tr%1>").arg(classAttribute(rowClasses.value(r))));
         for (const QString& c : rows.at(r))
-            m_body += QStringLiteral("<td>%1</td>").arg(escaped(c));
-        m_body += QStringLiteral("</tr>\n");
+            add(QStringLiteral("<td>%1</td>").arg(escaped(c)));
+        add(QStringLiteral("</tr>\n"));
     }
-    m_body += QStringLiteral("</tbody>\n</table>\n");
+    add(QStringLiteral("</tbody>\n</table>\n"));
 }
 
 void HtmlWriter::pairs(const QList<QStringList>& rows) {
-    m_body += QStringLiteral("<table class=\"pairs\">\n<tbody>\n");
+    add(QStringLiteral("<table class=\"pairs\">\n<tbody>\n"));
     for (const QStringList& r : rows)
-        m_body += QStringLiteral("<tr><th>%1</th><td>%2</td></tr>\n")
-                      .arg(escaped(r.value(0)), escaped(r.value(1)));
-    m_body += QStringLiteral("</tbody>\n</table>\n");
+        add(QStringLiteral("<tr><th>%1</th><td>%2</td></tr>\n")
+                      .arg(escaped(r.value(0)), escaped(r.value(1))));
+    add(QStringLiteral("</tbody>\n</table>\n"));
 }
 
 void HtmlWriter::list(const QStringList& items, const QStringList& itemClasses) {
-    m_body += QStringLiteral("<ul>\n");
+    add(QStringLiteral("<ul>\n"));
     for (qsizetype i = 0; i < items.size(); ++i)
-        m_body += QStringLiteral("<li%1>%2</li>\n")
-                      .arg(classAttribute(itemClasses.value(i)), escaped(items.at(i)));
-    m_body += QStringLiteral("</ul>\n");
+        add(QStringLiteral("<li%1>%2</li>\n")
+                      .arg(classAttribute(itemClasses.value(i)), escaped(items.at(i))));
+    add(QStringLiteral("</ul>\n"));
+}
+
+namespace {
+// Body text gathered before it goes to a sink: few writes, little memory.
+constexpr qsizetype kPieceChars = 128 * 1024;
+} // namespace
+
+void HtmlWriter::add(const QString& text) {
+    m_body += text;
+    if (m_sink && m_body.size() >= kPieceChars)
+        flush();
+}
+
+void HtmlWriter::flush() {
+    if (!m_sink || m_body.isEmpty())
+        return;
+    m_sink(m_body);
+    m_body.resize(0); // keeps its capacity for the next piece
+}
+
+QString HtmlWriter::head(const QString& title, const QString& styleSheet) {
+    return QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                          "<title>%1</title>\n<style>\n%2</style>\n</head>\n<body>\n")
+        .arg(escaped(title), styleSheet);
+}
+
+QString HtmlWriter::tail() {
+    return QStringLiteral("</body>\n</html>\n");
 }
 
 QString HtmlWriter::document(const QString& title, const QString& styleSheet) const {
-    return QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                          "<title>%1</title>\n<style>\n%2</style>\n</head>\n<body>\n%3</body>\n"
-                          "</html>\n")
-        .arg(escaped(title), styleSheet, m_body);
+    return head(title, styleSheet) + m_body + tail();
 }

@@ -3,10 +3,20 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // A small writer of an HTML document that escapes every text it is given: markup in a
 // record ("<b>x</b>", quotes, ampersands) shows as those characters and never as markup.
 class HtmlWriter {
 public:
+    using Sink = std::function<void(const QString&)>;
+
+    // Keeps the body for document().
+    HtmlWriter() = default;
+    // Hands the body to `sink` in pieces as it grows, so that a report of a large record file
+    // never holds its whole text; flush() hands over the rest.
+    explicit HtmlWriter(Sink sink) : m_sink(std::move(sink)) {}
+
     // Text, escaped.
     static QString escaped(const QString& text);
 
@@ -19,10 +29,17 @@ public:
     void pairs(const QList<QStringList>& rows);
     void list(const QStringList& items, const QStringList& itemClasses = {});
 
-    // The whole document: a head with the title and the style sheet, then the body written.
+    void flush();
+
+    // The whole document: head(), the body written, tail().
     QString document(const QString& title, const QString& styleSheet) const;
+    // What stands before the body: the title and the style sheet; and what ends it.
+    static QString head(const QString& title, const QString& styleSheet);
+    static QString tail();
 
 private:
     static QString classAttribute(const QString& cssClass);
+    void add(const QString& text);
     QString m_body;
+    Sink m_sink;
 };

@@ -84,23 +84,23 @@ bool InstallationReport::save(const ReportContent& content, const QString& htmlF
             return false;
         }
     }
-    const QString html = reportdocument::html(content);
-    QStringList files;
-    QList<QByteArray> bytes;
-    if (!htmlFile.isEmpty()) {
-        files << htmlFile;
-        bytes << html.toUtf8();
-    }
-    // Whole or not at all: a report cut short would say less than the site holds.
+    // Whole or not at all: a report cut short would say less than the site holds. The HTML
+    // goes to the file as it is made: a report of a large record file never holds its text.
     try {
-        if (!files.isEmpty())
-            WholeFile::save(files, bytes);
+        if (!htmlFile.isEmpty()) {
+            WholeFile out;
+            out.open(htmlFile);
+            reportdocument::write(content,
+                                  [&out](const QString& piece) { out.write(piece.toUtf8()); });
+            out.commit();
+        }
     } catch (const RecordError& e) {
         if (error)
             *error = QString::fromStdString(e.what());
         return false;
     }
     if (!pdfFile.isEmpty())
-        return writePdf(html, reportdocument::title(content), pdfFile, error);
+        return writePdf(reportdocument::html(content), reportdocument::title(content), pdfFile,
+                        error);
     return true;
 }

@@ -36,7 +36,14 @@ QString title(const ReportContent& c) {
 }
 
 QString html(const ReportContent& c) {
-    HtmlWriter w;
+    QString out;
+    write(c, [&out](const QString& piece) { out += piece; });
+    return out;
+}
+
+void write(const ReportContent& c, const HtmlWriter::Sink& sink) {
+    sink(HtmlWriter::head(title(c), QString::fromLatin1(kStyle)));
+    HtmlWriter w(sink);
     reportparts::cover(c, w);
     reportparts::modules(c, w);
     recordparts::modules(c, w);
@@ -46,7 +53,8 @@ QString html(const ReportContent& c) {
     handoverparts::walkTest(c, w);
     handoverparts::replacements(c, w);
     siteparts::history(c, w);
-    return w.document(title(c), QString::fromLatin1(kStyle));
+    w.flush();
+    sink(HtmlWriter::tail());
 }
 
 } // namespace reportdocument

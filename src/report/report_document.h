@@ -1,5 +1,6 @@
 #pragma once
 
+#include "report/html_writer.h"
 #include "report/report_content.h"
 
 #include <QString>
@@ -10,6 +11,8 @@
 namespace reportdocument {
 
 QString html(const ReportContent& content);
+// The same document handed to `sink` in pieces as it is made.
+void write(const ReportContent& content, const HtmlWriter::Sink& sink);
 // The cover's heading line, also the PDF's running header: "Installation report: SITE".
 QString title(const ReportContent& content);
 
