@@ -252,15 +252,16 @@ void TestE2eReplace::wizardByKeys() {
     answerer.setInterval(50);
     answerer.callOnTimeout([&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
+        // Keys go to the box once it is the active window with its focus, as a person's would.
+        if (!box || !box->isActiveWindow() || !box->isAncestorOf(QApplication::focusWidget()))
             return;
         answerer.stop();
         asked = box->text();
         QAbstractButton* yes = box->button(QMessageBox::Yes);
         if (answer == Qt::Key_Space)
-            for (int tab = 0; tab < 4 && QApplication::focusWidget() != yes; ++tab)
-                QTest::keyClick(box, Qt::Key_Tab);
-        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : box;
+            for (int tab = 0; tab < 6 && QApplication::focusWidget() != yes; ++tab)
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QWidget* target = QApplication::focusWidget();
         QTest::keyClick(target, Qt::Key(answer));
         if (box->isVisible()) // a key that did nothing must not hang the test
             box->done(QMessageBox::No);
