@@ -177,8 +177,8 @@ void TestE2eReplace::cliIntoTheSiteAndItsReport() {
     SimProcess velmSim;
     QVERIFY2(velmSim.start(sim), qPrintable(velmSim.errorString()));
     const auto run = cli(QStringList{"--udp", QStringLiteral("127.0.0.1:%1").arg(velmSim.udpPort()),
-                                     "--site-dir", site, "--timeout", "500", "replace",
-                                     QString::number(kFailed)} +
+                                     "--local-port", "0", "--site-dir", site, "--timeout", "500",
+                                     "replace", QString::number(kFailed)} +
                          args);
     QVERIFY2(run.first == 0, qPrintable(run.second));
     QVERIFY(!SimProcess::module(velmSim.dump(), kFailed).isEmpty());
