@@ -25,15 +25,9 @@ struct Rig {
     PlainLinkSettings settings;
     Bus bus{settings};
     LinkProbe probe{bus};
-    FakeProcessing view;
     QList<Call> calls;
-    QList<quint8> refused; // the statuses that ended the running sequence
 
     Rig() {
-        QObject::connect(&bus, &Bus::stepRefused, [this](quint8 status) {
-            view.visible = false;
-            refused << status;
-        });
         for (int key : {0x0201, 0x8005, 0x8008, 0x8006}) {
             bus.registerReply(quint8(key >> 8), quint8(key), [this, key](const Reply& r) {
                 calls << Call{key, r.busSwitchReply, replyBytes(BusInternals::buffer(bus), 0, 19)};
@@ -182,17 +176,18 @@ void TestLinkIntake::statusTexts_data() {
     QTest::newRow("255") << 255 << "Response Error!";
 }
 
-// An error status that answers the outstanding step ends a running sequence; the reply is
-// dispatched but runs no handler.
+// An error status that answers the outstanding step refuses it (its sequence ends there); the
+// reply is dispatched but runs no handler.
 void TestLinkIntake::statusTexts() {
     QFETCH(int, status);
     QFETCH(QString, text);
     for (bool network : {true, false}) {
         Rig rig;
-        rig.view.visible = true;
-        rig.bus.sequenceBegins();
-        if (status != 1) // the refusal answers the step the sequence waits on
-            BusInternals::ownership(rig.bus).expectStep(ReplyOwnership::key(0x80, 0x05), 3);
+        QPointer<PendingRequest> step;
+        if (status != 1) { // the refusal answers the step the sequence waits on
+            step = new PendingRequest(Request(3, 0x00, 0x05), Purpose::Step, {}, 1000, &rig.bus);
+            BusInternals::ownership(rig.bus).addLive(step);
+        }
 
         QByteArray body = bytesOf("03 80 05");
         body.append(char(status)).append(char(0x07));
@@ -201,9 +196,10 @@ void TestLinkIntake::statusTexts() {
         QCOMPARE(rig.probe.log, QStringList{QStringLiteral("Read ：X  ") + text});
         const bool ok = status == 1;
         QCOMPARE(rig.calls.size(), ok ? 1 : 0);
-        QCOMPARE(rig.view.visible, ok);
-        QCOMPARE(rig.bus.sequenceRunning(), ok);
-        QCOMPARE(rig.refused, ok ? QList<quint8>{} : QList<quint8>{quint8(status)});
+        if (!ok) {
+            QCOMPARE(step->state(), PendingRequest::State::Refused);
+            QCOMPARE(int(step->status()), status);
+        }
     }
 }
 

@@ -231,11 +231,11 @@ void TestSequenceEngine::acknowledgement() {
     const quint64 ticket = owner.expectSet(key, story == "any" ? 0xFF : kModule);
     // Another module's answer with the same bytes neither records nor ends the Set.
     if (story != "any")
-        QVERIFY(!owner.wouldAnswer(key, kModule + 1, false));
+        QVERIFY(!owner.wouldAnswer(key, kModule + 1));
     if (story == "stray")
         owner.endAll();
     else if (story == "twice")
-        owner.answer(key, kModule, false);
+        owner.answer(key, kModule);
     else if (story == "late")
         QVERIFY(owner.endWait(ticket));
     else if (story == "next")
@@ -245,7 +245,7 @@ void TestSequenceEngine::acknowledgement() {
     else if (story == "cancel")
         owner.endAll();
     bool wasLate = false;
-    QCOMPARE(int(owner.answer(key, kModule, false, &wasLate)), answers);
+    QCOMPARE(int(owner.answer(key, kModule, &wasLate)), answers);
     QCOMPARE(wasLate, late);
 }
 

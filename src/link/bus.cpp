@@ -20,7 +20,6 @@ Bus::Bus(const LinkSettings& settings, QObject* parent)
     connect(&m_d->intake, &ReplyIntake::logLine, this, &Bus::logLine);
     connect(&m_d->dispatcher, &ReplyDispatcher::setOutcome, this, &Bus::setOutcome);
     connect(&m_d->dispatcher, &ReplyDispatcher::setAnswered, this, &Bus::setAnswered);
-    m_d->dispatcher.onStepAnswered = [this](const Reply& reply) { emit stepAnswered(reply); };
 
     // Comm1 differs from the component's defaults in its software flow control: the bus
     // carries binary frames in which 0x11 and 0x13 are ordinary bytes.
@@ -277,11 +276,13 @@ QPointer<PendingRequest> Bus::sendArea(const Request& request, Purpose purpose,
         if (purpose == Purpose::Set)
             ticket = m_d->ownership.expectSet(key, request.module);
         else if (purpose == Purpose::Step)
-            m_d->ownership.expectStep(key, request.module);
+            m_d->ownership.stepSent(key);
         else
             m_d->ownership.endPair(key);
     }
     m_d->ownership.addLive(pending);
+    if (options.beforeSend)
+        options.beforeSend(*pending);
     emit requestSubmitted(pending);
 
     const bool bind = purpose == Purpose::Bind;
@@ -355,14 +356,17 @@ void Bus::takeInput(const quint8* input, int count, int source, const QHostAddre
     const Reply& r = *reply;
     const bool bindReply = r[0] == 0xAE && r[1] == 0xD0;
     // Only a refusal of what the window awaits (the outstanding step, a pending Set) ends a
-    // sequence; anyone else's error is logged and changes nothing.
-    if (!bindReply && r[6] != 1 && m_d->ownership.wouldAnswer(r, sequenceRunning()))
+    // sequence; anyone else's error is logged and changes nothing. The step's refusal ends it
+    // through the step's request, as it is settled.
+    if (!bindReply && r[6] != 1 && m_d->ownership.wouldAnswer(r))
         refusalEndsSequence(r[6]);
     // The request in flight it answers is settled by it, whatever its status (a network wait
     // for it ends): anything else is a stray or a late reply, and the waits go on.
-    m_d->ownership.settle(r);
+    const QPointer<PendingRequest> answered = m_d->ownership.settle(r);
     emit replyAccepted(r);
-    m_d->dispatcher.dispatchReply(r, sequenceRunning());
+    m_d->dispatcher.dispatchReply(r, answered && answered->purpose() == Purpose::Step);
+    if (answered)
+        answered->handled(r);
 }
 
 void Bus::resetUdpIfActive() {
@@ -371,16 +375,16 @@ void Bus::resetUdpIfActive() {
 }
 
 void Bus::abandonSequence(RequestEnd why) {
+    m_d->ownership.endLive(why, false);
     sequenceEnds();
     m_d->ownership.endAll();
-    m_d->ownership.endLive(why, false);
     resetUdpIfActive();
 }
 
 void Bus::refusalEndsSequence(quint8 status) {
     // The transport is kept.
     sequenceEnds();
-    emit stepRefused(status);
+    emit sequenceRefused(status);
 }
 
 #include "moc_bus.cpp"

@@ -104,7 +104,6 @@ public:
     void sendToBusSwitch(const Request& request, const RequestLayout& layout) {
         submit(request, Purpose::BusSwitch, {.layout = layout});
     }
-    void sendStep(const Request& request) { submit(request, Purpose::Step); }
     // The binding function test's frame, from its payload (the bytes after the length).
     void sendBind(const QByteArray& payload);
 
@@ -138,7 +137,8 @@ public:
     void linkClosed();
 
     // A read-all or delete-all sequence holds the link from its start (it has used no command
-    // yet) to its end; its steps' answers come by stepAnswered.
+    // yet) to its end; each step is a request of Purpose::Step, answerable until the sequence
+    // ends (its owner hears it from the request).
     void sequenceBegins();
     void sequenceEnds();
     bool sequenceRunning() const;
@@ -173,11 +173,9 @@ signals:
     // A validated reply is in the reply area, about to be dispatched (bind-test frames too).
     // Status 1 is success; a refusal of the outstanding step has already ended the sequence.
     void replyAccepted(const Reply& reply);
-    // A success reply that answers the outstanding step of the running sequence.
-    void stepAnswered(const Reply& reply);
-    // An error reply of the module asked answered the outstanding step: the sequence has
-    // ended (before its reply is dispatched).
-    void stepRefused(quint8 status);
+    // An error reply answered the Set pending while a sequence ran: the sequence has ended
+    // (before its reply is dispatched).
+    void sequenceRefused(quint8 status);
     // What became of the request just sent when the traffic log cannot say it: empty when it
     // went out, else that it could not go out (no open link for the mode) or that nobody
     // answered it within the wait.

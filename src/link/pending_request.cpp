@@ -13,8 +13,11 @@ void PendingRequest::answer(const Reply& reply) {
     settle(reply[6] == 1 || m_purpose == Purpose::Bind ? State::Answered : State::Refused);
 }
 
+// A step waits for its answer or its sequence's end (the watchdog, Cancel) whatever became of
+// its send: the sequence, not the request, decides when it is over.
 void PendingRequest::timeOut() {
-    if (waiting())
+    m_waitOver = true;
+    if (waiting() && m_purpose != Purpose::Step)
         settle(State::TimedOut);
 }
 
@@ -22,7 +25,9 @@ void PendingRequest::refuseSend(const QString& why) {
     if (!waiting())
         return;
     m_notSent = why;
-    settle(State::NotSent);
+    m_waitOver = true;
+    if (m_purpose != Purpose::Step)
+        settle(State::NotSent);
 }
 
 void PendingRequest::endWith(RequestEnd why) {

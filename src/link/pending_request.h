@@ -7,7 +7,10 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <optional>
+
+class PendingRequest;
 
 // What a request is sent for: it decides which of the window's rules its answer meets.
 enum class Purpose : quint8 {
@@ -25,6 +28,9 @@ struct RequestOptions {
     bool skipPassword = false; // the network frame goes without the password block
     bool broadcast = false;    // over the network, to everyone on the remote port
     int replyWaitMs = 0;       // 0: the link's reply wait
+    // Called with the request before it goes out: its owner connects to it here, since over
+    // the network its answer is handled inside submit().
+    std::function<void(PendingRequest&)> beforeSend = nullptr;
 };
 
 // Why a request stopped being awaited before it was answered or its wait was over.
@@ -39,6 +45,10 @@ enum class RequestEnd : quint8 {
 // A request in flight and, once it is settled, what became of it. The link settles it (one
 // matcher decides which reply answers it, see ReplyOwnership), then emits finished() from the
 // event loop and deletes it: keep a QPointer to read it after that.
+//
+// A sequence step outlives its reply wait (and a send that did not go out): it stays
+// answerable until its answer comes or its sequence ends it (the watchdog, Cancel, a
+// refusal), so a slow module's answer still makes the step, and no other request takes it.
 class PendingRequest : public QObject {
     Q_OBJECT
 public:
@@ -52,6 +62,8 @@ public:
     quint8 replyCommand() const { return m_replyCommand; }
     quint8 subCommand() const { return m_subCommand; }
     int waitMs() const { return m_waitMs; }
+    // Its reply wait is over (a step still waits for its answer after that).
+    bool waitOver() const { return m_waitOver; }
     bool broadcast() const { return m_broadcast; }
     bool skipPassword() const { return m_skipPassword; }
 
@@ -72,12 +84,17 @@ public:
     void refuseSend(const QString& why);
     void endWith(RequestEnd why);
     CameInstead& came() { return m_came; }
+    // The reply that answered it has been logged and dispatched.
+    void handled(const Reply& reply) { emit replyHandled(reply); }
 
 signals:
     // Settled, at once (from inside the send or the intake): for the link's own bookkeeping.
     void settled();
     // Settled, heard from the event loop; the request is deleted right after.
     void finished();
+    // Answered or refused, after the link has logged and dispatched the reply: its owner may
+    // send the next request from here (a step's answer makes the next step).
+    void replyHandled(const Reply& reply);
 
 private:
     void settle(State state);
@@ -89,6 +106,7 @@ private:
     int m_waitMs;
     bool m_broadcast;
     bool m_skipPassword;
+    bool m_waitOver = false;
     State m_state = State::Waiting;
     Reply m_reply;
     CameInstead m_came;

@@ -49,7 +49,11 @@ void ReplyDispatcher::registerBindReply(QObject* owner, ReplyHandler handler) {
     connect(owner, &QObject::destroyed, this, [this] { m_bindHandler = nullptr; });
 }
 
-void ReplyDispatcher::dispatchReply(Reply reply, bool sequenceRunning) {
+void ReplyDispatcher::dispatchReply(Reply reply, bool stepAnswer) {
+    // The outstanding step's answer (or refusal) belongs to the sequence alone: it hears it
+    // from the step's request.
+    if (stepAnswer)
+        return;
     if (reply[0] == 0xAE && reply[1] == 0xD0) {
         if (m_bindHandler && m_ownership.handlerRuns(ReplyRule::Always, Awaiting::None)) {
             const ReplyHandler handler = m_bindHandler;
@@ -60,7 +64,7 @@ void ReplyDispatcher::dispatchReply(Reply reply, bool sequenceRunning) {
     // Any reply with the pair ends what the window awaited for it; only a success records.
     const int key = ReplyOwnership::key(reply[4], reply[5]);
     bool late = false;
-    reply.answers = m_ownership.answer(reply, sequenceRunning, &late);
+    reply.answers = m_ownership.answer(reply, &late);
     const auto answeredLate = [&](const QString& outcome) {
         if (late)
             emit setOutcome(
@@ -71,12 +75,6 @@ void ReplyDispatcher::dispatchReply(Reply reply, bool sequenceRunning) {
             answeredLate(frames::statusText(reply[6]) + QStringLiteral(" Nothing recorded."));
             emit setAnswered(reply);
         }
-        return;
-    }
-    // The outstanding step's answer belongs to the sequence alone.
-    if (reply.answers == Awaiting::Step) {
-        if (onStepAnswered)
-            onStepAnswered(reply);
         return;
     }
     // The bus switch's own answer goes to its handler when it has one for these bytes (its

@@ -9,8 +9,7 @@
 #include <map>
 
 // The one place where an accepted reply takes effect: its owner is decided (see
-// ReplyOwnership), the outstanding step's answer goes to the sequence, and otherwise at most one
-// registered handler runs, chosen by reply bytes 4 and 5.
+// ReplyOwnership), and at most one registered handler runs, chosen by reply bytes 4 and 5.
 class ReplyDispatcher : public QObject {
     Q_OBJECT
 public:
@@ -35,11 +34,9 @@ public:
                                 ReplyHandler handler);
     void registerBindReply(QObject* owner, ReplyHandler handler);
 
-    // Hears the success replies that answer the outstanding step of a sequence.
-    std::function<void(const Reply&)> onStepAnswered;
-
-    // Runs what the reply calls for. A handler that cannot do its work throws.
-    void dispatchReply(Reply reply, bool sequenceRunning);
+    // Runs what the reply calls for; the answer of a sequence's step (`stepAnswer`) belongs
+    // to the sequence alone. A handler that cannot do its work throws.
+    void dispatchReply(Reply reply, bool stepAnswer);
 
 signals:
     // See Bus::setOutcome.

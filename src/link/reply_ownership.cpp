@@ -127,24 +127,19 @@ bool ReplyOwnership::isCopy(const Reply& r) const {
 
 void ReplyOwnership::setJob(const QString& name) {
     if (!name.isEmpty())
-        std::erase_if(m_pending, [](const auto& e) { return e.second.kind == Awaiting::Set; });
+        m_pendingSets.clear();
     m_job = name;
 }
 
 quint64 ReplyOwnership::expectSet(int key, quint8 module) {
     const quint64 ticket = ++m_lastTicket;
-    m_pending[key] = Expectation{Awaiting::Set, ticket, module, false};
+    m_pendingSets[key] = PendingSet{ticket, module, false};
     return ticket;
 }
 
-void ReplyOwnership::expectStep(int key, quint8 module) {
-    m_pending[key] = Expectation{Awaiting::Step, ++m_lastTicket, module, false};
-    m_sequencePairs.insert(key);
-}
-
 bool ReplyOwnership::endWait(quint64 ticket) {
-    for (auto& [key, e] : m_pending) {
-        if (e.ticket == ticket && e.kind == Awaiting::Set) {
+    for (auto& [key, e] : m_pendingSets) {
+        if (e.ticket == ticket) {
             e.waitOver = true;
             return true;
         }
@@ -158,65 +153,61 @@ void ReplyOwnership::sequenceStarted() {
 }
 
 void ReplyOwnership::endSteps() {
-    std::erase_if(m_pending, [](const auto& e) { return e.second.kind == Awaiting::Step; });
+    const std::vector<QPointer<PendingRequest>> live = m_live;
+    for (const QPointer<PendingRequest>& p : live)
+        if (p && p->purpose() == Purpose::Step)
+            p->endWith(RequestEnd::Superseded);
 }
 
 void ReplyOwnership::endAll() {
-    m_pending.clear();
+    m_pendingSets.clear();
 }
 
-const ReplyOwnership::Expectation*
-ReplyOwnership::match(int key, quint8 module, bool sequenceRunning, quint8 status) const {
+const ReplyOwnership::PendingSet* ReplyOwnership::match(int key, quint8 module,
+                                                         quint8 status) const {
     // A job's replies are its own: they answer nothing of the window's, and end nothing.
     if (!m_job.isEmpty())
         return nullptr;
-    const auto it = m_pending.find(key);
-    if (it == m_pending.end())
+    const auto it = m_pendingSets.find(key);
+    if (it == m_pendingSets.end())
         return nullptr;
-    const Expectation& e = it->second;
-    // A Set to every module takes whichever answers; a step to the bus switch only the bus
-    // switch's own answer; anything else only the answer of the module asked (or the
-    // gateway's error for it).
-    if (!fromModuleAsked(e.module, module, status, e.kind == Awaiting::Step))
+    // A Set to every module takes whichever answers; anything else only the answer of the
+    // module asked (or the gateway's error for it).
+    if (!fromModuleAsked(it->second.module, module, status, false))
         return nullptr;
-    if (e.kind == Awaiting::Step && !sequenceRunning)
-        return nullptr;
-    return &e;
+    return &it->second;
 }
 
-bool ReplyOwnership::wouldAnswer(int key, quint8 module, bool sequenceRunning,
-                                 quint8 status) const {
-    return match(key, module, sequenceRunning, status) != nullptr;
+bool ReplyOwnership::wouldAnswer(int key, quint8 module, quint8 status) const {
+    return match(key, module, status) != nullptr;
 }
 
-bool ReplyOwnership::wouldAnswer(const Reply& r, bool sequenceRunning) const {
-    return !isCopy(r) && wouldAnswer(key(r[4], r[5]), r[3], sequenceRunning, r[6]);
+bool ReplyOwnership::wouldAnswer(const Reply& r) const {
+    return !isCopy(r) && wouldAnswer(key(r[4], r[5]), r[3], r[6]);
 }
 
-Awaiting ReplyOwnership::answer(const Reply& r, bool sequenceRunning, bool* late) {
+Awaiting ReplyOwnership::answer(const Reply& r, bool* late) {
     if (isCopy(r)) {
         if (late)
             *late = false;
         return Awaiting::None;
     }
-    const Awaiting kind = answer(key(r[4], r[5]), r[3], sequenceRunning, late, r[6]);
+    const Awaiting kind = answer(key(r[4], r[5]), r[3], late, r[6]);
     if (kind != Awaiting::None)
         taken(r);
     return kind;
 }
 
-Awaiting ReplyOwnership::answer(int key, quint8 module, bool sequenceRunning, bool* late,
-                                quint8 status) {
+Awaiting ReplyOwnership::answer(int key, quint8 module, bool* late, quint8 status) {
     if (late)
         *late = false;
-    const Expectation* e = match(key, module, sequenceRunning, status);
+    const PendingSet* e = match(key, module, status);
     if (!e)
         return Awaiting::None;
-    const Awaiting kind = e->kind;
     if (late)
         *late = e->waitOver;
-    m_pending.erase(key);
-    return kind;
+    m_pendingSets.erase(key);
+    return Awaiting::Set;
 }
 
 bool ReplyOwnership::handlerRuns(ReplyRule rule, Awaiting answers) const {

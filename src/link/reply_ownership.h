@@ -27,10 +27,10 @@ enum class RequestEnd : quint8;
 //   the module asked: status 1 records, any other status records nothing), with the next
 //   request of the same pair to any module, with the start of a job, with Cancel, the
 //   watchdog or Close. An answer after the wait records as one in time does.
-// - A sequence step's reply counts only while that step's request is outstanding and only
-//   from the module asked (0xFF: the bus switch itself), so a duplicate or late reply runs no
-//   second step. A Set whose pair the running sequence also uses is refused: its
-//   acknowledgement could not be told from a step's.
+// - A sequence step is a live request from its send until its answer or its sequence's end
+//   (past its reply wait), answered only by the module asked (0xFF: the bus switch itself), so
+//   a duplicate or late reply runs no second step. A Set whose pair the running sequence also
+//   uses is refused: its acknowledgement could not be told from a step's.
 // - Only an error reply that answers the outstanding step or a pending Set ends a sequence;
 //   any other is logged and changes nothing.
 // - Which reply answers a request in flight (a PendingRequest, whoever sent it: the window, a
@@ -71,45 +71,44 @@ public:
     void setJob(const QString& name);
     const QString& job() const { return m_job; }
 
-    // A Set goes out to `module` (0xFF: every module, whichever answers). Returns its ticket.
+    // A Set goes out to `module` (0xFF: every module, whichever answers): pending until its
+    // answer, the next request of its pair, a job, Cancel or Close. Returns its ticket.
     quint64 expectSet(int key, quint8 module);
-    // A sequence step goes out: outstanding until answered or the sequence ends.
-    void expectStep(int key, quint8 module);
+    // A sequence step of this pair goes out (its request is live until answered or ended).
+    void stepSent(int key) { m_sequencePairs.insert(key); }
     // Any other request of the pair goes out: what was awaited for it is not any more.
-    void endPair(int key) { m_pending.erase(key); }
+    void endPair(int key) { m_pendingSets.erase(key); }
     // The wait of this Set's ticket is over. True when the Set is still unanswered: a later
     // answer is a late one.
     bool endWait(quint64 ticket);
     // A new sequence starts: it has used no pair yet.
     void sequenceStarted();
-    // The sequence ended: its steps are answered by nothing any more.
+    // The sequence ended: its step still awaited is answered by nothing any more.
     void endSteps();
     // Cancel, the watchdog, Close: nothing the window sent is awaited any more.
     void endAll();
 
     bool sequenceUses(int key) const { return m_sequencePairs.count(key) != 0; }
 
-    // Whether a reply with this pair from `module` would answer something the window awaits
-    // (a step while `sequenceRunning`, or a pending Set), without using it up.
-    bool wouldAnswer(int key, quint8 module, bool sequenceRunning, quint8 status = 1) const;
-    bool wouldAnswer(const Reply& reply, bool sequenceRunning) const;
+    // Whether a reply with this pair from `module` would answer the pending Set, without
+    // using it up.
+    bool wouldAnswer(int key, quint8 module, quint8 status = 1) const;
+    bool wouldAnswer(const Reply& reply) const;
     // A reply with this pair came (any status) from `module`: what it answers. The
     // expectation ends here; `late` says whether a Set's wait had already ended.
-    Awaiting answer(int key, quint8 module, bool sequenceRunning, bool* late = nullptr,
-                    quint8 status = 1);
-    Awaiting answer(const Reply& reply, bool sequenceRunning, bool* late = nullptr);
+    Awaiting answer(int key, quint8 module, bool* late = nullptr, quint8 status = 1);
+    Awaiting answer(const Reply& reply, bool* late = nullptr);
 
     // Whether a handler with this rule runs for a reply that answers `answers`.
     bool handlerRuns(ReplyRule rule, Awaiting answers) const;
 
 private:
-    struct Expectation {
-        Awaiting kind = Awaiting::None;
+    struct PendingSet {
         quint64 ticket = 0;
         quint8 module = 0xFF;
         bool waitOver = false;
     };
-    const Expectation* match(int key, quint8 module, bool sequenceRunning, quint8 status) const;
+    const PendingSet* match(int key, quint8 module, quint8 status) const;
 
     struct Taken {
         QByteArray bytes;
@@ -119,7 +118,8 @@ private:
     std::vector<QPointer<PendingRequest>> m_live;
     // The answers taken last, by reply pair and module.
     std::map<int, std::deque<Taken>> m_taken;
-    std::map<int, Expectation> m_pending;
+    // The Set pending for each reply pair.
+    std::map<int, PendingSet> m_pendingSets;
     std::set<int> m_sequencePairs;
     quint64 m_lastTicket = 0;
 };

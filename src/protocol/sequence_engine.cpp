@@ -20,8 +20,7 @@ SequenceEngine::SequenceEngine(Bus& bus, QObject* parent) : QObject(parent), m_b
     m_watchdog.setTimerType(Qt::PreciseTimer);
     m_watchdog.setInterval(kWatchdogMs);
     connect(&m_watchdog, &QTimer::timeout, this, &SequenceEngine::watchdogExpired);
-    connect(&m_bus, &Bus::stepAnswered, this, &SequenceEngine::stepAnswered);
-    connect(&m_bus, &Bus::stepRefused, this,
+    connect(&m_bus, &Bus::sequenceRefused, this,
             [this](quint8 status) { stop(SequenceEnd::Refused, status); });
 }
 
@@ -94,12 +93,28 @@ void SequenceEngine::sendStep() {
             }
         }
     }
-    m_bus.sendStep(steps.request(target, at, *m_run->table));
+    const quint64 run = m_run->number;
+    m_bus.submit(steps.request(target, at, *m_run->table), Purpose::Step,
+                 {.beforeSend = [this, run](PendingRequest& step) { follow(step, run); }});
+}
+
+void SequenceEngine::follow(PendingRequest& step, quint64 run) {
+    const auto current = [this, run] { return running() && m_run->number == run; };
+    // A refusal ends the sequence before its reply is dispatched; an answer makes the next
+    // step once the link has handled it. Anything else leaves the end to the watchdog.
+    connect(&step, &PendingRequest::settled, this, [this, &step, current] {
+        if (step.state() == PendingRequest::State::Refused && current()) {
+            m_bus.sequenceEnds();
+            stop(SequenceEnd::Refused, step.status());
+        }
+    });
+    connect(&step, &PendingRequest::replyHandled, this, [this, &step, current](const Reply& r) {
+        if (step.state() == PendingRequest::State::Answered && current())
+            stepAnswered(r);
+    });
 }
 
 void SequenceEngine::stepAnswered(const Reply& reply) {
-    if (!running())
-        return;
     const SequenceSpec& steps = *m_run->steps;
     RecordTable& table = *m_run->table;
     // Taken now: the next request of the sequence reuses the reply area.

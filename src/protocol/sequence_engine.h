@@ -13,6 +13,7 @@
 #include <optional>
 
 class Bus;
+class PendingRequest;
 class RecordTable;
 class SequenceOwner;
 struct Reply;
@@ -42,7 +43,7 @@ struct SequenceResult {
 // pause, sends the next request; in network mode that happens inside the reply's handling, so
 // a whole run is one chain of nested exchanges. The end is reported as a value.
 //
-// The engine takes the step replies of the bus it is given for as long as it lives.
+// Each step is a request of its own (Purpose::Step) that the engine follows to its answer.
 class SequenceEngine : public QObject {
     Q_OBJECT
 public:
@@ -113,6 +114,8 @@ private:
         QElapsedTimer replyArrived; // of the last answered step: the pause counts from it
     };
 
+    // Hears the step's request: its answer, its refusal.
+    void follow(PendingRequest& step, quint64 run);
     void stepAnswered(const Reply& reply);
     void stop(SequenceEnd end, quint8 status);
 
