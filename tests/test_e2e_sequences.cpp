@@ -59,6 +59,8 @@ private slots:
     void errorStatusEndsSequence();
     void readAllEventsOfOneTimer_data() { links(); }
     void readAllEventsOfOneTimer();
+    void slowStepStillCounts_data() { links(); }
+    void slowStepStillCounts();
     void setAnsweredLateOrNever_data();
     void setAnsweredLateOrNever();
     void readAllAfterTheCli_data();
@@ -248,6 +250,18 @@ void TestE2eSequences::readAllEventsOfOneTimer() {
     QCOMPARE(got.at(0), QStringLiteral("3|1|255|255|255|Invalid"));
     QCOMPARE(got.at(1), QStringLiteral("3|2|5|4|0|Light Off"));
     QCOMPARE(got.at(15), QStringLiteral("3|16|255|255|255|Invalid"));
+}
+
+// A step answered after the reply wait but within the watchdog still makes its row: the
+// sequence goes on from it, with no "Timeout！" and nothing read twice.
+void TestE2eSequences::slowStepStillCounts() {
+    QCOMPARE(m_env->sim.command(QStringLiteral("delay 1300")), QStringLiteral("ok"));
+    click(QStringLiteral("Button44"));
+    QTRY_COMPARE_WITH_TIMEOUT(rows(RecordStore::Timers).size(), 1, kWatchdogMs);
+    QCOMPARE(m_env->sim.command(QStringLiteral("delay 0")), QStringLiteral("ok"));
+    waitFinished();
+    QCOMPARE(rows(RecordStore::Timers).size(), 32);
+    QCOMPARE(orderAt(31), 32);
 }
 
 void TestE2eSequences::setAnsweredLateOrNever_data() {
