@@ -6,17 +6,9 @@
 #include <QHostAddress>
 #include <QTcpSocket>
 
-#include <cerrno>
-#include <unistd.h>
-
 ControlServer::ControlServer(ControlInterface& control, QObject* parent)
     : QObject(parent), m_control(control) {
     connect(&m_server, &QTcpServer::newConnection, this, &ControlServer::onConnection);
-}
-
-void ControlServer::readStdin() {
-    m_stdin = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
-    connect(m_stdin.get(), &QSocketNotifier::activated, this, &ControlServer::onStdin);
 }
 
 bool ControlServer::listen(quint16 port, QString* error) {
@@ -34,15 +26,8 @@ QString ControlServer::run(const QString& line) {
     return answer;
 }
 
-void ControlServer::onStdin() {
-    char buf[1024];
-    const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
-    if (n <= 0) {
-        if (n == 0 || (errno != EAGAIN && errno != EINTR))
-            m_stdin->setEnabled(false); // stdin closed: keep running, other ways still work
-        return;
-    }
-    m_stdinBuffer.append(buf, qsizetype(n));
+void ControlServer::takeStdin(const QByteArray& bytes) {
+    m_stdinBuffer.append(bytes);
     qsizetype end;
     while ((end = m_stdinBuffer.indexOf('\n')) >= 0) {
         const QString line = QString::fromUtf8(m_stdinBuffer.left(end));

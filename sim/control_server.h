@@ -10,7 +10,8 @@ class ControlInterface;
 class QTcpSocket;
 
 // Feeds control command lines from stdin and, when asked, from a loopback TCP port to the
-// control interface; answers go back where the line came from.
+// control interface; answers go back where the line came from. How stdin is waited on is the
+// system's (control_server_posix.cpp, control_server_windows.cpp).
 class ControlServer : public QObject {
     Q_OBJECT
 public:
@@ -25,6 +26,8 @@ signals:
 
 private:
     void onStdin();
+    // A piece of stdin as it came: whole lines are run, an over-long one is refused.
+    void takeStdin(const QByteArray& bytes);
     void onConnection();
     QString run(const QString& line);
     // A client that sends a line longer than any command is told so and disconnected.

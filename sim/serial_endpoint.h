@@ -16,7 +16,9 @@ class Installation;
 class TrafficLog;
 
 // The bus side seen from a serial line: a pseudo-terminal of its own or a given device.
-// Replies are written at the pace of the chosen baud rate (10 bits a byte).
+// Replies are written at the pace of the chosen baud rate (10 bits a byte). The line itself is
+// the system's (serial_endpoint_posix.cpp, serial_endpoint_windows.cpp); framing, replies and
+// pacing are the same everywhere.
 class SerialEndpoint : public QObject {
     Q_OBJECT
 public:
@@ -26,6 +28,9 @@ public:
     SerialEndpoint(Installation& installation, FaultInjector& faults, const TrafficLog& log,
                    bool longForm, int baud, QObject* parent = nullptr);
     ~SerialEndpoint() override;
+
+    // Why this system has no serial line for the simulator; empty where it has one.
+    static QString unavailableReason();
 
     // Opens a pseudo-terminal pair; path() is the side the tool opens.
     bool openPty(QString* error);
@@ -40,6 +45,9 @@ public:
 private:
     void attach(int fd);
     void onReadable();
+    bool isOpen() const;
+    // Bytes written, 0 when the line takes none now, -1 when the line is gone.
+    qsizetype writeLine(const QByteArray& bytes);
     void send(SimReply reply);
     void pump();
 

@@ -1,4 +1,5 @@
-// velm-sim: the simulated installation, reached on loopback UDP and on a pseudo-terminal.
+// velm-sim: the simulated installation, reached on loopback UDP and on a pseudo-terminal
+// (where the system has one).
 #include "sim/control_interface.h"
 #include "sim/control_server.h"
 #include "sim/fault_injector.h"
@@ -9,18 +10,18 @@
 #include "sim/udp_endpoint.h"
 
 #include "link/capture_writer.h"
+#include "platform/terminal.h"
 
 #include <QCoreApplication>
 #include <QHostAddress>
 
-#include <csignal>
 #include <cstdio>
 #include <memory>
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velm-sim"));
-    std::signal(SIGPIPE, SIG_IGN);
+    terminal::reportClosedPipes();
 
     SimOptions options;
     QString message;
@@ -28,6 +29,11 @@ int main(int argc, char** argv) {
     if (!SimOptions::parse(app.arguments(), &options, &message, &help)) {
         std::fprintf(help ? stdout : stderr, "%s\n", qPrintable(message));
         return help ? 0 : 2;
+    }
+    const bool serialAsked = options.serial || !options.serialDevice.isEmpty();
+    if (serialAsked && !SerialEndpoint::unavailableReason().isEmpty()) {
+        std::fprintf(stderr, "serial: %s\n", qPrintable(SerialEndpoint::unavailableReason()));
+        return 2;
     }
 
     const TrafficLog log;
@@ -73,7 +79,7 @@ int main(int argc, char** argv) {
             log.line(QStringLiteral("udp broadcast: 255.255.255.255:%1").arg(udp->port()));
     }
     std::unique_ptr<SerialEndpoint> serial;
-    if (options.serial || !options.serialDevice.isEmpty()) {
+    if (serialAsked) {
         serial = std::make_unique<SerialEndpoint>(installation, faults, log, options.longSerial,
                                                   options.baud);
         serial->setCapture(captureOrNone);

@@ -8,6 +8,8 @@
 #   - velm-cli.exe over COM1, which the prefix maps to velm-sim's pseudo-terminal: a scan, a
 #     read-all whose rows are stored, a set,
 #   - record files made by one system open on the other,
+#   - velm-sim.exe on loopback UDP with the Linux velm-cli against it, and its serial mode
+#     refused,
 #   - velm.exe: the window opens under Xvfb.
 # A check whose program loads a DLL of the SDK that is damaged (its headers do not read) cannot
 # start under wine or on Windows: it is listed as NOT RUN with that DLL, never as passed.
@@ -24,9 +26,11 @@ tmp=$(mktemp -d /tmp/velm-wine.XXXXXX)
 export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win64
 export WINEPATH="Z:$sdk/bin" QT_PLUGIN_PATH="Z:$sdk/plugins"
 sim_pid=
+sim_exe_pid=
 xvfb_pid=
 finish() {
   [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
+  [ -n "$sim_exe_pid" ] && kill "$sim_exe_pid" 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   wineserver -k 2>/dev/null
   rm -rf "$tmp"
@@ -178,11 +182,11 @@ check cli-backup backup_listed
 # the port is mapped in the registry and takes effect when wineserver starts again.
 pty=$(sed -n 's/^serial: //p' "$tmp/sim.log")
 com_cli() { timeout 120 wine "$win/bin/velm-cli.exe" --db com.mdb --serial COM1 "$@"; }
-rows_stored() { # TABLE COUNT: the Linux velm-cli finds COUNT rows in TABLE of com.mdb
-  linux_cli --db com.mdb export com.json || return 1
-  python3 -c 'import json, sys; n = len(json.load(open("com.json"))["tables"][sys.argv[1]]); print(n, "rows"); sys.exit(n != int(sys.argv[2]))' "$1" "$2"
+rows_stored() { # DB TABLE COUNT: the Linux velm-cli finds COUNT rows in TABLE of DB
+  linux_cli --db "$1" export "$1.json" || return 1
+  python3 -c 'import json, sys; n = len(json.load(open(sys.argv[1]))["tables"][sys.argv[2]]); print(n, "rows"); sys.exit(n != int(sys.argv[3]))' "$1.json" "$2" "$3"
 }
-com_read_all() { com_cli bindings read 5 && rows_stored "Bind Records" 14; }
+com_read_all() { com_cli bindings read 5 && rows_stored com.mdb "Bind Records" 14; }
 if [ -n "$pty" ] && wine reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$pty" /f >/dev/null 2>&1; then
   wineserver -k 2>/dev/null
   wine "$win/bin/velm-initdb.exe" com.mdb >/dev/null 2>&1
@@ -193,6 +197,46 @@ else
   failed+=("com1")
   echo "FAIL com1: velm-sim named no pseudo-terminal, or COM1 could not be mapped to it"
 fi
+
+# velm-sim.exe on loopback UDP with the Linux velm-cli against it: a scan that finds the
+# simulated modules and a read-all whose rows are stored. Its serial mode is refused (Windows
+# has no pseudo-terminal) with a message and exit status 2.
+sim_exe_started=$(date +%s)
+sim_exe_port=$(shuf -i 20000-60000 -n 1)
+while [ "$sim_exe_port" = "$port" ]; do sim_exe_port=$(shuf -i 20000-60000 -n 1); done
+sim_exe_cli() { linux_cli --db sim-exe.mdb --udp "127.0.0.1:$sim_exe_port" "$@"; }
+sim_exe_read_all() { sim_exe_cli bindings read 5 && rows_stored sim-exe.mdb "Bind Records" 14; }
+sim_exe_serial_refused() {
+  local out status
+  out=$(timeout 60 wine "$win/bin/velm-sim.exe" --serial </dev/null 2>&1)
+  status=$?
+  echo "$out"
+  echo "exit status $status"
+  [ $status -eq 2 ] && grep -q "pseudo-terminal" <<<"$out"
+}
+sim_exe_dll=$(damaged_dll "$win/bin/velm-sim.exe" | head -1)
+if [ -n "$sim_exe_dll" ]; then
+  not_run+=(sim-exe-scan sim-exe-read-all sim-exe-serial-refused)
+  echo "NOT RUN sim-exe-scan, sim-exe-read-all, sim-exe-serial-refused: $sim_exe_dll in the SDK is damaged"
+else
+  wine "$win/bin/velm-sim.exe" --udp-host 127.0.0.1 --udp-port "$sim_exe_port" </dev/null \
+    >"$tmp/sim-exe.log" 2>&1 &
+  sim_exe_pid=$!
+  for _ in $(seq 300); do grep -q ready "$tmp/sim-exe.log" && break; sleep 0.1; done
+  if grep -q ready "$tmp/sim-exe.log"; then
+    "$lin/bin/velm-initdb" sim-exe.mdb >/dev/null 2>&1
+    check sim-exe-scan contains "TMR" sim_exe_cli scan 1 8
+    check sim-exe-read-all sim_exe_read_all
+  else
+    failed+=("sim-exe")
+    echo "FAIL sim-exe: velm-sim.exe did not say it was ready within 30 s"
+    sed 's/^/    /' "$tmp/sim-exe.log" | tail -15
+  fi
+  kill "$sim_exe_pid" 2>/dev/null
+  sim_exe_pid=
+  check sim-exe-serial-refused sim_exe_serial_refused
+fi
+sim_exe_seconds=$(($(date +%s) - sim_exe_started))
 cd - >/dev/null || exit 1
 
 # The window: velm.exe opens on an X server of its own.
@@ -214,5 +258,6 @@ check_program window-opens "$win/bin/velm.exe" windows window_opens
 
 ended=$(date +%s)
 echo "test-windows: $passed passed, ${#failed[@]} failed (${failed[*]:-}), ${#not_run[@]} not run" \
-     "(${not_run[*]:-}); prefix $((wine_ready - started)) s, all $((ended - started)) s"
+     "(${not_run[*]:-}); prefix $((wine_ready - started)) s, velm-sim.exe ${sim_exe_seconds} s," \
+     "all $((ended - started)) s"
 [ ${#failed[@]} -eq 0 ]
