@@ -83,8 +83,7 @@ void TestBusMonitorWindow::monitorsTheNetwork() {
     module->setValue(-1);
     family->setCurrentText(QStringLiteral("Light"));
     QCOMPARE(monitor->shownCount(), 3);
-    if (const QByteArray shots = qgetenv("VELM_SCREENSHOT_DIR"); !shots.isEmpty())
-        monitor->grab().save(QString::fromLocal8Bit(shots) + QStringLiteral("/bus_monitor.png"));
+    probe::screenshot(monitor, QStringLiteral("bus_monitor"));
 
     env.find<QPushButton>(QStringLiteral("MonitorSaveCsv"))->click();
     QCOMPARE(env.prompts.messages.last(), QStringLiteral("Bus monitor saved"));

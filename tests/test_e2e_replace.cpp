@@ -275,6 +275,8 @@ void TestE2eReplace::wizardByKeys() {
     answerer.stop();
     const QString summary = wizard->findChild<QLabel*>("ReplaceSummary")->text();
     QVERIFY2(summary.contains(says), qPrintable(summary));
+    if (!answer && setSent)
+        probe::screenshot(wizard, QStringLiteral("replace_wizard"));
     QVERIFY2(wizard->findChild<QLabel*>("ReplaceSpare")->text().contains(at),
              qPrintable(wizard->findChild<QLabel*>("ReplaceSpare")->text()));
     QCOMPARE(asked.contains("Are you sure?"), answer != 0);

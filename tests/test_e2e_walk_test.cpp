@@ -141,9 +141,7 @@ void TestE2eWalkTest::walkByKeysFindsTheStuckChannelAndReportsIt() {
     key(Qt::Key_S);
     QVERIFY(QTest::qWaitFor([this] { return current() == "Every output was tested."; }, kStepMs));
 
-    const QByteArray shots = qgetenv("VELM_SCREENSHOT_DIR");
-    if (!shots.isEmpty())
-        m_dialog->grab().save(QString::fromLocal8Bit(shots) + "/walk_test_dialog.png");
+    probe::screenshot(m_dialog, QStringLiteral("walk_test_dialog"));
     const QStringList r = results();
     QCOMPARE(r.size(), 13);
     QCOMPARE(r.at(2), QStringLiteral("Light 1, channel 3: does not work"));
@@ -158,8 +156,8 @@ void TestE2eWalkTest::walkByKeysFindsTheStuckChannelAndReportsIt() {
     QCOMPARE(cli( {"--db", m_env->databaseFile(), "report", "--pdf", pdf})
                  .exitCode,
              0);
-    if (!shots.isEmpty())
-        QFile::copy(pdf, QString::fromLocal8Bit(shots) + "/walk_test_report.pdf");
+    if (const QString shots = qEnvironmentVariable("VELM_SCREENSHOT_DIR"); !shots.isEmpty())
+        QFile::copy(pdf, shots + "/walk_test_report.pdf");
     const Run text = runProgram("pdftotext", {"-layout", pdf, "-"});
     const QString walk = text.out.mid(text.out.indexOf("Walk test"));
     QVERIFY2(!walk.isEmpty() && text.out.contains("Walk test"), qPrintable(text.out.left(400)));

@@ -136,9 +136,7 @@ QStringList TestToolsDialogs::column(QDialog* d, const QString& table, int col) 
 }
 
 void TestToolsDialogs::shoot(QWidget* w, const QString& name) {
-    const QByteArray dir = qgetenv("VELM_SCREENSHOT_DIR");
-    if (!dir.isEmpty())
-        w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name + ".png");
+    probe::screenshot(w, name);
 }
 
 void TestToolsDialogs::exec(const QString& sql) {

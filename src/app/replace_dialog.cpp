@@ -8,8 +8,11 @@
 #include "widgets/form_builder.h"
 #include "widgets/prompt_service.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -80,7 +83,14 @@ ReplaceDialog::ReplaceDialog(Bus& bus, PromptService& prompts, const QString& da
         m_steps->addItem(QString::fromUtf8(page));
     m_steps->setSelectionMode(QAbstractItemView::NoSelection);
     m_steps->setFocusPolicy(Qt::NoFocus);
-    m_steps->setMaximumWidth(330);
+    // As wide as its longest step in bold (the current step's font), so no step is cut off.
+    QFont bold = m_steps->font();
+    bold.setBold(true);
+    int widest = 0;
+    for (const char* page : kReplaceSteps)
+        widest = std::max(widest, QFontMetrics(bold).horizontalAdvance(QString::fromUtf8(page)));
+    m_steps->setFixedWidth(widest + 2 * m_steps->frameWidth() + 4 * m_steps->spacing() + 16);
+    m_steps->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     middle->addWidget(m_steps);
     m_table = new QTableWidget(0, 3, this);
     m_table->setObjectName(QStringLiteral("ReplaceTable"));
@@ -125,7 +135,7 @@ ReplaceDialog::ReplaceDialog(Bus& bus, PromptService& prompts, const QString& da
             m_job->cancel();
     });
     connect(close, &QPushButton::clicked, this, &ReplaceDialog::reject);
-    resize(780, 520);
+    resize(900, 520); // fits a 960 × 540 screen
     fillType();
     setRunning(false);
     showStep(ModuleReplace::Step::Read);

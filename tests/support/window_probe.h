@@ -17,4 +17,10 @@ template <class T> T* control(const QWidget* root, const QString& name) {
     return w;
 }
 
+// With VELM_SCREENSHOT_DIR set, saves the widget there as NAME.png, for the README's pictures.
+inline void screenshot(QWidget* w, const QString& name) {
+    if (const QString dir = qEnvironmentVariable("VELM_SCREENSHOT_DIR"); !dir.isEmpty())
+        w->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+}
+
 } // namespace probe
