@@ -384,6 +384,20 @@ void TestRecordsExchange::badInputChangesNothing_data() {
     QTest::newRow("a column twice")
         << bind("Output_Addr\": 1, \"Output_Addr", "2") << QStringList()
         << "line 2: not JSON (the name \"Output_Addr\" a second time in one object)";
+
+    // Deep in a file of thousands of rows (one a line), read row by row: still by its row and
+    // its line, and the good rows before it are not written either.
+    QByteArray many;
+    for (int i = 0; i < 5000; ++i)
+        many += "{\"Module_Addr\": " + QByteArray::number(i / 256) + ", \"IR_No\": " +
+                QByteArray::number(i % 256) + ", \"Information\": \"\\u00e9 " +
+                QByteArray::number(i) + "\"},\n";
+    QTest::newRow("bad row after 5000")
+        << fileWith("\"IR Records\": [\n" + many + "{\"IR_No\": 1, \"Information\": 5}]")
+        << QStringList() << "IR Records row 5001: Information must be a text, not 5";
+    QTest::newRow("bad JSON after 5000")
+        << fileWith("\"IR Records\": [\n" + many + "{\"IR_No\": 01}]") << QStringList()
+        << "line 5002: not JSON (\"01\" is not a JSON number)";
 }
 
 void TestRecordsExchange::badInputChangesNothing() {
@@ -538,7 +552,7 @@ void TestRecordsExchange::byteOrderMarkWithoutEscapesComesBack() {
     QVERIFY(raw != json);
     const RecordsFile file = RecordsFile::parse(raw);
     QVERIFY(file.find("IR Records"));
-    QVERIFY(file.find("IR Records")->rows.value(0).contains(name));
+    QVERIFY(file.rows(*file.find("IR Records")).value(0).contains(name));
 }
 
 void TestRecordsExchange::fileValuesInMessagesAreEscaped_data() {
