@@ -385,6 +385,12 @@ void TestRecordsExchange::badInputChangesNothing_data() {
         << bind("Output_Addr\": 1, \"Output_Addr", "2") << QStringList()
         << "line 2: not JSON (the name \"Output_Addr\" a second time in one object)";
 
+    QTest::newRow("two faults: the first column by name")
+        << fileWith(R"("IR Records": [{"Information": 5, "IR_No": "x"}])") << QStringList()
+        << "IR Records row 1: IR_No must be a whole number, not \"x\"";
+    QTest::newRow("a column named with an escape")
+        << fileWith(R"("IR Records": [{"IR\u005fNo": "x"}])") << QStringList()
+        << "IR Records row 1: IR_No must be a whole number, not \"x\"";
     // Deep in a file of thousands of rows (one a line), read row by row: still by its row and
     // its line, and the good rows before it are not written either.
     QByteArray many;

@@ -1,19 +1,11 @@
 #include "records/json_walker.h"
 
+#include <algorithm>
+
 namespace {
 
 // What Qt's UTF-8 decoder would drop from the start of a text: the byte-order mark.
 constexpr char kMark[] = "\xEF\xBB\xBF";
-
-// UTF-8 bytes as a text, U+FEFF kept wherever it stands (QString::fromUtf8 drops a leading one).
-QString decoded(QByteArrayView utf8) {
-    QString out;
-    while (utf8.startsWith(kMark)) {
-        out += QChar(0xFEFF);
-        utf8 = utf8.sliced(3);
-    }
-    return out + QString::fromUtf8(utf8);
-}
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')
@@ -26,6 +18,23 @@ int hexDigit(char c) {
 }
 
 } // namespace
+
+QString JsonWalker::decoded(QByteArrayView utf8) {
+    QString out;
+    while (utf8.startsWith(kMark)) {
+        out += QChar(0xFEFF);
+        utf8 = utf8.sliced(3);
+    }
+    return out + QString::fromUtf8(utf8);
+}
+
+QString JsonWalker::nameText(QByteArrayView raw, bool plain) {
+    if (plain)
+        return decoded(raw);
+    const QByteArray quoted = '"' + raw.toByteArray() + '"';
+    JsonWalker w(quoted, 0);
+    return w.text();
+}
 
 JsonWalker::JsonWalker(const QByteArray& bytes, qsizetype at) : m_bytes(bytes), m_pos(at) {
     if (m_pos == 0 && m_bytes.startsWith(kMark))
@@ -83,6 +92,23 @@ QString JsonWalker::name() {
     blanks();
     ++m_pos; // ':'
     return n;
+}
+
+QByteArrayView JsonWalker::rawName(bool* plain) {
+    blanks();
+    const qsizetype begin = ++m_pos;
+    *plain = true;
+    for (; m_pos < m_bytes.size() && m_bytes[m_pos] != '"'; ++m_pos) {
+        if (m_bytes[m_pos] == '\\') {
+            *plain = false;
+            ++m_pos;
+        }
+    }
+    const QByteArrayView raw = QByteArrayView(m_bytes).sliced(begin, std::min(m_pos, m_bytes.size()) - begin);
+    ++m_pos;
+    blanks();
+    ++m_pos; // ':'
+    return raw;
 }
 
 QString JsonWalker::text() {
@@ -154,7 +180,7 @@ JsonWalker::Scalar JsonWalker::scalar() {
         while (m_pos < m_bytes.size() &&
                QByteArrayView("0123456789+-.eE").contains(m_bytes[m_pos]))
             ++m_pos;
-        s.number = m_bytes.mid(begin, m_pos - begin);
+        s.number = QByteArray::fromRawData(m_bytes.constData() + begin, m_pos - begin);
         if (m_pos == begin)
             ++m_pos; // not a number after all: a text that was not checked
         break;

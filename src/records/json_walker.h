@@ -14,7 +14,7 @@ public:
     struct Scalar {
         Kind kind = Kind::Null;
         QString text;      // a text
-        QByteArray number; // a number as written
+        QByteArray number; // a number as written (the walked text's own bytes, not a copy)
     };
 
     // `at`: where a value starts (a leading byte-order mark of the file is passed by).
@@ -30,6 +30,14 @@ public:
     bool next();
     // A member's name, and past the ':' after it.
     QString name();
+    // The same without decoding: the file's bytes of a name that holds no escape, with
+    // `plain` true; otherwise the bytes with escapes as written and `plain` false.
+    QByteArrayView rawName(bool* plain);
+    // UTF-8 bytes as a text, U+FEFF kept wherever it stands (QString::fromUtf8 drops a
+    // leading one).
+    static QString decoded(QByteArrayView utf8);
+    // A name rawName() gave, as a text.
+    static QString nameText(QByteArrayView raw, bool plain);
     Scalar scalar();
     // Past the value that comes next, whatever it is.
     void skip();

@@ -64,62 +64,95 @@ struct RowShape {
         for (int c = 0; c < def.columns.size(); ++c) {
             index.insert(def.columns[c].name, c);
             columns << def.columns[c].name;
+            utf8 << def.columns[c].name.toUtf8();
         }
+    }
+    int columnOf(QByteArrayView raw, bool plain) const {
+        if (!plain)
+            return index.value(JsonWalker::nameText(raw, plain), -1);
+        for (int c = 0; c < utf8.size(); ++c)
+            if (utf8[c] == raw)
+                return c;
+        return -1;
     }
     const schema::TableDef& def;
     QHash<QString, int> index;
     QStringList columns;
+    QList<QByteArray> utf8;
 };
 
-// The row at the walker as values in column order, or why it is not a row of the table: not
-// an object of known columns of the right types, or values outside what the columns hold.
-// Columns are looked at in the order of their names, so that the first fault named is
-// always the same one.
-QString rowFault(JsonWalker& w, const RowShape& shape, QVariantList& values) {
-    values = QVariantList(shape.def.columns.size());
-    if (w.kind() != Kind::Object) {
-        w.skip();
-        return QStringLiteral("not an object of columns");
-    }
-    QVarLengthArray<std::pair<QString, Scalar>, 16> members;
-    w.enter();
-    while (w.next()) {
-        QString name = w.name();
-        members.append({std::move(name), w.scalar()});
-    }
-    std::sort(members.begin(), members.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (const auto& [name, v] : members) {
-        const auto found = shape.index.constFind(name);
-        if (found == shape.index.constEnd())
-            return QStringLiteral("unknown column \"%1\"").arg(visible_text::escaped(name));
-        const schema::ColumnDef& col = shape.def.columns[*found];
+// One member of a row object as read.
+struct Member {
+    QByteArrayView raw;
+    bool plain = true;
+    int column = -1;
+    Scalar value;
+    QString name() const { return JsonWalker::nameText(raw, plain); }
+};
+
+// The first fault of the members in the order given, the values in `values` meanwhile.
+QString memberFault(const RowShape& shape, const QVarLengthArray<Member, 16>& members,
+                    QVariantList& values) {
+    for (const Member& m : members) {
+        if (m.column < 0)
+            return QStringLiteral("unknown column \"%1\"").arg(visible_text::escaped(m.name()));
+        const schema::ColumnDef& col = shape.def.columns[m.column];
+        const Scalar& v = m.value;
         if (v.kind == Kind::Null)
             continue; // a null stays empty, as a column left out does
         if (col.integer) {
             qint64 number = 0;
             if (!wholeNumber(v, &number))
                 return QStringLiteral("%1 must be a whole number, not %2").arg(col.name, shown(v));
-            values[*found] = number;
+            values[m.column] = number;
         } else {
             if (v.kind != Kind::Text)
                 return QStringLiteral("%1 must be a text, not %2").arg(col.name, shown(v));
-            values[*found] = v.text;
+            values[m.column] = v.text;
         }
     }
-    return records_values::rowProblem(shape.def.name, shape.columns, values);
+    return {};
+}
+
+// The row at the walker as values in column order, or why it is not a row of the table: not
+// an object of known columns of the right types, or (when `check`) values outside what the
+// columns hold. Of two faults, the one of the column whose name sorts first is named, so
+// that a message never depends on the order of a row's columns.
+QString rowFault(JsonWalker& w, const RowShape& shape, bool check, QVariantList& values) {
+    values = QVariantList(shape.def.columns.size());
+    if (w.kind() != Kind::Object) {
+        w.skip();
+        return QStringLiteral("not an object of columns");
+    }
+    QVarLengthArray<Member, 16> members;
+    w.enter();
+    while (w.next()) {
+        Member m;
+        m.raw = w.rawName(&m.plain);
+        m.column = shape.columnOf(m.raw, m.plain);
+        m.value = w.scalar();
+        members.append(std::move(m));
+    }
+    if (!memberFault(shape, members, values).isEmpty()) {
+        std::sort(members.begin(), members.end(),
+                  [](const Member& a, const Member& b) { return a.name() < b.name(); });
+        values = QVariantList(shape.def.columns.size());
+        return memberFault(shape, members, values);
+    }
+    return check ? records_values::rowProblem(shape.def.name, shape.columns, values) : QString();
 }
 
 // Reads the list of rows at `at`: `fit` gets each row that fits with its number (from 1), and
-// `unfit` (when given) the message of each one that does not.
-void readRows(const QByteArray& text, qsizetype at, const schema::TableDef& def,
+// `unfit` (when given) the message of each one that does not. Without `check` the values
+// are taken as they come: for rows checked already.
+void readRows(const QByteArray& text, qsizetype at, const schema::TableDef& def, bool check,
               QStringList* unfit, const std::function<void(int, const QVariantList&)>& fit) {
     const RowShape shape(def);
     JsonWalker w(text, at);
     w.enter();
     QVariantList values;
     for (int number = 1; w.next(); ++number) {
-        const QString why = rowFault(w, shape, values);
+        const QString why = rowFault(w, shape, check, values);
         if (why.isEmpty())
             fit(number, values);
         else if (unfit)
@@ -248,11 +281,12 @@ RecordsFile RecordsFile::parse(const QByteArray& bytes) {
         Span span{rows.at(), 0};
         SlotCheck slotCheck(def);
         const bool monitor = records_format::isMonitor(def.name);
-        readRows(bytes, span.at, def, &t.unfit, [&](int number, const QVariantList& values) {
+        readRows(bytes, span.at, def, true, &t.unfit, [&](int number, const QVariantList& values) {
             ++span.fit;
             if (monitor)
                 slotCheck.take(number, values);
         });
+        span.allFit = t.unfit.isEmpty();
         t.unfit << slotCheck.faults();
         file.m_tables << t;
         file.m_spans << span;
@@ -313,7 +347,8 @@ void RecordsFile::forEachRow(const records_format::TableRows& table,
         return;
     }
     int index = 0;
-    readRows(m_text, span->at, *table.table, nullptr,
+    // Rows that all fit need no second check.
+    readRows(m_text, span->at, *table.table, !span->allFit, nullptr,
              [&](int, const QVariantList& values) { visit(index++, values); });
 }
 

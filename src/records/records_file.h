@@ -49,6 +49,7 @@ private:
     struct Span {
         qsizetype at = -1;
         int fit = 0;
+        bool allFit = true; // no row was left out
     };
     const Span* spanOf(const records_format::TableRows& table) const;
 
