@@ -2,6 +2,7 @@
 
 #include "records/database_file.h"
 #include "records/record_table.h"
+#include "records/records_connection.h"
 #include "records/records_values.h"
 
 #include <QCryptographicHash>
@@ -12,33 +13,33 @@
 
 namespace {
 
-QList<ReportRecords::Row> rowsOf(const QString& file, const QString& tableName) {
-    RecordTable table(tableName);
-    table.open(file, RecordTable::OpenMode::ReadOnly);
-    const QStringList columns = table.columns();
+// One row at a time straight from the file, so that a table is never held twice (a table's
+// rows and the report's).
+QList<ReportRecords::Row> rowsOf(const RecordsConnection& db, const QString& tableName) {
+    const schema::TableDef& def = *schema::findTable(tableName);
+    QStringList columns;
+    for (const schema::ColumnDef& c : def.columns)
+        columns << c.name;
     QList<ReportRecords::Row> rows;
-    for (int r = 0; r < table.rowCount(); ++r) {
-        ReportRecords::Row row;
-        row.columns = columns;
-        for (int c = 0; c < columns.size(); ++c) {
-            const QVariant v = table.valueAt(r, c);
-            row.values << v;
-            if (row.unfit.isEmpty())
-                row.unfit = records_values::problem(tableName, columns.at(c), v);
-        }
+    db.forEachRow(def, [&](const StoredRow& stored) {
+        ReportRecords::Row row{columns, stored.values, {}};
+        for (int c = 0; c < columns.size() && row.unfit.isEmpty(); ++c)
+            row.unfit = records_values::problem(tableName, columns.at(c), stored.values.at(c));
         rows << row;
-    }
+    });
     return rows;
 }
 
 QString sha256Of(const QString& file) {
     // Through SQLite's file layer: a descriptor of our own, closed, would drop the locks of
     // any connection this process has open on the file.
+    // A block at a time: the file may be larger than the report's memory should grow.
     QString error;
-    const QByteArray bytes = database_file::readBytes(file, -1, &error);
-    if (!error.isEmpty())
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!database_file::readBlocks(file, [&hash](QByteArrayView block) { hash.addData(block); },
+                                   &error))
         throw RecordError(error);
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    return QString::fromLatin1(hash.result().toHex());
 }
 
 } // namespace
@@ -66,12 +67,18 @@ ReportRecords ReportRecords::load(const QString& databaseFile) {
     r.file = QFileInfo(databaseFile).absoluteFilePath();
     if (!QFileInfo(r.file).isFile())
         throw RecordError(QStringLiteral("%1 is not a record file").arg(r.file));
-    r.scenes = rowsOf(r.file, QStringLiteral("Scene Records"));
-    r.irCodes = rowsOf(r.file, QStringLiteral("IR Records"));
-    r.timers = rowsOf(r.file, QStringLiteral("Timer Records"));
-    r.events = rowsOf(r.file, QStringLiteral("Event Records"));
-    r.bindings = rowsOf(r.file, QStringLiteral("Bind Records"));
-    r.monitor = rowsOf(r.file, QStringLiteral("Monitor Bind Records"));
+    {
+        // Every table at one moment.
+        RecordsConnection db(r.file, RecordsConnection::Mode::Read);
+        db.begin();
+        r.scenes = rowsOf(db, QStringLiteral("Scene Records"));
+        r.irCodes = rowsOf(db, QStringLiteral("IR Records"));
+        r.timers = rowsOf(db, QStringLiteral("Timer Records"));
+        r.events = rowsOf(db, QStringLiteral("Event Records"));
+        r.bindings = rowsOf(db, QStringLiteral("Bind Records"));
+        r.monitor = rowsOf(db, QStringLiteral("Monitor Bind Records"));
+        db.commit();
+    }
     // After the reads: an open that rolled a journal back has changed the bytes.
     r.sha256 = sha256Of(r.file);
     return r;
