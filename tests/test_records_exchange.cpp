@@ -169,6 +169,8 @@ private slots:
     void valuesOutsideTheTable();
     void streamedExportIsTheSame();
     void byteOrderMarkWithoutEscapesComesBack();
+    void textsReadAsWritten_data();
+    void textsReadAsWritten();
     void fileValuesInMessagesAreEscaped_data();
     void fileValuesInMessagesAreEscaped();
     void documentedLimitsAreTheCodes();
@@ -559,6 +561,35 @@ void TestRecordsExchange::byteOrderMarkWithoutEscapesComesBack() {
     const RecordsFile file = RecordsFile::parse(raw);
     QVERIFY(file.find("IR Records"));
     QVERIFY(file.rows(*file.find("IR Records")).value(0).contains(name));
+}
+
+// What a text of the file becomes, escapes and U+FEFF wherever they stand; the file's members
+// in any order.
+void TestRecordsExchange::textsReadAsWritten_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    const auto ir = [](const QByteArray& text) {
+        return fileWith("\"IR Records\": [{\"IR_No\": 1, \"Information\": \"" + text + "\"}]");
+    };
+    QTest::newRow("escaped mark first") << ir("\\ufeffA") << u"\uFEFFA"_qs;
+    QTest::newRow("raw mark first") << ir("\xEF\xBB\xBF\xEF\xBB\xBF" "A") << u"\uFEFF\uFEFFA"_qs;
+    QTest::newRow("raw mark after an escape") << ir("\\\"\xEF\xBB\xBF" "b") << u"\"\uFEFFb"_qs;
+    QTest::newRow("surrogate pair") << ir("\\ud83d\\ude00 \\u00e9") << u"\U0001F600 \u00e9"_qs;
+    QTest::newRow("quote, backslash, slash") << ir("\\\"\\\\\\/") << u"\"\\/"_qs;
+    QTest::newRow("tables before the format")
+        << QByteArray(R"({"tables": {"IR Records": [{"Information": "x", "IR_No": 1}]},
+                          "exported": 5, "version": 1.0, "format": "velm-records"})")
+        << u"x"_qs;
+}
+
+void TestRecordsExchange::textsReadAsWritten() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    const RecordsFile file = RecordsFile::parse(bytes);
+    const records_format::TableRows* t = file.find("IR Records");
+    QVERIFY(t && t->unfit.isEmpty());
+    QCOMPARE(file.rowCount(*t), 1);
+    QCOMPARE(file.rows(*t).value(0).value(2).toString(), text);
 }
 
 void TestRecordsExchange::fileValuesInMessagesAreEscaped_data() {
