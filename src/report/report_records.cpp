@@ -13,19 +13,30 @@
 
 namespace {
 
-// One row at a time straight from the file, so that a table is never held twice (a table's
-// rows and the report's).
-QList<ReportRecords::Row> rowsOf(const RecordsConnection& db, const QString& tableName) {
-    const schema::TableDef& def = *schema::findTable(tableName);
+QStringList columnsOf(const QString& tableName) {
     QStringList columns;
-    for (const schema::ColumnDef& c : def.columns)
+    for (const schema::ColumnDef& c : schema::findTable(tableName)->columns)
         columns << c.name;
-    QList<ReportRecords::Row> rows;
-    db.forEachRow(def, [&](const StoredRow& stored) {
-        ReportRecords::Row row{columns, stored.values, {}};
-        for (int c = 0; c < columns.size() && row.unfit.isEmpty(); ++c)
-            row.unfit = records_values::problem(tableName, columns.at(c), stored.values.at(c));
-        rows << row;
+    return columns;
+}
+
+// The rows of a table, one at a time straight from the file, each with its first misfit.
+void readRows(const RecordsConnection& db, const QString& tableName,
+              const std::function<void(const QVariantList&, const QString&)>& take) {
+    const QStringList columns = columnsOf(tableName);
+    db.forEachRow(*schema::findTable(tableName), [&](const StoredRow& stored) {
+        QString unfit;
+        for (int c = 0; c < columns.size() && unfit.isEmpty(); ++c)
+            unfit = records_values::problem(tableName, columns.at(c), stored.values.at(c));
+        take(stored.values, unfit);
+    });
+}
+
+PackedRows packed(const RecordsConnection& db, const QString& tableName,
+                  const char* groupColumn = nullptr) {
+    PackedRows rows(columnsOf(tableName), groupColumn);
+    readRows(db, tableName, [&rows](const QVariantList& values, const QString& unfit) {
+        rows.append(values, unfit);
     });
     return rows;
 }
@@ -44,24 +55,6 @@ QString sha256Of(const QString& file) {
 
 } // namespace
 
-QVariant ReportRecords::Row::value(const char* column) const {
-    const qsizetype i = columns.indexOf(QLatin1String(column));
-    return i < 0 ? QVariant() : values.at(i);
-}
-
-QString ReportRecords::Row::text(const char* column) const {
-    return value(column).toString();
-}
-
-std::optional<int> ReportRecords::Row::number(const char* column) const {
-    const QVariant v = value(column);
-    bool ok = false;
-    const qlonglong n = v.toLongLong(&ok);
-    if (v.isNull() || !ok || n < INT_MIN || n > INT_MAX)
-        return std::nullopt;
-    return int(n);
-}
-
 ReportRecords ReportRecords::load(const QString& databaseFile) {
     ReportRecords r;
     r.file = QFileInfo(databaseFile).absoluteFilePath();
@@ -71,12 +64,16 @@ ReportRecords ReportRecords::load(const QString& databaseFile) {
         // Every table at one moment.
         RecordsConnection db(r.file, RecordsConnection::Mode::Read);
         db.begin();
-        r.scenes = rowsOf(db, QStringLiteral("Scene Records"));
-        r.irCodes = rowsOf(db, QStringLiteral("IR Records"));
-        r.timers = rowsOf(db, QStringLiteral("Timer Records"));
-        r.events = rowsOf(db, QStringLiteral("Event Records"));
-        r.bindings = rowsOf(db, QStringLiteral("Bind Records"));
-        r.monitor = rowsOf(db, QStringLiteral("Monitor Bind Records"));
+        r.scenes = packed(db, QStringLiteral("Scene Records"), "Module_Addr");
+        r.irCodes = packed(db, QStringLiteral("IR Records"), "Module_Addr");
+        r.timers = packed(db, QStringLiteral("Timer Records"));
+        r.events = packed(db, QStringLiteral("Event Records"));
+        r.bindings = packed(db, QStringLiteral("Bind Records"), "Input_Addr");
+        const QString monitor = QStringLiteral("Monitor Bind Records");
+        const QStringList columns = columnsOf(monitor);
+        readRows(db, monitor, [&](const QVariantList& values, const QString& unfit) {
+            r.monitor << Row{columns, values, unfit};
+        });
         db.commit();
     }
     // After the reads: an open that rolled a journal back has changed the bytes.
@@ -86,14 +83,10 @@ ReportRecords ReportRecords::load(const QString& databaseFile) {
 
 QList<int> ReportRecords::owners() const {
     QSet<int> found;
-    const auto take = [&found](const QList<Row>& rows, const char* column) {
-        for (const Row& row : rows)
-            if (const auto n = row.number(column); n && *n >= 0)
-                found.insert(*n);
-    };
-    take(scenes, "Module_Addr");
-    take(irCodes, "Module_Addr");
-    take(bindings, "Input_Addr");
+    for (const PackedRows* rows : {&scenes, &irCodes, &bindings})
+        for (int n : rows->groups())
+            if (n >= 0)
+                found.insert(n);
     for (const Row& slot : monitor)
         if (slot.number("Address").value_or(0) != 0)
             found.insert(0xFF);
