@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         const RecordsFile file = RecordsFile::parse(bytes);
         for (const records_format::TableRows& t : file.tables())
-            for (const QVariantList& row : t.rows)
+            for (const QVariantList& row : file.rows(t))
                 for (int c = 0; c < row.size(); ++c)
                     if (!records_values::problem(t.table->name, t.table->columns[c].name, row[c])
                              .isEmpty())

@@ -169,6 +169,8 @@ private slots:
     void valuesOutsideTheTable();
     void streamedExportIsTheSame();
     void byteOrderMarkWithoutEscapesComesBack();
+    void textsReadAsWritten_data();
+    void textsReadAsWritten();
     void fileValuesInMessagesAreEscaped_data();
     void fileValuesInMessagesAreEscaped();
     void documentedLimitsAreTheCodes();
@@ -384,6 +386,26 @@ void TestRecordsExchange::badInputChangesNothing_data() {
     QTest::newRow("a column twice")
         << bind("Output_Addr\": 1, \"Output_Addr", "2") << QStringList()
         << "line 2: not JSON (the name \"Output_Addr\" a second time in one object)";
+
+    QTest::newRow("two faults: the first column by name")
+        << fileWith(R"("IR Records": [{"Information": 5, "IR_No": "x"}])") << QStringList()
+        << "IR Records row 1: IR_No must be a whole number, not \"x\"";
+    QTest::newRow("a column named with an escape")
+        << fileWith(R"("IR Records": [{"IR\u005fNo": "x"}])") << QStringList()
+        << "IR Records row 1: IR_No must be a whole number, not \"x\"";
+    // Deep in a file of thousands of rows (one a line), read row by row: still by its row and
+    // its line, and the good rows before it are not written either.
+    QByteArray many;
+    for (int i = 0; i < 5000; ++i)
+        many += "{\"Module_Addr\": " + QByteArray::number(i / 256) + ", \"IR_No\": " +
+                QByteArray::number(i % 256) + ", \"Information\": \"\\u00e9 " +
+                QByteArray::number(i) + "\"},\n";
+    QTest::newRow("bad row after 5000")
+        << fileWith("\"IR Records\": [\n" + many + "{\"IR_No\": 1, \"Information\": 5}]")
+        << QStringList() << "IR Records row 5001: Information must be a text, not 5";
+    QTest::newRow("bad JSON after 5000")
+        << fileWith("\"IR Records\": [\n" + many + "{\"IR_No\": 01}]") << QStringList()
+        << "line 5002: not JSON (\"01\" is not a JSON number)";
 }
 
 void TestRecordsExchange::badInputChangesNothing() {
@@ -538,7 +560,36 @@ void TestRecordsExchange::byteOrderMarkWithoutEscapesComesBack() {
     QVERIFY(raw != json);
     const RecordsFile file = RecordsFile::parse(raw);
     QVERIFY(file.find("IR Records"));
-    QVERIFY(file.find("IR Records")->rows.value(0).contains(name));
+    QVERIFY(file.rows(*file.find("IR Records")).value(0).contains(name));
+}
+
+// What a text of the file becomes, escapes and U+FEFF wherever they stand; the file's members
+// in any order.
+void TestRecordsExchange::textsReadAsWritten_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    const auto ir = [](const QByteArray& text) {
+        return fileWith("\"IR Records\": [{\"IR_No\": 1, \"Information\": \"" + text + "\"}]");
+    };
+    QTest::newRow("escaped mark first") << ir("\\ufeffA") << u"\uFEFFA"_qs;
+    QTest::newRow("raw mark first") << ir("\xEF\xBB\xBF\xEF\xBB\xBF" "A") << u"\uFEFF\uFEFFA"_qs;
+    QTest::newRow("raw mark after an escape") << ir("\\\"\xEF\xBB\xBF" "b") << u"\"\uFEFFb"_qs;
+    QTest::newRow("surrogate pair") << ir("\\ud83d\\ude00 \\u00e9") << u"\U0001F600 \u00e9"_qs;
+    QTest::newRow("quote, backslash, slash") << ir("\\\"\\\\\\/") << u"\"\\/"_qs;
+    QTest::newRow("tables before the format")
+        << QByteArray(R"({"tables": {"IR Records": [{"Information": "x", "IR_No": 1}]},
+                          "exported": 5, "version": 1.0, "format": "velm-records"})")
+        << u"x"_qs;
+}
+
+void TestRecordsExchange::textsReadAsWritten() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    const RecordsFile file = RecordsFile::parse(bytes);
+    const records_format::TableRows* t = file.find("IR Records");
+    QVERIFY(t && t->unfit.isEmpty());
+    QCOMPARE(file.rowCount(*t), 1);
+    QCOMPARE(file.rows(*t).value(0).value(2).toString(), text);
 }
 
 void TestRecordsExchange::fileValuesInMessagesAreEscaped_data() {

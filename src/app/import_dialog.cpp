@@ -37,7 +37,7 @@ ImportDialog::ImportDialog(ImportSource records, const QString& fileName, Previe
     for (int i = 0; i < schema::tables().size(); ++i) {
         const QString name = schema::tables()[i].name;
         const records_format::TableRows* rows = file().find(name);
-        const qsizetype count = rows ? rows->rows.size() : 0;
+        const qsizetype count = rows ? file().rowCount(*rows) : 0;
         const QString caption = !rows        ? QStringLiteral("%1 (not in the file)").arg(name)
                                 : count == 1 ? QStringLiteral("%1 (1 row)").arg(name)
                                              : QStringLiteral("%1 (%2 rows)").arg(name).arg(count);

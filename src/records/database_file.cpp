@@ -11,6 +11,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -168,6 +169,26 @@ public:
         return true;
     }
 
+    // The whole file, a block at a time.
+    bool readAll(const std::function<void(QByteArrayView)>& take) {
+        sqlite3_int64 size = 0;
+        if (m_file->pMethods->xFileSize(m_file, &size) != SQLITE_OK) {
+            m_error = lastError();
+            return false;
+        }
+        constexpr int kBlock = 1 << 20;
+        QByteArray block(kBlock, Qt::Uninitialized);
+        for (sqlite3_int64 at = 0; at < size; at += kBlock) {
+            const int length = int(std::min<sqlite3_int64>(kBlock, size - at));
+            if (m_file->pMethods->xRead(m_file, block.data(), length, at) != SQLITE_OK) {
+                m_error = lastError();
+                return false;
+            }
+            take(QByteArrayView(block.constData(), length));
+        }
+        return true;
+    }
+
 private:
     int lastError() const {
         // The default file layer on this system answers with the errno of the failed call.
@@ -214,6 +235,17 @@ QByteArray readBytes(const QString& path, qint64 length, QString* error) {
         return QByteArray();
     }
     return bytes;
+}
+
+bool readBlocks(const QString& path, const std::function<void(QByteArrayView)>& take,
+                QString* error) {
+    SqliteFile file(path);
+    if (!file.isOpen() || !file.readAll(take)) {
+        if (error)
+            *error = unreadable(shown(path), file.error());
+        return false;
+    }
+    return true;
 }
 
 FileKind fileKind(const QString& path, QString* error) {

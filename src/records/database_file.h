@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 
 struct SystemError;
@@ -36,6 +38,10 @@ enum class FileKind {
 // the same pages. SQLite keeps its descriptor open until its last lock goes. Empty with
 // `error` set when the file can not be opened or read.
 QByteArray readBytes(const QString& path, qint64 length, QString* error);
+// The same, the whole file handed to `take` a block at a time, so that a large file is never
+// held; false with `error` set when it can not be read.
+bool readBlocks(const QString& path, const std::function<void(QByteArrayView)>& take,
+                QString* error);
 
 // The kind of the file at `path`, from its header; `error` says why for Unreadable. Meant for
 // the moment before a connection opens the file (a connection reads the header itself), and

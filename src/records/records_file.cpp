@@ -1,5 +1,6 @@
 #include "records/records_file.h"
 
+#include "records/json_walker.h"
 #include "records/record_table.h"
 #include "records/records_values.h"
 #include "records/strict_json.h"
@@ -9,113 +10,202 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <QMap>
+#include <QVarLengthArray>
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
 
 namespace {
 
+using Scalar = JsonWalker::Scalar;
+using Kind = JsonWalker::Kind;
+
 // A value as a message shows it: 7, "7", true, null, [...]
-QString shown(const QJsonValue& v) {
-    if (v.isString())
-        return visible_text::quoted(v.toString());
-    if (v.isArray())
+QString shown(const Scalar& v) {
+    switch (v.kind) {
+    case Kind::Text:
+        return visible_text::quoted(v.text);
+    case Kind::List:
         return QStringLiteral("a list");
-    if (v.isObject())
+    case Kind::Object:
         return QStringLiteral("an object");
-    if (v.isBool())
-        return v.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    return QString::number(v.toDouble(), 'g', 17);
+    case Kind::True:
+        return QStringLiteral("true");
+    case Kind::False:
+        return QStringLiteral("false");
+    default:
+        return QString::number(v.number.toDouble(), 'g', 17);
+    }
 }
 
-// Whole numbers come as integers; a double is taken when it is whole and within qint64.
-bool wholeNumber(const QJsonValue& v, qint64* out) {
-    if (!v.isDouble())
+// Whole numbers come as integers; a number with a fraction or an exponent is taken when it is
+// whole and within qint64 (as Qt's reader would give it).
+bool wholeNumber(const Scalar& v, qint64* out) {
+    if (v.kind != Kind::Number)
         return false;
-    // Both fallbacks come back only when the value is not a whole number in range.
-    const qint64 a = v.toInteger(0);
-    if (a != v.toInteger(1))
+    bool ok = false;
+    if (!v.number.contains('.') && !v.number.contains('e') && !v.number.contains('E')) {
+        *out = v.number.toLongLong(&ok);
+        return ok;
+    }
+    const double d = v.number.toDouble(&ok);
+    constexpr double kTwo63 = 9223372036854775808.0;
+    if (!ok || std::trunc(d) != d || d < -kTwo63 || d >= kTwo63)
         return false;
-    *out = a;
+    *out = qint64(d);
     return true;
 }
 
-using ColumnIndex = QHash<QString, int>;
+// What a table's rows are read with.
+struct RowShape {
+    explicit RowShape(const schema::TableDef& table) : def(table) {
+        for (int c = 0; c < def.columns.size(); ++c) {
+            index.insert(def.columns[c].name, c);
+            columns << def.columns[c].name;
+            utf8 << def.columns[c].name.toUtf8();
+        }
+    }
+    int columnOf(QByteArrayView raw, bool plain) const {
+        if (!plain)
+            return index.value(JsonWalker::nameText(raw, plain), -1);
+        for (int c = 0; c < utf8.size(); ++c)
+            if (utf8[c] == raw)
+                return c;
+        return -1;
+    }
+    const schema::TableDef& def;
+    QHash<QString, int> index;
+    QStringList columns;
+    QList<QByteArray> utf8;
+};
 
-// A row of the file as values in column order; throws RecordError for a row that is not an
-// object of known columns of the right types.
-QVariantList readRow(const QJsonValue& value, const schema::TableDef& def, const ColumnIndex& index,
-                     const QString& where) {
-    if (!value.isObject())
-        throw RecordError(QStringLiteral("%1: not an object of columns").arg(where));
-    const QJsonObject row = value.toObject();
-    QVariantList values(def.columns.size());
-    for (auto it = row.begin(); it != row.end(); ++it) {
-        const auto found = index.constFind(it.key());
-        if (found == index.constEnd())
-            throw RecordError(QStringLiteral("%1: unknown column \"%2\"")
-                                  .arg(where, visible_text::escaped(it.key())));
-        const schema::ColumnDef& col = def.columns[*found];
-        const QJsonValue v = it.value();
-        if (v.isNull())
+// One member of a row object as read.
+struct Member {
+    QByteArrayView raw;
+    bool plain = true;
+    int column = -1;
+    Scalar value;
+    QString name() const { return JsonWalker::nameText(raw, plain); }
+};
+
+// The first fault of the members in the order given, the values in `values` meanwhile.
+QString memberFault(const RowShape& shape, const QVarLengthArray<Member, 16>& members,
+                    QVariantList& values) {
+    for (const Member& m : members) {
+        if (m.column < 0)
+            return QStringLiteral("unknown column \"%1\"").arg(visible_text::escaped(m.name()));
+        const schema::ColumnDef& col = shape.def.columns[m.column];
+        const Scalar& v = m.value;
+        if (v.kind == Kind::Null)
             continue; // a null stays empty, as a column left out does
         if (col.integer) {
             qint64 number = 0;
             if (!wholeNumber(v, &number))
-                throw RecordError(QStringLiteral("%1: %2 must be a whole number, not %3")
-                                      .arg(where, col.name, shown(v)));
-            values[*found] = number;
+                return QStringLiteral("%1 must be a whole number, not %2").arg(col.name, shown(v));
+            values[m.column] = number;
         } else {
-            if (!v.isString())
-                throw RecordError(
-                    QStringLiteral("%1: %2 must be a text, not %3").arg(where, col.name, shown(v)));
-            values[*found] = v.toString();
+            if (v.kind != Kind::Text)
+                return QStringLiteral("%1 must be a text, not %2").arg(col.name, shown(v));
+            values[m.column] = v.text;
         }
     }
-    return values;
+    return {};
+}
+
+// The row at the walker as values in column order, or why it is not a row of the table: not
+// an object of known columns of the right types, or (when `check`) values outside what the
+// columns hold. Of two faults, the one of the column whose name sorts first is named, so
+// that a message never depends on the order of a row's columns.
+QString rowFault(JsonWalker& w, const RowShape& shape, bool check, QVariantList& values) {
+    values = QVariantList(shape.def.columns.size());
+    if (w.kind() != Kind::Object) {
+        w.skip();
+        return QStringLiteral("not an object of columns");
+    }
+    QVarLengthArray<Member, 16> members;
+    w.enter();
+    while (w.next()) {
+        Member m;
+        m.raw = w.rawName(&m.plain);
+        m.column = shape.columnOf(m.raw, m.plain);
+        m.value = w.scalar();
+        members.append(std::move(m));
+    }
+    if (!memberFault(shape, members, values).isEmpty()) {
+        std::sort(members.begin(), members.end(),
+                  [](const Member& a, const Member& b) { return a.name() < b.name(); });
+        values = QVariantList(shape.def.columns.size());
+        return memberFault(shape, members, values);
+    }
+    return check ? records_values::rowProblem(shape.def.name, shape.columns, values) : QString();
+}
+
+// Reads the list of rows at `at`: `fit` gets each row that fits with its number (from 1), and
+// `unfit` (when given) the message of each one that does not. Without `check` the values
+// are taken as they come: for rows checked already.
+void readRows(const QByteArray& text, qsizetype at, const schema::TableDef& def, bool check,
+              QStringList* unfit, const std::function<void(int, const QVariantList&)>& fit) {
+    const RowShape shape(def);
+    JsonWalker w(text, at);
+    w.enter();
+    QVariantList values;
+    for (int number = 1; w.next(); ++number) {
+        const QString why = rowFault(w, shape, check, values);
+        if (why.isEmpty())
+            fit(number, values);
+        else if (unfit)
+            *unfit << QStringLiteral("%1 row %2: %3").arg(def.name, QString::number(number), why);
+    }
 }
 
 // A monitor slot is named by its Order; two rows for one slot would leave which one wins to
-// chance. Each such row joins the table's unfit rows.
-void checkSlots(records_format::TableRows& t, const QList<int>& rowNumbers) {
-    int column = 0;
-    while (column < t.table->columns.size() &&
-           t.table->columns[column].name != QLatin1StringView("Order"))
-        ++column;
-    QHash<qint64, int> seen;
-    for (int r = 0; r < t.rows.size(); ++r) {
-        const QVariant order = t.rows[r].value(column);
-        const int rowNo = rowNumbers[r];
-        if (order.isNull()) {
-            t.unfit << QStringLiteral("%1 row %2: Order is missing (it names the slot)")
-                           .arg(t.table->name)
-                           .arg(rowNo);
-            continue;
-        }
-        const auto first = seen.constFind(order.toLongLong());
-        if (first != seen.constEnd())
-            t.unfit << QStringLiteral("%1 rows %2 and %3: both for slot Order %4")
-                           .arg(t.table->name)
-                           .arg(*first)
-                           .arg(rowNo)
-                           .arg(order.toLongLong());
-        else
-            seen.insert(order.toLongLong(), rowNo);
+// chance. Such rows join the table's unfit rows, after the rows unfit on their own.
+class SlotCheck {
+public:
+    explicit SlotCheck(const schema::TableDef& def) : m_def(def) {
+        while (m_column < def.columns.size() &&
+               def.columns[m_column].name != QLatin1StringView("Order"))
+            ++m_column;
     }
-}
+    void take(int rowNo, const QVariantList& row) {
+        const QVariant order = row.value(m_column);
+        if (order.isNull()) {
+            m_faults << QStringLiteral("%1 row %2: Order is missing (it names the slot)")
+                            .arg(m_def.name)
+                            .arg(rowNo);
+            return;
+        }
+        const auto first = m_seen.constFind(order.toLongLong());
+        if (first != m_seen.constEnd())
+            m_faults << QStringLiteral("%1 rows %2 and %3: both for slot Order %4")
+                            .arg(m_def.name)
+                            .arg(*first)
+                            .arg(rowNo)
+                            .arg(order.toLongLong());
+        else
+            m_seen.insert(order.toLongLong(), rowNo);
+    }
+    const QStringList& faults() const { return m_faults; }
 
-int lineOf(const QByteArray& bytes, int offset) {
-    return int(bytes.left(offset).count('\n')) + 1;
-}
+private:
+    const schema::TableDef& m_def;
+    int m_column = 0;
+    QHash<qint64, int> m_seen;
+    QStringList m_faults;
+};
 
 } // namespace
 
 RecordsFile RecordsFile::parse(const QByteArray& bytes) {
-    const QByteArray text = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
-    // Qt's reader takes more than JSON, and takes some numbers other than written.
+    // Qt's reader takes more than JSON, and takes some numbers other than written: the file is
+    // checked whole first, then walked.
     if (const auto fault = strict_json::check(bytes)) {
         // A row of column names: one of the CSV files an export writes for spreadsheets.
-        const QByteArray firstLine = text.left(text.indexOf('\n')).trimmed();
+        const qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+        const qsizetype end = bytes.indexOf('\n', start);
+        const QByteArray firstLine = bytes.mid(start, end < 0 ? -1 : end - start).trimmed();
         if (!firstLine.startsWith('{') && !firstLine.startsWith('[') && firstLine.contains(','))
             throw RecordError(QStringLiteral("this is a CSV file, not the JSON file of an export: "
                                              "the CSV files are for spreadsheets, only the JSON "
@@ -123,82 +213,83 @@ RecordsFile RecordsFile::parse(const QByteArray& bytes) {
         throw RecordError(
             QStringLiteral("line %1: not JSON (%2)").arg(fault->line).arg(fault->what));
     }
-    // JSON, but a lone value at the top ("7"), which Qt's reader would call not JSON.
-    if (!text.trimmed().startsWith('{'))
+    JsonWalker top(bytes);
+    // JSON, but a lone value at the top ("7").
+    if (top.kind() != Kind::Object)
         throw RecordError(QStringLiteral("not a VELM records file (no object at the top)"));
-    QJsonParseError error;
-    const QJsonDocument doc =
-        QJsonDocument::fromJson(strict_json::byteOrderMarksEscaped(bytes), &error);
-    if (error.error != QJsonParseError::NoError)
-        throw RecordError(QStringLiteral("line %1: not JSON (%2)")
-                              .arg(lineOf(bytes, error.offset))
-                              .arg(error.errorString()));
-    if (!doc.isObject())
-        throw RecordError(QStringLiteral("not a VELM records file (no object at the top)"));
-    const QJsonObject top = doc.object();
-    const QJsonValue format = top.value(QLatin1StringView("format"));
-    if (format.toString() != QLatin1StringView(records_format::formatName))
+    std::optional<Scalar> format, version, exported;
+    qsizetype tablesAt = -1;
+    top.enter();
+    while (top.next()) {
+        const QString name = top.name();
+        if (name == QLatin1StringView("format"))
+            format = top.scalar();
+        else if (name == QLatin1StringView("version"))
+            version = top.scalar();
+        else if (name == QLatin1StringView("exported"))
+            exported = top.scalar();
+        else if (name == QLatin1StringView("tables") && top.kind() == Kind::Object)
+            tablesAt = top.at();
+        if (name != QLatin1StringView("format") && name != QLatin1StringView("version") &&
+            name != QLatin1StringView("exported"))
+            top.skip();
+    }
+    if (!format || format->kind != Kind::Text ||
+        format->text != QLatin1StringView(records_format::formatName))
         throw RecordError(
-            format.isUndefined()
-                ? QStringLiteral("not a VELM records file (no \"format\")")
-                : QStringLiteral("not a VELM records file (its format is %1, not \"%2\")")
-                      .arg(shown(format), QLatin1StringView(records_format::formatName)));
-    const QJsonValue version = top.value(QLatin1StringView("version"));
+            !format ? QStringLiteral("not a VELM records file (no \"format\")")
+                    : QStringLiteral("not a VELM records file (its format is %1, not \"%2\")")
+                          .arg(shown(*format), QLatin1StringView(records_format::formatName)));
     qint64 v = 0;
-    if (!wholeNumber(version, &v) || v < 1)
-        throw RecordError(
-            QStringLiteral("version %1 is not a version of the VELM records format")
-                .arg(version.isUndefined() ? QStringLiteral("(none)") : shown(version)));
+    if (!version || !wholeNumber(*version, &v) || v < 1)
+        throw RecordError(QStringLiteral("version %1 is not a version of the VELM records format")
+                              .arg(version ? shown(*version) : QStringLiteral("(none)")));
     if (v > records_format::version)
         throw RecordError(QStringLiteral("version %1 is newer than this tool reads (version %2)")
                               .arg(v)
                               .arg(records_format::version));
-    const QJsonValue tables = top.value(QLatin1StringView("tables"));
-    if (!tables.isObject())
+    if (tablesAt < 0)
         throw RecordError(QStringLiteral("no \"tables\" object"));
-    const QJsonObject byName = tables.toObject();
-    for (auto it = byName.begin(); it != byName.end(); ++it) {
+    QMap<QString, qsizetype> byName; // in the order of their names, as messages take them
+    JsonWalker tables(bytes, tablesAt);
+    tables.enter();
+    while (tables.next()) {
+        const QString name = tables.name();
+        byName.insert(name, tables.at());
+        tables.skip();
+    }
+    for (auto it = byName.cbegin(); it != byName.cend(); ++it) {
         if (!schema::findTable(it.key()))
             throw RecordError(
                 QStringLiteral("unknown table \"%1\"").arg(visible_text::escaped(it.key())));
     }
 
     RecordsFile file;
-    file.m_exported = top.value(QLatin1StringView("exported")).toString();
+    file.m_text = bytes;
+    if (exported && exported->kind == Kind::Text)
+        file.m_exported = exported->text;
     for (const schema::TableDef& def : schema::tables()) {
-        const QJsonValue rows = byName.value(def.name);
-        if (rows.isUndefined())
+        const auto at = byName.constFind(def.name);
+        if (at == byName.cend())
             continue;
-        if (!rows.isArray())
+        JsonWalker rows(bytes, *at);
+        if (rows.kind() != Kind::List)
             throw RecordError(QStringLiteral("%1: not a list of rows").arg(def.name));
-        records_format::TableRows t{&def, {}, {}};
-        const QJsonArray array = rows.toArray();
-        ColumnIndex index;
-        QStringList columns;
-        for (int c = 0; c < def.columns.size(); ++c) {
-            index.insert(def.columns[c].name, c);
-            columns << def.columns[c].name;
-        }
         // A bad row is noted, not thrown: only an import of this table refuses the file for
         // it, naming every bad row.
-        QList<int> rowNumbers;
-        t.rows.reserve(array.size());
-        for (int r = 0; r < array.size(); ++r) {
-            const QString where = QStringLiteral("%1 row %2").arg(def.name).arg(r + 1);
-            try {
-                QVariantList values = readRow(array.at(r), def, index, where);
-                const QString why = records_values::rowProblem(def.name, columns, values);
-                if (!why.isEmpty())
-                    throw RecordError(QStringLiteral("%1: %2").arg(where, why));
-                t.rows << values;
-                rowNumbers << r + 1;
-            } catch (const RecordError& e) {
-                t.unfit << QString::fromStdString(e.what());
-            }
-        }
-        if (records_format::isMonitor(def.name))
-            checkSlots(t, rowNumbers);
+        records_format::TableRows t{&def, {}, {}};
+        Span span{rows.at(), 0};
+        SlotCheck slotCheck(def);
+        const bool monitor = records_format::isMonitor(def.name);
+        readRows(bytes, span.at, def, true, &t.unfit, [&](int number, const QVariantList& values) {
+            ++span.fit;
+            if (monitor)
+                slotCheck.take(number, values);
+        });
+        span.allFit = t.unfit.isEmpty();
+        t.unfit << slotCheck.faults();
         file.m_tables << t;
+        file.m_spans << span;
     }
     return file;
 }
@@ -237,4 +328,37 @@ QStringList RecordsFile::tableNames() const {
     for (const records_format::TableRows& t : m_tables)
         names << t.table->name;
     return names;
+}
+
+const RecordsFile::Span* RecordsFile::spanOf(const records_format::TableRows& table) const {
+    for (int i = 0; i < m_spans.size(); ++i) {
+        if (m_tables[i].table == table.table)
+            return &m_spans[i];
+    }
+    return nullptr;
+}
+
+void RecordsFile::forEachRow(const records_format::TableRows& table,
+                             const std::function<void(int, const QVariantList&)>& visit) const {
+    const Span* span = spanOf(table);
+    if (!span) {
+        for (int i = 0; i < table.rows.size(); ++i)
+            visit(i, table.rows[i]);
+        return;
+    }
+    int index = 0;
+    // Rows that all fit need no second check.
+    readRows(m_text, span->at, *table.table, !span->allFit, nullptr,
+             [&](int, const QVariantList& values) { visit(index++, values); });
+}
+
+int RecordsFile::rowCount(const records_format::TableRows& table) const {
+    const Span* span = spanOf(table);
+    return span ? span->fit : int(table.rows.size());
+}
+
+QList<QVariantList> RecordsFile::rows(const records_format::TableRows& table) const {
+    QList<QVariantList> out;
+    forEachRow(table, [&out](int, const QVariantList& values) { out << values; });
+    return out;
 }

@@ -73,8 +73,10 @@ QStringList placeholders(const schema::TableDef& def) {
 // Replace: the table becomes the file's rows in the file's order. The new rows get keys above
 // every key the table had, so a row that another program still shows under an old key can
 // never be taken for one of them.
-TableChange replaceRows(RecordsConnection& db, const TableRows& file, bool write) {
-    const schema::TableDef& def = *file.table;
+TableChange replaceRows(RecordsConnection& db, const RecordsFile& file, const TableRows& t,
+                        bool write) {
+    const schema::TableDef& def = *t.table;
+    const int fileRows = file.rowCount(t);
     const QList<StoredRow> stored = storedRows(db, def);
     QList<int> identity;
     for (const QString& name : records_format::identityColumns(def.name))
@@ -84,18 +86,16 @@ TableChange replaceRows(RecordsConnection& db, const TableRows& file, bool write
     QHash<QString, QList<int>> unpaired;
     for (int i = 0; i < stored.size(); ++i)
         unpaired[identityOf(stored[i].values, identity)] << i;
-    TableChange change{def.name, int(file.rows.size())};
-    bool same = stored.size() == file.rows.size();
-    for (int r = 0; r < file.rows.size(); ++r) {
-        const QVariantList& row = file.rows[r];
+    TableChange change{def.name, fileRows};
+    bool same = stored.size() == fileRows;
+    file.forEachRow(t, [&](int r, const QVariantList& row) {
         same = same && stored[r].values == row;
-        QList<int>& match = unpaired[identityOf(row, identity)];
-        if (match.isEmpty()) {
+        const auto match = unpaired.find(identityOf(row, identity));
+        if (match == unpaired.end() || match->isEmpty())
             ++change.gains;
-        } else if (stored[match.takeFirst()].values != row) {
+        else if (stored[match->takeFirst()].values != row)
             ++change.changes;
-        }
-    }
+    });
     for (const QList<int>& left : std::as_const(unpaired))
         change.loses += int(left.size());
     change.writes = !same;
@@ -109,18 +109,19 @@ TableChange replaceRows(RecordsConnection& db, const TableRows& file, bool write
     const QStringList marks = QStringList{QStringLiteral("?")} + placeholders(def);
     QSqlQuery insert = db.prepare(QStringLiteral("INSERT INTO %1 (%2,%3) VALUES (%4)")
                                       .arg(table, db.key(def), columnList(def), marks.join(u',')));
-    for (int r = 0; r < file.rows.size(); ++r) {
+    file.forEachRow(t, [&](int r, const QVariantList& row) {
         insert.bindValue(0, firstKey + r);
-        bindAll(insert, file.rows[r], 1);
+        bindAll(insert, row, 1);
         db.run(insert);
-    }
+    });
     return change;
 }
 
 // Add: each row of the file overwrites the first row of its identity (a row it added itself
 // included) or is added at the end.
-TableChange addRows(RecordsConnection& db, const TableRows& file, bool write) {
-    const schema::TableDef& def = *file.table;
+TableChange addRows(RecordsConnection& db, const RecordsFile& file, const TableRows& t,
+                    bool write) {
+    const schema::TableDef& def = *t.table;
     QList<StoredRow> rows = storedRows(db, def);
     const QList<StoredRow> original = rows;
     QList<int> identity;
@@ -142,8 +143,8 @@ TableChange addRows(RecordsConnection& db, const TableRows& file, bool write) {
         update = db.prepare(
             QStringLiteral("UPDATE %1 SET %2 WHERE %3=?").arg(table, sets.join(u','), db.key(def)));
     }
-    TableChange change{def.name, int(file.rows.size())};
-    for (const QVariantList& row : file.rows) {
+    TableChange change{def.name, file.rowCount(t)};
+    file.forEachRow(t, [&](int, const QVariantList& row) {
         const QString id = identityOf(row, identity);
         const auto found = first.constFind(id);
         if (found == first.constEnd()) {
@@ -156,18 +157,18 @@ TableChange addRows(RecordsConnection& db, const TableRows& file, bool write) {
             }
             first.insert(id, int(rows.size()));
             rows << added;
-            continue;
+            return;
         }
         StoredRow& target = rows[*found];
         if (target.values == row)
-            continue;
+            return;
         target.values = row;
         if (write) {
             bindAll(update, row);
             update.bindValue(int(row.size()), target.key);
             db.run(update);
         }
-    }
+    });
     for (int i = 0; i < original.size(); ++i)
         change.changes += rows[i].values != original[i].values ? 1 : 0;
     change.writes = change.gains > 0 || change.changes > 0;
@@ -177,9 +178,9 @@ TableChange addRows(RecordsConnection& db, const TableRows& file, bool write) {
 // Monitor slots: `Address` and `Channel` of the slots the file names (every column but
 // `Order` with `wholeSlots`); replacing also clears the others' binding. The slots themselves
 // stay as the database has them.
-TableChange monitorSlots(RecordsConnection& db, const TableRows& file, bool add, bool wholeSlots,
-                         bool write) {
-    const schema::TableDef& def = *file.table;
+TableChange monitorSlots(RecordsConnection& db, const RecordsFile& file, const TableRows& t,
+                         bool add, bool wholeSlots, bool write) {
+    const schema::TableDef& def = *t.table;
     const QList<StoredRow> stored = storedRows(db, def);
     const int order = columnIndex(def, QStringLiteral("Order"));
     QList<int> taken;
@@ -211,8 +212,8 @@ TableChange monitorSlots(RecordsConnection& db, const TableRows& file, bool add,
         if (!add)
             wanted.last()[taken.size() - 2] = wanted.last()[taken.size() - 1] = qint64(0);
     }
-    for (int r = 0; r < file.rows.size(); ++r) {
-        const qint64 slot = file.rows[r][order].toLongLong();
+    file.forEachRow(t, [&](int r, const QVariantList& row) {
+        const qint64 slot = row[order].toLongLong();
         const auto rows = bySlot.constFind(slot);
         if (rows == bySlot.constEnd())
             throw RecordError(QStringLiteral("%1 row %2: the database has no slot with Order %3")
@@ -220,10 +221,10 @@ TableChange monitorSlots(RecordsConnection& db, const TableRows& file, bool add,
                                   .arg(r + 1)
                                   .arg(slot));
         for (int i : *rows)
-            wanted[i] = pick(file.rows[r]);
-    }
+            wanted[i] = pick(row);
+    });
 
-    TableChange change{def.name, int(file.rows.size())};
+    TableChange change{def.name, file.rowCount(t)};
     QSqlQuery update;
     if (write) {
         QStringList sets;
@@ -249,17 +250,18 @@ TableChange monitorSlots(RecordsConnection& db, const TableRows& file, bool add,
     return change;
 }
 
-Result apply(RecordsConnection& db, const QList<const TableRows*>& tables, const Options& options,
-             bool write) {
+Result apply(RecordsConnection& db, const RecordsFile& file, const QList<const TableRows*>& tables,
+             const Options& options, bool write) {
     const bool add = options.add;
     Result result;
     for (const TableRows* t : tables) {
         if (records_format::isMonitor(t->table->name))
-            result.tables << monitorSlots(db, *t, add || options.slotsFromFile, options.slotsFromFile, write);
+            result.tables << monitorSlots(db, file, *t, add || options.slotsFromFile,
+                                          options.slotsFromFile, write);
         else if (add)
-            result.tables << addRows(db, *t, write);
+            result.tables << addRows(db, file, *t, write);
         else
-            result.tables << replaceRows(db, *t, write);
+            result.tables << replaceRows(db, file, *t, write);
     }
     return result;
 }
@@ -350,7 +352,7 @@ Result preview(const RecordsFile& file, const QString& databaseFile, const Optio
     const QList<const TableRows*> tables = chosen(file, options);
     RecordsConnection db(databaseFile, RecordsConnection::Mode::Read);
     db.begin();
-    Result result = apply(db, tables, options, false);
+    Result result = apply(db, file, tables, options, false);
     db.commit();
     return result;
 }
@@ -372,7 +374,7 @@ Result run(const RecordsFile& file, const QString& databaseFile, const Options& 
     db.begin();
     // What the import would do, first: a file the database refuses (a monitor slot it lacks)
     // stops here, and one that changes nothing needs no restore point.
-    const Result unwritten = apply(db, tables, options, false);
+    const Result unwritten = apply(db, file, tables, options, false);
     if (std::none_of(unwritten.tables.begin(), unwritten.tables.end(),
                      [](const TableChange& c) { return c.writes; })) {
         db.commit();
@@ -381,7 +383,7 @@ Result run(const RecordsFile& file, const QString& databaseFile, const Options& 
     const QList<QVariantList> before = rowsOf(db, tables);
     const QString backup = restore_points::make(databaseFile, QStringLiteral("import"), when);
     try {
-        Result result = apply(db, tables, options, true);
+        Result result = apply(db, file, tables, options, true);
         db.commit();
         result.backup = backup;
         return result;

@@ -14,15 +14,6 @@ namespace {
 using Row = ReportRecords::Row;
 using Rows = QList<Row>;
 
-// The rows of a table whose `column` names this module (none: names no module).
-Rows rowsOf(const Rows& rows, const char* column, std::optional<int> module) {
-    Rows out;
-    for (const Row& r : rows)
-        if (r.number(column) == module)
-            out << r;
-    return out;
-}
-
 QString unfitNote(const Row& r) {
     return r.unfit.isEmpty() ? QString() : QStringLiteral("does not fit: %1").arg(r.unfit);
 }
@@ -138,9 +129,9 @@ void events(HtmlWriter& w, const Rows& rows) {
 
 void modules(const ReportContent& c, HtmlWriter& w) {
     for (const ReportContent::Module& m : c.modules) {
-        const Rows sceneRows = rowsOf(c.records.scenes, "Module_Addr", m.address);
-        const Rows irRows = rowsOf(c.records.irCodes, "Module_Addr", m.address);
-        const Rows bindingRows = rowsOf(c.records.bindings, "Input_Addr", m.address);
+        const Rows sceneRows = c.records.scenes.rowsWhere(m.address);
+        const Rows irRows = c.records.irCodes.rowsWhere(m.address);
+        const Rows bindingRows = c.records.bindings.rowsWhere(m.address);
         const bool busSwitch = m.address == 0xFF && hasSlotToShow(c.records.monitor);
         if (sceneRows.isEmpty() && irRows.isEmpty() && bindingRows.isEmpty() && !busSwitch)
             continue;
@@ -155,9 +146,9 @@ void modules(const ReportContent& c, HtmlWriter& w) {
     if (!c.moduleFilter.isEmpty())
         return;
     // A row whose module column holds no number belongs to no module: shown all the same.
-    const Rows sceneRows = rowsOf(c.records.scenes, "Module_Addr", std::nullopt);
-    const Rows irRows = rowsOf(c.records.irCodes, "Module_Addr", std::nullopt);
-    const Rows bindingRows = rowsOf(c.records.bindings, "Input_Addr", std::nullopt);
+    const Rows sceneRows = c.records.scenes.rowsWhere(std::nullopt);
+    const Rows irRows = c.records.irCodes.rowsWhere(std::nullopt);
+    const Rows bindingRows = c.records.bindings.rowsWhere(std::nullopt);
     if (sceneRows.isEmpty() && irRows.isEmpty() && bindingRows.isEmpty())
         return;
     w.heading(2, QStringLiteral("Records of no module"));
@@ -169,8 +160,8 @@ void modules(const ReportContent& c, HtmlWriter& w) {
 }
 
 void timers(const ReportContent& c, HtmlWriter& w) {
-    const Rows& timerRows = c.records.timers;
-    const Rows& eventRows = c.records.events;
+    const PackedRows& timerRows = c.records.timers;
+    const PackedRows& eventRows = c.records.events;
     if (timerRows.isEmpty() && eventRows.isEmpty())
         return;
     w.heading(2, QStringLiteral("Timers and events"));
@@ -182,25 +173,32 @@ void timers(const ReportContent& c, HtmlWriter& w) {
         audited = QStringLiteral("not audited: module %1 did not answer").arg(c.timerModule);
     w.paragraph(QStringLiteral("The records do not say which module holds them; %1.").arg(audited),
                 QStringLiteral("note"));
-    // The events of each timer, by its number as the event rows give it.
-    QMap<QString, Rows> eventsOf;
-    for (const Row& e : eventRows)
-        eventsOf[reportwords::cell(e, "Timer_Order")] << e;
+    // The events of each timer, by its number as the event rows give it: which rows they are,
+    // each read when its timer is written.
+    QMap<QString, QList<int>> eventsOf;
+    for (int i = 0; i < eventRows.size(); ++i)
+        eventsOf[reportwords::cell(eventRows.at(i), "Timer_Order")] << i;
+    const auto eventsAt = [&eventRows](const QList<int>& indexes) {
+        Rows rows;
+        for (int i : indexes)
+            rows << eventRows.at(i);
+        return rows;
+    };
     QList<int> unset;
-    for (const Row& t : timerRows) {
+    timerRows.forEach([&](const Row& t) {
         const QString number = reportwords::cell(t, "Timer_Order");
-        const Rows timerEvents = eventsOf.take(number);
+        const Rows timerEvents = eventsAt(eventsOf.take(number));
         if (!reportwords::isSetTimer(t) && t.unfit.isEmpty() && !hasAction(timerEvents) &&
             t.number("Timer_Order")) {
             unset << *t.number("Timer_Order");
-            continue;
+            return;
         }
         const QString note = unfitNote(t);
         w.paragraph(note.isEmpty() ? reportwords::timer(t)
                                    : reportwords::timer(t) + QStringLiteral(" (") + note + ')',
                     note.isEmpty() ? QStringLiteral("timer") : QStringLiteral("timer unfit"));
         events(w, timerEvents);
-    }
+    });
     if (!unset.isEmpty())
         w.paragraph(QStringLiteral("Timers not set (Invalid): %1.").arg(reportwords::ranges(unset)),
                     QStringLiteral("note"));
@@ -208,7 +206,7 @@ void timers(const ReportContent& c, HtmlWriter& w) {
     for (auto it = eventsOf.cbegin(); it != eventsOf.cend(); ++it) {
         w.paragraph(QStringLiteral("Timer %1: no timer record").arg(it.key()),
                     QStringLiteral("timer missing"));
-        events(w, it.value());
+        events(w, eventsAt(it.value()));
     }
 }
 

@@ -5,34 +5,25 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
-#include <QVariant>
 
 #include <optional>
 
-// Every row of the six record tables as the file holds it, read once through tables opened
-// for reading only, with what of each row lies outside what its column may hold. A report
-// shows a row as stored and says why it does not fit; it never mends one.
-struct ReportRecords {
-    // One row: its cells by column name, in grid order, and the first misfit ("Output_Addr
-    // 257 does not fit (0..255)"); empty when the row fits.
-    struct Row {
-        QStringList columns;
-        QVariantList values;
-        QString unfit;
+#include "report/packed_rows.h"
 
-        QVariant value(const char* column) const;
-        QString text(const char* column) const;
-        // The number a cell holds; nothing for an empty cell or a text that is no number.
-        std::optional<int> number(const char* column) const;
-    };
+// Every row of the six record tables as the file holds it, read at one moment, with what of
+// each row lies outside what its column may hold. A report shows a row as stored and says why
+// it does not fit; it never mends one. The large tables are packed (PackedRows) and their rows
+// handed out one at a time; scenes, IR codes and bindings grouped by their module.
+struct ReportRecords {
+    using Row = ReportRow;
 
     QString file;   // absolute path
     QString sha256; // of the file's bytes, hexadecimal
-    QList<Row> scenes;
-    QList<Row> irCodes;
-    QList<Row> timers;
-    QList<Row> events;
-    QList<Row> bindings;
+    PackedRows scenes;   // by Module_Addr
+    PackedRows irCodes;  // by Module_Addr
+    PackedRows timers;
+    PackedRows events;
+    PackedRows bindings; // by Input_Addr
     QList<Row> monitor;
 
     // Reads the file; throws RecordError when it or one of its tables cannot be read.
