@@ -756,9 +756,9 @@ void TestE2eCli::scriptsCheckEveryLineFirst_data() {
     QTest::newRow("link options belong to run")
         << "light on 1 1\nlight on 1 2 --subnet 2" << 2 << "line 2 (light on 1 2 --subnet 2): "
         << "[0,0,0,0,0,0,0,0]";
-    QTest::newRow("every bad line is named")
-        << "scene sett 1 1\nlight on 1 1\nlight onn 1 2" << 2
-        << "line 1 (scene sett 1 1): |line 3 (light onn 1 2): " << "[0,0,0,0,0,0,0,0]";
+    QTest::newRow("every bad line is named") << "scene sett 1 1\nlight on 1 1\nlight onn 1 2" << 2
+                                             << "line 1 (scene sett 1 1): |line 3 (light onn 1 2): "
+                                             << "[0,0,0,0,0,0,0,0]";
     QTest::newRow("a failing line stops the script")
         << "light on 1 1\nlight status 9\nlight on 1 2" << 1
         << "line 2 (light status 9): module 9 did not answer"
@@ -880,15 +880,24 @@ void TestE2eCli::commandsSayWhatTheyDid_data() {
     QTest::newRow("bare clock set says the time it sent")
         << QStringList{"clock", "set", "6"} << 0
         << QStringLiteral("done: clock set 6 %1-").arg(QDate::currentDate().year()) << ""
-        << "" << "";
+        << ""
+        << "";
     QTest::newRow("module test") << QStringList{"module", "test", "1"} << 0
-                                 << "done: module test 1\n" << "" << "" << "";
+                                 << "done: module test 1\n"
+                                 << ""
+                                 << ""
+                                 << "";
     QTest::newRow("options stay on the line")
         << QStringList{"bindings", "set", "5", "5", "light-on", "2", "1", "--delay", "3"} << 0
-        << "done: bindings set 5 5 light-on 2 1 --delay 3\n" << "" << "" << "";
+        << "done: bindings set 5 5 light-on 2 1 --delay 3\n"
+        << ""
+        << ""
+        << "";
     QTest::newRow("--name keeps a leading U+FEFF")
         << QStringList{"scene", "set", "1", "7", "on", "--name", QStringLiteral("\uFEFFEve")} << 0
-        << QStringLiteral("name: \uFEFFEve ") << "" << "" << "";
+        << QStringLiteral("name: \uFEFFEve ") << ""
+        << ""
+        << "";
     QTest::newRow("ir send of a code never learned")
         << QStringList{"ir", "send", "4", "2"} << 1 << ""
         << "refused IR code 2: IR Error (probably not learned; 'velm-cli ir learn 4 2' learns it)"
@@ -983,6 +992,10 @@ void TestE2eCli::gatewayAnsweringFromAnotherPort_data() {
     QTest::newRow("scan") << QStringList{"--timeout", "300", "scan", "1", "6"} << "0108";
     QTest::newRow("audit") << QStringList{"audit", "255"} << "agree";
     QTest::newRow("push") << QStringList{"push", "5"} << "";
+    // The modules read live into the report: its file holds what they said.
+    QTest::newRow("report --live")
+        << QStringList{"report", "--live", "--modules", "1,5", "--html", "@DIR@/live.html"}
+        << "LGT8 V1.02";
 }
 
 void TestE2eCli::gatewayAnsweringFromAnotherPort() {
@@ -990,7 +1003,12 @@ void TestE2eCli::gatewayAnsweringFromAnotherPort() {
     QFETCH(QString, out);
     QVERIFY2(m_sim->start({"--reply-port", "0"}), qPrintable(m_sim->errorString()));
     m_link = QStringList{"--udp", QStringLiteral("127.0.0.1:%1").arg(m_sim->udpPort())};
+    args.replaceInStrings(QStringLiteral("@DIR@"), m_dir->path());
     const Run r = cli(args, 60000);
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
-    QVERIFY2(r.out.contains(out.toUtf8()), r.out.right(400).constData());
+    QByteArray said = r.out;
+    if (QFile report(m_dir->filePath(QStringLiteral("live.html")));
+        report.open(QIODevice::ReadOnly))
+        said += report.readAll();
+    QVERIFY2(said.contains(out.toUtf8()), said.right(400).constData());
 }

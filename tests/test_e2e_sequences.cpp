@@ -3,8 +3,8 @@
 // reply at a time), with the watchdog, Cancel and an error status ending them early.
 #include "app/main_window.h"
 #include "app/processing_dialog.h"
-#include "link/bus_internals.h"
 #include "link/bus.h"
+#include "link/bus_internals.h"
 #include "protocol/sequence_engine.h"
 #include "records/record_store.h"
 #include "records/schema.h"

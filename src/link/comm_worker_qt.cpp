@@ -75,8 +75,8 @@ private:
     QSerialPort::PinoutSignals m_pins;
 };
 
-CommWorker::OpenResult CommWorker::Driver::open(const QString& path, const CommLineSettings& settings,
-                                        quint32 quietMs) {
+CommWorker::OpenResult CommWorker::Driver::open(const QString& path,
+                                                const CommLineSettings& settings, quint32 quietMs) {
     m_port = new QSerialPort(&q);
     m_port->setPortName(path);
     q.m_openFailure.clear();
@@ -98,8 +98,8 @@ CommWorker::OpenResult CommWorker::Driver::open(const QString& path, const CommL
         result = OpenResult::WriterFailed;
     if (result != OpenResult::Opened) {
         q.m_openFailure = result == OpenResult::NotACommDevice
-                            ? QStringLiteral("%1 is not a serial port.").arg(path)
-                            : QStringLiteral("%1: %2.").arg(path, m_port->errorString());
+                              ? QStringLiteral("%1 is not a serial port.").arg(path)
+                              : QStringLiteral("%1: %2.").arg(path, m_port->errorString());
         closePort();
         return result;
     }

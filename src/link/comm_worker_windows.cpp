@@ -47,19 +47,27 @@ QString describeOpenFailure(const QString& path, DWORD error) {
 
 BYTE parityCode(QSerialPort::Parity parity) {
     switch (parity) {
-    case QSerialPort::OddParity: return ODDPARITY;
-    case QSerialPort::EvenParity: return EVENPARITY;
-    case QSerialPort::MarkParity: return MARKPARITY;
-    case QSerialPort::SpaceParity: return SPACEPARITY;
-    default: return NOPARITY;
+    case QSerialPort::OddParity:
+        return ODDPARITY;
+    case QSerialPort::EvenParity:
+        return EVENPARITY;
+    case QSerialPort::MarkParity:
+        return MARKPARITY;
+    case QSerialPort::SpaceParity:
+        return SPACEPARITY;
+    default:
+        return NOPARITY;
     }
 }
 
 BYTE stopBitsCode(QSerialPort::StopBits stopBits) {
     switch (stopBits) {
-    case QSerialPort::OneAndHalfStop: return ONE5STOPBITS;
-    case QSerialPort::TwoStop: return TWOSTOPBITS;
-    default: return ONESTOPBIT;
+    case QSerialPort::OneAndHalfStop:
+        return ONE5STOPBITS;
+    case QSerialPort::TwoStop:
+        return TWOSTOPBITS;
+    default:
+        return ONESTOPBIT;
     }
 }
 
@@ -112,8 +120,7 @@ CommWorker::OpenResult CommWorker::Driver::fail(OpenResult result, const QString
 }
 
 CommWorker::OpenResult CommWorker::Driver::open(const QString& path,
-                                                const CommLineSettings& settings,
-                                                quint32 quietMs) {
+                                                const CommLineSettings& settings, quint32 quietMs) {
     q.m_openFailure.clear();
     if (m_handle != INVALID_HANDLE_VALUE)
         return fail(OpenResult::OpenFailed, QStringLiteral("%1 is already open.").arg(path));
@@ -122,7 +129,8 @@ CommWorker::OpenResult CommWorker::Driver::open(const QString& path,
     if (m_handle == INVALID_HANDLE_VALUE)
         return fail(OpenResult::OpenFailed, describeOpenFailure(path, GetLastError()));
     if (!serial_device::isCharacterDevice(qintptr(m_handle)))
-        return fail(OpenResult::NotACommDevice, QStringLiteral("%1 is not a serial port.").arg(path));
+        return fail(OpenResult::NotACommDevice,
+                    QStringLiteral("%1 is not a serial port.").arg(path));
     if (!SetupComm(m_handle, kDriverQueue, kDriverQueue))
         return fail(OpenResult::BufferFailed,
                     QStringLiteral("%1: %2.").arg(path, qt_error_string(int(GetLastError()))));
@@ -135,7 +143,8 @@ CommWorker::OpenResult CommWorker::Driver::open(const QString& path,
     m_close = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_queued = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (!m_close || !m_queued)
-        return fail(OpenResult::OpenFailed, QStringLiteral("%1: unable to create event.").arg(path));
+        return fail(OpenResult::OpenFailed,
+                    QStringLiteral("%1: unable to create event.").arg(path));
     try {
         m_reader = std::thread([this] { readLoop(); });
     } catch (const std::system_error&) {
@@ -174,7 +183,7 @@ void CommWorker::Driver::applyLineSettings(const CommLineSettings& settings) {
     dcb.fInX = software;
     dcb.fErrorChar = FALSE;
     dcb.fNull = FALSE;
-    dcb.fRtsControl = hardware ? RTS_CONTROL_HANDSHAKE
+    dcb.fRtsControl = hardware       ? RTS_CONTROL_HANDSHAKE
                       : settings.rts ? RTS_CONTROL_ENABLE
                                      : RTS_CONTROL_DISABLE;
     dcb.XonLim = 500;
@@ -317,7 +326,8 @@ bool CommWorker::Driver::handleLineEvent(DWORD events) {
         }
         emit q.receiveError(errors);
     }
-    const quint32 modem = ((events & EV_RLSD) ? kCarrierChanged : 0) | ((events & EV_RING) ? kRing : 0);
+    const quint32 modem =
+        ((events & EV_RLSD) ? kCarrierChanged : 0) | ((events & EV_RING) ? kRing : 0);
     if (modem != 0)
         emit q.modemStateChanged(modem);
     if ((events & kLineEvents) == 0) {

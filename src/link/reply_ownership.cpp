@@ -164,7 +164,7 @@ void ReplyOwnership::endAll() {
 }
 
 const ReplyOwnership::PendingSet* ReplyOwnership::match(int key, quint8 module,
-                                                         quint8 status) const {
+                                                        quint8 status) const {
     // A job's replies are its own: they answer nothing of the window's, and end nothing.
     if (!m_job.isEmpty())
         return nullptr;
