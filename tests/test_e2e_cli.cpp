@@ -988,6 +988,13 @@ void TestE2eCli::gatewayAnsweringFromAnotherPort_data() {
     QTest::newRow("set") << QStringList{"light", "on", "2", "3"} << "";
     QTest::newRow("read") << QStringList{"--json", "light", "status", "2"} << "\"module\":2";
     QTest::newRow("curtain read") << QStringList{"curtain", "status", "3"} << "";
+    QTest::newRow("timer set") << QStringList{"timers", "set",        "6",       "3",
+                                              "once",   "2024-01-02", "03:04:05"}
+                               << "done: timers set";
+    QTest::newRow("binding set") << QStringList{"bindings", "set", "5", "2", "light-on", "1", "3"}
+                                 << "done: bindings set";
+    QTest::newRow("clock read") << QStringList{"clock", "read", "6"} << "module: 6  date:";
+    QTest::newRow("module version") << QStringList{"module", "version", "3"} << "CUR4 V1.02";
     QTest::newRow("read-all") << QStringList{"--json", "timers", "read", "6"} << "\"timer\":32";
     QTest::newRow("scan") << QStringList{"--timeout", "300", "scan", "1", "6"} << "0108";
     QTest::newRow("audit") << QStringList{"audit", "255"} << "agree";
