@@ -15,7 +15,9 @@ QString HtmlWriter::classAttribute(const QString& cssClass) {
 }
 
 void HtmlWriter::heading(int level, const QString& text, const QString& cssClass) {
-    add(QStringLiteral("<h%1%2>%3</h%1>\n").arg(level).arg(classAttribute(cssClass), escaped(text)));
+    add(QStringLiteral("<h%1%2>%3</h%1>\n")
+            .arg(level)
+            .arg(classAttribute(cssClass), escaped(text)));
 }
 
 void HtmlWriter::paragraph(const QString& text, const QString& cssClass) {
@@ -23,8 +25,14 @@ void HtmlWriter::paragraph(const QString& text, const QString& cssClass) {
 }
 
 void HtmlWriter::table(const QStringList& headers, const QList<QStringList>& rows,
-                       const QStringList& rowClasses, const QString& cssClass) {
-    add(QStringLiteral("<table%1>\n<thead><tr>").arg(classAttribute(cssClass)));
+                       const QStringList& rowClasses, const QString& cssClass,
+                       const QList<Caption>& captions) {
+    add(QStringLiteral("<table%1>\n<thead>").arg(classAttribute(cssClass)));
+    for (const Caption& c : captions)
+        add(QStringLiteral("<tr><th colspan=\"%1\"%2>%3</th></tr>\n")
+                .arg(headers.size())
+                .arg(classAttribute(c.cssClass), escaped(c.text)));
+    add(QStringLiteral("<tr>"));
     for (const QString& h : headers)
         add(QStringLiteral("<th>%1</th>").arg(escaped(h)));
     add(QStringLiteral("</tr></thead>\n<tbody>\n"));
@@ -41,7 +49,7 @@ void HtmlWriter::pairs(const QList<QStringList>& rows) {
     add(QStringLiteral("<table class=\"pairs\">\n<tbody>\n"));
     for (const QStringList& r : rows)
         add(QStringLiteral("<tr><th>%1</th><td>%2</td></tr>\n")
-                      .arg(escaped(r.value(0)), escaped(r.value(1))));
+                .arg(escaped(r.value(0)), escaped(r.value(1))));
     add(QStringLiteral("</tbody>\n</table>\n"));
 }
 
@@ -49,7 +57,7 @@ void HtmlWriter::list(const QStringList& items, const QStringList& itemClasses) 
     add(QStringLiteral("<ul>\n"));
     for (qsizetype i = 0; i < items.size(); ++i)
         add(QStringLiteral("<li%1>%2</li>\n")
-                      .arg(classAttribute(itemClasses.value(i)), escaped(items.at(i))));
+                .arg(classAttribute(itemClasses.value(i)), escaped(items.at(i))));
     add(QStringLiteral("</ul>\n"));
 }
 
