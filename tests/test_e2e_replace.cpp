@@ -74,6 +74,7 @@ void TestE2eReplace::seedRecords(const QString& db) {
 
 void TestE2eReplace::replaceOverBothLinks_data() {
     QTest::addColumn<bool>("serial");
+    QTest::addColumn<int>("failed");
     QTest::addColumn<QStringList>("sim");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("lastStep");   // the last step line's name
@@ -83,21 +84,29 @@ void TestE2eReplace::replaceOverBothLinks_data() {
     for (const bool serial : {false, true}) {
         const char* link = serial ? "pty: " : "udp: ";
         QTest::newRow(QByteArray(link).append("spare elsewhere takes the address").constData())
-            << serial << QStringList{"--input", spare, "--bench", spare} << 0 << "audit"
+            << serial << kFailed << QStringList{"--input", spare, "--bench", spare} << 0 << "audit"
             << QStringLiteral("Module %1 replaced").arg(kFailed) << QList<int>{kFailed};
         QTest::newRow(QByteArray(link).append("wrong type stopped before any Set").constData())
-            << serial << QStringList{"--light", spare, "--bench", spare} << 1 << "type check"
+            << serial << kFailed << QStringList{"--light", spare, "--bench", spare} << 1
+            << "type check"
             << "the spare is 0108 (light), module 9 is input. Nothing was written"
             << QList<int>{kSpare};
         QTest::newRow(QByteArray(link).append("two modules answering").constData())
-            << serial << QStringList{"--input", spare, "--light", "13", "--bench", spare + ",13"}
-            << 1 << "address Read"
+            << serial << kFailed
+            << QStringList{"--input", spare, "--light", "13", "--bench", spare + ",13"} << 1
+            << "address Read"
             << "2 modules answered: disconnect all but the spare" << QList<int>{kSpare, 13};
+        // The address is set and read back; with no records, nothing may read as audited.
+        QTest::newRow(QByteArray(link).append("no records: nothing to push or check").constData())
+            << serial << kFailed + 1 << QStringList{"--input", spare, "--bench", spare} << 0
+            << "push"
+            << "Module 10 replaced: the spare (type 040" << QList<int>{kFailed + 1};
     }
 }
 
 void TestE2eReplace::replaceOverBothLinks() {
     QFETCH(bool, serial);
+    QFETCH(int, failed);
     QFETCH(QStringList, sim);
     QFETCH(int, exitCode);
     QFETCH(QString, lastStep);
@@ -118,7 +127,7 @@ void TestE2eReplace::replaceOverBothLinks() {
     QProcess p;
     p.start(buildpaths::bin("velm-cli"),
             link + QStringList{"--db", db, "--json", "--timeout", "500", "replace",
-                               QString::number(kFailed), "--type", "input"});
+                               QString::number(failed), "--type", "input"});
     QVERIFY(p.waitForFinished(60000));
     const QByteArray err = p.readAllStandardError();
     const QJsonObject out = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
@@ -129,7 +138,7 @@ void TestE2eReplace::replaceOverBothLinks() {
     QVERIFY2(out["summary"].toString().contains(says), qPrintable(out["summary"].toString()));
     // Nothing but the spare's own address Set changes where the modules answer.
     const QJsonObject dump = velmSim.dump();
-    for (const int address : {kFailed, kSpare, 13}) {
+    for (const int address : {kFailed, kFailed + 1, kSpare, 13}) {
         const bool here = !SimProcess::module(dump, address).isEmpty();
         QVERIFY2(here == present.contains(address), qPrintable(QString::number(address)));
     }
@@ -141,6 +150,14 @@ void TestE2eReplace::replaceOverBothLinks() {
     for (const QJsonValue& s : steps)
         QVERIFY2(s.toObject()["ok"].toBool(), qPrintable(s.toObject()["detail"].toString()));
     QVERIFY(out["summary"].toString().contains("type 040"));
+    if (failed != kFailed) {
+        const QString nothing =
+            QStringLiteral("no records for module %1: nothing to push or check");
+        QCOMPARE(steps.last().toObject()["detail"].toString(), nothing.arg(failed));
+        QVERIFY(out["summary"].toString().endsWith(nothing.arg(failed) + '.'));
+        QVERIFY(byHand.isEmpty());
+        return;
+    }
     QCOMPARE(byHand.toVariantList(),
              QVariantList({"learn IR code 3 again (TV on)", "learn IR code 5 again (Fan)"}));
     QVERIFY(steps.at(steps.size() - 2).toObject()["detail"].toString().contains("6 record(s)"));
@@ -192,7 +209,7 @@ void TestE2eReplace::cliIntoTheSiteAndItsReport() {
     }
     QVERIFY2(
         details.first().startsWith("address Read: the spare answers at 12") &&
-            details.last().startsWith("audit:") &&
+            details.last() == "push: no records for module 9: nothing to push or check" &&
             !details.filter(QRegularExpression("^" + QRegularExpression::escape(line))).isEmpty(),
         qPrintable(details.join('|')));
     const QString html = dir.filePath("report.html");
