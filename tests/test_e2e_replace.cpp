@@ -223,22 +223,37 @@ void TestE2eReplace::cliIntoTheSiteAndItsReport() {
 
 void TestE2eReplace::wizardByKeys_data() {
     QTest::addColumn<QString>("spare"); // the simulator's family switch for the spare
-    QTest::addColumn<int>("answer");    // to "Are you sure?": a key, 0 when it is not asked
+    QTest::addColumn<int>("failed");
+    QTest::addColumn<QString>("from"); // typed into the spare's address; empty: left at "any"
+    QTest::addColumn<int>("answer");   // to "Are you sure?": a key, 0 when it is not asked
     QTest::addColumn<QString>("says");
     QTest::addColumn<bool>("setSent");
     QTest::newRow("spare elsewhere takes the address")
-        << "--input" << 0 << QStringLiteral("Module %1 replaced").arg(kFailed) << true;
+        << "--input" << kFailed << "" << 0 << QStringLiteral("Module %1 replaced").arg(kFailed)
+        << true;
     QTest::newRow("wrong type: No stops before any Set")
-        << "--light" << int(Qt::Key_Escape) << "Nothing was written to the spare" << false;
+        << "--light" << kFailed << "" << int(Qt::Key_Escape) << "Nothing was written to the spare"
+        << false;
     // Past the check on the technician's word: the light module takes the address, then
     // refuses the input module's bindings, and the wizard says what it already holds.
     QTest::newRow("wrong type: Yes goes on")
-        << "--light" << int(Qt::Key_Space)
+        << "--light" << kFailed << "" << int(Qt::Key_Space)
         << QStringLiteral("Already written: address %1").arg(kFailed) << true;
+    QTest::newRow("spare not at the address given: stopped, both named")
+        << "--input" << kFailed << "20" << 0
+        << QStringLiteral("the spare answers at %1, not at 20 as given. Nothing was written")
+               .arg(kSpare)
+        << false;
+    QTest::newRow("no records: nothing to push or check")
+        << "--input" << kFailed + 1 << QString::number(kSpare) << 0
+        << QStringLiteral("; no records for module %1: nothing to push or check.").arg(kFailed + 1)
+        << true;
 }
 
 void TestE2eReplace::wizardByKeys() {
     QFETCH(QString, spare);
+    QFETCH(int, failed);
+    QFETCH(QString, from);
     QFETCH(int, answer);
     QFETCH(QString, says);
     QFETCH(bool, setSent);
@@ -259,8 +274,15 @@ void TestE2eReplace::wizardByKeys() {
     env.find<QMenuBar>("MainMenu")->findChild<QAction*>("ReplaceModuleAction")->trigger();
     auto* wizard = env.window->findChild<ReplaceDialog*>("ReplaceDialog");
     QVERIFY(wizard && wizard->isVisible());
-    wizard->findChild<QSpinBox*>("ReplaceFailed")->setValue(kFailed);
+    wizard->findChild<QSpinBox*>("ReplaceFailed")->setValue(failed);
     wizard->findChild<QComboBox*>("ReplaceType")->setCurrentText("input");
+    if (!from.isEmpty()) {
+        auto* field = wizard->findChild<QSpinBox*>("ReplaceFrom");
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, from);
+        QCOMPARE(field->value(), from.toInt());
+    }
 
     // The box is answered by a key as the technician would: Esc says No; Yes is reached with
     // Tab and pressed with Space.
@@ -292,7 +314,7 @@ void TestE2eReplace::wizardByKeys() {
     answerer.stop();
     const QString summary = wizard->findChild<QLabel*>("ReplaceSummary")->text();
     QVERIFY2(summary.contains(says), qPrintable(summary));
-    if (!answer && setSent)
+    if (!answer && setSent && failed == kFailed)
         probe::screenshot(wizard, QStringLiteral("replace_wizard"));
     QVERIFY2(wizard->findChild<QLabel*>("ReplaceSpare")->text().contains(at),
              qPrintable(wizard->findChild<QLabel*>("ReplaceSpare")->text()));
@@ -300,18 +322,18 @@ void TestE2eReplace::wizardByKeys() {
     if (answer != 0)
         QVERIFY2(asked.contains("0108 (light)") && asked.contains("module 9 is input"),
                  qPrintable(asked));
-    const Request set = moduleadmin::setAddress(kFailed);
+    const Request set = moduleadmin::setAddress(failed);
     const bool anySet = std::any_of(sent.begin(), sent.end(), [&](const auto& d) {
         return d.module == set.module && d.command == set.command && d.subCommand == set.subCommand;
     });
     QCOMPARE(anySet, setSent);
     const QJsonObject dump = env.sim.dump();
-    QCOMPARE(SimProcess::module(dump, kFailed).isEmpty(), !setSent);
+    QCOMPARE(SimProcess::module(dump, failed).isEmpty(), !setSent);
     QStringList closing;
     auto* list = wizard->findChild<QListWidget*>("ReplaceClosing");
     for (int i = 0; i < list->count(); ++i)
         closing << list->item(i)->text();
-    if (setSent)
+    if (setSent && failed == kFailed)
         QVERIFY2(closing.contains("learn IR code 3 again (TV on)") &&
                      closing.contains("learn IR code 5 again (Fan)"),
                  qPrintable(closing.join('|')));

@@ -186,6 +186,9 @@ void ModuleReplace::readAddress() {
                                 .arg(answers)
                                 .arg(at.join(QStringLiteral(", "))));
             }
+            if (m_answered.isEmpty()) // the one answer came garbled
+                return fail(QStringLiteral("the answer to the address Read could not be read: "
+                                           "try again"));
             m_spare = m_answered.first();
             if (m_options.from >= 0 && m_spare != m_options.from)
                 return fail(QStringLiteral("the spare answers at %1, not at %2 as given")
