@@ -360,8 +360,7 @@ void TestReport::refusals_data() {
         << "the folder of /nonexistent/r.html does not exist";
     // The PDF goes through the same checks as every file the tool writes.
     QTest::newRow("a PDF where a folder stands")
-        << QStringList{"report", "--html", "r.html", "--pdf", "."} << 1
-        << " is a folder, not a file";
+        << QStringList{"report", "--html", "r.html", "--pdf", "."} << 1 << " is a folder, not a file";
 }
 
 void TestReport::refusals() {
@@ -412,15 +411,13 @@ void TestReport::fillEvents(int rows) {
         file.setDatabaseName(db());
         QVERIFY(file.open());
         QSqlQuery q(file);
-        QVERIFY2(
-            q.exec(
-                QStringLiteral(
-                    R"(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1)
+        QVERIFY2(q.exec(QStringLiteral(
+                            R"(WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1)
                             INSERT INTO "Event Records" ("Timer_Order", "Event_Order", "Address",
                               "Channel", "Parameter", "Action")
                             SELECT 1 + i % 32, 1 + i % 16, 1, 1, 1, 'Light On' FROM n)")
-                    .arg(rows)),
-            qPrintable(q.lastError().text()));
+                            .arg(rows)),
+                 qPrintable(q.lastError().text()));
     }
     QSqlDatabase::removeDatabase(QStringLiteral("fill"));
 }

@@ -31,9 +31,10 @@ void walkTest(const ReportContent& c, HtmlWriter& w) {
         byModule[r.output.module] << r;
     for (auto it = byModule.begin(); it != byModule.end(); ++it) {
         QList<WalkResult> results = it.value();
-        std::stable_sort(
-            results.begin(), results.end(),
-            [](const WalkResult& a, const WalkResult& b) { return a.failed() && !b.failed(); });
+        std::stable_sort(results.begin(), results.end(),
+                         [](const WalkResult& a, const WalkResult& b) {
+                             return a.failed() && !b.failed();
+                         });
         const int failed = int(std::count_if(results.cbegin(), results.cend(),
                                              [](const WalkResult& r) { return r.failed(); }));
         // The module's heading heads its table: a table longer than a page shows it again
@@ -46,8 +47,8 @@ void walkTest(const ReportContent& c, HtmlWriter& w) {
         QList<QStringList> rows;
         QStringList classes;
         for (const WalkResult& r : results) {
-            QString output =
-                r.output.kind == WalkOutput::Kind::Scene ? r.output.title() : r.output.text();
+            QString output = r.output.kind == WalkOutput::Kind::Scene ? r.output.title()
+                                                                      : r.output.text();
             if (r.output.kind == WalkOutput::Kind::Curtain)
                 output = QStringLiteral("curtain ") + output;
             rows << QStringList{output, WalkResult::text(r.verdict), r.note,

@@ -15,9 +15,7 @@ QString HtmlWriter::classAttribute(const QString& cssClass) {
 }
 
 void HtmlWriter::heading(int level, const QString& text, const QString& cssClass) {
-    add(QStringLiteral("<h%1%2>%3</h%1>\n")
-            .arg(level)
-            .arg(classAttribute(cssClass), escaped(text)));
+    add(QStringLiteral("<h%1%2>%3</h%1>\n").arg(level).arg(classAttribute(cssClass), escaped(text)));
 }
 
 void HtmlWriter::paragraph(const QString& text, const QString& cssClass) {
@@ -49,7 +47,7 @@ void HtmlWriter::pairs(const QList<QStringList>& rows) {
     add(QStringLiteral("<table class=\"pairs\">\n<tbody>\n"));
     for (const QStringList& r : rows)
         add(QStringLiteral("<tr><th>%1</th><td>%2</td></tr>\n")
-                .arg(escaped(r.value(0)), escaped(r.value(1))));
+                      .arg(escaped(r.value(0)), escaped(r.value(1))));
     add(QStringLiteral("</tbody>\n</table>\n"));
 }
 
@@ -57,7 +55,7 @@ void HtmlWriter::list(const QStringList& items, const QStringList& itemClasses) 
     add(QStringLiteral("<ul>\n"));
     for (qsizetype i = 0; i < items.size(); ++i)
         add(QStringLiteral("<li%1>%2</li>\n")
-                .arg(classAttribute(itemClasses.value(i)), escaped(items.at(i))));
+                      .arg(classAttribute(itemClasses.value(i)), escaped(items.at(i))));
     add(QStringLiteral("</ul>\n"));
 }
 
