@@ -74,6 +74,7 @@ void TestE2eReplace::seedRecords(const QString& db) {
 
 void TestE2eReplace::replaceOverBothLinks_data() {
     QTest::addColumn<bool>("serial");
+    QTest::addColumn<int>("failed");
     QTest::addColumn<QStringList>("sim");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("lastStep");   // the last step line's name
@@ -83,21 +84,29 @@ void TestE2eReplace::replaceOverBothLinks_data() {
     for (const bool serial : {false, true}) {
         const char* link = serial ? "pty: " : "udp: ";
         QTest::newRow(QByteArray(link).append("spare elsewhere takes the address").constData())
-            << serial << QStringList{"--input", spare, "--bench", spare} << 0 << "audit"
+            << serial << kFailed << QStringList{"--input", spare, "--bench", spare} << 0 << "audit"
             << QStringLiteral("Module %1 replaced").arg(kFailed) << QList<int>{kFailed};
         QTest::newRow(QByteArray(link).append("wrong type stopped before any Set").constData())
-            << serial << QStringList{"--light", spare, "--bench", spare} << 1 << "type check"
+            << serial << kFailed << QStringList{"--light", spare, "--bench", spare} << 1
+            << "type check"
             << "the spare is 0108 (light), module 9 is input. Nothing was written"
             << QList<int>{kSpare};
         QTest::newRow(QByteArray(link).append("two modules answering").constData())
-            << serial << QStringList{"--input", spare, "--light", "13", "--bench", spare + ",13"}
-            << 1 << "address Read"
+            << serial << kFailed
+            << QStringList{"--input", spare, "--light", "13", "--bench", spare + ",13"} << 1
+            << "address Read"
             << "2 modules answered: disconnect all but the spare" << QList<int>{kSpare, 13};
+        // The address is set and read back; with no records, nothing may read as audited.
+        QTest::newRow(QByteArray(link).append("no records: nothing to push or check").constData())
+            << serial << kFailed + 1 << QStringList{"--input", spare, "--bench", spare} << 0
+            << "push"
+            << "Module 10 replaced: the spare (type 040" << QList<int>{kFailed + 1};
     }
 }
 
 void TestE2eReplace::replaceOverBothLinks() {
     QFETCH(bool, serial);
+    QFETCH(int, failed);
     QFETCH(QStringList, sim);
     QFETCH(int, exitCode);
     QFETCH(QString, lastStep);
@@ -118,7 +127,7 @@ void TestE2eReplace::replaceOverBothLinks() {
     QProcess p;
     p.start(buildpaths::bin("velm-cli"),
             link + QStringList{"--db", db, "--json", "--timeout", "500", "replace",
-                               QString::number(kFailed), "--type", "input"});
+                               QString::number(failed), "--type", "input"});
     QVERIFY(p.waitForFinished(60000));
     const QByteArray err = p.readAllStandardError();
     const QJsonObject out = QJsonDocument::fromJson(p.readAllStandardOutput()).object();
@@ -129,7 +138,7 @@ void TestE2eReplace::replaceOverBothLinks() {
     QVERIFY2(out["summary"].toString().contains(says), qPrintable(out["summary"].toString()));
     // Nothing but the spare's own address Set changes where the modules answer.
     const QJsonObject dump = velmSim.dump();
-    for (const int address : {kFailed, kSpare, 13}) {
+    for (const int address : {kFailed, kFailed + 1, kSpare, 13}) {
         const bool here = !SimProcess::module(dump, address).isEmpty();
         QVERIFY2(here == present.contains(address), qPrintable(QString::number(address)));
     }
@@ -141,6 +150,14 @@ void TestE2eReplace::replaceOverBothLinks() {
     for (const QJsonValue& s : steps)
         QVERIFY2(s.toObject()["ok"].toBool(), qPrintable(s.toObject()["detail"].toString()));
     QVERIFY(out["summary"].toString().contains("type 040"));
+    if (failed != kFailed) {
+        const QString nothing =
+            QStringLiteral("no records for module %1: nothing to push or check");
+        QCOMPARE(steps.last().toObject()["detail"].toString(), nothing.arg(failed));
+        QVERIFY(out["summary"].toString().endsWith(nothing.arg(failed) + '.'));
+        QVERIFY(byHand.isEmpty());
+        return;
+    }
     QCOMPARE(byHand.toVariantList(),
              QVariantList({"learn IR code 3 again (TV on)", "learn IR code 5 again (Fan)"}));
     QVERIFY(steps.at(steps.size() - 2).toObject()["detail"].toString().contains("6 record(s)"));
@@ -192,7 +209,7 @@ void TestE2eReplace::cliIntoTheSiteAndItsReport() {
     }
     QVERIFY2(
         details.first().startsWith("address Read: the spare answers at 12") &&
-            details.last().startsWith("audit:") &&
+            details.last() == "push: no records for module 9: nothing to push or check" &&
             !details.filter(QRegularExpression("^" + QRegularExpression::escape(line))).isEmpty(),
         qPrintable(details.join('|')));
     const QString html = dir.filePath("report.html");
@@ -206,22 +223,37 @@ void TestE2eReplace::cliIntoTheSiteAndItsReport() {
 
 void TestE2eReplace::wizardByKeys_data() {
     QTest::addColumn<QString>("spare"); // the simulator's family switch for the spare
-    QTest::addColumn<int>("answer");    // to "Are you sure?": a key, 0 when it is not asked
+    QTest::addColumn<int>("failed");
+    QTest::addColumn<QString>("from"); // typed into the spare's address; empty: left at "any"
+    QTest::addColumn<int>("answer");   // to "Are you sure?": a key, 0 when it is not asked
     QTest::addColumn<QString>("says");
     QTest::addColumn<bool>("setSent");
     QTest::newRow("spare elsewhere takes the address")
-        << "--input" << 0 << QStringLiteral("Module %1 replaced").arg(kFailed) << true;
+        << "--input" << kFailed << "" << 0 << QStringLiteral("Module %1 replaced").arg(kFailed)
+        << true;
     QTest::newRow("wrong type: No stops before any Set")
-        << "--light" << int(Qt::Key_Escape) << "Nothing was written to the spare" << false;
+        << "--light" << kFailed << "" << int(Qt::Key_Escape) << "Nothing was written to the spare"
+        << false;
     // Past the check on the technician's word: the light module takes the address, then
     // refuses the input module's bindings, and the wizard says what it already holds.
     QTest::newRow("wrong type: Yes goes on")
-        << "--light" << int(Qt::Key_Space)
+        << "--light" << kFailed << "" << int(Qt::Key_Space)
         << QStringLiteral("Already written: address %1").arg(kFailed) << true;
+    QTest::newRow("spare not at the address given: stopped, both named")
+        << "--input" << kFailed << "20" << 0
+        << QStringLiteral("the spare answers at %1, not at 20 as given. Nothing was written")
+               .arg(kSpare)
+        << false;
+    QTest::newRow("no records: nothing to push or check")
+        << "--input" << kFailed + 1 << QString::number(kSpare) << 0
+        << QStringLiteral("; no records for module %1: nothing to push or check.").arg(kFailed + 1)
+        << true;
 }
 
 void TestE2eReplace::wizardByKeys() {
     QFETCH(QString, spare);
+    QFETCH(int, failed);
+    QFETCH(QString, from);
     QFETCH(int, answer);
     QFETCH(QString, says);
     QFETCH(bool, setSent);
@@ -242,8 +274,15 @@ void TestE2eReplace::wizardByKeys() {
     env.find<QMenuBar>("MainMenu")->findChild<QAction*>("ReplaceModuleAction")->trigger();
     auto* wizard = env.window->findChild<ReplaceDialog*>("ReplaceDialog");
     QVERIFY(wizard && wizard->isVisible());
-    wizard->findChild<QSpinBox*>("ReplaceFailed")->setValue(kFailed);
+    wizard->findChild<QSpinBox*>("ReplaceFailed")->setValue(failed);
     wizard->findChild<QComboBox*>("ReplaceType")->setCurrentText("input");
+    if (!from.isEmpty()) {
+        auto* field = wizard->findChild<QSpinBox*>("ReplaceFrom");
+        field->setFocus();
+        field->selectAll();
+        QTest::keyClicks(field, from);
+        QCOMPARE(field->value(), from.toInt());
+    }
 
     // The box is answered by a key as the technician would: Esc says No; Yes is reached with
     // Tab and pressed with Space.
@@ -275,7 +314,7 @@ void TestE2eReplace::wizardByKeys() {
     answerer.stop();
     const QString summary = wizard->findChild<QLabel*>("ReplaceSummary")->text();
     QVERIFY2(summary.contains(says), qPrintable(summary));
-    if (!answer && setSent)
+    if (!answer && setSent && failed == kFailed)
         probe::screenshot(wizard, QStringLiteral("replace_wizard"));
     QVERIFY2(wizard->findChild<QLabel*>("ReplaceSpare")->text().contains(at),
              qPrintable(wizard->findChild<QLabel*>("ReplaceSpare")->text()));
@@ -283,18 +322,18 @@ void TestE2eReplace::wizardByKeys() {
     if (answer != 0)
         QVERIFY2(asked.contains("0108 (light)") && asked.contains("module 9 is input"),
                  qPrintable(asked));
-    const Request set = moduleadmin::setAddress(kFailed);
+    const Request set = moduleadmin::setAddress(failed);
     const bool anySet = std::any_of(sent.begin(), sent.end(), [&](const auto& d) {
         return d.module == set.module && d.command == set.command && d.subCommand == set.subCommand;
     });
     QCOMPARE(anySet, setSent);
     const QJsonObject dump = env.sim.dump();
-    QCOMPARE(SimProcess::module(dump, kFailed).isEmpty(), !setSent);
+    QCOMPARE(SimProcess::module(dump, failed).isEmpty(), !setSent);
     QStringList closing;
     auto* list = wizard->findChild<QListWidget*>("ReplaceClosing");
     for (int i = 0; i < list->count(); ++i)
         closing << list->item(i)->text();
-    if (setSent)
+    if (setSent && failed == kFailed)
         QVERIFY2(closing.contains("learn IR code 3 again (TV on)") &&
                      closing.contains("learn IR code 5 again (Fan)"),
                  qPrintable(closing.join('|')));

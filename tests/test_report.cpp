@@ -5,6 +5,7 @@
 #include "app/main_window.h"
 #include "app/records_menu.h"
 #include "app/report_dialog.h"
+#include "jobs/walk_run.h"
 #include "records/record_table.h"
 #include "records/schema.h"
 #include "report/installation_report.h"
@@ -115,6 +116,8 @@ private slots:
     void tooLongForAPdfIsRefused();
     void htmlFileIsTheWholeDocument();
     void knownRecordsGiveKnownBytes();
+    void walkTablesBreakCleanly_data();
+    void walkTablesBreakCleanly();
 
 private:
     // `rows` event rows that do something, in one statement.
@@ -489,6 +492,53 @@ void TestReport::htmlFileIsTheWholeDocument() {
     QVERIFY2(whole.size() > 1'000'000, qPrintable(QString::number(whole.size())));
     QVERIFY(whole.endsWith("</body>\n</html>\n") && whole.count("<body>") == 1);
     QCOMPARE(fileBytes(path("r.html")), whole);
+}
+
+void TestReport::walkTablesBreakCleanly_data() {
+    QTest::addColumn<int>("modules");
+    QTest::addColumn<int>("outputs");
+    QTest::newRow("tables that fit a page are never cut") << 9 << 8;
+    QTest::newRow("a table longer than a page keeps its heading") << 1 << 130;
+}
+
+// Each row notes its module ("m3"): on every page a row of module N stands under a
+// "Module N" heading on that page.
+void TestReport::walkTablesBreakCleanly() {
+    QFETCH(int, modules);
+    QFETCH(int, outputs);
+    WalkRun walk;
+    walk.started = QDateTime::currentDateTime();
+    walk.file = WalkRun::newFile(db(), QString(), walk.started);
+    for (int m = 1; m <= modules; ++m)
+        for (int n = 1; n <= outputs; ++n)
+            walk.results << WalkResult{{WalkOutput::Kind::Light, m, n, QString()},
+                                       WalkResult::Verdict::Works,
+                                       QStringLiteral("m%1").arg(m),
+                                       walk.started,
+                                       QStringLiteral("Ann")};
+    walk.save();
+    QCOMPARE(cli({"report", "--pdf", path("walk.pdf")}).first, 0);
+    const auto [code, text] = run(QStringLiteral("pdftotext"), {path("walk.pdf"), "-"});
+    QCOMPARE(code, 0);
+    const QStringList pages = text.split(QLatin1Char('\f'), Qt::SkipEmptyParts);
+    QMap<int, QSet<int>> pagesOf; // module → the pages its rows are on
+    for (int p = 0; p < pages.size(); ++p) {
+        const QString& page = pages.at(p);
+        for (int m = 1; m <= modules; ++m) {
+            const QRegularExpression row(QStringLiteral("\\bm%1\\b").arg(m));
+            const qsizetype first = page.indexOf(row);
+            if (first < 0)
+                continue;
+            pagesOf[m] << p;
+            const qsizetype heading = page.indexOf(QStringLiteral("Module %1\n").arg(m));
+            QVERIFY2(heading >= 0 && heading < first,
+                     qPrintable(QStringLiteral("page %1: %2").arg(p + 1).arg(page.left(300))));
+        }
+    }
+    QCOMPARE(pagesOf.size(), modules);
+    for (auto it = pagesOf.cbegin(); it != pagesOf.cend(); ++it)
+        QVERIFY2(outputs > 40 ? it.value().size() > 1 : it.value().size() == 1,
+                 qPrintable(QStringLiteral("module %1").arg(it.key())));
 }
 
 QTEST_MAIN(TestReport)

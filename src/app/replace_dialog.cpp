@@ -68,12 +68,18 @@ ReplaceDialog::ReplaceDialog(Bus& bus, PromptService& prompts, const QString& da
     m_type->setInsertPolicy(QComboBox::NoInsert);
     m_type->setToolTip(QStringLiteral("light, curtain, ir, input, timer or a type code; empty: "
                                       "the spare's type is not checked"));
+    m_from = form::spin(this, QStringLiteral("ReplaceFrom"), -1, 254, -1);
+    m_from->setSpecialValueText(QStringLiteral("any"));
+    m_from->setToolTip(QStringLiteral("The address the spare should answer at (on its label, or "
+                                      "as it came); any: wherever it answers"));
     m_timers = form::check(this, QStringLiteral("ReplaceTimers"),
                            QStringLiteral("Timer Records and Event Records belong to this module"));
     form::row(top, 0, 0, QStringLiteral("ReplaceFailedLabel"), QStringLiteral("Failed Module :"),
               m_failed);
     form::row(top, 0, 2, QStringLiteral("ReplaceTypeLabel"), QStringLiteral("Its Type :"), m_type);
-    top->addWidget(m_timers, 1, 0, 1, 4);
+    form::row(top, 1, 0, QStringLiteral("ReplaceFromLabel"), QStringLiteral("Spare's Address :"),
+              m_from);
+    top->addWidget(m_timers, 1, 2, 1, 2);
     layout->addLayout(top);
 
     auto* middle = new QHBoxLayout;
@@ -190,6 +196,7 @@ void ReplaceDialog::read() {
     ModuleReplace::Options options;
     options.failed = m_failed->value();
     options.expected = given;
+    options.from = m_from->value(); // -1, "any": wherever it answers
     options.waitMs = m_bus.replyWait();
     options.override = [this](const QString& question) { return m_prompts.confirm(question); };
     m_job = std::make_unique<ModuleReplace>(m_bus, records, options);
@@ -217,7 +224,8 @@ void ReplaceDialog::stepEnded(ModuleReplace::Step step, bool ok, const QString& 
     m_table->setItem(row, 1,
                      new QTableWidgetItem(ok ? QStringLiteral("done") : QStringLiteral("stopped")));
     m_table->setItem(row, 2, new QTableWidgetItem(detail));
-    if (step == ModuleReplace::Step::Read && ok)
+    // Where it answers, also when that is not where it should.
+    if (step == ModuleReplace::Step::Read && m_job->spareAddress() >= 0)
         m_spare->setText(
             QStringLiteral("The spare answers at address %1.").arg(m_job->spareAddress()));
     if (ok)
@@ -252,6 +260,7 @@ void ReplaceDialog::setRunning(bool on) {
     m_read->setEnabled(!on);
     m_failed->setEnabled(!on);
     m_type->setEnabled(!on);
+    m_from->setEnabled(!on);
     m_timers->setEnabled(!on);
     m_cancel->setEnabled(on);
 }

@@ -20,7 +20,8 @@ class SiteSession;
 
 // "Replace Module…": puts a spare in the place of a failed module, guided step by step by the
 // same job as `velm-cli replace`. The technician names the failed module (its type comes
-// from the site or a scan, else as given), connects the spare alone and presses Read; the
+// from the site or a scan, else as given) and, if known, the address the spare should answer
+// at, connects the spare alone and presses Read; the
 // steps list shows where the job is, each step's outcome fills the table and ends up in the
 // site's history, and the closing list says what is left to do by hand. Cancel stops at any
 // step and says what was already written.
@@ -52,6 +53,7 @@ private:
     std::unique_ptr<ModuleReplace> m_job;
     QSpinBox* m_failed = nullptr;
     QComboBox* m_type = nullptr;
+    QSpinBox* m_from = nullptr; // where the spare must answer; its minimum: anywhere
     QCheckBox* m_timers = nullptr;
     QPushButton* m_read = nullptr;
     QPushButton* m_cancel = nullptr;

@@ -186,6 +186,9 @@ void ModuleReplace::readAddress() {
                                 .arg(answers)
                                 .arg(at.join(QStringLiteral(", "))));
             }
+            if (m_answered.isEmpty()) // the one answer came garbled
+                return fail(QStringLiteral("the answer to the address Read could not be read: "
+                                           "try again"));
             m_spare = m_answered.first();
             if (m_options.from >= 0 && m_spare != m_options.from)
                 return fail(QStringLiteral("the spare answers at %1, not at %2 as given")
@@ -351,6 +354,19 @@ void ModuleReplace::setClock() {
 }
 
 void ModuleReplace::pushRecords() {
+    m_recordsReached = true;
+    const moduleplan::Plan plan = moduleplan::plan(m_records, m_options.sceneChannels);
+    m_noRecords = plan.writes.isEmpty() && plan.checks.isEmpty() && plan.unwritten.isEmpty() &&
+                  plan.unfitUnread.isEmpty();
+    if (m_noRecords) {
+        // Neither a push nor an audit: nothing was sent, so nothing may read as checked.
+        emit stepEnded(Step::Push, true,
+                       QStringLiteral("no records for module %1: nothing to push or check")
+                           .arg(m_options.failed));
+        m_step = Step::Done;
+        QTimer::singleShot(0, this, &ModuleReplace::runStep);
+        return;
+    }
     m_push = std::make_unique<ModulePush>(
         m_bus, m_records, ModulePush::Options{m_options.sceneChannels, m_options.waitMs});
     connect(&m_push->job(), &BusJob::finished, this, [this] {
@@ -371,7 +387,10 @@ void ModuleReplace::auditRecords() {
         if (!m_running)
             return;
         const AuditReport& r = m_audit->report();
-        emit stepEnded(Step::Audit, r.allSame(), r.summary());
+        emit stepEnded(Step::Audit, r.allSame(),
+                       r.allSame() && r.items.isEmpty()
+                           ? QStringLiteral("nothing pushed can be read back: not checked")
+                           : r.summary());
         m_step = Step::Done;
         QTimer::singleShot(0, this, &ModuleReplace::runStep);
     });
@@ -420,7 +439,7 @@ QStringList ModuleReplace::closingList() const {
         out << m_typeNote;
     // Only the records pushed make the learned codes missing ones.
     for (const ModuleRecords::IrCode& ir :
-         m_push ? m_records.irCodes : QList<ModuleRecords::IrCode>())
+         m_recordsReached ? m_records.irCodes : QList<ModuleRecords::IrCode>())
         out << (ir.name.isEmpty()
                     ? QStringLiteral("learn IR code %1 again").arg(ir.irNo)
                     : QStringLiteral("learn IR code %1 again (%2)").arg(ir.irNo).arg(ir.name));
@@ -435,12 +454,36 @@ QStringList ModuleReplace::closingList() const {
     return out;
 }
 
+bool ModuleReplace::succeeded() const {
+    return completed() && (!m_audit || m_audit->report().allSame());
+}
+
+QString ModuleReplace::recordsOutcome() const {
+    if (m_noRecords)
+        return QStringLiteral("no records for module %1: nothing to push or check")
+            .arg(m_options.failed);
+    const int pushed = m_push ? int(m_push->report().written.size()) : 0;
+    const AuditReport* a = audit();
+    if (!a)
+        return QStringLiteral("%1 record(s) pushed, not audited").arg(pushed);
+    if (!a->allSame())
+        return QStringLiteral("%1 record(s) pushed, but the audit says: %2")
+            .arg(pushed)
+            .arg(a->summary());
+    if (a->items.isEmpty())
+        return QStringLiteral("%1 record(s) pushed; none can be read back, so none was checked")
+            .arg(pushed);
+    return QStringLiteral("%1 record(s) pushed, all %2 read back agree")
+        .arg(pushed)
+        .arg(a->items.size());
+}
+
 QString ModuleReplace::summary() const {
     if (completed())
-        return QStringLiteral("Module %1 replaced: the spare (type %2, version %3) answers at %1, "
-                              "its records pushed and audited.")
+        return QStringLiteral("Module %1%2: the spare (type %3, version %4) answers at %1; %5.")
             .arg(m_options.failed)
-            .arg(m_type, m_version);
+            .arg(succeeded() ? QStringLiteral(" replaced") : QString())
+            .arg(m_type, m_version, recordsOutcome());
     const QStringList w = written();
     return QStringLiteral("Stopped at the %1: %2. %3")
         .arg(stepName(m_step), m_failure,

@@ -46,6 +46,8 @@ public:
 
     bool running() const { return m_running; }
     bool completed() const { return m_step == Step::Done && m_failure.isEmpty(); }
+    // Completed, and what the audit read back agrees (nothing to read back is no failure).
+    bool succeeded() const;
     bool cancelled() const { return m_cancelled; }
     Step step() const { return m_step; }
     QString failure() const { return m_failure; }
@@ -58,7 +60,8 @@ public:
     const AuditReport* audit() const { return m_audit ? &m_audit->report() : nullptr; }
     // What the technician must do by hand, then what the audit found different.
     QStringList closingList() const;
-    // One line for the end: done, or where it stopped and what was already written.
+    // One line for the end: done and what the records step did, or where it stopped and
+    // what was already written.
     QString summary() const;
 
     static QString stepName(Step step);
@@ -83,6 +86,7 @@ private:
     BusJob& newJob();
     bool runJob();
     QString unanswered(const ExchangeAnswer& a, const QString& what) const;
+    QString recordsOutcome() const;
 
     Bus& m_bus;
     ModuleRecords m_records;
@@ -92,6 +96,8 @@ private:
     bool m_cancelled = false;
     bool m_addressWritten = false;
     bool m_clockWritten = false;
+    bool m_recordsReached = false; // the push step began: the learned codes are to redo
+    bool m_noRecords = false;      // the records hold nothing to push or read back
     int m_spare = -1;
     QList<int> m_answered;   // addresses that answered the address Read
     int m_unreadAnswers = 0; // further answers whose address could not be read

@@ -37,10 +37,13 @@ void walkTest(const ReportContent& c, HtmlWriter& w) {
                          });
         const int failed = int(std::count_if(results.cbegin(), results.cend(),
                                              [](const WalkResult& r) { return r.failed(); }));
-        w.heading(3, groupName(it.key()));
+        // The module's heading heads its table: a table longer than a page shows it again
+        // on the next one.
+        QList<HtmlWriter::Caption> captions{{groupName(it.key()), QStringLiteral("group")}};
         if (failed > 0)
-            w.paragraph(QStringLiteral("%1 of %2 output(s) failed.").arg(failed).arg(results.size()),
-                        QStringLiteral("missing"));
+            captions << HtmlWriter::Caption{
+                QStringLiteral("%1 of %2 output(s) failed.").arg(failed).arg(results.size()),
+                QStringLiteral("group missing")};
         QList<QStringList> rows;
         QStringList classes;
         for (const WalkResult& r : results) {
@@ -54,7 +57,7 @@ void walkTest(const ReportContent& c, HtmlWriter& w) {
         }
         w.table({QStringLiteral("Output"), QStringLiteral("Result"), QStringLiteral("Note"),
                  QStringLiteral("Time"), QStringLiteral("Technician")},
-                rows, classes);
+                rows, classes, QString(), captions);
     }
     for (const QString& why : c.walkUnreadable)
         w.paragraph(why, QStringLiteral("unfit"));

@@ -23,8 +23,14 @@ void HtmlWriter::paragraph(const QString& text, const QString& cssClass) {
 }
 
 void HtmlWriter::table(const QStringList& headers, const QList<QStringList>& rows,
-                       const QStringList& rowClasses, const QString& cssClass) {
-    add(QStringLiteral("<table%1>\n<thead><tr>").arg(classAttribute(cssClass)));
+                       const QStringList& rowClasses, const QString& cssClass,
+                       const QList<Caption>& captions) {
+    add(QStringLiteral("<table%1>\n<thead>").arg(classAttribute(cssClass)));
+    for (const Caption& c : captions)
+        add(QStringLiteral("<tr><th colspan=\"%1\"%2>%3</th></tr>\n")
+                .arg(headers.size())
+                .arg(classAttribute(c.cssClass), escaped(c.text)));
+    add(QStringLiteral("<tr>"));
     for (const QString& h : headers)
         add(QStringLiteral("<th>%1</th>").arg(escaped(h)));
     add(QStringLiteral("</tr></thead>\n<tbody>\n"));

@@ -22,9 +22,17 @@ public:
 
     void heading(int level, const QString& text, const QString& cssClass = {});
     void paragraph(const QString& text, const QString& cssClass = {});
+    // A line across a table's head above its column names, with its class.
+    struct Caption {
+        QString text;
+        QString cssClass;
+    };
     // A table with a header row; `rowClasses` marks rows (an unfit record), may be shorter.
+    // `captions` go in the head too, so a table that a page break cuts keeps its heading on
+    // the next page.
     void table(const QStringList& headers, const QList<QStringList>& rows,
-               const QStringList& rowClasses = {}, const QString& cssClass = {});
+               const QStringList& rowClasses = {}, const QString& cssClass = {},
+               const QList<Caption>& captions = {});
     // Label and value pairs, one row each.
     void pairs(const QList<QStringList>& rows);
     void list(const QStringList& items, const QStringList& itemClasses = {});

@@ -11,6 +11,8 @@ namespace reportdocument {
 namespace {
 
 // Print on A4; the PDF writer reads the same rules (it ignores what it does not know).
+// Rows part by a line above each: the row a page break stretches to the page's foot ends
+// blank there, not with a line under nothing.
 const char* const kStyle = R"(@page { size: A4; margin: 16mm 14mm; }
 body { font-family: "DejaVu Sans", Arial, sans-serif; font-size: 9.5pt; color: #000; }
 h1 { font-size: 17pt; margin: 0 0 8pt 0; }
@@ -18,8 +20,10 @@ h2 { font-size: 13pt; margin: 14pt 0 4pt 0; border-bottom: 1px solid #444;
      page-break-after: avoid; }
 h3 { font-size: 11pt; margin: 10pt 0 3pt 0; page-break-after: avoid; }
 table { width: 100%; margin: 2pt 0 6pt 0; }
-th, td { border-bottom: 1px solid #999; padding: 2px 4px; text-align: left; vertical-align: top; }
+th, td { border-top: 1px solid #999; padding: 2px 4px; text-align: left; vertical-align: top; }
 th { background-color: #eee; }
+th.group { background-color: #fff; border-top: none; font-size: 11pt; padding: 8pt 0 2pt 0; }
+th.missing { font-size: 9.5pt; font-weight: normal; padding: 0 0 3pt 0; }
 thead { display: table-header-group; }
 tr, li { page-break-inside: avoid; }
 table.pairs th { width: 28%; }

@@ -3,6 +3,7 @@
 #include "records/record_table.h"
 #include "records/whole_file.h"
 #include "report/page_limit.h"
+#include "report_pdf/table_breaks.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QBuffer>
@@ -58,6 +59,7 @@ bool write(const QString& html, const QString& header, const QString& file, QStr
     doc.setDefaultFont(font);
     doc.setHtml(html);
     doc.setPageSize(body.size());
+    tablebreaks::keepTablesTogether(doc, body.height());
     const int pages = doc.pageCount();
     if (pages > pagelimit::kMaxPages)
         return fail(error,
