@@ -3,7 +3,7 @@
 #include "cli/cli_monitor.h"
 
 #include "cli/cli_link.h"
-#include "cli/cli_options.h"
+#include "cli_options/cli_options.h"
 #include "cli/cli_output.h"
 #include "link/capture_writer.h"
 #include "link/frame_tap.h"

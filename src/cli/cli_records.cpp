@@ -1,6 +1,6 @@
 #include "cli/cli_records.h"
 
-#include "cli/cli_options.h"
+#include "cli_options/cli_options.h"
 #include "cli/cli_output.h"
 #include "records/database_file.h"
 #include "records/export_stream.h"
