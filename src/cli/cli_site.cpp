@@ -241,8 +241,7 @@ int moduleOf(const CliOptions& o) {
 QString detailOf(const CliOptions& o) {
     // The words of the command; the bus switch's new password never goes into the history.
     QStringList words = o.args;
-    if (o.command() == QLatin1String("bus-switch") &&
-        o.given.verb == QLatin1String("password"))
+    if (o.command() == QLatin1String("bus-switch") && o.given.verb == QLatin1String("password"))
         words = words.mid(0, 2);
     return words.join(QLatin1Char(' '));
 }
