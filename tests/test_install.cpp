@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
@@ -221,6 +222,42 @@ private slots:
             }
         }
         QVERIFY(links > 0);
+    }
+
+    // The installed velm-cli answers --help itself and runs a command through velm-cli-run in
+    // the program folder; a velm-cli without it still helps, and a command says what is gone.
+    void cliHandsCommandsOn_data() {
+        QTest::addColumn<bool>("alone");
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");
+        if (!installlayout::programs().contains(QStringLiteral("bin/velm-cli")))
+            QSKIP("velm-cli is not built");
+        const QStringList help{"--help"};
+        const QStringList command{"decode", "55", "AA"};
+        QTest::newRow("help") << false << help << 0 << "Usage: velm-cli [OPTIONS] COMMAND";
+        QTest::newRow("command") << false << command << 1 << "velm-cli: decode: incomplete frame";
+        QTest::newRow("help, alone") << true << help << 0 << "Usage: velm-cli [OPTIONS] COMMAND";
+        QTest::newRow("command, alone")
+            << true << command << 1 << "velm-cli-run, which runs the commands, is not installed";
+    }
+
+    void cliHandsCommandsOn() {
+        QFETCH(bool, alone);
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        QString program = m_prefix + QStringLiteral("/bin/velm-cli");
+        if (alone) {
+            const QString copy = m_dir.filePath(QStringLiteral("alone/velm-cli"));
+            QVERIFY(QDir().mkpath(QFileInfo(copy).path()));
+            QVERIFY(QFile::exists(copy) || QFile::copy(program, copy));
+            program = copy;
+        }
+        int code = 0;
+        const QString out = run(program, args, &code);
+        QCOMPARE(code, exitCode);
+        QVERIFY2(out.contains(says), qPrintable(out));
     }
 
     // A manual page made from a program's --help holds every line of it (the usage line

@@ -2,11 +2,12 @@
 // same operation, all before the link is opened: a command line that cannot be run as
 // written sends nothing.
 #include "cli/cli_expect.h"
-#include "cli/cli_options.h"
-#include "cli/cli_site.h"
 #include "cli/cli_replace.h"
+#include "cli/cli_site.h"
 #include "cli/cli_walk.h"
 #include "cli/cli_words.h"
+#include "cli_options/cli_options.h"
+#include "platform/user_folders.h"
 
 #include <QStringList>
 
@@ -208,4 +209,8 @@ CommandArgs parseCommandArgs(const QStringList& args, const CliOptions& options)
         w.end(1); // backup
     }
     return c;
+}
+
+CliOptions parseOptions(const QStringList& arguments) {
+    return parseOptions(arguments, {&cli::takeSiteLink, &parseCommandArgs, &user_folders::data});
 }

@@ -8,11 +8,6 @@
 
 namespace cli {
 
-const char* const kExpectHelp =
-    "type: reads the type code of MODULE (1..32) and fails when it is not TYPE: a type code\n"
-    "of four hexadecimal digits (0108) or a family, light, curtain, ir, input or timer. In a\n"
-    "script it stops the run before a line meant for another kind of module goes out.";
-
 CommandArgs expectArgs(const Words& w) {
     CommandArgs c;
     c.verb = w.verb({QStringLiteral("type")});

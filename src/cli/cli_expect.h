@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/cli_options.h"
+#include "cli_options/cli_options.h"
 
 class CliLink;
 class Words;
@@ -8,8 +8,6 @@ class Words;
 // `expect type MODULE TYPE`: a check for scripts that fails (and so stops the script) when
 // the module answering at MODULE is not of TYPE (a family or a type code).
 namespace cli {
-
-extern const char* const kExpectHelp;
 
 CommandArgs expectArgs(const Words& words);
 void expect(CliLink& link);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/cli_options.h"
+#include "cli_options/cli_options.h"
 #include "jobs/bus_exchange.h"
 #include "jobs/module_records.h"
 #include "link/bus.h"

@@ -18,7 +18,6 @@
 #include <QFileInfo>
 
 #include <cstdio>
-#include <cstring>
 #include <map>
 
 namespace cli {
@@ -156,14 +155,7 @@ int main(int argc, char* argv[]) {
     // Qt Core only: `report --pdf` runs velm-report-pdf, the one program that loads Qt Gui.
     const QCoreApplication app(argc, argv);
     terminal::reportClosedPipes();
-    QStringList arguments = app.arguments();
-    // Qt decodes the command line as if each argument were a file of its own and drops a
-    // U+FEFF that begins one: a name given with --name keeps it.
-    for (int i = 1; i < argc && i < arguments.size(); ++i)
-        if (std::strncmp(argv[i], "\xEF\xBB\xBF", 3) == 0 &&
-            !arguments[i].startsWith(QChar(0xFEFF)))
-            arguments[i].prepend(QChar(0xFEFF));
-    arguments.removeFirst();
+    const QStringList arguments = commandLine(app, argc, argv);
     try {
         const CliOptions options = parseOptions(arguments);
         if (options.help) {

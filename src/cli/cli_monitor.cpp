@@ -3,8 +3,8 @@
 #include "cli/cli_monitor.h"
 
 #include "cli/cli_link.h"
-#include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli_options/cli_options.h"
 #include "link/capture_writer.h"
 #include "link/frame_tap.h"
 #include "link/system_drop_watch.h"

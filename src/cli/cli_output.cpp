@@ -1,6 +1,6 @@
 #include "cli/cli_output.h"
 
-#include "cli/cli_options.h"
+#include "cli_options/cli_options.h"
 #include "platform/terminal.h"
 
 #include <QJsonArray>

@@ -1,7 +1,7 @@
 #include "cli/cli_records.h"
 
-#include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli_options/cli_options.h"
 #include "records/database_file.h"
 #include "records/export_stream.h"
 #include "records/record_table.h"

@@ -17,20 +17,6 @@
 
 namespace cli {
 
-const char* const kReplaceHelp =
-    "Puts a spare in the place of the failed module FAILED (1..32). Connect the spare alone\n"
-    "(or on the bench) first: the address Read goes to every module, and when more than one\n"
-    "answers nothing is written. Then its type and version are read at the address it\n"
-    "answers with (--from ADDR: where it must answer); a type other than the failed module's\n"
-    "(the site's expected modules of --site-dir, else --type light|curtain|ir|input|timer or a\n"
-    "type code; without either it is not checked) stops before anything is written unless\n"
-    "--yes answers \"Are you sure?\". The spare gets address FAILED and is read back, a timer\n"
-    "module's clock is set from this computer and read back, the records of FAILED are pushed\n"
-    "(--timers: the timer and event records too) and audited. It ends with what must be done\n"
-    "by hand (each IR code to learn again) and what the audit found different. Each step is a\n"
-    "line of the site's history. Exit status 0 when it was replaced and every record read back\n"
-    "agrees (a module without records: nothing to push or check, and it says so).";
-
 namespace {
 QString failedType(const CliOptions& o) {
     if (!o.type.isEmpty())

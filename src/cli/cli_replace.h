@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/cli_options.h"
+#include "cli_options/cli_options.h"
 
 class CliLink;
 class Words;
@@ -8,8 +8,6 @@ class Words;
 // Guided replacement of a failed module by a spare from the command line:
 // `replace FAILED [--from ADDR] [--type TYPE] [--timers] [--yes]`.
 namespace cli {
-
-extern const char* const kReplaceHelp;
 
 CommandArgs replaceArgs(const Words& words, const CliOptions& options);
 void replace(CliLink& link);

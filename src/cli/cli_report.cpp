@@ -16,20 +16,11 @@ namespace cli {
 
 namespace {
 
-// velm-report-pdf: beside velm-cli in the build and in the Windows folder, in the program
-// folder of the installation. findExecutable adds the system's program suffix (".exe").
-QString pdfProgram() {
-    const QDir here(QCoreApplication::applicationDirPath());
-    const QFileInfo installed(
-        QDir::cleanPath(here.filePath(QStringLiteral(VELM_REPORT_PDF_FROM_BIN))));
-    return QStandardPaths::findExecutable(installed.fileName(), {here.path(), installed.path()});
-}
-
 // The PDF is drawn by a program of its own, the only one that loads Qt Gui: the report's
 // HTML goes to it through a temporary file.
 bool writePdfByProgram(const QString& html, const QString& title, const QString& file,
                        QString* error) {
-    const QString program = pdfProgram();
+    const QString program = helperProgram(QStringLiteral("velm-report-pdf"));
     QTemporaryFile source(QDir::temp().filePath(QStringLiteral("velm-report-XXXXXX.html")));
     if (program.isEmpty()) {
         *error = QStringLiteral("%1 not written: velm-report-pdf, which draws the PDF, is not "

@@ -2,8 +2,8 @@
 // then run one after the other over one link until the first that fails.
 #include "cli/cli_commands.h"
 #include "cli/cli_link.h"
-#include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli_options/cli_options.h"
 #include "records/visible_text.h"
 
 #include <QFile>

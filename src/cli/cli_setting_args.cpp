@@ -1,8 +1,8 @@
 // The arguments of the commands that set, clear and test what the window's tab sheets set:
 // module administration, the bus switch, scenes, IR codes, input bindings, timers, events and
 // monitor bindings, each checked against the ranges of the window's control for it.
-#include "cli/cli_options.h"
 #include "cli/cli_words.h"
+#include "cli_options/cli_options.h"
 #include "protocol/action_codes.h"
 #include "protocol/bus_switch_requests.h"
 #include "protocol/monitor_requests.h"

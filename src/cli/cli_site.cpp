@@ -17,21 +17,6 @@
 
 namespace cli {
 
-const char* const kSiteHelp =
-    "A site is a folder: its record file VELM.mdb, site.json (the installation, its link, the\n"
-    "modules it expects) and history.jsonl (what was done to it).\n"
-    "new DIR: makes DIR a new site with a new record file (as velm-initdb makes it).\n"
-    "show: prints the site of --site-dir (never the password: only whether it is kept).\n"
-    "set: writes the link options given (--udp HOST[:PORT] or --serial DEVICE, --baud,\n"
-    "--local-port, --subnet), --name and --technician into the site of --site-dir. The\n"
-    "password is kept only with --remember-password (site.json is then readable by its\n"
-    "owner alone); --forget-password removes it.";
-
-const char* const kHistoryHelp =
-    "Lists the history of the site of --site-dir: one line per action that changed a module\n"
-    "or the records, by the window or velm-cli, with its time, technician, module, action,\n"
-    "what was done and its outcome. --since YYYY-MM-DD: from that day on.";
-
 namespace {
 
 [[noreturn]] void fail(const QString& text) {
@@ -256,8 +241,7 @@ int moduleOf(const CliOptions& o) {
 QString detailOf(const CliOptions& o) {
     // The words of the command; the bus switch's new password never goes into the history.
     QStringList words = o.args;
-    if (o.command() == QLatin1String("bus-switch") &&
-        o.given.verb == QLatin1String("password"))
+    if (o.command() == QLatin1String("bus-switch") && o.given.verb == QLatin1String("password"))
         words = words.mid(0, 2);
     return words.join(QLatin1Char(' '));
 }
@@ -265,16 +249,8 @@ QString detailOf(const CliOptions& o) {
 } // namespace
 
 void takeSiteLink(CliOptions& o, bool& udp, bool& serial) {
-    const bool siteCommand = o.command() == QLatin1String("site");
-    if ((o.rememberPassword || o.forgetPassword) &&
-        !(siteCommand && o.args.value(1) == QLatin1String("set")))
-        throw UsageError("--remember-password and --forget-password belong to site set");
-    if (!o.since.isNull() && o.command() != QLatin1String("history"))
-        throw UsageError("--since belongs to history");
     if (o.siteDir.isEmpty())
         return;
-    if (siteCommand && o.args.value(1) == QLatin1String("new"))
-        throw UsageError("site new DIR makes the site DIR: leave --site-dir out");
     if (!SiteFolder::isSite(o.siteDir))
         throw UsageError(QStringLiteral("--site-dir %1: no site there (no %2); make one with "
                                         "'velm-cli site new %1'")

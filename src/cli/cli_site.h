@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/cli_options.h"
+#include "cli_options/cli_options.h"
 #include "jobs/site_scan.h"
 
 class Words;
@@ -8,9 +8,6 @@ class Words;
 // Sites from the command line: `site new|show|set`, `history`, the link of --site-dir, and
 // the history line of each command that changed a module or the records.
 namespace cli {
-
-extern const char* const kSiteHelp;
-extern const char* const kHistoryHelp;
 
 // --site-dir: the site's link and line settings for every link option not given, and its
 // link when neither --udp nor --serial is. Throws UsageError when the folder is no site,

@@ -18,20 +18,6 @@
 
 namespace cli {
 
-const char* const kWalkHelp =
-    "Switches every output of the modules in turn while someone watches the load, and keeps\n"
-    "what they saw: each channel of a light module (on, the answer, off), each curtain\n"
-    "channel (open, the answer, stop and close), each IR code the records hold for the\n"
-    "module (sent), then each scene the records hold, called on the whole bus (every module\n"
-    "holding it acts). MODULE is 1..32; without any, the modules the site of --site-dir\n"
-    "expects. An output whose module does not acknowledge is \"no answer\" without asking.\n"
-    "Keys: Return works, d does not work, s skip, n a note, Esc stop (what is on is switched\n"
-    "off again, a curtain stopped). Without a terminal it needs --auto, which asks nothing\n"
-    "and records only what answered. The results go into DIR/walk/YYYYMMDD-HHMMSS.json of\n"
-    "the site (else VELM.mdb.walk-YYYYMMDD-HHMMSS.json beside the record database), each\n"
-    "answer also into the site's history; --continue goes on with the latest run at its\n"
-    "first untested output. Exit status 0 when every output was tested and none failed.";
-
 namespace {
 
 QList<WalkModule> modulesToWalk(const CliOptions& o) {

@@ -1,14 +1,12 @@
 #pragma once
 
-#include "cli/cli_options.h"
+#include "cli_options/cli_options.h"
 
 class CliLink;
 class Words;
 
 // The walk test from the command line: `walk [MODULE...] [--auto] [--continue]`.
 namespace cli {
-
-extern const char* const kWalkHelp;
 
 // Checked before the link opens: without a terminal only --auto can run.
 CommandArgs walkArgs(const Words& words, const CliOptions& options);

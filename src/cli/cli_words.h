@@ -1,7 +1,7 @@
 #pragma once
 
 // The words of one command, read one by one with the ranges of the window's controls.
-#include "cli/cli_options.h"
+#include "cli_options/cli_options.h"
 
 #include <QStringList>
 

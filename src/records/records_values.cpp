@@ -292,13 +292,6 @@ QString monitorChannelProblem(int order, const QVariant& channel) {
                        channel);
 }
 
-int characterCount(const QString& text) {
-    int count = 0;
-    for (const QChar c : text)
-        count += c.isLowSurrogate() ? 0 : 1;
-    return count;
-}
-
 QString monitorBindingProblem(int order, const QVariant& address, const QVariant& channel) {
     const QString table = QStringLiteral("Monitor Bind Records");
     QString why = problem(table, QStringLiteral("Address"), address);

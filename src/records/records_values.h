@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <algorithm>
+
 // What each column of the six record tables may hold: every value the tool itself writes
 // there, and nothing that the request byte the value goes into cannot carry. One table for
 // everyone who asks: the import refuses a file with anything else, the grids refuse such an
@@ -36,10 +38,13 @@ const QStringList& deviceTypes();
 // be able to export and import back.
 inline constexpr int kNameLength = 255;
 inline constexpr int kNameFieldLength = 20; // Edit10 (scene) and Edit12 (IR)
-inline constexpr int kTimeLength = 40; // a timer's Time: a date, the time and a weekday
+inline constexpr int kTimeLength = 40;      // a timer's Time: a date, the time and a weekday
 
 // The length of a text in characters (code points): an emoji is one, not two.
-int characterCount(const QString& text);
+inline int characterCount(const QString& text) {
+    return int(
+        std::count_if(text.begin(), text.end(), [](QChar c) { return !c.isLowSurrogate(); }));
+}
 
 struct Rule {
     enum class Kind { Number, Choice, Text };

@@ -24,7 +24,8 @@ inline QStringList programs() {
 // Programs that velm-cli runs, installed where people do not call them: no manual page.
 inline QStringList helpers() {
     if (QFile::exists(buildpaths::bin("velm-cli")))
-        return {QStringLiteral("libexec/velm/velm-report-pdf")};
+        return {QStringLiteral("libexec/velm/velm-cli-run"),
+                QStringLiteral("libexec/velm/velm-report-pdf")};
     return {};
 }
 

@@ -9,7 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
+
+class QCoreApplication;
 #include <stdexcept>
 
 // A command line that cannot be run as written (exit status 2).
@@ -106,7 +109,7 @@ struct CliOptions {
     QList<int> modules;      // report --modules LIST; empty: every module
     bool live = false;       // report --live: read the modules now
     int timerModule = 0;     // report --timer-module N
-    int byteSize = 8;                     // serial line settings: the site's, else the band's
+    int byteSize = 8;        // serial line settings: the site's, else the band's
     QString parity = QStringLiteral("None"); // defaults
     QString stopBits = QStringLiteral("1");
     bool rememberPassword = false; // site set --remember-password
@@ -126,7 +129,24 @@ struct CliOptions {
     int waitFor(int windowsWaitMs) const { return timeoutGiven ? timeoutMs : windowsWaitMs; }
 };
 
+// What reading a command line needs from the rest of velm-cli. The program that answers
+// --help (velm-cli itself, with Qt Core alone) has less than velm-cli-run, which runs the
+// commands: where it lacks a part, its reader throws and the run goes on there.
+struct OptionReaders {
+    // --site-dir's link and line settings, into the options (called only with --site-dir).
+    std::function<void(CliOptions&, bool& udp, bool& serial)> siteLink;
+    // The command's arguments, checked (never called for --help).
+    std::function<CommandArgs(const QStringList& args, const CliOptions&)> commandArgs;
+    // The per-user data folder, where VELM from the menu keeps its record file.
+    std::function<QString()> userDataFolder;
+};
+
+// The command line's words after the program's name, as given.
+QStringList commandLine(const QCoreApplication& app, int argc, char* argv[]);
+
 // Throws UsageError with a one-line message that says where help is.
+CliOptions parseOptions(const QStringList& arguments, const OptionReaders& readers);
+// The same with every reader of velm-cli-run (defined there).
 CliOptions parseOptions(const QStringList& arguments);
 
 // The record database the window started from the menu would use, so that both work on the
@@ -134,7 +154,8 @@ CliOptions parseOptions(const QStringList& arguments);
 // exists, else VELM.mdb in the per-user data folder ($XDG_DATA_HOME/velm, ~/.local/share/velm;
 // %LOCALAPPDATA%\VELM on Windows) where the menu entry's launcher starts the window. Sets db and
 // dbOrigin.
-void chooseDatabase(CliOptions& options, const QString& dbOption);
+void chooseDatabase(CliOptions& options, const QString& dbOption,
+                    const std::function<QString()>& userDataFolder);
 
 // The whole tool's help, and one command's; both name the record database chosen.
 QString usageText(const CliOptions& options);
@@ -163,3 +184,7 @@ QList<ScriptLine> parseScript(const QString& text, const CliOptions& scriptOptio
 QStringList splitWords(const QString& line, bool* ok);
 // A whole number in a range, named in the message; throws UsageError.
 int numberValue(const QString& text, const QString& what, int min, int max);
+
+// A program of velm-cli's: beside velm-cli in the build and in the Windows folder, in the
+// program folder (libexec/velm) of an installation; empty when it is in neither.
+QString helperProgram(const QString& name);

@@ -1,16 +1,16 @@
-#include "cli/cli_options.h"
+#include "cli_options/cli_options.h"
 
-#include "cli/cli_expect.h"
-#include "cli/cli_site.h"
-#include "cli/cli_replace.h"
-#include "cli/cli_walk.h"
-#include "platform/user_folders.h"
+#include "cli_options/command_help.h"
 #include "records/records_values.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QStandardPaths>
+
+#include <cstring>
 
 namespace {
 
@@ -253,11 +253,6 @@ void parseUdpTarget(CliOptions& o, const QString& target) {
         usage(QStringLiteral("--udp needs a host"));
 }
 
-// Where velm-launch (the menu entry) starts the window.
-QString perUserDatabase() {
-    return user_folders::data() + QStringLiteral("/VELM.mdb");
-}
-
 QString databaseLine(const CliOptions& o) {
     return QStringLiteral("Record database: %1 (%2)\n")
         .arg(QDir::toNativeSeparators(o.db), o.dbOrigin);
@@ -283,7 +278,19 @@ void checkReportOptions(const CliOptions& o) {
         usage(QStringLiteral("report: --timer-module belongs to a --live report"));
 }
 
-void parseInto(CliOptions& o, const QStringList& arguments) {
+// The options of a site and of its history belong to their commands.
+void checkSiteOptions(const CliOptions& o) {
+    const bool siteCommand = o.command() == QLatin1String("site");
+    if ((o.rememberPassword || o.forgetPassword) &&
+        !(siteCommand && o.args.value(1) == QLatin1String("set")))
+        usage(QStringLiteral("--remember-password and --forget-password belong to site set"));
+    if (!o.since.isNull() && o.command() != QLatin1String("history"))
+        usage(QStringLiteral("--since belongs to history"));
+    if (!o.siteDir.isEmpty() && siteCommand && o.args.value(1) == QLatin1String("new"))
+        usage(QStringLiteral("site new DIR makes the site DIR: leave --site-dir out"));
+}
+
+void parseInto(CliOptions& o, const QStringList& arguments, const OptionReaders& readers) {
     bool udp = false;
     bool serial = false;
     bool network = false;
@@ -466,11 +473,13 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
         usage(QStringLiteral("choose one link: --udp or --serial, not both"));
     if (!o.siteDir.isEmpty() && !dbOption.isEmpty())
         usage(QStringLiteral("--site-dir and --db both name a record file: give one of them"));
-    cli::takeSiteLink(o, udp, serial);
+    checkSiteOptions(o);
+    if (!o.siteDir.isEmpty())
+        readers.siteLink(o, udp, serial);
     o.link = udp      ? CliOptions::Link::Udp
              : serial ? CliOptions::Link::Serial
                       : CliOptions::Link::None;
-    chooseDatabase(o, dbOption);
+    chooseDatabase(o, dbOption, readers.userDataFolder);
     if (o.help)
         return;
     if (o.args.isEmpty())
@@ -491,7 +500,7 @@ void parseInto(CliOptions& o, const QStringList& arguments) {
         usage(QStringLiteral("--auto and --continue belong to walk"));
     if ((o.from >= 0 || !o.type.isEmpty()) && o.command() != QLatin1String("replace"))
         usage(QStringLiteral("--from and --type belong to replace"));
-    o.given = parseCommandArgs(o.args, o);
+    o.given = readers.commandArgs(o.args, o);
     if (!o.given.confirm.isEmpty() && !o.yes)
         usage(QStringLiteral("%1 %2: %3; add --yes to do it")
                   .arg(o.command(), o.given.verb, o.given.confirm));
@@ -520,7 +529,8 @@ bool isRecordCommand(const QString& command) {
     return c && c->records;
 }
 
-void chooseDatabase(CliOptions& o, const QString& dbOption) {
+void chooseDatabase(CliOptions& o, const QString& dbOption,
+                    const std::function<QString()>& userDataFolder) {
     QString file;
     if (!o.siteDir.isEmpty()) {
         file = QDir(o.siteDir).filePath(QStringLiteral("VELM.mdb"));
@@ -538,16 +548,17 @@ void chooseDatabase(CliOptions& o, const QString& dbOption) {
         file = QStringLiteral("VELM.mdb");
         o.dbOrigin = QStringLiteral("the working folder's");
     } else {
-        file = perUserDatabase();
+        // Where velm-launch (the menu entry) starts the window.
+        file = userDataFolder() + QStringLiteral("/VELM.mdb");
         o.dbOrigin = QStringLiteral("per-user, as VELM from the menu uses");
     }
     o.db = QFileInfo(file).absoluteFilePath();
 }
 
-CliOptions parseOptions(const QStringList& arguments) {
+CliOptions parseOptions(const QStringList& arguments, const OptionReaders& readers) {
     CliOptions o;
     try {
-        parseInto(o, arguments);
+        parseInto(o, arguments, readers);
     } catch (const UsageError& e) {
         // One line: what is wrong, and where the help is.
         throw UsageError((QString::fromStdString(e.what()) + helpHint(o.command())).toStdString());
@@ -617,4 +628,23 @@ QString commandHelp(const CliOptions& options) {
     if (c->database)
         text += databaseLine(options);
     return text;
+}
+
+QString helperProgram(const QString& name) {
+    // findExecutable adds the system's program suffix (".exe").
+    const QDir here(QCoreApplication::applicationDirPath());
+    const QString installed = QDir::cleanPath(here.filePath(QStringLiteral(VELM_HELPERS_FROM_BIN)));
+    return QStandardPaths::findExecutable(name, {here.path(), installed});
+}
+
+QStringList commandLine(const QCoreApplication& app, int argc, char* argv[]) {
+    QStringList arguments = app.arguments();
+    // Qt decodes the command line as if each argument were a file of its own and drops a
+    // U+FEFF that begins one: a name given with --name keeps it.
+    for (int i = 1; i < argc && i < arguments.size(); ++i)
+        if (std::strncmp(argv[i], "\xEF\xBB\xBF", 3) == 0 &&
+            !arguments[i].startsWith(QChar(0xFEFF)))
+            arguments[i].prepend(QChar(0xFEFF));
+    arguments.removeFirst();
+    return arguments;
 }
